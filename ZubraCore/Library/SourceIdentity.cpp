@@ -1,0 +1,49 @@
+#include "ZubraCore/Library/SourceIdentity.h"
+
+#include "ZubraCore/Library/Selection.h"
+#include "ZubraCore/Text/TextCollation.h"
+
+SourceIdentity SourceIdentity::from(const Selection& selection)
+{
+    SourceIdentity identity;
+    identity.appName = selection.appName;
+    identity.bundleID = selection.bundleID;
+    if (selection.sourceURL) {
+        identity.identifier = *selection.sourceURL;
+        identity.sourceURL = selection.sourceURL;
+    } else if (selection.filePath) {
+        identity.identifier = *selection.filePath;
+        identity.filePath = selection.filePath;
+    } else {
+        identity.identifier = selection.appName;
+    }
+    return identity;
+}
+
+QString SourceIdentity::display() const
+{
+    if (sourceURL)
+        return *sourceURL;
+    if (filePath)
+        return *filePath;
+    return appName;
+}
+
+std::optional<QString> SourceIdentity::detail() const
+{
+    if (sourceURL)
+        return u"Web \u00B7 "_qs + appName;
+    if (filePath)
+        return u"Document \u00B7 "_qs + appName;
+    return std::nullopt;
+}
+
+bool operator<(const SourceIdentity& a, const SourceIdentity& b)
+{
+    return TextCollation::compareCaseInsensitive(a.display(), b.display()) < 0;
+}
+
+size_t qHash(const SourceIdentity& s, size_t seed) noexcept
+{
+    return qHashMulti(seed, s.identifier, s.appName, s.bundleID, s.sourceURL, s.filePath);
+}
