@@ -15,7 +15,7 @@ namespace {
 const QString& mixedText()
 {
     static const QString text = [] {
-        const QStringList pieces{
+        const QStringList pieces {
             u"The quick brown fox jumps over the lazy dog while the committee reviews the quarterly report. "_qs,
             u"for (int i = 0; i < count; ++i) {\n    total += values[i] * weight;\n}\r\n"_qs,
             u"\u81EA\u7136\u8A00\u8A9E\u51E6\u7406\u306F\u3001\u4EBA\u9593\u306E\u8A00\u8449\u3092\u6271\u3046\u3002"_qs,
@@ -36,7 +36,10 @@ const QString& mixedText()
     return text;
 }
 
-qint64 utf8Bytes() { return mixedText().toUtf8().size(); }
+qint64 utf8Bytes()
+{
+    return mixedText().toUtf8().size();
+}
 
 void BM_Estimate(benchmark::State& state)
 {

@@ -19,6 +19,6 @@ qsizetype ContextDraft::includedCount() const
 
 size_t qHash(const ContextDraft& d, size_t seed) noexcept
 {
-    return qHashMulti(seed, d.id, d.name, d.task, d.templateName, d.modelProfileID, d.createdAt, d.updatedAt,
-                      d.entries);
+    return qHashMulti(
+        seed, d.id, d.name, d.task, d.templateName, d.modelProfileID, d.createdAt, d.updatedAt, d.entries);
 }

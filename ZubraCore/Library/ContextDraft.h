@@ -13,7 +13,7 @@
 
 struct ContextDraftEntry
 {
-    QUuid id;          // the entry's own identity
+    QUuid id; // the entry's own identity
     QUuid selectionID; // the selection it shows; may be missing from the library
     bool include = true;
     bool pin = false;

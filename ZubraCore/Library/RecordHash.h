@@ -4,8 +4,7 @@
 #include <QHashFunctions>
 #include <optional>
 
-template <typename T>
-size_t qHash(const std::optional<T>& value, size_t seed = 0) noexcept
+template <typename T> size_t qHash(const std::optional<T>& value, size_t seed = 0) noexcept
 {
     return value ? qHashMulti(seed, true, *value) : qHash(false, seed);
 }

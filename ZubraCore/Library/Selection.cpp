@@ -3,13 +3,12 @@
 #include "ZubraCore/Text/TextMetrics.h"
 
 Selection Selection::make(const QUuid& id, const QString& text, const std::optional<QString>& markdown,
-                          const QString& appName, const std::optional<QString>& bundleID,
-                          const std::optional<QString>& sourceURL, const std::optional<QString>& sourceTitle,
-                          const std::optional<QString>& filePath, const QList<QUuid>& groupIDs,
-                          const QDateTime& createdAt)
+    const QString& appName, const std::optional<QString>& bundleID, const std::optional<QString>& sourceURL,
+    const std::optional<QString>& sourceTitle, const std::optional<QString>& filePath, const QList<QUuid>& groupIDs,
+    const QDateTime& createdAt)
 {
-    return Selection{id,       text,     markdown.value_or(text), appName, bundleID, sourceURL, sourceTitle,
-                     filePath, groupIDs, createdAt};
+    return Selection {
+        id, text, markdown.value_or(text), appName, bundleID, sourceURL, sourceTitle, filePath, groupIDs, createdAt};
 }
 
 QString Selection::headline() const
@@ -40,6 +39,6 @@ std::optional<QString> Selection::sourceDetail() const
 
 size_t qHash(const Selection& s, size_t seed) noexcept
 {
-    return qHashMulti(seed, s.id, s.text, s.markdown, s.appName, s.bundleID, s.sourceURL, s.sourceTitle,
-                      s.filePath, s.groupIDs, s.createdAt);
+    return qHashMulti(seed, s.id, s.text, s.markdown, s.appName, s.bundleID, s.sourceURL, s.sourceTitle, s.filePath,
+        s.groupIDs, s.createdAt);
 }

@@ -13,23 +13,22 @@
 struct Selection
 {
     QUuid id;
-    QString text;                          // exactly as captured or imported, not trimmed
-    QString markdown;                      // equals text when there is no rich rendition
+    QString text; // exactly as captured or imported, not trimmed
+    QString markdown; // equals text when there is no rich rendition
     QString appName;
     std::optional<QString> bundleID;
-    std::optional<QString> sourceURL;      // the web address exactly as given
+    std::optional<QString> sourceURL; // the web address exactly as given
     std::optional<QString> sourceTitle;
     std::optional<QString> filePath;
-    QList<QUuid> groupIDs;                 // in the order they were added
+    QList<QUuid> groupIDs; // in the order they were added
     QDateTime createdAt;
 
     // A missing markdown takes the text; an empty one stays empty.
     static Selection make(const QUuid& id, const QString& text, const std::optional<QString>& markdown,
-                          const QString& appName, const std::optional<QString>& bundleID = std::nullopt,
-                          const std::optional<QString>& sourceURL = std::nullopt,
-                          const std::optional<QString>& sourceTitle = std::nullopt,
-                          const std::optional<QString>& filePath = std::nullopt, const QList<QUuid>& groupIDs = {},
-                          const QDateTime& createdAt = {});
+        const QString& appName, const std::optional<QString>& bundleID = std::nullopt,
+        const std::optional<QString>& sourceURL = std::nullopt,
+        const std::optional<QString>& sourceTitle = std::nullopt, const std::optional<QString>& filePath = std::nullopt,
+        const QList<QUuid>& groupIDs = {}, const QDateTime& createdAt = {});
 
     // The first line of the trimmed text ("" for blank text); no length cut.
     QString headline() const;

@@ -2,7 +2,10 @@
 
 #include <QHashFunctions>
 
-QColor SelectionGroup::color() const { return colorFromHexString(colorHex).value_or(fallbackGroupColor()); }
+QColor SelectionGroup::color() const
+{
+    return colorFromHexString(colorHex).value_or(fallbackGroupColor());
+}
 
 size_t qHash(const SelectionGroup& g, size_t seed) noexcept
 {
@@ -26,4 +29,7 @@ std::optional<QColor> colorFromHexString(const QString& text)
     return color;
 }
 
-QColor fallbackGroupColor() { return QColor(0x30, 0xB0, 0xC7); }
+QColor fallbackGroupColor()
+{
+    return QColor(0x30, 0xB0, 0xC7);
+}

@@ -15,7 +15,7 @@ struct SourceIdentity
     QString appName;
     std::optional<QString> bundleID;
     std::optional<QString> sourceURL; // present only when the key is the web address
-    std::optional<QString> filePath;  // present only when the key is the file path
+    std::optional<QString> filePath; // present only when the key is the file path
 
     static SourceIdentity from(const Selection& selection);
 

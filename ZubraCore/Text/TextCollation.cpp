@@ -51,7 +51,7 @@ int compareCaseInsensitive(const QString& a, const QString& b)
         return QString::compare(a, b, Qt::CaseInsensitive);
     UErrorCode status = U_ZERO_ERROR;
     const UCollationResult r = c->compare(reinterpret_cast<const UChar*>(a.utf16()), int32_t(a.size()),
-                                          reinterpret_cast<const UChar*>(b.utf16()), int32_t(b.size()), status);
+        reinterpret_cast<const UChar*>(b.utf16()), int32_t(b.size()), status);
     if (U_FAILURE(status))
         return QString::compare(a, b, Qt::CaseInsensitive);
     return r == UCOL_LESS ? -1 : (r == UCOL_GREATER ? 1 : 0);

@@ -64,16 +64,21 @@ qsizetype countRange(QStringView text)
     return n;
 }
 
-inline bool isAscii(char16_t c) { return c < 0x80; }
+inline bool isAscii(char16_t c)
+{
+    return c < 0x80;
+}
 
 // Between two ASCII characters there is always a cluster boundary, except inside CR LF.
-inline bool asciiBoundaryBetween(char16_t a, char16_t b) { return isAscii(a) && isAscii(b) && !(a == u'\r' && b == u'\n'); }
+inline bool asciiBoundaryBetween(char16_t a, char16_t b)
+{
+    return isAscii(a) && isAscii(b) && !(a == u'\r' && b == u'\n');
+}
 
 // Calls visit(start, end, simple) for consecutive ranges that split the text at certain
 // boundaries; a simple range is one ASCII cluster (a character or CR LF), any other range
 // holds non-ASCII text and needs ICU.
-template <typename Visit>
-void forEachRange(QStringView text, Visit visit)
+template <typename Visit> void forEachRange(QStringView text, Visit visit)
 {
     const char16_t* d = text.utf16();
     const qsizetype n = text.size();
@@ -107,7 +112,10 @@ qsizetype count(QStringView text)
     return total;
 }
 
-qsizetype countWithIcu(QStringView text) { return countRange(text); }
+qsizetype countWithIcu(QStringView text)
+{
+    return countRange(text);
+}
 
 QList<qsizetype> boundaries(QStringView text)
 {
@@ -175,7 +183,10 @@ qsizetype prefixLength(QStringView text, qsizetype n)
     return offset;
 }
 
-QString prefix(const QString& text, qsizetype n) { return text.first(prefixLength(text, n)); }
+QString prefix(const QString& text, qsizetype n)
+{
+    return text.first(prefixLength(text, n));
+}
 
 bool isBoundary(QStringView text, qsizetype offset)
 {

@@ -2,7 +2,10 @@
 
 namespace Uuids {
 
-QString toText(const QUuid& id) { return id.toString(QUuid::WithoutBraces).toUpper(); }
+QString toText(const QUuid& id)
+{
+    return id.toString(QUuid::WithoutBraces).toUpper();
+}
 
 std::optional<QUuid> parse(QStringView text)
 {

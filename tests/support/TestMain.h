@@ -8,15 +8,15 @@
 #include <QLocale>
 #include <QTest>
 
-#define TESSELLON_TEST_MAIN_WITH(AppType, TestObject)                                              \
-    int main(int argc, char* argv[])                                                               \
-    {                                                                                              \
-        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));                     \
-        AppType app(argc, argv);                                                                   \
-        app.setAttribute(Qt::AA_Use96Dpi, true);                                                   \
-        TestObject tc;                                                                             \
-        QTEST_SET_MAIN_SOURCE_PATH                                                                 \
-        return QTest::qExec(&tc, argc, argv);                                                      \
+#define TESSELLON_TEST_MAIN_WITH(AppType, TestObject)                                                                  \
+    int main(int argc, char* argv[])                                                                                   \
+    {                                                                                                                  \
+        QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));                                         \
+        AppType app(argc, argv);                                                                                       \
+        app.setAttribute(Qt::AA_Use96Dpi, true);                                                                       \
+        TestObject tc;                                                                                                 \
+        QTEST_SET_MAIN_SOURCE_PATH                                                                                     \
+        return QTest::qExec(&tc, argc, argv);                                                                          \
     }
 
 // A test that needs only QtCore.

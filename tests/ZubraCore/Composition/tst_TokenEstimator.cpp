@@ -54,8 +54,8 @@ void TestTokenEstimator::profiles()
     QStringList order;
     for (const ModelProfile& each : ModelProfile::all())
         order << each.id;
-    QCOMPARE(order, (QStringList{u"gpt-4o"_qs, u"claude"_qs, u"gemini"_qs, u"local-32k"_qs, u"local-16k"_qs,
-                                 u"custom"_qs}));
+    QCOMPARE(order,
+        (QStringList {u"gpt-4o"_qs, u"claude"_qs, u"gemini"_qs, u"local-32k"_qs, u"local-16k"_qs, u"custom"_qs}));
 }
 
 void TestTokenEstimator::estimate_data()
@@ -102,7 +102,7 @@ void TestTokenEstimator::estimateWithUnusableRatio()
 {
     QFETCH(double, ratio);
     QFETCH(qint64, tokens);
-    const ModelProfile odd{u"odd"_qs, u"Odd"_qs, 1000, ratio};
+    const ModelProfile odd {u"odd"_qs, u"Odd"_qs, 1000, ratio};
     QCOMPARE(TokenEstimator::estimate(u"abcdefghi"_qs, odd), tokens);
 }
 

@@ -14,10 +14,10 @@ Q_DECLARE_METATYPE(OptString)
 namespace {
 
 Selection makeSelection(const QString& text, const QString& app = u"Safari"_qs, OptString url = std::nullopt,
-                 OptString title = std::nullopt, OptString path = std::nullopt)
+    OptString title = std::nullopt, OptString path = std::nullopt)
 {
     return Selection::make(QUuid::createUuid(), text, std::nullopt, app, u"com.example.app"_qs, url, title, path, {},
-                           QDateTime(QDate(2025, 3, 14), QTime(9, 26, 53), Qt::UTC));
+        QDateTime(QDate(2025, 3, 14), QTime(9, 26, 53), Qt::UTC));
 }
 
 } // namespace
@@ -117,12 +117,11 @@ void TestRecords::identity_data()
     const OptString none;
     // The address is kept exactly: no host lower-casing or re-encoding.
     QTest::newRow("url and path") << OptString(u"https://EXAMPLE.com/ä"_qs) << OptString(u"/a"_qs)
-                                  << u"https://EXAMPLE.com/ä"_qs << true << false
-                                  << OptString(u"Web \u00B7 Safari"_qs);
+                                  << u"https://EXAMPLE.com/ä"_qs << true << false << OptString(u"Web \u00B7 Safari"_qs);
     QTest::newRow("path only") << none << OptString(u"/docs/a.pdf"_qs) << u"/docs/a.pdf"_qs << false << true
                                << OptString(u"Document \u00B7 Safari"_qs);
-    QTest::newRow("empty path still keys") << none << OptString(u""_qs) << QString() << false << true
-                                           << OptString(u"Document \u00B7 Safari"_qs);
+    QTest::newRow("empty path still keys")
+        << none << OptString(u""_qs) << QString() << false << true << OptString(u"Document \u00B7 Safari"_qs);
     QTest::newRow("app only") << none << none << u"Safari"_qs << false << false << none;
 }
 
@@ -146,8 +145,8 @@ void TestRecords::identity()
 
 void TestRecords::identityOrdering()
 {
-    QList<SourceIdentity> ids{makeSelection(u"x"_qs, u"beta"_qs).sourceIdentity(), makeSelection(u"x"_qs, u"Alpha"_qs).sourceIdentity(),
-                              makeSelection(u"x"_qs, u"gamma"_qs).sourceIdentity()};
+    QList<SourceIdentity> ids {makeSelection(u"x"_qs, u"beta"_qs).sourceIdentity(),
+        makeSelection(u"x"_qs, u"Alpha"_qs).sourceIdentity(), makeSelection(u"x"_qs, u"gamma"_qs).sourceIdentity()};
     std::sort(ids.begin(), ids.end());
     QCOMPARE(ids[0].display(), u"Alpha"_qs);
     QCOMPARE(ids[1].display(), u"beta"_qs);
@@ -162,16 +161,16 @@ void TestRecords::identityOrdering()
 
     // Under the C locale the comparison still ignores case (en_US collation).
     QLocale::setDefault(QLocale::c());
-    QVERIFY(makeSelection(u"x"_qs, u"apple"_qs).sourceIdentity() < makeSelection(u"x"_qs, u"Banana"_qs).sourceIdentity());
+    QVERIFY(
+        makeSelection(u"x"_qs, u"apple"_qs).sourceIdentity() < makeSelection(u"x"_qs, u"Banana"_qs).sourceIdentity());
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
 }
 
 void TestRecords::equalityAndHashCoverEveryField()
 {
     const Selection base = Selection::make(QUuid::createUuid(), u"t"_qs, u"m"_qs, u"a"_qs, u"b"_qs, u"https://x.org"_qs,
-                                           u"title"_qs, u"/p"_qs, {QUuid::createUuid()},
-                                           QDateTime(QDate(2025, 1, 1), QTime(0, 0), Qt::UTC));
-    const QList<std::function<void(Selection&)>> changes{
+        u"title"_qs, u"/p"_qs, {QUuid::createUuid()}, QDateTime(QDate(2025, 1, 1), QTime(0, 0), Qt::UTC));
+    const QList<std::function<void(Selection&)>> changes {
         [](Selection& s) { s.id = QUuid::createUuid(); },
         [](Selection& s) { s.text += u"!"_qs; },
         [](Selection& s) { s.markdown += u"!"_qs; },
@@ -183,7 +182,7 @@ void TestRecords::equalityAndHashCoverEveryField()
         [](Selection& s) { s.groupIDs.clear(); },
         [](Selection& s) { s.createdAt = s.createdAt.addSecs(1); },
     };
-    QSet<size_t> hashes{qHash(base)};
+    QSet<size_t> hashes {qHash(base)};
     for (const auto& change : changes) {
         Selection other = base;
         change(other);
@@ -217,7 +216,7 @@ void TestRecords::hexColor()
 {
     QFETCH(QString, text);
     QFETCH(bool, valid);
-    const SelectionGroup group{QUuid::createUuid(), u"G"_qs, text, QDateTime::currentDateTimeUtc()};
+    const SelectionGroup group {QUuid::createUuid(), u"G"_qs, text, QDateTime::currentDateTimeUtc()};
     const std::optional<QColor> parsed = colorFromHexString(text);
     QCOMPARE(parsed.has_value(), valid);
     if (valid) {
@@ -253,22 +252,22 @@ void TestRecords::draftDerivedValues()
     QFETCH(QString, profileID);
     QFETCH(int, kind);
     QFETCH(QString, resolvedProfile);
-    ContextDraft draft{QUuid::createUuid(), u"Prompt 1"_qs, QString(), templateName, profileID, {}, {}, {}};
+    ContextDraft draft {QUuid::createUuid(), u"Prompt 1"_qs, QString(), templateName, profileID, {}, {}, {}};
     QCOMPARE(int(draft.templateKind()), kind);
     QCOMPARE(draft.modelProfile().id, resolvedProfile);
     QCOMPARE(draft.modelProfileID, profileID); // the stored identifier is kept
     QCOMPARE(draft.includedCount(), 0);
     draft.entries = {{QUuid::createUuid(), QUuid::createUuid(), true, false, false, {}, {}},
-                     {QUuid::createUuid(), QUuid::createUuid(), false, true, false, {}, {}},
-                     {QUuid::createUuid(), QUuid::createUuid(), true, false, true, u"n"_qs, {}}};
+        {QUuid::createUuid(), QUuid::createUuid(), false, true, false, {}, {}},
+        {QUuid::createUuid(), QUuid::createUuid(), true, false, true, u"n"_qs, {}}};
     QCOMPARE(draft.includedCount(), 2);
 }
 
 void TestRecords::draftEqualityKeepsEntryOrder()
 {
-    const ContextDraftEntry a{QUuid::createUuid(), QUuid::createUuid(), true, false, false, {}, {}};
-    const ContextDraftEntry b{QUuid::createUuid(), QUuid::createUuid(), true, false, false, {}, {}};
-    ContextDraft one{QUuid::createUuid(), u"P"_qs, u"task"_qs, u"Sections"_qs, u"gpt-4o"_qs, {}, {}, {a, b}};
+    const ContextDraftEntry a {QUuid::createUuid(), QUuid::createUuid(), true, false, false, {}, {}};
+    const ContextDraftEntry b {QUuid::createUuid(), QUuid::createUuid(), true, false, false, {}, {}};
+    ContextDraft one {QUuid::createUuid(), u"P"_qs, u"task"_qs, u"Sections"_qs, u"gpt-4o"_qs, {}, {}, {a, b}};
     ContextDraft two = one;
     QCOMPARE(one, two);
     QCOMPARE(qHash(one), qHash(two));

@@ -57,9 +57,9 @@ void TestTextMetrics::count()
 // The ASCII shortcuts must agree with ICU on any mix of tricky code points.
 void TestTextMetrics::boundariesMatchIcuOnRandomText()
 {
-    const QList<char32_t> alphabet{U'a', U' ', U'\r', U'\n', U'\t', 0x0301, 0x0308, 0x200D, 0xFE0F, 0x1F468,
-                                   0x1F469, 0x1F3FD, 0x1F1E9, 0x1F1EA, 0x0915, 0x094D, 0x0937, 0x0600, 0x1100,
-                                   0x1161, 0x11A8, 0x6F22, 0x20E3, U'1', 0x0E33, 0xAC00};
+    const QList<char32_t> alphabet {U'a', U' ', U'\r', U'\n', U'\t', 0x0301, 0x0308, 0x200D, 0xFE0F, 0x1F468, 0x1F469,
+        0x1F3FD, 0x1F1E9, 0x1F1EA, 0x0915, 0x094D, 0x0937, 0x0600, 0x1100, 0x1161, 0x11A8, 0x6F22, 0x20E3, U'1', 0x0E33,
+        0xAC00};
     QRandomGenerator rng(20261206);
     for (int round = 0; round < 3000; ++round) {
         QString text;
@@ -108,12 +108,12 @@ void TestTextMetrics::splitLines_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<QStringList>("lines");
 
-    QTest::newRow("empty") << QString() << QStringList{QString()};
-    QTest::newRow("two lines") << u"a\nb"_qs << QStringList{u"a"_qs, u"b"_qs};
-    QTest::newRow("trailing LF") << u"a\n"_qs << QStringList{u"a"_qs, QString()};
-    QTest::newRow("CR LF does not split") << u"a\r\nb"_qs << QStringList{u"a\r\nb"_qs};
-    QTest::newRow("LF after CR LF splits") << u"a\r\n\nb"_qs << QStringList{u"a\r\n"_qs, u"b"_qs};
-    QTest::newRow("lone CR does not split") << u"a\rb"_qs << QStringList{u"a\rb"_qs};
+    QTest::newRow("empty") << QString() << QStringList {QString()};
+    QTest::newRow("two lines") << u"a\nb"_qs << QStringList {u"a"_qs, u"b"_qs};
+    QTest::newRow("trailing LF") << u"a\n"_qs << QStringList {u"a"_qs, QString()};
+    QTest::newRow("CR LF does not split") << u"a\r\nb"_qs << QStringList {u"a\r\nb"_qs};
+    QTest::newRow("LF after CR LF splits") << u"a\r\n\nb"_qs << QStringList {u"a\r\n"_qs, u"b"_qs};
+    QTest::newRow("lone CR does not split") << u"a\rb"_qs << QStringList {u"a\rb"_qs};
 }
 
 void TestTextMetrics::splitLines()
