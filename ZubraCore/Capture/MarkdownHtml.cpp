@@ -1,0 +1,10 @@
+#include "ZubraCore/Capture/MarkdownHtml.h"
+
+namespace MarkdownHtml {
+
+std::optional<QByteArray> htmlDocument(const QString&)
+{
+    return std::nullopt;
+}
+
+} // namespace MarkdownHtml
