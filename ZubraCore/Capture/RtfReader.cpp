@@ -264,6 +264,9 @@ private:
     void textByte(char byte);
     int currentCodePage() const;
     TextAttributes attributes() const;
+    TextParagraphStyle paragraphStyle() const;
+    bool endParagraph();
+    qsizetype outputLength() const { return m_output.length() + m_paragraph.length(); }
     UConverter* converter(int codePage);
 
     const char* m_in;
@@ -290,6 +293,9 @@ private:
     int m_bytesCodePage = 0;
     QHash<QByteArray, UConverter*> m_converters;
 
+    // Paragraph formatting is the one in effect where the paragraph ends, so the text of the
+    // current paragraph waits here without a paragraph style until then.
+    AttributedText m_paragraph;
     AttributedText m_output;
 };
 
@@ -357,10 +363,10 @@ std::optional<AttributedText> Reader::read()
             if (c != '\r' && c != '\n' && c != '\0')
                 textByte(c);
         }
-        if (m_output.length() > maxOutputLength)
+        if (outputLength() > maxOutputLength)
             return std::nullopt;
     }
-    if (!rootClosed || !flushBytes())
+    if (!rootClosed || !flushBytes() || !endParagraph())
         return std::nullopt;
     return std::move(m_output);
 }
@@ -385,7 +391,11 @@ bool Reader::endGroup()
     if (m_stack.isEmpty())
         return false;
     m_skip = 0;
-    m_highSurrogate = 0;
+    if (!emitText({}))
+        return false;
+    // The last paragraph takes the formatting in effect where the document ends.
+    if (m_stack.size() == 1 && !endParagraph())
+        return false;
     const State closed = m_state;
     m_state = m_stack.takeLast();
     m_groupStart = false;
@@ -485,7 +495,12 @@ TextAttributes Reader::attributes() const
     font.bold = m_state.bold;
     font.italic = m_state.italic;
     a.font = font;
+    a.link = m_state.link;
+    return a;
+}
 
+TextParagraphStyle Reader::paragraphStyle() const
+{
     TextParagraphStyle paragraph;
     paragraph.firstLineHeadIndent = (double(m_state.leftIndent) + m_state.firstLineIndent) / 20.0;
     if (m_state.listOverride > 0) {
@@ -501,19 +516,37 @@ TextAttributes Reader::attributes() const
     } else if (m_state.oldStyleList) {
         paragraph.textLists.append(TextList {*m_state.oldStyleList});
     }
-    a.paragraphStyle = paragraph;
-    a.link = m_state.link;
-    return a;
+    return paragraph;
+}
+
+bool Reader::endParagraph()
+{
+    if (m_paragraph.isEmpty())
+        return true;
+    const TextParagraphStyle style = paragraphStyle();
+    const QString& text = m_paragraph.text();
+    for (const TextRun& run : m_paragraph.runs()) {
+        TextAttributes a = run.attributes;
+        a.paragraphStyle = style;
+        m_output.append(QStringView(text).mid(run.start, run.length), a);
+    }
+    m_paragraph = AttributedText();
+    return m_output.length() <= maxOutputLength;
 }
 
 bool Reader::emitText(QStringView text)
 {
+    if (m_highSurrogate) {
+        m_highSurrogate = 0;
+        if (!emitText(u"\uFFFD"))
+            return false;
+    }
     if (text.isEmpty())
         return true;
     switch (m_state.destination) {
     case Destination::Text:
-        m_output.append(text, attributes());
-        return m_output.length() <= maxOutputLength;
+        m_paragraph.append(text, attributes());
+        return outputLength() <= maxOutputLength;
     case Destination::FontTable:
         if (m_state.definingFont >= 0) {
             FontEntry& entry = m_fonts[m_state.definingFont];
@@ -538,7 +571,7 @@ bool Reader::emitText(QStringView text)
 bool Reader::emitCharacter(char32_t c)
 {
     if (QChar::isHighSurrogate(c)) {
-        if (m_highSurrogate && !emitCharacter(0xFFFD))
+        if (!emitText({})) // a pending high surrogate becomes U+FFFD
             return false;
         m_highSurrogate = char16_t(c);
         return true;
@@ -550,13 +583,8 @@ bool Reader::emitCharacter(char32_t c)
         m_highSurrogate = 0;
         return emitText(QStringView(pair, 2));
     }
-    if (m_highSurrogate) {
-        m_highSurrogate = 0;
-        if (!emitText(u"\uFFFD"))
-            return false;
-    }
     if (c == 0)
-        return true;
+        return emitText({});
     const char16_t one = char16_t(c);
     return emitText(QStringView(&one, 1));
 }
@@ -803,7 +831,7 @@ bool Reader::controlWord(const QByteArray& word, bool hasParameter, int paramete
         s.listLevel = parameter;
     // Text.
     else if (word == "par" || word == "sect" || word == "page" || word == "row")
-        return emitText(u"\n");
+        return emitText(u"\n") && (s.destination != Destination::Text || endParagraph());
     else if (word == "line")
         return emitText(u"\u2028");
     else if (word == "tab" || word == "cell")

@@ -9,8 +9,8 @@
 static TextAttributes rich(double size, bool bold = false, bool italic = false)
 {
     TextAttributes a;
-    a.font = TextFont{QStringLiteral("Helvetica"), QStringLiteral("Helvetica"), size, bold, italic, false};
-    a.paragraphStyle = TextParagraphStyle{};
+    a.font = TextFont {QStringLiteral("Helvetica"), QStringLiteral("Helvetica"), size, bold, italic, false};
+    a.paragraphStyle = TextParagraphStyle {};
     return a;
 }
 
@@ -18,7 +18,7 @@ static TextAttributes withLists(TextAttributes a, QList<TextListMarker> markers,
 {
     TextParagraphStyle style;
     for (TextListMarker m : markers)
-        style.textLists.append(TextList{m});
+        style.textLists.append(TextList {m});
     style.firstLineHeadIndent = indent;
     a.paragraphStyle = style;
     return a;
@@ -26,13 +26,13 @@ static TextAttributes withLists(TextAttributes a, QList<TextListMarker> markers,
 
 static TextAttributes withIndent(TextAttributes a, double indent)
 {
-    a.paragraphStyle = TextParagraphStyle{{}, indent};
+    a.paragraphStyle = TextParagraphStyle {{}, indent};
     return a;
 }
 
 static TextAttributes withLink(TextAttributes a, const QString& target, bool isUrl)
 {
-    a.link = TextLink{target, isUrl};
+    a.link = TextLink {target, isUrl};
     return a;
 }
 
@@ -99,8 +99,7 @@ void TestMarkdownSerializer::fromHtml_data()
     QTest::newRow("bold link") << QByteArray("<a href='https://x.org'><b>t</b></a>") << "[**t**](https://x.org)";
     QTest::newRow("mail link") << QByteArray("<a href='mailto:a@b.org'>mail</a>") << "[mail](mailto:a@b.org)";
     QTest::newRow("unsafe link is text") << QByteArray("<a href='javascript:x'>t</a>") << "t";
-    QTest::newRow("table") << QByteArray("<table><tr><td>a</td><td>b</td></tr><tr><td>c</td></tr></table>")
-                           << "a b\nc";
+    QTest::newRow("table") << QByteArray("<table><tr><td>a</td><td>b</td></tr><tr><td>c</td></tr></table>") << "a b\nc";
     QTest::newRow("runs of empty lines collapse") << QByteArray("<pre>a\n\n\n\nb</pre>") << "`a`\n\n`b`";
     QTest::newRow("leading and trailing empty lines vanish") << QByteArray("<pre>\n\na\n\n</pre>") << "`a`";
     QTest::newRow("hash and angle bracket not escaped") << QByteArray("# not &gt; heading") << "# not > heading";
@@ -122,46 +121,41 @@ void TestMarkdownSerializer::fromRichText_data()
     QTest::addColumn<QString>("markdown");
 
     const TextAttributes body = rich(12);
-    QTest::newRow("empty") << Pieces{} << "";
+    QTest::newRow("empty") << Pieces {} << "";
     // Without fonts the body is 12: a quote needs an indent of 16.8.
-    QTest::newRow("no font, indent 17") << Pieces{{"q", withIndent(TextAttributes{}, 17)}} << "> q";
-    QTest::newRow("no font, indent 16.5") << Pieces{{"q", withIndent(TextAttributes{}, 16.5)}} << "q";
+    QTest::newRow("no font, indent 17") << Pieces {{"q", withIndent(TextAttributes {}, 17)}} << "> q";
+    QTest::newRow("no font, indent 16.5") << Pieces {{"q", withIndent(TextAttributes {}, 16.5)}} << "q";
     QTest::newRow("embedded marker replaced")
-        << Pieces{{QStringLiteral("\t\u2022\tItem\n"), withLists(body, {TextListMarker::Disc})}} << "- Item";
-    QTest::newRow("two embedded markers in a nested list")
-        << Pieces{{QStringLiteral("\t\u2022\tA\n"), withLists(body, {TextListMarker::Decimal})},
-                  {QStringLiteral("\t\u25E6\t\t\u25E6\tB\n"),
-                   withLists(body, {TextListMarker::Decimal, TextListMarker::Circle})}}
-        << "1. A\n  - B";
+        << Pieces {{QStringLiteral("\t\u2022\tItem\n"), withLists(body, {TextListMarker::Disc})}} << "- Item";
+    QTest::newRow("two embedded markers in a nested list") << Pieces {{QStringLiteral("\t\u2022\tA\n"),
+                                                                          withLists(body, {TextListMarker::Decimal})},
+        {QStringLiteral("\t\u25E6\t\t\u25E6\tB\n"), withLists(body, {TextListMarker::Decimal, TextListMarker::Circle})}}
+                                                           << "1. A\n  - B";
     QTest::newRow("blank before the tab is not a marker")
-        << Pieces{{QStringLiteral(" \tItem\n"), withLists(body, {TextListMarker::Disc})}} << QStringLiteral("-  \tItem");
-    QTest::newRow("markers by format")
-        << Pieces{{"a\n", withLists(body, {TextListMarker::LowercaseAlpha})},
-                  {"b\n", withLists(body, {TextListMarker::UppercaseLatin})},
-                  {"c\n", withLists(body, {TextListMarker::LowercaseRoman})},
-                  {"d\n", withLists(body, {TextListMarker::UppercaseRoman})},
-                  {"e\n", withLists(body, {TextListMarker::Square})},
-                  {"f\n", withLists(body, {TextListMarker::Octal})}}
-        << "a. a\nA. b\ni. c\nI. d\n- e\n- f";
-    QTest::newRow("indent makes a quote") << Pieces{{"q", withIndent(body, 24)}} << "> q";
-    QTest::newRow("indent below 1.4 body is no quote") << Pieces{{"x\n", body}, {"q", withIndent(body, 16)}}
-                                                        << "x\nq";
-    QTest::newRow("indent below 8 is no quote") << Pieces{{"q", withIndent(rich(4), 7)}} << "q";
+        << Pieces {{QStringLiteral(" \tItem\n"), withLists(body, {TextListMarker::Disc})}}
+        << QStringLiteral("-  \tItem");
+    QTest::newRow("markers by format") << Pieces {{"a\n", withLists(body, {TextListMarker::LowercaseAlpha})},
+        {"b\n", withLists(body, {TextListMarker::UppercaseLatin})},
+        {"c\n", withLists(body, {TextListMarker::LowercaseRoman})},
+        {"d\n", withLists(body, {TextListMarker::UppercaseRoman})}, {"e\n", withLists(body, {TextListMarker::Square})},
+        {"f\n", withLists(body, {TextListMarker::Octal})}}
+                                       << "a. a\nA. b\ni. c\nI. d\n- e\n- f";
+    QTest::newRow("indent makes a quote") << Pieces {{"q", withIndent(body, 24)}} << "> q";
+    QTest::newRow("indent below 1.4 body is no quote") << Pieces {{"x\n", body}, {"q", withIndent(body, 16)}} << "x\nq";
+    QTest::newRow("indent below 8 is no quote") << Pieces {{"q", withIndent(rich(4), 7)}} << "q";
     QTest::newRow("indented list item is not a quote")
-        << Pieces{{"x", withLists(body, {TextListMarker::Disc}, 36)}} << "- x";
+        << Pieces {{"x", withLists(body, {TextListMarker::Disc}, 36)}} << "- x";
     QTest::newRow("paragraph separators")
-        << Pieces{{QStringLiteral("a\rb\r\nc\u2029d\u2028e\nf"), body}} << QStringLiteral("a\nb\nc\nd\u2028e\nf");
-    QTest::newRow("leading spaces stay, trailing go") << Pieces{{"x\n  a  \nb", body}} << "x\n  a\nb";
+        << Pieces {{QStringLiteral("a\rb\r\nc\u2029d\u2028e\nf"), body}} << QStringLiteral("a\nb\nc\nd\u2028e\nf");
+    QTest::newRow("leading spaces stay, trailing go") << Pieces {{"x\n  a  \nb", body}} << "x\n  a\nb";
     QTest::newRow("emphasis wraps the run exactly")
-        << Pieces{{"a", body}, {" b ", rich(12, true)}, {"c", body}} << "a** b **c";
+        << Pieces {{"a", body}, {" b ", rich(12, true)}, {"c", body}} << "a** b **c";
     QTest::newRow("URL link of any scheme kept")
-        << Pieces{{"t", withLink(body, "ftp://x.org", true)}} << "[t](ftp://x.org)";
+        << Pieces {{"t", withLink(body, "ftp://x.org", true)}} << "[t](ftp://x.org)";
     QTest::newRow("string link with scheme kept")
-        << Pieces{{"t", withLink(body, "HTTP://x.org", false)}} << "[t](HTTP://x.org)";
-    QTest::newRow("string link without :// dropped")
-        << Pieces{{"t", withLink(body, "mailto:a@b.org", false)}} << "t";
-    QTest::newRow("space-only paragraph is empty")
-        << Pieces{{"a\n   \n\n\nb", body}} << "a\n\nb";
+        << Pieces {{"t", withLink(body, "HTTP://x.org", false)}} << "[t](HTTP://x.org)";
+    QTest::newRow("string link without :// dropped") << Pieces {{"t", withLink(body, "mailto:a@b.org", false)}} << "t";
+    QTest::newRow("space-only paragraph is empty") << Pieces {{"a\n   \n\n\nb", body}} << "a\n\nb";
 }
 
 void TestMarkdownSerializer::fromRichText()
@@ -198,16 +192,15 @@ void TestMarkdownSerializer::bodySize_data()
     QTest::addColumn<Pieces>("pieces");
     QTest::addColumn<double>("body");
 
-    QTest::newRow("no fonts") << Pieces{{"x", TextAttributes{}}} << 12.0;
-    QTest::newRow("tie takes the smallest") << Pieces{{"a", rich(14)}, {"b", rich(10)}} << 10.0;
-    QTest::newRow("most frequent wins") << Pieces{{"a", rich(14)}, {"b", rich(14, true)}, {"c", rich(10)}} << 14.0;
-    QTest::newRow("half rounds away from zero") << Pieces{{"a", rich(12.5)}} << 13.0;
-    QTest::newRow("below half rounds down") << Pieces{{"a", rich(12.49)}} << 12.0;
+    QTest::newRow("no fonts") << Pieces {{"x", TextAttributes {}}} << 12.0;
+    QTest::newRow("tie takes the smallest") << Pieces {{"a", rich(14)}, {"b", rich(10)}} << 10.0;
+    QTest::newRow("most frequent wins") << Pieces {{"a", rich(14)}, {"b", rich(14, true)}, {"c", rich(10)}} << 14.0;
+    QTest::newRow("half rounds away from zero") << Pieces {{"a", rich(12.5)}} << 13.0;
+    QTest::newRow("below half rounds down") << Pieces {{"a", rich(12.49)}} << 12.0;
     // Runs that differ only in their link share one font run.
-    QTest::newRow("font runs, not attribute runs")
-        << Pieces{{"a", rich(16)}, {"b", withLink(rich(16), "https://x.org", true)}, {"c", rich(16)},
-                  {"d", rich(12)}, {"e", rich(12, true)}}
-        << 12.0;
+    QTest::newRow("font runs, not attribute runs") << Pieces {{"a", rich(16)},
+        {"b", withLink(rich(16), "https://x.org", true)}, {"c", rich(16)}, {"d", rich(12)}, {"e", rich(12, true)}}
+                                                   << 12.0;
 }
 
 void TestMarkdownSerializer::bodySize()
@@ -224,13 +217,20 @@ void TestMarkdownSerializer::monospace_data()
     QTest::addColumn<bool>("trait");
     QTest::addColumn<bool>("monospace");
 
-    QTest::newRow("Menlo by name") << "" << "Menlo-Regular" << false << true;
-    QTest::newRow("Courier New by family") << "Courier New" << "CourierNewPSMT" << false << true;
-    QTest::newRow("Fira Code by family") << "Fira Code" << "FiraCode-Retina" << false << true;
-    QTest::newRow("mono in the name") << "Liberation" << "LiberationMono-Bold" << false << true;
-    QTest::newRow("trait") << "Lucida Console" << "LucidaConsole" << true << true;
-    QTest::newRow("proportional") << "Helvetica" << "Helvetica-Bold" << false << false;
-    QTest::newRow("family case ignored") << "CONSOLAS" << "x" << false << true;
+    QTest::newRow("Menlo by name") << ""
+                                   << "Menlo-Regular" << false << true;
+    QTest::newRow("Courier New by family") << "Courier New"
+                                           << "CourierNewPSMT" << false << true;
+    QTest::newRow("Fira Code by family") << "Fira Code"
+                                         << "FiraCode-Retina" << false << true;
+    QTest::newRow("mono in the name") << "Liberation"
+                                      << "LiberationMono-Bold" << false << true;
+    QTest::newRow("trait") << "Lucida Console"
+                           << "LucidaConsole" << true << true;
+    QTest::newRow("proportional") << "Helvetica"
+                                  << "Helvetica-Bold" << false << false;
+    QTest::newRow("family case ignored") << "CONSOLAS"
+                                         << "x" << false << true;
 }
 
 void TestMarkdownSerializer::monospace()
@@ -239,13 +239,13 @@ void TestMarkdownSerializer::monospace()
     QFETCH(QString, name);
     QFETCH(bool, trait);
     QFETCH(bool, monospace);
-    QCOMPARE(MarkdownSerializer::isMonospace(TextFont{family, name, 12, false, false, trait}), monospace);
+    QCOMPARE(MarkdownSerializer::isMonospace(TextFont {family, name, 12, false, false, trait}), monospace);
 }
 
 void TestMarkdownSerializer::escaping()
 {
     QCOMPARE(MarkdownSerializer::escapedPlain(u"*a* _b_ `c` [d] \\e # f > g - 1. +"),
-             QStringLiteral("\\*a\\* \\_b\\_ \\`c\\` \\[d\\] \\\\e # f > g - 1. +"));
+        QStringLiteral("\\*a\\* \\_b\\_ \\`c\\` \\[d\\] \\\\e # f > g - 1. +"));
 }
 
 void TestMarkdownSerializer::manyParagraphs()

@@ -48,8 +48,7 @@ void TestOfflineHTMLConverter::converts_data()
     QTest::newRow("two paragraphs") << QByteArray("<p>one</p><p>two</p>") << "{one\ntwo\n|}";
     QTest::newRow("two line breaks give one") << QByteArray("a<br><br>b") << "{a\nb|}";
     QTest::newRow("table cells and rows")
-        << QByteArray("<table><tr><td>a</td><td>b</td></tr><tr><td>c</td><td>d</td></tr></table>")
-        << "{a b\nc d\n|}";
+        << QByteArray("<table><tr><td>a</td><td>b</td></tr><tr><td>c</td><td>d</td></tr></table>") << "{a b\nc d\n|}";
     QTest::newRow("white space collapses") << QByteArray("  a \n\t b  ") << "{a b|}";
     QTest::newRow("white space after a block vanishes") << QByteArray("<p>a</p>  <p> b</p>") << "{a\nb\n|}";
     QTest::newRow("lone < is text") << QByteArray("a < b") << "{a < b|}";
@@ -58,25 +57,21 @@ void TestOfflineHTMLConverter::converts_data()
     QTest::newRow("comment") << QByteArray("a<!-- <b>x</b> -->b") << "{ab|}";
     QTest::newRow("comment opener dashes do not close it") << QByteArray("a<!-->b-->c") << "{ac|}";
     QTest::newRow("doctype") << QByteArray("<!DOCTYPE html><p>x</p>") << "{x\n|}";
-    QTest::newRow("processing instruction with quoted >")
-        << QByteArray("<?xml version='1.0>'?>x") << "{x|}";
+    QTest::newRow("processing instruction with quoted >") << QByteArray("<?xml version='1.0>'?>x") << "{x|}";
     QTest::newRow("character data section") << QByteArray("<![CDATA[ a > b ]]>c") << "{c|}";
     QTest::newRow("head and title hidden") << QByteArray("<head><title>T</title></head><p>x</p>") << "{x\n|}";
     QTest::newRow("script with < skipped") << QByteArray("<script>if (a<b) x()</script>y") << "{y|}";
-    QTest::newRow("script closing tag with space, mixed case")
-        << QByteArray("<style>p{}</STYLE >z") << "{z|}";
-    QTest::newRow("script end needs a delimiter")
-        << QByteArray("<script>a</scripts>b</script>c") << "{c|}";
+    QTest::newRow("script closing tag with space, mixed case") << QByteArray("<style>p{}</STYLE >z") << "{z|}";
+    QTest::newRow("script end needs a delimiter") << QByteArray("<script>a</scripts>b</script>c") << "{c|}";
     QTest::newRow("template hidden") << QByteArray("<template>t</template>u") << "{u|}";
     QTest::newRow("self-closing hidden element ignored") << QByteArray("<script/>v") << "{v|}";
-    QTest::newRow("tags inside hidden ignored")
-        << QByteArray("<head><b>x</b><title>t</title></head>y") << "{y|}";
+    QTest::newRow("tags inside hidden ignored") << QByteArray("<head><b>x</b><title>t</title></head>y") << "{y|}";
     QTest::newRow("link") << QByteArray("<a href=\"https://x.org/a\">x</a>") << "{x|a=https://x.org/a}";
     QTest::newRow("link space not linked")
         << QByteArray("see <a href='https://a.org'>here</a>") << "{see |}{here|a=https://a.org}";
     QTest::newRow("unquoted href") << QByteArray("<a href=https://x.org>t</a>") << "{t|a=https://x.org}";
-    QTest::newRow("first href wins")
-        << QByteArray("<a href='https://1.org' HREF='https://2.org'>t</a>") << "{t|a=https://1.org}";
+    QTest::newRow("first href wins") << QByteArray("<a href='https://1.org' HREF='https://2.org'>t</a>")
+                                     << "{t|a=https://1.org}";
     QTest::newRow("href entities decoded")
         << QByteArray("<a href='https://x.org/?a=1&amp;b=2'>t</a>") << "{t|a=https://x.org/?a=1&b=2}";
     QTest::newRow("quoted > inside attribute")
@@ -86,16 +81,13 @@ void TestOfflineHTMLConverter::converts_data()
     QTest::newRow("link with space dropped") << QByteArray("<a href='https://x.org/a b'>t</a>") << "{t|}";
     QTest::newRow("anchor without href switches off outer link")
         << QByteArray("<a href='https://a.org'>x<a>y</a>z</a>") << "{x|a=https://a.org}{y|}{z|a=https://a.org}";
-    QTest::newRow("bulleted list, new item closes previous")
-        << QByteArray("<ul><li>a<li>b</ul>") << "{a\nb\n|ul}";
+    QTest::newRow("bulleted list, new item closes previous") << QByteArray("<ul><li>a<li>b</ul>") << "{a\nb\n|ul}";
     QTest::newRow("bulleted list nested in numbered")
         << QByteArray("<ol><li>x<ul><li>y</li></ul></li></ol>") << "{x\n|ol}{y\n|ol>ul}";
     QTest::newRow("heading") << QByteArray("<h2>Title</h2><p>Body</p>") << "{Title\n|h2}{Body\n|}";
     QTest::newRow("quote") << QByteArray("<blockquote>q</blockquote>") << "{q\n|q=24}";
-    QTest::newRow("preformatted keeps spaces")
-        << QByteArray("<pre>  a\n   b</pre>") << "{  a\n   b\n|m}";
-    QTest::newRow("preformatted CR LF still gets a line feed")
-        << QByteArray("<pre>a\r\n</pre>x") << "{a\r\n\n|m}{x|}";
+    QTest::newRow("preformatted keeps spaces") << QByteArray("<pre>  a\n   b</pre>") << "{  a\n   b\n|m}";
+    QTest::newRow("preformatted CR LF still gets a line feed") << QByteArray("<pre>a\r\n</pre>x") << "{a\r\n\n|m}{x|}";
     QTest::newRow("code kbd samp") << QByteArray("<code>x</code> <kbd>y</kbd> <samp>z</samp>")
                                    << "{x|m}{ |}{y|m}{ |}{z|m}";
     QTest::newRow("unknown elements ignored") << QByteArray("<span class=x>a</span><input disabled>b") << "{ab|}";
@@ -106,8 +98,9 @@ void TestOfflineHTMLConverter::converts_data()
     QTest::newRow("nbsp kept inside pre") << QByteArray("<pre>a&nbsp;b</pre>") << QStringLiteral("{a\u00A0b\n|m}");
     QTest::newRow("byte-order mark dropped") << QByteArray("\xEF\xBB\xBFhi") << "{hi|}";
     QTest::newRow("U+2028 is white space") << QByteArray("a\xE2\x80\xA8 b") << "{a b|}";
-    QTest::newRow("space with combining mark is white space")
-        << QByteArray("a \xCC\x81" "b") << "{a b|}";
+    QTest::newRow("space with combining mark is white space") << QByteArray("a \xCC\x81"
+                                                                            "b")
+                                                              << "{a b|}";
 }
 
 void TestOfflineHTMLConverter::converts()
@@ -181,8 +174,8 @@ void TestOfflineHTMLConverter::limits()
 
 void TestOfflineHTMLConverter::fonts()
 {
-    const std::optional<AttributedText> text =
-        OfflineHTMLConverter::convert("<h1><b>B</b></h1><i>I</i><b><i>BI</i></b><code>C</code><b><code>D</code></b>");
+    const std::optional<AttributedText> text
+        = OfflineHTMLConverter::convert("<h1><b>B</b></h1><i>I</i><b><i>BI</i></b><code>C</code><b><code>D</code></b>");
     QVERIFY(text);
     QCOMPARE(text->runs().size(), 6);
     struct Expected
@@ -190,8 +183,8 @@ void TestOfflineHTMLConverter::fonts()
         QString text;
         bool bold, italic, mono;
     };
-    const Expected expected[] = {{"B", true, false, false},  {"\n", false, false, false}, {"I", false, true, false},
-                                 {"BI", true, true, false},  {"C", false, false, true},   {"D", true, false, true}};
+    const Expected expected[] = {{"B", true, false, false}, {"\n", false, false, false}, {"I", false, true, false},
+        {"BI", true, true, false}, {"C", false, false, true}, {"D", true, false, true}};
     for (int k = 0; k < 6; ++k) {
         const TextRun& run = text->runs().at(k);
         QCOMPARE(text->text().mid(run.start, run.length), expected[k].text);
@@ -213,26 +206,41 @@ void TestOfflineHTMLConverter::entities_data()
     QTest::addColumn<QString>("input");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("hex small x") << "&#x41;" << "A";
-    QTest::newRow("hex capital X") << "&#X41;" << "A";
-    QTest::newRow("decimal") << "&#65;" << "A";
+    QTest::newRow("hex small x") << "&#x41;"
+                                 << "A";
+    QTest::newRow("hex capital X") << "&#X41;"
+                                   << "A";
+    QTest::newRow("decimal") << "&#65;"
+                             << "A";
     QTest::newRow("astral") << "&#x1F600;" << QStringLiteral("\U0001F600");
-    QTest::newRow("zero stays") << "&#0;" << "&#0;";
-    QTest::newRow("surrogate stays") << "&#xD800;" << "&#xD800;";
-    QTest::newRow("above U+10FFFF stays") << "&#x110000;" << "&#x110000;";
-    QTest::newRow("32-bit overflow stays") << "&#4294967361;" << "&#4294967361;";
-    QTest::newRow("empty number stays") << "&#x;&#;" << "&#x;&#;";
-    QTest::newRow("sign not a digit") << "&#+65;" << "&#+65;";
-    QTest::newRow("named") << "&amp;&lt;&gt;&quot;&apos;" << "&<>\"'";
-    QTest::newRow("typographic")
-        << "&ndash;&mdash;&hellip;&copy;&reg;&lsquo;&rsquo;&ldquo;&rdquo;&nbsp;"
-        << QStringLiteral("\u2013\u2014\u2026\u00A9\u00AE\u2018\u2019\u201C\u201D\u00A0");
-    QTest::newRow("names are case-sensitive") << "&AMP;&Amp;" << "&AMP;&Amp;";
-    QTest::newRow("unknown stays") << "&bogus; & x" << "&bogus; & x";
-    QTest::newRow("not decoded twice") << "&amp;lt;" << "&lt;";
-    QTest::newRow("ampersand before a reference") << "&&amp;" << "&&";
-    QTest::newRow("32-character name is looked up") << "&" + QString(32, u'a') + ";&amp;" << "&" + QString(32, u'a') + ";&";
-    QTest::newRow("no semicolon") << "&amp x" << "&amp x";
+    QTest::newRow("zero stays") << "&#0;"
+                                << "&#0;";
+    QTest::newRow("surrogate stays") << "&#xD800;"
+                                     << "&#xD800;";
+    QTest::newRow("above U+10FFFF stays") << "&#x110000;"
+                                          << "&#x110000;";
+    QTest::newRow("32-bit overflow stays") << "&#4294967361;"
+                                           << "&#4294967361;";
+    QTest::newRow("empty number stays") << "&#x;&#;"
+                                        << "&#x;&#;";
+    QTest::newRow("sign not a digit") << "&#+65;"
+                                      << "&#+65;";
+    QTest::newRow("named") << "&amp;&lt;&gt;&quot;&apos;"
+                           << "&<>\"'";
+    QTest::newRow("typographic") << "&ndash;&mdash;&hellip;&copy;&reg;&lsquo;&rsquo;&ldquo;&rdquo;&nbsp;"
+                                 << QStringLiteral("\u2013\u2014\u2026\u00A9\u00AE\u2018\u2019\u201C\u201D\u00A0");
+    QTest::newRow("names are case-sensitive") << "&AMP;&Amp;"
+                                              << "&AMP;&Amp;";
+    QTest::newRow("unknown stays") << "&bogus; & x"
+                                   << "&bogus; & x";
+    QTest::newRow("not decoded twice") << "&amp;lt;"
+                                       << "&lt;";
+    QTest::newRow("ampersand before a reference") << "&&amp;"
+                                                  << "&&";
+    QTest::newRow("32-character name is looked up") << "&" + QString(32, u'a') + ";&amp;"
+                                                    << "&" + QString(32, u'a') + ";&";
+    QTest::newRow("no semicolon") << "&amp x"
+                                  << "&amp x";
 }
 
 void TestOfflineHTMLConverter::entities()
