@@ -1,12 +1,11 @@
 #include "ZubraCore/Capture/OfflineHTMLConverter.h"
 
-#include "ZubraCore/Text/TextMetrics.h"
-
 #include <QSet>
 #include <QStringDecoder>
 #include <QUrl>
 #include <cstring>
 #include <string_view>
+#include <unicode/uchar.h>
 
 namespace OfflineHTMLConverter {
 namespace {
@@ -114,11 +113,6 @@ QByteArray lowered(std::string_view s)
     for (char& c : out)
         c = asciiLower(c);
     return out;
-}
-
-inline bool isWhitespaceCluster(QStringView cluster)
-{
-    return !cluster.isEmpty() && QChar::isSpace(cluster.at(0).unicode());
 }
 
 class Parser
@@ -408,35 +402,92 @@ void Parser::close(const QByteArray& name)
     }
 }
 
+// Splits text into the clusters that matter for collapsing white space: a cluster is white
+// space when its first scalar is. Only space separators (Zs) can join others in a cluster: they
+// take following extenders (Extend, ZWJ, SpacingMark) and are taken by a preceding Prepend
+// character; the white-space controls (tab, line breaks, U+2028, U+2029) stand alone, and CR LF
+// is white space either way. So a scalar walk with these two rules gives the cluster answer
+// without a break iterator.
+template <typename Visit> void forEachWhitespaceSpan(QStringView text, Visit visit)
+{
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    char32_t previous = 0;
+    while (i < n) {
+        const qsizetype start = i;
+        char32_t c = text.at(i).unicode();
+        if (QChar::isHighSurrogate(c) && i + 1 < n && QChar::isLowSurrogate(text.at(i + 1).unicode()))
+            c = QChar::surrogateToUcs4(text.at(i).unicode(), text.at(i + 1).unicode());
+        i += QChar::requiresSurrogates(c) ? 2 : 1;
+        bool space = c < 0x80 ? (c == ' ' || (c >= 9 && c <= 13)) : QChar::isSpace(c);
+        const bool separator = space && (c == ' ' || (c >= 0x80 && QChar::category(c) == QChar::Separator_Space));
+        if (separator && previous >= 0x80
+            && u_getIntPropertyValue(UChar32(previous), UCHAR_GRAPHEME_CLUSTER_BREAK) == U_GCB_PREPEND)
+            space = false;
+        if (space && separator) {
+            while (i < n) {
+                const char16_t next = text.at(i).unicode();
+                if (next < 0x300)
+                    break;
+                char32_t x = next;
+                if (QChar::isHighSurrogate(next) && i + 1 < n && QChar::isLowSurrogate(text.at(i + 1).unicode()))
+                    x = QChar::surrogateToUcs4(next, text.at(i + 1).unicode());
+                const int gcb = u_getIntPropertyValue(UChar32(x), UCHAR_GRAPHEME_CLUSTER_BREAK);
+                if (gcb != U_GCB_EXTEND && gcb != U_GCB_ZWJ && gcb != U_GCB_SPACING_MARK)
+                    break;
+                i += QChar::requiresSurrogates(x) ? 2 : 1;
+            }
+        }
+        previous = c;
+        visit(start, i, space);
+    }
+}
+
 void Parser::appendText(std::string_view raw)
 {
-    const QString text = decodeEntities(QString::fromUtf8(raw.data(), qsizetype(raw.size())));
+    QString text = QString::fromUtf8(raw.data(), qsizetype(raw.size()));
+    if (text.contains(u'&'))
+        text = decodeEntities(text);
     if (m_style.pre) {
         append(text);
         return;
     }
-    const QList<qsizetype> bounds = TextMetrics::boundaries(text);
+    // The buffer is built from spans of the text: [spanStart, spanEnd) is pending content.
     QString buffer;
-    buffer.reserve(text.size());
-    for (qsizetype k = 0; k + 1 < bounds.size(); ++k) {
-        const QStringView cluster = QStringView(text).mid(bounds[k], bounds[k + 1] - bounds[k]);
-        if (isWhitespaceCluster(cluster)) {
+    qsizetype spanStart = -1;
+    qsizetype spanEnd = -1;
+    auto flushSpan = [&] {
+        if (spanStart >= 0)
+            buffer += QStringView(text).mid(spanStart, spanEnd - spanStart);
+        spanStart = -1;
+    };
+    forEachWhitespaceSpan(text, [&](qsizetype start, qsizetype end, bool space) {
+        if (space) {
             m_pendingSpace = true;
-            continue;
+            return;
         }
         if (m_pendingSpace) {
-            if (buffer.isEmpty() && m_hasLastCharacter && !m_lastIsLineFeed) {
+            const bool bufferEmpty = buffer.isEmpty() && spanStart < 0;
+            if (bufferEmpty && m_hasLastCharacter && !m_lastIsLineFeed) {
                 Style plain = m_style;
                 plain.bold = plain.italic = plain.code = false;
                 plain.link.reset();
                 append(u" ", plain.attributes());
-            } else if (!buffer.isEmpty()) {
+            } else if (!bufferEmpty) {
+                flushSpan();
                 buffer += u' ';
             }
             m_pendingSpace = false;
         }
-        buffer += cluster;
+        if (spanStart < 0)
+            spanStart = start;
+        spanEnd = end;
+    });
+    if (buffer.isEmpty() && spanStart >= 0) {
+        append(QStringView(text).mid(spanStart, spanEnd - spanStart));
+        return;
     }
+    flushSpan();
     append(buffer);
 }
 

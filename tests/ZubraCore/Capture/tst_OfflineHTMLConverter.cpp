@@ -98,6 +98,14 @@ void TestOfflineHTMLConverter::converts_data()
     QTest::newRow("nbsp kept inside pre") << QByteArray("<pre>a&nbsp;b</pre>") << QStringLiteral("{a\u00A0b\n|m}");
     QTest::newRow("byte-order mark dropped") << QByteArray("\xEF\xBB\xBFhi") << "{hi|}";
     QTest::newRow("U+2028 is white space") << QByteArray("a\xE2\x80\xA8 b") << "{a b|}";
+    QTest::newRow("prepended space is not white space") << QByteArray("a\xD8\x80 b") << QStringLiteral("{a\u0600 b|}");
+    QTest::newRow("space with spacing mark is white space") << QByteArray("a \xE0\xA4\xBE"
+                                                                          "b  \xE2\x80\x8D"
+                                                                          "c")
+                                                            << "{a b c|}";
+    QTest::newRow("tab does not take a combining mark") << QByteArray("a\t\xCC\x81"
+                                                                      "b")
+                                                        << QStringLiteral("{a \u0301b|}");
     QTest::newRow("space with combining mark is white space") << QByteArray("a \xCC\x81"
                                                                             "b")
                                                               << "{a b|}";

@@ -4,6 +4,7 @@
 #include "ZubraCore/Capture/MarkdownSerializer.h"
 #include "ZubraCore/Capture/OfflineHTMLConverter.h"
 #include "ZubraCore/Capture/RtfReader.h"
+#include "ZubraCore/Text/TextMetrics.h"
 
 #include "RichTextDescribe.h"
 #include "support/TestMain.h"
@@ -285,6 +286,7 @@ private slots:
     void mutatedRtf();
     void pathological_data();
     void pathological();
+    void whitespaceFollowsClusters();
 };
 
 void TestRichTextRobustness::randomHtml()
@@ -364,6 +366,60 @@ void TestRichTextRobustness::pathological()
     QFETCH(QByteArray, rtf);
     checkHtml(html);
     checkRtf(rtf);
+}
+
+// White space collapses by grapheme cluster: a cluster whose first scalar is white space is
+// white space, combining marks and all. Checked against a plain walk over the clusters.
+void TestRichTextRobustness::whitespaceFollowsClusters()
+{
+    const QStringList alphabet = {
+        QStringLiteral(" "),
+        QStringLiteral("\t"),
+        QStringLiteral("\n"),
+        QStringLiteral("\r\n"),
+        QStringLiteral("\u00A0"),
+        QStringLiteral("\u2028"),
+        QStringLiteral("\u3000"),
+        QStringLiteral("\u1680"),
+        QStringLiteral("\u0301"),
+        QStringLiteral("\u093E"),
+        QStringLiteral("\u200D"),
+        QStringLiteral("\u0600"),
+        QStringLiteral("a"),
+        QStringLiteral("\u00E9"),
+        QStringLiteral("\U0001F600"),
+        QStringLiteral("\u0915"),
+    };
+    QRandomGenerator random(5);
+    for (int k = 0; k < 8000; ++k) {
+        QString input;
+        const int length = random.bounded(1, 16);
+        for (int j = 0; j < length; ++j)
+            input += alphabet.at(random.bounded(int(alphabet.size())));
+
+        QString expected;
+        bool pending = false;
+        const QList<qsizetype> bounds = TextMetrics::boundaries(input);
+        for (qsizetype b = 0; b + 1 < bounds.size(); ++b) {
+            const QStringView cluster = QStringView(input).mid(bounds[b], bounds[b + 1] - bounds[b]);
+            const char32_t first = cluster.toUcs4().value(0);
+            if (QChar::isSpace(first)) {
+                pending = true;
+                continue;
+            }
+            if (pending && !expected.isEmpty())
+                expected += u' ';
+            pending = false;
+            expected += cluster;
+        }
+
+        const std::optional<AttributedText> text = OfflineHTMLConverter::convert(input.toUtf8());
+        const QString actual = text ? text->text() : QString();
+        if (actual != expected)
+            QFAIL(("input " + input.toUtf8().toPercentEncoding() + " gave " + actual.toUtf8().toPercentEncoding()
+                + ", expected " + expected.toUtf8().toPercentEncoding())
+                      .constData());
+    }
 }
 
 TESSELLON_TEST_MAIN(TestRichTextRobustness)
