@@ -40,11 +40,6 @@ TextAttributes AttributedText::attributesAt(qsizetype offset) const
     return i < 0 ? TextAttributes {} : m_runs.at(i).attributes;
 }
 
-bool isParagraphSeparator(char16_t c)
-{
-    return c == u'\n' || c == u'\r' || c == u'\x2029';
-}
-
 ParagraphRange AttributedText::paragraphRangeAt(qsizetype offset) const
 {
     const qsizetype n = m_text.size();

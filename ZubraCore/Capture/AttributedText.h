@@ -123,4 +123,7 @@ private:
 };
 
 // True for the characters that end a paragraph on their own (CR LF is one terminator).
-bool isParagraphSeparator(char16_t c);
+inline bool isParagraphSeparator(char16_t c)
+{
+    return c == u'\n' || c == u'\r' || c == u'\x2029';
+}

@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QStringList>
+#include <algorithm>
 #include <cmath>
 
 namespace MarkdownSerializer {
@@ -161,13 +162,31 @@ QString resolveLink(const TextLink& link)
     return {};
 }
 
-QString renderSegment(QStringView text, const TextAttributes& attrs, bool heading)
+// isMonospace for the fonts of one conversion: runs mostly repeat a few fonts.
+class MonospaceCache
+{
+public:
+    bool operator()(const TextFont& font)
+    {
+        if (!m_font || !(*m_font == font)) {
+            m_font = font;
+            m_result = isMonospace(font);
+        }
+        return m_result;
+    }
+
+private:
+    std::optional<TextFont> m_font;
+    bool m_result = false;
+};
+
+QString renderSegment(QStringView text, const TextAttributes& attrs, bool heading, MonospaceCache& monospace)
 {
     if (text.isEmpty())
         return {};
     bool monospaced = false, bold = false, italic = false;
     if (attrs.font) {
-        monospaced = isMonospace(*attrs.font);
+        monospaced = monospace(*attrs.font);
         bold = attrs.font->bold;
         italic = attrs.font->italic;
     }
@@ -199,7 +218,8 @@ QString renderSegment(QStringView text, const TextAttributes& attrs, bool headin
     return result;
 }
 
-QString renderInline(const AttributedText& source, RunCursor& cursor, qsizetype start, qsizetype length, bool heading)
+QString renderInline(const AttributedText& source, RunCursor& cursor, qsizetype start, qsizetype length, bool heading,
+    MonospaceCache& monospace)
 {
     QString out;
     const qsizetype end = start + length;
@@ -208,7 +228,7 @@ QString renderInline(const AttributedText& source, RunCursor& cursor, qsizetype 
         const TextRun& run = runs.at(index);
         const qsizetype from = std::max(run.start, start);
         const qsizetype to = std::min(run.end(), end);
-        out += renderSegment(QStringView(source.text()).mid(from, to - from), run.attributes, heading);
+        out += renderSegment(QStringView(source.text()).mid(from, to - from), run.attributes, heading, monospace);
     }
     return out;
 }
@@ -265,6 +285,7 @@ QString convert(const AttributedText& source)
     const double body = estimateBodySize(source);
     const QString& text = source.text();
     RunCursor cursor(source);
+    MonospaceCache monospace;
     QStringList lines;
     qsizetype location = 0;
     while (location < source.length()) {
@@ -299,7 +320,7 @@ QString convert(const AttributedText& source)
         } else if (paragraph.isQuote) {
             prefix = QStringLiteral("> ");
         }
-        const QString line = prefix + renderInline(source, cursor, start, length, isHeading);
+        const QString line = prefix + renderInline(source, cursor, start, length, isHeading, monospace);
         if (isHeading && !lines.isEmpty() && !lines.last().isEmpty())
             lines.append(QString());
         lines.append(line);
@@ -321,6 +342,10 @@ bool isMonospace(const TextFont& font)
 
 QString escapedPlain(QStringView text)
 {
+    const auto special
+        = [](QChar c) { return c == u'\\' || c == u'*' || c == u'_' || c == u'`' || c == u'[' || c == u']'; };
+    if (std::none_of(text.begin(), text.end(), special))
+        return text.toString();
     QString out;
     out.reserve(text.size() + 8);
     for (QChar c : text) {

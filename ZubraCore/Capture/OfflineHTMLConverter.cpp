@@ -22,6 +22,7 @@ struct Style
     QList<TextList> lists;
 
     TextAttributes attributes() const;
+    bool operator==(const Style&) const = default;
 };
 
 struct Frame
@@ -133,7 +134,16 @@ private:
     bool skipRawText(const QByteArray& name);
     void appendText(std::string_view raw);
     void append(QStringView text, const TextAttributes& attributes);
-    void append(QStringView text) { append(text, m_style.attributes()); }
+    void append(QStringView text) { append(text, attributesOf(m_style)); }
+    // Style::attributes, remembered for the last style asked about.
+    const TextAttributes& attributesOf(const Style& style)
+    {
+        if (!m_attributesStyle || !(*m_attributesStyle == style)) {
+            m_attributesStyle = style;
+            m_attributes = style.attributes();
+        }
+        return m_attributes;
+    }
     void close(const QByteArray& name);
     bool handleTag(const Tag& tag);
     void skipWhitespace()
@@ -153,6 +163,8 @@ private:
     bool m_hasLastCharacter = false;
     bool m_lastIsLineFeed = false;
     AttributedText m_output;
+    std::optional<Style> m_attributesStyle;
+    TextAttributes m_attributes;
 };
 
 std::optional<AttributedText> Parser::parse()
@@ -472,7 +484,7 @@ void Parser::appendText(std::string_view raw)
                 Style plain = m_style;
                 plain.bold = plain.italic = plain.code = false;
                 plain.link.reset();
-                append(u" ", plain.attributes());
+                append(u" ", attributesOf(plain));
             } else if (!bufferEmpty) {
                 flushSpan();
                 buffer += u' ';

@@ -3,12 +3,15 @@
 #include "ZubraCore/Capture/OfflineHTMLConverter.h"
 
 #include <QHash>
-#include <QSet>
 #include <memory>
+#include <string_view>
 #include <unicode/ucnv.h>
+#include <unordered_set>
 
 namespace RtfReader {
 namespace {
+
+using namespace std::string_view_literals;
 
 constexpr int maxFonts = 4096;
 constexpr int maxLists = 1024;
@@ -150,6 +153,12 @@ int codePageForCharset(int charset, int documentCodePage)
     }
 }
 
+// Bytes that end a run of plain text.
+inline bool isSpecialByte(char c)
+{
+    return c == '{' || c == '}' || c == '\\' || c == '\r' || c == '\n' || c == '\0';
+}
+
 int hexValue(char c)
 {
     if (c >= '0' && c <= '9')
@@ -180,14 +189,14 @@ TextListMarker markerForNumberFormat(int nfc)
     }
 }
 
-bool isSkippedDestination(const QByteArray& word)
+bool isSkippedDestination(std::string_view word)
 {
-    static const QSet<QByteArray> words {"stylesheet", "info", "pict", "object", "header", "headerl", "headerr",
-        "headerf", "footer", "footerl", "footerr", "footerf", "footnote", "annotation", "xe", "tc", "txe", "rxe",
-        "revtbl", "rsidtbl", "generator", "themedata", "colorschememapping", "datastore", "latentstyles", "xmlnstbl",
-        "mmathPr", "nonshppict", "shppict", "shp", "bkmkstart", "bkmkend", "userprops", "docvar", "atnid", "atnauthor",
-        "template", "filetbl", "pgdsctbl", "listpicture", "leveltext", "levelnumbers", "listname", "fldtype",
-        "datafield", "formfield", "sp", "sn", "sv", "wgrffmtfilter", "expandedcolortbl"};
+    static const std::unordered_set<std::string_view> words {"stylesheet", "info", "pict", "object", "header",
+        "headerl", "headerr", "headerf", "footer", "footerl", "footerr", "footerf", "footnote", "annotation", "xe",
+        "tc", "txe", "rxe", "revtbl", "rsidtbl", "generator", "themedata", "colorschememapping", "datastore",
+        "latentstyles", "xmlnstbl", "mmathPr", "nonshppict", "shppict", "shp", "bkmkstart", "bkmkend", "userprops",
+        "docvar", "atnid", "atnauthor", "template", "filetbl", "pgdsctbl", "listpicture", "leveltext", "levelnumbers",
+        "listname", "fldtype", "datafield", "formfield", "sp", "sn", "sv", "wgrffmtfilter", "expandedcolortbl"};
     return words.contains(word);
 }
 
@@ -254,16 +263,16 @@ public:
     std::optional<AttributedText> read();
 
 private:
-    bool controlWord(const QByteArray& word, bool hasParameter, int parameter);
+    bool controlWord(std::string_view word, bool hasParameter, int parameter);
     bool controlSymbol(char symbol);
     bool emitText(QStringView text);
     bool emitCharacter(char32_t c);
     bool flushBytes();
     bool beginGroup();
     bool endGroup();
-    void textByte(char byte);
+    void textBytes(std::string_view bytes);
     int currentCodePage() const;
-    TextAttributes attributes() const;
+    const TextAttributes& attributes();
     TextParagraphStyle paragraphStyle() const;
     bool endParagraph();
     qsizetype outputLength() const { return m_output.length() + m_paragraph.length(); }
@@ -297,6 +306,19 @@ private:
     // current paragraph waits here without a paragraph style until then.
     AttributedText m_paragraph;
     AttributedText m_output;
+
+    // The character attributes last made, and the state they were made from.
+    struct AttributeSource
+    {
+        int font = -1;
+        int halfPoints = 0;
+        bool bold = false;
+        bool italic = false;
+        std::optional<TextLink> link;
+        bool operator==(const AttributeSource&) const = default;
+    };
+    std::optional<AttributeSource> m_attributeSource;
+    TextAttributes m_attributes;
 };
 
 std::optional<AttributedText> Reader::read()
@@ -331,7 +353,7 @@ std::optional<AttributedText> Reader::read()
                     ++m_pos;
                 if (m_pos - wordStart > maxControlWordLetters)
                     return std::nullopt;
-                const QByteArray word(m_in + wordStart, m_pos - wordStart);
+                const std::string_view word(m_in + wordStart, size_t(m_pos - wordStart));
                 bool negative = false;
                 if (m_pos < m_size && m_in[m_pos] == '-') {
                     negative = true;
@@ -358,10 +380,14 @@ std::optional<AttributedText> Reader::read()
                 if (!controlSymbol(next))
                     return std::nullopt;
             }
-        } else {
+        } else if (c == '\r' || c == '\n' || c == '\0') {
             ++m_pos;
-            if (c != '\r' && c != '\n' && c != '\0')
-                textByte(c);
+        } else {
+            qsizetype end = m_pos + 1;
+            while (end < m_size && !isSpecialByte(m_in[end]))
+                ++end;
+            textBytes(std::string_view(m_in + m_pos, size_t(end - m_pos)));
+            m_pos = end;
         }
         if (outputLength() > maxOutputLength)
             return std::nullopt;
@@ -435,22 +461,29 @@ UConverter* Reader::converter(int codePage)
     return c;
 }
 
-void Reader::textByte(char byte)
+void Reader::textBytes(std::string_view bytes)
 {
     if (m_skip > 0) {
-        --m_skip;
-        return;
+        const qsizetype skipped = std::min<qsizetype>(m_skip, qsizetype(bytes.size()));
+        m_skip -= int(skipped);
+        bytes.remove_prefix(size_t(skipped));
     }
-    if (byte == '\t') {
+    while (!bytes.empty()) {
+        const size_t tab = bytes.find('\t');
+        const std::string_view chunk = bytes.substr(0, tab);
+        if (!chunk.empty()) {
+            const int codePage = currentCodePage();
+            if (!m_bytes.isEmpty() && codePage != m_bytesCodePage)
+                flushBytes();
+            m_bytesCodePage = codePage;
+            m_bytes.append(chunk.data(), qsizetype(chunk.size()));
+        }
+        if (tab == std::string_view::npos)
+            break;
         flushBytes();
         emitText(u"\t");
-        return;
+        bytes.remove_prefix(tab + 1);
     }
-    const int codePage = currentCodePage();
-    if (!m_bytes.isEmpty() && codePage != m_bytesCodePage)
-        flushBytes();
-    m_bytesCodePage = codePage;
-    m_bytes.append(byte);
 }
 
 bool Reader::flushBytes()
@@ -477,9 +510,14 @@ bool Reader::flushBytes()
     return emitText(decoded);
 }
 
-TextAttributes Reader::attributes() const
+const TextAttributes& Reader::attributes()
 {
-    TextAttributes a;
+    const AttributeSource source {m_state.font, m_state.halfPoints, m_state.bold, m_state.italic, m_state.link};
+    if (m_attributeSource == source)
+        return m_attributes;
+    m_attributeSource = source;
+    TextAttributes& a = m_attributes;
+    a = TextAttributes {};
     TextFont font;
     const int fontNumber = m_state.font >= 0 ? m_state.font : m_defaultFont;
     const auto it = m_fonts.constFind(fontNumber);
@@ -548,6 +586,7 @@ bool Reader::emitText(QStringView text)
         m_paragraph.append(text, attributes());
         return outputLength() <= maxOutputLength;
     case Destination::FontTable:
+        m_attributeSource.reset();
         if (m_state.definingFont >= 0) {
             FontEntry& entry = m_fonts[m_state.definingFont];
             for (QChar c : text) {
@@ -599,7 +638,8 @@ bool Reader::controlSymbol(char symbol)
         m_pos += 2;
         if (hi < 0 || lo < 0)
             return false;
-        textByte(char(hi * 16 + lo));
+        const char byte = char(hi * 16 + lo);
+        textBytes(std::string_view(&byte, 1));
         m_groupStart = false;
         return true;
     }
@@ -634,14 +674,14 @@ bool Reader::controlSymbol(char symbol)
     }
 }
 
-bool Reader::controlWord(const QByteArray& word, bool hasParameter, int parameter)
+bool Reader::controlWord(std::string_view word, bool hasParameter, int parameter)
 {
     const bool atGroupStart = m_groupStart;
     const bool ignorable = m_ignorablePending;
     m_groupStart = false;
     m_ignorablePending = false;
 
-    if (word == "bin") {
+    if (word == "bin"sv) {
         // Binary data: skipped whole, and one character for a \u skip.
         if (!flushBytes() || !hasParameter || parameter < 0 || parameter > m_size - m_pos)
             return false;
@@ -654,46 +694,46 @@ bool Reader::controlWord(const QByteArray& word, bool hasParameter, int paramete
         --m_skip;
         return true;
     }
-    if (word != "u" && !flushBytes())
+    if (word != "u"sv && !flushBytes())
         return false;
 
     State& s = m_state;
     // Destinations.
     if (atGroupStart) {
-        if (word == "fonttbl") {
+        if (word == "fonttbl"sv) {
             s.destination = Destination::FontTable;
             return true;
         }
-        if (word == "colortbl") {
+        if (word == "colortbl"sv) {
             s.destination = Destination::ColorTable;
             return true;
         }
-        if (word == "listtable") {
+        if (word == "listtable"sv) {
             s.destination = Destination::ListTable;
             return true;
         }
-        if (word == "list" && s.destination == Destination::ListTable) {
+        if (word == "list"sv && s.destination == Destination::ListTable) {
             s.destination = Destination::List;
             if (m_lists.size() < maxLists)
                 m_lists.append(ListDefinition {});
             return true;
         }
-        if (word == "listlevel" && s.destination == Destination::List) {
+        if (word == "listlevel"sv && s.destination == Destination::List) {
             s.destination = Destination::ListLevel;
             if (!m_lists.isEmpty() && m_lists.last().levels.size() < maxListLevels)
                 m_lists.last().levels.append(TextListMarker::Decimal);
             return true;
         }
-        if (word == "listoverridetable") {
+        if (word == "listoverridetable"sv) {
             s.destination = Destination::OverrideTable;
             return true;
         }
-        if (word == "listoverride" && s.destination == Destination::OverrideTable) {
+        if (word == "listoverride"sv && s.destination == Destination::OverrideTable) {
             s.destination = Destination::Override;
             m_overrideNumber = m_overrideListId = 0;
             return true;
         }
-        if (word == "field") {
+        if (word == "field"sv) {
             if (m_fieldInstructions.size() < 65536) {
                 m_fieldInstructions.append(QString());
                 s.field = int(m_fieldInstructions.size() - 1);
@@ -702,21 +742,21 @@ bool Reader::controlWord(const QByteArray& word, bool hasParameter, int paramete
             }
             return true;
         }
-        if (word == "fldinst") {
+        if (word == "fldinst"sv) {
             s.destination = Destination::FieldInstruction;
             return true;
         }
-        if (word == "fldrslt") {
+        if (word == "fldrslt"sv) {
             if (s.field >= 0)
                 if (const std::optional<TextLink> link = hyperlinkOf(m_fieldInstructions.at(s.field)))
                     s.link = link;
             return true;
         }
-        if (word == "listtext" || word == "pntext") {
+        if (word == "listtext"sv || word == "pntext"sv) {
             s.destination = s.destination == Destination::Text ? Destination::Text : Destination::Skip;
             return true;
         }
-        if (word == "pn") {
+        if (word == "pn"sv) {
             s.destination = Destination::OldListFormat;
             return true;
         }
@@ -730,48 +770,49 @@ bool Reader::controlWord(const QByteArray& word, bool hasParameter, int paramete
 
     switch (s.destination) {
     case Destination::FontTable:
-        if (word == "f" && hasParameter && (m_fonts.size() < maxFonts || m_fonts.contains(parameter))) {
+        m_attributeSource.reset();
+        if (word == "f"sv && hasParameter && (m_fonts.size() < maxFonts || m_fonts.contains(parameter))) {
             s.definingFont = parameter;
             m_fonts[parameter] = FontEntry {};
         } else if (s.definingFont >= 0) {
             FontEntry& entry = m_fonts[s.definingFont];
-            if (word == "fmodern")
+            if (word == "fmodern"sv)
                 entry.modern = true;
-            else if (word == "fcharset")
+            else if (word == "fcharset"sv)
                 entry.charset = parameter;
-            else if (word == "fprq")
+            else if (word == "fprq"sv)
                 entry.fixedPitch = parameter == 1;
         }
         return true;
     case Destination::List:
-        if (word == "listid" && !m_lists.isEmpty())
+        if (word == "listid"sv && !m_lists.isEmpty())
             m_lists.last().id = parameter;
         return true;
     case Destination::ListLevel:
-        if ((word == "levelnfc" || word == "levelnfcn") && !m_lists.isEmpty() && !m_lists.last().levels.isEmpty())
+        if ((word == "levelnfc"sv || word == "levelnfcn"sv) && !m_lists.isEmpty() && !m_lists.last().levels.isEmpty())
             m_lists.last().levels.last() = markerForNumberFormat(parameter);
         return true;
     case Destination::ListTable:
     case Destination::OverrideTable:
         return true;
     case Destination::Override:
-        if (word == "listid")
+        if (word == "listid"sv)
             m_overrideListId = parameter;
-        else if (word == "ls")
+        else if (word == "ls"sv)
             m_overrideNumber = parameter;
         return true;
     case Destination::OldListFormat:
-        if (word == "pnlvlblt")
+        if (word == "pnlvlblt"sv)
             s.oldStyleList = TextListMarker::Disc;
-        else if (word == "pndec")
+        else if (word == "pndec"sv)
             s.oldStyleList = TextListMarker::Decimal;
-        else if (word == "pnlcltr")
+        else if (word == "pnlcltr"sv)
             s.oldStyleList = TextListMarker::LowercaseAlpha;
-        else if (word == "pnucltr")
+        else if (word == "pnucltr"sv)
             s.oldStyleList = TextListMarker::UppercaseAlpha;
-        else if (word == "pnlcrm")
+        else if (word == "pnlcrm"sv)
             s.oldStyleList = TextListMarker::LowercaseRoman;
-        else if (word == "pnucrm")
+        else if (word == "pnucrm"sv)
             s.oldStyleList = TextListMarker::UppercaseRoman;
         return true;
     default:
@@ -779,22 +820,24 @@ bool Reader::controlWord(const QByteArray& word, bool hasParameter, int paramete
     }
 
     // Document settings.
-    if (word == "ansicpg" && hasParameter && parameter > 0)
+    if (word == "ansicpg"sv && hasParameter && parameter > 0)
         m_documentCodePage = parameter;
-    else if (word == "ansi")
+    else if (word == "ansi"sv)
         m_documentCodePage = 1252;
-    else if (word == "mac")
+    else if (word == "mac"sv)
         m_documentCodePage = 10000;
-    else if (word == "pc")
+    else if (word == "pc"sv)
         m_documentCodePage = 437;
-    else if (word == "pca")
+    else if (word == "pca"sv)
         m_documentCodePage = 850;
-    else if (word == "deff" && hasParameter)
+    else if (word == "deff"sv && hasParameter) {
         m_defaultFont = parameter;
+        m_attributeSource.reset();
+    }
     // Unicode.
-    else if (word == "uc")
+    else if (word == "uc"sv)
         s.unicodeSkip = std::clamp(hasParameter ? parameter : 1, 0, 16);
-    else if (word == "u" && hasParameter) {
+    else if (word == "u"sv && hasParameter) {
         if (!flushBytes())
             return false;
         const int value = parameter < 0 ? parameter + 65536 : parameter;
@@ -803,56 +846,56 @@ bool Reader::controlWord(const QByteArray& word, bool hasParameter, int paramete
         m_skip = s.unicodeSkip;
     }
     // Characters.
-    else if (word == "b")
+    else if (word == "b"sv)
         s.bold = !hasParameter || parameter != 0;
-    else if (word == "i")
+    else if (word == "i"sv)
         s.italic = !hasParameter || parameter != 0;
-    else if (word == "fs" && hasParameter && parameter > 0)
+    else if (word == "fs"sv && hasParameter && parameter > 0)
         s.halfPoints = std::min(parameter, 32767);
-    else if (word == "f" && hasParameter)
+    else if (word == "f"sv && hasParameter)
         s.font = parameter;
-    else if (word == "plain") {
+    else if (word == "plain"sv) {
         s.bold = s.italic = false;
         s.halfPoints = 24;
         s.font = -1;
     }
     // Paragraphs.
-    else if (word == "pard") {
+    else if (word == "pard"sv) {
         s.leftIndent = s.firstLineIndent = 0;
         s.listOverride = s.listLevel = 0;
         s.oldStyleList.reset();
-    } else if (word == "li" && hasParameter)
+    } else if (word == "li"sv && hasParameter)
         s.leftIndent = std::clamp(parameter, -1000000, 1000000);
-    else if (word == "fi" && hasParameter)
+    else if (word == "fi"sv && hasParameter)
         s.firstLineIndent = std::clamp(parameter, -1000000, 1000000);
-    else if (word == "ls" && hasParameter)
+    else if (word == "ls"sv && hasParameter)
         s.listOverride = parameter;
-    else if (word == "ilvl" && hasParameter)
+    else if (word == "ilvl"sv && hasParameter)
         s.listLevel = parameter;
     // Text.
-    else if (word == "par" || word == "sect" || word == "page" || word == "row")
+    else if (word == "par"sv || word == "sect"sv || word == "page"sv || word == "row"sv)
         return emitText(u"\n") && (s.destination != Destination::Text || endParagraph());
-    else if (word == "line")
+    else if (word == "line"sv)
         return emitText(u"\u2028");
-    else if (word == "tab" || word == "cell")
+    else if (word == "tab"sv || word == "cell"sv)
         return emitText(u"\t");
-    else if (word == "emdash")
+    else if (word == "emdash"sv)
         return emitCharacter(0x2014);
-    else if (word == "endash")
+    else if (word == "endash"sv)
         return emitCharacter(0x2013);
-    else if (word == "bullet")
+    else if (word == "bullet"sv)
         return emitCharacter(0x2022);
-    else if (word == "lquote")
+    else if (word == "lquote"sv)
         return emitCharacter(0x2018);
-    else if (word == "rquote")
+    else if (word == "rquote"sv)
         return emitCharacter(0x2019);
-    else if (word == "ldblquote")
+    else if (word == "ldblquote"sv)
         return emitCharacter(0x201C);
-    else if (word == "rdblquote")
+    else if (word == "rdblquote"sv)
         return emitCharacter(0x201D);
-    else if (word == "emspace")
+    else if (word == "emspace"sv)
         return emitCharacter(0x2003);
-    else if (word == "enspace")
+    else if (word == "enspace"sv)
         return emitCharacter(0x2002);
     return true;
 }
