@@ -313,7 +313,7 @@ QString convert(const AttributedText& source)
         QString prefix;
         const bool isHeading = level >= 1;
         if (isHeading) {
-            prefix = QString(level, u'#') + QLatin1Char(' ');
+            prefix = QString(std::min(level, 6), u'#') + QLatin1Char(' ');
         } else if (!paragraph.listMarkers.isEmpty()) {
             prefix = paragraph.listMarkers.last();
             stripEmbeddedListMarker(text, start, length, paragraph.listMarkers.size());

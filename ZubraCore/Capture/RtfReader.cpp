@@ -293,6 +293,7 @@ private:
     int m_defaultFont = -1;
     QHash<int, FontEntry> m_fonts;
     QList<ListDefinition> m_lists;
+    QHash<int, qsizetype> m_listIndexById;
     QHash<int, int> m_overrides; // \ls number to list id
     int m_overrideListId = 0;
     int m_overrideNumber = 0;
@@ -543,10 +544,8 @@ TextParagraphStyle Reader::paragraphStyle() const
     paragraph.firstLineHeadIndent = (double(m_state.leftIndent) + m_state.firstLineIndent) / 20.0;
     if (m_state.listOverride > 0) {
         const int listId = m_overrides.value(m_state.listOverride, -1);
-        const ListDefinition* list = nullptr;
-        for (const ListDefinition& candidate : m_lists)
-            if (candidate.id == listId)
-                list = &candidate;
+        const qsizetype index = m_listIndexById.value(listId, -1);
+        const ListDefinition* list = index >= 0 ? &m_lists.at(index) : nullptr;
         const int level = std::clamp(m_state.listLevel, 0, maxListLevels - 1);
         for (int k = 0; k <= level; ++k)
             paragraph.textLists.append(
@@ -785,8 +784,10 @@ bool Reader::controlWord(std::string_view word, bool hasParameter, int parameter
         }
         return true;
     case Destination::List:
-        if (word == "listid"sv && !m_lists.isEmpty())
+        if (word == "listid"sv && !m_lists.isEmpty()) {
             m_lists.last().id = parameter;
+            m_listIndexById.insert(parameter, m_lists.size() - 1);
+        }
         return true;
     case Destination::ListLevel:
         if ((word == "levelnfc"sv || word == "levelnfcn"sv) && !m_lists.isEmpty() && !m_lists.last().levels.isEmpty())

@@ -37,6 +37,22 @@ void TestMarkdownHtml::renders_data()
                                          << QByteArray("<script>");
     QTest::newRow("raw HTML block stays text")
         << "<div onclick=\"x\">\nhi\n</div>" << QByteArray("&lt;div") << QByteArray("<div");
+    QTest::newRow("script link neutralized")
+        << "[x](javascript:alert(1))" << QByteArray("<a href=\"#\">x</a>") << QByteArray("javascript");
+    QTest::newRow("upper-case script autolink neutralized")
+        << "<JavaScript:alert(1)>" << QByteArray("<a href=\"#\">") << QByteArray("href=\"JavaScript");
+    QTest::newRow("data image neutralized")
+        << "![i](data:image/png;base64,AAAA)" << QByteArray("<img src=\"#\"") << QByteArray("data:");
+    QTest::newRow("entity-hidden scheme neutralized")
+        << "[x](jav&#x61;script:alert(1))" << QByteArray("<a href=\"#\">x</a>") << QByteArray("script:");
+    QTest::newRow("relative address kept")
+        << "[r](/a/b:c?d=e&f=g)" << QByteArray("<a href=\"/a/b:c?d=e&amp;f=g\">r</a>") << QByteArray("href=\"#\"");
+    QTest::newRow("mail link kept") << "[m](mailto:a@b.org) [w](HTTPS://x.org)"
+                                    << QByteArray("<a href=\"mailto:a@b.org\">m</a> <a href=\"HTTPS://x.org\">w</a>")
+                                    << QByteArray("href=\"#\"");
+    QTest::newRow("quoted href text is not an address")
+        << "say ` href=\"javascript:x\"` and href=\"x:y\"" << QByteArray("href=&quot;javascript:x&quot;")
+        << QByteArray("href=\"#\"");
     QTest::newRow("non-ASCII as UTF-8") << QStringLiteral("caf\u00E9 \U0001F600")
                                         << QByteArray("caf\xC3\xA9 \xF0\x9F\x98\x80") << QByteArray();
     QTest::newRow("table") << "| a | b |\n| --- | --- |\n| 1 | 2 |" << QByteArray("<td>1</td>") << QByteArray();

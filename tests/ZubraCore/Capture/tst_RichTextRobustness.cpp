@@ -1,6 +1,7 @@
 // Random and mutated HTML and RTF: every input either gives no result or a well-formed one
 // within the size limits; nothing crashes or hangs (run under the sanitizers too).
 
+#include "ZubraCore/Capture/MarkdownHtml.h"
 #include "ZubraCore/Capture/MarkdownSerializer.h"
 #include "ZubraCore/Capture/OfflineHTMLConverter.h"
 #include "ZubraCore/Capture/RtfReader.h"
@@ -254,6 +255,8 @@ void checkHtml(const QByteArray& input)
     }
     const QString markdown = MarkdownSerializer::convert(*text);
     QVERIFY(markdown == markdown.trimmed());
+    if (!markdown.isEmpty())
+        QVERIFY(MarkdownHtml::htmlDocument(markdown).has_value());
 }
 
 void checkRtf(const QByteArray& input)
@@ -287,6 +290,7 @@ private slots:
     void pathological_data();
     void pathological();
     void whitespaceFollowsClusters();
+    void randomMarkdown();
 };
 
 void TestRichTextRobustness::randomHtml()
@@ -419,6 +423,59 @@ void TestRichTextRobustness::whitespaceFollowsClusters()
             QFAIL(("input " + input.toUtf8().toPercentEncoding() + " gave " + actual.toUtf8().toPercentEncoding()
                 + ", expected " + expected.toUtf8().toPercentEncoding())
                       .constData());
+    }
+}
+
+void TestRichTextRobustness::randomMarkdown()
+{
+    const QStringList pieces = {
+        "#",
+        "## ",
+        " ",
+        "\n",
+        "\n\n",
+        "*",
+        "**",
+        "_",
+        "`",
+        "```",
+        "[",
+        "]",
+        "(",
+        ")",
+        "https://x.org",
+        ">",
+        "- ",
+        "1. ",
+        "|",
+        "---",
+        "<",
+        "<script>",
+        "<div>",
+        "&amp;",
+        "\\",
+        "~~",
+        "text",
+        "\t",
+        "    ",
+        QStringLiteral("\u00E9"),
+        QStringLiteral("\u0000"),
+        "<!--",
+        "-->",
+    };
+    QRandomGenerator random(11);
+    for (int k = 0; k < 3000; ++k) {
+        QString markdown;
+        const int count = random.bounded(1, 120);
+        for (int j = 0; j < count; ++j)
+            markdown += pieces.at(random.bounded(int(pieces.size())));
+        const std::optional<QByteArray> html = MarkdownHtml::htmlDocument(markdown);
+        QVERIFY(html);
+        QVERIFY(html->startsWith("<!DOCTYPE html>"));
+        QVERIFY(html->endsWith("</body>\n</html>\n"));
+        const QByteArray body = html->mid(html->indexOf("<body>"));
+        if (body.contains("<script") || body.contains("<div") || body.contains("<!--"))
+            QFAIL(("raw markup passed through for " + markdown.toUtf8().toPercentEncoding()).constData());
     }
 }
 
