@@ -1,11 +1,11 @@
 #include "ZubraCore/Capture/RtfReader.h"
 
 #include "ZubraCore/Capture/OfflineHTMLConverter.h"
+#include "ZubraCore/Capture/RtfCodePages.h"
 
 #include <QHash>
 #include <memory>
 #include <string_view>
-#include <unicode/ucnv.h>
 #include <unordered_set>
 
 namespace RtfReader {
@@ -56,6 +56,7 @@ struct State
     int halfPoints = 24;
     bool bold = false;
     bool italic = false;
+    bool hidden = false; // \v: text the document does not show
     int unicodeSkip = 1;
     // paragraph
     int leftIndent = 0; // twips
@@ -70,87 +71,44 @@ struct State
     int definingFont = -1;
 };
 
-// The converter name of a code page this reader knows; others read as windows-1252.
-const char* codecNameFor(int codePage)
+// The character a symbol control word stands for, or 0.
+char16_t symbolCharacter(std::string_view word)
 {
-    switch (codePage) {
-    case 437:
-        return "cp437";
-    case 850:
-        return "cp850";
-    case 852:
-        return "cp852";
-    case 866:
-        return "cp866";
-    case 874:
-        return "windows-874-2000";
-    case 932:
-        return "windows-31j";
-    case 936:
-        return "windows-936-2000";
-    case 949:
-        return "windows-949-2000";
-    case 950:
-        return "windows-950-2000";
-    case 1250:
-        return "windows-1250";
-    case 1251:
-        return "windows-1251";
-    case 1253:
-        return "windows-1253";
-    case 1254:
-        return "windows-1254";
-    case 1255:
-        return "windows-1255";
-    case 1256:
-        return "windows-1256";
-    case 1257:
-        return "windows-1257";
-    case 1258:
-        return "windows-1258";
-    case 10000:
-        return "macintosh";
-    case 65001:
-        return "UTF-8";
-    default:
-        return "windows-1252";
-    }
+    static constexpr std::pair<std::string_view, char16_t> symbols[] = {
+        {"emdash", u'\u2014'},
+        {"endash", u'\u2013'},
+        {"bullet", u'\u2022'},
+        {"lquote", u'\u2018'},
+        {"rquote", u'\u2019'},
+        {"ldblquote", u'\u201C'},
+        {"rdblquote", u'\u201D'},
+        {"emspace", u'\u2003'},
+        {"enspace", u'\u2002'},
+        {"qmspace", u'\u2005'},
+        {"zwj", u'\u200D'},
+        {"zwnj", u'\u200C'},
+    };
+    for (const auto& [name, c] : symbols)
+        if (name == word)
+            return c;
+    return 0;
 }
 
-int codePageForCharset(int charset, int documentCodePage)
+// The marker an older-style numbering word (\pn...) selects.
+std::optional<TextListMarker> oldStyleMarker(std::string_view word)
 {
-    switch (charset) {
-    case 77:
-        return 10000;
-    case 128:
-        return 932;
-    case 129:
-        return 949;
-    case 134:
-        return 936;
-    case 136:
-        return 950;
-    case 161:
-        return 1253;
-    case 162:
-        return 1254;
-    case 163:
-        return 1258;
-    case 177:
-        return 1255;
-    case 178:
-        return 1256;
-    case 186:
-        return 1257;
-    case 204:
-        return 1251;
-    case 222:
-        return 874;
-    case 238:
-        return 1250;
-    default:
-        return documentCodePage;
-    }
+    static constexpr std::pair<std::string_view, TextListMarker> markers[] = {
+        {"pnlvlblt", TextListMarker::Disc},
+        {"pndec", TextListMarker::Decimal},
+        {"pnlcltr", TextListMarker::LowercaseAlpha},
+        {"pnucltr", TextListMarker::UppercaseAlpha},
+        {"pnlcrm", TextListMarker::LowercaseRoman},
+        {"pnucrm", TextListMarker::UppercaseRoman},
+    };
+    for (const auto& [name, marker] : markers)
+        if (name == word)
+            return marker;
+    return std::nullopt;
 }
 
 // Bytes that end a run of plain text.
@@ -251,12 +209,6 @@ public:
         , m_size(input.size())
     {
     }
-    ~Reader()
-    {
-        for (UConverter* c : std::as_const(m_converters))
-            if (c)
-                ucnv_close(c);
-    }
     Reader(const Reader&) = delete;
     Reader& operator=(const Reader&) = delete;
 
@@ -276,7 +228,6 @@ private:
     TextParagraphStyle paragraphStyle() const;
     bool endParagraph();
     qsizetype outputLength() const { return m_output.length() + m_paragraph.length(); }
-    UConverter* converter(int codePage);
 
     const char* m_in;
     qsizetype m_size;
@@ -301,7 +252,7 @@ private:
 
     QByteArray m_bytes; // code-page bytes not yet decoded
     int m_bytesCodePage = 0;
-    QHash<QByteArray, UConverter*> m_converters;
+    RtfCodePages::Decoder m_decoder;
 
     // Paragraph formatting is the one in effect where the paragraph ends, so the text of the
     // current paragraph waits here without a paragraph style until then.
@@ -441,25 +392,7 @@ int Reader::currentCodePage() const
 {
     const int font = m_state.font >= 0 ? m_state.font : m_defaultFont;
     const auto it = m_fonts.constFind(font);
-    return it == m_fonts.cend() ? m_documentCodePage : codePageForCharset(it->charset, m_documentCodePage);
-}
-
-UConverter* Reader::converter(int codePage)
-{
-    const char* name = codecNameFor(codePage);
-    auto it = m_converters.constFind(name);
-    if (it != m_converters.cend())
-        return *it;
-    UErrorCode status = U_ZERO_ERROR;
-    UConverter* c = ucnv_open(name, &status);
-    if (U_FAILURE(status)) {
-        status = U_ZERO_ERROR;
-        c = ucnv_open("windows-1252", &status);
-        if (U_FAILURE(status))
-            c = nullptr;
-    }
-    m_converters.insert(name, c);
-    return c;
+    return it == m_fonts.cend() ? m_documentCodePage : RtfCodePages::forCharset(it->charset, m_documentCodePage);
 }
 
 void Reader::textBytes(std::string_view bytes)
@@ -491,22 +424,7 @@ bool Reader::flushBytes()
 {
     if (m_bytes.isEmpty())
         return true;
-    QString decoded;
-    bool ascii = true;
-    for (char b : std::as_const(m_bytes))
-        ascii = ascii && uchar(b) < 0x80;
-    if (ascii) {
-        decoded = QString::fromLatin1(m_bytes);
-    } else if (UConverter* c = converter(m_bytesCodePage)) {
-        ucnv_reset(c);
-        decoded.resize(m_bytes.size() * 2 + 4);
-        UErrorCode status = U_ZERO_ERROR;
-        const int32_t n = ucnv_toUChars(c, reinterpret_cast<UChar*>(decoded.data()), int32_t(decoded.size()),
-            m_bytes.constData(), int32_t(m_bytes.size()), &status);
-        decoded.resize(U_FAILURE(status) ? 0 : n);
-    } else {
-        decoded = QString::fromLatin1(m_bytes);
-    }
+    const QString decoded = m_decoder.decode(m_bytes, m_bytesCodePage);
     m_bytes.clear();
     return emitText(decoded);
 }
@@ -582,6 +500,8 @@ bool Reader::emitText(QStringView text)
         return true;
     switch (m_state.destination) {
     case Destination::Text:
+        if (m_state.hidden)
+            return true;
         m_paragraph.append(text, attributes());
         return outputLength() <= maxOutputLength;
     case Destination::FontTable:
@@ -803,18 +723,8 @@ bool Reader::controlWord(std::string_view word, bool hasParameter, int parameter
             m_overrideNumber = parameter;
         return true;
     case Destination::OldListFormat:
-        if (word == "pnlvlblt"sv)
-            s.oldStyleList = TextListMarker::Disc;
-        else if (word == "pndec"sv)
-            s.oldStyleList = TextListMarker::Decimal;
-        else if (word == "pnlcltr"sv)
-            s.oldStyleList = TextListMarker::LowercaseAlpha;
-        else if (word == "pnucltr"sv)
-            s.oldStyleList = TextListMarker::UppercaseAlpha;
-        else if (word == "pnlcrm"sv)
-            s.oldStyleList = TextListMarker::LowercaseRoman;
-        else if (word == "pnucrm"sv)
-            s.oldStyleList = TextListMarker::UppercaseRoman;
+        if (const std::optional<TextListMarker> marker = oldStyleMarker(word))
+            s.oldStyleList = marker;
         return true;
     default:
         break;
@@ -851,12 +761,14 @@ bool Reader::controlWord(std::string_view word, bool hasParameter, int parameter
         s.bold = !hasParameter || parameter != 0;
     else if (word == "i"sv)
         s.italic = !hasParameter || parameter != 0;
+    else if (word == "v"sv)
+        s.hidden = !hasParameter || parameter != 0;
     else if (word == "fs"sv && hasParameter && parameter > 0)
         s.halfPoints = std::min(parameter, 32767);
     else if (word == "f"sv && hasParameter)
         s.font = parameter;
     else if (word == "plain"sv) {
-        s.bold = s.italic = false;
+        s.bold = s.italic = s.hidden = false;
         s.halfPoints = 24;
         s.font = -1;
     }
@@ -880,24 +792,8 @@ bool Reader::controlWord(std::string_view word, bool hasParameter, int parameter
         return emitText(u"\u2028");
     else if (word == "tab"sv || word == "cell"sv)
         return emitText(u"\t");
-    else if (word == "emdash"sv)
-        return emitCharacter(0x2014);
-    else if (word == "endash"sv)
-        return emitCharacter(0x2013);
-    else if (word == "bullet"sv)
-        return emitCharacter(0x2022);
-    else if (word == "lquote"sv)
-        return emitCharacter(0x2018);
-    else if (word == "rquote"sv)
-        return emitCharacter(0x2019);
-    else if (word == "ldblquote"sv)
-        return emitCharacter(0x201C);
-    else if (word == "rdblquote"sv)
-        return emitCharacter(0x201D);
-    else if (word == "emspace"sv)
-        return emitCharacter(0x2003);
-    else if (word == "enspace"sv)
-        return emitCharacter(0x2002);
+    else if (const char16_t c = symbolCharacter(word))
+        return emitCharacter(c);
     return true;
 }
 

@@ -99,6 +99,7 @@ void TestRtfReader::markdown_data()
     QTest::newRow("unknown group shows its text") << QByteArray(R"({\rtf1 a{\unknown shown}b})") << "ashownb";
     QTest::newRow("tables skipped: style sheet, info, colours")
         << QByteArray(R"({\rtf1{\colortbl;\red0\green0\blue0;}{\stylesheet{\s0 Normal;}}{\info{\title T}}x})") << "x";
+    QTest::newRow("hidden text") << QByteArray(R"({\rtf1 a{\v secret}b\v  more\v0  c\v\plain  d})") << "ab c d";
     QTest::newRow("text after the root group ignored") << QByteArray(R"({\rtf1 x}trailing)") << "x";
     QTest::newRow("leading white space allowed") << QByteArray("\r\n {\\rtf1 x}") << "x";
     QTest::newRow("table cells") << QByteArray(R"({\rtf1\trowd a\cell b\cell\row})") << "a\tb";
