@@ -162,22 +162,34 @@ QString resolveLink(const TextLink& link)
     return {};
 }
 
-// isMonospace for the fonts of one conversion: runs mostly repeat a few fonts.
+// isMonospace for the fonts of one conversion: runs mostly repeat a few fonts. The name and
+// family tests are remembered separately; the cache is bounded because names come from input.
 class MonospaceCache
 {
 public:
     bool operator()(const TextFont& font)
     {
-        if (!m_font || !(*m_font == font)) {
-            m_font = font;
-            m_result = isMonospace(font);
+        if (font.monospaceTrait)
+            return true;
+        if (m_byName.size() + m_byFamily.size() > 4096) {
+            m_byName.clear();
+            m_byFamily.clear();
         }
-        return m_result;
+        auto name = m_byName.constFind(font.name);
+        if (name == m_byName.cend())
+            name = m_byName.insert(font.name, isMonospace(TextFont {QString(), font.name, 12, false, false, false}));
+        if (*name)
+            return true;
+        auto family = m_byFamily.constFind(font.family);
+        if (family == m_byFamily.cend())
+            family = m_byFamily.insert(
+                font.family, isMonospace(TextFont {font.family, QString(), 12, false, false, false}));
+        return *family;
     }
 
 private:
-    std::optional<TextFont> m_font;
-    bool m_result = false;
+    QHash<QString, bool> m_byName;
+    QHash<QString, bool> m_byFamily;
 };
 
 QString renderSegment(QStringView text, const TextAttributes& attrs, bool heading, MonospaceCache& monospace)

@@ -227,7 +227,11 @@ private:
     const TextAttributes& attributes();
     TextParagraphStyle paragraphStyle() const;
     bool endParagraph();
-    qsizetype outputLength() const { return m_output.length() + m_paragraph.length(); }
+    bool withinLimits() const
+    {
+        return m_output.length() + m_paragraph.length() <= maxOutputLength
+            && m_output.runs().size() + m_paragraph.runs().size() <= maxRuns;
+    }
 
     const char* m_in;
     qsizetype m_size;
@@ -341,7 +345,7 @@ std::optional<AttributedText> Reader::read()
             textBytes(std::string_view(m_in + m_pos, size_t(end - m_pos)));
             m_pos = end;
         }
-        if (outputLength() > maxOutputLength)
+        if (!withinLimits())
             return std::nullopt;
     }
     if (!rootClosed || !flushBytes() || !endParagraph())
@@ -486,7 +490,7 @@ bool Reader::endParagraph()
         m_output.append(QStringView(text).mid(run.start, run.length), a);
     }
     m_paragraph = AttributedText();
-    return m_output.length() <= maxOutputLength;
+    return withinLimits();
 }
 
 bool Reader::emitText(QStringView text)
@@ -503,7 +507,7 @@ bool Reader::emitText(QStringView text)
         if (m_state.hidden)
             return true;
         m_paragraph.append(text, attributes());
-        return outputLength() <= maxOutputLength;
+        return withinLimits();
     case Destination::FontTable:
         m_attributeSource.reset();
         if (m_state.definingFont >= 0) {

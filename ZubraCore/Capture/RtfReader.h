@@ -15,6 +15,7 @@ namespace RtfReader {
 inline constexpr qsizetype maxInputBytes = 8 * 1024 * 1024;
 inline constexpr int maxGroupDepth = 256;
 inline constexpr qsizetype maxOutputLength = 8 * 1024 * 1024; // UTF-16 units
+inline constexpr qsizetype maxRuns = 500000; // attribute runs of the result
 
 std::optional<AttributedText> read(const QByteArray& rtf);
 

@@ -177,6 +177,8 @@ void TestRtfReader::limits_data()
     QTest::newRow("8 MiB + 1") << head + QByteArray(8 * 1024 * 1024 - head.size(), 'a') + "}" << false;
     QTest::newRow("256 groups deep") << head + QByteArray(255, '{') + "x" + QByteArray(256, '}') << true;
     QTest::newRow("257 groups deep") << head + QByteArray(256, '{') + "x" + QByteArray(257, '}') << false;
+    QTest::newRow("500,000 runs") << head + QByteArray("\\b a\\b0 b").repeated(250000) + "}" << true;
+    QTest::newRow("500,001 runs") << head + QByteArray("\\b a\\b0 b").repeated(250000) + "\\b c}" << false;
     QTest::newRow("many fonts") << head + "{\\fonttbl" + QByteArray("{\\f1\\fmodern M;}").repeated(10000) + "}x}"
                                 << true;
     QTest::newRow("many code pages") << head + QByteArray("\\ansicpg1\\'e9\\ansicpg2\\'e9").repeated(20000) + "}"
