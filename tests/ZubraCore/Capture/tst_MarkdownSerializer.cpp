@@ -36,19 +36,19 @@ static TextAttributes withLink(TextAttributes a, const QString& target, bool isU
     return a;
 }
 
-struct Piece
+struct Fragment
 {
     QString text;
     TextAttributes attributes;
 };
-using Pieces = QList<Piece>;
-Q_DECLARE_METATYPE(Pieces)
+using Fragments = QList<Fragment>;
+Q_DECLARE_METATYPE(Fragments)
 
-static AttributedText build(const Pieces& pieces)
+static AttributedText build(const Fragments& fragments)
 {
     AttributedText text;
-    for (const Piece& piece : pieces)
-        text.append(piece.text, piece.attributes);
+    for (const Fragment& fragment : fragments)
+        text.append(fragment.text, fragment.attributes);
     return text;
 }
 
@@ -117,52 +117,55 @@ void TestMarkdownSerializer::fromHtml()
 
 void TestMarkdownSerializer::fromRichText_data()
 {
-    QTest::addColumn<Pieces>("pieces");
+    QTest::addColumn<Fragments>("fragments");
     QTest::addColumn<QString>("markdown");
 
     const TextAttributes body = rich(12);
-    QTest::newRow("empty") << Pieces {} << "";
+    QTest::newRow("empty") << Fragments {} << "";
     // Without fonts the body is 12: a quote needs an indent of 16.8.
-    QTest::newRow("no font, indent 17") << Pieces {{"q", withIndent(TextAttributes {}, 17)}} << "> q";
-    QTest::newRow("no font, indent 16.5") << Pieces {{"q", withIndent(TextAttributes {}, 16.5)}} << "q";
+    QTest::newRow("no font, indent 17") << Fragments {{"q", withIndent(TextAttributes {}, 17)}} << "> q";
+    QTest::newRow("no font, indent 16.5") << Fragments {{"q", withIndent(TextAttributes {}, 16.5)}} << "q";
     QTest::newRow("embedded marker replaced")
-        << Pieces {{QStringLiteral("\t\u2022\tItem\n"), withLists(body, {TextListMarker::Disc})}} << "- Item";
-    QTest::newRow("two embedded markers in a nested list") << Pieces {{QStringLiteral("\t\u2022\tA\n"),
-                                                                          withLists(body, {TextListMarker::Decimal})},
-        {QStringLiteral("\t\u25E6\t\t\u25E6\tB\n"), withLists(body, {TextListMarker::Decimal, TextListMarker::Circle})}}
-                                                           << "1. A\n  - B";
+        << Fragments {{QStringLiteral("\t\u2022\tItem\n"), withLists(body, {TextListMarker::Disc})}} << "- Item";
+    QTest::newRow("two embedded markers in a nested list")
+        << Fragments {{QStringLiteral("\t\u2022\tA\n"), withLists(body, {TextListMarker::Decimal})},
+               {QStringLiteral("\t\u25E6\t\t\u25E6\tB\n"),
+                   withLists(body, {TextListMarker::Decimal, TextListMarker::Circle})}}
+        << "1. A\n  - B";
     QTest::newRow("blank before the tab is not a marker")
-        << Pieces {{QStringLiteral(" \tItem\n"), withLists(body, {TextListMarker::Disc})}}
+        << Fragments {{QStringLiteral(" \tItem\n"), withLists(body, {TextListMarker::Disc})}}
         << QStringLiteral("-  \tItem");
-    QTest::newRow("markers by format") << Pieces {{"a\n", withLists(body, {TextListMarker::LowercaseAlpha})},
+    QTest::newRow("markers by format") << Fragments {{"a\n", withLists(body, {TextListMarker::LowercaseAlpha})},
         {"b\n", withLists(body, {TextListMarker::UppercaseLatin})},
         {"c\n", withLists(body, {TextListMarker::LowercaseRoman})},
         {"d\n", withLists(body, {TextListMarker::UppercaseRoman})}, {"e\n", withLists(body, {TextListMarker::Square})},
         {"f\n", withLists(body, {TextListMarker::Octal})}}
                                        << "a. a\nA. b\ni. c\nI. d\n- e\n- f";
-    QTest::newRow("indent makes a quote") << Pieces {{"q", withIndent(body, 24)}} << "> q";
-    QTest::newRow("indent below 1.4 body is no quote") << Pieces {{"x\n", body}, {"q", withIndent(body, 16)}} << "x\nq";
-    QTest::newRow("indent below 8 is no quote") << Pieces {{"q", withIndent(rich(4), 7)}} << "q";
+    QTest::newRow("indent makes a quote") << Fragments {{"q", withIndent(body, 24)}} << "> q";
+    QTest::newRow("indent below 1.4 body is no quote")
+        << Fragments {{"x\n", body}, {"q", withIndent(body, 16)}} << "x\nq";
+    QTest::newRow("indent below 8 is no quote") << Fragments {{"q", withIndent(rich(4), 7)}} << "q";
     QTest::newRow("indented list item is not a quote")
-        << Pieces {{"x", withLists(body, {TextListMarker::Disc}, 36)}} << "- x";
+        << Fragments {{"x", withLists(body, {TextListMarker::Disc}, 36)}} << "- x";
     QTest::newRow("paragraph separators")
-        << Pieces {{QStringLiteral("a\rb\r\nc\u2029d\u2028e\nf"), body}} << QStringLiteral("a\nb\nc\nd\u2028e\nf");
-    QTest::newRow("leading spaces stay, trailing go") << Pieces {{"x\n  a  \nb", body}} << "x\n  a\nb";
+        << Fragments {{QStringLiteral("a\rb\r\nc\u2029d\u2028e\nf"), body}} << QStringLiteral("a\nb\nc\nd\u2028e\nf");
+    QTest::newRow("leading spaces stay, trailing go") << Fragments {{"x\n  a  \nb", body}} << "x\n  a\nb";
     QTest::newRow("emphasis wraps the run exactly")
-        << Pieces {{"a", body}, {" b ", rich(12, true)}, {"c", body}} << "a** b **c";
+        << Fragments {{"a", body}, {" b ", rich(12, true)}, {"c", body}} << "a** b **c";
     QTest::newRow("URL link of any scheme kept")
-        << Pieces {{"t", withLink(body, "ftp://x.org", true)}} << "[t](ftp://x.org)";
+        << Fragments {{"t", withLink(body, "ftp://x.org", true)}} << "[t](ftp://x.org)";
     QTest::newRow("string link with scheme kept")
-        << Pieces {{"t", withLink(body, "HTTP://x.org", false)}} << "[t](HTTP://x.org)";
-    QTest::newRow("string link without :// dropped") << Pieces {{"t", withLink(body, "mailto:a@b.org", false)}} << "t";
-    QTest::newRow("space-only paragraph is empty") << Pieces {{"a\n   \n\n\nb", body}} << "a\n\nb";
+        << Fragments {{"t", withLink(body, "HTTP://x.org", false)}} << "[t](HTTP://x.org)";
+    QTest::newRow("string link without :// dropped")
+        << Fragments {{"t", withLink(body, "mailto:a@b.org", false)}} << "t";
+    QTest::newRow("space-only paragraph is empty") << Fragments {{"a\n   \n\n\nb", body}} << "a\n\nb";
 }
 
 void TestMarkdownSerializer::fromRichText()
 {
-    QFETCH(Pieces, pieces);
+    QFETCH(Fragments, fragments);
     QFETCH(QString, markdown);
-    QCOMPARE(MarkdownSerializer::convert(build(pieces)), markdown);
+    QCOMPARE(MarkdownSerializer::convert(build(fragments)), markdown);
 }
 
 void TestMarkdownSerializer::headingFromSize_data()
@@ -189,25 +192,25 @@ void TestMarkdownSerializer::headingFromSize()
 
 void TestMarkdownSerializer::bodySize_data()
 {
-    QTest::addColumn<Pieces>("pieces");
+    QTest::addColumn<Fragments>("fragments");
     QTest::addColumn<double>("body");
 
-    QTest::newRow("no fonts") << Pieces {{"x", TextAttributes {}}} << 12.0;
-    QTest::newRow("tie takes the smallest") << Pieces {{"a", rich(14)}, {"b", rich(10)}} << 10.0;
-    QTest::newRow("most frequent wins") << Pieces {{"a", rich(14)}, {"b", rich(14, true)}, {"c", rich(10)}} << 14.0;
-    QTest::newRow("half rounds away from zero") << Pieces {{"a", rich(12.5)}} << 13.0;
-    QTest::newRow("below half rounds down") << Pieces {{"a", rich(12.49)}} << 12.0;
+    QTest::newRow("no fonts") << Fragments {{"x", TextAttributes {}}} << 12.0;
+    QTest::newRow("tie takes the smallest") << Fragments {{"a", rich(14)}, {"b", rich(10)}} << 10.0;
+    QTest::newRow("most frequent wins") << Fragments {{"a", rich(14)}, {"b", rich(14, true)}, {"c", rich(10)}} << 14.0;
+    QTest::newRow("half rounds away from zero") << Fragments {{"a", rich(12.5)}} << 13.0;
+    QTest::newRow("below half rounds down") << Fragments {{"a", rich(12.49)}} << 12.0;
     // Runs that differ only in their link share one font run.
-    QTest::newRow("font runs, not attribute runs") << Pieces {{"a", rich(16)},
+    QTest::newRow("font runs, not attribute runs") << Fragments {{"a", rich(16)},
         {"b", withLink(rich(16), "https://x.org", true)}, {"c", rich(16)}, {"d", rich(12)}, {"e", rich(12, true)}}
                                                    << 12.0;
 }
 
 void TestMarkdownSerializer::bodySize()
 {
-    QFETCH(Pieces, pieces);
+    QFETCH(Fragments, fragments);
     QFETCH(double, body);
-    QCOMPARE(MarkdownSerializer::estimateBodySize(build(pieces)), body);
+    QCOMPARE(MarkdownSerializer::estimateBodySize(build(fragments)), body);
 }
 
 void TestMarkdownSerializer::monospace_data()

@@ -15,7 +15,7 @@
 
 namespace {
 
-const QList<QByteArray> htmlPieces = {
+const QList<QByteArray> htmlFragments = {
     "<p>",
     "</p>",
     "<b>",
@@ -109,7 +109,7 @@ const QList<QByteArray> htmlPieces = {
     "</SCRIPT>",
 };
 
-const QList<QByteArray> rtfPieces = {
+const QList<QByteArray> rtfFragments = {
     "{",
     "}",
     "{",
@@ -189,11 +189,11 @@ const QList<QByteArray> rtfPieces = {
     "\\",
 };
 
-QByteArray randomFrom(QRandomGenerator& random, const QList<QByteArray>& pieces, int count)
+QByteArray randomFrom(QRandomGenerator& random, const QList<QByteArray>& fragments, int count)
 {
     QByteArray out;
     for (int k = 0; k < count; ++k)
-        out += pieces.at(random.bounded(int(pieces.size())));
+        out += fragments.at(random.bounded(int(fragments.size())));
     return out;
 }
 
@@ -298,7 +298,7 @@ void TestRichTextRobustness::randomHtml()
     QRandomGenerator random(20240601);
     int converted = 0;
     for (int k = 0; k < 3000; ++k) {
-        const QByteArray input = randomFrom(random, htmlPieces, random.bounded(1, 200));
+        const QByteArray input = randomFrom(random, htmlFragments, random.bounded(1, 200));
         checkHtml(input);
         if (QTest::currentTestFailed())
             QFAIL(("input: " + input.toPercentEncoding()).constData());
@@ -324,7 +324,7 @@ void TestRichTextRobustness::randomRtf()
     QRandomGenerator random(4242);
     int read = 0;
     for (int k = 0; k < 3000; ++k) {
-        QByteArray input = "{\\rtf1 " + randomFrom(random, rtfPieces, random.bounded(1, 200));
+        QByteArray input = "{\\rtf1 " + randomFrom(random, rtfFragments, random.bounded(1, 200));
         if (random.bounded(2))
             input += QByteArray(input.count('{'), '}');
         checkRtf(input);
@@ -428,7 +428,7 @@ void TestRichTextRobustness::whitespaceFollowsClusters()
 
 void TestRichTextRobustness::randomMarkdown()
 {
-    const QStringList pieces = {
+    const QStringList fragments = {
         "#",
         "## ",
         " ",
@@ -468,7 +468,7 @@ void TestRichTextRobustness::randomMarkdown()
         QString markdown;
         const int count = random.bounded(1, 120);
         for (int j = 0; j < count; ++j)
-            markdown += pieces.at(random.bounded(int(pieces.size())));
+            markdown += fragments.at(random.bounded(int(fragments.size())));
         const std::optional<QByteArray> html = MarkdownHtml::htmlDocument(markdown);
         QVERIFY(html);
         QVERIFY(html->startsWith("<!DOCTYPE html>"));

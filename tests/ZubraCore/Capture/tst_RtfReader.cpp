@@ -77,7 +77,7 @@ void TestRtfReader::markdown_data()
     QTest::newRow("unsafe hyperlink is text")
         << QByteArray(R"rtf({\rtf1{\field{\*\fldinst{HYPERLINK "javascript:alert(1)"}}{\fldrslt{t}}}})rtf") << "t";
     QTest::newRow("local anchor is text")
-        << QByteArray(R"({\rtf1{\field{\*\fldinst{HYPERLINK \\l "part"}}{\fldrslt{t}}}})") << "t";
+        << QByteArray(R"({\rtf1{\field{\*\fldinst{HYPERLINK \\l "section"}}{\fldrslt{t}}}})") << "t";
     QTest::newRow("other fields show their result")
         << QByteArray(R"({\rtf1{\field{\*\fldinst{PAGE}}{\fldrslt{3}}}})") << "3";
     QTest::newRow("lists with list text") << macList << "- one\n- two\n  1. inner\nafter";
