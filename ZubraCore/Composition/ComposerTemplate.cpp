@@ -4,8 +4,8 @@ namespace ComposerTemplates {
 
 const QList<ComposerTemplate>& allCases()
 {
-    static const QList<ComposerTemplate> cases{ComposerTemplate::sections, ComposerTemplate::xml,
-                                               ComposerTemplate::plain};
+    static const QList<ComposerTemplate> cases {
+        ComposerTemplate::sections, ComposerTemplate::xml, ComposerTemplate::plain};
     return cases;
 }
 

@@ -5,7 +5,7 @@
 
 const QList<ModelProfile>& ModelProfile::all()
 {
-    static const QList<ModelProfile> profiles{
+    static const QList<ModelProfile> profiles {
         {QStringLiteral("gpt-4o"), QStringLiteral("GPT-4o (128k)"), 128000, 4.0},
         {QStringLiteral("claude"), QStringLiteral("Claude (200k)"), 200000, 4.0},
         {QStringLiteral("gemini"), QStringLiteral("Gemini (1M)"), 1048576, 4.0},
@@ -16,12 +16,30 @@ const QList<ModelProfile>& ModelProfile::all()
     return profiles;
 }
 
-const ModelProfile& ModelProfile::gpt4o() { return all()[0]; }
-const ModelProfile& ModelProfile::claude() { return all()[1]; }
-const ModelProfile& ModelProfile::gemini() { return all()[2]; }
-const ModelProfile& ModelProfile::local32k() { return all()[3]; }
-const ModelProfile& ModelProfile::local16k() { return all()[4]; }
-const ModelProfile& ModelProfile::custom() { return all()[5]; }
+const ModelProfile& ModelProfile::gpt4o()
+{
+    return all()[0];
+}
+const ModelProfile& ModelProfile::claude()
+{
+    return all()[1];
+}
+const ModelProfile& ModelProfile::gemini()
+{
+    return all()[2];
+}
+const ModelProfile& ModelProfile::local32k()
+{
+    return all()[3];
+}
+const ModelProfile& ModelProfile::local16k()
+{
+    return all()[4];
+}
+const ModelProfile& ModelProfile::custom()
+{
+    return all()[5];
+}
 
 const ModelProfile& ModelProfile::profile(const QString& id)
 {
@@ -34,10 +52,8 @@ const ModelProfile& ModelProfile::profile(const QString& id)
 
 QJsonObject ModelProfile::toJson() const
 {
-    return QJsonObject{{QStringLiteral("id"), id},
-                       {QStringLiteral("name"), name},
-                       {QStringLiteral("contextTokens"), double(contextTokens)},
-                       {QStringLiteral("charsPerToken"), charsPerToken}};
+    return QJsonObject {{QStringLiteral("id"), id}, {QStringLiteral("name"), name},
+        {QStringLiteral("contextTokens"), double(contextTokens)}, {QStringLiteral("charsPerToken"), charsPerToken}};
 }
 
 std::optional<ModelProfile> ModelProfile::fromJson(const QJsonObject& object)
@@ -51,7 +67,7 @@ std::optional<ModelProfile> ModelProfile::fromJson(const QJsonObject& object)
     const double t = tokens.toDouble();
     if (!std::isfinite(t) || t != std::trunc(t) || std::fabs(t) > 9.0e15)
         return std::nullopt;
-    return ModelProfile{id.toString(), name.toString(), qint64(t), perToken.toDouble()};
+    return ModelProfile {id.toString(), name.toString(), qint64(t), perToken.toDouble()};
 }
 
 size_t qHash(const ModelProfile& p, size_t seed) noexcept

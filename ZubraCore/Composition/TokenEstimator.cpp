@@ -12,8 +12,8 @@ qint64 estimateForCount(qint64 characters, const ModelProfile& profile)
     if (characters <= 0)
         return 0;
     // A ratio that is not a positive finite number would make the estimate meaningless.
-    const double perToken =
-        (std::isfinite(profile.charsPerToken) && profile.charsPerToken > 0) ? profile.charsPerToken : 4.0;
+    const double perToken
+        = (std::isfinite(profile.charsPerToken) && profile.charsPerToken > 0) ? profile.charsPerToken : 4.0;
     const double tokens = std::ceil(double(characters) / perToken);
     if (!(tokens < 9.2e18))
         return std::numeric_limits<qint64>::max();
