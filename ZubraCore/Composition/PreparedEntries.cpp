@@ -12,7 +12,8 @@ QList<PreparedEntry> preparedEntries(const ContextDraft& draft, const QList<Sele
     QHash<QUuid, const Selection*> byID;
     byID.reserve(selections.size());
     for (const Selection& s : selections)
-        byID.emplace(s.id, &s);
+        if (!byID.contains(s.id))
+            byID.insert(s.id, &s);
 
     QList<PreparedEntry> pinned;
     QList<PreparedEntry> others;

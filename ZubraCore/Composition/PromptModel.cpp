@@ -136,7 +136,11 @@ PromptModel::PromptModel(
         const QString line = sourceLine(p.selection);
         pieces.line = PromptPiece(xml ? xmlEscape(line) : line);
         m_pieces.push_back(std::move(pieces));
-        m_keys.push_back(keyIDs.emplace(groupKey(p.selection), int(keyIDs.size())).value());
+        const QString key = groupKey(p.selection);
+        auto found = keyIDs.constFind(key);
+        if (found == keyIDs.cend())
+            found = keyIDs.insert(key, int(keyIDs.size()));
+        m_keys.push_back(found.value());
     }
     m_slotOfKey.assign(keyIDs.size(), -1);
     m_next.assign(prepared.size(), -1);
