@@ -11,8 +11,8 @@
 
 namespace {
 
-PromptTemplate custom(const QString& id, const QString& name = u"Mine"_qs,
-                      ComposerTemplate kind = ComposerTemplate::xml)
+PromptTemplate custom(
+    const QString& id, const QString& name = u"Mine"_qs, ComposerTemplate kind = ComposerTemplate::xml)
 {
     return {id, name, u"Do the thing with \"quotes\" and %1"_qs, kind};
 }
@@ -51,19 +51,23 @@ private slots:
     void builtins()
     {
         const QList<PromptTemplate>& list = PromptTemplates::builtins();
-        QCOMPARE(idsOf(list), (QStringList {u"summarize"_qs, u"explain"_qs, u"compare"_qs, u"review"_qs,
-                                            u"code-review"_qs, u"refactor"_qs, u"grounded-qa"_qs, u"report"_qs}));
+        QCOMPARE(idsOf(list),
+            (QStringList {u"summarize"_qs, u"explain"_qs, u"compare"_qs, u"review"_qs, u"code-review"_qs,
+                u"refactor"_qs, u"grounded-qa"_qs, u"report"_qs}));
         QStringList names;
         for (const PromptTemplate& t : list) {
             names.append(t.name);
             QCOMPARE(t.templateKind, ComposerTemplate::sections);
         }
-        QCOMPARE(names, (QStringList {u"Summarize"_qs, u"Explain"_qs, u"Compare sources"_qs, u"Review / critique"_qs,
-                                      u"Review code"_qs, u"Refactor code"_qs, u"Grounded Q&A"_qs, u"Write report"_qs}));
-        QCOMPARE(list[4].task, u"Review the code below for bugs, edge cases, readability, and performance. Suggest "
-                               u"concrete fixes. Use only the provided code."_qs);
-        QCOMPARE(list[6].task, u"Answer the question using only the information in the sources below. Cite each source "
-                               u"by name and clearly state anything the sources do not cover."_qs);
+        QCOMPARE(names,
+            (QStringList {u"Summarize"_qs, u"Explain"_qs, u"Compare sources"_qs, u"Review / critique"_qs,
+                u"Review code"_qs, u"Refactor code"_qs, u"Grounded Q&A"_qs, u"Write report"_qs}));
+        QCOMPARE(list[4].task,
+            u"Review the code below for bugs, edge cases, readability, and performance. Suggest "
+            u"concrete fixes. Use only the provided code."_qs);
+        QCOMPARE(list[6].task,
+            u"Answer the question using only the information in the sources below. Cite each source "
+            u"by name and clearly state anything the sources do not cover."_qs);
     }
 
     void applyChangesTaskAndLayoutOnly()
@@ -86,7 +90,8 @@ private slots:
     {
         QVERIFY(PromptTemplates::loadCustom(settings()).isEmpty());
         PromptTemplates::saveCustom(custom(u"one"_qs), settings());
-        const QJsonDocument stored = QJsonDocument::fromJson(settings().value(PromptTemplates::customKey()).toByteArray());
+        const QJsonDocument stored
+            = QJsonDocument::fromJson(settings().value(PromptTemplates::customKey()).toByteArray());
         QCOMPARE(stored.array().size(), 1);
         QCOMPARE(stored.array()[0].toObject().value(u"template").toString(), u"XML-tagged"_qs);
         PromptTemplates::saveCustom(custom(u"two"_qs, u"Two"_qs, ComposerTemplate::plain), settings());
@@ -95,8 +100,9 @@ private slots:
         settings().sync();
         QSettings reopened(m_dir.filePath(u"defaults.ini"_qs), QSettings::IniFormat);
         const QList<PromptTemplate> loaded = PromptTemplates::loadCustom(reopened);
-        QCOMPARE(loaded, (QList<PromptTemplate> {custom(u"one"_qs), custom(u"two"_qs, u"Two"_qs, ComposerTemplate::plain),
-                                                 custom(u"summarize"_qs)}));
+        QCOMPARE(loaded,
+            (QList<PromptTemplate> {
+                custom(u"one"_qs), custom(u"two"_qs, u"Two"_qs, ComposerTemplate::plain), custom(u"summarize"_qs)}));
         QCOMPARE(reopened.allKeys(), QStringList {PromptTemplates::customKey()});
     }
 
@@ -191,9 +197,9 @@ private slots:
     void textValueFromHandEditedFile()
     {
         settings().setValue(PromptTemplates::customKey(),
-                            QString::fromUtf8(R"([{"id":"a","name":"A","task":"t","template":"Plain"}])"));
+            QString::fromUtf8(R"([{"id":"a","name":"A","task":"t","template":"Plain"}])"));
         QCOMPARE(PromptTemplates::loadCustom(settings()),
-                 (QList<PromptTemplate> {{u"a"_qs, u"A"_qs, u"t"_qs, ComposerTemplate::plain}}));
+            (QList<PromptTemplate> {{u"a"_qs, u"A"_qs, u"t"_qs, ComposerTemplate::plain}}));
     }
 };
 
