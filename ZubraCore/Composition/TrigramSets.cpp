@@ -5,6 +5,9 @@
 #include <QHash>
 #include <algorithm>
 #include <cmath>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -131,24 +134,94 @@ private:
     int m_nextID = 0;
 };
 
-qsizetype sharedCount(const std::vector<int>& a, const std::vector<int>& b)
+// The number of shared tokens of two ascending lists, or -1 as soon as fewer than `needed` remain
+// possible.
+qsizetype sharedAtLeast(const std::vector<int>& a, const std::vector<int>& b, qsizetype needed)
 {
     qsizetype shared = 0;
-    auto i = a.cbegin();
-    auto j = b.cbegin();
-    while (i != a.cend() && j != b.cend()) {
-        if (*i < *j)
+    size_t i = 0;
+    size_t j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (shared + qsizetype(std::min(a.size() - i, b.size() - j)) < needed)
+            return -1;
+        if (a[i] < b[j]) {
             ++i;
-        else if (*j < *i)
+        } else if (b[j] < a[i]) {
             ++j;
-        else {
+        } else {
             ++shared;
             ++i;
             ++j;
         }
     }
-    return shared;
+    return shared >= needed ? shared : -1;
 }
+
+// Token counts per bucket (rank modulo the bucket count). Two sets share at most the sum over the
+// buckets of the smaller count, a bound that costs a pass over the buckets instead of a merge.
+class BucketCounts
+{
+    static constexpr qsizetype maxBytes = qsizetype(64) << 20;
+
+public:
+    BucketCounts(qsizetype texts, qsizetype averageSize)
+    {
+        m_buckets = 64;
+        while (m_buckets < 4096 && m_buckets * 2 <= averageSize && texts * m_buckets * 2 <= maxBytes)
+            m_buckets *= 2;
+        m_counts.assign(size_t(texts * m_buckets), 0);
+        m_exact.assign(size_t(texts), true);
+    }
+
+    void fill(qsizetype text, const std::vector<int>& tokens)
+    {
+        quint8* counts = row(text);
+        for (int rank : tokens) {
+            quint8& c = counts[size_t(rank) & size_t(m_buckets - 1)];
+            if (c == 255)
+                m_exact[text] = false; // saturated: no bound for this text
+            else
+                ++c;
+        }
+    }
+
+    // An upper bound of the shared tokens, or -1 when there is none to give.
+    qsizetype bound(qsizetype a, qsizetype b) const
+    {
+        if (!m_exact[a] || !m_exact[b])
+            return -1;
+        const quint8* x = row(a);
+        const quint8* y = row(b);
+#if defined(__SSE2__)
+        __m128i sum = _mm_setzero_si128();
+        for (qsizetype k = 0; k < m_buckets; k += 16) {
+            const __m128i lo = _mm_min_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(x + k)),
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(y + k)));
+            sum = _mm_add_epi64(sum, _mm_sad_epu8(lo, _mm_setzero_si128()));
+        }
+        return qsizetype(_mm_cvtsi128_si64(sum)) + qsizetype(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sum, sum)));
+#else
+        qsizetype total = 0;
+        for (qsizetype k = 0; k < m_buckets; ++k)
+            total += std::min(x[k], y[k]);
+        return total;
+#endif
+    }
+
+private:
+    quint8* row(qsizetype text)
+    {
+        return m_counts.data() + size_t(text * m_buckets);
+    }
+    const quint8* row(qsizetype text) const
+    {
+        return m_counts.data() + size_t(text * m_buckets);
+    }
+
+    qsizetype m_buckets = 64;
+    std::vector<quint8> m_counts;
+    std::vector<bool> m_exact;
+};
 
 } // namespace
 
@@ -197,16 +270,37 @@ std::vector<Best> bestEarlierMatches(const QList<Dedupe::IdText>& texts, double 
         std::sort(s.tokens.begin(), s.tokens.end());
     }
 
-    // A pair scores at least t only when each set holds at least t / (2 - t) of the other's size
-    // in common; the slack keeps the filters from dropping a pair whose computed score rounds up.
+    // A pair scores at least t only when it shares at least t * (|A| + |B|) / 2 tokens, and so each
+    // set holds at least t / (2 - t) of the other's size in common. The slack keeps every filter from
+    // dropping a pair whose computed score rounds up to the threshold.
     const double t = std::max(threshold, 0.0);
     const double ratio = t / (2.0 - t);
     constexpr double slack = 1e-6;
     auto minimalOverlap
         = [&](qsizetype size) { return std::max<qsizetype>(1, qsizetype(std::ceil(ratio * double(size) - slack))); };
+    auto neededOverlap = [&](qsizetype a, qsizetype b) {
+        return std::max<qsizetype>(1, qsizetype(std::ceil(t * double(a + b) / 2.0 - slack)));
+    };
 
-    std::vector<std::vector<int>> index(tokenCount); // rank -> earlier texts holding it in their prefix
+    qsizetype words = 0;
+    qsizetype totalSize = 0;
+    for (const TextSet& s : sets) {
+        if (s.kind == Kind::words) {
+            ++words;
+            totalSize += qsizetype(s.tokens.size());
+        }
+    }
+    BucketCounts buckets(n, words ? totalSize / words : 0);
+    for (qsizetype j = 0; j < n; ++j)
+        buckets.fill(j, sets[j].tokens);
+
+    // Prefix filter: two sets that share enough tokens share one among the first
+    // size - minimalOverlap(size) + 1 of each (rarest first). The index maps a token to the earlier
+    // texts holding it in that prefix; when probing it would cost more than looking at every earlier
+    // text, every earlier text is a candidate.
+    std::vector<std::vector<int>> index(tokenCount);
     std::vector<qsizetype> seenBy(n, -1);
+    std::vector<int> earlierWords;
     std::vector<int> candidates;
     qsizetype firstBlank = -1;
     for (qsizetype j = 0; j < n; ++j) {
@@ -223,27 +317,41 @@ std::vector<Best> bestEarlierMatches(const QList<Dedupe::IdText>& texts, double 
             continue;
         const qsizetype size = qsizetype(s.tokens.size());
         const qsizetype prefix = size - minimalOverlap(size) + 1;
-        candidates.clear();
-        for (qsizetype p = 0; p < prefix; ++p) {
-            for (int i : index[s.tokens[p]]) {
-                if (seenBy[i] == j)
-                    continue;
-                seenBy[i] = j;
-                const double other = double(sets[i].tokens.size());
-                if (other + slack < ratio * double(size) || double(size) + slack < ratio * other)
-                    continue;
-                candidates.push_back(i);
+        size_t probeCost = 0;
+        for (qsizetype p = 0; p < prefix; ++p)
+            probeCost += index[s.tokens[p]].size();
+        const std::vector<int>* toCheck = &earlierWords;
+        if (probeCost < earlierWords.size()) {
+            candidates.clear();
+            for (qsizetype p = 0; p < prefix; ++p) {
+                for (int i : index[s.tokens[p]]) {
+                    if (seenBy[i] != j) {
+                        seenBy[i] = j;
+                        candidates.push_back(i);
+                    }
+                }
             }
+            std::sort(candidates.begin(), candidates.end());
+            toCheck = &candidates;
         }
-        std::sort(candidates.begin(), candidates.end());
-        for (int i : candidates) {
-            const qsizetype shared = sharedCount(sets[i].tokens, s.tokens);
-            const double score = Dedupe::dice(shared, qsizetype(sets[i].tokens.size()), size);
+        for (int i : *toCheck) {
+            const qsizetype other = qsizetype(sets[i].tokens.size());
+            if (double(other) + slack < ratio * double(size) || double(size) + slack < ratio * double(other))
+                continue;
+            const qsizetype needed = neededOverlap(other, size);
+            const qsizetype bound = buckets.bound(i, j);
+            if (bound >= 0 && bound < needed)
+                continue;
+            const qsizetype shared = sharedAtLeast(sets[i].tokens, s.tokens, needed);
+            if (shared < 0)
+                continue;
+            const double score = Dedupe::dice(shared, other, size);
             if (score >= threshold && score > 0 && (best[j].index < 0 || score > best[j].score))
                 best[j] = {i, score};
         }
         for (qsizetype p = 0; p < prefix; ++p)
             index[s.tokens[p]].push_back(int(j));
+        earlierWords.push_back(int(j));
     }
     return best;
 }
