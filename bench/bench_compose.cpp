@@ -33,8 +33,8 @@ const QStringList& vocabulary()
     return words;
 }
 
-// Prose of exactly `length` code units, in sentences and lines, with a line of code now and then.
-QString prose(QRandomGenerator& rng, qsizetype length)
+// Prose of exactly `length` code units, in sentences and lines; with `code`, a line of code now and then.
+QString prose(QRandomGenerator& rng, qsizetype length, bool code = false)
 {
     QString s;
     s.reserve(length + 16);
@@ -44,7 +44,7 @@ QString prose(QRandomGenerator& rng, qsizetype length)
             s += u"\n\n";
         else if (roll < 6)
             s += u"\n";
-        else if (roll < 7)
+        else if (code && roll < 10)
             s += u"let value = compute(x);\n";
         s += vocabulary()[rng.bounded(int(vocabulary().size()))];
         s += rng.bounded(12) == 0 ? u". "_qs : u" "_qs;
@@ -71,7 +71,7 @@ const Library& bigDraft()
         for (int i = 0; i < 2000; ++i) {
             const int source = rng.bounded(400);
             Selection s
-                = Selection::make(QUuid::createUuid(), prose(rng, 2000), std::nullopt, u"Browser"_qs, std::nullopt,
+                = Selection::make(QUuid::createUuid(), prose(rng, 2000, i % 10 == 0), std::nullopt, u"Browser"_qs, std::nullopt,
                     u"https://example.com/page/"_qs + QString::number(source), u"Page "_qs + QString::number(source));
             l.selections.append(s);
             ContextDraftEntry e;

@@ -5,6 +5,7 @@
 
 #include <QJsonDocument>
 #include <QJsonParseError>
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -25,31 +26,60 @@ bool boundaryAt(QStringView text, qsizetype offset)
     return TextMetrics::isBoundary(text, offset);
 }
 
-// Substring search over whole characters: a match counts only where it starts and ends at
-// character boundaries, so ";" does not match a semicolon carrying a combining mark.
-bool containsMarker(QStringView text, QStringView marker)
+// A set of ASCII markers found in one pass over a text. A match counts only where it starts and
+// ends at character boundaries, so ";" does not match a semicolon carrying a combining mark.
+class MarkerSet
 {
-    for (qsizetype at = text.indexOf(marker); at >= 0; at = text.indexOf(marker, at + 1)) {
-        if (boundaryAt(text, at) && boundaryAt(text, at + marker.size()))
-            return true;
+public:
+    MarkerSet(std::initializer_list<QStringView> markers)
+        : m_markers(markers)
+    {
+        for (qsizetype m = 0; m < m_markers.size(); ++m) {
+            Slot& slot = m_byFirst[m_markers[m].front().unicode()];
+            Q_ASSERT(slot.count < int(slot.markers.size()));
+            slot.markers[slot.count++] = int(m);
+        }
     }
-    return false;
-}
 
-template <std::size_t N> bool containsAny(QStringView text, const std::array<QStringView, N>& markers)
-{
-    for (QStringView m : markers) {
-        if (containsMarker(text, m))
-            return true;
+    bool foundIn(QStringView text) const
+    {
+        const char16_t* d = text.utf16();
+        const qsizetype n = text.size();
+        for (qsizetype i = 0; i < n; ++i) {
+            const char16_t c = d[i];
+            if (c >= 128)
+                continue;
+            const Slot& slot = m_byFirst[c];
+            for (int k = 0; k < slot.count; ++k) {
+                const QStringView marker = m_markers[slot.markers[k]];
+                const qsizetype length = marker.size();
+                if (n - i < length)
+                    continue;
+                qsizetype j = 1;
+                while (j < length && d[i + j] == marker[j].unicode())
+                    ++j;
+                if (j == length && boundaryAt(text, i) && boundaryAt(text, i + length))
+                    return true;
+            }
+        }
+        return false;
     }
-    return false;
-}
 
-const std::array<QStringView, 23> codeMarkers = {u"def ", u"func ", u"class ", u" import ", u"return ", u"let ",
-    u"var ", u"const ", u"public ", u"private ", u"static ", u"</", u"?>", u"??:", u"@interface", u"@implementation",
-    u"#include", u"#import", u"  // ", u"\t//", u"=>", u"::", u";"};
-const std::array<QStringView, 4> swiftMarkers = {u"func ", u"let ", u"var ", u"->"};
-const std::array<QStringView, 4> pythonMarkers = {u"def ", u"import ", u"    # ", u"__name__"};
+private:
+    struct Slot
+    {
+        std::array<int, 3> markers {};
+        int count = 0;
+    };
+    QList<QStringView> m_markers;
+    std::array<Slot, 128> m_byFirst {};
+};
+
+const MarkerSet codeMarkers = {u"def ", u"func ", u"class ", u" import ", u"return ", u"let ", u"var ", u"const ",
+    u"public ", u"private ", u"static ", u"</", u"?>", u"??:", u"@interface", u"@implementation", u"#include",
+    u"#import", u"  // ", u"\t//", u"=>", u"::", u";"};
+const MarkerSet swiftMarkers = {u"func ", u"let ", u"var ", u"->"};
+const MarkerSet pythonMarkers = {u"def ", u"import ", u"    # ", u"__name__"};
 
 QStringList nonEmptyLines(const QString& text)
 {
@@ -75,7 +105,9 @@ namespace ContextComposer {
 bool looksLikeCode(const QString& text)
 {
     const QString s = text.trimmed();
-    if (TextMetrics::count(s) < 3)
+    // Fewer than three characters; a prefix never holds more characters than the whole text.
+    if (TextMetrics::count(QStringView(s).first(std::min<qsizetype>(s.size(), 64))) < 3
+        && (s.size() <= 64 || TextMetrics::count(s) < 3))
         return false;
     qsizetype opening = 0;
     qsizetype closing = 0;
@@ -88,7 +120,7 @@ bool looksLikeCode(const QString& text)
     }
     if (opening >= 2 && closing == opening)
         return true;
-    if (containsAny(s.toLower(), codeMarkers))
+    if (codeMarkers.foundIn(s.toLower()))
         return true;
     const QStringList lines = nonEmptyLines(s);
     if (lines.size() < 4)
@@ -107,9 +139,9 @@ std::optional<QString> detectCodeLanguage(const QString& text)
     if (isJsonContainer(t))
         return u"json"_qs;
     const QString head = nonEmptyLines(t).mid(0, 10).join(u'\n');
-    if (containsAny(head, swiftMarkers))
+    if (swiftMarkers.foundIn(head))
         return u"swift"_qs;
-    if (containsAny(head, pythonMarkers))
+    if (pythonMarkers.foundIn(head))
         return u"python"_qs;
     return std::nullopt;
 }
