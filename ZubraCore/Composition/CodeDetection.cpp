@@ -35,9 +35,14 @@ public:
         : m_markers(markers)
     {
         for (qsizetype m = 0; m < m_markers.size(); ++m) {
-            Slot& slot = m_byFirst[m_markers[m].front().unicode()];
+            const QStringView marker = m_markers[m];
+            Slot& slot = m_byFirst[marker.front().unicode()];
             Q_ASSERT(slot.count < int(slot.markers.size()));
             slot.markers[slot.count++] = int(m);
+            if (marker.size() == 1)
+                m_single[marker.front().unicode()] = true;
+            else
+                m_pairs[marker[0].unicode() * 128 + marker[1].unicode()] = true;
         }
     }
 
@@ -48,6 +53,9 @@ public:
         for (qsizetype i = 0; i < n; ++i) {
             const char16_t c = d[i];
             if (c >= 128)
+                continue;
+            // Most positions fail on their first two characters.
+            if (!m_single[c] && !(i + 1 < n && d[i + 1] < 128 && m_pairs[c * 128 + d[i + 1]]))
                 continue;
             const Slot& slot = m_byFirst[c];
             for (int k = 0; k < slot.count; ++k) {
@@ -73,6 +81,8 @@ private:
     };
     QList<QStringView> m_markers;
     std::array<Slot, 128> m_byFirst {};
+    std::array<bool, 128> m_single {};
+    std::array<bool, 128 * 128> m_pairs {};
 };
 
 const MarkerSet codeMarkers = {u"def ", u"func ", u"class ", u" import ", u"return ", u"let ", u"var ", u"const ",

@@ -153,6 +153,11 @@ private slots:
         QTest::addRow("CR LF lines are one line")
             << (a15 + u"\r\n"_qs + a15 + u"\r\n"_qs + a15 + u"\r\n"_qs + a15) << false;
         QTest::addRow("prose") << u"A sentence about cats and dogs."_qs << false;
+        QTest::addRow("marker first") << u"=>abc"_qs << true;
+        QTest::addRow("marker last") << u"abc::"_qs << true;
+        QTest::addRow("marker cut off at the end") << u"we return"_qs << false;
+        QTest::addRow("marker after non-ASCII") << u"\u00E9t\u00E9 ;"_qs << true;
+        QTest::addRow("marker halves apart") << u"a = > b : : c"_qs << false;
     }
     void looksLikeCode()
     {
