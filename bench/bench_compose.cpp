@@ -70,9 +70,9 @@ const Library& bigDraft()
         l.draft.modelProfileID = u"gpt-4o"_qs;
         for (int i = 0; i < 2000; ++i) {
             const int source = rng.bounded(400);
-            Selection s
-                = Selection::make(QUuid::createUuid(), prose(rng, 2000, i % 10 == 0), std::nullopt, u"Browser"_qs, std::nullopt,
-                    u"https://example.com/page/"_qs + QString::number(source), u"Page "_qs + QString::number(source));
+            Selection s = Selection::make(QUuid::createUuid(), prose(rng, 2000, i % 10 == 0), std::nullopt,
+                u"Browser"_qs, std::nullopt, u"https://example.com/page/"_qs + QString::number(source),
+                u"Page "_qs + QString::number(source));
             l.selections.append(s);
             ContextDraftEntry e;
             e.id = QUuid::createUuid();

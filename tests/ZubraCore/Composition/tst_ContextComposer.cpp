@@ -180,6 +180,8 @@ private slots:
         QTest::addRow("code of no language") << u"int main() { return 0; }"_qs << QString();
         QTest::addRow("empty") << u"  "_qs << QString();
         QTest::addRow("marker after ten lines") << (u"x;\n\nx;\nx;\nx;\nx;\nx;\nx;\nx;\nx;\nx;\nlet y"_qs) << QString();
+        QTest::addRow("CR LF lines are one line for the head")
+            << (u"x;\r\nx;\r\nx;\r\nx;\r\nx;\r\nx;\r\nx;\r\nx;\r\nx;\r\nx;\r\nlet y"_qs) << u"swift"_qs;
         QTest::addRow("marker on the tenth line") << (u"x;\n\nx;\nx;\nx;\nx;\nx;\nx;\nx;\nx;\nlet y"_qs) << u"swift"_qs;
     }
     void detectCodeLanguage()
