@@ -53,8 +53,9 @@ ParsedLibraryDocument::ParsedLibraryDocument(const QByteArray& bytes)
     rapidjson::Document& document = m_parsed->document;
     document.Parse<RecordJson::parseFlags>(bytes.constData(), size_t(bytes.size()));
     if (document.HasParseError())
-        m_parsed->parseError = QStringLiteral("not valid JSON at byte ") + QString::number(document.GetErrorOffset())
-            + QStringLiteral(": ") + QString::fromUtf8(rapidjson::GetParseError_En(document.GetParseError()));
+        m_parsed->parseError = QStringLiteral("The document is not valid JSON (byte ")
+            + QString::number(document.GetErrorOffset()) + QStringLiteral(": ")
+            + QString::fromUtf8(rapidjson::GetParseError_En(document.GetParseError())) + u')';
 }
 
 ParsedLibraryDocument::~ParsedLibraryDocument() = default;
