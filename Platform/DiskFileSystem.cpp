@@ -53,6 +53,10 @@ bool DiskFileSystem::exists(const QString& path) const
 
 FileContents DiskFileSystem::read(const QString& path, qint64 maxBytes) const
 {
+    // Opening a pipe would wait for a writer; a folder or device is no library either.
+    const QFileInfo info(path);
+    if (info.exists() && !info.isFile())
+        return {std::nullopt, path + QStringLiteral(" is not a regular file.")};
     QFile file(path);
     // An unopened file reads as empty bytes, which would pass for a damaged library.
     if (!file.open(QIODevice::ReadOnly))

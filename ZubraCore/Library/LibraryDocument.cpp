@@ -13,9 +13,9 @@ using RecordJson::DecodeContext;
 
 struct ParsedLibraryDocument::Parsed
 {
+    QByteArray buffer; // the text an in-place parse points into; outlives the document
     rapidjson::Document document;
     QString parseError; // empty when the bytes parsed
-    QByteArray buffer; // the text an in-place parse points into
 };
 
 namespace {
@@ -153,8 +153,8 @@ static std::optional<DocumentError> decodeInto(
 {
     if (version && !LibraryDocument::isReadableVersion(*version))
         return DocumentError {DocumentError::incompatibleVersion,
-            QStringLiteral("the library has version ") + QString::number(*version)
-                + QStringLiteral(", which this version of Tessellon cannot read")};
+            QStringLiteral("The library has version ") + QString::number(*version)
+                + QStringLiteral(", which this version of Tessellon cannot read.")};
     if (!parsed.parseError.isEmpty())
         return DocumentError {DocumentError::malformed, parsed.parseError};
 

@@ -4,6 +4,7 @@
 
 #include <QtGlobal>
 #include <algorithm>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -23,8 +24,15 @@ template <typename Work> void run(qsizetype count, int chunks, Work&& work)
     const auto bounds = [count, chunks](int chunk) { return count * chunk / chunks; };
     std::vector<std::thread> threads;
     threads.reserve(size_t(chunks - 1));
-    for (int chunk = 1; chunk < chunks; ++chunk)
-        threads.emplace_back([&work, chunk, &bounds] { work(chunk, bounds(chunk), bounds(chunk + 1)); });
+    int chunk = 1;
+    try {
+        for (; chunk < chunks; ++chunk)
+            threads.emplace_back([&work, chunk, &bounds] { work(chunk, bounds(chunk), bounds(chunk + 1)); });
+    } catch (const std::system_error&) {
+        // No thread to be had: the calling thread does the rest.
+    }
+    for (int rest = chunk; rest < chunks; ++rest)
+        work(rest, bounds(rest), bounds(rest + 1));
     work(0, bounds(0), bounds(1));
     for (std::thread& thread : threads)
         thread.join();

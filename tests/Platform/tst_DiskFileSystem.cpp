@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QTemporaryDir>
+#include <sys/stat.h>
 
 using LibraryFixtures::readFile;
 using LibraryFixtures::writeFile;
@@ -25,6 +26,8 @@ private slots:
         QTest::newRow("over the limit") << "file" << qint64(4) << false;
         QTest::newRow("missing") << "missing" << qint64(100) << false;
         QTest::newRow("folder") << "folder" << qint64(100) << false;
+        QTest::newRow("pipe without a writer") << "fifo" << qint64(100) << false;
+        QTest::newRow("link to a file") << "link" << qint64(100) << true;
     }
 
     void read()
@@ -40,6 +43,11 @@ private slots:
             QVERIFY(writeFile(path, ""));
         else if (setup == "folder")
             QVERIFY(QDir().mkpath(path));
+        else if (setup == "fifo")
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else if (setup == "link")
+            QVERIFY(writeFile(dir.filePath(QStringLiteral("target")), "hello")
+                && QFile::link(dir.filePath(QStringLiteral("target")), path));
         const FileContents contents = DiskFileSystem().read(path, maxBytes);
         QCOMPARE(contents.bytes.has_value(), reads);
         QCOMPARE(contents.error.isEmpty(), reads);
