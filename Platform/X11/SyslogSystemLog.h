@@ -20,8 +20,13 @@ public:
 
     void write(const SystemLogEntry& entry) override
     {
-        const QByteArray line = ('[' + entry.category + "] " + entry.publicPart).toUtf8();
-        syslog(priority(entry.level), "%s", line.constData());
+        syslog(priority(entry.level), "%s", formatLine(entry).constData());
+    }
+
+    // "[category] public part": the private part never reaches the shared log.
+    static QByteArray formatLine(const SystemLogEntry& entry)
+    {
+        return ('[' + entry.category + "] " + entry.publicPart).toUtf8();
     }
 
     static int priority(SystemLogLevel level)

@@ -1,6 +1,7 @@
 #include "support/TestMain.h"
 
 #include "Platform/Memory/RecordingSystemLog.h"
+#include "Platform/X11/SyslogSystemLog.h"
 #include "ZubraCore/Library/LogFile.h"
 #include "ZubraCore/Library/Logging.h"
 
@@ -82,6 +83,18 @@ private slots:
             {QStringLiteral("app"), SystemLogLevel::notice, QStringLiteral("up"), {}},
         };
         QCOMPARE(m_log.entries(), expected);
+    }
+
+    void syslogLinesLeaveOutPrivateParts()
+    {
+        const SystemLogEntry entry {QStringLiteral("store"), SystemLogLevel::error,
+            QStringLiteral("The store backup is unavailable or unreadable."),
+            QStringLiteral("/home/someone/secret.json: No such file")};
+        QCOMPARE(
+            SyslogSystemLog::formatLine(entry), QByteArray("[store] The store backup is unavailable or unreadable."));
+        QCOMPARE(SyslogSystemLog::priority(SystemLogLevel::error), LOG_ERR);
+        QCOMPARE(SyslogSystemLog::priority(SystemLogLevel::notice), LOG_NOTICE);
+        QCOMPARE(SyslogSystemLog::priority(SystemLogLevel::debug), LOG_DEBUG);
     }
 
     void logMPAppendsDescriptions_data()
