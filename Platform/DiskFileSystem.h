@@ -1,0 +1,14 @@
+#pragma once
+// The file system seam on the real disk.
+
+#include "Platform/FileSystem.h"
+
+class DiskFileSystem : public FileSystem
+{
+public:
+    bool exists(const QString& path) const override;
+    FileContents read(const QString& path, qint64 maxBytes) const override;
+    FileOutcome writeAtomically(const QString& path, const QByteArray& bytes) override;
+    FileOutcome copy(const QString& from, const QString& to) override;
+    FileOutcome createFolder(const QString& path) override;
+};

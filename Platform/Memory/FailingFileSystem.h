@@ -1,0 +1,45 @@
+#pragma once
+// A file system for tests: does the real work on disk (in a temporary folder) but fails the
+// operations it is told to, and records every call.
+
+#include "Platform/DiskFileSystem.h"
+
+#include <QList>
+#include <QStringList>
+
+class FailingFileSystem final : public FileSystem
+{
+public:
+    enum class Operation { read, writeAtomically, copy, createFolder };
+
+    struct Call
+    {
+        Operation operation;
+        QString path; // the target: the written, copied-to or created path
+        friend bool operator==(const Call&, const Call&) = default;
+    };
+
+    // Makes the operation fail for this path (an empty path: for every path).
+    void failOn(Operation operation, const QString& path = {});
+    void clearFailures() { m_failures.clear(); }
+
+    QList<Call> calls() const { return m_calls; }
+    // The calls that changed or would have changed something on disk.
+    QList<Call> changes() const;
+    void clearCalls() { m_calls.clear(); }
+
+    bool exists(const QString& path) const override { return m_disk.exists(path); }
+    FileContents read(const QString& path, qint64 maxBytes) const override;
+    FileOutcome writeAtomically(const QString& path, const QByteArray& bytes) override;
+    FileOutcome copy(const QString& from, const QString& to) override;
+    FileOutcome createFolder(const QString& path) override;
+
+    static QString failureText() { return QStringLiteral("Injected failure."); }
+
+private:
+    bool shouldFail(Operation operation, const QString& path) const;
+
+    DiskFileSystem m_disk;
+    QList<Call> m_failures;
+    mutable QList<Call> m_calls;
+};

@@ -1,0 +1,413 @@
+#include "ZubraCore/Library/RecordJson.h"
+
+#include "ZubraCore/Library/IsoDate.h"
+#include "ZubraCore/Text/Uuids.h"
+
+#include <QUrl>
+
+namespace RecordJson {
+
+void DecodeContext::fail(const char* key, const QString& reason)
+{
+    if (!m_error.isEmpty())
+        return;
+    QString path;
+    for (const Segment& segment : m_path) {
+        if (segment.key)
+            path += (path.isEmpty() ? QString() : QStringLiteral(".")) + QLatin1String(segment.key);
+        else
+            path += u'[' + QString::number(segment.index) + u']';
+    }
+    if (key)
+        path += (path.isEmpty() ? QString() : QStringLiteral(".")) + QLatin1String(key);
+    m_error = (path.isEmpty() ? QStringLiteral("the document") : path) + QStringLiteral(": ") + reason;
+}
+
+bool isWebAddress(const QString& text)
+{
+    return !text.isEmpty() && QUrl(text, QUrl::TolerantMode).isValid();
+}
+
+namespace {
+
+// ---- writing ----
+
+void key(Writer& writer, const char* name)
+{
+    writer.Key(name, rapidjson::SizeType(std::strlen(name)));
+}
+
+void string(Writer& writer, const QString& text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    writer.String(utf8.constData(), rapidjson::SizeType(utf8.size()));
+}
+
+void stringField(Writer& writer, const char* name, const QString& text)
+{
+    key(writer, name);
+    string(writer, text);
+}
+
+void optionalStringField(Writer& writer, const char* name, const std::optional<QString>& text)
+{
+    if (text)
+        stringField(writer, name, *text);
+}
+
+void uuidField(Writer& writer, const char* name, const QUuid& id)
+{
+    key(writer, name);
+    const QByteArray text = id.toByteArray(QUuid::WithoutBraces).toUpper();
+    writer.String(text.constData(), rapidjson::SizeType(text.size()));
+}
+
+bool dateField(Writer& writer, const char* name, const QDateTime& time)
+{
+    char text[20];
+    const int length = IsoDate::toUtf8(time, text);
+    if (length == 0)
+        return false;
+    key(writer, name);
+    writer.String(text, rapidjson::SizeType(length));
+    return true;
+}
+
+void boolField(Writer& writer, const char* name, bool value)
+{
+    key(writer, name);
+    writer.Bool(value);
+}
+
+// ---- reading ----
+
+const Value* member(const Value& object, const char* name)
+{
+    const auto found = object.FindMember(name);
+    return found == object.MemberEnd() ? nullptr : &found->value;
+}
+
+QString text(const Value& value)
+{
+    return QString::fromUtf8(value.GetString(), qsizetype(value.GetStringLength()));
+}
+
+bool requireObject(const Value& value, DecodeContext& context)
+{
+    if (value.IsObject())
+        return true;
+    context.fail(nullptr, QStringLiteral("expected an object"));
+    return false;
+}
+
+// The value under a required key, else a recorded failure.
+const Value* required(const Value& object, const char* name, DecodeContext& context)
+{
+    const Value* value = member(object, name);
+    if (!value)
+        context.fail(name, QStringLiteral("the key is missing"));
+    return value;
+}
+
+// The value under an optional key; nullptr for a missing key or null.
+const Value* optional(const Value& object, const char* name)
+{
+    const Value* value = member(object, name);
+    return value && !value->IsNull() ? value : nullptr;
+}
+
+bool wrongType(DecodeContext& context, const char* name, const char* expected)
+{
+    context.fail(name, QStringLiteral("expected ") + QLatin1String(expected));
+    return false;
+}
+
+bool readString(const Value* value, const char* name, DecodeContext& context, QString* out)
+{
+    if (!value->IsString())
+        return wrongType(context, name, "a string");
+    if (out)
+        *out = text(*value);
+    return true;
+}
+
+bool requiredString(const Value& object, const char* name, DecodeContext& context, QString* out)
+{
+    const Value* value = required(object, name, context);
+    return value && readString(value, name, context, out);
+}
+
+bool optionalString(const Value& object, const char* name, DecodeContext& context, std::optional<QString>* out)
+{
+    const Value* value = optional(object, name);
+    if (!value)
+        return true;
+    QString result;
+    if (!readString(value, name, context, out ? &result : nullptr))
+        return false;
+    if (out)
+        *out = std::move(result);
+    return true;
+}
+
+bool optionalWebAddress(const Value& object, const char* name, DecodeContext& context, std::optional<QString>* out)
+{
+    const Value* value = optional(object, name);
+    if (!value)
+        return true;
+    QString address;
+    if (!readString(value, name, context, &address))
+        return false;
+    if (!isWebAddress(address)) {
+        context.fail(name, QStringLiteral("not a web address"));
+        return false;
+    }
+    if (out)
+        *out = std::move(address);
+    return true;
+}
+
+bool readUuid(const Value& value, const char* name, DecodeContext& context, QUuid* out)
+{
+    if (!value.IsString())
+        return wrongType(context, name, "an identifier");
+    std::optional<QUuid> id;
+    if (value.GetStringLength() == 36)
+        id = Uuids::parse(QString::fromLatin1(value.GetString(), 36));
+    if (!id) {
+        context.fail(name, QStringLiteral("not an identifier"));
+        return false;
+    }
+    if (out)
+        *out = *id;
+    return true;
+}
+
+bool requiredUuid(const Value& object, const char* name, DecodeContext& context, QUuid* out)
+{
+    const Value* value = required(object, name, context);
+    return value && readUuid(*value, name, context, out);
+}
+
+bool uuidArray(const Value& object, const char* name, DecodeContext& context, QList<QUuid>* out)
+{
+    const Value* value = required(object, name, context);
+    if (!value)
+        return false;
+    if (!value->IsArray())
+        return wrongType(context, name, "an array");
+    if (out)
+        out->reserve(value->Size());
+    context.enter(name);
+    for (rapidjson::SizeType i = 0; i < value->Size(); ++i) {
+        QUuid id;
+        context.enter(qsizetype(i));
+        const bool read = readUuid((*value)[i], nullptr, context, &id);
+        context.leave();
+        if (!read) {
+            context.leave();
+            return false;
+        }
+        if (out)
+            out->append(id);
+    }
+    context.leave();
+    return true;
+}
+
+bool requiredDate(const Value& object, const char* name, DecodeContext& context, QDateTime* out)
+{
+    const Value* value = required(object, name, context);
+    if (!value)
+        return false;
+    if (!value->IsString())
+        return wrongType(context, name, "a date");
+    const std::optional<QDateTime> time = IsoDate::parseUtf8(value->GetString(), value->GetStringLength());
+    if (!time) {
+        context.fail(name, QStringLiteral("not a date of the form 2025-03-14T09:26:53Z"));
+        return false;
+    }
+    if (out)
+        *out = *time;
+    return true;
+}
+
+bool requiredBool(const Value& object, const char* name, DecodeContext& context, bool* out)
+{
+    const Value* value = required(object, name, context);
+    if (!value)
+        return false;
+    if (!value->IsBool())
+        return wrongType(context, name, "true or false");
+    if (out)
+        *out = value->GetBool();
+    return true;
+}
+
+// Reads an array of records of one kind, each under its index.
+template <typename Record>
+bool recordArray(const Value& object, const char* name, DecodeContext& context, QList<Record>* out)
+{
+    const Value* value = required(object, name, context);
+    if (!value)
+        return false;
+    if (!value->IsArray())
+        return wrongType(context, name, "an array");
+    if (out)
+        out->reserve(value->Size());
+    context.enter(name);
+    bool ok = true;
+    for (rapidjson::SizeType i = 0; ok && i < value->Size(); ++i) {
+        context.enter(qsizetype(i));
+        if (out) {
+            out->emplace_back();
+            ok = read((*value)[i], context, &out->back());
+        } else {
+            ok = read((*value)[i], context, static_cast<Record*>(nullptr));
+        }
+        context.leave();
+    }
+    context.leave();
+    return ok;
+}
+
+} // namespace
+
+bool write(Writer& writer, const Selection& s)
+{
+    writer.StartObject();
+    stringField(writer, "appName", s.appName);
+    optionalStringField(writer, "bundleID", s.bundleID);
+    if (!dateField(writer, "createdAt", s.createdAt))
+        return false;
+    optionalStringField(writer, "filePath", s.filePath);
+    key(writer, "groupIDs");
+    writer.StartArray();
+    for (const QUuid& id : s.groupIDs) {
+        const QByteArray text = id.toByteArray(QUuid::WithoutBraces).toUpper();
+        writer.String(text.constData(), rapidjson::SizeType(text.size()));
+    }
+    writer.EndArray();
+    uuidField(writer, "id", s.id);
+    stringField(writer, "markdown", s.markdown);
+    optionalStringField(writer, "sourceTitle", s.sourceTitle);
+    optionalStringField(writer, "sourceURL", s.sourceURL);
+    stringField(writer, "text", s.text);
+    writer.EndObject();
+    return true;
+}
+
+bool write(Writer& writer, const SelectionGroup& g)
+{
+    writer.StartObject();
+    stringField(writer, "colorHex", g.colorHex);
+    if (!dateField(writer, "createdAt", g.createdAt))
+        return false;
+    uuidField(writer, "id", g.id);
+    stringField(writer, "name", g.name);
+    writer.EndObject();
+    return true;
+}
+
+bool write(Writer& writer, const ContextDraftEntry& e)
+{
+    writer.StartObject();
+    optionalStringField(writer, "customText", e.customText);
+    uuidField(writer, "id", e.id);
+    boolField(writer, "include", e.include);
+    optionalStringField(writer, "note", e.note);
+    boolField(writer, "pin", e.pin);
+    uuidField(writer, "selectionID", e.selectionID);
+    boolField(writer, "verbatim", e.verbatim);
+    writer.EndObject();
+    return true;
+}
+
+bool write(Writer& writer, const ContextDraft& d)
+{
+    writer.StartObject();
+    if (!dateField(writer, "createdAt", d.createdAt))
+        return false;
+    key(writer, "entries");
+    writer.StartArray();
+    for (const ContextDraftEntry& entry : d.entries)
+        write(writer, entry);
+    writer.EndArray();
+    uuidField(writer, "id", d.id);
+    stringField(writer, "modelProfileID", d.modelProfileID);
+    stringField(writer, "name", d.name);
+    stringField(writer, "task", d.task);
+    stringField(writer, "template", d.templateName);
+    if (!dateField(writer, "updatedAt", d.updatedAt))
+        return false;
+    writer.EndObject();
+    return true;
+}
+
+bool write(Writer& writer, const SourceIdentity& i)
+{
+    writer.StartObject();
+    stringField(writer, "appName", i.appName);
+    optionalStringField(writer, "bundleID", i.bundleID);
+    optionalStringField(writer, "filePath", i.filePath);
+    stringField(writer, "identifier", i.identifier);
+    optionalStringField(writer, "sourceURL", i.sourceURL);
+    writer.EndObject();
+    return true;
+}
+
+bool read(const Value& value, DecodeContext& c, Selection* out)
+{
+    return requireObject(value, c) && requiredUuid(value, "id", c, out ? &out->id : nullptr)
+        && requiredString(value, "text", c, out ? &out->text : nullptr)
+        && requiredString(value, "markdown", c, out ? &out->markdown : nullptr)
+        && requiredString(value, "appName", c, out ? &out->appName : nullptr)
+        && optionalString(value, "bundleID", c, out ? &out->bundleID : nullptr)
+        && optionalWebAddress(value, "sourceURL", c, out ? &out->sourceURL : nullptr)
+        && optionalString(value, "sourceTitle", c, out ? &out->sourceTitle : nullptr)
+        && optionalString(value, "filePath", c, out ? &out->filePath : nullptr)
+        && uuidArray(value, "groupIDs", c, out ? &out->groupIDs : nullptr)
+        && requiredDate(value, "createdAt", c, out ? &out->createdAt : nullptr);
+}
+
+bool read(const Value& value, DecodeContext& c, SelectionGroup* out)
+{
+    return requireObject(value, c) && requiredUuid(value, "id", c, out ? &out->id : nullptr)
+        && requiredString(value, "name", c, out ? &out->name : nullptr)
+        && requiredString(value, "colorHex", c, out ? &out->colorHex : nullptr)
+        && requiredDate(value, "createdAt", c, out ? &out->createdAt : nullptr);
+}
+
+bool read(const Value& value, DecodeContext& c, ContextDraftEntry* out)
+{
+    return requireObject(value, c) && requiredUuid(value, "id", c, out ? &out->id : nullptr)
+        && requiredUuid(value, "selectionID", c, out ? &out->selectionID : nullptr)
+        && requiredBool(value, "include", c, out ? &out->include : nullptr)
+        && requiredBool(value, "pin", c, out ? &out->pin : nullptr)
+        && requiredBool(value, "verbatim", c, out ? &out->verbatim : nullptr)
+        && optionalString(value, "note", c, out ? &out->note : nullptr)
+        && optionalString(value, "customText", c, out ? &out->customText : nullptr);
+}
+
+bool read(const Value& value, DecodeContext& c, ContextDraft* out)
+{
+    return requireObject(value, c) && requiredUuid(value, "id", c, out ? &out->id : nullptr)
+        && requiredString(value, "name", c, out ? &out->name : nullptr)
+        && requiredString(value, "task", c, out ? &out->task : nullptr)
+        && requiredString(value, "template", c, out ? &out->templateName : nullptr)
+        && requiredString(value, "modelProfileID", c, out ? &out->modelProfileID : nullptr)
+        && requiredDate(value, "createdAt", c, out ? &out->createdAt : nullptr)
+        && requiredDate(value, "updatedAt", c, out ? &out->updatedAt : nullptr)
+        && recordArray(value, "entries", c, out ? &out->entries : nullptr);
+}
+
+bool read(const Value& value, DecodeContext& c, SourceIdentity* out)
+{
+    return requireObject(value, c) && requiredString(value, "identifier", c, out ? &out->identifier : nullptr)
+        && requiredString(value, "appName", c, out ? &out->appName : nullptr)
+        && optionalString(value, "bundleID", c, out ? &out->bundleID : nullptr)
+        && optionalWebAddress(value, "sourceURL", c, out ? &out->sourceURL : nullptr)
+        && optionalString(value, "filePath", c, out ? &out->filePath : nullptr);
+}
+
+} // namespace RecordJson

@@ -1,0 +1,102 @@
+#pragma once
+// The JSON object forms of the library records. Keys are exactly the field names, written in
+// sorted order; optional fields are written only when present and read as absent when missing
+// or null; a missing required key or a value of the wrong type fails the record; other keys are
+// ignored. Times use the IsoDate form, identifiers the upper-case 36-character form (read in
+// either case), web addresses their text as given.
+
+#include "ZubraCore/Library/ContextDraft.h"
+#include "ZubraCore/Library/Selection.h"
+#include "ZubraCore/Library/SelectionGroup.h"
+#include "ZubraCore/Library/SourceIdentity.h"
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+#include <rapidjson/document.h>
+#include <rapidjson/prettywriter.h>
+#include <rapidjson/stringbuffer.h>
+#include <vector>
+
+namespace RecordJson {
+
+using Writer = rapidjson::PrettyWriter<rapidjson::StringBuffer>;
+using Value = rapidjson::Value;
+
+// Parsing rules for every library text: UTF-8 checked, nesting handled without recursion so
+// that a deeply nested file cannot exhaust the stack.
+constexpr unsigned parseFlags = rapidjson::kParseIterativeFlag | rapidjson::kParseValidateEncodingFlag;
+
+// Keeps the first failure of a decode, with where it happened ("selections[3].createdAt").
+class DecodeContext
+{
+public:
+    bool ok() const { return m_error.isEmpty(); }
+    const QString& error() const { return m_error; }
+
+    // Records the failure of the value under key (nullptr: the current value itself).
+    void fail(const char* key, const QString& reason);
+
+    void enter(const char* key) { m_path.push_back({key, -1}); }
+    void enter(qsizetype index) { m_path.push_back({nullptr, index}); }
+    void leave() { m_path.pop_back(); }
+
+private:
+    struct Segment
+    {
+        const char* key;
+        qsizetype index;
+    };
+    std::vector<Segment> m_path;
+    QString m_error;
+};
+
+// Each writer returns false, having written part of an object, when a value cannot be written
+// (a time that is invalid or outside the years 1 to 9999).
+bool write(Writer& writer, const Selection& selection);
+bool write(Writer& writer, const SelectionGroup& group);
+bool write(Writer& writer, const ContextDraftEntry& entry);
+bool write(Writer& writer, const ContextDraft& draft);
+bool write(Writer& writer, const SourceIdentity& identity);
+
+// Each reader checks the value fully; it fills *out only when out is given, so a pass without
+// out validates without building the record.
+bool read(const Value& value, DecodeContext& context, Selection* out);
+bool read(const Value& value, DecodeContext& context, SelectionGroup* out);
+bool read(const Value& value, DecodeContext& context, ContextDraftEntry* out);
+bool read(const Value& value, DecodeContext& context, ContextDraft* out);
+bool read(const Value& value, DecodeContext& context, SourceIdentity* out);
+
+// A web address as the library accepts it: a non-empty text that parses as an address.
+bool isWebAddress(const QString& text);
+
+// One record as pretty-printed JSON text; nothing when it cannot be written.
+template <typename Record> std::optional<QByteArray> toJson(const Record& record)
+{
+    rapidjson::StringBuffer buffer;
+    Writer writer(buffer);
+    if (!write(writer, record))
+        return std::nullopt;
+    return QByteArray(buffer.GetString(), qsizetype(buffer.GetSize()));
+}
+
+// One record from JSON text; nothing when the text is not JSON or the record does not decode.
+template <typename Record> std::optional<Record> fromJson(const QByteArray& bytes, QString* error = nullptr)
+{
+    rapidjson::Document document;
+    document.Parse<parseFlags>(bytes.constData(), size_t(bytes.size()));
+    DecodeContext context;
+    Record record;
+    if (document.HasParseError())
+        context.fail(nullptr, QStringLiteral("not JSON"));
+    else
+        read(document, context, &record);
+    if (!context.ok()) {
+        if (error)
+            *error = context.error();
+        return std::nullopt;
+    }
+    return record;
+}
+
+} // namespace RecordJson

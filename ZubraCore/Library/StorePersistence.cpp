@@ -1,0 +1,284 @@
+#include "ZubraCore/Library/StorePersistence.h"
+
+#include "ZubraCore/Library/LibraryDocument.h"
+#include "ZubraCore/Library/Logging.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+void logEvent(const QString& message)
+{
+    Loggers::store().notice(message);
+    FileLogger::log(message);
+}
+
+void logFailure(const QString& message, const QString& description)
+{
+    Loggers::store().error(message, description);
+    FileLogger::log(message + QLatin1Char(' ') + description);
+}
+
+QString folderOf(const QString& path)
+{
+    return QFileInfo(path).absolutePath();
+}
+
+// One file as read at launch, parsed at most once and decoded at most once.
+struct LaunchFile
+{
+    bool exists = false;
+    FileContents contents;
+    std::shared_ptr<const ParsedLibraryDocument> parsed;
+    mutable std::optional<DocumentDecoding> decoding;
+
+    const DocumentDecoding& decode() const
+    {
+        if (!decoding)
+            decoding = parsed->decode();
+        return *decoding;
+    }
+    // Why the file gives no snapshot: its read error or its decoding error.
+    QString failure() const
+    {
+        if (!contents.bytes)
+            return contents.error;
+        return decode().error ? decode().error->description : QString();
+    }
+    bool decodes() const { return contents.bytes && !decode().error; }
+};
+
+} // namespace
+
+struct StorePersistence::LaunchFiles
+{
+    LaunchFile primary;
+    LaunchFile backup;
+};
+
+QString PersistenceError::description() const
+{
+    QString what;
+    switch (kind) {
+    case backupWriteFailed:
+        what = QStringLiteral("The backup could not be written.");
+        break;
+    case duplicateIdentity:
+        what = QStringLiteral("The library repeats an identifier.");
+        break;
+    case incompatibleVersion:
+        what = QStringLiteral("The library carries a version this program does not write.");
+        break;
+    case primaryNotPreserved:
+        what = QStringLiteral("Saving is off because the unreadable library could not be preserved.");
+        break;
+    case invalidDocument:
+        what = QStringLiteral("The library could not be encoded into a readable document.");
+        break;
+    case folderNotCreated:
+        what = QStringLiteral("The library folder could not be created.");
+        break;
+    case primaryWriteFailed:
+        what = QStringLiteral("The library file could not be written.");
+        break;
+    }
+    return detail.isEmpty() ? what : what + QLatin1Char(' ') + detail;
+}
+
+StorePersistence::StorePersistence(
+    const QString& storePath, const QString& backupPath, std::shared_ptr<FileSystem> fileSystem)
+    : m_storePath(storePath)
+    , m_backupPath(backupPath)
+    , m_fileSystem(std::move(fileSystem))
+{
+}
+
+QString StorePersistence::defaultStorePath()
+{
+    const QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
+    const QString base = !dataHome.isEmpty() && QDir::isAbsolutePath(dataHome)
+        ? dataHome
+        : QDir::homePath() + QStringLiteral("/.local/share");
+    return base + QStringLiteral("/Tessellon/Tessellon.json");
+}
+
+QString StorePersistence::backupPathFor(const QString& storePath)
+{
+    const QFileInfo info(storePath);
+    const QString base = info.suffix().isEmpty() ? info.fileName() : info.completeBaseName();
+    return info.path() + QLatin1Char('/') + base + QStringLiteral(".backup.json");
+}
+
+std::optional<QString> StorePersistence::nextPreservedPath(const QString& storePath, const FileSystem& fileSystem)
+{
+    const QFileInfo info(storePath);
+    const QString suffix = info.suffix();
+    const QString stem = info.path() + QLatin1Char('/') + (suffix.isEmpty() ? info.fileName() : info.completeBaseName())
+        + QStringLiteral(".unreadable");
+    const QString extension = suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix;
+    // A folder holding this many preserved copies is not a place to add one more.
+    constexpr int maxTries = 100000;
+    QString candidate = stem + extension;
+    for (int n = 2; fileSystem.exists(candidate); ++n) {
+        if (n > maxTries)
+            return std::nullopt;
+        candidate = stem + QLatin1Char('-') + QString::number(n) + extension;
+    }
+    return candidate;
+}
+
+StoreLoadResult StorePersistence::load()
+{
+    LaunchFiles files;
+    LaunchFile& primary = files.primary;
+    LaunchFile& backup = files.backup;
+
+    // Each file is read once; a backup equal to the primary shares its parse.
+    primary.exists = m_fileSystem->exists(m_storePath);
+    primary.contents = m_fileSystem->read(m_storePath, LibraryDocument::maxBytes);
+    backup.exists = m_fileSystem->exists(m_backupPath);
+    backup.contents = m_fileSystem->read(m_backupPath, LibraryDocument::maxBytes);
+    const bool sameBytes
+        = primary.contents.bytes && backup.contents.bytes && *primary.contents.bytes == *backup.contents.bytes;
+    if (primary.contents.bytes)
+        primary.parsed = std::make_shared<const ParsedLibraryDocument>(*primary.contents.bytes);
+    if (sameBytes)
+        backup.parsed = primary.parsed;
+    else if (backup.contents.bytes)
+        backup.parsed = std::make_shared<const ParsedLibraryDocument>(*backup.contents.bytes);
+
+    // A version this program does not read, in either file, stops everything.
+    for (const LaunchFile* file : {&primary, &backup}) {
+        if (!file->parsed)
+            continue;
+        const std::optional<qint64> version = file->parsed->version();
+        if (version && !LibraryDocument::isReadableVersion(*version)) {
+            m_writesAllowed = false;
+            logEvent(QStringLiteral("The library or backup requires a compatible version of Tessellon. Both files "
+                                    "were left unchanged."));
+            return {std::nullopt, StorePersistenceStatus::incompatibleVersion};
+        }
+    }
+
+    if (primary.exists) {
+        if (!primary.decodes()) {
+            logFailure(
+                QStringLiteral("The primary store is unreadable. Tessellon will check its backup."), primary.failure());
+            if (sameBytes)
+                backup.decoding = primary.decoding;
+            return recoverFromBackup(files);
+        }
+        StoreSnapshot snapshot = *primary.decode().snapshot;
+        primary.decoding.reset();
+        if (sameBytes) // equal bytes decode alike
+            return {std::move(snapshot), StorePersistenceStatus::ready};
+        if (const FileOutcome failure = m_fileSystem->writeAtomically(m_backupPath, *primary.contents.bytes)) {
+            logFailure(QStringLiteral("The local store backup could not be refreshed."), failure->description);
+            return {std::move(snapshot), StorePersistenceStatus::backupUnavailable};
+        }
+        logEvent(QStringLiteral("The local store backup was refreshed from the valid primary store."));
+        return {std::move(snapshot), StorePersistenceStatus::ready};
+    }
+    if (backup.exists)
+        return recoverMissingPrimary(files);
+    return {std::nullopt, StorePersistenceStatus::ready};
+}
+
+StoreLoadResult StorePersistence::recoverFromBackup(const LaunchFiles& files)
+{
+    const std::optional<QString> preservedPath = nextPreservedPath(m_storePath, *m_fileSystem);
+    const FileOutcome copyFailure = preservedPath
+        ? m_fileSystem->copy(m_storePath, *preservedPath)
+        : FileOutcome(FileError {QStringLiteral("No free name was found beside the library.")});
+    const bool preserved = !copyFailure;
+    if (preserved) {
+        logEvent(QStringLiteral("The unreadable primary store was preserved."));
+    } else {
+        logFailure(QStringLiteral("The unreadable primary store could not be copied and remains in place."),
+            copyFailure->description);
+        m_writesAllowed = false;
+    }
+
+    const LaunchFile& backup = files.backup;
+    if (!backup.decodes()) {
+        m_writesAllowed = false;
+        logFailure(QStringLiteral("The store backup is unavailable or unreadable."), backup.failure());
+        return {std::nullopt, StorePersistenceStatus::unreadablePrimary};
+    }
+    StoreSnapshot snapshot = *backup.decode().snapshot;
+    if (!preserved) {
+        logEvent(QStringLiteral("The backup was opened read-only because the unreadable primary could not be "
+                                "preserved."));
+        return {std::move(snapshot), StorePersistenceStatus::unreadablePrimary};
+    }
+    if (const FileOutcome failure = m_fileSystem->writeAtomically(m_storePath, *backup.contents.bytes)) {
+        m_writesAllowed = false;
+        logFailure(
+            QStringLiteral("The valid backup could not be restored as the primary store."), failure->description);
+        return {std::move(snapshot), StorePersistenceStatus::unreadablePrimary};
+    }
+    logEvent(QStringLiteral("The store was recovered from its local backup."));
+    return {std::move(snapshot), StorePersistenceStatus::recoveredFromBackup};
+}
+
+StoreLoadResult StorePersistence::recoverMissingPrimary(const LaunchFiles& files)
+{
+    const LaunchFile& backup = files.backup;
+    if (!backup.decodes()) {
+        m_writesAllowed = false;
+        logFailure(QStringLiteral("The primary store is missing and its backup is unreadable."), backup.failure());
+        return {std::nullopt, StorePersistenceStatus::unreadablePrimary};
+    }
+    StoreSnapshot snapshot = *backup.decode().snapshot;
+    FileOutcome failure = m_fileSystem->createFolder(folderOf(m_storePath));
+    if (!failure)
+        failure = m_fileSystem->writeAtomically(m_storePath, *backup.contents.bytes);
+    if (failure) {
+        m_writesAllowed = false;
+        logFailure(QStringLiteral("The valid backup could not be restored as the missing primary store."),
+            failure->description);
+        return {std::move(snapshot), StorePersistenceStatus::unreadablePrimary};
+    }
+    logEvent(QStringLiteral("The missing primary store was recovered from its local backup."));
+    return {std::move(snapshot), StorePersistenceStatus::recoveredFromBackup};
+}
+
+std::optional<PersistenceError> StorePersistence::write(const StoreSnapshot& snapshot)
+{
+    if (!m_writesAllowed)
+        return PersistenceError {PersistenceError::primaryNotPreserved, {}};
+    const DocumentEncoding encoding = LibraryDocument::encode(snapshot);
+    if (encoding.error)
+        return PersistenceError {PersistenceError::invalidDocument, *encoding.error};
+    // The bytes must read back before any file is touched: what is written can be loaded.
+    if (const std::optional<DocumentError> error = ParsedLibraryDocument(encoding.bytes).validate()) {
+        switch (error->kind) {
+        case DocumentError::duplicateIdentity:
+            return PersistenceError {PersistenceError::duplicateIdentity, error->description};
+        case DocumentError::incompatibleVersion:
+            return PersistenceError {PersistenceError::incompatibleVersion, error->description};
+        case DocumentError::malformed:
+            return PersistenceError {PersistenceError::invalidDocument, error->description};
+        }
+    }
+    if (const FileOutcome failure = m_fileSystem->createFolder(folderOf(m_storePath)))
+        return PersistenceError {PersistenceError::folderNotCreated, failure->description};
+    if (const FileOutcome failure = m_fileSystem->writeAtomically(m_storePath, encoding.bytes))
+        return PersistenceError {PersistenceError::primaryWriteFailed, failure->description};
+    if (const FileOutcome failure = m_fileSystem->writeAtomically(m_backupPath, encoding.bytes))
+        return PersistenceError {PersistenceError::backupWriteFailed, failure->description};
+    return std::nullopt;
+}
+
+StorePersistenceStatus StorePersistence::failureStatus(const PersistenceError& error)
+{
+    switch (error.kind) {
+    case PersistenceError::primaryNotPreserved:
+        return StorePersistenceStatus::unreadablePrimary;
+    case PersistenceError::backupWriteFailed:
+        return StorePersistenceStatus::backupUnavailable;
+    default:
+        return StorePersistenceStatus::saveFailed;
+    }
+}

@@ -1,0 +1,81 @@
+#pragma once
+// The two library files on disk, the primary and its byte-identical backup: the launch-time
+// read with its version screen and recovery, and every save.
+//
+// A damaged primary is never deleted or moved: it is copied aside first and replaced only when
+// the copy succeeded. When a recovery cannot be made safe, or a file carries a version this
+// program does not read, writing is refused for the rest of the run.
+
+#include "Platform/DiskFileSystem.h"
+#include "Platform/FileSystem.h"
+#include "ZubraCore/Library/StorePersistenceStatus.h"
+#include "ZubraCore/Library/StoreSnapshot.h"
+
+#include <QString>
+#include <atomic>
+#include <memory>
+#include <optional>
+
+struct PersistenceError
+{
+    enum Kind {
+        backupWriteFailed, // the primary holds the new data, the backup does not
+        duplicateIdentity, // the snapshot repeats an identifier: nothing written
+        incompatibleVersion, // the snapshot carries a version other than 1 or 2: nothing written
+        primaryNotPreserved, // writing is refused for this run: nothing written
+        invalidDocument, // the encoded bytes did not read back (or could not be encoded)
+        folderNotCreated, // the library folder could not be created
+        primaryWriteFailed, // the primary could not be replaced: the old one stands
+    };
+    Kind kind;
+    QString detail; // the underlying failure, when there is one
+
+    // One line for the logs: what failed and why.
+    QString description() const;
+};
+
+struct StoreLoadResult
+{
+    std::optional<StoreSnapshot> snapshot;
+    StorePersistenceStatus status;
+};
+
+class StorePersistence
+{
+public:
+    StorePersistence(const QString& storePath, const QString& backupPath,
+        std::shared_ptr<FileSystem> fileSystem = std::make_shared<DiskFileSystem>());
+
+    // $XDG_DATA_HOME/Tessellon/Tessellon.json, else ~/.local/share/Tessellon/Tessellon.json.
+    static QString defaultStorePath();
+    // Beside the primary: its name without the extension, then ".backup.json".
+    static QString backupPathFor(const QString& storePath);
+    // Where a damaged primary is copied: "<base>.unreadable[-n][.<extension>]", the first free name.
+    // Nothing when no free name is found within a sane number of tries.
+    static std::optional<QString> nextPreservedPath(const QString& storePath, const FileSystem& fileSystem);
+
+    const QString& storePath() const { return m_storePath; }
+    const QString& backupPath() const { return m_backupPath; }
+    bool writesAllowed() const { return m_writesAllowed.load(); }
+
+    // Reads the files once at launch, screening versions, refreshing a stale backup and
+    // recovering a damaged or missing primary. Never fails: every failure ends in the status.
+    StoreLoadResult load();
+
+    // Saves the whole library: the encoded bytes are read back first, then the primary is
+    // replaced, then the backup. Nothing on success. One call at a time.
+    [[nodiscard]] std::optional<PersistenceError> write(const StoreSnapshot& snapshot);
+
+    // The status to publish after a failed write.
+    static StorePersistenceStatus failureStatus(const PersistenceError& error);
+
+private:
+    struct LaunchFiles;
+    StoreLoadResult recoverFromBackup(const LaunchFiles& files);
+    StoreLoadResult recoverMissingPrimary(const LaunchFiles& files);
+
+    QString m_storePath;
+    QString m_backupPath;
+    std::shared_ptr<FileSystem> m_fileSystem;
+    std::atomic<bool> m_writesAllowed {true};
+};

@@ -1,0 +1,226 @@
+#include "support/LibraryFixtures.h"
+#include "support/TestMain.h"
+
+#include "ZubraCore/Library/LibraryDocument.h"
+
+namespace {
+
+QByteArray uuid(int n)
+{
+    return "\"00000000-0000-4000-8000-" + QByteArray::number(n).rightJustified(12, '0') + '"';
+}
+
+QByteArray selection(int id)
+{
+    return "{\"id\":" + uuid(id) + R"(,"text":"t","markdown":"m","appName":"A","groupIDs":[],)"
+        + R"("createdAt":"2025-03-14T09:26:53Z"})";
+}
+
+QByteArray group(int id)
+{
+    return "{\"id\":" + uuid(id) + R"(,"name":"G","colorHex":"#4F8EF7","createdAt":"2025-03-14T09:26:53Z"})";
+}
+
+QByteArray entry(int id, int selectionId = 999)
+{
+    return "{\"id\":" + uuid(id) + ",\"selectionID\":" + uuid(selectionId)
+        + R"(,"include":true,"pin":false,"verbatim":false})";
+}
+
+QByteArray draft(int id, const QByteArray& entries = {})
+{
+    return "{\"id\":" + uuid(id) + R"(,"name":"Prompt 1","task":"","template":"Sections","modelProfileID":"gpt-4o",)"
+        + R"("createdAt":"2025-03-14T09:26:53Z","updatedAt":"2025-03-14T09:27:00Z","entries":[)" + entries + "]}";
+}
+
+QByteArray document(const QByteArray& version, const QByteArray& selections = selection(1), const QByteArray& rest = {})
+{
+    QByteArray json = "{";
+    if (!version.isNull())
+        json += "\"version\":" + version + ",";
+    return json + "\"selections\":[" + selections + "],\"groups\":[" + group(50) + "]" + rest + "}";
+}
+
+enum class Outcome { decodes, malformed, incompatible, duplicate };
+
+} // namespace
+
+Q_DECLARE_METATYPE(Outcome)
+
+class TestLibraryDocument : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void decoding_data()
+    {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<Outcome>("outcome");
+        const auto row
+            = [](const char* name, const QByteArray& json, Outcome outcome) { QTest::newRow(name) << json << outcome; };
+        row("version 1 without drafts", document("1"), Outcome::decodes);
+        row("version 2 without drafts", document("2"), Outcome::decodes);
+        row("drafts and active draft null", document("2", selection(1), ",\"drafts\":null,\"activeDraftID\":null"),
+            Outcome::decodes);
+        row("version 3", document("3"), Outcome::incompatible);
+        row("version 3, rest damaged", document("3", "{}"), Outcome::incompatible);
+        row("version 0", document("0"), Outcome::incompatible);
+        row("version -1", document("-1"), Outcome::incompatible);
+        row("huge version", document("9223372036854775807"), Outcome::incompatible);
+        row("version as text", document("\"2\""), Outcome::malformed);
+        row("version fraction", document("2.5"), Outcome::malformed);
+        row("version beyond 64 bits", document("18446744073709551616"), Outcome::malformed);
+        row("no version", document(QByteArray()), Outcome::malformed);
+        row("top level array", "[" + document("2") + "]", Outcome::malformed);
+        row("empty", "", Outcome::malformed);
+        row("lone brace", "{", Outcome::malformed);
+        row("trailing garbage", document("2") + "x", Outcome::malformed);
+        row("invalid utf-8", document("2").replace("\"t\"", "\"\xff\xfe\""), Outcome::malformed);
+        row("no groups", "{\"version\":2,\"selections\":[]}", Outcome::malformed);
+        row("selections object", "{\"version\":2,\"selections\":{},\"groups\":[]}", Outcome::malformed);
+        row("drafts object", document("2", selection(1), ",\"drafts\":{}"), Outcome::malformed);
+        row("active draft not uuid", document("2", selection(1), ",\"activeDraftID\":\"x\""), Outcome::malformed);
+        row("active draft number", document("2", selection(1), ",\"activeDraftID\":1"), Outcome::malformed);
+        row("damaged date inside", document("2", selection(1).replace("09:26:53Z", "09:26Z")), Outcome::malformed);
+        row("damaged draft",
+            document("2", selection(1), ",\"drafts\":[" + draft(7).replace("\"task\"", "\"tsk\"") + "]"),
+            Outcome::malformed);
+        row("two selections, one id", document("2", selection(1) + "," + selection(1)), Outcome::duplicate);
+        row("one id in upper and lower case",
+            document("2",
+                selection(1).replace("4000-8000", "4000-8000") + ","
+                    + selection(10).replace("000000000010", "00000000000a") + ","
+                    + selection(10).replace("000000000010", "00000000000A")),
+            Outcome::duplicate);
+        row("two groups, one id",
+            document("2", selection(1), ",\"x\":0").replace(group(50), group(50) + "," + group(50)),
+            Outcome::duplicate);
+        row("two drafts, one id", document("2", selection(1), ",\"drafts\":[" + draft(7) + "," + draft(7) + "]"),
+            Outcome::duplicate);
+        row("one entry id twice in a draft",
+            document("2", selection(1), ",\"drafts\":[" + draft(7, entry(8) + "," + entry(8)) + "]"),
+            Outcome::duplicate);
+        row("one entry id in two drafts",
+            document("2", selection(1), ",\"drafts\":[" + draft(7, entry(8)) + "," + draft(9, entry(8)) + "]"),
+            Outcome::decodes);
+        row("group shares a selection's id", document("2", selection(50)), Outcome::decodes);
+        row("dangling references",
+            document("2", selection(1), ",\"drafts\":[" + draft(7, entry(8, 4242)) + "],\"activeDraftID\":" + uuid(77)),
+            Outcome::decodes);
+        row("unknown keys", document("2", selection(1).replace("{", "{\"extra\":[[[{}]]],"), ",\"later\":{\"a\":1}"),
+            Outcome::decodes);
+    }
+
+    void decoding()
+    {
+        QFETCH(QByteArray, json);
+        QFETCH(Outcome, outcome);
+        const ParsedLibraryDocument parsed(json);
+        const DocumentDecoding decoding = parsed.decode();
+        const std::optional<DocumentError> validation = parsed.validate();
+        const auto outcomeOf = [](const std::optional<DocumentError>& error) {
+            if (!error)
+                return Outcome::decodes;
+            switch (error->kind) {
+            case DocumentError::malformed:
+                return Outcome::malformed;
+            case DocumentError::incompatibleVersion:
+                return Outcome::incompatible;
+            case DocumentError::duplicateIdentity:
+                return Outcome::duplicate;
+            }
+            return Outcome::decodes;
+        };
+        QCOMPARE(outcomeOf(decoding.error), outcome);
+        // The save path's check without records must judge every document alike.
+        QCOMPARE(outcomeOf(validation), outcome);
+        QCOMPARE(decoding.snapshot.has_value(), outcome == Outcome::decodes);
+        if (decoding.error)
+            QVERIFY(!decoding.error->description.isEmpty());
+    }
+
+    void versionHeader_data()
+    {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<qint64>("version"); // -100 = no header
+        QTest::newRow("two") << document("2") << qint64(2);
+        QTest::newRow("three, damaged body") << QByteArray("{\"version\":3,\"selections\":5}") << qint64(3);
+        QTest::newRow("text") << document("\"2\"") << qint64(-100);
+        QTest::newRow("not json") << QByteArray("{\"version\":3") << qint64(-100);
+        QTest::newRow("array") << QByteArray("[{\"version\":3}]") << qint64(-100);
+    }
+
+    void versionHeader()
+    {
+        QFETCH(QByteArray, json);
+        QFETCH(qint64, version);
+        QCOMPARE(
+            ParsedLibraryDocument(json).version(), version == -100 ? std::nullopt : std::optional<qint64>(version));
+    }
+
+    void absentListsStayAbsent()
+    {
+        const DocumentDecoding decoding = LibraryDocument::decode(document("1"));
+        QVERIFY(decoding.snapshot);
+        QCOMPARE(decoding.snapshot->version, 1);
+        QVERIFY(!decoding.snapshot->drafts);
+        QVERIFY(!decoding.snapshot->activeDraftID);
+        QCOMPARE(decoding.snapshot->selections.size(), 1);
+        QCOMPARE(decoding.snapshot->groups.size(), 1);
+    }
+
+    void roundTripKeepsWholeSeconds()
+    {
+        StoreSnapshot snapshot = LibraryFixtures::snapshot(12);
+        snapshot.selections[3].createdAt = snapshot.selections[3].createdAt.addMSecs(870);
+        const DocumentEncoding first = LibraryDocument::encode(snapshot);
+        const DocumentEncoding second = LibraryDocument::encode(snapshot);
+        QVERIFY(!first.error);
+        QCOMPARE(first.bytes, second.bytes);
+
+        const DocumentDecoding decoding = LibraryDocument::decode(first.bytes);
+        QVERIFY(decoding.snapshot);
+        QCOMPARE(decoding.snapshot->selections[3].createdAt, snapshot.selections[3].createdAt.addMSecs(-870));
+        snapshot.selections[3].createdAt = decoding.snapshot->selections[3].createdAt;
+        QCOMPARE(*decoding.snapshot, snapshot);
+    }
+
+    void topLevelKeysInOrder()
+    {
+        const QByteArray bytes = LibraryDocument::encode(LibraryFixtures::snapshot(1)).bytes;
+        QList<qsizetype> positions;
+        for (const char* key : {"\n    \"activeDraftID\"", "\n    \"drafts\"", "\n    \"groups\"",
+                 "\n    \"selections\"", "\n    \"version\": 2\n}"})
+            positions.append(bytes.indexOf(key));
+        QVERIFY2(!positions.contains(-1), bytes.constData());
+        QVERIFY(std::is_sorted(positions.cbegin(), positions.cend()));
+        QVERIFY(!bytes.contains("null"));
+
+        StoreSnapshot bare;
+        QCOMPARE(LibraryDocument::encode(bare).bytes,
+            QByteArray("{\n    \"groups\": [],\n    \"selections\": [],\n    \"version\": 2\n}"));
+    }
+
+    void unknownKeysAreDropped()
+    {
+        const QByteArray withExtras = document("2", selection(1).replace("{", "{\"extra\":1,"), ",\"later\":true");
+        const DocumentDecoding decoding = LibraryDocument::decode(withExtras);
+        QVERIFY(decoding.snapshot);
+        const QByteArray rewritten = LibraryDocument::encode(*decoding.snapshot).bytes;
+        QVERIFY(!rewritten.contains("extra"));
+        QVERIFY(!rewritten.contains("later"));
+        QCOMPARE(LibraryDocument::decode(rewritten).snapshot, decoding.snapshot);
+    }
+
+    void unwritableTimeFailsEncoding()
+    {
+        StoreSnapshot snapshot = LibraryFixtures::snapshot(2);
+        (*snapshot.drafts)[1].updatedAt = QDateTime();
+        const DocumentEncoding encoding = LibraryDocument::encode(snapshot);
+        QVERIFY(encoding.error);
+        QVERIFY(encoding.bytes.isEmpty());
+    }
+};
+
+TESSELLON_TEST_MAIN(TestLibraryDocument)
+#include "tst_LibraryDocument.moc"
