@@ -93,6 +93,11 @@ bool DispatchQueue::later(const Entry& a, const Entry& b)
 void DispatchQueue::enqueue(Duration deadline, std::shared_ptr<DispatchWorkItem> item)
 {
     std::lock_guard lock(m_mutex);
+    // Drop cancelled items at the front: a debounced caller cancels one item per new one.
+    while (!m_heap.empty() && m_heap.front().item->isCancelled()) {
+        std::pop_heap(m_heap.begin(), m_heap.end(), later);
+        m_heap.pop_back();
+    }
     const bool earliest = m_heap.empty() || deadline < m_heap.front().deadline;
     m_heap.push_back(Entry {deadline, m_nextSequence++, std::move(item)});
     std::push_heap(m_heap.begin(), m_heap.end(), later);

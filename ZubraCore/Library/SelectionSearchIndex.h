@@ -9,6 +9,7 @@
 #include <QList>
 #include <QString>
 #include <QUuid>
+#include <vector>
 
 class SelectionSearchIndex
 {
@@ -19,8 +20,8 @@ public:
     // The selections that match, in their given order.
     QList<Selection> filter(const QList<Selection>& selections, const QString& query);
 
-    qsizetype cachedCount() const { return m_entries.size(); }
-    void clear() { m_entries.clear(); }
+    qsizetype cachedCount() const { return qsizetype(m_entries.size()); }
+    void clear();
 
 private:
     struct Entry
@@ -38,9 +39,24 @@ private:
         QString loweredRest; // app name, address and file path joined by line feeds
     };
 
-    const Entry& entryFor(const Selection& selection);
-    static bool containsQuery(const Entry& entry, const QString& normalizedQuery);
+    // The normalized query and the position of its rarest code unit.
+    struct Needle
+    {
+        QString text;
+        qsizetype anchor;
+    };
+
+    static Entry makeEntry(const Selection& selection);
+    // The slot of an up-to-date entry for the selection; `hint` is a slot believed to hold it.
+    qsizetype slotFor(const Selection& selection, qsizetype hint);
+    static Needle makeNeedle(const QString& query);
+    static bool occursIn(QStringView haystack, const Needle& needle);
+    static bool containsQuery(const Entry& entry, const Needle& needle);
     void prune(const QList<Selection>& current);
 
-    QHash<QUuid, Entry> m_entries;
+    std::vector<Entry> m_entries;
+    QHash<QUuid, qsizetype> m_slotOf;
+    // The ids and slots of the last filtered list, position by position.
+    QList<QUuid> m_lastIDs;
+    QList<qsizetype> m_lastSlots;
 };

@@ -1,6 +1,6 @@
 #include "ZubraCore/Library/SortMode.h"
 
-#include "ZubraCore/Text/TextCollation.h"
+#include "ZubraCore/Library/CollationKeys.h"
 
 #include <QHash>
 #include <algorithm>
@@ -77,12 +77,13 @@ template <typename NameOf> QList<int> nameOrdinals(const QList<Selection>& selec
     };
     QList<Name> names;
     QList<int> nameOfSlot(spellings.size());
+    CollationKeys keys;
     for (qsizetype slot = 0; slot < spellings.size(); ++slot) {
         const QString nfc = spellings[slot].normalized(QString::NormalizationForm_C);
         auto it = nameOfNfc.constFind(nfc);
         if (it == nameOfNfc.cend()) {
             it = nameOfNfc.insert(nfc, int(names.size()));
-            names.append(Name {TextCollation::sortKeyCaseInsensitive(nfc), int(slot)});
+            names.append(Name {keys.of(nfc), int(slot)});
         }
         nameOfSlot[slot] = *it;
     }

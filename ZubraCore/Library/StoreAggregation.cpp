@@ -1,6 +1,6 @@
 #include "ZubraCore/Library/StoreAggregation.h"
 
-#include "ZubraCore/Text/TextCollation.h"
+#include "ZubraCore/Library/CollationKeys.h"
 
 #include <QHash>
 #include <algorithm>
@@ -36,10 +36,11 @@ QList<SourceAggregate> sources(const QList<Selection>& selections)
         ++row.count;
     }
 
+    CollationKeys collation;
     QList<QByteArray> keys;
     keys.reserve(rows.size());
     for (const SourceAggregate& row : rows)
-        keys.append(TextCollation::sortKeyCaseInsensitive(row.identity.display()));
+        keys.append(collation.of(row.identity.display()));
     QList<qsizetype> order(rows.size());
     for (qsizetype i = 0; i < order.size(); ++i)
         order[i] = i;

@@ -22,6 +22,7 @@ private slots:
     void sort_data();
     void sort();
     void sortLeavesInputAlone();
+    void sortFollowsLocaleChanges();
     void nameOrderIsConsistentOnLargeMixedInput();
     void matches_data();
     void matches();
@@ -30,6 +31,7 @@ private slots:
     void indexAgreesOnRandomLibraries();
     void indexNoticesChangedFields();
     void indexFilterKeepsOrderAndForgetsRemovedSelections();
+    void indexFilterFollowsEditsAndReordering();
 };
 
 void TestSortMode::rawValues_data()
@@ -121,6 +123,18 @@ void TestSortMode::sortLeavesInputAlone()
     QCOMPARE(input, copy);
     QCOMPARE(labels(sorted), (QStringList {"a", "b"}));
     QCOMPARE(sorted[0], input[1]);
+}
+
+// Names remembered under one locale must not leak their order into another.
+void TestSortMode::sortFollowsLocaleChanges()
+{
+    const QList<Selection> input = fromSpecs({"z|Zebra|10:00", u"a|\u00C4pple|10:00"_qs, "o|Orange|10:00"});
+    QCOMPARE(labels(SortModes::sort(SortMode::byApp, input)), (QStringList {"a", "o", "z"}));
+    QLocale::setDefault(QLocale(QLocale::Swedish, QLocale::Sweden));
+    const QStringList swedish = labels(SortModes::sort(SortMode::byApp, input));
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    QCOMPARE(swedish, (QStringList {"o", "z", "a"})); // Swedish puts \u00C4 after Z
+    QCOMPARE(labels(SortModes::sort(SortMode::byApp, input)), (QStringList {"a", "o", "z"}));
 }
 
 // Many case variants in random order: the result must be a permutation in which names never
@@ -334,6 +348,24 @@ void TestSortMode::indexFilterKeepsOrderAndForgetsRemovedSelections()
     QCOMPARE(labels(index.filter(small, "item")), (QStringList {"item 0", "item 1", "item 2", "item 3", "item 4"}));
     QVERIFY(index.cachedCount() <= 5);
     QCOMPARE(index.filter(small, QString()), small);
+}
+
+// The filter reuses what it found at each position last time; edits and moves must still count.
+void TestSortMode::indexFilterFollowsEditsAndReordering()
+{
+    SelectionSearchIndex index;
+    QList<Selection> list = fromSpecs({"apple|A", "banana|B", "cherry|C"});
+    QCOMPARE(labels(index.filter(list, "an")), QStringList {"banana"});
+    list[1].text = "blueberry";
+    list[1].markdown = "blueberry";
+    QVERIFY(index.filter(list, "an").isEmpty());
+    list[0].markdown = "**an apple**";
+    QCOMPARE(labels(index.filter(list, "an")), QStringList {"apple"});
+    std::reverse(list.begin(), list.end());
+    list.prepend(fromSpec("mango|M"));
+    QCOMPARE(labels(index.filter(list, "an")), (QStringList {"mango", "apple"}));
+    list[2].appName = "Grand";
+    QCOMPARE(labels(index.filter(list, "an")), (QStringList {"mango", "blueberry", "apple"}));
 }
 
 TESSELLON_TEST_MAIN(TestSortMode)
