@@ -39,6 +39,17 @@ QList<qsizetype> identityOrder(qsizetype n)
     return order;
 }
 
+// Text below U+0300 holds no combining marks and no decomposable characters other than
+// precomposed letters, which NFC keeps: it is already in NFC.
+bool isSurelyNFC(const QString& text)
+{
+    for (QChar c : text) {
+        if (c.unicode() >= 0x300)
+            return false;
+    }
+    return true;
+}
+
 const QString& sourceDisplay(const Selection& s)
 {
     if (s.sourceURL)
@@ -69,23 +80,35 @@ template <typename NameOf> QList<int> nameOrdinals(const QList<Selection>& selec
 
     // Canonically equivalent spellings are one name; its rank is its first spelling's slot,
     // which is also its first appearance in the input.
-    QHash<QString, int> nameOfNfc;
+    QList<QString> nfcOf;
+    nfcOf.reserve(spellings.size());
+    bool anyDecomposed = false;
+    for (const QString& spelling : spellings) {
+        nfcOf.append(isSurelyNFC(spelling) ? spelling : spelling.normalized(QString::NormalizationForm_C));
+        anyDecomposed = anyDecomposed || nfcOf.last() != spelling;
+    }
     struct Name
     {
         QByteArray collationKey;
         int rank;
     };
     QList<Name> names;
+    names.reserve(spellings.size());
     QList<int> nameOfSlot(spellings.size());
     CollationKeys keys;
+    QHash<QString, int> nameOfNfc; // needed only when two spellings may meet in one form
     for (qsizetype slot = 0; slot < spellings.size(); ++slot) {
-        const QString nfc = spellings[slot].normalized(QString::NormalizationForm_C);
-        auto it = nameOfNfc.constFind(nfc);
-        if (it == nameOfNfc.cend()) {
-            it = nameOfNfc.insert(nfc, int(names.size()));
-            names.append(Name {keys.of(nfc), int(slot)});
+        const QString& nfc = nfcOf[slot];
+        if (anyDecomposed) {
+            const auto it = nameOfNfc.constFind(nfc);
+            if (it != nameOfNfc.cend()) {
+                nameOfSlot[slot] = *it;
+                continue;
+            }
+            nameOfNfc.insert(nfc, int(names.size()));
         }
-        nameOfSlot[slot] = *it;
+        nameOfSlot[slot] = int(names.size());
+        names.append(Name {keys.of(nfc), int(slot)});
     }
 
     QList<int> byName(names.size());
