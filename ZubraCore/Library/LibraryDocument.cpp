@@ -1,10 +1,13 @@
 #include "ZubraCore/Library/LibraryDocument.h"
 
+#include "ZubraCore/Library/ParallelChunks.h"
 #include "ZubraCore/Library/RecordJson.h"
 #include "ZubraCore/Text/Uuids.h"
 
 #include <QSet>
-#include <rapidjson/error/en.h>
+#include <algorithm>
+#include <cstring>
+#include <string_view>
 
 using RecordJson::DecodeContext;
 
@@ -12,6 +15,7 @@ struct ParsedLibraryDocument::Parsed
 {
     rapidjson::Document document;
     QString parseError; // empty when the bytes parsed
+    QByteArray buffer; // the text an in-place parse points into
 };
 
 namespace {
@@ -45,16 +49,87 @@ const RecordJson::Value* optionalMember(const RecordJson::Value& object, const c
     return found == object.MemberEnd() || found->value.IsNull() ? nullptr : &found->value;
 }
 
+// Reads the records of an array, in parallel chunks for large arrays, into list when given.
+// The error of the first failing record, by position.
+template <typename Record>
+std::optional<QString> readRecords(const RecordJson::Value& array, const char* name, QList<Record>* list)
+{
+    const qsizetype count = qsizetype(array.Size());
+    const int chunks = ParallelChunks::chunkCount(count, 4096);
+    Record* records = nullptr;
+    if (list) {
+        list->resize(count);
+        records = list->data();
+    }
+    std::vector<QString> errors(static_cast<size_t>(chunks));
+    ParallelChunks::run(count, chunks, [&](int chunk, qsizetype begin, qsizetype end) {
+        DecodeContext context;
+        context.enter(name);
+        for (qsizetype i = begin; i < end; ++i) {
+            context.enter(i);
+            const bool ok = RecordJson::read(array[rapidjson::SizeType(i)], context, records ? records + i : nullptr);
+            context.leave();
+            if (!ok) {
+                errors[size_t(chunk)] = context.error();
+                return;
+            }
+        }
+    });
+    for (const QString& error : errors)
+        if (!error.isEmpty())
+            return error;
+    return std::nullopt;
+}
+
+// The selections after the first, encoded in parallel chunks, each by its own writer set at the
+// depth of the "selections" array. Joined with commas after the first record, the texts are
+// exactly what one writer would have written.
+struct SelectionChunk
+{
+    rapidjson::StringBuffer text;
+    size_t start = 0; // where the records begin in text
+    bool written = false;
+    std::string_view records() const { return {text.GetString() + start, text.GetSize() - start}; }
+};
+
+bool encodeFollowingSelections(const QList<Selection>& selections, std::vector<SelectionChunk>& chunks)
+{
+    const qsizetype rest = selections.size() - 1;
+    chunks = std::vector<SelectionChunk>(static_cast<size_t>(ParallelChunks::chunkCount(rest, 4096)));
+    ParallelChunks::run(rest, int(chunks.size()), [&](int index, qsizetype begin, qsizetype end) {
+        SelectionChunk& chunk = chunks[size_t(index)];
+        size_t estimate = 0;
+        for (qsizetype i = begin; i < end; ++i)
+            estimate += size_t(selections[i + 1].text.size() + selections[i + 1].markdown.size()) * 11 / 10 + 512;
+        chunk.text.Reserve(estimate);
+        RecordJson::Writer writer(chunk.text);
+        writer.StartObject();
+        writer.Key("selections");
+        writer.StartArray();
+        chunk.start = chunk.text.GetSize();
+        for (qsizetype i = begin; i < end; ++i)
+            if (!RecordJson::write(writer, selections[i + 1]))
+                return;
+        chunk.written = true;
+    });
+    return std::all_of(chunks.cbegin(), chunks.cend(), [](const SelectionChunk& chunk) { return chunk.written; });
+}
+
 } // namespace
 
 ParsedLibraryDocument::ParsedLibraryDocument(const QByteArray& bytes)
     : m_parsed(std::make_unique<Parsed>())
 {
-    rapidjson::Document& document = m_parsed->document;
-    document.Parse<RecordJson::parseFlags>(bytes.constData(), size_t(bytes.size()));
-    if (document.HasParseError())
-        m_parsed->parseError = QStringLiteral("not valid JSON at byte ") + QString::number(document.GetErrorOffset())
-            + QStringLiteral(": ") + QString::fromUtf8(rapidjson::GetParseError_En(document.GetParseError()));
+    m_parsed->parseError = RecordJson::parse(m_parsed->document, bytes);
+}
+
+ParsedLibraryDocument ParsedLibraryDocument::consuming(QByteArray bytes)
+{
+    ParsedLibraryDocument parsed;
+    parsed.m_parsed = std::make_unique<Parsed>();
+    parsed.m_parsed->buffer = std::move(bytes);
+    parsed.m_parsed->parseError = RecordJson::parseInPlace(parsed.m_parsed->document, parsed.m_parsed->buffer);
+    return parsed;
 }
 
 ParsedLibraryDocument::~ParsedLibraryDocument() = default;
@@ -112,33 +187,23 @@ static std::optional<DocumentError> decodeInto(
         }
         return &found->value;
     };
-    // Reads each record of an array, into the list when building.
-    const auto records = [&context, out](const RecordJson::Value& array, const char* name, auto& list) {
-        using Record = typename std::remove_reference_t<decltype(list)>::value_type;
-        context.enter(name);
-        if (out)
-            list.reserve(array.Size());
-        bool ok = true;
-        for (rapidjson::SizeType i = 0; ok && i < array.Size(); ++i) {
-            context.enter(qsizetype(i));
-            if (out) {
-                list.emplace_back();
-                ok = RecordJson::read(array[i], context, &list.back());
-            } else {
-                ok = RecordJson::read(array[i], context, static_cast<Record*>(nullptr));
-            }
-            context.leave();
-        }
-        context.leave();
-        return ok;
+    // Reads each record of an array, into the list when building; a failure is reported as damage.
+    const auto records = [out](const RecordJson::Value& array, const char* name, auto& list) {
+        if (const std::optional<QString> error = readRecords(array, name, out ? &list : nullptr))
+            return std::optional<DocumentError>(DocumentError {DocumentError::malformed, *error});
+        return std::optional<DocumentError>();
     };
 
     const RecordJson::Value* selections = field("selections");
-    if (!selections || !records(*selections, "selections", snapshot.selections))
+    if (!selections)
         return malformed();
+    if (std::optional<DocumentError> error = records(*selections, "selections", snapshot.selections))
+        return error;
     const RecordJson::Value* groups = field("groups");
-    if (!groups || !records(*groups, "groups", snapshot.groups))
+    if (!groups)
         return malformed();
+    if (std::optional<DocumentError> error = records(*groups, "groups", snapshot.groups))
+        return error;
     const RecordJson::Value* drafts = optionalMember(document, "drafts");
     if (drafts) {
         if (!drafts->IsArray()) {
@@ -146,8 +211,8 @@ static std::optional<DocumentError> decodeInto(
             return malformed();
         }
         snapshot.drafts.emplace();
-        if (!records(*drafts, "drafts", *snapshot.drafts))
-            return malformed();
+        if (std::optional<DocumentError> error = records(*drafts, "drafts", *snapshot.drafts))
+            return error;
     }
     if (const RecordJson::Value* active = optionalMember(document, "activeDraftID")) {
         std::optional<QUuid> id;
@@ -243,14 +308,40 @@ DocumentEncoding encode(const StoreSnapshot& snapshot)
     writer.EndArray();
     writer.Key("selections");
     writer.StartArray();
-    for (const Selection& selection : snapshot.selections)
-        if (!RecordJson::write(writer, selection))
+    // The first selection goes through this writer, so that it closes the array as a non-empty
+    // one; the others are spliced in after it.
+    std::vector<SelectionChunk> chunks;
+    size_t splice = 0;
+    if (!snapshot.selections.isEmpty()) {
+        if (!RecordJson::write(writer, snapshot.selections.first()))
             return failed();
+        splice = buffer.GetSize();
+        if (!encodeFollowingSelections(snapshot.selections, chunks))
+            return failed();
+    }
     writer.EndArray();
     writer.Key("version");
     writer.Int64(snapshot.version);
     writer.EndObject();
-    return {QByteArray(buffer.GetString(), qsizetype(buffer.GetSize())), std::nullopt};
+
+    size_t total = buffer.GetSize();
+    for (const SelectionChunk& chunk : chunks)
+        total += chunk.records().empty() ? 0 : chunk.records().size() + 1;
+    QByteArray bytes(qsizetype(total), Qt::Uninitialized);
+    char* out = bytes.data();
+    const auto put = [&out](const char* data, size_t length) {
+        std::memcpy(out, data, length);
+        out += length;
+    };
+    put(buffer.GetString(), splice);
+    for (const SelectionChunk& chunk : chunks) {
+        if (chunk.records().empty())
+            continue;
+        put(",", 1);
+        put(chunk.records().data(), chunk.records().size());
+    }
+    put(buffer.GetString() + splice, buffer.GetSize() - splice);
+    return {std::move(bytes), std::nullopt};
 }
 
 DocumentDecoding decode(const QByteArray& bytes)

@@ -38,6 +38,8 @@ class ParsedLibraryDocument
 {
 public:
     explicit ParsedLibraryDocument(const QByteArray& bytes);
+    // Parses the bytes in place, without copying their strings; the bytes are consumed.
+    static ParsedLibraryDocument consuming(QByteArray bytes);
     ~ParsedLibraryDocument();
     ParsedLibraryDocument(ParsedLibraryDocument&&) noexcept;
     ParsedLibraryDocument& operator=(ParsedLibraryDocument&&) noexcept;
@@ -53,6 +55,7 @@ public:
     struct Parsed; // the parsed JSON, opaque outside the document code
 
 private:
+    ParsedLibraryDocument() = default;
     std::unique_ptr<Parsed> m_parsed;
 };
 

@@ -4,6 +4,7 @@
 #include "ZubraCore/Text/Uuids.h"
 
 #include <QUrl>
+#include <rapidjson/error/en.h>
 
 namespace RecordJson {
 
@@ -21,6 +22,50 @@ void DecodeContext::fail(const char* key, const QString& reason)
     if (key)
         path += (path.isEmpty() ? QString() : QStringLiteral(".")) + QLatin1String(key);
     m_error = (path.isEmpty() ? QStringLiteral("the document") : path) + QStringLiteral(": ") + reason;
+}
+
+namespace {
+
+// What a text must be before RapidJSON reads it: UTF-8 without raw NUL bytes. The reader takes
+// a NUL for the end of the input, so a document followed by a NUL and garbage would pass.
+QString screenText(QByteArrayView bytes)
+{
+    if (const qsizetype nul = bytes.indexOf('\0'); nul >= 0)
+        return QStringLiteral("The document is not valid JSON (byte ") + QString::number(nul)
+            + QStringLiteral(": a NUL byte)");
+    if (!bytes.isValidUtf8())
+        return QStringLiteral("The document is not valid UTF-8.");
+    return {};
+}
+
+QString parseError(const rapidjson::Document& document)
+{
+    if (!document.HasParseError())
+        return {};
+    return QStringLiteral("The document is not valid JSON (byte ") + QString::number(document.GetErrorOffset())
+        + QStringLiteral(": ") + QString::fromUtf8(rapidjson::GetParseError_En(document.GetParseError())) + u')';
+}
+
+} // namespace
+
+QString parse(rapidjson::Document& document, QByteArrayView bytes)
+{
+    if (QString failure = screenText(bytes); !failure.isEmpty()) {
+        document.SetNull();
+        return failure;
+    }
+    document.Parse<parseFlags>(bytes.data(), size_t(bytes.size()));
+    return parseError(document);
+}
+
+QString parseInPlace(rapidjson::Document& document, QByteArray& buffer)
+{
+    if (QString failure = screenText(buffer); !failure.isEmpty()) {
+        document.SetNull();
+        return failure;
+    }
+    document.ParseInsitu<parseFlags>(buffer.data());
+    return parseError(document);
 }
 
 bool isWebAddress(const QString& text)

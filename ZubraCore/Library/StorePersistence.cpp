@@ -141,11 +141,16 @@ StoreLoadResult StorePersistence::load()
     backup.contents = m_fileSystem->read(m_backupPath, LibraryDocument::maxBytes);
     const bool sameBytes
         = primary.contents.bytes && backup.contents.bytes && *primary.contents.bytes == *backup.contents.bytes;
-    if (primary.contents.bytes)
-        primary.parsed = std::make_shared<const ParsedLibraryDocument>(*primary.contents.bytes);
-    if (sameBytes)
+    if (sameBytes) {
+        // Neither file's bytes are written anywhere on the paths that follow: parse in place.
+        backup.contents.bytes = QByteArray();
+        primary.parsed = std::make_shared<const ParsedLibraryDocument>(
+            ParsedLibraryDocument::consuming(std::exchange(*primary.contents.bytes, QByteArray())));
         backup.parsed = primary.parsed;
-    else if (backup.contents.bytes)
+    } else if (primary.contents.bytes) {
+        primary.parsed = std::make_shared<const ParsedLibraryDocument>(*primary.contents.bytes);
+    }
+    if (!sameBytes && backup.contents.bytes)
         backup.parsed = std::make_shared<const ParsedLibraryDocument>(*backup.contents.bytes);
 
     // A version this program does not read, in either file, stops everything.

@@ -1,7 +1,10 @@
 #include "support/LibraryFixtures.h"
 #include "support/TestMain.h"
 
+#include "ZubraCore/Library/IsoDate.h"
 #include "ZubraCore/Library/LibraryDocument.h"
+#include "ZubraCore/Library/RecordJson.h"
+#include "ZubraCore/Text/Uuids.h"
 
 namespace {
 
@@ -210,6 +213,106 @@ private slots:
         QVERIFY(!rewritten.contains("extra"));
         QVERIFY(!rewritten.contains("later"));
         QCOMPARE(LibraryDocument::decode(rewritten).snapshot, decoding.snapshot);
+    }
+
+    // Large libraries are encoded and decoded in parallel chunks: the bytes must be those of one
+    // plain writer, and a fault must be reported at its position whichever chunk holds it.
+    void largeLibraryMatchesOneWriter()
+    {
+        const StoreSnapshot snapshot = LibraryFixtures::snapshot(20001, 20);
+        rapidjson::StringBuffer buffer;
+        RecordJson::Writer writer(buffer);
+        writer.StartObject();
+        writer.Key("activeDraftID");
+        writer.String(Uuids::toText(*snapshot.activeDraftID).toUtf8().constData());
+        writer.Key("drafts");
+        writer.StartArray();
+        for (const ContextDraft& draft : *snapshot.drafts)
+            QVERIFY(RecordJson::write(writer, draft));
+        writer.EndArray();
+        writer.Key("groups");
+        writer.StartArray();
+        for (const SelectionGroup& group : snapshot.groups)
+            QVERIFY(RecordJson::write(writer, group));
+        writer.EndArray();
+        writer.Key("selections");
+        writer.StartArray();
+        for (const Selection& selection : snapshot.selections)
+            QVERIFY(RecordJson::write(writer, selection));
+        writer.EndArray();
+        writer.Key("version");
+        writer.Int64(2);
+        writer.EndObject();
+        const QByteArray reference(buffer.GetString(), qsizetype(buffer.GetSize()));
+
+        const DocumentEncoding encoding = LibraryDocument::encode(snapshot);
+        QCOMPARE(encoding.bytes.size(), reference.size());
+        QVERIFY(encoding.bytes == reference);
+        const DocumentDecoding decoding = LibraryDocument::decode(encoding.bytes);
+        QVERIFY(decoding.snapshot);
+        QVERIFY(*decoding.snapshot == snapshot);
+    }
+
+    void largeLibraryFaults_data()
+    {
+        QTest::addColumn<QList<int>>("damaged"); // selections whose date is damaged
+        QTest::addColumn<int>("repeated"); // a selection that takes the first one's id, or -1
+        QTest::addColumn<QString>("error");
+        QTest::newRow("late chunk") << QList<int> {19000} << -1
+                                    << "selections[19000].createdAt: not a date of the form 2025-03-14T09:26:53Z";
+        QTest::newRow("first by position wins") << QList<int> {
+            19500, 12001, 15000} << -1 << "selections[12001].createdAt: not a date of the form 2025-03-14T09:26:53Z";
+        QTest::newRow("repeated id across chunks")
+            << QList<int>() << 19999 << "selections: an identifier is used twice";
+    }
+
+    void largeLibraryFaults()
+    {
+        QFETCH(QList<int>, damaged);
+        QFETCH(int, repeated);
+        QFETCH(QString, error);
+        StoreSnapshot snapshot = LibraryFixtures::snapshot(20000, 20);
+        if (repeated >= 0)
+            snapshot.selections[repeated].id = snapshot.selections[0].id;
+        QByteArray bytes = LibraryDocument::encode(snapshot).bytes;
+        for (int index : damaged) {
+            const QByteArray date = "\"" + IsoDate::toText(snapshot.selections[index].createdAt).toLatin1() + "\"";
+            QCOMPARE(bytes.count(date), 1);
+            bytes.replace(date, "\"yesterday\"");
+        }
+        const ParsedLibraryDocument parsed(bytes);
+        const DocumentDecoding decoding = parsed.decode();
+        QVERIFY(decoding.error);
+        QCOMPARE(decoding.error->description, error);
+        QCOMPARE(parsed.validate()->description, error);
+    }
+
+    // Parsing in place (at launch, when both files are equal) must judge every text as a copy does.
+    void inPlaceParseAgrees_data()
+    {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<bool>("decodes");
+        QTest::newRow("valid") << document("2") << true;
+        QTest::newRow("escaped nul in a text") << document("2", selection(1).replace("\"t\"", "\"a\\u0000b\"")) << true;
+        QTest::newRow("nul after the document") << document("2") + QByteArray(1, '\0') << false;
+        QTest::newRow("nul and garbage after") << document("2") + QByteArray(1, '\0') + "garbage" << false;
+        QTest::newRow("raw nul in a text")
+            << document("2", selection(1).replace("\"t\"", QByteArray("\"a\0b\"", 5))) << false;
+        QTest::newRow("invalid utf-8") << document("2", selection(1).replace("\"t\"", "\"\xc3\x28\"")) << false;
+        QTest::newRow("overlong utf-8") << document("2", selection(1).replace("\"t\"", "\"\xc0\xaf\"")) << false;
+    }
+
+    void inPlaceParseAgrees()
+    {
+        QFETCH(QByteArray, json);
+        QFETCH(bool, decodes);
+        const DocumentDecoding copied = ParsedLibraryDocument(json).decode();
+        const DocumentDecoding inPlace = ParsedLibraryDocument::consuming(json).decode();
+        QCOMPARE(copied.snapshot.has_value(), decodes);
+        QCOMPARE(inPlace.snapshot.has_value(), decodes);
+        QCOMPARE(inPlace.snapshot, copied.snapshot);
+        if (decodes && json.contains("\\u0000"))
+            QCOMPARE(inPlace.snapshot->selections[0].text, QString::fromUtf8("a\0b", 3));
     }
 
     void unwritableTimeFailsEncoding()

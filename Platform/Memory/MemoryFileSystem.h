@@ -1,0 +1,28 @@
+#pragma once
+// A file system held in memory, for fast tests of code that reads and writes whole files.
+
+#include "Platform/FileSystem.h"
+
+#include <QHash>
+#include <QSet>
+
+class MemoryFileSystem final : public FileSystem
+{
+public:
+    // "/" always exists.
+    MemoryFileSystem() { m_folders.insert(QStringLiteral("/")); }
+
+    QHash<QString, QByteArray> files() const { return m_files; }
+    // Places a file (its folders are created).
+    void place(const QString& path, const QByteArray& bytes);
+
+    bool exists(const QString& path) const override;
+    FileContents read(const QString& path, qint64 maxBytes) const override;
+    FileOutcome writeAtomically(const QString& path, const QByteArray& bytes) override;
+    FileOutcome copy(const QString& from, const QString& to) override;
+    FileOutcome createFolder(const QString& path) override;
+
+private:
+    QHash<QString, QByteArray> m_files;
+    QSet<QString> m_folders;
+};

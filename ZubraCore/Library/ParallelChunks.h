@@ -1,0 +1,33 @@
+#pragma once
+// Splits a range of work into contiguous chunks run on several threads, for the large arrays of
+// the library document. The first chunk runs on the calling thread.
+
+#include <QtGlobal>
+#include <algorithm>
+#include <thread>
+#include <vector>
+
+namespace ParallelChunks {
+
+// The number of chunks for `count` items of at least `minChunk` each, bounded by the cores.
+inline int chunkCount(qsizetype count, qsizetype minChunk)
+{
+    const int cores = int(std::max(1u, std::thread::hardware_concurrency()));
+    return int(std::clamp<qsizetype>(count / std::max<qsizetype>(minChunk, 1), 1, qsizetype(std::min(cores, 8))));
+}
+
+// Calls work(chunk, begin, end) for `chunks` contiguous parts of [0, count), in parallel, and
+// returns when all are done.
+template <typename Work> void run(qsizetype count, int chunks, Work&& work)
+{
+    const auto bounds = [count, chunks](int chunk) { return count * chunk / chunks; };
+    std::vector<std::thread> threads;
+    threads.reserve(size_t(chunks - 1));
+    for (int chunk = 1; chunk < chunks; ++chunk)
+        threads.emplace_back([&work, chunk, &bounds] { work(chunk, bounds(chunk), bounds(chunk + 1)); });
+    work(0, bounds(0), bounds(1));
+    for (std::thread& thread : threads)
+        thread.join();
+}
+
+} // namespace ParallelChunks
