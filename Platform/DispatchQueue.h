@@ -33,7 +33,7 @@ public:
     static std::shared_ptr<DispatchClock> system();
 };
 
-// One piece of work that can be cancelled until it starts. Cancelling releases the work (and what
+// A unit of work that can be cancelled until it starts. Cancelling releases the work (and what
 // it holds) at once; a run that has begun is not interrupted.
 class DispatchWorkItem
 {

@@ -1,6 +1,6 @@
 #pragma once
 // Compact selection fixtures for the library tests.
-// A spec is "label|app|HH:mm|url|path": label becomes the text and markdown, the time is on
+// A line is "label|app|HH:mm|url|path": label becomes the text and markdown, the time is on
 // 2025-03-14 UTC, an empty url or path is absent ("-" gives an empty but present file path).
 
 #include "ZubraCore/Library/Selection.h"
@@ -16,9 +16,9 @@ inline QDateTime at(const QString& hhmm, int seconds = 0)
     return QDateTime(QDate(2025, 3, 14), time, Qt::UTC);
 }
 
-inline Selection fromSpec(const QString& spec)
+inline Selection fromLine(const QString& line)
 {
-    const QStringList f = spec.split(u'|');
+    const QStringList f = line.split(u'|');
     Selection s;
     s.id = QUuid::createUuid();
     s.text = f.value(0);
@@ -34,11 +34,11 @@ inline Selection fromSpec(const QString& spec)
     return s;
 }
 
-inline QList<Selection> fromSpecs(const QStringList& specs)
+inline QList<Selection> fromLines(const QStringList& lines)
 {
     QList<Selection> list;
-    for (const QString& spec : specs)
-        list.append(fromSpec(spec));
+    for (const QString& line : lines)
+        list.append(fromLine(line));
     return list;
 }
 

@@ -112,12 +112,12 @@ void TestSortMode::sort()
     QFETCH(SortMode, mode);
     QFETCH(QStringList, input);
     QFETCH(QStringList, expected);
-    QCOMPARE(labels(SortModes::sort(mode, fromSpecs(input))), expected);
+    QCOMPARE(labels(SortModes::sort(mode, fromLines(input))), expected);
 }
 
 void TestSortMode::sortLeavesInputAlone()
 {
-    const QList<Selection> input = fromSpecs({"b|B|10:00", "a|A|11:00"});
+    const QList<Selection> input = fromLines({"b|B|10:00", "a|A|11:00"});
     const QList<Selection> copy = input;
     const QList<Selection> sorted = SortModes::sort(SortMode::byApp, input);
     QCOMPARE(input, copy);
@@ -128,7 +128,7 @@ void TestSortMode::sortLeavesInputAlone()
 // Names remembered under one locale must not leak their order into another.
 void TestSortMode::sortFollowsLocaleChanges()
 {
-    const QList<Selection> input = fromSpecs({"z|Zebra|10:00", u"a|\u00C4pple|10:00"_qs, "o|Orange|10:00"});
+    const QList<Selection> input = fromLines({"z|Zebra|10:00", u"a|\u00C4pple|10:00"_qs, "o|Orange|10:00"});
     QCOMPARE(labels(SortModes::sort(SortMode::byApp, input)), (QStringList {"a", "o", "z"}));
     QLocale::setDefault(QLocale(QLocale::Swedish, QLocale::Sweden));
     const QStringList swedish = labels(SortModes::sort(SortMode::byApp, input));
@@ -146,7 +146,7 @@ void TestSortMode::nameOrderIsConsistentOnLargeMixedInput()
     QRandomGenerator random(42);
     QList<Selection> input;
     for (int i = 0; i < 3000; ++i) {
-        Selection s = fromSpec(QString::number(i) + "|" + names[random.bounded(int(names.size()))]);
+        Selection s = fromLine(QString::number(i) + "|" + names[random.bounded(int(names.size()))]);
         s.createdAt = at(u"00:00"_qs, random.bounded(50));
         input.append(s);
     }
@@ -183,7 +183,7 @@ void TestSortMode::nameOrderIsConsistentOnLargeMixedInput()
 void TestSortMode::matches_data()
 {
     QTest::addColumn<QString>("query");
-    QTest::addColumn<QString>("spec");
+    QTest::addColumn<QString>("line");
     QTest::addColumn<QString>("markdown");
     QTest::addColumn<QString>("title");
     QTest::addColumn<bool>("expected");
@@ -234,9 +234,9 @@ void TestSortMode::matches_data()
 
 namespace {
 
-Selection matchSelection(const QString& spec, const QString& markdown, const QString& title)
+Selection matchSelection(const QString& line, const QString& markdown, const QString& title)
 {
-    Selection s = fromSpec(spec);
+    Selection s = fromLine(line);
     if (!markdown.isNull())
         s.markdown = markdown;
     if (!title.isNull())
@@ -250,22 +250,22 @@ Selection matchSelection(const QString& spec, const QString& markdown, const QSt
 void TestSortMode::matches()
 {
     QFETCH(QString, query);
-    QFETCH(QString, spec);
+    QFETCH(QString, line);
     QFETCH(QString, markdown);
     QFETCH(QString, title);
     QFETCH(bool, expected);
-    QCOMPARE(SortModes::matches(query, matchSelection(spec, markdown, title)), expected);
+    QCOMPARE(SortModes::matches(query, matchSelection(line, markdown, title)), expected);
 }
 
 void TestSortMode::indexAgreesWithMatches()
 {
     QFETCH(QString, query);
-    QFETCH(QString, spec);
+    QFETCH(QString, line);
     QFETCH(QString, markdown);
     QFETCH(QString, title);
     QFETCH(bool, expected);
     SelectionSearchIndex index;
-    const Selection s = matchSelection(spec, markdown, title);
+    const Selection s = matchSelection(line, markdown, title);
     QCOMPARE(index.matches(query, s), expected);
     QCOMPARE(index.matches(query, s), expected); // from the cache
     QCOMPARE(index.filter({s}, query).size(), expected ? 1 : 0);
@@ -274,14 +274,14 @@ void TestSortMode::indexAgreesWithMatches()
 // Random fields and queries cut from the search text itself, so that many queries span fields.
 void TestSortMode::indexAgreesOnRandomLibraries()
 {
-    const QStringList pieces {"a", "B", "\n", " ", u"\u00E9"_qs, u"e\u0301"_qs, u"\u03A3"_qs, u"\u03C2"_qs,
+    const QStringList fragments {"a", "B", "\n", " ", u"\u00E9"_qs, u"e\u0301"_qs, u"\u03A3"_qs, u"\u03C2"_qs,
         u"\u0130"_qs, "x", "Q", "/", u"\U0001F600"_qs};
     QRandomGenerator random(7);
-    auto randomText = [&](int maxPieces) {
+    auto randomText = [&](int maxFragments) {
         QString text;
-        const int n = random.bounded(maxPieces + 1);
+        const int n = random.bounded(maxFragments + 1);
         for (int i = 0; i < n; ++i)
-            text += pieces[random.bounded(int(pieces.size()))];
+            text += fragments[random.bounded(int(fragments.size()))];
         return text;
     };
     QList<Selection> library;
@@ -320,7 +320,7 @@ void TestSortMode::indexAgreesOnRandomLibraries()
 void TestSortMode::indexNoticesChangedFields()
 {
     SelectionSearchIndex index;
-    Selection s = fromSpec("alpha|App");
+    Selection s = fromLine("alpha|App");
     QVERIFY(index.matches("alpha", s));
     s.text = "beta";
     QVERIFY(index.matches("beta", s));
@@ -340,7 +340,7 @@ void TestSortMode::indexFilterKeepsOrderAndForgetsRemovedSelections()
     SelectionSearchIndex index;
     QList<Selection> big;
     for (int i = 0; i < 3000; ++i)
-        big.append(fromSpec("item " + QString::number(i) + "|App"));
+        big.append(fromLine("item " + QString::number(i) + "|App"));
     QCOMPARE(index.filter(big, "item 299").size(), 11); // 299 and 2990..2999
     QCOMPARE(labels(index.filter(big, "item 299")).first(), QString("item 299"));
     QCOMPARE(index.cachedCount(), 3000);
@@ -354,7 +354,7 @@ void TestSortMode::indexFilterKeepsOrderAndForgetsRemovedSelections()
 void TestSortMode::indexFilterFollowsEditsAndReordering()
 {
     SelectionSearchIndex index;
-    QList<Selection> list = fromSpecs({"apple|A", "banana|B", "cherry|C"});
+    QList<Selection> list = fromLines({"apple|A", "banana|B", "cherry|C"});
     QCOMPARE(labels(index.filter(list, "an")), QStringList {"banana"});
     list[1].text = "blueberry";
     list[1].markdown = "blueberry";
@@ -362,7 +362,7 @@ void TestSortMode::indexFilterFollowsEditsAndReordering()
     list[0].markdown = "**an apple**";
     QCOMPARE(labels(index.filter(list, "an")), QStringList {"apple"});
     std::reverse(list.begin(), list.end());
-    list.prepend(fromSpec("mango|M"));
+    list.prepend(fromLine("mango|M"));
     QCOMPARE(labels(index.filter(list, "an")), (QStringList {"mango", "apple"}));
     list[2].appName = "Grand";
     QCOMPARE(labels(index.filter(list, "an")), (QStringList {"mango", "blueberry", "apple"}));

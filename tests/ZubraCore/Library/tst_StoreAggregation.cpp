@@ -80,7 +80,7 @@ void TestStoreAggregation::sources()
 {
     QFETCH(QStringList, input);
     QFETCH(QStringList, expected);
-    const QList<Selection> selections = fromSpecs(input);
+    const QList<Selection> selections = fromLines(input);
     const QList<SourceAggregate> rows = StoreAggregation::sources(selections);
     QCOMPARE(describe(rows, selections), expected);
     for (const SourceAggregate& row : rows)
@@ -90,7 +90,7 @@ void TestStoreAggregation::sources()
 void TestStoreAggregation::rowCarriesFirstIdentity()
 {
     QList<Selection> input
-        = fromSpecs({"first|Safari|10:00|https://a.example/", "second|Chrome|11:00|https://a.example/"});
+        = fromLines({"first|Safari|10:00|https://a.example/", "second|Chrome|11:00|https://a.example/"});
     input[0].bundleID = u"com.apple.Safari"_qs;
     input[1].bundleID = u"com.google.Chrome"_qs;
     const QList<SourceAggregate> rows = StoreAggregation::sources(input);
@@ -134,12 +134,12 @@ void TestStoreAggregation::document()
 {
     QFETCH(QStringList, input);
     QFETCH(QString, expected);
-    QCOMPARE(SelectionsMarkdown::document(fromSpecs(input)), expected);
+    QCOMPARE(SelectionsMarkdown::document(fromLines(input)), expected);
 }
 
 void TestStoreAggregation::documentLeavesInputAlone()
 {
-    QList<Selection> input = fromSpecs({"b|B|10:00", "a|A|09:00"});
+    QList<Selection> input = fromLines({"b|B|10:00", "a|A|09:00"});
     input[0].markdown = "";
     input[0].createdAt = input[0].createdAt.addSecs(30); // same minute as shown, later in fact
     input[1].createdAt = input[0].createdAt.addSecs(-10);
@@ -152,7 +152,7 @@ void TestStoreAggregation::documentLeavesInputAlone()
 
 void TestStoreAggregation::fromSource_data()
 {
-    QTest::addColumn<QString>("sourceSpec");
+    QTest::addColumn<QString>("sourceLine");
     QTest::addColumn<QStringList>("input");
     QTest::addColumn<QString>("expected");
     QTest::newRow("no selections: title alone")
@@ -168,11 +168,11 @@ void TestStoreAggregation::fromSource_data()
 
 void TestStoreAggregation::fromSource()
 {
-    QFETCH(QString, sourceSpec);
+    QFETCH(QString, sourceLine);
     QFETCH(QStringList, input);
     QFETCH(QString, expected);
-    const SourceIdentity source = SourceIdentity::from(fromSpec(sourceSpec));
-    QCOMPARE(SelectionsMarkdown::fromSource(fromSpecs(input), source), expected);
+    const SourceIdentity source = SourceIdentity::from(fromLine(sourceLine));
+    QCOMPARE(SelectionsMarkdown::fromSource(fromLines(input), source), expected);
 }
 
 TESSELLON_TEST_MAIN(TestStoreAggregation)
