@@ -76,6 +76,8 @@ template <typename T> QString describe(const T& value)
 {
     if constexpr (std::is_same_v<T, bool>) {
         return value ? QStringLiteral("true") : QStringLiteral("false");
+    } else if constexpr (std::is_same_v<T, char> || std::is_same_v<T, QChar> || std::is_same_v<T, char16_t>) {
+        return QString(QChar(value));
     } else if constexpr (std::is_arithmetic_v<T>) {
         return QString::number(value);
     } else if constexpr (std::is_enum_v<T>) {

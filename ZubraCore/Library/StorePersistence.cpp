@@ -257,7 +257,8 @@ std::optional<PersistenceError> StorePersistence::write(const StoreSnapshot& sna
     if (encoding.error)
         return PersistenceError {PersistenceError::invalidDocument, *encoding.error};
     // The bytes must read back before any file is touched: what is written can be loaded.
-    if (const std::optional<DocumentError> error = ParsedLibraryDocument(encoding.bytes).validate()) {
+    // Parsed in place on a copy: cheaper than copying every string into the parser's pool.
+    if (const std::optional<DocumentError> error = ParsedLibraryDocument::consuming(encoding.bytes).validate()) {
         switch (error->kind) {
         case DocumentError::duplicateIdentity:
             return PersistenceError {PersistenceError::duplicateIdentity, error->description};

@@ -5,6 +5,12 @@
 // A damaged primary is never deleted or moved: it is copied aside first and replaced only when
 // the copy succeeded. When a recovery cannot be made safe, or a file carries a version this
 // program does not read, writing is refused for the rest of the run.
+//
+// Use: the store builds one with its primary path and backupPathFor(primary), calls load() once
+// on the main thread before anything is saved, publishes the status, and from then on calls
+// write() from its own serial save queue (one call at a time) with a snapshot taken on the main
+// thread, publishing failureStatus(error) when a write fails. Diagnostics go to the "store"
+// category of the system log and to the log file.
 
 #include "Platform/DiskFileSystem.h"
 #include "Platform/FileSystem.h"

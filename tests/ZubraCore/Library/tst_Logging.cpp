@@ -101,6 +101,7 @@ private slots:
         QTest::newRow("no values") << line() << QStringLiteral("Saved");
         QTest::newRow("numbers") << line(3, -2.5, qsizetype(70000)) << QStringLiteral("Saved 3 -2.5 70000");
         QTest::newRow("texts") << line(QStringLiteral("a b"), "c\u00e9") << QStringLiteral("Saved a b c\u00e9");
+        QTest::newRow("characters") << line('a', QChar(u'\u00e9')) << QStringLiteral("Saved a \u00e9");
         QTest::newRow("bool") << line(true, false) << QStringLiteral("Saved true false");
         QTest::newRow("uuid") << line(id) << QStringLiteral("Saved 6F1C2B3A-0D4E-4F50-9A61-B7C8D9E0F1A2");
         QTest::newRow("date") << line(time) << QStringLiteral("Saved 2025-03-14T09:26:53Z");
