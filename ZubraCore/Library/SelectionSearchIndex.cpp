@@ -15,8 +15,38 @@ bool sameText(const std::optional<QString>& a, const std::optional<QString>& b)
     return !a || sameText(*a, *b);
 }
 
+// Below U+0300 there are no combining marks, and the only character whose lower case is not a
+// single character is U+0130; any other text takes the general path.
+std::optional<QString> simpleSearchForm(const QString& text)
+{
+    QString lowered(text.size(), Qt::Uninitialized);
+    char16_t* out = reinterpret_cast<char16_t*>(lowered.data());
+    bool changed = false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        char16_t lower = c;
+        if (c < 0x80) {
+            if (c >= u'A' && c <= u'Z')
+                lower = char16_t(c + 32);
+        } else if (c >= 0x300 || c == 0x130) {
+            return std::nullopt;
+        } else {
+            const char32_t mapped = QChar::toLower(char32_t(c));
+            if (mapped >= 0x300)
+                return std::nullopt;
+            lower = char16_t(mapped);
+        }
+        changed = changed || lower != c;
+        out[i] = lower;
+    }
+    return changed ? lowered : text;
+}
+
+// The text as the search compares it: lowered, then in NFC.
 QString searchForm(const QString& text)
 {
+    if (std::optional<QString> simple = simpleSearchForm(text))
+        return *simple;
     return text.toLower().normalized(QString::NormalizationForm_C);
 }
 

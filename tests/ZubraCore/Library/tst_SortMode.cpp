@@ -275,7 +275,7 @@ void TestSortMode::indexAgreesWithMatches()
 void TestSortMode::indexAgreesOnRandomLibraries()
 {
     const QStringList fragments {"a", "B", "\n", " ", u"\u00E9"_qs, u"e\u0301"_qs, u"\u03A3"_qs, u"\u03C2"_qs,
-        u"\u0130"_qs, "x", "Q", "/", u"\U0001F600"_qs};
+        u"\u0130"_qs, "x", "Q", "/", u"\U0001F600"_qs, u"\u00C0"_qs, u"\u023A"_qs, u"\u0178"_qs, "Z"};
     QRandomGenerator random(7);
     auto randomText = [&](int maxFragments) {
         QString text;
