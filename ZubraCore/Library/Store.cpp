@@ -1,0 +1,168 @@
+#include "ZubraCore/Library/Store.h"
+
+#include "Platform/DiskFileSystem.h"
+#include "ZubraCore/Library/Logging.h"
+#include "ZubraCore/Library/StoreLocations.h"
+#include "ZubraCore/Library/StorePersistence.h"
+
+#include <QMetaObject>
+
+namespace {
+
+// A Boolean setting as the application writes it; anything else reads as off.
+bool readBoolSetting(const QSettings& settings, const QString& key)
+{
+    const QVariant value = settings.value(key);
+    if (value.typeId() == QMetaType::Bool)
+        return value.toBool();
+    const QString text = value.toString().trimmed().toLower();
+    return text == u"true" || text == u"1";
+}
+
+} // namespace
+
+Store::Store(const std::optional<QString>& storeURL, QSettings* defaults, QObject* parent)
+    : Store(Options {storeURL, defaults, nullptr, nullptr, nullptr}, parent)
+{
+}
+
+Store::Store(Options options, QObject* parent)
+    : QObject(parent)
+    , m_now(options.now ? std::move(options.now) : [] { return QDateTime::currentDateTimeUtc(); })
+    , m_saveQueue(std::make_unique<DispatchQueue>(u"com.tessellon.store.save"_qs, options.saveClock))
+{
+    m_storeURL = options.storeURL ? *options.storeURL : defaultStoreURL();
+    std::shared_ptr<FileSystem> fileSystem
+        = options.fileSystem ? std::move(options.fileSystem) : std::make_shared<DiskFileSystem>();
+    m_persistence = std::make_unique<StorePersistence>(m_storeURL, backupURL(m_storeURL), std::move(fileSystem));
+    StoreLoadResult loaded = m_persistence->load();
+
+    if (options.defaults) {
+        m_defaults = options.defaults;
+    } else {
+        m_ownedDefaults = std::make_unique<QSettings>(u"vesk"_qs, u"Tessellon"_qs);
+        m_defaults = m_ownedDefaults.get();
+    }
+    m_recoveredDuringLaunch = loaded.status == StorePersistenceStatus::recoveredFromBackup;
+    m_persistenceStatus = loaded.status;
+    if (loaded.snapshot) {
+        m_selections = std::move(loaded.snapshot->selections);
+        m_groups = std::move(loaded.snapshot->groups);
+        m_drafts = loaded.snapshot->drafts.value_or(QList<ContextDraft>());
+        m_activeDraftID = loaded.snapshot->activeDraftID;
+    }
+    m_collectIntoActiveDraft = readBoolSetting(*m_defaults, collectIntoActiveDraftKey);
+    repairActiveDraft();
+    rebuildIDIndex();
+}
+
+Store::~Store()
+{
+    if (m_pendingSave)
+        m_pendingSave->cancel();
+    m_saveQueue.reset(); // waits for a write that has begun
+}
+
+QString Store::defaultStoreURL()
+{
+    return StoreLocations::defaultStoreURL();
+}
+
+QString Store::backupURL(const QString& storeURL)
+{
+    return StoreLocations::backupURL(storeURL);
+}
+
+void Store::repairActiveDraft()
+{
+    if (m_activeDraftID && !findDraft(*m_activeDraftID))
+        m_activeDraftID.reset();
+    if (!m_activeDraftID && !m_drafts.isEmpty())
+        m_activeDraftID = m_drafts.first().id;
+}
+
+bool Store::storageAllowsWrites() const
+{
+    return m_persistenceStatus != StorePersistenceStatus::unreadablePrimary
+        && m_persistenceStatus != StorePersistenceStatus::incompatibleVersion;
+}
+
+void Store::setCollectIntoActiveDraft(bool collect)
+{
+    const bool changed = collect != m_collectIntoActiveDraft;
+    m_collectIntoActiveDraft = collect;
+    m_defaults->setValue(collectIntoActiveDraftKey, collect);
+    m_defaults->sync();
+    if (changed)
+        emit collectIntoActiveDraftChanged();
+}
+
+void Store::setPersistenceStatus(StorePersistenceStatus status)
+{
+    if (status == m_persistenceStatus)
+        return;
+    m_persistenceStatus = status;
+    emit persistenceStatusChanged();
+}
+
+void Store::setActiveDraftID(const std::optional<QUuid>& id)
+{
+    if (id == m_activeDraftID)
+        return;
+    m_activeDraftID = id;
+    emit activeDraftIDChanged();
+}
+
+StoreSnapshot Store::snapshot() const
+{
+    return StoreSnapshot {StoreSnapshot::currentVersion, m_selections, m_groups, m_drafts, m_activeDraftID};
+}
+
+void Store::beginChange()
+{
+    if (m_pendingSave)
+        m_pendingSave->cancel();
+}
+
+void Store::scheduleSave()
+{
+    if (!storageAllowsWrites())
+        return;
+    if (m_pendingSave)
+        m_pendingSave->cancel();
+    // The store outlives every item on its queue (the destructor drains it), so `this` is safe.
+    m_pendingSave = std::make_shared<DispatchWorkItem>([this, snapshot = snapshot()] { persist(snapshot); });
+    m_saveQueue->asyncAfter(saveDelay, m_pendingSave);
+}
+
+void Store::saveNow()
+{
+    if (!storageAllowsWrites())
+        return;
+    if (m_pendingSave)
+        m_pendingSave->cancel();
+    const StoreSnapshot current = snapshot();
+    m_saveQueue->sync([this, &current] { persist(current); });
+}
+
+// On the save queue. Status changes go back to the main thread.
+void Store::persist(const StoreSnapshot& snapshot)
+{
+    if (const std::optional<PersistenceError> error = m_persistence->write(snapshot)) {
+        logMP(u"Store save failed: "_qs + error->description());
+        const StorePersistenceStatus status = StorePersistence::failureStatus(*error);
+        QMetaObject::invokeMethod(
+            this, [this, status] { setPersistenceStatus(status); }, Qt::QueuedConnection);
+        return;
+    }
+    QMetaObject::invokeMethod(
+        this, [this] { clearTransientPersistenceStatus(); }, Qt::QueuedConnection);
+}
+
+void Store::clearTransientPersistenceStatus()
+{
+    if (m_persistenceStatus == StorePersistenceStatus::backupUnavailable
+        || m_persistenceStatus == StorePersistenceStatus::saveFailed)
+        setPersistenceStatus(
+            m_recoveredDuringLaunch ? StorePersistenceStatus::recoveredFromBackup : StorePersistenceStatus::ready);
+}

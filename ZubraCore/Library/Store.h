@@ -1,0 +1,165 @@
+#pragma once
+// The one library store of the running application: selections, groups, prompt drafts, the
+// active draft, the "Collect into Prompt" switch and the state of the library file. Every change
+// goes through one of its operations, is announced by the property's change signal (after the
+// change) and is saved in the background: one write 0.4 s after the last change, on the store's
+// own serial queue, from a snapshot taken at the change. Main thread only.
+
+#include "Platform/DispatchQueue.h"
+#include "Platform/FileSystem.h"
+#include "ZubraCore/Library/ContextDraft.h"
+#include "ZubraCore/Library/Selection.h"
+#include "ZubraCore/Library/SelectionGroup.h"
+#include "ZubraCore/Library/StoreAggregation.h"
+#include "ZubraCore/Library/StorePersistenceStatus.h"
+#include "ZubraCore/Library/StoreSnapshot.h"
+
+#include <QHash>
+#include <QObject>
+#include <QSet>
+#include <QSettings>
+#include <QStringList>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class StorePersistence;
+
+class Store : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Options
+    {
+        std::optional<QString> storeURL; // none: defaultStoreURL()
+        QSettings* defaults = nullptr; // none: the application's settings; must outlive the store
+        std::shared_ptr<FileSystem> fileSystem; // none: the disk
+        std::shared_ptr<DispatchClock> saveClock; // none: the system clock
+        std::function<QDateTime()> now; // none: the current time in UTC
+    };
+
+    static constexpr std::chrono::milliseconds saveDelay {400};
+    static inline const QString collectIntoActiveDraftKey = QStringLiteral("Tessellon.collectIntoActiveDraft");
+
+    // Loads the library synchronously (recovery included) and repairs the active draft; saves nothing.
+    explicit Store(const std::optional<QString>& storeURL = std::nullopt, QSettings* defaults = nullptr,
+        QObject* parent = nullptr);
+    explicit Store(Options options, QObject* parent = nullptr);
+    // Cancels a pending save and waits for a running one.
+    ~Store() override;
+
+    // $XDG_DATA_HOME/Tessellon/Tessellon.json; creates the folder (a failure is ignored).
+    static QString defaultStoreURL();
+    // Beside the library: its name without extension, plus ".backup.json".
+    static QString backupURL(const QString& storeURL);
+
+    // Published state.
+    const QList<Selection>& selections() const { return m_selections; } // newest first
+    const QList<SelectionGroup>& groups() const { return m_groups; } // creation order
+    const QList<ContextDraft>& drafts() const { return m_drafts; } // creation order
+    std::optional<QUuid> activeDraftID() const { return m_activeDraftID; }
+    bool collectIntoActiveDraft() const { return m_collectIntoActiveDraft; }
+    // Written to the user defaults on every assignment, whatever the library's state.
+    void setCollectIntoActiveDraft(bool collect);
+    StorePersistenceStatus persistenceStatus() const { return m_persistenceStatus; }
+
+    // False while the library file is unreadable or of a version this program does not read.
+    bool canModifyLibrary() const { return storageAllowsWrites(); }
+    bool recoveredDuringLaunch() const { return m_recoveredDuringLaunch; }
+    const QString& storeURL() const { return m_storeURL; }
+    QSettings& defaults() const { return *m_defaults; }
+    // The queue that writes the library; for tests and tools that must wait for a write.
+    DispatchQueue& saveQueue() const { return *m_saveQueue; }
+
+    // Writes the current library now and returns when the write is done; a pending save is
+    // cancelled. Must not be called on the save queue.
+    void saveNow();
+
+    // Selections.
+    void add(const Selection& selection);
+    void deleteSelection(const QUuid& id);
+    void deleteSelections(const QSet<QUuid>& ids);
+    QList<Selection> addImportedTextChunks(const QStringList& chunks, const QString& appName);
+    std::optional<Selection> findByID(const QUuid& id) const;
+
+    // Groups.
+    std::optional<SelectionGroup> addGroup(const QString& name, const QString& colorHex);
+    std::optional<SelectionGroup> createGroup(
+        const QString& name, const QString& colorHex, const QSet<QUuid>& containing);
+    void addToGroup(const QUuid& groupID, const QSet<QUuid>& selectionIDs);
+    void removeFromGroups(const QSet<QUuid>& groupIDs, const QSet<QUuid>& selectionIDs);
+    void deleteGroup(const QUuid& groupID);
+    void renameGroup(const QUuid& groupID, const QString& name);
+    std::optional<SelectionGroup> findGroup(const QUuid& groupID) const;
+    QList<Selection> selectionsIn(const QUuid& groupID) const;
+
+    // Sources.
+    QList<SourceAggregate> sourceAggregates() const;
+    QList<SourceIdentity> sourceIdentities() const;
+    qsizetype count(const SourceIdentity& source) const;
+
+    // Prompt drafts.
+    std::optional<ContextDraft> activeDraft() const;
+    std::optional<ContextDraft> findDraft(const QUuid& id) const;
+    std::optional<ContextDraft> newDraft(const std::optional<QString>& name = std::nullopt);
+    ContextDraft ensureActiveDraft();
+    void updateDraft(const ContextDraft& draft);
+    void activateDraft(const QUuid& id);
+    void deleteDraft(const QUuid& id);
+    // Adds entries in library order, then ids missing from the library in ascending text order.
+    int addSelectionsToActiveDraft(const QSet<QUuid>& selectionIDs);
+    bool addSelectionToActiveDraft(const QUuid& selectionID);
+
+signals:
+    void selectionsChanged();
+    void groupsChanged();
+    void draftsChanged();
+    void activeDraftIDChanged();
+    void collectIntoActiveDraftChanged();
+    void persistenceStatusChanged();
+
+private:
+    bool storageAllowsWrites() const;
+    // Called when a change is certain, before it is made: drops the pending save and the
+    // snapshot it holds, so the change does not copy arrays that only that snapshot shares.
+    void beginChange();
+    void scheduleSave();
+    StoreSnapshot snapshot() const;
+    void persist(const StoreSnapshot& snapshot);
+    void clearTransientPersistenceStatus();
+    void setPersistenceStatus(StorePersistenceStatus status);
+    void setActiveDraftID(const std::optional<QUuid>& id);
+    void repairActiveDraft();
+    QDateTime now() const { return m_now(); }
+    ContextDraft makeDraft(const QString& name) const;
+    QUuid freshSelectionID() const;
+
+    // Indexes over the selections.
+    qsizetype positionOf(const QUuid& id) const;
+    void rebuildIDIndex();
+    void selectionsEdited(); // fields changed in place; order and ids unchanged
+    const QHash<QString, qsizetype>& sourceCounts() const;
+    const QHash<QUuid, QList<qsizetype>>& groupMembers() const;
+
+    QList<Selection> m_selections;
+    QList<SelectionGroup> m_groups;
+    QList<ContextDraft> m_drafts;
+    std::optional<QUuid> m_activeDraftID;
+    bool m_collectIntoActiveDraft = false;
+    StorePersistenceStatus m_persistenceStatus;
+    bool m_recoveredDuringLaunch = false;
+
+    QString m_storeURL;
+    std::unique_ptr<QSettings> m_ownedDefaults;
+    QSettings* m_defaults = nullptr;
+    std::function<QDateTime()> m_now;
+    std::unique_ptr<StorePersistence> m_persistence;
+    std::unique_ptr<DispatchQueue> m_saveQueue;
+    std::shared_ptr<DispatchWorkItem> m_pendingSave;
+
+    // Position of each selection counted from the end, which insertion at the front keeps.
+    QHash<QUuid, qsizetype> m_positionFromEnd;
+    mutable std::optional<QHash<QString, qsizetype>> m_sourceCounts;
+    mutable std::optional<QHash<QUuid, QList<qsizetype>>> m_groupMembers;
+};

@@ -1,0 +1,38 @@
+#include "ZubraCore/Library/StoreLocations.h"
+
+#include <QDir>
+#include <QStandardPaths>
+
+namespace {
+
+QString dataFolder(const QString& product)
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) + u'/' + product;
+}
+
+} // namespace
+
+namespace StoreLocations {
+
+QString defaultStoreURL()
+{
+    const QString folder = dataFolder(u"Tessellon"_qs);
+    QDir().mkpath(folder);
+    return folder + u"/Tessellon.json"_qs;
+}
+
+QString backupURL(const QString& storeURL)
+{
+    const qsizetype slash = storeURL.lastIndexOf(u'/');
+    const qsizetype dot = storeURL.lastIndexOf(u'.');
+    // A leading dot names a hidden file, not an extension.
+    const bool hasExtension = dot > slash + 1;
+    return (hasExtension ? storeURL.left(dot) : storeURL) + u".backup.json"_qs;
+}
+
+QString legacyStoreURL()
+{
+    return dataFolder(u"Zubra"_qs) + u"/Zubra.json"_qs;
+}
+
+} // namespace StoreLocations

@@ -1,0 +1,254 @@
+#include "ZubraCore/Library/AppDataMigration.h"
+#include "ZubraCore/Library/StoreLocations.h"
+#include "support/TestMain.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+Q_DECLARE_METATYPE(AppDataMigration::Result)
+
+namespace {
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+QVariantMap allLegacyValues()
+{
+    return {{"Zubra.collectIntoActiveDraft", false},
+        {"Zubra.customPromptTemplates", QByteArray(R"([{"name":"Summarize"}])")},
+        {"captureHotKeyCombo", QVariantMap {{"keyCode", 8}, {"modifiers", 6400}}},
+        {"NSWindow Frame ZubraMainWindow", "100 100 900 600 0 0 1440 875 "},
+        {"NSWindow Frame ZubraSettingsWindow", "200 200 500 400 0 0 1440 875 "}};
+}
+
+} // namespace
+
+class TestAppDataMigration : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void backupURL_data();
+    void backupURL();
+    void library_data();
+    void library();
+    void secondRunCopiesNothing();
+    void preferences_data();
+    void preferences();
+    void folderFailureStopsBeforePreferences();
+    void copyFailureLeavesNoLibrary();
+    void launchEntryUsesTheRealLocations();
+};
+
+void TestAppDataMigration::backupURL_data()
+{
+    QTest::addColumn<QString>("store");
+    QTest::addColumn<QString>("backup");
+    QTest::newRow("default") << "/d/Tessellon/Tessellon.json"
+                             << "/d/Tessellon/Tessellon.backup.json";
+    QTest::newRow("other name") << "/tmp/x/Library.json"
+                                << "/tmp/x/Library.backup.json";
+    QTest::newRow("only the last extension goes") << "/tmp/My.Lib.json"
+                                                  << "/tmp/My.Lib.backup.json";
+    QTest::newRow("no extension") << "/tmp/Library"
+                                  << "/tmp/Library.backup.json";
+    QTest::newRow("dot in a folder name only") << "/tmp/a.b/Library"
+                                               << "/tmp/a.b/Library.backup.json";
+    QTest::newRow("hidden file") << "/tmp/.library"
+                                 << "/tmp/.library.backup.json";
+}
+
+void TestAppDataMigration::backupURL()
+{
+    QFETCH(QString, store);
+    QFETCH(QString, backup);
+    QCOMPARE(StoreLocations::backupURL(store), backup);
+}
+
+void TestAppDataMigration::library_data()
+{
+    QTest::addColumn<bool>("legacy");
+    QTest::addColumn<bool>("currentPrimary");
+    QTest::addColumn<bool>("currentBackup");
+    QTest::addColumn<bool>("copied");
+    QTest::newRow("both present: current kept") << true << true << false << false;
+    QTest::newRow("earlier only: copied") << true << false << false << true;
+    QTest::newRow("current backup only: kept for recovery") << true << false << true << false;
+    QTest::newRow("current primary and backup") << true << true << true << false;
+    QTest::newRow("nothing anywhere") << false << false << false << false;
+    QTest::newRow("no earlier library, current backup") << false << false << true << false;
+}
+
+void TestAppDataMigration::library()
+{
+    QFETCH(bool, legacy);
+    QFETCH(bool, currentPrimary);
+    QFETCH(bool, currentBackup);
+    QFETCH(bool, copied);
+    QTemporaryDir dir;
+    const QString legacyPath = dir.filePath("Zubra/Zubra.json");
+    const QString currentPath = dir.filePath("Tessellon/Tessellon.json");
+    const QString backupPath = dir.filePath("Tessellon/Tessellon.backup.json");
+    const QByteArray legacyBytes = QByteArray("{\"version\":2,\"selections\":[]}\n\x00\xff tail", 36);
+    if (legacy)
+        writeFile(legacyPath, legacyBytes);
+    if (currentPrimary)
+        writeFile(currentPath, "current");
+    if (currentBackup)
+        writeFile(backupPath, "newer backup");
+    QSettings defaults(dir.filePath("defaults.ini"), QSettings::IniFormat);
+
+    const AppDataMigration::Outcome outcome = AppDataMigration::migrate(legacyPath, currentPath, {}, defaults);
+    QVERIFY(!outcome.failure);
+    QCOMPARE(outcome.result, (AppDataMigration::Result {copied, 0}));
+    if (copied)
+        QCOMPARE(readFile(currentPath), legacyBytes);
+    else if (currentPrimary)
+        QCOMPARE(readFile(currentPath), QByteArray("current"));
+    else
+        QVERIFY(!QFile::exists(currentPath));
+    if (currentBackup)
+        QCOMPARE(readFile(backupPath), QByteArray("newer backup"));
+    if (legacy)
+        QCOMPARE(readFile(legacyPath), legacyBytes);
+    // The copy leaves nothing else behind in the folder.
+    const QStringList left = QDir(dir.filePath("Tessellon")).entryList(QDir::Files);
+    for (const QString& name : left)
+        QVERIFY2(name == "Tessellon.json" || name == "Tessellon.backup.json", qPrintable(name));
+}
+
+void TestAppDataMigration::secondRunCopiesNothing()
+{
+    QTemporaryDir dir;
+    const QString legacyPath = dir.filePath("Zubra/Zubra.json");
+    const QString currentPath = dir.filePath("deep/er/Tessellon.json");
+    writeFile(legacyPath, "earlier");
+    QSettings defaults(dir.filePath("defaults.ini"), QSettings::IniFormat);
+    const QVariantMap legacyValues = allLegacyValues();
+    const auto first = AppDataMigration::migrate(legacyPath, currentPath, legacyValues, defaults);
+    QCOMPARE(first.result, (AppDataMigration::Result {true, 5}));
+    const auto second = AppDataMigration::migrate(legacyPath, currentPath, legacyValues, defaults);
+    QVERIFY(!second.failure);
+    QCOMPARE(second.result, (AppDataMigration::Result {false, 0}));
+    QCOMPARE(readFile(currentPath), QByteArray("earlier"));
+}
+
+void TestAppDataMigration::preferences_data()
+{
+    QTest::addColumn<QVariantMap>("legacy");
+    QTest::addColumn<QVariantMap>("current");
+    QTest::addColumn<int>("count");
+    QTest::addColumn<QVariantMap>("expected");
+    const QVariantMap all = allLegacyValues();
+    QVariantMap adoptedAll;
+    for (const auto& [earlier, now] : AppDataMigration::preferenceKeys())
+        adoptedAll.insert(now, all.value(earlier));
+
+    QTest::newRow("no earlier domain") << QVariantMap {} << QVariantMap {} << 0 << QVariantMap {};
+    QTest::newRow("all five, values as stored") << all << QVariantMap {} << 5 << adoptedAll;
+    QVariantMap keptHotKey = adoptedAll;
+    keptHotKey["captureHotKeyCombo"] = "mine";
+    QTest::newRow("hotkey already set") << all << QVariantMap {{"captureHotKeyCombo", "mine"}} << 4 << keptHotKey;
+    QVariantMap keptFalse = adoptedAll;
+    keptFalse["Tessellon.collectIntoActiveDraft"] = true;
+    keptFalse["NSWindow Frame TessellonMainWindow"] = "";
+    QTest::newRow("current false-like values stay")
+        << QVariantMap {{"Zubra.collectIntoActiveDraft", true}, {"NSWindow Frame ZubraMainWindow", "old"}}
+        << QVariantMap {{"Tessellon.collectIntoActiveDraft", true}, {"NSWindow Frame TessellonMainWindow", ""}} << 0
+        << QVariantMap {{"Tessellon.collectIntoActiveDraft", true}, {"NSWindow Frame TessellonMainWindow", ""}};
+    QTest::newRow("other earlier keys are ignored")
+        << QVariantMap {{"Zubra.somethingElse", 1}, {"captureHotKeyCombo", 3}} << QVariantMap {} << 1
+        << QVariantMap {{"captureHotKeyCombo", 3}};
+}
+
+void TestAppDataMigration::preferences()
+{
+    QFETCH(QVariantMap, legacy);
+    QFETCH(QVariantMap, current);
+    QFETCH(int, count);
+    QFETCH(QVariantMap, expected);
+    QTemporaryDir dir;
+    QSettings defaults(dir.filePath("defaults.ini"), QSettings::IniFormat);
+    for (auto it = current.cbegin(); it != current.cend(); ++it)
+        defaults.setValue(it.key(), it.value());
+    const auto outcome
+        = AppDataMigration::migrate(dir.filePath("none.json"), dir.filePath("T/T.json"), legacy, defaults);
+    QVERIFY(!outcome.failure);
+    QCOMPARE(outcome.result, (AppDataMigration::Result {false, count}));
+    QVariantMap actual;
+    for (const QString& key : defaults.allKeys())
+        actual.insert(key, defaults.value(key));
+    QCOMPARE(actual, expected);
+}
+
+void TestAppDataMigration::folderFailureStopsBeforePreferences()
+{
+    QTemporaryDir dir;
+    writeFile(dir.filePath("Zubra.json"), "earlier");
+    writeFile(dir.filePath("blocker"), "a file where the folder should be");
+    QSettings defaults(dir.filePath("defaults.ini"), QSettings::IniFormat);
+    const auto outcome = AppDataMigration::migrate(
+        dir.filePath("Zubra.json"), dir.filePath("blocker/sub/T.json"), allLegacyValues(), defaults);
+    QVERIFY(outcome.failure);
+    QCOMPARE(outcome.failure->error, AppDataMigration::MigrationError::folderNotCreated);
+    QCOMPARE(outcome.failure->description(),
+        "Tessellon could not create the library folder " + dir.filePath("blocker/sub") + ".");
+    QCOMPARE(outcome.result, (AppDataMigration::Result {false, 0}));
+    QVERIFY(defaults.allKeys().isEmpty());
+}
+
+void TestAppDataMigration::copyFailureLeavesNoLibrary()
+{
+    // Reading this file fails at its first byte (address 0 is never mapped).
+    const QString unreadable = u"/proc/self/mem"_qs;
+    if (!QFileInfo(unreadable).isFile())
+        QSKIP("no /proc/self/mem on this system");
+    QTemporaryDir dir;
+    const QString currentPath = dir.filePath("T/Tessellon.json");
+    QSettings defaults(dir.filePath("defaults.ini"), QSettings::IniFormat);
+    const auto outcome = AppDataMigration::migrate(unreadable, currentPath, allLegacyValues(), defaults);
+    QVERIFY(outcome.failure);
+    QCOMPARE(outcome.failure->error, AppDataMigration::MigrationError::copyFailed);
+    QVERIFY(outcome.failure->description().startsWith("Tessellon could not copy the earlier Zubra library to "));
+    QVERIFY(!QFile::exists(currentPath));
+    QVERIFY(QDir(dir.filePath("T")).entryList(QDir::Files | QDir::Hidden).isEmpty());
+    QVERIFY(defaults.allKeys().isEmpty());
+}
+
+void TestAppDataMigration::launchEntryUsesTheRealLocations()
+{
+    QTemporaryDir home;
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath("data")));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath("config")));
+    writeFile(home.filePath("data/Zubra/Zubra.json"), "earlier library");
+    {
+        QSettings earlier(u"vesk"_qs, u"Zubra"_qs);
+        earlier.setValue("captureHotKeyCombo", "combo");
+        earlier.setValue("Zubra.collectIntoActiveDraft", true);
+    }
+    const auto outcome = AppDataMigration::migrateIfNeeded();
+    QVERIFY(!outcome.failure);
+    QCOMPARE(outcome.result, (AppDataMigration::Result {true, 2}));
+    QCOMPARE(StoreLocations::defaultStoreURL(), home.filePath("data/Tessellon/Tessellon.json"));
+    QCOMPARE(readFile(home.filePath("data/Tessellon/Tessellon.json")), QByteArray("earlier library"));
+    QSettings current(u"vesk"_qs, u"Tessellon"_qs);
+    QCOMPARE(current.value("captureHotKeyCombo").toString(), QString("combo"));
+    QCOMPARE(current.value("Tessellon.collectIntoActiveDraft").toBool(), true);
+    QCOMPARE(AppDataMigration::migrateIfNeeded().result, (AppDataMigration::Result {false, 0}));
+}
+
+TESSELLON_TEST_MAIN(TestAppDataMigration)
+#include "tst_AppDataMigration.moc"

@@ -1,0 +1,372 @@
+#include "LibraryTestData.h"
+#include "ZubraCore/Library/SelectionSearchIndex.h"
+#include "ZubraCore/Library/SortMode.h"
+#include "ZubraCore/Text/TextCollation.h"
+#include "support/TestMain.h"
+
+#include <QRandomGenerator>
+#include <QTest>
+
+using namespace LibraryTestData;
+
+Q_DECLARE_METATYPE(SortMode)
+Q_DECLARE_METATYPE(std::optional<SortMode>)
+
+class TestSortMode : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void rawValues_data();
+    void rawValues();
+    void sort_data();
+    void sort();
+    void sortLeavesInputAlone();
+    void sortFollowsLocaleChanges();
+    void nameOrderIsConsistentOnLargeMixedInput();
+    void matches_data();
+    void matches();
+    void indexAgreesWithMatches_data() { matches_data(); }
+    void indexAgreesWithMatches();
+    void indexAgreesOnRandomLibraries();
+    void indexNoticesChangedFields();
+    void indexFilterKeepsOrderAndForgetsRemovedSelections();
+    void indexFilterFollowsEditsAndReordering();
+};
+
+void TestSortMode::rawValues_data()
+{
+    QTest::addColumn<QString>("raw");
+    QTest::addColumn<std::optional<SortMode>>("mode");
+    QTest::newRow("newest") << "Newest first" << std::optional(SortMode::newestFirst);
+    QTest::newRow("oldest") << "Oldest first" << std::optional(SortMode::oldestFirst);
+    QTest::newRow("by app") << "By app" << std::optional(SortMode::byApp);
+    QTest::newRow("by source") << "By source" << std::optional(SortMode::bySource);
+    QTest::newRow("capital A") << "By App" << std::optional<SortMode>();
+    QTest::newRow("lower case") << "newest first" << std::optional<SortMode>();
+    QTest::newRow("leading space") << " By app" << std::optional<SortMode>();
+    QTest::newRow("empty") << "" << std::optional<SortMode>();
+}
+
+void TestSortMode::rawValues()
+{
+    QFETCH(QString, raw);
+    QFETCH(std::optional<SortMode>, mode);
+    QCOMPARE(SortModes::fromRawValue(raw), mode);
+    if (mode)
+        QCOMPARE(SortModes::rawValue(*mode), raw);
+    QCOMPARE(SortModes::allCases(),
+        (QList<SortMode> {SortMode::newestFirst, SortMode::oldestFirst, SortMode::byApp, SortMode::bySource}));
+}
+
+void TestSortMode::sort_data()
+{
+    QTest::addColumn<SortMode>("mode");
+    QTest::addColumn<QStringList>("input");
+    QTest::addColumn<QStringList>("expected");
+
+    for (SortMode mode : SortModes::allCases()) {
+        const QByteArray name = SortModes::rawValue(mode).toUtf8();
+        QTest::newRow(name + ": empty") << mode << QStringList {} << QStringList {};
+        QTest::newRow(name + ": one") << mode << QStringList {"only|App|10:00"} << QStringList {"only"};
+    }
+    const QStringList hours {"ten|A|10:00", "eleven|B|11:00", "twelve|C|12:00"};
+    QTest::newRow("newest first") << SortMode::newestFirst << hours << QStringList {"twelve", "eleven", "ten"};
+    QTest::newRow("oldest first") << SortMode::oldestFirst << QStringList {hours[2], hours[0], hours[1]}
+                                  << QStringList {"ten", "eleven", "twelve"};
+    const QStringList sameTime {"first|A|10:00", "second|B|10:00", "early|C|09:00"};
+    QTest::newRow("newest first, same time keeps order")
+        << SortMode::newestFirst << sameTime << QStringList {"first", "second", "early"};
+    QTest::newRow("oldest first, same time keeps order")
+        << SortMode::oldestFirst << sameTime << QStringList {"early", "first", "second"};
+
+    QTest::newRow("by app, worked example")
+        << SortMode::byApp << QStringList {"s10|Safari|10:00", "N09|Notes|09:00", "s11|Safari|11:00", "n12|notes|12:00"}
+        << QStringList {"N09", "n12", "s11", "s10"};
+    QTest::newRow("by app, case variants repeated follow first appearance")
+        << SortMode::byApp << QStringList {"n12|notes|12:00", "N09|Notes|09:00", "n08|notes|08:00", "N13|Notes|13:00"}
+        << QStringList {"n12", "n08", "N13", "N09"};
+    QTest::newRow("by app, canonically equal names are one name")
+        << SortMode::byApp << QStringList {u"pre|Caf\u00E9|10:00"_qs, "zed|Zed|12:00", u"dec|Cafe\u0301|11:00"_qs}
+        << QStringList {"dec", "pre", "zed"};
+    QTest::newRow("by app, localized order")
+        << SortMode::byApp << QStringList {"z|Zebra|10:00", u"a|\u00E4pfel|10:00"_qs, "A|Apple|10:00"}
+        << QStringList {"a", "A", "z"};
+    QTest::newRow("by app, same name and time keep order")
+        << SortMode::byApp << QStringList {"one|Mail|10:00", "two|Mail|10:00"} << QStringList {"one", "two"};
+    QTest::newRow("by source, address, path and app in one sequence")
+        << SortMode::bySource
+        << QStringList {"web|Firefox|10:00|https://b.example/x", "app|Clock|10:00", "doc|Writer|10:00||/a/file.txt"}
+        << QStringList {"doc", "app", "web"};
+    QTest::newRow("by source, address wins over path and app name")
+        << SortMode::bySource
+        << QStringList {"both|Zed|10:00|https://a.example/|/z/file", "other|Mail|10:00",
+               "old|B|09:00|https://a.example/"}
+        << QStringList {"both", "old", "other"};
+    QTest::newRow("by source, empty path is a key of its own")
+        << SortMode::bySource << QStringList {"app|Alpha|10:00", "empty|Zed|11:00||-"} << QStringList {"empty", "app"};
+}
+
+void TestSortMode::sort()
+{
+    QFETCH(SortMode, mode);
+    QFETCH(QStringList, input);
+    QFETCH(QStringList, expected);
+    QCOMPARE(labels(SortModes::sort(mode, fromLines(input))), expected);
+}
+
+void TestSortMode::sortLeavesInputAlone()
+{
+    const QList<Selection> input = fromLines({"b|B|10:00", "a|A|11:00"});
+    const QList<Selection> copy = input;
+    const QList<Selection> sorted = SortModes::sort(SortMode::byApp, input);
+    QCOMPARE(input, copy);
+    QCOMPARE(labels(sorted), (QStringList {"a", "b"}));
+    QCOMPARE(sorted[0], input[1]);
+}
+
+// Names remembered under one locale must not leak their order into another.
+void TestSortMode::sortFollowsLocaleChanges()
+{
+    const QList<Selection> input = fromLines({"z|Zebra|10:00", u"a|\u00C4pple|10:00"_qs, "o|Orange|10:00"});
+    QCOMPARE(labels(SortModes::sort(SortMode::byApp, input)), (QStringList {"a", "o", "z"}));
+    QLocale::setDefault(QLocale(QLocale::Swedish, QLocale::Sweden));
+    const QStringList swedish = labels(SortModes::sort(SortMode::byApp, input));
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    QCOMPARE(swedish, (QStringList {"o", "z", "a"})); // Swedish puts \u00C4 after Z
+    QCOMPARE(labels(SortModes::sort(SortMode::byApp, input)), (QStringList {"a", "o", "z"}));
+}
+
+// Many case variants in random order: the result must be a permutation in which names never
+// go backwards and each exact name runs newest first.
+void TestSortMode::nameOrderIsConsistentOnLargeMixedInput()
+{
+    const QStringList names {"Notes", "notes", "NOTES", "Mail", "mail", u"\u00C9diteur"_qs, u"E\u0301diteur"_qs,
+        "editeur", "Zed", "zed", "Alpha"};
+    QRandomGenerator random(42);
+    QList<Selection> input;
+    for (int i = 0; i < 3000; ++i) {
+        Selection s = fromLine(QString::number(i) + "|" + names[random.bounded(int(names.size()))]);
+        s.createdAt = at(u"00:00"_qs, random.bounded(50));
+        input.append(s);
+    }
+    const QList<Selection> sorted = SortModes::sort(SortMode::byApp, input);
+    QCOMPARE(sorted.size(), input.size());
+    QSet<QUuid> seen;
+    for (const Selection& s : sorted)
+        seen.insert(s.id);
+    QCOMPARE(seen.size(), input.size());
+    for (qsizetype i = 1; i < sorted.size(); ++i) {
+        const Selection& a = sorted[i - 1];
+        const Selection& b = sorted[i];
+        QVERIFY2(TextCollation::compareCaseInsensitive(a.appName, b.appName) <= 0,
+            qPrintable(a.appName + " > " + b.appName));
+        const QString na = a.appName.normalized(QString::NormalizationForm_C);
+        const QString nb = b.appName.normalized(QString::NormalizationForm_C);
+        if (na == nb)
+            QVERIFY(a.createdAt >= b.createdAt);
+    }
+    // Each exact name forms one run: no name comes back after another one started.
+    QSet<QString> finished;
+    QString current;
+    for (const Selection& s : sorted) {
+        const QString name = s.appName.normalized(QString::NormalizationForm_C);
+        if (name != current) {
+            QVERIFY2(!finished.contains(name), qPrintable(name));
+            if (!current.isNull())
+                finished.insert(current);
+            current = name;
+        }
+    }
+}
+
+void TestSortMode::matches_data()
+{
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("markdown");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<bool>("expected");
+
+    QTest::newRow("empty query") << ""
+                                 << "anything|App" << QString() << QString() << true;
+    QTest::newRow("lowered query finds capitalised text") << "hello"
+                                                          << "Say Hello|App" << QString() << QString() << true;
+    QTest::newRow("title is not searched") << "hello"
+                                           << "nothing here|App" << QString() << "Hello there" << false;
+    QTest::newRow("query is not lowered") << "Hello"
+                                          << "Hello|App" << QString() << QString() << false;
+    QTest::newRow("address only") << "example.org"
+                                  << "text|App|10:00|https://Example.org/page" << QString() << QString() << true;
+    QTest::newRow("file path only") << "report"
+                                    << "text|App|10:00||/home/u/Report.txt" << QString() << QString() << true;
+    QTest::newRow("app name") << "firefox"
+                              << "text|Firefox" << QString() << QString() << true;
+    QTest::newRow("markdown only") << "**bold**"
+                                   << "bold|App"
+                                   << "**Bold**" << QString() << true;
+    QTest::newRow("across text and markdown") << "end\nstart"
+                                              << "the end|App"
+                                              << "start here" << QString() << true;
+    QTest::newRow("across text and text as markdown") << "end\nthe"
+                                                      << "the end|App" << QString() << QString() << true;
+    QTest::newRow("across markdown and app") << "md\napp"
+                                             << "text|App"
+                                             << "md" << QString() << true;
+    QTest::newRow("across app and empty address and path") << "app\n\n"
+                                                           << "text|App" << QString() << QString() << true;
+    QTest::newRow("address is an empty field before the path")
+        << "app\n/p"
+        << "text|App|10:00||/p" << QString() << QString() << false;
+    QTest::newRow("fields in the wrong order") << "bar\nfoo"
+                                               << "foo|bar" << QString() << QString() << false;
+    QTest::newRow("bundle id is not searched") << "com.vesk"
+                                               << "text|App" << QString() << QString() << false;
+    QTest::newRow("decomposed query, precomposed text")
+        << u"cafe\u0301"_qs << u"Caf\u00E9 au lait|App"_qs << QString() << QString() << true;
+    QTest::newRow("precomposed query, decomposed text")
+        << u"caf\u00E9"_qs << u"CAFE\u0301|App"_qs << QString() << QString() << true;
+    QTest::newRow("diacritics count") << "cafe" << u"Caf\u00E9|App"_qs << QString() << QString() << false;
+    QTest::newRow("empty markdown") << "x\n\napp"
+                                    << "x|App"
+                                    << "" << QString() << true;
+}
+
+namespace {
+
+Selection matchSelection(const QString& line, const QString& markdown, const QString& title)
+{
+    Selection s = fromLine(line);
+    if (!markdown.isNull())
+        s.markdown = markdown;
+    if (!title.isNull())
+        s.sourceTitle = title;
+    s.bundleID = u"com.vesk.sample"_qs;
+    return s;
+}
+
+} // namespace
+
+void TestSortMode::matches()
+{
+    QFETCH(QString, query);
+    QFETCH(QString, line);
+    QFETCH(QString, markdown);
+    QFETCH(QString, title);
+    QFETCH(bool, expected);
+    QCOMPARE(SortModes::matches(query, matchSelection(line, markdown, title)), expected);
+}
+
+void TestSortMode::indexAgreesWithMatches()
+{
+    QFETCH(QString, query);
+    QFETCH(QString, line);
+    QFETCH(QString, markdown);
+    QFETCH(QString, title);
+    QFETCH(bool, expected);
+    SelectionSearchIndex index;
+    const Selection s = matchSelection(line, markdown, title);
+    QCOMPARE(index.matches(query, s), expected);
+    QCOMPARE(index.matches(query, s), expected); // from the cache
+    QCOMPARE(index.filter({s}, query).size(), expected ? 1 : 0);
+}
+
+// Random fields and queries cut from the search text itself, so that many queries span fields.
+void TestSortMode::indexAgreesOnRandomLibraries()
+{
+    const QStringList fragments {"a", "B", "\n", " ", u"\u00E9"_qs, u"e\u0301"_qs, u"\u03A3"_qs, u"\u03C2"_qs,
+        u"\u0130"_qs, "x", "Q", "/", u"\U0001F600"_qs, u"\u00C0"_qs, u"\u023A"_qs, u"\u0178"_qs, "Z"};
+    QRandomGenerator random(7);
+    auto randomText = [&](int maxFragments) {
+        QString text;
+        const int n = random.bounded(maxFragments + 1);
+        for (int i = 0; i < n; ++i)
+            text += fragments[random.bounded(int(fragments.size()))];
+        return text;
+    };
+    QList<Selection> library;
+    for (int i = 0; i < 300; ++i) {
+        Selection s;
+        s.id = QUuid::createUuid();
+        s.text = randomText(12);
+        s.markdown = random.bounded(2) ? s.text : randomText(6);
+        s.appName = randomText(3);
+        if (random.bounded(2))
+            s.sourceURL = randomText(4);
+        if (random.bounded(2))
+            s.filePath = randomText(4);
+        library.append(s);
+    }
+    SelectionSearchIndex index;
+    int found = 0;
+    for (int q = 0; q < 400; ++q) {
+        const Selection& source = library[random.bounded(int(library.size()))];
+        const QString joined = (source.text + u'\n' + source.markdown + u'\n' + source.appName + u'\n'
+            + source.sourceURL.value_or(QString()) + u'\n' + source.filePath.value_or(QString()))
+                                   .toLower();
+        const int from = random.bounded(int(joined.size()));
+        const QString query = random.bounded(4) ? joined.mid(from, 1 + random.bounded(6)) : randomText(3).toLower();
+        QList<Selection> expected;
+        for (const Selection& s : library) {
+            if (SortModes::matches(query, s))
+                expected.append(s);
+        }
+        found += expected.size();
+        QCOMPARE(labels(index.filter(library, query)), labels(expected));
+    }
+    QVERIFY(found > 400); // the queries did hit
+}
+
+void TestSortMode::indexNoticesChangedFields()
+{
+    SelectionSearchIndex index;
+    Selection s = fromLine("alpha|App");
+    QVERIFY(index.matches("alpha", s));
+    s.text = "beta";
+    QVERIFY(index.matches("beta", s));
+    QVERIFY(index.matches("alpha", s)); // the markdown still says alpha
+    s.markdown = "gamma";
+    QVERIFY(!index.matches("alpha", s));
+    s.filePath = "/tmp/Delta";
+    QVERIFY(index.matches("delta", s));
+    s.filePath.reset();
+    QVERIFY(!index.matches("delta", s));
+    s.appName = "Epsilon";
+    QVERIFY(index.matches("epsilon", s));
+}
+
+void TestSortMode::indexFilterKeepsOrderAndForgetsRemovedSelections()
+{
+    SelectionSearchIndex index;
+    QList<Selection> big;
+    for (int i = 0; i < 3000; ++i)
+        big.append(fromLine("item " + QString::number(i) + "|App"));
+    QCOMPARE(index.filter(big, "item 299").size(), 11); // 299 and 2990..2999
+    QCOMPARE(labels(index.filter(big, "item 299")).first(), QString("item 299"));
+    QCOMPARE(index.cachedCount(), 3000);
+    const QList<Selection> small = big.mid(0, 5);
+    QCOMPARE(labels(index.filter(small, "item")), (QStringList {"item 0", "item 1", "item 2", "item 3", "item 4"}));
+    QVERIFY(index.cachedCount() <= 5);
+    QCOMPARE(index.filter(small, QString()), small);
+}
+
+// The filter reuses what it found at each position last time; edits and moves must still count.
+void TestSortMode::indexFilterFollowsEditsAndReordering()
+{
+    SelectionSearchIndex index;
+    QList<Selection> list = fromLines({"apple|A", "banana|B", "cherry|C"});
+    QCOMPARE(labels(index.filter(list, "an")), QStringList {"banana"});
+    list[1].text = "blueberry";
+    list[1].markdown = "blueberry";
+    QVERIFY(index.filter(list, "an").isEmpty());
+    list[0].markdown = "**an apple**";
+    QCOMPARE(labels(index.filter(list, "an")), QStringList {"apple"});
+    std::reverse(list.begin(), list.end());
+    list.prepend(fromLine("mango|M"));
+    QCOMPARE(labels(index.filter(list, "an")), (QStringList {"mango", "apple"}));
+    list[2].appName = "Grand";
+    QCOMPARE(labels(index.filter(list, "an")), (QStringList {"mango", "blueberry", "apple"}));
+}
+
+TESSELLON_TEST_MAIN(TestSortMode)
+#include "tst_SortMode.moc"

@@ -1,0 +1,352 @@
+#include "Platform/Memory/RecordingSystemLog.h"
+#include "StoreHarness.h"
+#include "ZubraCore/Library/Logging.h"
+#include "support/TestMain.h"
+
+#include <QSignalSpy>
+
+using namespace std::chrono_literals;
+using Op = FailingFileSystem::Operation;
+
+Q_DECLARE_METATYPE(StorePersistenceStatus::Value)
+
+class TestStore : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void firstLaunchStartsEmptyAndWritesNothing();
+    void activeDraftRepair_data();
+    void activeDraftRepair();
+    void changesCloserThanTheDelayMakeOneWrite();
+    void writeHoldsStateOfTheLastChange();
+    void saveNowWritesAtOnceAndCancelsThePendingWrite();
+    void readOnlyLibraryRefusesEveryChange_data();
+    void readOnlyLibraryRefusesEveryChange();
+    void statusAfterFailedAndSuccessfulSaves_data();
+    void statusAfterFailedAndSuccessfulSaves();
+    void collectSwitchMirrorsDefaults_data();
+    void collectSwitchMirrorsDefaults();
+    void explicitLocationLeavesDefaultFolderAlone();
+    void destroyedStoreDropsItsPendingWrite();
+    void signalsFollowTheChange();
+};
+
+void TestStore::firstLaunchStartsEmptyAndWritesNothing()
+{
+    StoreHarness h;
+    Store& store = h.open();
+    QCOMPARE(store.persistenceStatus(), StorePersistenceStatus::ready);
+    QVERIFY(store.canModifyLibrary());
+    QVERIFY(store.selections().isEmpty() && store.groups().isEmpty() && store.drafts().isEmpty());
+    QVERIFY(!store.activeDraftID());
+    h.elapse(2s);
+    QCOMPARE(h.writes(), 0);
+    QVERIFY(!QFile::exists(h.path()));
+    store.add(capture("first"));
+    h.elapse(400ms);
+    QCOMPARE(h.writes(), 1);
+    QCOMPARE(LibraryFixtures::readFile(h.backupPath()), LibraryFixtures::readFile(h.path()));
+}
+
+void TestStore::activeDraftRepair_data()
+{
+    QTest::addColumn<int>("draftCount");
+    QTest::addColumn<int>("storedActive"); // -1 none, -2 an id that names no draft
+    QTest::addColumn<int>("expectedActive"); // -1 none
+    QTest::newRow("drafts, no active id") << 3 << -1 << 0;
+    QTest::newRow("dangling id with drafts") << 2 << -2 << 0;
+    QTest::newRow("dangling id, no drafts") << 0 << -2 << -1;
+    QTest::newRow("valid id kept") << 3 << 2 << 2;
+    QTest::newRow("nothing at all") << 0 << -1 << -1;
+}
+
+void TestStore::activeDraftRepair()
+{
+    QFETCH(int, draftCount);
+    QFETCH(int, storedActive);
+    QFETCH(int, expectedActive);
+    StoreHarness h;
+    StoreSnapshot stored = LibraryFixtures::snapshot(3);
+    QList<ContextDraft> drafts;
+    for (int i = 0; i < draftCount; ++i) {
+        ContextDraft d = stored.drafts->first();
+        d.id = LibraryFixtures::id(7, i);
+        d.name = "Draft " + QString::number(i);
+        drafts.append(d);
+    }
+    stored.drafts = drafts;
+    stored.activeDraftID = storedActive >= 0 ? std::optional(drafts[storedActive].id)
+        : storedActive == -2                 ? std::optional(LibraryFixtures::id(9, 9))
+                                             : std::nullopt;
+    h.writeLibrary(stored);
+    Store& store = h.open();
+    QCOMPARE(store.activeDraftID(), expectedActive >= 0 ? std::optional(drafts[expectedActive].id) : std::nullopt);
+    QCOMPARE(store.activeDraft().has_value(), expectedActive >= 0);
+    h.elapse(1s);
+    QCOMPARE(h.writes(), 0);
+    QCOMPARE(h.onDisk().activeDraftID, stored.activeDraftID); // repaired only in memory until the next save
+    store.addGroup("g", "#4F8EF7");
+    h.elapse(400ms);
+    QCOMPARE(h.onDisk().activeDraftID, store.activeDraftID());
+}
+
+void TestStore::changesCloserThanTheDelayMakeOneWrite()
+{
+    StoreHarness h;
+    Store& store = h.open();
+    store.add(capture("one"));
+    h.elapse(100ms);
+    store.add(capture("two"));
+    h.elapse(100ms);
+    store.add(capture("three"));
+    h.elapse(399ms);
+    QCOMPARE(h.writes(), 0);
+    h.elapse(1ms);
+    QCOMPARE(h.writes(), 1);
+    QCOMPARE(h.onDisk().selections.size(), 3);
+    h.elapse(5s);
+    QCOMPARE(h.writes(), 1);
+}
+
+void TestStore::writeHoldsStateOfTheLastChange()
+{
+    StoreHarness h;
+    Store& store = h.open();
+    const Selection s = capture("tagged");
+    store.add(s);
+    const auto group = store.createGroup("Reading", "#4F8EF7", {s.id});
+    QVERIFY(group);
+    store.renameGroup(group->id, "  Later  ");
+    h.elapse(400ms);
+    QCOMPARE(h.writes(), 1);
+    const StoreSnapshot disk = h.onDisk();
+    QCOMPARE(disk.version, 2);
+    QVERIFY(disk.drafts.has_value());
+    QCOMPARE(disk.groups.value(0).name, QString("Later"));
+    QCOMPARE(disk.selections.value(0).groupIDs, QList<QUuid> {group->id});
+}
+
+void TestStore::saveNowWritesAtOnceAndCancelsThePendingWrite()
+{
+    StoreHarness h;
+    Store& store = h.open();
+    store.add(capture("urgent"));
+    store.saveNow();
+    QCOMPARE(h.writes(), 1);
+    QCOMPARE(h.onDisk().selections.size(), 1);
+    h.elapse(2s);
+    QCOMPARE(h.writes(), 1);
+    store.saveNow(); // nothing pending: still writes the current state
+    QCOMPARE(h.writes(), 2);
+}
+
+void TestStore::readOnlyLibraryRefusesEveryChange_data()
+{
+    QTest::addColumn<QByteArray>("primary");
+    QTest::addColumn<QByteArray>("backup");
+    QTest::addColumn<StorePersistenceStatus::Value>("status");
+    QTest::addColumn<int>("selections");
+    const QByteArray valid = LibraryDocument::encode(LibraryFixtures::snapshot(4)).bytes;
+    QTest::newRow("damaged, no backup") << QByteArray("{") << QByteArray() << StorePersistenceStatus::unreadablePrimary
+                                        << 0;
+    QTest::newRow("newer version") << QByteArray(R"({"version": 999})") << QByteArray()
+                                   << StorePersistenceStatus::incompatibleVersion << 0;
+    QTest::newRow("valid primary, newer backup")
+        << valid << QByteArray(R"({"version": 3})") << StorePersistenceStatus::incompatibleVersion << 0;
+}
+
+void TestStore::readOnlyLibraryRefusesEveryChange()
+{
+    QFETCH(QByteArray, primary);
+    QFETCH(QByteArray, backup);
+    QFETCH(StorePersistenceStatus::Value, status);
+    QFETCH(int, selections);
+    StoreHarness h;
+    QVERIFY(LibraryFixtures::writeFile(h.path(), primary));
+    if (!backup.isEmpty())
+        QVERIFY(LibraryFixtures::writeFile(h.backupPath(), backup));
+    Store& store = h.open();
+    QCOMPARE(store.persistenceStatus(), status);
+    QVERIFY(!store.canModifyLibrary());
+    QCOMPARE(store.selections().size(), selections);
+
+    const Selection s = capture("refused");
+    store.add(s);
+    store.deleteSelection(s.id);
+    store.deleteSelections({s.id});
+    QVERIFY(store.addImportedTextChunks({"A", "B"}, "Pasted text").isEmpty());
+    QVERIFY(!store.addGroup("g", "#4F8EF7"));
+    QVERIFY(!store.createGroup("g", "#4F8EF7", {s.id}));
+    store.addToGroup(QUuid::createUuid(), {s.id});
+    store.removeFromGroups({QUuid::createUuid()}, {s.id});
+    store.deleteGroup(QUuid::createUuid());
+    store.renameGroup(QUuid::createUuid(), "name");
+    QVERIFY(!store.newDraft("x"));
+    const ContextDraft first = store.ensureActiveDraft();
+    const ContextDraft second = store.ensureActiveDraft();
+    QCOMPARE(first.name, QString("Prompt 1"));
+    QVERIFY(first.id != second.id); // a fresh unsaved draft each time
+    store.updateDraft(first);
+    store.activateDraft(first.id);
+    store.deleteDraft(first.id);
+    QCOMPARE(store.addSelectionsToActiveDraft({s.id}), 0);
+    QVERIFY(!store.addSelectionToActiveDraft(s.id));
+    store.saveNow();
+    h.elapse(2s);
+
+    QVERIFY(store.selections().isEmpty() && store.groups().isEmpty() && store.drafts().isEmpty());
+    QVERIFY(!store.activeDraftID());
+    QVERIFY(h.files->changes().isEmpty());
+    QCOMPARE(LibraryFixtures::readFile(h.path()), primary);
+
+    store.setCollectIntoActiveDraft(true); // not guarded
+    QVERIFY(store.collectIntoActiveDraft());
+    QCOMPARE(h.defaults.value(Store::collectIntoActiveDraftKey).toBool(), true);
+}
+
+void TestStore::statusAfterFailedAndSuccessfulSaves_data()
+{
+    QTest::addColumn<bool>("recoverAtLaunch");
+    QTest::addColumn<bool>("failPrimary");
+    QTest::addColumn<StorePersistenceStatus::Value>("afterFailure");
+    QTest::addColumn<StorePersistenceStatus::Value>("afterSuccess");
+    QTest::newRow("backup fails") << false << false << StorePersistenceStatus::backupUnavailable
+                                  << StorePersistenceStatus::ready;
+    QTest::newRow("primary fails") << false << true << StorePersistenceStatus::saveFailed
+                                   << StorePersistenceStatus::ready;
+    QTest::newRow("backup fails after recovery")
+        << true << false << StorePersistenceStatus::backupUnavailable << StorePersistenceStatus::recoveredFromBackup;
+    QTest::newRow("primary fails after recovery")
+        << true << true << StorePersistenceStatus::saveFailed << StorePersistenceStatus::recoveredFromBackup;
+}
+
+void TestStore::statusAfterFailedAndSuccessfulSaves()
+{
+    QFETCH(bool, recoverAtLaunch);
+    QFETCH(bool, failPrimary);
+    QFETCH(StorePersistenceStatus::Value, afterFailure);
+    QFETCH(StorePersistenceStatus::Value, afterSuccess);
+    RecordingSystemLog log;
+    Loggers::setSystemLog(&log);
+    StoreHarness h;
+    if (recoverAtLaunch) {
+        h.writeLibrary(LibraryFixtures::snapshot(2));
+        QVERIFY(LibraryFixtures::writeFile(h.path(), "{"));
+    }
+    Store& store = h.open();
+    const StorePersistenceStatus launch
+        = recoverAtLaunch ? StorePersistenceStatus::recoveredFromBackup : StorePersistenceStatus::ready;
+    QCOMPARE(store.persistenceStatus(), launch);
+    QCOMPARE(store.recoveredDuringLaunch(), recoverAtLaunch);
+    QSignalSpy statusSpy(&store, &Store::persistenceStatusChanged);
+
+    h.files->failOn(Op::writeAtomically, failPrimary ? h.path() : h.backupPath());
+    store.add(capture("kept in memory"));
+    h.elapse(400ms);
+    QCOMPARE(store.persistenceStatus(), afterFailure);
+    QCOMPARE(statusSpy.size(), 1);
+    QVERIFY(store.canModifyLibrary());
+    QCOMPARE(store.selections().first().text, QString("kept in memory"));
+    const QStringList lines = log.messages("app");
+    QCOMPARE(lines.size(), 1);
+    QVERIFY2(lines.first().startsWith("Store save failed: "), qPrintable(lines.first()));
+
+    h.elapse(5s);
+    QCOMPARE(h.writes(), 1); // no retry by itself
+    h.files->clearFailures();
+    store.add(capture("next change"));
+    h.elapse(400ms);
+    QCOMPARE(store.persistenceStatus(), afterSuccess);
+    QCOMPARE(h.onDisk().selections.size(), store.selections().size());
+    Loggers::setSystemLog(nullptr);
+}
+
+void TestStore::collectSwitchMirrorsDefaults_data()
+{
+    QTest::addColumn<QVariant>("stored");
+    QTest::addColumn<bool>("expected");
+    QTest::newRow("absent") << QVariant() << false;
+    QTest::newRow("true") << QVariant(true) << true;
+    QTest::newRow("false") << QVariant(false) << false;
+    QTest::newRow("text true") << QVariant("true") << true;
+    QTest::newRow("garbage reads as off") << QVariant("perhaps") << false;
+    QTest::newRow("a list reads as off") << QVariant(QStringList {"a", "b"}) << false;
+}
+
+void TestStore::collectSwitchMirrorsDefaults()
+{
+    QFETCH(QVariant, stored);
+    QFETCH(bool, expected);
+    StoreHarness h;
+    if (stored.isValid())
+        h.defaults.setValue(Store::collectIntoActiveDraftKey, stored);
+    Store& store = h.open();
+    QCOMPARE(store.collectIntoActiveDraft(), expected);
+    QSignalSpy spy(&store, &Store::collectIntoActiveDraftChanged);
+    store.setCollectIntoActiveDraft(!expected);
+    QCOMPARE(spy.size(), 1);
+    QCOMPARE(h.defaults.value(Store::collectIntoActiveDraftKey).toBool(), !expected);
+    h.defaults.remove(Store::collectIntoActiveDraftKey);
+    store.setCollectIntoActiveDraft(!expected); // unchanged, written all the same
+    QCOMPARE(spy.size(), 1);
+    QVERIFY(h.defaults.contains(Store::collectIntoActiveDraftKey));
+    h.elapse(1s);
+    QCOMPARE(h.writes(), 0); // the switch is not part of the library
+}
+
+void TestStore::explicitLocationLeavesDefaultFolderAlone()
+{
+    QTemporaryDir data;
+    const QByteArray saved = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
+    {
+        StoreHarness h;
+        Store& store = h.open();
+        store.add(capture("x"));
+        store.saveNow();
+    }
+    QVERIFY(!QFileInfo::exists(data.filePath("Tessellon")));
+    QCOMPARE(Store::defaultStoreURL(), data.filePath("Tessellon/Tessellon.json"));
+    QVERIFY(QFileInfo(data.filePath("Tessellon")).isDir());
+    qputenv("XDG_DATA_HOME", saved);
+}
+
+void TestStore::destroyedStoreDropsItsPendingWrite()
+{
+    StoreHarness h;
+    h.open().add(capture("never written"));
+    h.store.reset();
+    h.clock->advance(2s);
+    QVERIFY(h.files->changes().isEmpty());
+    QVERIFY(!QFile::exists(h.path()));
+}
+
+void TestStore::signalsFollowTheChange()
+{
+    StoreHarness h;
+    Store& store = h.open();
+    QList<qsizetype> seen;
+    connect(&store, &Store::selectionsChanged, this, [&] { seen.append(store.selections().size()); });
+    QSignalSpy groups(&store, &Store::groupsChanged);
+    QSignalSpy drafts(&store, &Store::draftsChanged);
+    QSignalSpy active(&store, &Store::activeDraftIDChanged);
+    const Selection s = capture("signal");
+    store.add(s);
+    store.add(s); // duplicate: no change, no signal
+    QCOMPARE(seen, QList<qsizetype> {1});
+    QCOMPARE(groups.size() + drafts.size() + active.size(), 0);
+    store.newDraft(std::nullopt);
+    QCOMPARE(drafts.size(), 1);
+    QCOMPARE(active.size(), 1);
+    QCOMPARE(seen.size(), 1);
+    store.addSelectionToActiveDraft(s.id);
+    QCOMPARE(drafts.size(), 2);
+    QCOMPARE(active.size(), 1);
+    store.deleteSelection(s.id);
+    QCOMPARE(seen, (QList<qsizetype> {1, 0}));
+    QCOMPARE(drafts.size(), 3); // its entry left the draft
+}
+
+TESSELLON_TEST_MAIN(TestStore)
+#include "tst_Store.moc"

@@ -1,0 +1,440 @@
+#include "StoreHarness.h"
+#include "ZubraCore/Text/Uuids.h"
+#include "support/TestMain.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+// A library of three selections (newest first: c, b, a), one group and two drafts, the first active.
+struct Seeded
+{
+    Selection a = capture("a", "Safari");
+    Selection b = capture("b", "Notes");
+    Selection c = capture("c", "Mail");
+    SelectionGroup group {LibraryFixtures::id(2, 1), "Reading", "#4F8EF7", LibraryFixtures::time(0)};
+    ContextDraft first;
+    ContextDraft second;
+
+    void install(StoreHarness& h)
+    {
+        a.groupIDs = {group.id};
+        first = ContextDraft {LibraryFixtures::id(3, 1), "First", "", "Sections", "gpt-4o", LibraryFixtures::time(1),
+            LibraryFixtures::time(1), {}};
+        first.entries.append(ContextDraftEntry {LibraryFixtures::id(4, 1), a.id, true, false, false, {}, {}});
+        second = first;
+        second.id = LibraryFixtures::id(3, 2);
+        second.name = "Second";
+        second.entries[0].id = LibraryFixtures::id(4, 2);
+        StoreSnapshot snapshot;
+        snapshot.selections = {c, b, a};
+        snapshot.groups = {group};
+        snapshot.drafts = QList<ContextDraft> {first, second};
+        snapshot.activeDraftID = first.id;
+        h.writeLibrary(snapshot);
+    }
+};
+
+QStringList texts(const QList<Selection>& selections)
+{
+    QStringList out;
+    for (const Selection& s : selections)
+        out.append(s.text);
+    return out;
+}
+
+} // namespace
+
+class TestStoreOperations : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void saveRules_data();
+    void saveRules();
+    void duplicateAddLeavesLibraryAndFileAlone();
+    void importedChunks();
+    void deletingSelectionsCleansDrafts();
+    void idIndexFollowsInsertionsAndDeletions();
+    void groupOperations();
+    void sourceQueries();
+    void addToActiveDraftCreatesPromptOne();
+    void addToActiveDraftOrderIsDeterministic();
+    void draftNamesAndDeletion();
+    void updateDraftAppendsUnknownAndActivates();
+};
+
+void TestStoreOperations::saveRules_data()
+{
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<int>("writes");
+    const QList<std::pair<const char*, int>> rows {
+        {"add new", 1},
+        {"add existing id", 0},
+        {"delete one", 1},
+        {"delete unknown ids", 1},
+        {"import blank chunks", 0},
+        {"import one chunk", 1},
+        {"add group", 1},
+        {"create group, empty set", 1},
+        {"add to group, unknown ids", 1},
+        {"remove from groups, nothing held", 1},
+        {"delete unknown group", 1},
+        {"rename to spaces", 0},
+        {"rename unknown group", 0},
+        {"rename to same name", 1},
+        {"new draft", 1},
+        {"update draft", 1},
+        {"delete unknown draft", 1},
+        {"activate unknown draft", 0},
+        {"activate active draft", 1},
+        {"ensure with an active draft", 0},
+        {"add empty set to draft", 0},
+        {"add held selection to draft", 0},
+        {"add new selection to draft", 1},
+        {"collect switch", 0},
+    };
+    for (const auto& [name, writes] : rows)
+        QTest::newRow(name) << QString(name) << writes;
+}
+
+void TestStoreOperations::saveRules()
+{
+    QFETCH(QString, operation);
+    QFETCH(int, writes);
+    StoreHarness h;
+    Seeded seed;
+    seed.install(h);
+    Store& s = h.open();
+    const QUuid unknown = LibraryFixtures::id(9, 9);
+    const StoreSnapshot before {2, s.selections(), s.groups(), s.drafts(), s.activeDraftID()};
+
+    if (operation == "add new")
+        s.add(capture("new"));
+    else if (operation == "add existing id")
+        s.add(seed.b);
+    else if (operation == "delete one")
+        s.deleteSelection(seed.b.id);
+    else if (operation == "delete unknown ids")
+        s.deleteSelections({unknown});
+    else if (operation == "import blank chunks")
+        s.addImportedTextChunks({" ", "\n\t", ""}, "Pasted text");
+    else if (operation == "import one chunk")
+        s.addImportedTextChunks({" ", "x"}, "Pasted text");
+    else if (operation == "add group")
+        s.addGroup("g", "#4F8EF7");
+    else if (operation == "create group, empty set")
+        s.createGroup("g", "#4F8EF7", {});
+    else if (operation == "add to group, unknown ids")
+        s.addToGroup(seed.group.id, {unknown});
+    else if (operation == "remove from groups, nothing held")
+        s.removeFromGroups({unknown}, {seed.b.id});
+    else if (operation == "delete unknown group")
+        s.deleteGroup(unknown);
+    else if (operation == "rename to spaces")
+        s.renameGroup(seed.group.id, " \n ");
+    else if (operation == "rename unknown group")
+        s.renameGroup(unknown, "Name");
+    else if (operation == "rename to same name")
+        s.renameGroup(seed.group.id, "Reading");
+    else if (operation == "new draft")
+        s.newDraft(std::nullopt);
+    else if (operation == "update draft")
+        s.updateDraft(seed.second);
+    else if (operation == "delete unknown draft")
+        s.deleteDraft(unknown);
+    else if (operation == "activate unknown draft")
+        s.activateDraft(unknown);
+    else if (operation == "activate active draft")
+        s.activateDraft(seed.first.id);
+    else if (operation == "ensure with an active draft")
+        QCOMPARE(s.ensureActiveDraft(), seed.first);
+    else if (operation == "add empty set to draft")
+        QCOMPARE(s.addSelectionsToActiveDraft({}), 0);
+    else if (operation == "add held selection to draft")
+        QVERIFY(!s.addSelectionToActiveDraft(seed.a.id));
+    else if (operation == "add new selection to draft")
+        QVERIFY(s.addSelectionToActiveDraft(seed.b.id));
+    else if (operation == "collect switch")
+        s.setCollectIntoActiveDraft(true);
+    else
+        QFAIL("unknown operation");
+
+    h.elapse(400ms);
+    QCOMPARE(h.writes(), writes);
+    if (writes == 0) {
+        const StoreSnapshot after {2, s.selections(), s.groups(), s.drafts(), s.activeDraftID()};
+        QCOMPARE(after, before);
+    } else {
+        const StoreSnapshot disk = h.onDisk();
+        QCOMPARE(disk.selections.size(), s.selections().size());
+        QCOMPARE(disk.groups, s.groups());
+        QCOMPARE(disk.activeDraftID, s.activeDraftID());
+    }
+}
+
+void TestStoreOperations::duplicateAddLeavesLibraryAndFileAlone()
+{
+    StoreHarness h;
+    Seeded seed;
+    seed.install(h);
+    const QByteArray file = LibraryFixtures::readFile(h.path());
+    Store& s = h.open();
+    Selection changed = seed.b;
+    changed.text = "different text";
+    s.add(changed);
+    h.elapse(1s);
+    QCOMPARE(texts(s.selections()), (QStringList {"c", "b", "a"}));
+    QCOMPARE(LibraryFixtures::readFile(h.path()), file);
+}
+
+void TestStoreOperations::importedChunks()
+{
+    StoreHarness h;
+    Seeded seed;
+    seed.install(h);
+    Store& s = h.open();
+    const QList<Selection> made = s.addImportedTextChunks({"   ", "A", "\n", "B "}, "Pasted text");
+    QCOMPARE(texts(made), (QStringList {"A", "B "}));
+    QCOMPARE(texts(s.selections()), (QStringList {"B ", "A", "c", "b", "a"}));
+    for (const Selection& m : made) {
+        QCOMPARE(m.markdown, m.text);
+        QCOMPARE(m.appName, QString("Pasted text"));
+        QVERIFY(!m.bundleID && !m.sourceURL && !m.sourceTitle && !m.filePath && m.groupIDs.isEmpty());
+        QCOMPARE(m.createdAt, h.wallClock);
+        QCOMPARE(s.findByID(m.id), m);
+    }
+    QVERIFY(made[0].id != made[1].id);
+    h.elapse(400ms);
+    QCOMPARE(h.writes(), 1);
+}
+
+void TestStoreOperations::deletingSelectionsCleansDrafts()
+{
+    StoreHarness h;
+    Seeded seed;
+    seed.install(h);
+    Store& s = h.open();
+    s.addSelectionToActiveDraft(seed.c.id); // first: entries a, c; second: entry a
+    const QDateTime firstUpdated = s.findDraft(seed.first.id)->updatedAt;
+    h.wallClock = h.wallClock.addSecs(60);
+    s.deleteSelections({seed.a.id, LibraryFixtures::id(9, 9)});
+    QCOMPARE(texts(s.selections()), (QStringList {"c", "b"}));
+    const ContextDraft first = *s.findDraft(seed.first.id);
+    const ContextDraft second = *s.findDraft(seed.second.id);
+    QCOMPARE(first.entries.size(), 1);
+    QCOMPARE(first.entries[0].selectionID, seed.c.id);
+    QVERIFY(second.entries.isEmpty());
+    QCOMPARE(first.updatedAt, firstUpdated);
+    QCOMPARE(second.updatedAt, seed.second.updatedAt);
+    h.elapse(400ms);
+    QCOMPARE(h.writes(), 1);
+}
+
+void TestStoreOperations::idIndexFollowsInsertionsAndDeletions()
+{
+    StoreHarness h;
+    Store& s = h.open();
+    QList<Selection> added;
+    for (int i = 0; i < 20; ++i) {
+        added.append(capture("item " + QString::number(i)));
+        s.add(added.last());
+    }
+    s.deleteSelections({added[3].id, added[10].id, added[19].id});
+    s.add(capture("after delete"));
+    s.addImportedTextChunks({"imported"}, "Pasted text");
+    for (int i = 0; i < 20; ++i) {
+        const std::optional<Selection> found = s.findByID(added[i].id);
+        if (i == 3 || i == 10 || i == 19)
+            QVERIFY(!found);
+        else
+            QCOMPARE(found->text, added[i].text);
+    }
+    QCOMPARE(s.selections().first().text, QString("imported"));
+    s.add(added[5]); // still present: refused
+    s.add(added[3]); // deleted earlier: may come back
+    QCOMPARE(s.selections().first().id, added[3].id);
+    QCOMPARE(s.selections().size(), 20);
+}
+
+void TestStoreOperations::groupOperations()
+{
+    StoreHarness h;
+    Seeded seed;
+    seed.install(h);
+    Store& s = h.open();
+    s.addToGroup(seed.group.id, {seed.a.id, seed.c.id});
+    s.addToGroup(seed.group.id, {seed.a.id, seed.c.id});
+    QCOMPARE(s.findByID(seed.a.id)->groupIDs, QList<QUuid> {seed.group.id});
+    QCOMPARE(texts(s.selectionsIn(seed.group.id)), (QStringList {"c", "a"}));
+
+    const auto empty = s.createGroup("Empty", "#123456", {});
+    QVERIFY(empty);
+    QVERIFY(s.selectionsIn(empty->id).isEmpty());
+    const auto filled = s.createGroup(" Raw name ", "not a colour", {seed.b.id});
+    QCOMPARE(filled->name, QString(" Raw name "));
+    QCOMPARE(filled->colorHex, QString("not a colour"));
+    QCOMPARE(filled->createdAt, h.wallClock);
+    QCOMPARE(texts(s.selectionsIn(filled->id)), QStringList {"b"});
+    QCOMPARE(s.groups().size(), 3);
+
+    s.renameGroup(filled->id, " \n ");
+    QCOMPARE(s.findGroup(filled->id)->name, QString(" Raw name "));
+    s.renameGroup(filled->id, "\n  Tidy  \t");
+    QCOMPARE(s.findGroup(filled->id)->name, QString("Tidy"));
+
+    s.addToGroup(filled->id, {seed.a.id});
+    s.removeFromGroups({seed.group.id, LibraryFixtures::id(9, 9)}, {seed.a.id, seed.b.id});
+    QCOMPARE(s.findByID(seed.a.id)->groupIDs, QList<QUuid> {filled->id});
+    QCOMPARE(texts(s.selectionsIn(seed.group.id)), QStringList {"c"});
+
+    const QList<ContextDraft> drafts = s.drafts();
+    s.deleteGroup(filled->id);
+    QVERIFY(!s.findGroup(filled->id));
+    QCOMPARE(s.selections().size(), 3);
+    QVERIFY(s.findByID(seed.a.id)->groupIDs.isEmpty());
+    QVERIFY(s.selectionsIn(filled->id).isEmpty());
+    QCOMPARE(s.drafts(), drafts);
+}
+
+void TestStoreOperations::sourceQueries()
+{
+    StoreHarness h;
+    Store& s = h.open();
+    Selection web1 = capture("w1", "Safari");
+    web1.sourceURL = "https://a.example/";
+    Selection web2 = capture("w2", "Firefox");
+    web2.sourceURL = "https://a.example/";
+    Selection note = capture("n", "Notes");
+    Selection doc = capture("d", "Writer");
+    doc.filePath = "/docs/plan.txt";
+    for (const Selection& x : {web1, web2, note, doc})
+        s.add(x);
+    // Newest first: doc, note, web2, web1.
+    const QList<SourceAggregate> rows = s.sourceAggregates();
+    QCOMPARE(rows.size(), 3);
+    QCOMPARE(rows[0].id(), QString("/docs/plan.txt"));
+    QCOMPARE(rows[1].id(), QString("https://a.example/"));
+    QCOMPARE(rows[1].identity.appName, QString("Firefox")); // the newest capture's
+    QCOMPARE(rows[1].selectionIDs, (QList<QUuid> {web2.id, web1.id}));
+    QCOMPARE(rows[2].id(), QString("Notes"));
+    const QList<SourceIdentity> identities = s.sourceIdentities();
+    QCOMPARE(identities.size(), 3);
+    QCOMPARE(identities[1], rows[1].identity);
+
+    QCOMPARE(s.count(SourceIdentity::from(web1)), 2); // another app, same address: same source
+    QCOMPARE(s.count(SourceIdentity::from(note)), 1);
+    QCOMPARE(s.count(SourceIdentity::from(capture("x", "Unknown"))), 0);
+    s.deleteSelection(web2.id);
+    QCOMPARE(s.count(SourceIdentity::from(web1)), 1);
+    s.add(web2);
+    QCOMPARE(s.count(SourceIdentity::from(web1)), 2);
+}
+
+void TestStoreOperations::addToActiveDraftCreatesPromptOne()
+{
+    StoreHarness h;
+    Store& s = h.open();
+    const Selection x = capture("x");
+    s.add(x);
+    h.elapse(1s);
+    QCOMPARE(h.writes(), 1);
+    QVERIFY(s.addSelectionToActiveDraft(x.id));
+    QCOMPARE(s.drafts().size(), 1);
+    const ContextDraft draft = s.drafts().first();
+    QCOMPARE(draft.name, QString("Prompt 1"));
+    QCOMPARE(s.activeDraftID(), draft.id);
+    QCOMPARE(draft.task, QString());
+    QCOMPARE(draft.templateName, QString("Sections"));
+    QCOMPARE(draft.modelProfileID, QString("gpt-4o"));
+    QCOMPARE(draft.entries.size(), 1);
+    const ContextDraftEntry entry = draft.entries.first();
+    QCOMPARE(entry.selectionID, x.id);
+    QVERIFY(entry.include && !entry.pin && !entry.verbatim && !entry.note && !entry.customText);
+    h.elapse(400ms);
+    QCOMPARE(h.writes(), 2); // the two saves it scheduled made one write
+
+    h.wallClock = h.wallClock.addSecs(30);
+    QVERIFY(!s.addSelectionToActiveDraft(x.id));
+    QCOMPARE(s.addSelectionsToActiveDraft({x.id}), 0);
+    QCOMPARE(s.drafts().first().updatedAt, draft.updatedAt);
+    h.elapse(1s);
+    QCOMPARE(h.writes(), 2);
+}
+
+void TestStoreOperations::addToActiveDraftOrderIsDeterministic()
+{
+    StoreHarness h;
+    Store& s = h.open();
+    QList<Selection> library;
+    for (int i = 0; i < 6; ++i) {
+        library.append(capture("s" + QString::number(i)));
+        s.add(library.last());
+    }
+    const QUuid unknownHigh = *Uuids::parse(u"F0000000-0000-4000-8000-000000000000");
+    const QUuid unknownLow = *Uuids::parse(u"0A000000-0000-4000-8000-000000000000");
+    const QSet<QUuid> ids {library[1].id, unknownHigh, library[4].id, unknownLow, library[2].id};
+    QCOMPARE(s.addSelectionsToActiveDraft(ids), 5);
+    QList<QUuid> order;
+    const ContextDraft active = *s.activeDraft();
+    for (const ContextDraftEntry& e : active.entries)
+        order.append(e.selectionID);
+    // Library order is newest first: s4, s2, s1; then unknown ids by their text.
+    QCOMPARE(order, (QList<QUuid> {library[4].id, library[2].id, library[1].id, unknownLow, unknownHigh}));
+}
+
+void TestStoreOperations::draftNamesAndDeletion()
+{
+    StoreHarness h;
+    Store& s = h.open();
+    QVERIFY(!s.activeDraft());
+    const ContextDraft p1 = *s.newDraft(std::nullopt);
+    QCOMPARE(p1.name, QString("Prompt 1"));
+    const ContextDraft p2 = *s.newDraft(std::nullopt);
+    QCOMPARE(s.activeDraftID(), p2.id);
+    QCOMPARE(s.newDraft(QString(""))->name, QString(""));
+    s.deleteDraft(p1.id);
+    QCOMPARE(s.newDraft(std::nullopt)->name, QString("Prompt 3")); // two drafts left: p2 and ""
+    s.deleteDraft(s.drafts().last().id);
+    s.deleteDraft(s.drafts().last().id);
+    QCOMPARE(s.newDraft(std::nullopt)->name, QString("Prompt 2")); // the same name as the one left
+
+    // Three drafts, the middle one active.
+    s.activateDraft(p2.id);
+    QCOMPARE(s.drafts().size(), 2);
+    const ContextDraft third = *s.newDraft("Third");
+    s.activateDraft(s.drafts()[1].id);
+    const QUuid middle = s.drafts()[1].id;
+    s.deleteDraft(third.id); // not active: stays
+    QCOMPARE(s.activeDraftID(), middle);
+    s.deleteDraft(middle); // active: the first remaining takes over
+    QCOMPARE(s.activeDraftID(), p2.id);
+    s.deleteDraft(p2.id); // the only one: none
+    QVERIFY(s.drafts().isEmpty());
+    QVERIFY(!s.activeDraftID());
+    QVERIFY(!s.activeDraft());
+}
+
+void TestStoreOperations::updateDraftAppendsUnknownAndActivates()
+{
+    StoreHarness h;
+    Store& s = h.open();
+    ContextDraft outside {LibraryFixtures::id(3, 7), "Outside", "task", "Plain", "claude", LibraryFixtures::time(0),
+        LibraryFixtures::time(0), {}};
+    s.updateDraft(outside);
+    QCOMPARE(s.drafts().size(), 1);
+    QCOMPARE(s.activeDraftID(), outside.id);
+    QCOMPARE(s.drafts().first().updatedAt, h.wallClock);
+    QCOMPARE(s.drafts().first().createdAt, outside.createdAt);
+
+    const ContextDraft other = *s.newDraft("Other");
+    outside.task = "edited";
+    s.updateDraft(outside); // replaces in place, keeps the active draft
+    QCOMPARE(s.drafts().size(), 2);
+    QCOMPARE(s.drafts().first().task, QString("edited"));
+    QCOMPARE(s.activeDraftID(), other.id);
+    QCOMPARE(s.ensureActiveDraft(), *s.findDraft(other.id));
+}
+
+TESSELLON_TEST_MAIN(TestStoreOperations)
+#include "tst_StoreOperations.moc"
