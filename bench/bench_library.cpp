@@ -8,6 +8,7 @@
 #include "ZubraCore/Library/LibraryDocument.h"
 #include "ZubraCore/Library/Logging.h"
 #include "ZubraCore/Library/RecordJson.h"
+#include "ZubraCore/Library/StoreLocations.h"
 #include "ZubraCore/Library/StorePersistence.h"
 
 #include <QFile>
@@ -30,7 +31,7 @@ struct Library
         snapshot = LibraryGenerator::generate(50000);
         bytes = LibraryDocument::encode(snapshot).bytes;
         primary = dir.filePath(QStringLiteral("Tessellon.json"));
-        backup = StorePersistence::backupPathFor(primary);
+        backup = StoreLocations::backupURL(primary);
         StorePersistence persistence(primary, backup);
         if (persistence.write(snapshot))
             std::abort();

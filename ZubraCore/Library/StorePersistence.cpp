@@ -94,22 +94,6 @@ StorePersistence::StorePersistence(
 {
 }
 
-QString StorePersistence::defaultStorePath()
-{
-    const QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
-    const QString base = !dataHome.isEmpty() && QDir::isAbsolutePath(dataHome)
-        ? dataHome
-        : QDir::homePath() + QStringLiteral("/.local/share");
-    return base + QStringLiteral("/Tessellon/Tessellon.json");
-}
-
-QString StorePersistence::backupPathFor(const QString& storePath)
-{
-    const QFileInfo info(storePath);
-    const QString base = info.suffix().isEmpty() ? info.fileName() : info.completeBaseName();
-    return info.path() + QLatin1Char('/') + base + QStringLiteral(".backup.json");
-}
-
 std::optional<QString> StorePersistence::nextPreservedPath(const QString& storePath, const FileSystem& fileSystem)
 {
     const QFileInfo info(storePath);

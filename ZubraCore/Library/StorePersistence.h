@@ -6,7 +6,7 @@
 // the copy succeeded. When a recovery cannot be made safe, or a file carries a version this
 // program does not read, writing is refused for the rest of the run.
 //
-// Use: the store builds one with its primary path and backupPathFor(primary), calls load() once
+// Use: the store builds one with its primary path and StoreLocations::backupURL(primary), calls load() once
 // on the main thread before anything is saved, publishes the status, and from then on calls
 // write() from its own serial save queue (one call at a time) with a snapshot taken on the main
 // thread, publishing failureStatus(error) when a write fails. Diagnostics go to the "store"
@@ -52,10 +52,6 @@ public:
     StorePersistence(const QString& storePath, const QString& backupPath,
         std::shared_ptr<FileSystem> fileSystem = std::make_shared<DiskFileSystem>());
 
-    // $XDG_DATA_HOME/Tessellon/Tessellon.json, else ~/.local/share/Tessellon/Tessellon.json.
-    static QString defaultStorePath();
-    // Beside the primary: its name without the extension, then ".backup.json".
-    static QString backupPathFor(const QString& storePath);
     // Where a damaged primary is copied: "<base>.unreadable[-n][.<extension>]", the first free name.
     // Nothing when no free name is found within a sane number of tries.
     static std::optional<QString> nextPreservedPath(const QString& storePath, const FileSystem& fileSystem);

@@ -4,6 +4,7 @@
 #include "support/LibraryFixtures.h"
 
 #include "ZubraCore/Library/LibraryDocument.h"
+#include "ZubraCore/Library/StoreLocations.h"
 #include "ZubraCore/Library/StorePersistence.h"
 
 #include <QCoreApplication>
@@ -39,7 +40,7 @@ StoreSnapshot expectedLibrary(int count)
 int saveLoop(const QString& folder)
 {
     const QString primary = primaryIn(folder);
-    StorePersistence persistence(primary, StorePersistence::backupPathFor(primary));
+    StorePersistence persistence(primary, StoreLocations::backupURL(primary));
     const StoreLoadResult loaded = persistence.load();
     if (loaded.status != StorePersistenceStatus::ready && loaded.status != StorePersistenceStatus::recoveredFromBackup)
         return 3;
@@ -117,14 +118,14 @@ private slots:
             acknowledged = qMax(acknowledged, reported);
 
             // Neither file is ever seen half-written, whenever the kill came.
-            for (const QString& path : {primary, StorePersistence::backupPathFor(primary)}) {
+            for (const QString& path : {primary, StoreLocations::backupURL(primary)}) {
                 if (!QFileInfo::exists(path))
                     continue;
                 const DocumentDecoding decoding = LibraryDocument::decode(LibraryFixtures::readFile(path));
                 QVERIFY2(decoding.snapshot, qPrintable(path + QStringLiteral(": ") + decoding.error->description));
             }
 
-            StorePersistence persistence(primary, StorePersistence::backupPathFor(primary));
+            StorePersistence persistence(primary, StoreLocations::backupURL(primary));
             const StoreLoadResult loaded = persistence.load();
             QVERIFY2(loaded.status == StorePersistenceStatus::ready
                     || loaded.status == StorePersistenceStatus::recoveredFromBackup,

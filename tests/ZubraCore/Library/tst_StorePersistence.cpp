@@ -5,6 +5,7 @@
 #include "Platform/Memory/RecordingSystemLog.h"
 #include "ZubraCore/Library/LibraryDocument.h"
 #include "ZubraCore/Library/Logging.h"
+#include "ZubraCore/Library/StoreLocations.h"
 #include "ZubraCore/Library/StorePersistence.h"
 
 #include <QDir>
@@ -337,30 +338,11 @@ private slots:
             std::optional<QString>(dir.filePath(expected)));
     }
 
-    void backupPath_data()
-    {
-        QTest::addColumn<QString>("primary");
-        QTest::addColumn<QString>("expected");
-        QTest::newRow("default") << "/data/Tessellon/Tessellon.json"
-                                 << "/data/Tessellon/Tessellon.backup.json";
-        QTest::newRow("dots") << "/data/My.Lib.json"
-                              << "/data/My.Lib.backup.json";
-        QTest::newRow("no extension") << "/data/Tessellon"
-                                      << "/data/Tessellon.backup.json";
-    }
-
-    void backupPath()
-    {
-        QFETCH(QString, primary);
-        QFETCH(QString, expected);
-        QCOMPARE(StorePersistence::backupPathFor(primary), expected);
-    }
-
     void firstSaveWritesPrimaryThenIdenticalBackup()
     {
         Library library;
         library.primary = library.dir.filePath(QStringLiteral("new/folder/Tessellon.json"));
-        library.backup = StorePersistence::backupPathFor(library.primary);
+        library.backup = StoreLocations::backupURL(library.primary);
         StorePersistence persistence = library.persistence();
         const StoreLoadResult result = persistence.load();
         QCOMPARE(result.status, StorePersistenceStatus::ready);
