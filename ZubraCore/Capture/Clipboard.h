@@ -60,7 +60,7 @@ QByteArray htmlAsUtf8(const QByteArray& html);
 void writeMarkdown(const QString& markdown, Pasteboard& pasteboard);
 // The HTML rendition of a Markdown text: a complete document; nothing for the empty text.
 std::optional<QByteArray> htmlData(const QString& markdown);
-// The text as plain text alone.
+// The text as plain text alone (both plain-text types); any earlier HTML is gone.
 void writePlain(const QString& text, Pasteboard& pasteboard);
 
 } // namespace Clipboard
