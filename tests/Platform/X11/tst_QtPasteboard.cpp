@@ -6,6 +6,7 @@
 
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QStringEncoder>
 #include <atomic>
 #include <thread>
 
@@ -122,6 +123,8 @@ private slots:
     void markdownReadByOtherProgram_data();
     void markdownReadByOtherProgram();
     void oneItemOnly();
+    void htmlFromOtherProgram_data();
+    void htmlFromOtherProgram();
 };
 
 void TestQtPasteboard::offeredTypes_data()
@@ -248,6 +251,32 @@ void TestQtPasteboard::oneItemOnly()
     const Items two = {{{u"text/plain"_qs, "a"}}, {{u"text/plain"_qs, "b"}}};
     QVERIFY(!pasteboard.writeItems(two));
     QCOMPARE(readWithXclip(u"UTF8_STRING"_qs), std::optional<QByteArray>("kept"));
+}
+
+void TestQtPasteboard::htmlFromOtherProgram_data()
+{
+    QTest::addColumn<QByteArray>("html");
+    const QString page
+        = u"<html><head><title>Gr\u00fc\u00dfe &amp; more</title></head><body><p>Hallo</p></body></html>"_qs;
+    QTest::newRow("UTF-8") << page.toUtf8();
+    QStringEncoder withMark(QStringConverter::Utf16LE, QStringEncoder::Flag::WriteBom);
+    QTest::newRow("UTF-16 with byte-order mark") << QByteArray(withMark.encode(page));
+    QStringEncoder bare(QStringConverter::Utf16LE);
+    QTest::newRow("UTF-16 without mark") << QByteArray(bare.encode(page));
+}
+
+void TestQtPasteboard::htmlFromOtherProgram()
+{
+    QFETCH(QByteArray, html);
+    QtPasteboard pasteboard;
+    Owner owner;
+    QVERIFY(owner.start({{u"text/html"_qs, html}}));
+    QTRY_VERIFY_WITH_TIMEOUT(pasteboard.types().contains(u"text/html"_qs), 10000);
+    const auto title = onWorker([&] { return Clipboard::htmlTitle(pasteboard); });
+    QCOMPARE(title, std::optional<std::optional<QString>>(u"Gr\u00fc\u00dfe & more"_qs));
+    const auto rich = onWorker([&] { return Clipboard::richAttributedString(pasteboard); });
+    QVERIFY(rich && *rich);
+    QCOMPARE((*rich)->text().trimmed(), u"Hallo"_qs);
 }
 
 int main(int argc, char* argv[])
