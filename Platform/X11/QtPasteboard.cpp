@@ -1,0 +1,223 @@
+#include "Platform/X11/QtPasteboard.h"
+
+#include <QClipboard>
+#include <QElapsedTimer>
+#include <QGuiApplication>
+#include <QMimeData>
+#include <QThread>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+
+namespace {
+
+// An owner normally answers the list of its targets in milliseconds; an empty list that took
+// this long is an owner that did not answer, not an empty clipboard.
+constexpr qint64 silentOwnerMs = 1000;
+
+QClipboard* clipboard()
+{
+    return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) ? QGuiApplication::clipboard() : nullptr;
+}
+
+} // namespace
+
+QtPasteboard::QtPasteboard(QObject* parent) : QObject(parent)
+{
+    if (QClipboard* board = clipboard()) {
+        connect(board, &QClipboard::changed, this, [this](QClipboard::Mode mode) {
+            if (mode == QClipboard::Clipboard)
+                ++m_changeCount;
+        });
+    }
+}
+
+template <typename Fn> auto QtPasteboard::onGuiThread(Fn fn, QDeadlineTimer deadline) -> std::optional<decltype(fn())>
+{
+    using Result = decltype(fn());
+    if (QThread::currentThread() == thread())
+        return fn();
+
+    struct Shared
+    {
+        std::mutex mutex;
+        std::condition_variable done;
+        std::optional<Result> result;
+        bool abandoned = false;
+    };
+    auto shared = std::make_shared<Shared>();
+    const bool posted = QMetaObject::invokeMethod(
+        this,
+        [shared, fn = std::move(fn)]() mutable {
+            {
+                std::lock_guard lock(shared->mutex);
+                if (shared->abandoned)
+                    return;
+            }
+            Result result = fn();
+            std::lock_guard lock(shared->mutex);
+            shared->result = std::move(result);
+            shared->done.notify_all();
+        },
+        Qt::QueuedConnection);
+    if (!posted)
+        return std::nullopt;
+
+    std::unique_lock lock(shared->mutex);
+    shared->done.wait_until(lock, deadline.deadline<std::chrono::steady_clock>(),
+                            [&] { return shared->result.has_value(); });
+    if (!shared->result)
+        shared->abandoned = true;
+    return std::move(shared->result);
+}
+
+QStringList QtPasteboard::offeredTypes(const QStringList& formats)
+{
+    static const QStringList hidden = {QStringLiteral("TARGETS"), QStringLiteral("MULTIPLE"),
+                                       QStringLiteral("TIMESTAMP"), QStringLiteral("SAVE_TARGETS"),
+                                       QStringLiteral("application/x-qt-image")};
+    QStringList types;
+    for (const QString& format : formats) {
+        if (format.isEmpty() || hidden.contains(format) || types.contains(format))
+            continue;
+        types.append(format);
+    }
+    return types;
+}
+
+std::optional<QList<QStringList>> QtPasteboard::itemTypes(QDeadlineTimer deadline)
+{
+    auto answer = onGuiThread(
+        []() -> std::optional<QList<QStringList>> {
+            QClipboard* board = clipboard();
+            if (!board)
+                return std::nullopt;
+            QElapsedTimer timer;
+            timer.start();
+            const QMimeData* mime = board->mimeData(QClipboard::Clipboard);
+            const QStringList types = mime ? offeredTypes(mime->formats()) : QStringList{};
+            if (types.isEmpty() && timer.elapsed() >= silentOwnerMs)
+                return std::nullopt;
+            return types.isEmpty() ? QList<QStringList>{} : QList<QStringList>{types};
+        },
+        deadline);
+    if (!answer)
+        return std::nullopt;
+    return *answer;
+}
+
+Pasteboard::Read QtPasteboard::itemData(qsizetype item, const QString& type, QDeadlineTimer deadline)
+{
+    if (item != 0)
+        return {};
+    auto answer = onGuiThread(
+        [type, deadline]() -> Read {
+            QClipboard* board = clipboard();
+            const QMimeData* mime = board ? board->mimeData(QClipboard::Clipboard) : nullptr;
+            if (!mime)
+                return {};
+            QByteArray data = mime->data(type);
+            if (!data.isEmpty())
+                return {ReadStatus::ok, std::move(data)};
+            // QMimeData gives empty bytes both for a refusal and for an owner that never
+            // answered; only the clock tells them apart.
+            return {deadline.hasExpired() ? ReadStatus::timedOut : ReadStatus::missing, {}};
+        },
+        deadline);
+    if (!answer)
+        return {ReadStatus::timedOut, {}};
+    return *answer;
+}
+
+bool QtPasteboard::clearContents()
+{
+    return onGuiThread(
+               [this] {
+                   m_declared.clear();
+                   m_pending.clear();
+                   QClipboard* board = clipboard();
+                   if (!board)
+                       return false;
+                   board->clear(QClipboard::Clipboard);
+                   return true;
+               },
+               QDeadlineTimer(writeTimeoutMs))
+        .value_or(false);
+}
+
+bool QtPasteboard::writeItems(const QList<ItemData>& items)
+{
+    // The X11 clipboard holds a single item.
+    if (items.size() > 1)
+        return false;
+    if (items.isEmpty())
+        return clearContents();
+    return onGuiThread(
+               [this, item = items.first()] {
+                   m_declared.clear();
+                   m_pending = item;
+                   return publish();
+               },
+               QDeadlineTimer(writeTimeoutMs))
+        .value_or(false);
+}
+
+void QtPasteboard::declareTypes(const QStringList& types)
+{
+    onGuiThread(
+        [this, types] {
+            m_pending.clear();
+            m_declared = types;
+            if (QClipboard* board = clipboard())
+                board->clear(QClipboard::Clipboard);
+            return true;
+        },
+        QDeadlineTimer(writeTimeoutMs));
+}
+
+bool QtPasteboard::setData(const QByteArray& data, const QString& type)
+{
+    return onGuiThread(
+               [this, data, type] {
+                   QClipboard* board = clipboard();
+                   if (!board)
+                       return false;
+                   // Another program took the clipboard since our last write: start afresh.
+                   if (!m_pending.isEmpty() && !board->ownsClipboard()) {
+                       m_pending.clear();
+                       m_declared.clear();
+                   }
+                   bool replaced = false;
+                   for (auto& [pendingType, bytes] : m_pending) {
+                       if (pendingType == type) {
+                           bytes = data;
+                           replaced = true;
+                       }
+                   }
+                   if (!replaced)
+                       m_pending.append({type, data});
+                   return publish();
+               },
+               QDeadlineTimer(writeTimeoutMs))
+        .value_or(false);
+}
+
+bool QtPasteboard::publish()
+{
+    QClipboard* board = clipboard();
+    if (!board)
+        return false;
+    auto* mime = new QMimeData;
+    auto add = [&](const QString& type) {
+        for (const auto& [pendingType, bytes] : m_pending) {
+            if (pendingType == type && !mime->hasFormat(type))
+                mime->setData(type, bytes);
+        }
+    };
+    for (const QString& type : m_declared)
+        add(type);
+    for (const auto& entry : m_pending)
+        add(entry.first);
+    board->setMimeData(mime, QClipboard::Clipboard);
+    return board->mimeData(QClipboard::Clipboard) == mime;
+}

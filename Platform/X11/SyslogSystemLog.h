@@ -1,0 +1,39 @@
+#pragma once
+// The system log backend: syslog(3) under the program's identifier, the category in front of
+// each message. Private parts are left out, so nothing personal reaches the shared log.
+// Kept header-only: it needs nothing beyond the C library, so the core can fall back to it
+// without linking the desktop backends.
+
+#include "Platform/SystemLog.h"
+
+#include <QByteArray>
+#include <syslog.h>
+
+class SyslogSystemLog final : public SystemLog
+{
+public:
+    // The identifier must outlive every syslog call: a string literal does.
+    explicit SyslogSystemLog(const char* identifier = "com.vesk.tessellon")
+    {
+        openlog(identifier, LOG_PID | LOG_NDELAY, LOG_USER);
+    }
+
+    void write(const SystemLogEntry& entry) override
+    {
+        const QByteArray line = ('[' + entry.category + "] " + entry.publicPart).toUtf8();
+        syslog(priority(entry.level), "%s", line.constData());
+    }
+
+    static int priority(SystemLogLevel level)
+    {
+        switch (level) {
+        case SystemLogLevel::debug:
+            return LOG_DEBUG;
+        case SystemLogLevel::notice:
+            return LOG_NOTICE;
+        case SystemLogLevel::error:
+            return LOG_ERR;
+        }
+        return LOG_NOTICE;
+    }
+};
