@@ -30,8 +30,8 @@ public:
     using ItemData = QList<std::pair<QString, QByteArray>>;
 
     enum class ReadStatus {
-        ok,       // the data arrived
-        missing,  // the type is not offered, or its owner gave no data for it
+        ok, // the data arrived
+        missing, // the type is not offered, or its owner gave no data for it
         timedOut, // the owner did not answer before the deadline
     };
     struct Read

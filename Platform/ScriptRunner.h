@@ -10,10 +10,10 @@ class ScriptRunner
 {
 public:
     enum class Status {
-        finished,      // the program ran to its end; its output is below
-        unavailable,   // this system has no script runner; nothing was started
+        finished, // the program ran to its end; its output is below
+        unavailable, // this system has no script runner; nothing was started
         failedToStart, // the program could not be started; errorText says why
-        timedOut,      // the program outlived the limit and was ended
+        timedOut, // the program outlived the limit and was ended
     };
     struct Outcome
     {

@@ -16,7 +16,7 @@ std::optional<QList<QStringList>> MemoryPasteboard::itemTypes(QDeadlineTimer)
 
 Pasteboard::Read MemoryPasteboard::itemData(qsizetype item, const QString& type, QDeadlineTimer)
 {
-    ++m_dataReads;
+    m_dataReads.append(type);
     if (item < 0 || item >= m_items.size())
         return {};
     if (m_silent.contains(type))
@@ -65,7 +65,7 @@ bool MemoryPasteboard::setData(const QByteArray& data, const QString& type)
     if (m_failWrites)
         return false;
     if (m_items.isEmpty())
-        m_items.append(QList<Entry>{});
+        m_items.append(QList<Entry> {});
     auto& item = m_items.first();
     bool found = false;
     for (Entry& entry : item) {
@@ -104,7 +104,7 @@ void MemoryPasteboard::replaceContent(const QList<ItemData>& items)
 void MemoryPasteboard::offerWithoutData(qsizetype item, const QString& type)
 {
     while (m_items.size() <= item)
-        m_items.append(QList<Entry>{});
+        m_items.append(QList<Entry> {});
     for (Entry& entry : m_items[item]) {
         if (entry.type == type) {
             entry.data = std::nullopt;

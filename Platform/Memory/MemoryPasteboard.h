@@ -11,7 +11,7 @@ class MemoryPasteboard final : public Pasteboard
 {
 public:
     MemoryPasteboard() = default;
-    explicit MemoryPasteboard(const QList<ItemData>& items) : m_items(items) {}
+    explicit MemoryPasteboard(const QList<ItemData>& items) { setItems(items); }
 
     qint64 changeCount() override { return m_changeCount; }
     std::optional<QList<QStringList>> itemTypes(QDeadlineTimer deadline) override;
@@ -32,8 +32,8 @@ public:
     void failWrites(bool fail) { m_failWrites = fail; }
     void reportNoItemList(bool noList) { m_noItemList = noList; }
 
-    // How many reads of item data were made; lets tests prove a reader stopped early.
-    int dataReads() const { return m_dataReads; }
+    // The types whose data was asked for, in order; lets tests prove what a reader tried.
+    QStringList dataReads() const { return m_dataReads; }
 
 private:
     struct Entry
@@ -46,7 +46,7 @@ private:
     QSet<QString> m_silent;
     bool m_failWrites = false;
     bool m_noItemList = false;
-    int m_dataReads = 0;
+    QStringList m_dataReads;
 
     void setItems(const QList<ItemData>& items);
 };

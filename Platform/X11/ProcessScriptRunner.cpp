@@ -23,7 +23,8 @@ void drain(QByteArray& into, const QByteArray& chunk, bool& overflow)
 } // namespace
 
 ProcessScriptRunner::ProcessScriptRunner(QString program, QStringList argumentsBeforeScript)
-    : m_program(std::move(program)), m_arguments(std::move(argumentsBeforeScript))
+    : m_program(std::move(program))
+    , m_arguments(std::move(argumentsBeforeScript))
 {
 }
 
@@ -32,7 +33,7 @@ ScriptRunner::Outcome ProcessScriptRunner::run(const QString& script, std::chron
     Outcome outcome;
     QProcess process;
     process.setProgram(m_program);
-    process.setArguments(m_arguments + QStringList{script});
+    process.setArguments(m_arguments + QStringList {script});
     process.setStandardInputFile(QProcess::nullDevice());
     process.start();
     if (!process.waitForStarted()) {

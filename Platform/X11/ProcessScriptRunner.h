@@ -11,7 +11,7 @@ class ProcessScriptRunner final : public ScriptRunner
 {
 public:
     explicit ProcessScriptRunner(QString program = QStringLiteral("/usr/bin/osascript"),
-                                 QStringList argumentsBeforeScript = {QStringLiteral("-e")});
+        QStringList argumentsBeforeScript = {QStringLiteral("-e")});
 
     Outcome run(const QString& script, std::chrono::milliseconds limit) override;
 

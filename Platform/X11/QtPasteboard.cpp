@@ -22,7 +22,8 @@ QClipboard* clipboard()
 
 } // namespace
 
-QtPasteboard::QtPasteboard(QObject* parent) : QObject(parent)
+QtPasteboard::QtPasteboard(QObject* parent)
+    : QObject(parent)
 {
     if (QClipboard* board = clipboard()) {
         connect(board, &QClipboard::changed, this, [this](QClipboard::Mode mode) {
@@ -64,8 +65,8 @@ template <typename Fn> auto QtPasteboard::onGuiThread(Fn fn, QDeadlineTimer dead
         return std::nullopt;
 
     std::unique_lock lock(shared->mutex);
-    shared->done.wait_until(lock, deadline.deadline<std::chrono::steady_clock>(),
-                            [&] { return shared->result.has_value(); });
+    shared->done.wait_until(
+        lock, deadline.deadline<std::chrono::steady_clock>(), [&] { return shared->result.has_value(); });
     if (!shared->result)
         shared->abandoned = true;
     return std::move(shared->result);
@@ -74,8 +75,7 @@ template <typename Fn> auto QtPasteboard::onGuiThread(Fn fn, QDeadlineTimer dead
 QStringList QtPasteboard::offeredTypes(const QStringList& formats)
 {
     static const QStringList hidden = {QStringLiteral("TARGETS"), QStringLiteral("MULTIPLE"),
-                                       QStringLiteral("TIMESTAMP"), QStringLiteral("SAVE_TARGETS"),
-                                       QStringLiteral("application/x-qt-image")};
+        QStringLiteral("TIMESTAMP"), QStringLiteral("SAVE_TARGETS"), QStringLiteral("application/x-qt-image")};
     QStringList types;
     for (const QString& format : formats) {
         if (format.isEmpty() || hidden.contains(format) || types.contains(format))
@@ -95,10 +95,10 @@ std::optional<QList<QStringList>> QtPasteboard::itemTypes(QDeadlineTimer deadlin
             QElapsedTimer timer;
             timer.start();
             const QMimeData* mime = board->mimeData(QClipboard::Clipboard);
-            const QStringList types = mime ? offeredTypes(mime->formats()) : QStringList{};
+            const QStringList types = mime ? offeredTypes(mime->formats()) : QStringList {};
             if (types.isEmpty() && timer.elapsed() >= silentOwnerMs)
                 return std::nullopt;
-            return types.isEmpty() ? QList<QStringList>{} : QList<QStringList>{types};
+            return types.isEmpty() ? QList<QStringList> {} : QList<QStringList> {types};
         },
         deadline);
     if (!answer)
@@ -132,16 +132,16 @@ Pasteboard::Read QtPasteboard::itemData(qsizetype item, const QString& type, QDe
 bool QtPasteboard::clearContents()
 {
     return onGuiThread(
-               [this] {
-                   m_declared.clear();
-                   m_pending.clear();
-                   QClipboard* board = clipboard();
-                   if (!board)
-                       return false;
-                   board->clear(QClipboard::Clipboard);
-                   return true;
-               },
-               QDeadlineTimer(writeTimeoutMs))
+        [this] {
+            m_declared.clear();
+            m_pending.clear();
+            QClipboard* board = clipboard();
+            if (!board)
+                return false;
+            board->clear(QClipboard::Clipboard);
+            return true;
+        },
+        QDeadlineTimer(writeTimeoutMs))
         .value_or(false);
 }
 
@@ -153,12 +153,12 @@ bool QtPasteboard::writeItems(const QList<ItemData>& items)
     if (items.isEmpty())
         return clearContents();
     return onGuiThread(
-               [this, item = items.first()] {
-                   m_declared.clear();
-                   m_pending = item;
-                   return publish();
-               },
-               QDeadlineTimer(writeTimeoutMs))
+        [this, item = items.first()] {
+            m_declared.clear();
+            m_pending = item;
+            return publish();
+        },
+        QDeadlineTimer(writeTimeoutMs))
         .value_or(false);
 }
 
@@ -178,27 +178,27 @@ void QtPasteboard::declareTypes(const QStringList& types)
 bool QtPasteboard::setData(const QByteArray& data, const QString& type)
 {
     return onGuiThread(
-               [this, data, type] {
-                   QClipboard* board = clipboard();
-                   if (!board)
-                       return false;
-                   // Another program took the clipboard since our last write: start afresh.
-                   if (!m_pending.isEmpty() && !board->ownsClipboard()) {
-                       m_pending.clear();
-                       m_declared.clear();
-                   }
-                   bool replaced = false;
-                   for (auto& [pendingType, bytes] : m_pending) {
-                       if (pendingType == type) {
-                           bytes = data;
-                           replaced = true;
-                       }
-                   }
-                   if (!replaced)
-                       m_pending.append({type, data});
-                   return publish();
-               },
-               QDeadlineTimer(writeTimeoutMs))
+        [this, data, type] {
+            QClipboard* board = clipboard();
+            if (!board)
+                return false;
+            // Another program took the clipboard since our last write: start afresh.
+            if (!m_pending.isEmpty() && !board->ownsClipboard()) {
+                m_pending.clear();
+                m_declared.clear();
+            }
+            bool replaced = false;
+            for (auto& [pendingType, bytes] : m_pending) {
+                if (pendingType == type) {
+                    bytes = data;
+                    replaced = true;
+                }
+            }
+            if (!replaced)
+                m_pending.append({type, data});
+            return publish();
+        },
+        QDeadlineTimer(writeTimeoutMs))
         .value_or(false);
 }
 

@@ -37,7 +37,7 @@ private:
     template <typename Fn> auto onGuiThread(Fn fn, QDeadlineTimer deadline) -> std::optional<decltype(fn())>;
     bool publish();
 
-    std::atomic<qint64> m_changeCount{0};
+    std::atomic<qint64> m_changeCount {0};
     // The item being written, GUI thread only: declared order, then the data set so far.
     QStringList m_declared;
     ItemData m_pending;

@@ -128,8 +128,8 @@ std::optional<QString> BrowserSelectionProvider::script(const QString& bundleID)
 {
     if (BrowserScripting::chromiumBundleIDs().contains(bundleID)) {
         return windowScript(chromiumTell(bundleID),
-                            QStringLiteral("return (execute active tab of front window javascript "
-                                           "\"window.getSelection().toString()\")"));
+            QStringLiteral("return (execute active tab of front window javascript "
+                           "\"window.getSelection().toString()\")"));
     }
     if (bundleID == safari) {
         return joinLines({

@@ -14,7 +14,7 @@ namespace BrowserScripting {
 // The Chromium-family browsers, in the order the choosers test them.
 const QStringList& chromiumBundleIDs();
 // A script may run this long before it is ended.
-inline constexpr std::chrono::milliseconds scriptLimit{1500};
+inline constexpr std::chrono::milliseconds scriptLimit {1500};
 } // namespace BrowserScripting
 
 namespace BrowserURLProvider {

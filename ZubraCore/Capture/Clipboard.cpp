@@ -115,7 +115,8 @@ QStringList availableTypes(Pasteboard& pasteboard)
 
 std::optional<QString> plainText(Pasteboard& pasteboard)
 {
-    for (const QString& type : {PasteboardType::plainText, PasteboardType::utf8PlainText, PasteboardType::tabularText}) {
+    for (const QString& type :
+        {PasteboardType::plainText, PasteboardType::utf8PlainText, PasteboardType::tabularText}) {
         if (auto text = pasteboard.string(type))
             return text;
     }
@@ -128,7 +129,7 @@ std::optional<AttributedText> richAttributedString(Pasteboard& pasteboard)
         if (auto converted = OfflineHTMLConverter::convert(*html))
             return converted;
     }
-    if (const auto rtf = firstData(pasteboard, QStringList{PasteboardType::rtf} + PasteboardType::rtfAliases))
+    if (const auto rtf = firstData(pasteboard, QStringList {PasteboardType::rtf} + PasteboardType::rtfAliases))
         return RtfReader::read(*rtf);
     if (const auto rtfd = pasteboard.data(PasteboardType::rtfd))
         return RtfReader::readRtfd(*rtfd);
@@ -177,11 +178,11 @@ std::optional<QString> parsePageTitle(const QString& html)
         return std::nullopt;
     QString title = html.mid(tagEnd + 1, close - tagEnd - 1);
     // Each pass runs once over the whole text, in this order; nothing is decoded twice.
-    title.replace(u"&amp;", u"&");
-    title.replace(u"&lt;", u"<");
-    title.replace(u"&gt;", u">");
-    title.replace(u"&quot;", u"\"");
-    title.replace(u"&#39;", u"'");
+    title.replace(QStringLiteral("&amp;"), QStringLiteral("&"));
+    title.replace(QStringLiteral("&lt;"), QStringLiteral("<"));
+    title.replace(QStringLiteral("&gt;"), QStringLiteral(">"));
+    title.replace(QStringLiteral("&quot;"), QStringLiteral("\""));
+    title.replace(QStringLiteral("&#39;"), QStringLiteral("'"));
     title = title.simplified();
     if (title.isEmpty())
         return std::nullopt;
@@ -211,12 +212,13 @@ QByteArray htmlAsUtf8(const QByteArray& html)
     } else {
         return html;
     }
-    const QByteArrayView body = QByteArrayView(html).mid(skip);
+    const QByteArrayView body = QByteArrayView(html).sliced(skip);
     if (body.size() % 2 != 0)
         return html;
     QStringDecoder decoder(encoding, QStringDecoder::Flag::Stateless);
     const QString text = decoder.decode(body);
-    if (decoder.hasError())
+    // The decoder lets unpaired surrogates through; such HTML is kept as given and refused later.
+    if (decoder.hasError() || !text.isValidUtf16())
         return html;
     return text.toUtf8();
 }

@@ -30,7 +30,7 @@ struct PasteboardSnapshot
 
 // The whole snapshot must arrive within this time; an owner that never answers cannot hold the
 // capture for long.
-inline constexpr std::chrono::milliseconds snapshotBudget{3000};
+inline constexpr std::chrono::milliseconds snapshotBudget {3000};
 // A snapshot holds at most this many bytes in all.
 inline constexpr qsizetype maxSnapshotBytes = 256 * 1024 * 1024;
 // The title reader and parser refuse larger HTML.
