@@ -40,11 +40,12 @@ public:
     Read itemData(qsizetype item, const QString& type, QDeadlineTimer deadline) override
     {
         ++reads;
-        if (duringRead) {
-            auto action = std::exchange(duringRead, nullptr);
+        Read read = m_inner.itemData(item, type, deadline);
+        if (afterRead) {
+            auto action = std::exchange(afterRead, nullptr);
             action();
         }
-        return m_inner.itemData(item, type, deadline);
+        return read;
     }
     bool clearContents() override
     {
@@ -69,7 +70,7 @@ public:
 
     int reads = 0;
     int writes = 0;
-    std::function<void()> duringRead; // runs once, at the next data read
+    std::function<void()> afterRead; // runs once, right after the next data read
 
 private:
     MemoryPasteboard& m_inner;
@@ -404,7 +405,7 @@ private slots:
     {
         Rig rig;
         const Items newer {{{kPlain, QByteArrayLiteral("written meanwhile")}}};
-        rig.pasteboard.duringRead = [&] { rig.memory.replaceContent(newer); };
+        rig.pasteboard.afterRead = [&] { rig.memory.replaceContent(newer); };
         rig.copyOn(1, {{{kPlain, QByteArrayLiteral("copied")}}});
         const CaptureOutcome outcome = rig.run();
         QVERIFY(resultOf(outcome));
@@ -416,7 +417,7 @@ private slots:
     void writeDuringSnapshotIsNotTakenForTheCopy()
     {
         Rig rig;
-        rig.pasteboard.duringRead = [&] { rig.memory.replaceContent({{{kPlain, QByteArrayLiteral("other")}}}); };
+        rig.pasteboard.afterRead = [&] { rig.memory.replaceContent({{{kPlain, QByteArrayLiteral("other")}}}); };
         rig.focused()->setText(AccessibleAttribute::SelectedText, QStringLiteral("from tree"));
         const CaptureOutcome outcome = rig.run();
         QVERIFY(resultOf(outcome));
