@@ -4,10 +4,12 @@
 //
 // Options: --text TEXT, --select WORD (selects its first occurrence), --refuse-copy (swallows
 // the copy shortcuts, so only the accessibility tree can give the selection), --desktop-file
-// ID (published as the window's desktop entry), --title TITLE.
+// ID (published on the window as _GTK_APPLICATION_ID, or the property --desktop-property
+// names), --title TITLE.
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QKeySequence>
 #include <QSocketNotifier>
@@ -16,7 +18,9 @@
 #include <QVBoxLayout>
 #include <QWidget>
 #include <cstdio>
+#include <cstdlib>
 #include <unistd.h>
+#include <xcb/xcb.h>
 
 namespace {
 class CopyBlocker : public QObject
@@ -48,10 +52,9 @@ int main(int argc, char* argv[])
     QCommandLineOption refuseOption("refuse-copy", "Swallow the copy shortcut.");
     QCommandLineOption desktopOption("desktop-file", "Desktop entry id.", "id");
     QCommandLineOption titleOption("title", "Window title.", "title", "Capture target");
-    parser.addOptions({textOption, selectOption, refuseOption, desktopOption, titleOption});
+    QCommandLineOption propertyOption("desktop-property", "Property naming the entry.", "name", "_GTK_APPLICATION_ID");
+    parser.addOptions({textOption, selectOption, refuseOption, desktopOption, titleOption, propertyOption});
     parser.process(app);
-    if (parser.isSet(desktopOption))
-        QGuiApplication::setDesktopFileName(parser.value(desktopOption));
 
     QWidget window;
     window.setWindowTitle(parser.value(titleOption));
@@ -72,6 +75,24 @@ int main(int argc, char* argv[])
         edit->setTextCursor(cursor);
     }
     window.resize(480, 240);
+    if (parser.isSet(desktopOption)) {
+        auto* x11 = app.nativeInterface<QNativeInterface::QX11Application>();
+        xcb_connection_t* c = x11 ? x11->connection() : nullptr;
+        if (c) {
+            const QByteArray name = parser.value(propertyOption).toUtf8();
+            const QByteArray value = parser.value(desktopOption).toUtf8();
+            auto atom = [c](const QByteArray& n) {
+                xcb_intern_atom_reply_t* r
+                    = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(n.size()), n.constData()), nullptr);
+                const xcb_atom_t a = r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
+                free(r);
+                return a;
+            };
+            xcb_change_property(c, XCB_PROP_MODE_REPLACE, xcb_window_t(window.winId()), atom(name), atom("UTF8_STRING"),
+                8, uint32_t(value.size()), value.constData());
+            xcb_flush(c);
+        }
+    }
     window.show();
     window.activateWindow();
     edit->setFocus();
