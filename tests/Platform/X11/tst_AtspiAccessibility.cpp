@@ -7,6 +7,10 @@
 #include "support/TestMain.h"
 #include "support/X11Programs.h"
 
+#include <QThread>
+#include <atomic>
+#include <csignal>
+
 using X11Programs::Child;
 
 namespace {
@@ -116,6 +120,31 @@ private slots:
         }
         QVERIFY(depth >= 1);
         QVERIFY(depth < 20);
+    }
+
+    // An application that stops answering costs a bounded time, and the read fails cleanly.
+    void hungApplicationIsBounded()
+    {
+        Child target;
+        QVERIFY(target.start(QStringLiteral(TESSELLON_CAPTURE_TARGET), {"--select", "quick"}));
+        QVERIFY(target.waitForLine("ready"));
+        AtspiAccessibility accessibility;
+        accessibility.setPrimaryFallback(false);
+        QVERIFY(focusedOf(accessibility, target.pid()));
+        QCOMPARE(::kill(pid_t(target.pid()), SIGSTOP), 0);
+        std::atomic<bool> done = false;
+        AccessibleValue focused;
+        QThread* worker = QThread::create([&] {
+            if (auto app = accessibility.applicationElement(qint32(target.pid())))
+                focused = app->attribute(AccessibleAttribute::FocusedElement);
+            done = true;
+        });
+        worker->start();
+        QTRY_VERIFY_WITH_TIMEOUT(done, 20000);
+        worker->wait();
+        delete worker;
+        ::kill(pid_t(target.pid()), SIGCONT);
+        QVERIFY(focused.kind != AccessibleValue::Kind::Element);
     }
 
     void primaryStandsInOnlyForItsOwner_data()

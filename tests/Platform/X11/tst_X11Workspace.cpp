@@ -102,6 +102,24 @@ private slots:
         QCOMPARE(app->localizedName, name);
     }
 
+    void withoutActiveWindowPropertyTheFocusIsClimbed()
+    {
+        Child target;
+        QVERIFY(target.start(QStringLiteral(TESSELLON_CAPTURE_TARGET), {}));
+        const auto ready = target.waitForLine("ready");
+        QVERIFY(ready);
+        X11Workspace workspace;
+        QVERIFY(frontmostOnceItIs(workspace, target.pid()));
+        // As without a window manager: no _NET_ACTIVE_WINDOW, only the input focus.
+        QVERIFY(X11Programs::run(QStringLiteral("xprop"), {"-root", "-remove", "_NET_ACTIVE_WINDOW"}));
+        auto connection = XcbConnection::open();
+        QVERIFY(!connection->cardinal(connection->root(), connection->atom("_NET_ACTIVE_WINDOW"), XCB_ATOM_WINDOW));
+        QCOMPARE(connection->activeWindow(), xcb_window_t(ready->toULongLong()));
+        const auto app = workspace.frontmostApplication();
+        QVERIFY(app);
+        QCOMPARE(app->processIdentifier, target.pid());
+    }
+
     void xtermIsNamedByTheSystemEntry()
     {
         if (!X11Programs::available(QStringLiteral("xterm")))

@@ -399,6 +399,5 @@ void TestClipboard::writePlainDropsTheHtml()
     QCOMPARE(Clipboard::plainText(pasteboard), OptionalString(u"plain \u00e9"_qs));
 }
 
-
 TESSELLON_TEST_MAIN(TestClipboard)
 #include "tst_Clipboard.moc"

@@ -238,10 +238,25 @@ private slots:
         }
         // Whatever happened, the clipboard ends as it began.
         QCOMPARE(rig.memory.items(), (Items {{{kPlain, QByteArrayLiteral("original")}}}));
+        QCOMPARE(m_log.messages(QStringLiteral("capture")).value(0), QStringLiteral("Capturing from Editor (4242)"));
+        QCOMPARE(m_log.entries().value(0).level, SystemLogLevel::debug);
         if (!copyOnChord) {
             QCOMPARE(rig.pasteboard.writes, 0);
             QVERIFY(!resultOf(outcome)->markdown);
         }
+    }
+
+    void unnamedApplicationIsUnknownApp()
+    {
+        Rig rig;
+        rig.workspace.frontmost = RunningApplication {77, std::nullopt, std::nullopt};
+        rig.accessibility.addApplication(77, 1).first()->setText(
+            AccessibleAttribute::SelectedText, QStringLiteral("x"));
+        const CaptureOutcome outcome = rig.run();
+        QVERIFY(resultOf(outcome));
+        QCOMPARE(resultOf(outcome)->appName, QStringLiteral("Unknown App"));
+        QVERIFY(!resultOf(outcome)->bundleID);
+        QVERIFY(rig.scripts.ran.isEmpty()); // an empty identifier matches no browser
     }
 
     void twoPassesWithoutChangeThenNoThirdKeystroke()
