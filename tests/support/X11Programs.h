@@ -19,8 +19,8 @@ inline bool available(const QString& program)
 
 // Runs a short command to its end, keeping the event loop going (this process may own a
 // selection the command reads). Standard output, or nothing when it failed or took too long.
-inline std::optional<QByteArray> run(const QString& program, const QStringList& arguments, int timeoutMs = 5000,
-                                     const QByteArray& input = {})
+inline std::optional<QByteArray> run(
+    const QString& program, const QStringList& arguments, int timeoutMs = 5000, const QByteArray& input = {})
 {
     QProcess process;
     process.start(program, arguments);
@@ -42,6 +42,21 @@ inline std::optional<QByteArray> run(const QString& program, const QStringList& 
     return process.readAllStandardOutput();
 }
 
+// The id of the first window the process shows, waiting for it (xdotool); empty on failure.
+inline QString windowOf(qint64 pid, int timeoutMs = 8000)
+{
+    const auto found = run(QStringLiteral("xdotool"), {"search", "--sync", "--pid", QString::number(pid)}, timeoutMs);
+    if (!found || found->trimmed().isEmpty())
+        return {};
+    return QString::fromLatin1(found->trimmed().split('\n').last());
+}
+
+// Asks the window manager to activate the window, waiting until it did.
+inline bool activate(const QString& window)
+{
+    return run(QStringLiteral("xdotool"), {"windowactivate", "--sync", window}, 5000).has_value();
+}
+
 // A long-running child (a window, a selection owner), ended with the test.
 class Child
 {
@@ -50,8 +65,8 @@ public:
     Child(const Child&) = delete;
     ~Child() { stop(); }
 
-    bool start(const QString& program, const QStringList& arguments, const QByteArray& input = {},
-               bool closeInput = false)
+    bool start(
+        const QString& program, const QStringList& arguments, const QByteArray& input = {}, bool closeInput = false)
     {
         m_process = std::make_unique<QProcess>();
         m_process->setProcessChannelMode(QProcess::SeparateChannels);

@@ -52,15 +52,13 @@ bool xtermWithWordSelected(Child& xterm, const QString& word)
             {"-geometry", "40x5+0+0", "-e", "sh", "-c",
                 "trap '' INT; printf '%s\\n' " + word + "; while :; do sleep 1; done"}))
         return false;
-    const auto found = X11Programs::run(
-        QStringLiteral("xdotool"), {"search", "--sync", "--pid", QString::number(xterm.pid())}, 8000);
-    if (!found || found->trimmed().isEmpty())
+    const QString window = X11Programs::windowOf(xterm.pid());
+    if (window.isEmpty())
         return false;
-    const QString window = QString::fromLatin1(found->trimmed().split('\n').last());
     QTest::qWait(300); // the shell prints the word
     auto x = XcbConnection::open();
     for (int attempt = 0; attempt < 5; ++attempt) {
-        X11Programs::run(QStringLiteral("xdotool"), {"windowactivate", "--sync", window}, 5000);
+        X11Programs::activate(window);
         X11Programs::run(QStringLiteral("xdotool"),
             {"mousemove", "--window", window, "12", "8", "click", "--repeat", "2", "--delay", "60", "1"});
         QTest::qWait(100);

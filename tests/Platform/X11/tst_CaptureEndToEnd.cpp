@@ -54,6 +54,16 @@ bool primaryOwnedBy(qint64 pid)
     return false;
 }
 
+bool accessibilityShowsSelection(Accessibility& accessibility, qint64 pid)
+{
+    const auto app = accessibility.applicationElement(qint32(pid));
+    if (!app)
+        return false;
+    const AccessibleValue focused = app->attribute(AccessibleAttribute::FocusedElement);
+    return focused.kind == AccessibleValue::Kind::Element
+        && focused.element->attribute(AccessibleAttribute::SelectedText).text == QLatin1String("quick brown");
+}
+
 bool startXterm(Child& xterm, bool copiesOnShiftControlC)
 {
     QStringList arguments {"-geometry", "40x5+0+0"};
@@ -66,15 +76,13 @@ bool startXterm(Child& xterm, bool copiesOnShiftControlC)
               << "trap '' INT; printf '%s\\n' tessellate; while :; do sleep 1; done";
     if (!xterm.start(QStringLiteral("xterm"), arguments))
         return false;
-    const auto found = X11Programs::run(
-        QStringLiteral("xdotool"), {"search", "--sync", "--pid", QString::number(xterm.pid())}, 8000);
-    if (!found || found->trimmed().isEmpty())
+    const QString window = X11Programs::windowOf(xterm.pid());
+    if (window.isEmpty())
         return false;
-    const QString window = QString::fromLatin1(found->trimmed().split('\n').last());
     QTest::qWait(300);
     auto x = XcbConnection::open();
     for (int attempt = 0; attempt < 5; ++attempt) {
-        X11Programs::run(QStringLiteral("xdotool"), {"windowactivate", "--sync", window}, 5000);
+        X11Programs::activate(window);
         X11Programs::run(QStringLiteral("xdotool"),
             {"mousemove", "--window", window, "12", "8", "click", "--repeat", "2", "--delay", "60", "1"});
         QTest::qWait(100);
@@ -172,7 +180,9 @@ private slots:
         QVERIFY(target.start(QStringLiteral(TESSELLON_CAPTURE_TARGET), arguments));
         QVERIFY(target.waitForLine("ready"));
         QVERIFY(waitUntilFrontmost(target.pid()));
-        QTest::qWait(200); // let the window register with the accessibility bus
+        // The window registers with the accessibility bus shortly after it shows.
+        AtspiAccessibility accessibility;
+        QTRY_VERIFY_WITH_TIMEOUT(accessibilityShowsSelection(accessibility, target.pid()), 8000);
 
         const qint64 countBefore = m_pasteboard->changeCount();
         const CaptureOutcome outcome = captureOnWorker();

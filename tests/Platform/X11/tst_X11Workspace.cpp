@@ -128,6 +128,9 @@ private slots:
             QSKIP("the xterm desktop entry is not installed");
         Child xterm;
         QVERIFY(xterm.start(QStringLiteral("xterm"), {"-e", "sh", "-c", "sleep 30"}));
+        const QString window = X11Programs::windowOf(xterm.pid());
+        QVERIFY(!window.isEmpty());
+        QVERIFY(X11Programs::activate(window));
         X11Workspace workspace;
         const auto app = frontmostOnceItIs(workspace, xterm.pid());
         QVERIFY(app);
