@@ -65,8 +65,11 @@ template <typename Fn> auto QtPasteboard::onGuiThread(Fn fn, QDeadlineTimer dead
         return std::nullopt;
 
     std::unique_lock lock(shared->mutex);
-    shared->done.wait_until(
-        lock, deadline.deadline<std::chrono::steady_clock>(), [&] { return shared->result.has_value(); });
+    const auto arrived = [&] { return shared->result.has_value(); };
+    if (deadline.isForever())
+        shared->done.wait(lock, arrived);
+    else
+        shared->done.wait_until(lock, deadline.deadline<std::chrono::steady_clock>(), arrived);
     if (!shared->result)
         shared->abandoned = true;
     return std::move(shared->result);

@@ -4,14 +4,13 @@
 //
 // QClipboard may only be used on the GUI thread. Calls from other threads are posted to it and
 // wait at most until their deadline; a call whose caller gave up is skipped when its turn comes.
-// The GUI thread itself never waits for a worker. Create the object on the GUI thread.
+// The GUI thread itself never waits for a worker; a read made on the GUI thread waits as long as
+// QClipboard does for a slow owner. Create the object on the GUI thread.
 
 #include "Platform/Pasteboard.h"
 
 #include <QObject>
 #include <atomic>
-
-class QMimeData;
 
 class QtPasteboard final : public QObject, public Pasteboard
 {

@@ -88,7 +88,7 @@ bool isBlankOrNewlines(QStringView text)
     return true;
 }
 
-// Drops line breaks at the front, and line breaks and spaces at the back.
+// Drops line breaks at the front, and the terminator, line breaks and spaces at the back.
 void trimNewlines(const QString& text, qsizetype& start, qsizetype& length)
 {
     if (length < 1)
@@ -96,6 +96,9 @@ void trimNewlines(const QString& text, qsizetype& start, qsizetype& length)
     qsizetype end = start + length;
     while (start < end && (text.at(start) == u'\n' || text.at(start) == u'\r'))
         ++start;
+    // A paragraph separator (U+2029) that ends the paragraph is its terminator, not content.
+    if (end > start && text.at(end - 1) == u'\x2029')
+        --end;
     while (end > start && (text.at(end - 1) == u'\n' || text.at(end - 1) == u'\r' || text.at(end - 1) == u' '))
         --end;
     length = end - start;

@@ -511,7 +511,7 @@ std::optional<AttributedText> convert(const QByteArray& html)
     if (html.size() > maxInputBytes)
         return std::nullopt;
     QStringDecoder decoder(QStringDecoder::Utf8);
-    (void)decoder.decode(html);
+    const QString decoded = decoder.decode(html); // the decoding runs on conversion
     if (decoder.hasError())
         return std::nullopt;
     std::string_view bytes(html.constData(), size_t(html.size()));
