@@ -2,6 +2,9 @@
 // Other programs the X11 tests start and drive: the capture target window, xterm, xdotool and
 // xclip. Each is this test's own child, ended by its own handle; every wait is bounded.
 
+#include "Platform/X11/PrimarySelection.h"
+#include "Platform/X11/XcbConnection.h"
+
 #include <QByteArray>
 #include <QDeadlineTimer>
 #include <QProcess>
@@ -55,6 +58,23 @@ inline QString windowOf(qint64 pid, int timeoutMs = 8000)
 inline bool activate(const QString& window)
 {
     return run(QStringLiteral("xdotool"), {"windowactivate", "--sync", window}, 5000).has_value();
+}
+
+// Double-clicks the first word of the window's top line until the process owns PRIMARY (the
+// shell may still be printing, the window still mapping). False after about eight seconds.
+inline bool selectFirstWord(const QString& window, qint64 pid)
+{
+    auto x = XcbConnection::open();
+    QDeadlineTimer deadline(8000);
+    while (x && !deadline.hasExpired()) {
+        activate(window);
+        run(QStringLiteral("xdotool"),
+            {"mousemove", "--window", window, "12", "8", "click", "--repeat", "2", "--delay", "40", "1"});
+        QTest::qWait(150);
+        if (PrimarySelection::ownerProcess(*x) == pid)
+            return true;
+    }
+    return false;
 }
 
 // A long-running child (a window, a selection owner), ended with the test.

@@ -79,17 +79,7 @@ bool startXterm(Child& xterm, bool copiesOnShiftControlC)
     const QString window = X11Programs::windowOf(xterm.pid());
     if (window.isEmpty())
         return false;
-    QTest::qWait(300);
-    auto x = XcbConnection::open();
-    for (int attempt = 0; attempt < 5; ++attempt) {
-        X11Programs::activate(window);
-        X11Programs::run(QStringLiteral("xdotool"),
-            {"mousemove", "--window", window, "12", "8", "click", "--repeat", "2", "--delay", "60", "1"});
-        QTest::qWait(100);
-        if (PrimarySelection::ownerProcess(*x) == xterm.pid())
-            return true;
-    }
-    return false;
+    return X11Programs::selectFirstWord(window, xterm.pid());
 }
 } // namespace
 
