@@ -11,6 +11,7 @@
 #include <QStandardPaths>
 #include <QStringList>
 #include <QTest>
+#include <cstring>
 #include <memory>
 
 namespace X11Programs {
@@ -45,13 +46,23 @@ inline std::optional<QByteArray> run(
     return process.readAllStandardOutput();
 }
 
-// The id of the first window the process shows, waiting for it (xdotool); empty on failure.
-inline QString windowOf(qint64 pid, int timeoutMs = 8000)
+// The id of a window the process shows, once the window manager lists it; empty after ten
+// seconds.
+inline QString windowOf(qint64 pid, int timeoutMs = 10000)
 {
-    const auto found = run(QStringLiteral("xdotool"), {"search", "--sync", "--pid", QString::number(pid)}, timeoutMs);
-    if (!found || found->trimmed().isEmpty())
-        return {};
-    return QString::fromLatin1(found->trimmed().split('\n').last());
+    auto x = XcbConnection::open();
+    QDeadlineTimer deadline(timeoutMs);
+    while (x && !deadline.hasExpired()) {
+        const auto list = x->property(x->root(), x->atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW, 64 * 1024, 32);
+        for (qsizetype i = 0; list && i + 4 <= list->size(); i += 4) {
+            xcb_window_t window = 0;
+            std::memcpy(&window, list->constData() + i, 4);
+            if (x->processOf(window) == pid)
+                return QString::number(window);
+        }
+        QTest::qWait(20);
+    }
+    return {};
 }
 
 // Asks the window manager to activate the window, waiting until it did.
