@@ -1,0 +1,55 @@
+#pragma once
+// Reads other applications' accessibility trees: whether this process may, the element that
+// stands for an application, and named attributes of elements. Backends answer from other
+// processes, so every read may fail or give a value of an unexpected kind.
+
+#include <QString>
+#include <QtGlobal>
+#include <memory>
+
+class AccessibleElement;
+using AccessibleElementRef = std::shared_ptr<const AccessibleElement>;
+
+enum class AccessibleAttribute {
+    FocusedElement, // of an application element: the element with the keyboard focus
+    SelectedText, // the text the user has selected in the element
+    Document, // the address of the document the element shows (a file address)
+    URL, // the web address the element shows
+    Parent, // the element that contains this one
+};
+
+// One attribute read: it failed, it succeeded with no value, or it gave a text, an element or
+// a value of some other kind.
+struct AccessibleValue
+{
+    enum class Kind { Failed, Absent, Text, Element, Other };
+    Kind kind = Kind::Failed;
+    QString text;
+    AccessibleElementRef element;
+
+    static AccessibleValue failed() { return {}; }
+    static AccessibleValue absent() { return {Kind::Absent, {}, {}}; }
+    static AccessibleValue other() { return {Kind::Other, {}, {}}; }
+    static AccessibleValue ofText(const QString& text) { return {Kind::Text, text, {}}; }
+    static AccessibleValue ofElement(AccessibleElementRef element)
+    {
+        return element ? AccessibleValue {Kind::Element, {}, std::move(element)} : absent();
+    }
+};
+
+class AccessibleElement
+{
+public:
+    virtual ~AccessibleElement() = default;
+    virtual AccessibleValue attribute(AccessibleAttribute attribute) const = 0;
+};
+
+class Accessibility
+{
+public:
+    virtual ~Accessibility() = default;
+    // True when this process may read other applications' trees and post key events to them.
+    virtual bool isTrusted() = 0;
+    // The element of the application running as this process, or null when there is none.
+    virtual AccessibleElementRef applicationElement(qint32 processIdentifier) = 0;
+};

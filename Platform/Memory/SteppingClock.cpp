@@ -1,0 +1,21 @@
+#include "Platform/Memory/SteppingClock.h"
+
+void SteppingClock::sleep(double seconds)
+{
+    sleeps.append(seconds);
+    m_now += seconds;
+    for (qsizetype i = 0; i < m_pending.size();) {
+        if (m_pending[i].at <= m_now) {
+            auto action = std::move(m_pending[i].action);
+            m_pending.removeAt(i);
+            action();
+        } else {
+            ++i;
+        }
+    }
+}
+
+void SteppingClock::at(double at, std::function<void()> action)
+{
+    m_pending.append({at, std::move(action)});
+}

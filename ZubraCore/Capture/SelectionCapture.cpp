@@ -1,0 +1,253 @@
+#include "ZubraCore/Capture/SelectionCapture.h"
+
+#include "ZubraCore/Capture/BrowserScripting.h"
+#include "ZubraCore/Capture/Clipboard.h"
+#include "ZubraCore/Capture/MarkdownSerializer.h"
+#include "ZubraCore/Library/Logging.h"
+#include "ZubraCore/Text/TextMetrics.h"
+
+#include <QSet>
+#include <QUrl>
+
+namespace {
+const QString kUnknownApp = QStringLiteral("Unknown App");
+
+std::optional<QString> textOf(const AccessibleValue& value)
+{
+    if (value.kind == AccessibleValue::Kind::Text && !value.text.isEmpty())
+        return value.text;
+    return std::nullopt;
+}
+} // namespace
+
+SelectionCapture::SelectionCapture(Services services)
+    : m_services(services)
+{
+}
+
+const QStringList& SelectionCapture::chromiumBundleIDs()
+{
+    return BrowserScripting::chromiumBundleIDs();
+}
+
+CaptureOutcome SelectionCapture::capture()
+{
+    Pasteboard& pasteboard = m_services.pasteboard;
+    Clock& clock = m_services.clock;
+
+    if (!m_services.accessibility.isTrusted()) {
+        Loggers::capture().error(QStringLiteral("Not trusted for accessibility"));
+        return CaptureError::notTrusted();
+    }
+    const std::optional<RunningApplication> app = m_services.workspace.frontmostApplication();
+    if (!app) {
+        Loggers::capture().error(QStringLiteral("No frontmost application"));
+        return CaptureError::noFrontmostApp();
+    }
+    const qint32 pid = app->processIdentifier;
+    const QString appName = app->localizedName.value_or(kUnknownApp);
+    const std::optional<QString> bundleID = app->bundleIdentifier;
+    Loggers::capture().debug(QStringLiteral("Capturing from ") + appName + QStringLiteral(" (") + QString::number(pid)
+        + QStringLiteral(")"));
+
+    // A write by another program during the snapshot would make the snapshot older than the
+    // count it is compared with, and the restore would overwrite the newer content: when the
+    // count moved while the snapshot was taken, take it once more.
+    qint64 countBefore = Clipboard::changeCount(pasteboard);
+    Clipboard::PasteboardSnapshot snapshot = Clipboard::snapshot(pasteboard);
+    qint64 preCount = Clipboard::changeCount(pasteboard);
+    if (preCount != countBefore) {
+        snapshot = Clipboard::snapshot(pasteboard);
+        preCount = Clipboard::changeCount(pasteboard);
+    }
+
+    const AXExtract ax = extractAX(pid);
+
+    postCopyCommand();
+    bool changed = waitForPasteboardChange(preCount, clock.now() + pollingPass);
+    if (!changed) {
+        postCopyCommand();
+        changed = waitForPasteboardChange(preCount, clock.now() + pollingPass);
+    }
+
+    std::optional<QString> plain;
+    std::optional<AttributedText> rich;
+    std::optional<QString> htmlTitle;
+    if (changed) {
+        plain = Clipboard::plainText(pasteboard);
+        rich = Clipboard::richAttributedString(pasteboard);
+        htmlTitle = Clipboard::htmlTitle(pasteboard);
+        if ((!plain || plain->isEmpty()) && (!rich || rich->length() == 0)) {
+            clock.sleep(rereadDelay);
+            plain = Clipboard::plainText(pasteboard);
+            rich = Clipboard::richAttributedString(pasteboard);
+            htmlTitle = Clipboard::htmlTitle(pasteboard);
+        }
+    }
+
+    const QStringList types = Clipboard::availableTypes(pasteboard);
+
+    if (changed && !Clipboard::restore(snapshot, pasteboard)) {
+        logMP(QStringLiteral("Capture: clipboard restore failed; capture was not saved"));
+        return CaptureError::clipboardRestoreFailed();
+    }
+
+    const QString browserID = bundleID.value_or(QString());
+    std::optional<QString> sourceURL = ax.sourceURL;
+    if (!sourceURL)
+        sourceURL = BrowserURLProvider::currentURL(browserID, m_services.scripts);
+    std::optional<QString> sourceTitle = htmlTitle;
+    if (!sourceTitle)
+        sourceTitle = BrowserURLProvider::currentPageTitle(browserID, m_services.scripts);
+
+    const bool chromePDF = bundleID && chromiumBundleIDs().contains(*bundleID) && sourceURL && hasPdfPath(*sourceURL);
+
+    const qsizetype postCopyTextLength = plain ? TextMetrics::count(*plain) : -1;
+    const QString diagnostic
+        = diagnosticDetail(appName, pid, changed, postCopyTextLength, ax.selectedText.has_value(), types);
+
+    CaptureResult result;
+    result.appName = appName;
+    result.bundleID = bundleID;
+    result.sourceURL = sourceURL;
+    result.sourceTitle = sourceTitle;
+    result.filePath = ax.filePath;
+
+    if (changed) {
+        if (plain && !plain->isEmpty()) {
+            result.text = plain->trimmed();
+        } else if (rich && !rich->text().trimmed().isEmpty()) {
+            result.text = rich->text().trimmed();
+        } else if (ax.selectedText) {
+            result.text = ax.selectedText->trimmed();
+        } else {
+            logMP(QStringLiteral("Capture: pasteboard changed but nothing readable on it: ") + diagnostic);
+            return CaptureError::noSelection(diagnostic);
+        }
+        if (rich && rich->length() >= 1) {
+            const QString md = MarkdownSerializer::convert(*rich);
+            if (!md.isEmpty()) {
+                result.markdown = md;
+                Loggers::capture().debug(QStringLiteral("Converted rich text to markdown"));
+            }
+        }
+        return result;
+    }
+
+    if (ax.selectedText) {
+        result.text = ax.selectedText->trimmed();
+        return result;
+    }
+    const std::optional<QString> selection
+        = BrowserSelectionProvider::currentSelectionText(browserID, m_services.scripts);
+    if (selection && !selection->trimmed().isEmpty()) {
+        logMP(QStringLiteral("Capture: using browser JS selection fallback for ") + appName);
+        result.text = selection->trimmed();
+        return result;
+    }
+    logMP(QStringLiteral("Capture failed in ") + appName + QStringLiteral(": ") + diagnostic);
+    if (chromePDF)
+        return CaptureError::chromePDF();
+    return CaptureError::noSelection(diagnostic);
+}
+
+SelectionCapture::AXExtract SelectionCapture::extractAX(qint32 pid)
+{
+    AXExtract extract;
+    const AccessibleElementRef application = m_services.accessibility.applicationElement(pid);
+    if (!application)
+        return extract;
+    const AccessibleValue focused = application->attribute(AccessibleAttribute::FocusedElement);
+    if (focused.kind != AccessibleValue::Kind::Element || !focused.element)
+        return extract;
+
+    AccessibleElementRef element = focused.element;
+    for (int read = 1; element; ++read) {
+        if (!extract.selectedText)
+            extract.selectedText = textOf(element->attribute(AccessibleAttribute::SelectedText));
+        if (!extract.filePath)
+            extract.filePath = textOf(element->attribute(AccessibleAttribute::Document));
+        if (!extract.sourceURL) {
+            // An address that does not parse is ignored, and an ancestor may still give one.
+            if (auto url = textOf(element->attribute(AccessibleAttribute::URL)))
+                extract.sourceURL = parsedURL(*url);
+        }
+        if ((extract.selectedText && extract.filePath && extract.sourceURL) || read >= maxWalkElements)
+            break;
+        const AccessibleValue parent = element->attribute(AccessibleAttribute::Parent);
+        if (parent.kind != AccessibleValue::Kind::Element || !parent.element)
+            break;
+        element = parent.element;
+    }
+    return extract;
+}
+
+void SelectionCapture::postCopyCommand()
+{
+    m_services.keys.press(KeyInjector::Chord::Copy);
+    m_services.clock.sleep(keyHold);
+    m_services.keys.release(KeyInjector::Chord::Copy);
+}
+
+bool SelectionCapture::waitForPasteboardChange(qint64 preCount, double deadline)
+{
+    Clock& clock = m_services.clock;
+    if (!(clock.now() < deadline))
+        return false;
+    do {
+        if (Clipboard::changeCount(m_services.pasteboard) != preCount)
+            return true;
+        clock.sleep(pollInterval);
+    } while (clock.now() < deadline);
+    return false;
+}
+
+QString SelectionCapture::diagnosticTypeName(const QString& type)
+{
+    static const QSet<QString> known {
+        PasteboardType::plainText,
+        PasteboardType::utf8PlainText,
+        PasteboardType::tabularText,
+        PasteboardType::html,
+        PasteboardType::rtf,
+        PasteboardType::rtfAliases.value(0),
+        PasteboardType::rtfAliases.value(1),
+        PasteboardType::rtfd,
+        QStringLiteral("application/pdf"),
+        QStringLiteral("image/png"),
+        QStringLiteral("image/tiff"),
+        QStringLiteral("text/x-moz-url"),
+        QStringLiteral("text/uri-list"),
+    };
+    return known.contains(type) ? type : QStringLiteral("other");
+}
+
+QString SelectionCapture::diagnosticDetail(const QString& appName, qint32 pid, bool changeOccurred,
+    qsizetype postCopyTextLength, bool hasAXSelection, const QStringList& types)
+{
+    QStringList names;
+    names.reserve(types.size());
+    for (const QString& type : types)
+        names.append(diagnosticTypeName(type));
+    return QStringLiteral("app=") + appName + QStringLiteral(", pid=") + QString::number(pid)
+        + QStringLiteral(", pasteboardChanged=") + (changeOccurred ? QStringLiteral("true") : QStringLiteral("false"))
+        + QStringLiteral(", postCopyTextLength=") + QString::number(postCopyTextLength)
+        + QStringLiteral(", axSelectedText=") + (hasAXSelection ? QStringLiteral("yes") : QStringLiteral("no"))
+        + QStringLiteral(", pasteboardTypes=[") + names.join(QStringLiteral(", ")) + QStringLiteral("]");
+}
+
+std::optional<QString> SelectionCapture::parsedURL(const QString& text)
+{
+    const QUrl url(text, QUrl::StrictMode);
+    if (text.isEmpty() || !url.isValid())
+        return std::nullopt;
+    return text;
+}
+
+bool SelectionCapture::hasPdfPath(const QString& url)
+{
+    const QString path = QUrl(url).path();
+    const QString last = path.section(u'/', -1);
+    const qsizetype dot = last.lastIndexOf(u'.');
+    return dot > 0 && last.mid(dot + 1).toLower() == QLatin1String("pdf");
+}

@@ -1,0 +1,72 @@
+#pragma once
+// Reads the text selected in the frontmost application and where it came from, through three
+// channels: the application's accessibility tree, a simulated copy read from the clipboard
+// (saved before and put back after), and browser scripting.
+//
+// One object per capture. capture() blocks for up to several seconds (two polling passes of
+// 0.8 s, browser scripts of 1.5 s each): run it on a worker thread. The clock and the sleep
+// come from the Clock given, so tests run without waiting.
+
+#include "Platform/Accessibility.h"
+#include "Platform/Clock.h"
+#include "Platform/KeyInjector.h"
+#include "Platform/Pasteboard.h"
+#include "Platform/ScriptRunner.h"
+#include "Platform/Workspace.h"
+#include "ZubraCore/Capture/CaptureResult.h"
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+class SelectionCapture
+{
+public:
+    struct Services
+    {
+        Accessibility& accessibility;
+        Workspace& workspace;
+        KeyInjector& keys;
+        Pasteboard& pasteboard;
+        ScriptRunner& scripts;
+        Clock& clock;
+    };
+
+    // What the accessibility walk found; a field is either absent or non-empty.
+    struct AXExtract
+    {
+        std::optional<QString> selectedText;
+        std::optional<QString> filePath;
+        std::optional<QString> sourceURL;
+    };
+
+    static constexpr double pollingPass = 0.8; // seconds one polling pass waits for the copy
+    static constexpr double pollInterval = 0.04;
+    static constexpr double keyHold = 0.03; // between the key-down and key-up events
+    static constexpr double rereadDelay = 0.06;
+    static constexpr int maxWalkElements = 12; // the focused element and up to 11 ancestors
+
+    explicit SelectionCapture(Services services);
+
+    CaptureOutcome capture();
+
+    // The Chromium-family browsers, for the PDF-viewer rule.
+    static const QStringList& chromiumBundleIDs();
+
+    AXExtract extractAX(qint32 pid);
+    bool waitForPasteboardChange(qint64 preCount, double deadline);
+    static QString diagnosticDetail(const QString& appName, qint32 pid, bool changeOccurred,
+        qsizetype postCopyTextLength, bool hasAXSelection, const QStringList& types);
+    // How a clipboard type prints in the diagnostic line: its own name for the known text,
+    // rich-text, document, image and address formats, "other" for anything else.
+    static QString diagnosticTypeName(const QString& type);
+    // The web address in the text when it parses as one, unchanged.
+    static std::optional<QString> parsedURL(const QString& text);
+    // True when the address's path ends in ".pdf", any case.
+    static bool hasPdfPath(const QString& url);
+
+private:
+    void postCopyCommand();
+
+    Services m_services;
+};

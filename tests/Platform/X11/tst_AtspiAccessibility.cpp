@@ -1,0 +1,196 @@
+// Reading the focused element of real applications: a Qt window over AT-SPI, and xterm through
+// the PRIMARY selection that stands in for it.
+
+#include "Platform/X11/AtspiAccessibility.h"
+#include "Platform/X11/PrimarySelection.h"
+#include "Platform/X11/XcbConnection.h"
+#include "support/TestMain.h"
+#include "support/X11Programs.h"
+
+#include <QThread>
+#include <atomic>
+#include <csignal>
+
+using X11Programs::Child;
+
+namespace {
+AccessibleElementRef focusedOf(Accessibility& accessibility, qint64 pid)
+{
+    // The application registers with the accessibility bus shortly after it shows its window.
+    QDeadlineTimer deadline(8000);
+    while (!deadline.hasExpired()) {
+        if (auto app = accessibility.applicationElement(qint32(pid))) {
+            const AccessibleValue focused = app->attribute(AccessibleAttribute::FocusedElement);
+            if (focused.kind == AccessibleValue::Kind::Element && focused.element
+                && focused.element->attribute(AccessibleAttribute::SelectedText).kind == AccessibleValue::Kind::Text)
+                return focused.element;
+        }
+        QTest::qWait(50);
+    }
+    return nullptr;
+}
+
+// Sets PRIMARY from a process of its own (xclip stays in the foreground as the owner).
+bool ownPrimaryElsewhere(Child& owner, const QByteArray& text)
+{
+    if (!owner.start(QStringLiteral("xclip"), {"-quiet", "-selection", "primary", "-i"}, text, true))
+        return false;
+    QDeadlineTimer deadline(5000);
+    auto x = XcbConnection::open();
+    while (!deadline.hasExpired()) {
+        if (PrimarySelection::ownerProcess(*x) == owner.pid())
+            return true;
+        QTest::qWait(20);
+    }
+    return false;
+}
+
+// Starts xterm showing one word and double-clicks it, so xterm owns PRIMARY.
+bool xtermWithWordSelected(Child& xterm, const QString& word)
+{
+    if (!xterm.start(QStringLiteral("xterm"),
+            {"-geometry", "40x5+0+0", "-e", "sh", "-c",
+                "trap '' INT; printf '%s\\n' " + word + "; while :; do sleep 1; done"}))
+        return false;
+    const QString window = X11Programs::windowOf(xterm.pid());
+    if (window.isEmpty())
+        return false;
+    return X11Programs::selectFirstWord(window, xterm.pid());
+}
+} // namespace
+
+class TestAtspiAccessibility : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void unreachableBusIsRefusedBeforeLibatspi()
+    {
+        // A bus address published on the root window that nobody serves must not reach libatspi.
+        QVERIFY(X11Programs::run(QStringLiteral("xprop"),
+            {"-root", "-f", "AT_SPI_BUS", "8s", "-set", "AT_SPI_BUS", "unix:path=/nonexistent/tessellon-a11y"}));
+        auto x = XcbConnection::open();
+        QVERIFY(x);
+        QVERIFY(!AtspiAccessibility::reachableBusAddress(x.get(), 1000));
+        QVERIFY(X11Programs::run(QStringLiteral("xprop"), {"-root", "-remove", "AT_SPI_BUS"}));
+        QVERIFY(AtspiAccessibility::reachableBusAddress(x.get(), 2000));
+    }
+
+    void trustedOnXcbWithXTest()
+    {
+        AtspiAccessibility accessibility;
+        QVERIFY(accessibility.isTrusted());
+    }
+
+    void qtWindowSelectionComesFromTheTree()
+    {
+        Child decoy;
+        QVERIFY(ownPrimaryElsewhere(decoy, "decoy"));
+        Child target;
+        QVERIFY(target.start(
+            QStringLiteral(TESSELLON_CAPTURE_TARGET), {"--text", "alpha beta gamma", "--select", "beta gamma"}));
+        QVERIFY(target.waitForLine("ready"));
+        AtspiAccessibility accessibility;
+        const AccessibleElementRef focused = focusedOf(accessibility, target.pid());
+        QVERIFY(focused);
+        const AccessibleValue text = focused->attribute(AccessibleAttribute::SelectedText);
+        QCOMPARE(text.kind, AccessibleValue::Kind::Text);
+        QCOMPARE(text.text, QStringLiteral("beta gamma"));
+        QCOMPARE(focused->attribute(AccessibleAttribute::URL).kind, AccessibleValue::Kind::Absent);
+        // The walk can climb to the window and no further than the application.
+        AccessibleElementRef element = focused;
+        int depth = 0;
+        for (; depth < 20; ++depth) {
+            const AccessibleValue parent = element->attribute(AccessibleAttribute::Parent);
+            if (parent.kind != AccessibleValue::Kind::Element)
+                break;
+            element = parent.element;
+        }
+        QVERIFY(depth >= 1);
+        QVERIFY(depth < 20);
+    }
+
+    // An application that stops answering costs a bounded time, and the read fails cleanly.
+    void hungApplicationIsBounded()
+    {
+        Child target;
+        QVERIFY(target.start(QStringLiteral(TESSELLON_CAPTURE_TARGET), {"--select", "quick"}));
+        QVERIFY(target.waitForLine("ready"));
+        AtspiAccessibility accessibility;
+        accessibility.setPrimaryFallback(false);
+        QVERIFY(focusedOf(accessibility, target.pid()));
+        QCOMPARE(::kill(pid_t(target.pid()), SIGSTOP), 0);
+        std::atomic<bool> done = false;
+        AccessibleValue focused;
+        QThread* worker = QThread::create([&] {
+            if (auto app = accessibility.applicationElement(qint32(target.pid())))
+                focused = app->attribute(AccessibleAttribute::FocusedElement);
+            done = true;
+        });
+        worker->start();
+        QTRY_VERIFY_WITH_TIMEOUT(done, 20000);
+        worker->wait();
+        delete worker;
+        ::kill(pid_t(target.pid()), SIGCONT);
+        QVERIFY(focused.kind != AccessibleValue::Kind::Element);
+    }
+
+    void primaryStandsInOnlyForItsOwner_data()
+    {
+        QTest::addColumn<bool>("xtermOwns");
+        QTest::newRow("xterm owns PRIMARY") << true;
+        QTest::newRow("another process owns PRIMARY") << false;
+    }
+    void primaryStandsInOnlyForItsOwner()
+    {
+        QFETCH(bool, xtermOwns);
+        if (!X11Programs::available(QStringLiteral("xterm")) || !X11Programs::available(QStringLiteral("xdotool")))
+            QSKIP("xterm or xdotool is not installed");
+        Child xterm;
+        QVERIFY(xtermWithWordSelected(xterm, QStringLiteral("tessellate")));
+        Child other;
+        if (!xtermOwns)
+            QVERIFY(ownPrimaryElsewhere(other, "not xterm's"));
+
+        AtspiAccessibility accessibility;
+        const AccessibleElementRef app = accessibility.applicationElement(qint32(xterm.pid()));
+        QVERIFY(app);
+        const AccessibleValue focused = app->attribute(AccessibleAttribute::FocusedElement);
+        QCOMPARE(focused.kind, AccessibleValue::Kind::Element);
+        const AccessibleValue text = focused.element->attribute(AccessibleAttribute::SelectedText);
+        if (xtermOwns) {
+            QCOMPARE(text.kind, AccessibleValue::Kind::Text);
+            QCOMPARE(text.text, QStringLiteral("tessellate"));
+        } else {
+            QCOMPARE(text.kind, AccessibleValue::Kind::Absent);
+        }
+        QCOMPARE(focused.element->attribute(AccessibleAttribute::Parent).kind, AccessibleValue::Kind::Absent);
+    }
+
+    void primaryReadIsBounded_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<int>("cap");
+        QTest::addColumn<bool>("read");
+        QTest::newRow("under the cap") << 1000 << 4096 << true;
+        QTest::newRow("over the cap") << 5000 << 4096 << false;
+        QTest::newRow("incremental transfer") << 2 * 1024 * 1024 << 8 * 1024 * 1024 << false;
+    }
+    void primaryReadIsBounded()
+    {
+        QFETCH(int, size);
+        QFETCH(int, cap);
+        QFETCH(bool, read);
+        Child owner;
+        const QByteArray text(size, 'x');
+        QVERIFY(ownPrimaryElsewhere(owner, text));
+        auto x = XcbConnection::open();
+        const auto got = PrimarySelection::read(*x, 2000, cap);
+        QCOMPARE(got.has_value(), read);
+        if (read)
+            QCOMPARE(got->toUtf8(), text);
+    }
+};
+
+TESSELLON_GUI_TEST_MAIN(TestAtspiAccessibility)
+#include "tst_AtspiAccessibility.moc"

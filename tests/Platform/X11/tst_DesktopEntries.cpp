@@ -1,0 +1,88 @@
+// Desktop entries as the workspace reads them: ids, names, window classes, and bad files.
+
+#include "Platform/X11/DesktopEntries.h"
+#include "support/TestMain.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+namespace {
+void write(const QString& path, const QByteArray& body)
+{
+    QDir().mkpath(path.section(u'/', 0, -2));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(body);
+}
+} // namespace
+
+class TestDesktopEntries : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void read_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("name"); // empty: no entry
+        QTest::newRow("plain") << QByteArray("[Desktop Entry]\nType=Application\nName=Editor\n") << "Editor";
+        QTest::newRow("localized for en_US")
+            << QByteArray("[Desktop Entry]\nName=Editor\nName[de]=Bearbeiter\nName[en]=Ed\nType=Application\n") << "Ed";
+        QTest::newRow("escapes") << QByteArray("[Desktop Entry]\nType=Application\nName=A\\sB\\\\C\n") << "A B\\C";
+        QTest::newRow("other group ignored")
+            << QByteArray("[Desktop Action new]\nName=New Window\n[Desktop Entry]\nType=Application\nName=Main\n")
+            << "Main";
+        QTest::newRow("hidden") << QByteArray("[Desktop Entry]\nType=Application\nName=Gone\nHidden=true\n") << "";
+        QTest::newRow("a link, not an application") << QByteArray("[Desktop Entry]\nType=Link\nName=Site\n") << "";
+        QTest::newRow("no name") << QByteArray("[Desktop Entry]\nType=Application\n") << "";
+        QTest::newRow("binary garbage") << QByteArray("\x00\xff\xfe[Desktop", 10) << "";
+        QTest::newRow("over the size cap")
+            << (QByteArray("[Desktop Entry]\nType=Application\nName=Big\n") + QByteArray(300 * 1024, '#')) << "";
+    }
+    void read()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(QString, name);
+        QTemporaryDir dir;
+        write(dir.path() + QStringLiteral("/a.desktop"), body);
+        const auto entry = DesktopEntries::read(dir.path() + QStringLiteral("/a.desktop"), QStringLiteral("a"));
+        QCOMPARE(entry.has_value(), !name.isEmpty());
+        if (entry)
+            QCOMPARE(entry->name, name);
+    }
+
+    void lookups()
+    {
+        QTemporaryDir user, system;
+        const QString u = user.path() + QStringLiteral("/applications");
+        const QString s = system.path() + QStringLiteral("/applications");
+        const QByteArray head("[Desktop Entry]\nType=Application\n");
+        write(u + QStringLiteral("/org.example.Notes.desktop"), head + "Name=User Notes\n");
+        write(s + QStringLiteral("/org.example.Notes.desktop"), head + "Name=System Notes\n");
+        write(s + QStringLiteral("/vendor/tool.desktop"), head + "Name=Vendor Tool\n");
+        write(s + QStringLiteral("/notes.desktop"), head + "Name=By File Name\n");
+        write(s + QStringLiteral("/zz-declares.desktop"), head + "Name=Declares Class\nStartupWMClass=Notes\n");
+        const QStringList dirs {u, s};
+
+        QCOMPARE(DesktopEntries::byId(QStringLiteral("org.example.Notes"), dirs)->name, QStringLiteral("User Notes"));
+        QCOMPARE(DesktopEntries::byId(QStringLiteral("org.example.Notes.desktop"), dirs)->id,
+            QStringLiteral("org.example.Notes"));
+        QCOMPARE(DesktopEntries::byId(QStringLiteral("vendor-tool"), dirs)->name, QStringLiteral("Vendor Tool"));
+        QVERIFY(!DesktopEntries::byId(QStringLiteral("../applications/notes"), dirs));
+        QVERIFY(!DesktopEntries::byId(QStringLiteral("missing"), dirs));
+
+        // A declared window class beats a matching file name, whatever the order of the files.
+        QCOMPARE(DesktopEntries::forWindowClass(QStringLiteral("notes"), QStringLiteral("Notes"), dirs)->id,
+            QStringLiteral("zz-declares"));
+        // Without a declaration: the id, or its last dotted part, ignoring case.
+        QCOMPARE(DesktopEntries::forWindowClass(QStringLiteral("tool"), QStringLiteral("TOOL"), dirs), std::nullopt);
+        QVERIFY(DesktopEntries::forWindowClass(QStringLiteral("vendor-tool"), QString(), dirs));
+        QCOMPARE(DesktopEntries::forWindowClass(QString(), QStringLiteral("Notes"), {u})->id,
+            QStringLiteral("org.example.Notes"));
+        QVERIFY(!DesktopEntries::forWindowClass(QString(), QString(), dirs));
+    }
+};
+
+TESSELLON_TEST_MAIN(TestDesktopEntries)
+#include "tst_DesktopEntries.moc"

@@ -1,0 +1,117 @@
+// The synthetic copy keystroke on a real X server.
+
+#include "Platform/X11/QtPasteboard.h"
+#include "Platform/X11/XTestKeyInjector.h"
+#include "Platform/X11/XcbConnection.h"
+#include "support/TestMain.h"
+#include "support/X11Programs.h"
+
+#include <cstdlib>
+
+using X11Programs::Child;
+
+namespace {
+bool anyKeyDown()
+{
+    auto x = XcbConnection::open();
+    xcb_connection_t* c = x->connection();
+    auto* keymap = xcb_query_keymap_reply(c, xcb_query_keymap(c), nullptr);
+    bool down = false;
+    for (int i = 0; keymap && i < 32; ++i)
+        down = down || keymap->keys[i];
+    std::free(keymap);
+    return down;
+}
+} // namespace
+
+class TestXTestKeyInjector : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void terminalTable_data()
+    {
+        QTest::addColumn<QString>("instance");
+        QTest::addColumn<QString>("className");
+        QTest::addColumn<bool>("terminal");
+        QTest::newRow("xterm") << "xterm"
+                               << "XTerm" << true;
+        QTest::newRow("GNOME Terminal") << "gnome-terminal-server"
+                                        << "Gnome-terminal" << true;
+        QTest::newRow("Konsole") << "konsole"
+                                 << "konsole" << true;
+        QTest::newRow("kitty by class only") << ""
+                                             << "kitty" << true;
+        QTest::newRow("editor") << "gedit"
+                                << "Gedit" << false;
+        QTest::newRow("browser") << "Navigator"
+                                 << "firefox" << false;
+        QTest::newRow("name containing term") << "terminal-notes"
+                                              << "TermNotes" << false;
+    }
+    void terminalTable()
+    {
+        QFETCH(QString, instance);
+        QFETCH(QString, className);
+        QFETCH(bool, terminal);
+        QCOMPARE(XTestKeyInjector::isTerminal(instance, className), terminal);
+        // A terminal gets Shift on top of Control+C; both chords end with the C key.
+        QCOMPARE(XTestKeyInjector::copyKeysyms(terminal).size(), terminal ? 3 : 2);
+    }
+
+    // Super held by the user when the capture starts would turn Control+C into another chord:
+    // the injector waits until it is up, so the window still copies.
+    void waitsForHeldModifiers_data()
+    {
+        QTest::addColumn<QString>("heldKey");
+        QTest::addColumn<bool>("hotkeyKnown"); // the hotkey's own keys are given, modifiers count too
+        QTest::newRow("nothing held") << QString() << false;
+        QTest::newRow("Super held for a moment") << "Super_L" << false;
+        QTest::newRow("Alt held for a moment") << "Alt_L" << false;
+        QTest::newRow("Super held, hotkey keys given") << "Super_L" << true;
+    }
+    void waitsForHeldModifiers()
+    {
+        QFETCH(QString, heldKey);
+        QFETCH(bool, hotkeyKnown);
+        if (!X11Programs::available(QStringLiteral("xdotool")))
+            QSKIP("xdotool is not installed");
+        QtPasteboard pasteboard;
+        Child target;
+        QVERIFY(target.start(QStringLiteral(TESSELLON_CAPTURE_TARGET), {"--text", "one two three", "--select", "two"}));
+        QVERIFY(target.waitForLine("ready"));
+        QTest::qWait(100);
+
+        Child releaser;
+        if (!heldKey.isEmpty()) {
+            QVERIFY(X11Programs::run(QStringLiteral("xdotool"), {"keydown", heldKey}));
+            QVERIFY(releaser.start(QStringLiteral("sh"), {"-c", "sleep 0.3; xdotool keyup " + heldKey}));
+        }
+        const qint64 before = pasteboard.changeCount();
+        {
+            XTestKeyInjector keys;
+            if (hotkeyKnown)
+                keys.setHotkeyKeycodes({quint8(9)}); // Escape on the usual layouts: not held here
+            keys.press(KeyInjector::Chord::Copy);
+            QTest::qWait(30);
+            keys.release(KeyInjector::Chord::Copy);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(pasteboard.changeCount() != before, 5000);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            pasteboard.string(QStringLiteral("text/plain")), std::optional<QString>(u"two"_qs), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!anyKeyDown(), 3000);
+    }
+
+    void keysLeftDownAreReleasedAtTheEnd()
+    {
+        {
+            XTestKeyInjector keys;
+            keys.press(KeyInjector::Chord::Copy);
+            QVERIFY(anyKeyDown());
+        }
+        QVERIFY(!anyKeyDown());
+    }
+};
+
+TESSELLON_GUI_TEST_MAIN(TestXTestKeyInjector)
+#include "tst_XTestKeyInjector.moc"

@@ -1,0 +1,532 @@
+// The capture algorithm against in-memory platform doubles and a manual clock.
+
+#include "Platform/Memory/SteppingClock.h"
+#include "Platform/Memory/MemoryAccessibility.h"
+#include "Platform/Memory/MemoryKeyInjector.h"
+#include "Platform/Memory/MemoryPasteboard.h"
+#include "Platform/Memory/MemoryWorkspace.h"
+#include "Platform/Memory/RecordingSystemLog.h"
+#include "ZubraCore/Capture/SelectionCapture.h"
+#include "ZubraCore/Library/Logging.h"
+#include "support/TestMain.h"
+
+#include <QTest>
+#include <functional>
+
+using ItemData = Pasteboard::ItemData;
+using Items = QList<ItemData>;
+Q_DECLARE_METATYPE(CaptureError::Code)
+Q_DECLARE_METATYPE(CaptureError)
+
+namespace {
+const QString kPlain = QStringLiteral("text/plain");
+const QString kHtml = QStringLiteral("text/html");
+
+// Forwards to a memory pasteboard, counting reads and writes and letting a test act (as another
+// program would) in the middle of a read.
+class SpyPasteboard final : public Pasteboard
+{
+public:
+    explicit SpyPasteboard(MemoryPasteboard& inner)
+        : m_inner(inner)
+    {
+    }
+    qint64 changeCount() override { return m_inner.changeCount(); }
+    std::optional<QList<QStringList>> itemTypes(QDeadlineTimer deadline) override
+    {
+        ++reads;
+        return m_inner.itemTypes(deadline);
+    }
+    Read itemData(qsizetype item, const QString& type, QDeadlineTimer deadline) override
+    {
+        ++reads;
+        Read read = m_inner.itemData(item, type, deadline);
+        if (afterRead) {
+            auto action = std::exchange(afterRead, nullptr);
+            action();
+        }
+        return read;
+    }
+    bool clearContents() override
+    {
+        ++writes;
+        return m_inner.clearContents();
+    }
+    bool writeItems(const QList<ItemData>& items) override
+    {
+        ++writes;
+        return m_inner.writeItems(items);
+    }
+    void declareTypes(const QStringList& types) override
+    {
+        ++writes;
+        m_inner.declareTypes(types);
+    }
+    bool setData(const QByteArray& data, const QString& type) override
+    {
+        ++writes;
+        return m_inner.setData(data, type);
+    }
+
+    int reads = 0;
+    int writes = 0;
+    std::function<void()> afterRead; // runs once, right after the next data read
+
+private:
+    MemoryPasteboard& m_inner;
+};
+
+// Answers browser scripts by what they ask for, recording each one.
+class FakeScripts final : public ScriptRunner
+{
+public:
+    Outcome run(const QString& script, std::chrono::milliseconds) override
+    {
+        QString answer;
+        if (script.contains(QLatin1String("getSelection"))) {
+            ran.append(QStringLiteral("selection"));
+            answer = selection;
+        } else if (script.contains(QLatin1String("URL of"))) {
+            ran.append(QStringLiteral("url"));
+            answer = url;
+        } else {
+            ran.append(QStringLiteral("title"));
+            answer = title;
+        }
+        Outcome outcome;
+        outcome.status = Status::finished;
+        outcome.standardOutput = answer.toUtf8();
+        return outcome;
+    }
+    QString url, title, selection;
+    QStringList ran;
+};
+
+struct Rig
+{
+    MemoryAccessibility accessibility;
+    MemoryWorkspace workspace;
+    MemoryKeyInjector keys;
+    MemoryPasteboard memory {Items {{{kPlain, QByteArrayLiteral("original")}}}};
+    SpyPasteboard pasteboard {memory};
+    FakeScripts scripts;
+    SteppingClock clock;
+    QList<std::shared_ptr<MemoryAccessibleElement>> chain;
+
+    Rig(const QString& bundleID = QStringLiteral("org.example.Editor"))
+    {
+        workspace.frontmost = RunningApplication {4242, QStringLiteral("Editor"), bundleID};
+        chain = accessibility.addApplication(4242, 1);
+    }
+    std::shared_ptr<MemoryAccessibleElement> focused() { return chain.first(); }
+    // The frontmost application answers the copy chord number `chord` by writing these items.
+    void copyOn(int chord, const Items& items)
+    {
+        keys.onChord = [this, chord, items](int n) {
+            if (n == chord)
+                memory.replaceContent(items);
+        };
+    }
+    CaptureOutcome run()
+    {
+        SelectionCapture capture({accessibility, workspace, keys, pasteboard, scripts, clock});
+        return capture.capture();
+    }
+};
+
+const CaptureResult* resultOf(const CaptureOutcome& outcome)
+{
+    return std::get_if<CaptureResult>(&outcome);
+}
+const CaptureError* errorOf(const CaptureOutcome& outcome)
+{
+    return std::get_if<CaptureError>(&outcome);
+}
+} // namespace
+
+class TestSelectionCapture : public QObject
+{
+    Q_OBJECT
+    RecordingSystemLog m_log;
+
+private slots:
+    void init()
+    {
+        m_log.clear();
+        Loggers::setSystemLog(&m_log);
+    }
+    void cleanup() { Loggers::setSystemLog(nullptr); }
+
+    void withoutTrustNothingIsTouched()
+    {
+        Rig rig;
+        rig.accessibility.trusted = false;
+        const CaptureOutcome outcome = rig.run();
+        QVERIFY(errorOf(outcome));
+        QCOMPARE(errorOf(outcome)->code(), CaptureError::Code::notTrusted);
+        QCOMPARE(rig.pasteboard.reads, 0);
+        QCOMPARE(rig.pasteboard.writes, 0);
+        QVERIFY(rig.keys.events.isEmpty());
+        QCOMPARE(rig.workspace.calls, 0);
+        const auto entries = m_log.entries();
+        QCOMPARE(entries.size(), 1);
+        QCOMPARE(entries[0].category, QStringLiteral("capture"));
+        QCOMPARE(entries[0].level, SystemLogLevel::error);
+        QCOMPARE(entries[0].publicPart, QStringLiteral("Not trusted for accessibility"));
+    }
+
+    void withoutFrontmostApplicationNothingIsCopied()
+    {
+        Rig rig;
+        rig.workspace.frontmost.reset();
+        const CaptureOutcome outcome = rig.run();
+        QVERIFY(errorOf(outcome));
+        QCOMPARE(errorOf(outcome)->code(), CaptureError::Code::noFrontmostApp);
+        QVERIFY(rig.keys.events.isEmpty());
+        QCOMPARE(rig.pasteboard.writes, 0);
+        QVERIFY(m_log.messages(QStringLiteral("capture")).contains(QStringLiteral("No frontmost application")));
+    }
+
+    void chooseText_data()
+    {
+        QTest::addColumn<int>("copyOnChord"); // 0: the application never copies
+        QTest::addColumn<Items>("copied");
+        QTest::addColumn<QString>("axText"); // empty: the tree has none
+        QTest::addColumn<QString>("expectedText");
+        QTest::addColumn<int>("expectedChords");
+
+        const Items word {{{kPlain, QByteArrayLiteral("  hello \n")}}};
+        QTest::newRow("first keystroke") << 1 << word << QString() << "hello" << 1;
+        QTest::newRow("second keystroke") << 2 << word << QString() << "hello" << 2;
+        QTest::newRow("copy beats the tree") << 1 << word << "from tree"
+                                             << "hello" << 1;
+        QTest::newRow("no copy: the tree") << 0 << Items {} << "  from tree\n"
+                                           << "from tree" << 2;
+        QTest::newRow("only spaces") << 1 << Items {{{kPlain, QByteArrayLiteral("   ")}}} << QString() << "" << 1;
+        QTest::newRow("tree text of spaces") << 0 << Items {} << "  "
+                                             << "" << 2;
+        QTest::newRow("empty copy: the tree") << 1 << Items {{{kPlain, QByteArray("")}}} << "tree"
+                                              << "tree" << 1;
+        QTest::newRow("tabular text") << 1
+                                      << Items {{{QStringLiteral("text/tab-separated-values"),
+                                             QByteArrayLiteral("a\tb")}}}
+                                      << QString() << "a\tb" << 1;
+    }
+    void chooseText()
+    {
+        QFETCH(int, copyOnChord);
+        QFETCH(Items, copied);
+        QFETCH(QString, axText);
+        QFETCH(QString, expectedText);
+        QFETCH(int, expectedChords);
+
+        Rig rig;
+        if (copyOnChord)
+            rig.copyOn(copyOnChord, copied);
+        if (!axText.isEmpty())
+            rig.focused()->setText(AccessibleAttribute::SelectedText, axText);
+        const CaptureOutcome outcome = rig.run();
+        QVERIFY2(resultOf(outcome), errorOf(outcome) ? qPrintable(errorOf(outcome)->diagnostic()) : "");
+        QCOMPARE(resultOf(outcome)->text, expectedText);
+        QCOMPARE(resultOf(outcome)->appName, QStringLiteral("Editor"));
+        QCOMPARE(resultOf(outcome)->bundleID, QStringLiteral("org.example.Editor"));
+        QCOMPARE(rig.keys.completedChords, expectedChords);
+        QCOMPARE(rig.keys.events.size(), 2 * expectedChords);
+        for (qsizetype i = 0; i < rig.keys.events.size(); i += 2) {
+            QCOMPARE(rig.keys.events[i], QStringLiteral("press Copy"));
+            QCOMPARE(rig.keys.events[i + 1], QStringLiteral("release Copy"));
+        }
+        // Whatever happened, the clipboard ends as it began.
+        QCOMPARE(rig.memory.items(), (Items {{{kPlain, QByteArrayLiteral("original")}}}));
+        QCOMPARE(m_log.messages(QStringLiteral("capture")).value(0), QStringLiteral("Capturing from Editor (4242)"));
+        QCOMPARE(m_log.entries().value(0).level, SystemLogLevel::debug);
+        if (!copyOnChord) {
+            QCOMPARE(rig.pasteboard.writes, 0);
+            QVERIFY(!resultOf(outcome)->markdown);
+        }
+    }
+
+    void unnamedApplicationIsUnknownApp()
+    {
+        Rig rig;
+        rig.workspace.frontmost = RunningApplication {77, std::nullopt, std::nullopt};
+        rig.accessibility.addApplication(77, 1).first()->setText(
+            AccessibleAttribute::SelectedText, QStringLiteral("x"));
+        const CaptureOutcome outcome = rig.run();
+        QVERIFY(resultOf(outcome));
+        QCOMPARE(resultOf(outcome)->appName, QStringLiteral("Unknown App"));
+        QVERIFY(!resultOf(outcome)->bundleID);
+        QVERIFY(rig.scripts.ran.isEmpty()); // an empty identifier matches no browser
+    }
+
+    void twoPassesWithoutChangeThenNoThirdKeystroke()
+    {
+        Rig rig;
+        const double start = rig.clock.now();
+        const CaptureOutcome outcome = rig.run();
+        QVERIFY(errorOf(outcome));
+        QCOMPARE(errorOf(outcome)->code(), CaptureError::Code::noSelection);
+        QCOMPARE(rig.keys.completedChords, 2);
+        // Two holds of 0.03 s and two passes of 0.8 s, polled every 0.04 s.
+        const double waited = rig.clock.now() - start;
+        // (Rounding may add one poll to a pass.)
+        const double expected = 2 * SelectionCapture::keyHold + 2 * SelectionCapture::pollingPass;
+        QVERIFY2(waited >= expected - 1e-9 && waited <= expected + 2 * SelectionCapture::pollInterval + 1e-9,
+            qPrintable(QString::number(waited)));
+        QCOMPARE(rig.clock.sleeps.count(SelectionCapture::keyHold), 2);
+        QVERIFY(rig.clock.sleeps.count(SelectionCapture::pollInterval) >= 40);
+        QVERIFY(rig.clock.sleeps.count(SelectionCapture::pollInterval) <= 42);
+        QCOMPARE(errorOf(outcome)->diagnostic(),
+            QStringLiteral("app=Editor, pid=4242, pasteboardChanged=false, postCopyTextLength=-1, "
+                           "axSelectedText=no, pasteboardTypes=[text/plain]"));
+        QCOMPARE(rig.pasteboard.writes, 0);
+        QVERIFY(m_log.messages(QStringLiteral("app"))
+                    .contains(QStringLiteral("Capture failed in Editor: ") + errorOf(outcome)->diagnostic()));
+    }
+
+    void imageOnlyCopyFailsWithItsTypeLogged()
+    {
+        Rig rig;
+        rig.copyOn(1,
+            {{{QStringLiteral("image/png"), QByteArrayLiteral("\x89PNG")},
+                {QStringLiteral("application/x-qt-image"), QByteArrayLiteral("x")}}});
+        const CaptureOutcome outcome = rig.run();
+        QVERIFY(errorOf(outcome));
+        QCOMPARE(errorOf(outcome)->code(), CaptureError::Code::noSelection);
+        const QString expected = QStringLiteral("app=Editor, pid=4242, pasteboardChanged=true, postCopyTextLength=-1, "
+                                                "axSelectedText=no, pasteboardTypes=[image/png, other]");
+        QCOMPARE(errorOf(outcome)->diagnostic(), expected);
+        QVERIFY(m_log.messages(QStringLiteral("app"))
+                    .contains(QStringLiteral("Capture: pasteboard changed but nothing readable on it: ") + expected));
+        QVERIFY(rig.clock.sleeps.contains(SelectionCapture::rereadDelay));
+        QCOMPARE(rig.memory.items(), (Items {{{kPlain, QByteArrayLiteral("original")}}}));
+    }
+
+    void plainAndHtmlGiveMarkdownAndTitle()
+    {
+        Rig rig(QStringLiteral("com.google.Chrome"));
+        rig.scripts.url = QStringLiteral("https://example.org/a");
+        rig.scripts.title = QStringLiteral("Script title");
+        rig.copyOn(1,
+            {{{kPlain, QByteArrayLiteral("Hello world")},
+                {kHtml,
+                    QByteArrayLiteral("<html><head><TITLE lang=en>My \n  Page</Title></head>"
+                                      "<body><p><b>Hello</b> world</p></body></html>")}}});
+        const CaptureOutcome outcome = rig.run();
+        QVERIFY(resultOf(outcome));
+        QCOMPARE(resultOf(outcome)->text, QStringLiteral("Hello world"));
+        QVERIFY(resultOf(outcome)->markdown);
+        QVERIFY2(resultOf(outcome)->markdown->contains(QLatin1String("**Hello**")),
+            qPrintable(*resultOf(outcome)->markdown));
+        QCOMPARE(resultOf(outcome)->sourceTitle, QStringLiteral("My Page"));
+        QCOMPARE(resultOf(outcome)->sourceURL, QStringLiteral("https://example.org/a"));
+        QCOMPARE(rig.scripts.ran, QStringList {QStringLiteral("url")}); // no title script
+        QVERIFY(m_log.messages(QStringLiteral("capture")).contains(QStringLiteral("Converted rich text to markdown")));
+    }
+
+    void chromiumPdfRule_data()
+    {
+        QTest::addColumn<QString>("bundleID");
+        QTest::addColumn<QString>("url");
+        QTest::addColumn<bool>("fromTree");
+        QTest::addColumn<CaptureError::Code>("expected");
+        QTest::newRow("Chrome, PDF in capitals")
+            << "com.google.Chrome"
+            << "https://x.org/doc/Report.PDF" << false << CaptureError::Code::chromePDF;
+        QTest::newRow("Brave, address from the tree") << "com.brave.Browser"
+                                                      << "https://x.org/r.pdf" << true << CaptureError::Code::chromePDF;
+        QTest::newRow("Safari, PDF") << "com.apple.Safari"
+                                     << "https://x.org/doc/report.pdf" << false << CaptureError::Code::noSelection;
+        QTest::newRow("Chrome, a page") << "com.google.Chrome"
+                                        << "https://x.org/report.pdf.html" << false << CaptureError::Code::noSelection;
+        QTest::newRow("Chrome, pdf in the query only")
+            << "com.google.Chrome"
+            << "https://x.org/view?f=a.pdf" << false << CaptureError::Code::noSelection;
+    }
+    void chromiumPdfRule()
+    {
+        QFETCH(QString, bundleID);
+        QFETCH(QString, url);
+        QFETCH(bool, fromTree);
+        QFETCH(CaptureError::Code, expected);
+        Rig rig(bundleID);
+        if (fromTree)
+            rig.focused()->setText(AccessibleAttribute::URL, url);
+        else
+            rig.scripts.url = url;
+        const CaptureOutcome outcome = rig.run();
+        QVERIFY(errorOf(outcome));
+        QCOMPARE(errorOf(outcome)->code(), expected);
+    }
+
+    void pdfRuleNeverHidesAChangedClipboard()
+    {
+        Rig rig(QStringLiteral("com.google.Chrome"));
+        rig.scripts.url = QStringLiteral("https://x.org/r.pdf");
+        rig.copyOn(1, {{{QStringLiteral("image/png"), QByteArrayLiteral("png")}}});
+        const CaptureOutcome outcome = rig.run();
+        QVERIFY(errorOf(outcome));
+        QCOMPARE(errorOf(outcome)->code(), CaptureError::Code::noSelection);
+    }
+
+    void browserSelectionStandsInLast()
+    {
+        Rig rig(QStringLiteral("com.google.Chrome"));
+        rig.scripts.selection = QStringLiteral("  picked words \n");
+        rig.scripts.title = QStringLiteral("Tab");
+        const CaptureOutcome outcome = rig.run();
+        QVERIFY(resultOf(outcome));
+        QCOMPARE(resultOf(outcome)->text, QStringLiteral("picked words"));
+        QVERIFY(!resultOf(outcome)->markdown);
+        QCOMPARE(resultOf(outcome)->sourceTitle, QStringLiteral("Tab"));
+        QCOMPARE(rig.scripts.ran, (QStringList {"url", "title", "selection"}));
+        QVERIFY(m_log.messages(QStringLiteral("app"))
+                    .contains(QStringLiteral("Capture: using browser JS selection fallback for Editor")));
+    }
+
+    void restoreFailureRefusesTheCapture()
+    {
+        Rig rig;
+        rig.memory.replaceContent({{{kPlain, QByteArrayLiteral("mine")}}});
+        rig.memory.offerWithoutData(1, QStringLiteral("application/x-unreadable")); // an item with no readable data
+        const Items copied {{{kPlain, QByteArrayLiteral("copied text")}}};
+        rig.copyOn(1, copied);
+        const CaptureOutcome outcome = rig.run();
+        QVERIFY(errorOf(outcome));
+        QCOMPARE(errorOf(outcome)->code(), CaptureError::Code::clipboardRestoreFailed);
+        QVERIFY(m_log.messages(QStringLiteral("app"))
+                    .contains(QStringLiteral("Capture: clipboard restore failed; capture was not saved")));
+        // The copy is left in place rather than an empty clipboard.
+        QCOMPARE(rig.memory.items(), copied);
+    }
+
+    void restoreBringsBackEveryItemAndType()
+    {
+        Rig rig;
+        const Items original {{{kPlain, QByteArrayLiteral("one")}, {kHtml, QByteArrayLiteral("<b>one</b>")},
+                                  {QStringLiteral("application/x-custom"), QByteArray("\0\x01\xff", 3)}},
+            {{QStringLiteral("image/png"), QByteArrayLiteral("png-bytes")}}};
+        rig.memory.replaceContent(original);
+        rig.copyOn(2, {{{kPlain, QByteArrayLiteral("copied")}}});
+        const CaptureOutcome outcome = rig.run();
+        QVERIFY(resultOf(outcome));
+        QCOMPARE(resultOf(outcome)->text, QStringLiteral("copied"));
+        QCOMPARE(rig.memory.items(), original);
+    }
+
+    // Another program writes the clipboard while the snapshot is being read: the restore must
+    // bring back that newer content, not the older one.
+    void writeDuringSnapshotIsNotOverwritten()
+    {
+        Rig rig;
+        const Items newer {{{kPlain, QByteArrayLiteral("written meanwhile")}}};
+        rig.pasteboard.afterRead = [&] { rig.memory.replaceContent(newer); };
+        rig.copyOn(1, {{{kPlain, QByteArrayLiteral("copied")}}});
+        const CaptureOutcome outcome = rig.run();
+        QVERIFY(resultOf(outcome));
+        QCOMPARE(resultOf(outcome)->text, QStringLiteral("copied"));
+        QCOMPARE(rig.memory.items(), newer);
+    }
+
+    // A write during the snapshot must not count as the copy's change either.
+    void writeDuringSnapshotIsNotTakenForTheCopy()
+    {
+        Rig rig;
+        rig.pasteboard.afterRead = [&] { rig.memory.replaceContent({{{kPlain, QByteArrayLiteral("other")}}}); };
+        rig.focused()->setText(AccessibleAttribute::SelectedText, QStringLiteral("from tree"));
+        const CaptureOutcome outcome = rig.run();
+        QVERIFY(resultOf(outcome));
+        QCOMPARE(resultOf(outcome)->text, QStringLiteral("from tree"));
+        QCOMPARE(rig.pasteboard.writes, 0);
+    }
+
+    void walkReadsTwelveElements_data()
+    {
+        QTest::addColumn<int>("holder"); // 1-based position of the element holding the values
+        QTest::addColumn<bool>("found");
+        QTest::newRow("focused element") << 1 << true;
+        QTest::newRow("twelfth") << 12 << true;
+        QTest::newRow("thirteenth") << 13 << false;
+    }
+    void walkReadsTwelveElements()
+    {
+        QFETCH(int, holder);
+        QFETCH(bool, found);
+        MemoryAccessibility accessibility;
+        const auto chain = accessibility.addApplication(7, 16);
+        chain[holder - 1]->setText(AccessibleAttribute::SelectedText, QStringLiteral("deep"));
+        chain[holder - 1]->setText(AccessibleAttribute::Document, QStringLiteral("file:///tmp/a%20b.txt"));
+        chain[holder - 1]->setText(AccessibleAttribute::URL, QStringLiteral("https://example.org/x"));
+        Rig rig;
+        SelectionCapture capture({accessibility, rig.workspace, rig.keys, rig.pasteboard, rig.scripts, rig.clock});
+        const auto ax = capture.extractAX(7);
+        QCOMPARE(ax.selectedText.has_value(), found);
+        QCOMPARE(ax.filePath.has_value(), found);
+        QCOMPARE(ax.sourceURL.has_value(), found);
+        if (found) {
+            QCOMPARE(*ax.filePath, QStringLiteral("file:///tmp/a%20b.txt"));
+            QCOMPARE(*ax.sourceURL, QStringLiteral("https://example.org/x"));
+            // Once all three are found the walk stops.
+            QCOMPARE(chain[holder]->reads(), 0);
+        } else {
+            QCOMPARE(chain[12]->reads(), 0);
+        }
+    }
+
+    void walkKeepsTheFirstValueAndSkipsOtherKinds()
+    {
+        MemoryAccessibility accessibility;
+        const auto chain = accessibility.addApplication(7, 4);
+        chain[0]->set(AccessibleAttribute::URL, AccessibleValue::other()); // an address object, not text
+        chain[0]->setText(AccessibleAttribute::SelectedText, QString()); // empty counts as none
+        chain[1]->set(AccessibleAttribute::SelectedText, AccessibleValue::failed());
+        chain[1]->setText(AccessibleAttribute::URL, QStringLiteral("http://bad host/"));
+        chain[2]->setText(AccessibleAttribute::SelectedText, QStringLiteral("second"));
+        chain[2]->setText(AccessibleAttribute::URL, QStringLiteral("https://good.example/"));
+        chain[3]->setText(AccessibleAttribute::SelectedText, QStringLiteral("ignored"));
+        Rig rig;
+        SelectionCapture capture({accessibility, rig.workspace, rig.keys, rig.pasteboard, rig.scripts, rig.clock});
+        const auto ax = capture.extractAX(7);
+        QCOMPARE(ax.selectedText, QStringLiteral("second"));
+        QCOMPARE(ax.sourceURL, QStringLiteral("https://good.example/"));
+        QVERIFY(!ax.filePath);
+        QCOMPARE(capture.extractAX(8).selectedText, std::nullopt); // no such application
+    }
+
+    void pollingWithAPastDeadlineDoesNotWait()
+    {
+        Rig rig;
+        SelectionCapture capture({rig.accessibility, rig.workspace, rig.keys, rig.pasteboard, rig.scripts, rig.clock});
+        QVERIFY(!capture.waitForPasteboardChange(rig.memory.changeCount() + 1, rig.clock.now()));
+        QVERIFY(rig.clock.sleeps.isEmpty());
+        QVERIFY(capture.waitForPasteboardChange(rig.memory.changeCount() + 1, rig.clock.now() + 1));
+    }
+
+    void errorSentences_data()
+    {
+        QTest::addColumn<CaptureError>("error");
+        QTest::addColumn<QString>("sentence");
+        QTest::newRow("noSelection") << CaptureError::noSelection(QStringLiteral("app=x"))
+                                     << "No text was selected in the frontmost application.";
+        QTest::newRow("notTrusted") << CaptureError::notTrusted()
+                                    << "Tessellon needs Accessibility permission to read selected text.";
+        QTest::newRow("noFrontmostApp") << CaptureError::noFrontmostApp() << "No frontmost application found.";
+        QTest::newRow("chromePDF") << CaptureError::chromePDF()
+                                   << QString::fromUtf8("Chrome\xe2\x80\x99s built-in PDF viewer can\xe2\x80\x99t be "
+                                                        "captured programmatically. Open the PDF in Preview (or use "
+                                                        "right-click \xe2\x86\x92 Copy inside Chrome), then capture "
+                                                        "again.");
+        QTest::newRow("clipboardRestoreFailed") << CaptureError::clipboardRestoreFailed()
+                                                << "Capture was not saved because Tessellon could not restore your "
+                                                   "clipboard. Copy the original content again.";
+    }
+    void errorSentences()
+    {
+        QFETCH(CaptureError, error);
+        QFETCH(QString, sentence);
+        QCOMPARE(error.errorDescription(), sentence);
+    }
+};
+
+TESSELLON_TEST_MAIN(TestSelectionCapture)
+#include "tst_SelectionCapture.moc"
