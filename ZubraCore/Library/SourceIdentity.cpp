@@ -8,16 +8,21 @@ SourceIdentity SourceIdentity::from(const Selection& selection)
     SourceIdentity identity;
     identity.appName = selection.appName;
     identity.bundleID = selection.bundleID;
-    if (selection.sourceURL) {
-        identity.identifier = *selection.sourceURL;
+    identity.identifier = keyOf(selection);
+    if (selection.sourceURL)
         identity.sourceURL = selection.sourceURL;
-    } else if (selection.filePath) {
-        identity.identifier = *selection.filePath;
+    else if (selection.filePath)
         identity.filePath = selection.filePath;
-    } else {
-        identity.identifier = selection.appName;
-    }
     return identity;
+}
+
+const QString& SourceIdentity::keyOf(const Selection& selection)
+{
+    if (selection.sourceURL)
+        return *selection.sourceURL;
+    if (selection.filePath)
+        return *selection.filePath;
+    return selection.appName;
 }
 
 QString SourceIdentity::display() const

@@ -18,6 +18,8 @@ struct SourceIdentity
     std::optional<QString> filePath; // present only when the key is the file path
 
     static SourceIdentity from(const Selection& selection);
+    // The identifier from(selection) would have, without building the identity.
+    static const QString& keyOf(const Selection& selection);
 
     // The text that names the source; also its sort key.
     QString display() const;

@@ -5,19 +5,6 @@
 #include <QHash>
 #include <algorithm>
 
-namespace {
-
-const QString& sourceKey(const Selection& s)
-{
-    if (s.sourceURL)
-        return *s.sourceURL;
-    if (s.filePath)
-        return *s.filePath;
-    return s.appName;
-}
-
-} // namespace
-
 namespace StoreAggregation {
 
 QList<SourceAggregate> sources(const QList<Selection>& selections)
@@ -25,7 +12,7 @@ QList<SourceAggregate> sources(const QList<Selection>& selections)
     QHash<QString, qsizetype> rowOfKey;
     QList<SourceAggregate> rows;
     for (const Selection& s : selections) {
-        const QString& key = sourceKey(s);
+        const QString& key = SourceIdentity::keyOf(s);
         auto it = rowOfKey.constFind(key);
         if (it == rowOfKey.cend()) {
             it = rowOfKey.insert(key, rows.size());

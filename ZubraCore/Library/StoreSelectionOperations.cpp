@@ -4,19 +4,6 @@
 
 #include <algorithm>
 
-namespace {
-
-const QString& sourceKey(const Selection& s)
-{
-    if (s.sourceURL)
-        return *s.sourceURL;
-    if (s.filePath)
-        return *s.filePath;
-    return s.appName;
-}
-
-} // namespace
-
 qsizetype Store::positionOf(const QUuid& id) const
 {
     const auto it = m_positionFromEnd.constFind(id);
@@ -284,7 +271,7 @@ const QHash<QString, qsizetype>& Store::sourceCounts() const
     if (!m_sourceCounts) {
         QHash<QString, qsizetype> counts;
         for (const Selection& s : m_selections)
-            ++counts[sourceKey(s)];
+            ++counts[SourceIdentity::keyOf(s)];
         m_sourceCounts = std::move(counts);
     }
     return *m_sourceCounts;
