@@ -142,4 +142,15 @@ private:
     std::unique_ptr<QProcess> m_process;
 };
 
+// Starts xterm showing one word and double-clicks it, so xterm owns PRIMARY.
+inline bool startXtermWithWordSelected(Child& xterm, const QString& word, const QStringList& options = {})
+{
+    const QStringList arguments = QStringList {"-geometry", "40x5+0+0"} + options
+        + QStringList {"-e", "sh", "-c", "trap '' INT; printf '%s\\n' " + word + "; while :; do sleep 1; done"};
+    if (!xterm.start(QStringLiteral("xterm"), arguments))
+        return false;
+    const QString window = windowOf(xterm.pid());
+    return !window.isEmpty() && selectFirstWord(window, xterm.pid());
+}
+
 } // namespace X11Programs

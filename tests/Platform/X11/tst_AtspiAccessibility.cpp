@@ -45,18 +45,6 @@ bool ownPrimaryElsewhere(Child& owner, const QByteArray& text)
     return false;
 }
 
-// Starts xterm showing one word and double-clicks it, so xterm owns PRIMARY.
-bool xtermWithWordSelected(Child& xterm, const QString& word)
-{
-    if (!xterm.start(QStringLiteral("xterm"),
-            {"-geometry", "40x5+0+0", "-e", "sh", "-c",
-                "trap '' INT; printf '%s\\n' " + word + "; while :; do sleep 1; done"}))
-        return false;
-    const QString window = X11Programs::windowOf(xterm.pid());
-    if (window.isEmpty())
-        return false;
-    return X11Programs::selectFirstWord(window, xterm.pid());
-}
 } // namespace
 
 class TestAtspiAccessibility : public QObject
@@ -147,7 +135,7 @@ private slots:
         if (!X11Programs::available(QStringLiteral("xterm")) || !X11Programs::available(QStringLiteral("xdotool")))
             QSKIP("xterm or xdotool is not installed");
         Child xterm;
-        QVERIFY(xtermWithWordSelected(xterm, QStringLiteral("tessellate")));
+        QVERIFY(X11Programs::startXtermWithWordSelected(xterm, QStringLiteral("tessellate")));
         Child other;
         if (!xtermOwns)
             QVERIFY(ownPrimaryElsewhere(other, "not xterm's"));

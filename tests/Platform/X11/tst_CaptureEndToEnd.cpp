@@ -66,20 +66,11 @@ bool accessibilityShowsSelection(Accessibility& accessibility, qint64 pid)
 
 bool startXterm(Child& xterm, bool copiesOnShiftControlC)
 {
-    QStringList arguments {"-geometry", "40x5+0+0"};
+    QStringList options;
     if (copiesOnShiftControlC)
-        arguments << "-xrm"
-                  << "XTerm*VT100.translations: #override Shift Ctrl<Key>C: copy-selection(CLIPBOARD)";
-    arguments << "-e"
-              << "sh"
-              << "-c"
-              << "trap '' INT; printf '%s\\n' tessellate; while :; do sleep 1; done";
-    if (!xterm.start(QStringLiteral("xterm"), arguments))
-        return false;
-    const QString window = X11Programs::windowOf(xterm.pid());
-    if (window.isEmpty())
-        return false;
-    return X11Programs::selectFirstWord(window, xterm.pid());
+        options << "-xrm"
+                << "XTerm*VT100.translations: #override Shift Ctrl<Key>C: copy-selection(CLIPBOARD)";
+    return X11Programs::startXtermWithWordSelected(xterm, QStringLiteral("tessellate"), options);
 }
 } // namespace
 
