@@ -266,6 +266,36 @@ private slots:
         QCOMPARE(plan.messages.size(), messages);
     }
 
+    void firstEntryTooLargeTravelsAlone()
+    {
+        // The pinned D grows to 50 letters: 61 characters alone, over the budget of 49. It forms
+        // the first message by itself; A and B (49 together) share the next, C takes the last.
+        Fixture f = fixture();
+        f.selections[3].text = QString(50, u'd');
+        f.selections[3].markdown = f.selections[3].text;
+        const QString bigD = u"SOURCE: D\n\n"_qs + QString(50, u'd');
+        const QList<ComposedContext> messages
+            = ContextComposer::splitForMessages(f.draft, f.selections, std::nullopt, perCharacter, 49);
+        QCOMPARE(messages.size(), 3);
+        QCOMPARE(messages[0].text, bigD);
+        QCOMPARE(messages[0].tokens, 61);
+        QCOMPARE(messages[0].entryCount, 1);
+        QCOMPARE(messages[0].feedback, QStringList {u"Over budget by an estimated 12 tokens."_qs});
+        QCOMPARE(messages[1].text, source('A') + rule + source('B'));
+        QCOMPARE(messages[1].entryCount, 2);
+        QVERIFY(messages[1].feedback.isEmpty());
+        QCOMPARE(messages[2].text, source('C'));
+
+        const SplitCopyPlan plan
+            = ContextComposer::planSplitCopy(f.draft, f.selections, std::nullopt, perCharacter, 49);
+        QVERIFY(!plan.clipboardText);
+        QCOMPARE(plan.messages.size(), 3);
+        QCOMPARE(plan.messages[1].text, messages[1].text);
+        QCOMPARE(plan.notice,
+            u"Cannot split within this estimated budget. Shorten the task, turn off the preamble, trim oversized "
+            u"sources, or export."_qs);
+    }
+
     void labelGroupsDigits()
     {
         // "SOURCE: A\n\n" (11) + 4925 letters = 4936 characters, 1,234 tokens at four characters each.
