@@ -161,24 +161,26 @@ SelectionCapture::AXExtract SelectionCapture::extractAX(qint32 pid)
     if (focused.kind != AccessibleValue::Kind::Element || !focused.element)
         return extract;
 
+    // The first element that gives an address string settles it, even when it does not parse:
+    // the address is then absent, and no ancestor is asked for another.
+    std::optional<QString> urlText;
     AccessibleElementRef element = focused.element;
     for (int read = 1; element; ++read) {
         if (!extract.selectedText)
             extract.selectedText = textOf(element->attribute(AccessibleAttribute::SelectedText));
         if (!extract.filePath)
             extract.filePath = textOf(element->attribute(AccessibleAttribute::Document));
-        if (!extract.sourceURL) {
-            // An address that does not parse is ignored, and an ancestor may still give one.
-            if (auto url = textOf(element->attribute(AccessibleAttribute::URL)))
-                extract.sourceURL = parsedURL(*url);
-        }
-        if ((extract.selectedText && extract.filePath && extract.sourceURL) || read >= maxWalkElements)
+        if (!urlText)
+            urlText = textOf(element->attribute(AccessibleAttribute::URL));
+        if ((extract.selectedText && extract.filePath && urlText) || read >= maxWalkElements)
             break;
         const AccessibleValue parent = element->attribute(AccessibleAttribute::Parent);
         if (parent.kind != AccessibleValue::Kind::Element || !parent.element)
             break;
         element = parent.element;
     }
+    if (urlText)
+        extract.sourceURL = parsedURL(*urlText);
     return extract;
 }
 

@@ -1,11 +1,11 @@
 // The capture algorithm against in-memory platform doubles and a manual clock.
 
-#include "Platform/Memory/SteppingClock.h"
 #include "Platform/Memory/MemoryAccessibility.h"
 #include "Platform/Memory/MemoryKeyInjector.h"
 #include "Platform/Memory/MemoryPasteboard.h"
 #include "Platform/Memory/MemoryWorkspace.h"
 #include "Platform/Memory/RecordingSystemLog.h"
+#include "Platform/Memory/SteppingClock.h"
 #include "ZubraCore/Capture/SelectionCapture.h"
 #include "ZubraCore/Library/Logging.h"
 #include "support/TestMain.h"
@@ -480,7 +480,7 @@ private slots:
         chain[0]->set(AccessibleAttribute::URL, AccessibleValue::other()); // an address object, not text
         chain[0]->setText(AccessibleAttribute::SelectedText, QString()); // empty counts as none
         chain[1]->set(AccessibleAttribute::SelectedText, AccessibleValue::failed());
-        chain[1]->setText(AccessibleAttribute::URL, QStringLiteral("http://bad host/"));
+        chain[1]->set(AccessibleAttribute::URL, AccessibleValue::failed());
         chain[2]->setText(AccessibleAttribute::SelectedText, QStringLiteral("second"));
         chain[2]->setText(AccessibleAttribute::URL, QStringLiteral("https://good.example/"));
         chain[3]->setText(AccessibleAttribute::SelectedText, QStringLiteral("ignored"));
@@ -491,6 +491,47 @@ private slots:
         QCOMPARE(ax.sourceURL, QStringLiteral("https://good.example/"));
         QVERIFY(!ax.filePath);
         QCOMPARE(capture.extractAX(8).selectedText, std::nullopt); // no such application
+    }
+
+    // The first address string found settles the address, parsed or not; an unparsable one
+    // leaves it absent (the browser is asked instead) and counts as found for ending the walk.
+    void unparsableTreeAddressIsAbsent_data()
+    {
+        QTest::addColumn<bool>("focusedHasAll"); // the focused element also holds text and document
+        QTest::addColumn<QString>("scriptURL");
+        QTest::addColumn<QString>("expectedURL"); // empty: none
+        QTest::newRow("ancestor's address not used") << false << QString() << QString();
+        QTest::newRow("walk ends at the focused element") << true << QString() << QString();
+        QTest::newRow("browser gives the address") << false << "https://script.example/p"
+                                                   << "https://script.example/p";
+    }
+    void unparsableTreeAddressIsAbsent()
+    {
+        QFETCH(bool, focusedHasAll);
+        QFETCH(QString, scriptURL);
+        QFETCH(QString, expectedURL);
+        Rig rig(QStringLiteral("com.google.Chrome"));
+        rig.chain = rig.accessibility.addApplication(4242, 3);
+        rig.scripts.url = scriptURL;
+        rig.chain[0]->setText(AccessibleAttribute::SelectedText, QStringLiteral("chosen"));
+        rig.chain[0]->setText(AccessibleAttribute::URL, QStringLiteral("http://bad host/"));
+        if (focusedHasAll)
+            rig.chain[0]->setText(AccessibleAttribute::Document, QStringLiteral("file:///tmp/a.txt"));
+        rig.chain[1]->setText(AccessibleAttribute::URL, QStringLiteral("https://tree.example/"));
+        rig.chain[2]->setText(AccessibleAttribute::Document, QStringLiteral("file:///tmp/b.txt"));
+
+        const CaptureOutcome outcome = rig.run();
+        QVERIFY(resultOf(outcome));
+        QCOMPARE(resultOf(outcome)->text, QStringLiteral("chosen"));
+        QCOMPARE(
+            resultOf(outcome)->sourceURL, expectedURL.isEmpty() ? std::nullopt : std::optional<QString>(expectedURL));
+        QVERIFY(rig.scripts.ran.contains(QStringLiteral("url")));
+        if (focusedHasAll) {
+            QCOMPARE(rig.chain[1]->reads(), 0);
+            QCOMPARE(resultOf(outcome)->filePath, QStringLiteral("file:///tmp/a.txt"));
+        } else {
+            QCOMPARE(resultOf(outcome)->filePath, QStringLiteral("file:///tmp/b.txt"));
+        }
     }
 
     void pollingWithAPastDeadlineDoesNotWait()
