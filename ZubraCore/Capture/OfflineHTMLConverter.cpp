@@ -573,7 +573,8 @@ std::optional<AttributedText> convert(const QByteArray& html)
 {
     if (html.size() > maxInputBytes)
         return std::nullopt;
-    QStringDecoder decoder(QStringDecoder::Utf8);
+    // Stateless: a sequence cut off at the end is an error, not state kept for a next call.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     const QString decoded = decoder.decode(html); // the decoding runs on conversion
     if (decoder.hasError())
         return std::nullopt;

@@ -190,8 +190,8 @@ std::optional<TextLink> hyperlinkOf(const QString& instruction)
         if (word.startsWith(u'\\')) {
             if (word.compare(u"\\l", Qt::CaseInsensitive) == 0)
                 return std::nullopt; // a place inside the document
-            if (word.size() == 2 && QStringLiteral("otmn").contains(word.at(1).toLower()))
-                ++k; // a switch with an argument
+            if (word.size() == 2 && QStringLiteral("ot").contains(word.at(1).toLower()))
+                ++k; // a switch with an argument (tip, target); \m and \n stand alone
             continue;
         }
         if (const std::optional<QString> url = OfflineHTMLConverter::safeLink(word))

@@ -158,6 +158,11 @@ void TestMarkdownSerializer::fromRichText_data()
         << Fragments {{"t", withLink(body, "HTTP://x.org", false)}} << "[t](HTTP://x.org)";
     QTest::newRow("string link without :// dropped")
         << Fragments {{"t", withLink(body, "mailto:a@b.org", false)}} << "t";
+    // Only the first 120 UTF-16 units of a paragraph are measured for a heading.
+    QTest::newRow("large run at unit 119 makes a heading")
+        << Fragments {{QString(119, u'x'), body}, {"Y", rich(24)}, {"\nb", body}} << "# " + QString(119, u'x') + "Y\nb";
+    QTest::newRow("large run at unit 120 is not measured")
+        << Fragments {{QString(120, u'x'), body}, {"Y", rich(24)}, {"\nb", body}} << QString(120, u'x') + "Y\nb";
     QTest::newRow("space-only paragraph is empty") << Fragments {{"a\n   \n\n\nb", body}} << "a\n\nb";
 }
 

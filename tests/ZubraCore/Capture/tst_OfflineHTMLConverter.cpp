@@ -145,6 +145,8 @@ void TestOfflineHTMLConverter::declines_data()
     QTest::newRow("invalid UTF-8") << QByteArray("ab\xFF");
     QTest::newRow("overlong UTF-8") << QByteArray("a\xC0\xAF");
     QTest::newRow("UTF-8 surrogate") << QByteArray("a\xED\xA0\x80");
+    QTest::newRow("UTF-8 cut off at the end") << QByteArray("<p>ab</p>\xE2\x80");
+    QTest::newRow("UTF-8 lead byte at the end") << QByteArray("ab\xF0");
 }
 
 void TestOfflineHTMLConverter::declines()

@@ -74,6 +74,14 @@ void TestRtfReader::markdown_data()
     QTest::newRow("hyperlink without quotes, with switch")
         << QByteArray(R"({\rtf1{\field{\*\fldinst HYPERLINK \\o "tip" https://x.org}{\fldrslt x}}})")
         << "[x](https://x.org)";
+    QTest::newRow("hyperlink after a new-window switch")
+        << QByteArray(R"({\rtf1{\field{\*\fldinst HYPERLINK \\n "https://x.org"}{\fldrslt x}}})")
+        << "[x](https://x.org)";
+    QTest::newRow("hyperlink after an image-map switch")
+        << QByteArray(R"({\rtf1{\field{\*\fldinst HYPERLINK \\m https://x.org}{\fldrslt x}}})") << "[x](https://x.org)";
+    QTest::newRow("hyperlink after a target switch")
+        << QByteArray(R"({\rtf1{\field{\*\fldinst HYPERLINK \\t "_blank" "https://x.org"}{\fldrslt x}}})")
+        << "[x](https://x.org)";
     QTest::newRow("unsafe hyperlink is text")
         << QByteArray(R"rtf({\rtf1{\field{\*\fldinst{HYPERLINK "javascript:alert(1)"}}{\fldrslt{t}}}})rtf") << "t";
     QTest::newRow("local anchor is text")
