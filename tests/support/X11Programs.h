@@ -72,18 +72,22 @@ inline bool activate(const QString& window)
 }
 
 // Double-clicks the first word of the window's top line until the process owns PRIMARY (the
-// shell may still be printing, the window still mapping). False after about eight seconds.
+// shell may still be printing, the window still mapping). Attempts stay apart by more than
+// xterm's multi-click time, so two double-clicks never merge into a triple. False after about
+// fifteen seconds.
 inline bool selectFirstWord(const QString& window, qint64 pid)
 {
     auto x = XcbConnection::open();
-    QDeadlineTimer deadline(8000);
+    QDeadlineTimer deadline(15000);
     while (x && !deadline.hasExpired()) {
         activate(window);
         run(QStringLiteral("xdotool"),
             {"mousemove", "--window", window, "12", "8", "click", "--repeat", "2", "--delay", "40", "1"});
-        QTest::qWait(150);
-        if (PrimarySelection::ownerProcess(*x) == pid)
-            return true;
+        for (int i = 0; i < 8; ++i) {
+            QTest::qWait(50);
+            if (PrimarySelection::ownerProcess(*x) == pid)
+                return true;
+        }
     }
     return false;
 }
