@@ -46,6 +46,11 @@ QString tooLarge(qint64 maxBytes)
 
 } // namespace
 
+FileOutcome DiskFileSystem::syncFolder(const QString& folder)
+{
+    return syncPath(folder, true);
+}
+
 bool DiskFileSystem::exists(const QString& path) const
 {
     return QFileInfo::exists(path);

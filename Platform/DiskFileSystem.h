@@ -11,4 +11,7 @@ public:
     FileOutcome writeAtomically(const QString& path, const QByteArray& bytes) override;
     FileOutcome copy(const QString& from, const QString& to) override;
     FileOutcome createFolder(const QString& path) override;
+
+    // Flushes a folder to disk, so that a rename inside it survives a power cut.
+    static FileOutcome syncFolder(const QString& folder);
 };

@@ -1,8 +1,9 @@
 #include "ZubraCore/Capture/BrowserScripting.h"
 
+#include "ZubraCore/Text/Utf8.h"
+
 #include "ZubraCore/Library/Logging.h"
 
-#include <QStringDecoder>
 #include <QUrl>
 
 namespace {
@@ -41,15 +42,6 @@ QString chromiumTell(const QString& bundleID)
 const QString firefoxTell = QStringLiteral("tell application \"Firefox\"");
 const QString urlLine = QStringLiteral("return URL of active tab of front window");
 const QString titleLine = QStringLiteral("return title of active tab of front window");
-
-std::optional<QString> decodeUtf8(const QByteArray& bytes)
-{
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = decoder.decode(bytes);
-    if (decoder.hasError())
-        return std::nullopt;
-    return text;
-}
 
 // The trimmed output, absent when blank.
 std::optional<QString> runTrimmed(const std::optional<QString>& script, ScriptRunner& runner)
@@ -165,10 +157,10 @@ std::optional<QString> BrowserURLProvider::runOSAScript(const QString& script, S
         Loggers::capture().error(QStringLiteral("osascript output too large"));
         return std::nullopt;
     }
-    const auto output = decodeUtf8(outcome.standardOutput);
+    const auto output = Utf8::decodeStrict(outcome.standardOutput);
     if (output && !output->isEmpty())
         return output;
-    const auto errorOutput = decodeUtf8(outcome.standardError);
+    const auto errorOutput = Utf8::decodeStrict(outcome.standardError);
     if (errorOutput && !errorOutput->isEmpty())
         Loggers::capture().debug(QStringLiteral("osascript: ") + *errorOutput);
     return output;

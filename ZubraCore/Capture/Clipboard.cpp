@@ -1,5 +1,7 @@
 #include "ZubraCore/Capture/Clipboard.h"
 
+#include "ZubraCore/Text/Utf8.h"
+
 #include "ZubraCore/Capture/MarkdownHtml.h"
 #include "ZubraCore/Capture/OfflineHTMLConverter.h"
 #include "ZubraCore/Capture/RtfReader.h"
@@ -154,11 +156,10 @@ std::optional<QString> htmlTitle(Pasteboard& pasteboard)
     const auto html = htmlData(pasteboard);
     if (!html || html->size() > maxTitleHtmlBytes)
         return std::nullopt;
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString text = decoder.decode(*html);
-    if (decoder.hasError())
+    const auto text = Utf8::decodeStrict(*html);
+    if (!text)
         return std::nullopt;
-    return parsePageTitle(text);
+    return parsePageTitle(*text);
 }
 
 std::optional<QString> parsePageTitle(const QString& html)

@@ -1,7 +1,8 @@
 #include "ZubraCore/Capture/OfflineHTMLConverter.h"
 
+#include "ZubraCore/Text/Utf8.h"
+
 #include <QSet>
-#include <QStringDecoder>
 #include <QUrl>
 #include <cstring>
 #include <string_view>
@@ -573,10 +574,7 @@ std::optional<AttributedText> convert(const QByteArray& html)
 {
     if (html.size() > maxInputBytes)
         return std::nullopt;
-    // Stateless: a sequence cut off at the end is an error, not state kept for a next call.
-    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString decoded = decoder.decode(html); // the decoding runs on conversion
-    if (decoder.hasError())
+    if (!Utf8::decodeStrict(html))
         return std::nullopt;
     std::string_view bytes(html.constData(), size_t(html.size()));
     if (bytes.starts_with("\xEF\xBB\xBF"))

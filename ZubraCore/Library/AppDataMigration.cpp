@@ -1,28 +1,17 @@
 #include "ZubraCore/Library/AppDataMigration.h"
 
+#include "Platform/DiskFileSystem.h"
 #include "ZubraCore/Library/StoreLocations.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <fcntl.h>
-#include <unistd.h>
 
 namespace {
 
 using AppDataMigration::Failure;
 using AppDataMigration::MigrationError;
-
-// Makes a completed rename survive a power cut.
-void syncFolder(const QString& folder)
-{
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return;
-    ::fsync(fd);
-    ::close(fd);
-}
 
 std::optional<Failure> copyAtomically(const QString& from, const QString& to)
 {
@@ -50,7 +39,7 @@ std::optional<Failure> copyAtomically(const QString& from, const QString& to)
     }
     if (!target.commit())
         return Failure {MigrationError::copyFailed, to, target.errorString()};
-    syncFolder(QFileInfo(to).absolutePath());
+    DiskFileSystem::syncFolder(QFileInfo(to).absolutePath());
     return std::nullopt;
 }
 
