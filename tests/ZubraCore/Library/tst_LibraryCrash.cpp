@@ -8,6 +8,7 @@
 #include "ZubraCore/Library/StorePersistence.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -102,10 +103,20 @@ private slots:
             child.setProcessChannelMode(QProcess::SeparateChannels);
             child.start();
             QVERIFY(child.waitForStarted(10000));
-            // Half the rounds are killed while starting up (and perhaps recovering), half while saving.
+            // Half the rounds are killed while starting up (and perhaps recovering), half while saving;
+            // every fourth round first waits for a returned save, so that a slow machine (sanitizers,
+            // busy cores) still makes progress between the kills.
+            QByteArray output;
             if (round % 2 == 1) {
-                while (!child.readAllStandardOutput().contains("ready") && child.state() == QProcess::Running)
+                const bool awaitSave = round % 4 == 3;
+                QDeadlineTimer deadline(30000);
+                while (child.state() == QProcess::Running && !deadline.hasExpired()) {
+                    output += child.readAllStandardOutput();
+                    const qsizetype ready = output.indexOf("ready\n");
+                    if (ready >= 0 && (!awaitSave || lastAcknowledged(output.mid(ready + 6)) > 0))
+                        break;
                     child.waitForReadyRead(100);
+                }
             }
             QThread::msleep(random.bounded(5, 150));
             const bool running = child.state() == QProcess::Running;
@@ -114,7 +125,7 @@ private slots:
             QVERIFY2(running, child.readAllStandardError().constData());
             ++kills;
 
-            const int reported = lastAcknowledged(child.readAllStandardOutput());
+            const int reported = lastAcknowledged(output + child.readAllStandardOutput());
             acknowledged = qMax(acknowledged, reported);
 
             // Neither file is ever seen half-written, whenever the kill came.
