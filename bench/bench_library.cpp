@@ -6,7 +6,7 @@
 
 #include "Platform/SystemLog.h"
 #include "ZubraCore/Library/LibraryDocument.h"
-#include "ZubraCore/Library/Logging.h"
+#include "ZubraCore/Support/Logging.h"
 #include "ZubraCore/Library/RecordJson.h"
 #include "ZubraCore/Library/StoreLocations.h"
 #include "ZubraCore/Library/StorePersistence.h"

@@ -1,7 +1,7 @@
 // The library store over a library of 50,000 selections of about 1 KB: adding captures, one search
 // keystroke, the "By source" order and the source aggregation.
 
-#include "Platform/Memory/ManualClock.h"
+#include "support/ManualClock.h"
 #include "ZubraCore/Library/SelectionSearchIndex.h"
 #include "ZubraCore/Library/SortMode.h"
 #include "ZubraCore/Library/Store.h"

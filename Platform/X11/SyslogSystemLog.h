@@ -5,6 +5,7 @@
 // without linking the desktop backends.
 
 #include "Platform/SystemLog.h"
+#include "Platform/AppIdentity.h"
 
 #include <QByteArray>
 #include <syslog.h>
@@ -13,7 +14,7 @@ class SyslogSystemLog final : public SystemLog
 {
 public:
     // The identifier must outlive every syslog call: a string literal does.
-    explicit SyslogSystemLog(const char* identifier = "com.vesk.tessellon")
+    explicit SyslogSystemLog(const char* identifier = AppIdentity::bundleIdentifier)
     {
         openlog(identifier, LOG_PID | LOG_NDELAY, LOG_USER);
     }

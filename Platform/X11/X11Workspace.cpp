@@ -1,4 +1,5 @@
 #include "Platform/X11/X11Workspace.h"
+#include "Platform/AppIdentity.h"
 
 #include "Platform/X11/DesktopEntries.h"
 #include "Platform/X11/XcbConnection.h"
@@ -7,7 +8,7 @@
 #include <QFile>
 
 namespace {
-const QString kOwnBundleID = QStringLiteral("com.vesk.tessellon");
+const QString ownBundleID = QString::fromLatin1(AppIdentity::bundleIdentifier);
 
 // The process's short name from /proc, bounded.
 std::optional<QString> processName(qint32 pid)
@@ -76,7 +77,7 @@ std::optional<RunningApplication> X11Workspace::frontmostApplication()
     else if (windowClass)
         app.bundleIdentifier = nonEmpty(windowClass->className);
     if (pid == qint32(QCoreApplication::applicationPid()))
-        app.bundleIdentifier = kOwnBundleID;
+        app.bundleIdentifier = ownBundleID;
 
     if (entry)
         app.localizedName = nonEmpty(entry->name);

@@ -2,7 +2,7 @@
 
 #include "ZubraCore/Text/Utf8.h"
 
-#include "ZubraCore/Library/Logging.h"
+#include "ZubraCore/Support/Logging.h"
 
 #include <QUrl>
 

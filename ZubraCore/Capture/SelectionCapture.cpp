@@ -3,7 +3,7 @@
 #include "ZubraCore/Capture/BrowserScripting.h"
 #include "ZubraCore/Capture/Clipboard.h"
 #include "ZubraCore/Capture/MarkdownSerializer.h"
-#include "ZubraCore/Library/Logging.h"
+#include "ZubraCore/Support/Logging.h"
 #include "ZubraCore/Text/TextMetrics.h"
 
 #include <QSet>

@@ -4,7 +4,7 @@
 // problems come back as user-facing sentences.
 
 #include "ZubraCore/Composition/ComposedContext.h"
-#include "ZubraCore/Composition/ModelProfile.h"
+#include "ZubraCore/Library/ModelProfile.h"
 #include "ZubraCore/Composition/SplitCopyPlan.h"
 #include "ZubraCore/Library/ContextDraft.h"
 #include "ZubraCore/Library/Selection.h"

@@ -3,7 +3,7 @@
 // count cached. The prompt holding any contiguous run of the prepared entries is counted in time
 // linear in the run without building its text, and its text is built by the same walk.
 
-#include "ZubraCore/Composition/ComposerTemplate.h"
+#include "ZubraCore/Library/ComposerTemplate.h"
 #include "ZubraCore/Composition/PreparedEntries.h"
 
 #include <QLatin1StringView>

@@ -1,7 +1,7 @@
 #pragma once
 // A named task text with its layout: one of the built-ins or saved by the user.
 
-#include "ZubraCore/Composition/ComposerTemplate.h"
+#include "ZubraCore/Library/ComposerTemplate.h"
 
 #include <QJsonObject>
 #include <QString>

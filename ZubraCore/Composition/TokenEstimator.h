@@ -1,7 +1,7 @@
 #pragma once
 // The token estimate: ceil(characters / characters per token), characters being grapheme clusters.
 
-#include "ZubraCore/Composition/ModelProfile.h"
+#include "ZubraCore/Library/ModelProfile.h"
 
 #include <QString>
 #include <QStringView>

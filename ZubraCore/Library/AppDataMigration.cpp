@@ -1,4 +1,5 @@
 #include "ZubraCore/Library/AppDataMigration.h"
+#include "Platform/AppIdentity.h"
 
 #include "Platform/DiskFileSystem.h"
 #include "ZubraCore/Library/StoreLocations.h"
@@ -114,9 +115,9 @@ QVariantMap readLegacyPreferences(QSettings& legacySettings)
 
 Outcome migrateIfNeeded()
 {
-    QSettings legacySettings(u"vesk"_qs, u"Zubra"_qs);
+    QSettings legacySettings(QString::fromLatin1(AppIdentity::organisation), QString::fromLatin1(AppIdentity::legacyApplicationName));
     const QVariantMap legacyPreferences = readLegacyPreferences(legacySettings);
-    QSettings currentDefaults(u"vesk"_qs, u"Tessellon"_qs);
+    QSettings currentDefaults(QString::fromLatin1(AppIdentity::organisation), QString::fromLatin1(AppIdentity::applicationName));
     return migrate(
         StoreLocations::legacyStoreURL(), StoreLocations::defaultStoreURL(), legacyPreferences, currentDefaults);
 }

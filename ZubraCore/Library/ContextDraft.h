@@ -1,8 +1,8 @@
 #pragma once
 // A prompt being composed, and the source entries it is made of.
 
-#include "ZubraCore/Composition/ComposerTemplate.h"
-#include "ZubraCore/Composition/ModelProfile.h"
+#include "ZubraCore/Library/ComposerTemplate.h"
+#include "ZubraCore/Library/ModelProfile.h"
 #include "ZubraCore/Library/RecordHash.h"
 
 #include <QDateTime>

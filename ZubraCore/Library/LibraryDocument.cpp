@@ -1,6 +1,6 @@
 #include "ZubraCore/Library/LibraryDocument.h"
 
-#include "ZubraCore/Library/ParallelChunks.h"
+#include "ZubraCore/Support/ParallelChunks.h"
 #include "ZubraCore/Library/RecordJson.h"
 #include "ZubraCore/Text/Uuids.h"
 

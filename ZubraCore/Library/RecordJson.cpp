@@ -1,6 +1,6 @@
 #include "ZubraCore/Library/RecordJson.h"
 
-#include "ZubraCore/Library/IsoDate.h"
+#include "ZubraCore/Support/IsoDate.h"
 #include "ZubraCore/Text/Uuids.h"
 
 #include <QUrl>

@@ -1,6 +1,6 @@
 #include "ZubraCore/Library/SortMode.h"
 
-#include "ZubraCore/Library/CollationKeys.h"
+#include "ZubraCore/Support/CollationKeys.h"
 
 #include <QHash>
 #include <algorithm>

@@ -1,7 +1,8 @@
 #include "ZubraCore/Library/Store.h"
+#include "Platform/AppIdentity.h"
 
 #include "Platform/DiskFileSystem.h"
-#include "ZubraCore/Library/Logging.h"
+#include "ZubraCore/Support/Logging.h"
 #include "ZubraCore/Library/StoreLocations.h"
 #include "ZubraCore/Library/StorePersistence.h"
 
@@ -40,7 +41,7 @@ Store::Store(Options options, QObject* parent)
     if (options.defaults) {
         m_defaults = options.defaults;
     } else {
-        m_ownedDefaults = std::make_unique<QSettings>(u"vesk"_qs, u"Tessellon"_qs);
+        m_ownedDefaults = std::make_unique<QSettings>(QString::fromLatin1(AppIdentity::organisation), QString::fromLatin1(AppIdentity::applicationName));
         m_defaults = m_ownedDefaults.get();
     }
     m_recoveredDuringLaunch = loaded.status == StorePersistenceStatus::recoveredFromBackup;

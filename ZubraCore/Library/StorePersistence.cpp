@@ -1,7 +1,7 @@
 #include "ZubraCore/Library/StorePersistence.h"
 
 #include "ZubraCore/Library/LibraryDocument.h"
-#include "ZubraCore/Library/Logging.h"
+#include "ZubraCore/Support/Logging.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,5 +1,5 @@
 #include "Platform/DispatchQueue.h"
-#include "Platform/Memory/ManualClock.h"
+#include "support/ManualClock.h"
 #include "support/TestMain.h"
 
 #include <QStringList>

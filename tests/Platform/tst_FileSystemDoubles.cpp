@@ -1,8 +1,8 @@
 #include "support/TestMain.h"
 
 #include "Platform/DiskFileSystem.h"
-#include "Platform/Memory/FailingFileSystem.h"
-#include "Platform/Memory/MemoryFileSystem.h"
+#include "support/FailingFileSystem.h"
+#include "support/MemoryFileSystem.h"
 
 #include <QTemporaryDir>
 

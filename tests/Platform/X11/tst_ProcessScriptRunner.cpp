@@ -1,10 +1,10 @@
 #include "support/TestMain.h"
 
-#include "Platform/Memory/RecordingSystemLog.h"
+#include "support/RecordingSystemLog.h"
 #include "Platform/X11/ProcessScriptRunner.h"
 #include "Platform/X11/UnavailableScriptRunner.h"
 #include "ZubraCore/Capture/BrowserScripting.h"
-#include "ZubraCore/Library/Logging.h"
+#include "ZubraCore/Support/Logging.h"
 
 #include <QElapsedTimer>
 

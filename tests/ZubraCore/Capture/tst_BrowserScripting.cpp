@@ -1,8 +1,8 @@
 #include "support/TestMain.h"
 
-#include "Platform/Memory/RecordingSystemLog.h"
+#include "support/RecordingSystemLog.h"
 #include "ZubraCore/Capture/BrowserScripting.h"
-#include "ZubraCore/Library/Logging.h"
+#include "ZubraCore/Support/Logging.h"
 
 using OptionalString = std::optional<QString>;
 

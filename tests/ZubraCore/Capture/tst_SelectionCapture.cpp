@@ -1,13 +1,13 @@
 // The capture algorithm against in-memory platform doubles and a manual clock.
 
-#include "Platform/Memory/MemoryAccessibility.h"
-#include "Platform/Memory/MemoryKeyInjector.h"
+#include "support/MemoryAccessibility.h"
+#include "support/MemoryKeyInjector.h"
 #include "Platform/Memory/MemoryPasteboard.h"
 #include "Platform/Memory/MemoryWorkspace.h"
-#include "Platform/Memory/RecordingSystemLog.h"
-#include "Platform/Memory/SteppingClock.h"
+#include "support/RecordingSystemLog.h"
+#include "support/SteppingClock.h"
 #include "ZubraCore/Capture/SelectionCapture.h"
-#include "ZubraCore/Library/Logging.h"
+#include "ZubraCore/Support/Logging.h"
 #include "support/TestMain.h"
 
 #include <QTest>

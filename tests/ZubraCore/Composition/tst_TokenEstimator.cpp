@@ -1,6 +1,6 @@
 #include "support/TestMain.h"
 
-#include "ZubraCore/Composition/ComposerTemplate.h"
+#include "ZubraCore/Library/ComposerTemplate.h"
 #include "ZubraCore/Composition/TokenEstimator.h"
 
 #include <QJsonObject>

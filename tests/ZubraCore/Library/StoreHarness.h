@@ -2,8 +2,8 @@
 // A store over a temporary library with a manual save clock, a recording file system and a fixed
 // wall clock, for the store tests.
 
-#include "Platform/Memory/FailingFileSystem.h"
-#include "Platform/Memory/ManualClock.h"
+#include "support/FailingFileSystem.h"
+#include "support/ManualClock.h"
 #include "ZubraCore/Library/LibraryDocument.h"
 #include "ZubraCore/Library/Store.h"
 #include "support/LibraryFixtures.h"

@@ -1,6 +1,6 @@
 #include "support/TestMain.h"
 
-#include "ZubraCore/Library/IsoDate.h"
+#include "ZubraCore/Support/IsoDate.h"
 
 class TestIsoDate : public QObject
 {

@@ -1,7 +1,7 @@
 #include "support/LibraryFixtures.h"
 #include "support/TestMain.h"
 
-#include "ZubraCore/Library/IsoDate.h"
+#include "ZubraCore/Support/IsoDate.h"
 #include "ZubraCore/Library/LibraryDocument.h"
 #include "ZubraCore/Library/RecordJson.h"
 #include "ZubraCore/Text/Uuids.h"

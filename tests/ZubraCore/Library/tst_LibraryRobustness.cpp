@@ -4,10 +4,10 @@
 #include "support/LibraryFixtures.h"
 #include "support/TestMain.h"
 
-#include "Platform/Memory/MemoryFileSystem.h"
-#include "Platform/Memory/RecordingSystemLog.h"
+#include "support/MemoryFileSystem.h"
+#include "support/RecordingSystemLog.h"
 #include "ZubraCore/Library/LibraryDocument.h"
-#include "ZubraCore/Library/Logging.h"
+#include "ZubraCore/Support/Logging.h"
 #include "ZubraCore/Library/StorePersistence.h"
 
 #include <QRandomGenerator>

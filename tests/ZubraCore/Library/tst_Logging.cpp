@@ -1,9 +1,9 @@
 #include "support/TestMain.h"
 
-#include "Platform/Memory/RecordingSystemLog.h"
+#include "support/RecordingSystemLog.h"
 #include "Platform/X11/SyslogSystemLog.h"
-#include "ZubraCore/Library/LogFile.h"
-#include "ZubraCore/Library/Logging.h"
+#include "ZubraCore/Support/LogFile.h"
+#include "ZubraCore/Support/Logging.h"
 
 #include <QFile>
 #include <QRegularExpression>

@@ -1,6 +1,6 @@
-#include "Platform/Memory/RecordingSystemLog.h"
+#include "support/RecordingSystemLog.h"
 #include "StoreHarness.h"
-#include "ZubraCore/Library/Logging.h"
+#include "ZubraCore/Support/Logging.h"
 #include "support/TestMain.h"
 
 #include <QSignalSpy>

@@ -1,10 +1,10 @@
 #include "support/LibraryFixtures.h"
 #include "support/TestMain.h"
 
-#include "Platform/Memory/FailingFileSystem.h"
-#include "Platform/Memory/RecordingSystemLog.h"
+#include "support/FailingFileSystem.h"
+#include "support/RecordingSystemLog.h"
 #include "ZubraCore/Library/LibraryDocument.h"
-#include "ZubraCore/Library/Logging.h"
+#include "ZubraCore/Support/Logging.h"
 #include "ZubraCore/Library/StoreLocations.h"
 #include "ZubraCore/Library/StorePersistence.h"
 

@@ -1,4 +1,4 @@
-#include "ZubraCore/Library/CollationKeys.h"
+#include "ZubraCore/Support/CollationKeys.h"
 
 #include "ZubraCore/Text/TextCollation.h"
 

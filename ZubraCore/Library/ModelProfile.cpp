@@ -1,4 +1,4 @@
-#include "ZubraCore/Composition/ModelProfile.h"
+#include "ZubraCore/Library/ModelProfile.h"
 
 #include <QHashFunctions>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "ZubraCore/Composition/ComposerTemplate.h"
+#include "ZubraCore/Library/ComposerTemplate.h"
 
 namespace ComposerTemplates {
 

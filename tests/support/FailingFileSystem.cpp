@@ -1,4 +1,4 @@
-#include "Platform/Memory/FailingFileSystem.h"
+#include "support/FailingFileSystem.h"
 
 void FailingFileSystem::failOn(Operation operation, const QString& path)
 {

@@ -1,7 +1,8 @@
-#include "ZubraCore/Library/Logging.h"
+#include "ZubraCore/Support/Logging.h"
+#include "Platform/AppIdentity.h"
 
 #include "Platform/X11/SyslogSystemLog.h"
-#include "ZubraCore/Library/LogFile.h"
+#include "ZubraCore/Support/LogFile.h"
 
 #include <QDir>
 #include <atomic>
@@ -148,7 +149,7 @@ namespace Loggers {
 
 QString subsystem()
 {
-    return QStringLiteral("com.vesk.tessellon");
+    return QString::fromLatin1(AppIdentity::bundleIdentifier);
 }
 
 const CategoryLogger& app()

@@ -1,4 +1,4 @@
-#include "Platform/Memory/SteppingClock.h"
+#include "support/SteppingClock.h"
 
 void SteppingClock::sleep(double seconds)
 {

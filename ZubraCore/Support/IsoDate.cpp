@@ -1,4 +1,4 @@
-#include "ZubraCore/Library/IsoDate.h"
+#include "ZubraCore/Support/IsoDate.h"
 
 namespace IsoDate {
 namespace {

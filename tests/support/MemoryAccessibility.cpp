@@ -1,4 +1,4 @@
-#include "Platform/Memory/MemoryAccessibility.h"
+#include "support/MemoryAccessibility.h"
 
 AccessibleValue MemoryAccessibleElement::attribute(AccessibleAttribute attribute) const
 {

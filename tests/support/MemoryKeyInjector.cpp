@@ -1,4 +1,4 @@
-#include "Platform/Memory/MemoryKeyInjector.h"
+#include "support/MemoryKeyInjector.h"
 
 static QString chordName(KeyInjector::Chord chord)
 {

@@ -1,6 +1,6 @@
-#include "ZubraCore/Library/LogFile.h"
+#include "ZubraCore/Support/LogFile.h"
 
-#include "ZubraCore/Library/IsoDate.h"
+#include "ZubraCore/Support/IsoDate.h"
 
 #include <cerrno>
 #include <cstring>

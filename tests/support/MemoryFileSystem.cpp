@@ -1,4 +1,4 @@
-#include "Platform/Memory/MemoryFileSystem.h"
+#include "support/MemoryFileSystem.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -3,7 +3,7 @@
 // general-purpose line that goes to both.
 
 #include "Platform/SystemLog.h"
-#include "ZubraCore/Library/IsoDate.h"
+#include "ZubraCore/Support/IsoDate.h"
 #include "ZubraCore/Text/Uuids.h"
 
 #include <QDateTime>

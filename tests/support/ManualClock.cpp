@@ -1,4 +1,4 @@
-#include "Platform/Memory/ManualClock.h"
+#include "support/ManualClock.h"
 
 std::uint64_t ManualClock::addListener(std::function<void()> listener)
 {
