@@ -1,5 +1,7 @@
 #include "ZubraCore/Composition/PromptTemplates.h"
 
+#include "ZubraCore/Support/AppSettings.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonParseError>
@@ -49,9 +51,8 @@ void keepUnreadable(QSettings& defaults)
     const QVariant stored = defaults.value(PromptTemplates::customKey());
     if (!stored.isValid() || decode(stored))
         return;
-    const QString base = PromptTemplates::unreadableKey();
     for (int n = 1; n <= 1000; ++n) {
-        const QString key = n == 1 ? base : base + u'-' + QString::number(n);
+        const QString key = AppSettings::unreadableCustomPromptTemplatesKeyFor(n);
         const QVariant kept = defaults.value(key);
         if (kept == stored)
             return;
@@ -102,11 +103,11 @@ namespace PromptTemplates {
 
 QString customKey()
 {
-    return u"Tessellon.customPromptTemplates"_qs;
+    return AppSettings::customPromptTemplatesKey;
 }
 QString unreadableKey()
 {
-    return u"Tessellon.customPromptTemplates.unreadable"_qs;
+    return AppSettings::unreadableCustomPromptTemplatesKey;
 }
 
 const QList<PromptTemplate>& builtins()

@@ -1,7 +1,7 @@
 #include "ZubraCore/Library/Store.h"
-#include "Platform/AppIdentity.h"
 
 #include "Platform/DiskFileSystem.h"
+#include "ZubraCore/Support/AppSettings.h"
 #include "ZubraCore/Support/Logging.h"
 #include "ZubraCore/Library/StoreLocations.h"
 #include "ZubraCore/Library/StorePersistence.h"
@@ -9,19 +9,6 @@
 #include <QMetaObject>
 #include <QThread>
 
-namespace {
-
-// A Boolean setting as the application writes it; anything else reads as off.
-bool readBoolSetting(const QSettings& settings, const QString& key)
-{
-    const QVariant value = settings.value(key);
-    if (value.typeId() == QMetaType::Bool)
-        return value.toBool();
-    const QString text = value.toString().trimmed().toLower();
-    return text == u"true" || text == u"1";
-}
-
-} // namespace
 
 Store::Store(const std::optional<QString>& storeURL, QSettings* defaults, QObject* parent)
     : Store(Options {storeURL, defaults, nullptr, nullptr, nullptr}, parent)
@@ -42,7 +29,7 @@ Store::Store(Options options, QObject* parent)
     if (options.defaults) {
         m_defaults = options.defaults;
     } else {
-        m_ownedDefaults = std::make_unique<QSettings>(QString::fromLatin1(AppIdentity::organisation), QString::fromLatin1(AppIdentity::applicationName));
+        m_ownedDefaults = AppSettings::openDefault();
         m_defaults = m_ownedDefaults.get();
     }
     m_recoveredDuringLaunch = loaded.status == StorePersistenceStatus::recoveredFromBackup;
@@ -53,7 +40,7 @@ Store::Store(Options options, QObject* parent)
         m_drafts = loaded.snapshot->drafts.value_or(QList<ContextDraft>());
         m_activeDraftID = loaded.snapshot->activeDraftID;
     }
-    m_collectIntoActiveDraft = readBoolSetting(*m_defaults, collectIntoActiveDraftKey);
+    m_collectIntoActiveDraft = AppSettings(*m_defaults).collectIntoActiveDraft();
     repairActiveDraft();
     m_index.assign(m_selections);
 }
@@ -99,8 +86,7 @@ void Store::setCollectIntoActiveDraft(bool collect)
     assertOwnThread();
     const bool changed = collect != m_collectIntoActiveDraft;
     m_collectIntoActiveDraft = collect;
-    m_defaults->setValue(collectIntoActiveDraftKey, collect);
-    m_defaults->sync();
+    AppSettings(*m_defaults).setCollectIntoActiveDraft(collect);
     if (changed)
         emit collectIntoActiveDraftChanged();
 }

@@ -16,6 +16,7 @@
 #include "ZubraCore/Library/StoreIndex.h"
 #include "ZubraCore/Library/StorePersistenceStatus.h"
 #include "ZubraCore/Library/StoreSnapshot.h"
+#include "ZubraCore/Support/AppSettings.h"
 
 #include <QHash>
 #include <QObject>
@@ -43,7 +44,7 @@ public:
     };
 
     static constexpr std::chrono::milliseconds saveDelay {400};
-    static inline const QString collectIntoActiveDraftKey = QStringLiteral("Tessellon.collectIntoActiveDraft");
+    static inline const QString& collectIntoActiveDraftKey = AppSettings::collectIntoActiveDraftKey;
 
     // Loads the library synchronously (recovery included) and repairs the active draft; saves nothing.
     explicit Store(const std::optional<QString>& storeURL = std::nullopt, QSettings* defaults = nullptr,

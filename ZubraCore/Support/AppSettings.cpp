@@ -1,0 +1,29 @@
+#include "ZubraCore/Support/AppSettings.h"
+
+#include "Platform/AppIdentity.h"
+
+std::unique_ptr<QSettings> AppSettings::openDefault()
+{
+    return std::make_unique<QSettings>(
+        QString::fromLatin1(AppIdentity::organisation), QString::fromLatin1(AppIdentity::applicationName));
+}
+
+bool AppSettings::collectIntoActiveDraft() const
+{
+    const QVariant value = m_settings->value(collectIntoActiveDraftKey);
+    if (value.typeId() == QMetaType::Bool)
+        return value.toBool();
+    const QString text = value.toString().trimmed().toLower();
+    return text == u"true" || text == u"1";
+}
+
+void AppSettings::setCollectIntoActiveDraft(bool collect)
+{
+    m_settings->setValue(collectIntoActiveDraftKey, collect);
+    m_settings->sync();
+}
+
+QString AppSettings::unreadableCustomPromptTemplatesKeyFor(int n)
+{
+    return n <= 1 ? unreadableCustomPromptTemplatesKey : unreadableCustomPromptTemplatesKey + u'-' + QString::number(n);
+}

@@ -1,0 +1,46 @@
+#pragma once
+// The program's settings: one home for their keys and for how each value is read and written.
+// It wraps a QSettings it does not own: the program's own settings (openDefault) or a test's.
+// Values are kept as the program has always stored them; a value of the wrong form reads as
+// the setting's default. The shell adds its own settings here (hotkey, window frames).
+
+#include <QSettings>
+#include <QString>
+#include <QVariant>
+#include <memory>
+
+class AppSettings
+{
+public:
+    // "Collect into Prompt": a Bool, absent = off.
+    static inline const QString collectIntoActiveDraftKey = QStringLiteral("Tessellon.collectIntoActiveDraft");
+    // The user's task templates: one JSON array as UTF-8 bytes.
+    static inline const QString customPromptTemplatesKey = QStringLiteral("Tessellon.customPromptTemplates");
+    // Where templates that could not be read are kept before they are overwritten; then "-2", "-3"…
+    static inline const QString unreadableCustomPromptTemplatesKey
+        = QStringLiteral("Tessellon.customPromptTemplates.unreadable");
+
+    explicit AppSettings(QSettings& settings)
+        : m_settings(&settings)
+    {
+    }
+
+    // The settings file of the program's scope (organisation and application of AppIdentity).
+    static std::unique_ptr<QSettings> openDefault();
+
+    QSettings& settings() const { return *m_settings; }
+
+    // True only for a stored Boolean true (or its text forms "true" and "1").
+    bool collectIntoActiveDraft() const;
+    // Written and flushed on every call.
+    void setCollectIntoActiveDraft(bool collect);
+
+    // The stored templates value as it is (invalid when absent); PromptTemplates decodes it.
+    QVariant customPromptTemplates() const { return m_settings->value(customPromptTemplatesKey); }
+    void setCustomPromptTemplates(const QByteArray& json) { m_settings->setValue(customPromptTemplatesKey, json); }
+    // The n-th place for unreadable templates, counted from 1.
+    static QString unreadableCustomPromptTemplatesKeyFor(int n);
+
+private:
+    QSettings* m_settings;
+};
