@@ -120,7 +120,7 @@ void StoreIndex::assign(const QList<Selection>& selections)
         m_records[key] = makeRecord(s);
         m_libraryKeys.push_back(key);
         searchKeys[size_t(i)] = key;
-        m_keyOf.insert(s.id, key); // from the end, so the first of repeated ids wins
+        m_keyOf.insert(IdKey {s.id}, key); // from the end, so the first of repeated ids wins
         count(m_records[key], 1);
         Source& source = m_sources[m_records[key].sourceKey];
         ++source.count;
@@ -192,7 +192,7 @@ StoreIndex::Key StoreIndex::insertFront(const Selection& selection)
     if (m_records.size() <= key)
         m_records.resize(std::max(size_t(key) + 1, m_records.size() * 3 / 2));
     m_records[key] = makeRecord(selection);
-    m_keyOf.insert(selection.id, key);
+    m_keyOf.insert(IdKey {selection.id}, key);
     m_libraryKeys.push_back(key);
     m_search.set(key, selection);
     count(m_records[key], 1);
@@ -228,8 +228,8 @@ void StoreIndex::remove(const QList<Key>& keys)
         Record& record = m_records[key];
         record.live = false;
         count(record, -1);
-        if (m_keyOf.value(record.id) == key)
-            m_keyOf.remove(record.id);
+        if (m_keyOf.value(IdKey {record.id}) == key)
+            m_keyOf.remove(IdKey {record.id});
         m_search.erase(key);
         Source& source = m_sources[record.sourceKey];
         if (--source.count == 0)
@@ -281,7 +281,7 @@ void StoreIndex::update(Key key, const Selection& selection)
         remove({key});
         // Same key, same library position: put it back in place.
         m_records[key] = makeRecord(selection);
-        m_keyOf.insert(selection.id, key);
+        m_keyOf.insert(IdKey {selection.id}, key);
         m_libraryKeys.insert(std::lower_bound(m_libraryKeys.begin(), m_libraryKeys.end(), key), key);
         count(m_records[key], 1);
         Source& source = m_sources[m_records[key].sourceKey];

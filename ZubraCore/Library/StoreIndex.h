@@ -54,7 +54,7 @@ public:
     // The selection's fields changed in place (group membership, or a capture's fields).
     void update(Key key, const Selection& selection);
 
-    Key keyOf(const QUuid& id) const { return m_keyOf.value(id, 0); }
+    Key keyOf(const QUuid& id) const { return m_keyOf.value(IdKey {id}, 0); }
     bool isLive(Key key) const { return key < m_records.size() && m_records[key].live; }
     const Record& record(Key key) const { return m_records[key]; }
     // Position in the library of a live key, else -1; logarithmic.
@@ -109,6 +109,15 @@ public:
     QList<QString> sourceKeys() const { return m_sources.keys(); }
 
 private:
+    // Qt's hash of a QUuid folds its fields with XOR, so ids that differ only in a few fields
+    // (sequential ids written by other tools) fall into one bucket chain; this one mixes every byte.
+    struct IdKey
+    {
+        QUuid id;
+        friend bool operator==(const IdKey&, const IdKey&) = default;
+        friend size_t qHash(const IdKey& key, size_t seed) noexcept { return qHashBits(&key.id, sizeof(QUuid), seed); }
+    };
+
     struct Source
     {
         qsizetype count = 0;
@@ -130,7 +139,7 @@ private:
     void sortAll();
 
     std::vector<Record> m_records; // by key
-    QHash<QUuid, Key> m_keyOf;
+    QHash<IdKey, Key> m_keyOf;
     std::vector<Key> m_libraryKeys; // ascending: the library's last selection first
     std::array<std::vector<Key>, 4> m_orders;
     Key m_nextKey = 1;
