@@ -4,17 +4,10 @@
 
 namespace {
 
-// Same text, cheaply when both share one buffer (the usual case for an unchanged selection).
+// Same text, cheaply when both share one buffer (a markdown made from the text).
 bool sameText(const QString& a, const QString& b)
 {
     return (a.constData() == b.constData() && a.size() == b.size()) || a == b;
-}
-
-bool sameText(const std::optional<QString>& a, const std::optional<QString>& b)
-{
-    if (a.has_value() != b.has_value())
-        return false;
-    return !a || sameText(*a, *b);
 }
 
 // Below U+0300 there are no combining marks, and the only character whose lower case is not a
@@ -141,7 +134,7 @@ bool SelectionSearchIndex::containsQuery(const Entry& entry, const Needle& needl
 
 SelectionSearchIndex::Entry SelectionSearchIndex::makeEntry(const Selection& s)
 {
-    Entry entry {s.text, s.markdown, s.appName, s.sourceURL, s.filePath, {}, {}, false, {}, {}};
+    Entry entry {{}, {}, false, {}, {}};
     entry.loweredText = searchForm(s.text);
     entry.markdownIsText = sameText(s.markdown, s.text);
     if (!entry.markdownIsText)
@@ -154,87 +147,6 @@ SelectionSearchIndex::Entry SelectionSearchIndex::makeEntry(const Selection& s)
         entry.grams.add(entry.loweredMarkdown);
     entry.grams.add(entry.loweredRest);
     return entry;
-}
-
-qsizetype SelectionSearchIndex::slotFor(const Selection& s, qsizetype hint)
-{
-    qsizetype slot = hint;
-    if (slot < 0)
-        slot = m_slotOf.value(s.id, -1);
-    if (slot < 0) {
-        m_entries.push_back(makeEntry(s));
-        slot = qsizetype(m_entries.size()) - 1;
-        m_slotOf.insert(s.id, slot);
-        return slot;
-    }
-    const Entry& e = m_entries[slot];
-    if (!(sameText(e.text, s.text) && sameText(e.markdown, s.markdown) && sameText(e.appName, s.appName)
-            && sameText(e.sourceURL, s.sourceURL) && sameText(e.filePath, s.filePath)))
-        m_entries[slot] = makeEntry(s);
-    return slot;
-}
-
-bool SelectionSearchIndex::matches(const QString& query, const Selection& selection)
-{
-    if (query.isEmpty())
-        return true;
-    return containsQuery(m_entries[slotFor(selection, -1)], makeNeedle(query));
-}
-
-// Lists usually come back in the same order as last time: the entry found at the same position
-// for the same id is taken without a hash lookup.
-QList<Selection> SelectionSearchIndex::filter(const QList<Selection>& selections, const QString& query)
-{
-    if (query.isEmpty())
-        return selections;
-    const Needle needle = makeNeedle(query);
-    QList<Selection> result;
-    QList<QUuid> ids;
-    QList<qsizetype> slotList;
-    ids.reserve(selections.size());
-    slotList.reserve(selections.size());
-    for (qsizetype i = 0; i < selections.size(); ++i) {
-        const Selection& s = selections[i];
-        const qsizetype hint = i < m_lastIDs.size() && m_lastIDs[i] == s.id ? m_lastSlots[i] : -1;
-        const qsizetype slot = slotFor(s, hint);
-        ids.append(s.id);
-        slotList.append(slot);
-        if (containsQuery(m_entries[slot], needle))
-            result.append(s);
-    }
-    m_lastIDs = std::move(ids);
-    m_lastSlots = std::move(slotList);
-    prune(selections);
-    return result;
-}
-
-void SelectionSearchIndex::clear()
-{
-    m_entries.clear();
-    m_slotOf.clear();
-    m_lastIDs.clear();
-    m_lastSlots.clear();
-}
-
-// Forgets selections that left the library once the memory has grown well past the list.
-void SelectionSearchIndex::prune(const QList<Selection>& current)
-{
-    if (qsizetype(m_entries.size()) <= 2 * current.size() + 1024)
-        return;
-    std::vector<Entry> kept;
-    QHash<QUuid, qsizetype> slotOf;
-    kept.reserve(current.size());
-    for (const Selection& s : current) {
-        const qsizetype slot = m_slotOf.value(s.id, -1);
-        if (slot < 0 || slotOf.contains(s.id))
-            continue;
-        slotOf.insert(s.id, qsizetype(kept.size()));
-        kept.push_back(std::move(m_entries[slot]));
-    }
-    m_entries = std::move(kept);
-    m_slotOf = std::move(slotOf);
-    m_lastIDs.clear();
-    m_lastSlots.clear();
 }
 
 SelectionSearchIndex::Query SelectionSearchIndex::prepare(const QString& query)

@@ -1,14 +1,13 @@
 #pragma once
 // The library list's search with a memory: each selection's lowered, normalized search text is
-// made once and reused while its fields stay the same, so a keystroke only scans. Results are
-// exactly those of SortModes::matches.
+// made once, when the selection arrives, and kept under the selection's key in the store's
+// index, so a keystroke only scans (and skips what cannot match). Results are exactly those of
+// SortModes::matches.
 
 #include "ZubraCore/Library/Selection.h"
 
-#include <QHash>
 #include <QList>
 #include <QString>
-#include <QUuid>
 #include <array>
 #include <optional>
 #include <thread>
@@ -74,24 +73,9 @@ public:
     // between changes, once waitUntilBuilt has returned.
     bool matches(Key key, const Query& query) const;
 
-    // Same result as SortModes::matches(query, selection).
-    bool matches(const QString& query, const Selection& selection);
-
-    // The selections that match, in their given order.
-    QList<Selection> filter(const QList<Selection>& selections, const QString& query);
-
-    qsizetype cachedCount() const { return qsizetype(m_entries.size()); }
-    void clear();
-
 private:
     struct Entry
     {
-        // The fields the search text was made from (shared, not copied).
-        QString text;
-        QString markdown;
-        QString appName;
-        std::optional<QString> sourceURL;
-        std::optional<QString> filePath;
         // Lowered and normalized; the markdown only when it differs from the text.
         QString loweredText;
         QString loweredMarkdown;
@@ -113,21 +97,13 @@ private:
     }
 
     static Entry makeEntry(const Selection& selection);
-    // The slot of an up-to-date entry for the selection; `hint` is a slot believed to hold it.
-    qsizetype slotFor(const Selection& selection, qsizetype hint);
     static Needle makeNeedle(const QString& query);
     static bool occursIn(QStringView haystack, const Needle& needle);
     static bool containsQuery(const Entry& entry, const Needle& needle);
-    void prune(const QList<Selection>& current);
 
     mutable std::vector<Entry> m_byKey;
     // The background build and what changed while it ran (an absent entry: erased).
     mutable std::thread m_builder;
     mutable std::vector<Entry> m_built;
     mutable std::vector<std::pair<Key, std::optional<Entry>>> m_changedDuringBuild;
-    std::vector<Entry> m_entries;
-    QHash<QUuid, qsizetype> m_slotOf;
-    // The ids and slots of the last filtered list, position by position.
-    QList<QUuid> m_lastIDs;
-    QList<qsizetype> m_lastSlots;
 };

@@ -29,9 +29,7 @@ private slots:
     void indexAgreesWithMatches_data() { matches_data(); }
     void indexAgreesWithMatches();
     void indexAgreesOnRandomLibraries();
-    void indexNoticesChangedFields();
-    void indexFilterKeepsOrderAndForgetsRemovedSelections();
-    void indexFilterFollowsEditsAndReordering();
+    void indexFollowsChangedAndErasedEntries();
 };
 
 void TestSortMode::rawValues_data()
@@ -265,13 +263,12 @@ void TestSortMode::indexAgreesWithMatches()
     QFETCH(QString, title);
     QFETCH(bool, expected);
     SelectionSearchIndex index;
-    const Selection s = matchSelection(line, markdown, title);
-    QCOMPARE(index.matches(query, s), expected);
-    QCOMPARE(index.matches(query, s), expected); // from the cache
-    QCOMPARE(index.filter({s}, query).size(), expected ? 1 : 0);
+    index.set(1, matchSelection(line, markdown, title));
+    QCOMPARE(index.matches(1, SelectionSearchIndex::prepare(query)), expected);
 }
 
-// Random fields and queries cut from the search text itself, so that many queries span fields.
+// Random fields and queries cut from the search text itself, so that many queries span fields;
+// half the library is indexed in the background, as at load, the rest one by one.
 void TestSortMode::indexAgreesOnRandomLibraries()
 {
     const QStringList fragments {"a", "B", "\n", " ", u"\u00E9"_qs, u"e\u0301"_qs, u"\u03A3"_qs, u"\u03C2"_qs,
@@ -298,6 +295,13 @@ void TestSortMode::indexAgreesOnRandomLibraries()
         library.append(s);
     }
     SelectionSearchIndex index;
+    std::vector<SelectionSearchIndex::Key> keys;
+    for (int i = 0; i < 150; ++i)
+        keys.push_back(SelectionSearchIndex::Key(i + 1));
+    index.buildInBackground(library.mid(0, 150), keys);
+    for (int i = 150; i < 300; ++i)
+        index.set(SelectionSearchIndex::Key(i + 1), library[i]);
+    index.waitUntilBuilt();
     int found = 0;
     for (int q = 0; q < 400; ++q) {
         const Selection& source = library[random.bounded(int(library.size()))];
@@ -306,66 +310,38 @@ void TestSortMode::indexAgreesOnRandomLibraries()
                                    .toLower();
         const int from = random.bounded(int(joined.size()));
         const QString query = random.bounded(4) ? joined.mid(from, 1 + random.bounded(6)) : randomText(3).toLower();
-        QList<Selection> expected;
-        for (const Selection& s : library) {
-            if (SortModes::matches(query, s))
-                expected.append(s);
+        const SelectionSearchIndex::Query prepared = SelectionSearchIndex::prepare(query);
+        for (int i = 0; i < library.size(); ++i) {
+            const bool expected = SortModes::matches(query, library[i]);
+            found += expected;
+            QCOMPARE(index.matches(SelectionSearchIndex::Key(i + 1), prepared), expected);
         }
-        found += expected.size();
-        QCOMPARE(labels(index.filter(library, query)), labels(expected));
     }
     QVERIFY(found > 400); // the queries did hit
 }
 
-void TestSortMode::indexNoticesChangedFields()
+// An entry set again follows the new fields; one erased, or changed while the background build
+// runs, is what the last change says once the build is taken over.
+void TestSortMode::indexFollowsChangedAndErasedEntries()
 {
     SelectionSearchIndex index;
     Selection s = fromLine("alpha|App");
-    QVERIFY(index.matches("alpha", s));
+    index.buildInBackground({s}, {1});
     s.text = "beta";
-    QVERIFY(index.matches("beta", s));
-    QVERIFY(index.matches("alpha", s)); // the markdown still says alpha
-    s.markdown = "gamma";
-    QVERIFY(!index.matches("alpha", s));
-    s.filePath = "/tmp/Delta";
-    QVERIFY(index.matches("delta", s));
-    s.filePath.reset();
-    QVERIFY(!index.matches("delta", s));
-    s.appName = "Epsilon";
-    QVERIFY(index.matches("epsilon", s));
-}
-
-void TestSortMode::indexFilterKeepsOrderAndForgetsRemovedSelections()
-{
-    SelectionSearchIndex index;
-    QList<Selection> big;
-    for (int i = 0; i < 3000; ++i)
-        big.append(fromLine("item " + QString::number(i) + "|App"));
-    QCOMPARE(index.filter(big, "item 299").size(), 11); // 299 and 2990..2999
-    QCOMPARE(labels(index.filter(big, "item 299")).first(), QString("item 299"));
-    QCOMPARE(index.cachedCount(), 3000);
-    const QList<Selection> small = big.mid(0, 5);
-    QCOMPARE(labels(index.filter(small, "item")), (QStringList {"item 0", "item 1", "item 2", "item 3", "item 4"}));
-    QVERIFY(index.cachedCount() <= 5);
-    QCOMPARE(index.filter(small, QString()), small);
-}
-
-// The filter reuses what it found at each position last time; edits and moves must still count.
-void TestSortMode::indexFilterFollowsEditsAndReordering()
-{
-    SelectionSearchIndex index;
-    QList<Selection> list = fromLines({"apple|A", "banana|B", "cherry|C"});
-    QCOMPARE(labels(index.filter(list, "an")), QStringList {"banana"});
-    list[1].text = "blueberry";
-    list[1].markdown = "blueberry";
-    QVERIFY(index.filter(list, "an").isEmpty());
-    list[0].markdown = "**an apple**";
-    QCOMPARE(labels(index.filter(list, "an")), QStringList {"apple"});
-    std::reverse(list.begin(), list.end());
-    list.prepend(fromLine("mango|M"));
-    QCOMPARE(labels(index.filter(list, "an")), (QStringList {"mango", "apple"}));
-    list[2].appName = "Grand";
-    QCOMPARE(labels(index.filter(list, "an")), (QStringList {"mango", "blueberry", "apple"}));
+    index.set(1, s); // the markdown still says alpha
+    index.set(2, fromLine("gamma|App"));
+    index.erase(2);
+    index.waitUntilBuilt();
+    const auto has = [&index](SelectionSearchIndex::Key key, const QString& query) {
+        return index.matches(key, SelectionSearchIndex::prepare(query));
+    };
+    QVERIFY(has(1, "beta") && has(1, "alpha"));
+    QVERIFY(!has(2, "gamma"));
+    s.markdown = "delta";
+    s.filePath = "/tmp/Epsilon";
+    index.set(1, s);
+    QVERIFY(!has(1, "alpha") && has(1, "delta") && has(1, "epsilon"));
+    QVERIFY(!has(7, "a")); // a key never set
 }
 
 TESSELLON_TEST_MAIN(TestSortMode)
