@@ -29,7 +29,6 @@ private slots:
     void collectSwitchMirrorsDefaults();
     void explicitLocationLeavesDefaultFolderAlone();
     void destroyedStoreDropsItsPendingWrite();
-    void signalsFollowTheChange();
 };
 
 void TestStore::firstLaunchStartsEmptyAndWritesNothing()
@@ -320,32 +319,6 @@ void TestStore::destroyedStoreDropsItsPendingWrite()
     h.clock->advance(2s);
     QVERIFY(h.files->changes().isEmpty());
     QVERIFY(!QFile::exists(h.path()));
-}
-
-void TestStore::signalsFollowTheChange()
-{
-    StoreHarness h;
-    Store& store = h.open();
-    QList<qsizetype> seen;
-    connect(&store, &Store::selectionsChanged, this, [&] { seen.append(store.selections().size()); });
-    QSignalSpy groups(&store, &Store::groupsChanged);
-    QSignalSpy drafts(&store, &Store::draftsChanged);
-    QSignalSpy active(&store, &Store::activeDraftIDChanged);
-    const Selection s = capture("signal");
-    store.add(s);
-    store.add(s); // duplicate: no change, no signal
-    QCOMPARE(seen, QList<qsizetype> {1});
-    QCOMPARE(groups.size() + drafts.size() + active.size(), 0);
-    store.newDraft(std::nullopt);
-    QCOMPARE(drafts.size(), 1);
-    QCOMPARE(active.size(), 1);
-    QCOMPARE(seen.size(), 1);
-    store.addSelectionToActiveDraft(s.id);
-    QCOMPARE(drafts.size(), 2);
-    QCOMPARE(active.size(), 1);
-    store.deleteSelection(s.id);
-    QCOMPARE(seen, (QList<qsizetype> {1, 0}));
-    QCOMPARE(drafts.size(), 3); // its entry left the draft
 }
 
 TESSELLON_TEST_MAIN(TestStore)

@@ -483,7 +483,8 @@ TESSELLON_TEST_MAIN(TestStoreOperations)
 #include "tst_StoreOperations.moc"
 
 // Each operation's row signals name exactly the records it changed, with the positions a list
-// model needs, and only after the change is visible through the store.
+// model needs, and only after the change is visible through the store; each property's signal
+// follows its row signals, once per operation that changed it.
 void TestStoreOperations::rowSignalsNameTheChangedRecords()
 {
     StoreHarness h;
@@ -514,6 +515,10 @@ void TestStoreOperations::rowSignalsNameTheChangedRecords()
     connect(&s, &Store::draftInserted, this, [&](const QUuid& id) { record(u"draft+"_qs, {id}); });
     connect(&s, &Store::draftRemoved, this, [&](const QUuid& id) { record(u"draft-"_qs, {id}); });
     connect(&s, &Store::draftChanged, this, [&](const QUuid& id) { record(u"draft"_qs, {id}); });
+    connect(&s, &Store::selectionsChanged, this, [&log] { log.append(u"selections"_qs); });
+    connect(&s, &Store::groupsChanged, this, [&log] { log.append(u"groups"_qs); });
+    connect(&s, &Store::draftsChanged, this, [&log] { log.append(u"drafts"_qs); });
+    connect(&s, &Store::activeDraftIDChanged, this, [&log] { log.append(u"active"_qs); });
     const auto expect = [&log](const QStringList& expected) {
         QCOMPARE(log, expected);
         log.clear();
@@ -521,23 +526,32 @@ void TestStoreOperations::rowSignalsNameTheChangedRecords()
     const auto t = [](const QUuid& id) { return Uuids::toText(id).left(8); };
 
     const QList<Selection> imported = s.addImportedTextChunks({"x", " ", "y"}, "Pasted text");
-    expect({u"inserted "_qs + t(imported[1].id) + u',' + t(imported[0].id)});
+    expect({u"inserted "_qs + t(imported[1].id) + u',' + t(imported[0].id), u"selections"_qs});
     s.addToGroup(seed.group.id, {seed.a.id, seed.b.id}); // a is in it already
-    expect({u"edited "_qs + t(seed.b.id)});
+    expect({u"edited "_qs + t(seed.b.id), u"selections"_qs});
+    s.addToGroup(seed.group.id, {seed.b.id}); // nothing changes: no signal
+    expect({});
     s.renameGroup(seed.group.id, " Reading list ");
-    expect({u"renamed "_qs + t(seed.group.id)});
+    expect({u"renamed "_qs + t(seed.group.id), u"groups"_qs});
     s.deleteGroup(seed.group.id);
-    expect({u"group- "_qs + t(seed.group.id), u"edited "_qs + t(seed.b.id) + u',' + t(seed.a.id)});
+    expect({u"group- "_qs + t(seed.group.id), u"groups"_qs, u"edited "_qs + t(seed.b.id) + u',' + t(seed.a.id),
+        u"selections"_qs});
     const QUuid group = s.addGroup("New", "#4F8EF7")->id;
-    expect({u"group+ "_qs + t(group)});
+    expect({u"group+ "_qs + t(group), u"groups"_qs});
     s.deleteSelections({seed.a.id, seed.c.id, LibraryFixtures::id(9, 9)});
-    expect({u"removed "_qs + t(seed.c.id) + u',' + t(seed.a.id), u"draft "_qs + t(seed.first.id),
-        u"draft "_qs + t(seed.second.id)});
+    expect({u"removed "_qs + t(seed.c.id) + u',' + t(seed.a.id), u"selections"_qs, u"draft "_qs + t(seed.first.id),
+        u"draft "_qs + t(seed.second.id), u"drafts"_qs});
     const QUuid third = s.newDraft()->id;
-    expect({u"draft+ "_qs + t(third)});
-    s.activateDraft(third);
-    s.deleteDraft(seed.second.id);
-    expect({u"draft- "_qs + t(seed.second.id)});
-    s.add(capture("z"));
-    QCOMPARE(log.size(), 1);
+    expect({u"draft+ "_qs + t(third), u"drafts"_qs, u"active"_qs});
+    s.activateDraft(seed.second.id);
+    s.deleteDraft(seed.second.id); // the active one: the first remaining becomes active
+    expect({u"active"_qs, u"draft- "_qs + t(seed.second.id), u"drafts"_qs, u"active"_qs});
+    ContextDraft edited = *s.findDraft(third);
+    edited.task = "keystroke";
+    s.updateDraft(edited);
+    expect({u"draft "_qs + t(third), u"drafts"_qs});
+    const Selection z = capture("z");
+    s.add(z);
+    s.add(z); // present already: no signal
+    expect({u"inserted "_qs + t(z.id), u"selections"_qs});
 }
