@@ -8,6 +8,7 @@
 #include "ZubraCore/Library/SortMode.h"
 #include "ZubraCore/Library/Store.h"
 #include "ZubraCore/Library/StoreAggregation.h"
+#include "ZubraCore/Models/SidebarModel.h"
 #include "ZubraCore/Models/VisibleSelectionsModel.h"
 
 #include <QCoreApplication>
@@ -182,6 +183,20 @@ void BM_CaptureIntoSortedList(benchmark::State& state)
     }
 }
 BENCHMARK(BM_CaptureIntoSortedList)->Unit(benchmark::kMillisecond);
+
+// A capture as the sidebar sees it: the library count and the capture's source.
+void BM_CaptureIntoSidebar(benchmark::State& state)
+{
+    Store& store = *Library::shared().store;
+    SidebarModel model(&store);
+    const QList<Selection> list = captures(100'000, 9);
+    qsizetype next = 0;
+    for (auto _ : state) {
+        store.add(list[next++ % list.size()]);
+        benchmark::DoNotOptimize(model.rowCount(model.sectionIndex(SidebarModel::Section::sources)));
+    }
+}
+BENCHMARK(BM_CaptureIntoSidebar)->Unit(benchmark::kMillisecond);
 
 void BM_Add1000Captures(benchmark::State& state)
 {

@@ -82,7 +82,24 @@ StoreIndex::Record StoreIndex::makeRecord(const Selection& s)
 {
     const QString& sourceKey = SourceIdentity::keyOf(s);
     return Record {s.id, timeKey(s.createdAt), nameOfSpelling(s.appName), nameOfSpelling(sourceKey), sourceKey,
-        s.groupIDs, true};
+        sourceFor(sourceKey), s.groupIDs, true};
+}
+
+int StoreIndex::sourceFor(const QString& sourceKey)
+{
+    const auto it = m_sourceOf.constFind(sourceKey);
+    if (it != m_sourceOf.cend())
+        return *it;
+    m_sources.push_back(Source {sourceKey, 0, 0});
+    m_sourceOf.insert(sourceKey, int(m_sources.size()) - 1);
+    return int(m_sources.size()) - 1;
+}
+
+void StoreIndex::addToSource(Key key)
+{
+    Source& source = m_sources[size_t(m_records[key].source)];
+    ++source.count;
+    source.newest = std::max(source.newest, key);
 }
 
 void StoreIndex::count(const Record& record, int delta)
@@ -122,9 +139,7 @@ void StoreIndex::assign(const QList<Selection>& selections)
         searchKeys[size_t(i)] = key;
         m_keyOf.insert(IdKey {s.id}, key); // from the end, so the first of repeated ids wins
         count(m_records[key], 1);
-        Source& source = m_sources[m_records[key].sourceKey];
-        ++source.count;
-        source.newest = key;
+        addToSource(key);
     }
     m_search.buildInBackground(selections, std::move(searchKeys));
     sortAll();
@@ -196,9 +211,7 @@ StoreIndex::Key StoreIndex::insertFront(const Selection& selection)
     m_libraryKeys.push_back(key);
     m_search.set(key, selection);
     count(m_records[key], 1);
-    Source& source = m_sources[m_records[key].sourceKey];
-    ++source.count;
-    source.newest = key;
+    addToSource(key);
     insertInOrders(key);
     return key;
 }
@@ -221,7 +234,7 @@ std::vector<StoreIndex::Key> StoreIndex::order(SortMode mode) const
 
 void StoreIndex::remove(const QList<Key>& keys)
 {
-    QList<QString> staleSources;
+    QList<int> staleSources;
     for (Key key : keys) {
         if (!isLive(key))
             continue;
@@ -231,11 +244,11 @@ void StoreIndex::remove(const QList<Key>& keys)
         if (m_keyOf.value(IdKey {record.id}) == key)
             m_keyOf.remove(IdKey {record.id});
         m_search.erase(key);
-        Source& source = m_sources[record.sourceKey];
+        Source& source = m_sources[size_t(record.source)];
         if (--source.count == 0)
-            m_sources.remove(record.sourceKey);
+            source.newest = 0;
         else if (source.newest == key)
-            staleSources.append(record.sourceKey);
+            staleSources.append(record.source);
     }
     // A few keys are found by binary search, each order being sorted by a total order; many go
     // in one pass over each list.
@@ -263,10 +276,10 @@ void StoreIndex::remove(const QList<Key>& keys)
             std::erase_if(order, isDead);
     }
     // The newest remaining selection of a source whose newest went: one walk from the front.
-    QSet<QString> open(staleSources.cbegin(), staleSources.cend());
+    QSet<int> open(staleSources.cbegin(), staleSources.cend());
     for (auto it = m_libraryKeys.rbegin(); it != m_libraryKeys.rend() && !open.isEmpty(); ++it) {
-        if (open.remove(m_records[*it].sourceKey))
-            m_sources[m_records[*it].sourceKey].newest = *it;
+        if (open.remove(m_records[*it].source))
+            m_sources[size_t(m_records[*it].source)].newest = *it;
     }
 }
 
@@ -284,9 +297,7 @@ void StoreIndex::update(Key key, const Selection& selection)
         m_keyOf.insert(IdKey {selection.id}, key);
         m_libraryKeys.insert(std::lower_bound(m_libraryKeys.begin(), m_libraryKeys.end(), key), key);
         count(m_records[key], 1);
-        Source& source = m_sources[m_records[key].sourceKey];
-        ++source.count;
-        source.newest = std::max(source.newest, key);
+        addToSource(key);
         insertInOrders(key);
     } else {
         count(old, -1);

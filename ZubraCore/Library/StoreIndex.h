@@ -32,6 +32,7 @@ public:
         int appName = -1; // in names()
         int sourceName = -1; // in names(); the source key's text
         QString sourceKey; // SourceIdentity::keyOf
+        int source = -1; // in sources
         QList<QUuid> groupIDs;
         bool live = false;
     };
@@ -100,13 +101,25 @@ public:
         return m_search;
     }
 
+    // A source key seen in this library, with its selections: how many and the newest (its first
+    // in library order). A source keeps its number when its last selection goes.
+    struct Source
+    {
+        QString key;
+        qsizetype count = 0;
+        Key newest = 0;
+    };
+    int sourceCount() const { return int(m_sources.size()); }
+    const Source& source(int id) const { return m_sources[size_t(id)]; }
+    int sourceOf(const QString& sourceKey) const { return m_sourceOf.value(sourceKey, -1); }
+
     // Selections per group id (an id listed twice by one selection counts once) and per source key.
     qsizetype groupCount(const QUuid& groupID) const { return m_groupCounts.value(groupID, 0); }
-    qsizetype sourceCount(const QString& sourceKey) const { return m_sources.value(sourceKey).count; }
-    // The newest live key of a source.
-    Key newestOfSource(const QString& sourceKey) const { return m_sources.value(sourceKey).newest; }
-    // Every source key with at least one selection.
-    QList<QString> sourceKeys() const { return m_sources.keys(); }
+    qsizetype sourceCount(const QString& sourceKey) const
+    {
+        const int id = sourceOf(sourceKey);
+        return id < 0 ? 0 : source(id).count;
+    }
 
 private:
     // Qt's hash of a QUuid folds its fields with XOR, so ids that differ only in a few fields
@@ -118,12 +131,6 @@ private:
         friend size_t qHash(const IdKey& key, size_t seed) noexcept { return qHashBits(&key.id, sizeof(QUuid), seed); }
     };
 
-    struct Source
-    {
-        qsizetype count = 0;
-        Key newest = 0;
-    };
-
     // Newest first is kept back to front, so that a capture, the newest, is appended.
     static bool storedReversed(SortMode mode) { return mode == SortMode::newestFirst; }
     // The order as stored: a comes before b.
@@ -133,6 +140,8 @@ private:
     }
     void insertInOrders(Key key);
     Record makeRecord(const Selection& selection);
+    int sourceFor(const QString& sourceKey);
+    void addToSource(Key key);
     int nameOfSpelling(const QString& spelling);
     void addNames(const QList<QString>& spellings);
     void count(const Record& record, int delta);
@@ -151,5 +160,6 @@ private:
 
     SelectionSearchIndex m_search;
     QHash<QUuid, qsizetype> m_groupCounts;
-    QHash<QString, Source> m_sources;
+    std::vector<Source> m_sources;
+    QHash<QString, int> m_sourceOf;
 };

@@ -30,10 +30,10 @@ SidebarModel::SidebarModel(Store* store, QObject* parent)
     connect(store, &Store::groupsInserted, this, groups);
     connect(store, &Store::groupsRemoved, this, groups);
     connect(store, &Store::groupRenamed, this, groups);
-    const auto selections = [this] {
+    const auto selections = [this](const QList<QUuid>& ids) {
         update(Section::library);
         update(Section::groups);
-        update(Section::sources);
+        updateSources(ids);
     };
     connect(store, &Store::selectionsInserted, this, selections);
     connect(store, &Store::selectionsRemoved, this, selections);
@@ -48,11 +48,11 @@ QList<SidebarModel::Item> SidebarModel::promptItems() const
     const std::optional<ContextDraft> active = m_store->activeDraft();
     if (active)
         items.append(Item {ItemKind::activePrompt, active->id, {}, u"Prompt"_qs, {}, active->includedCount(), {}, {},
-            {}, {}});
+            {}, {}, 0, {}, -1});
     for (const ContextDraft& draft : m_store->drafts()) {
         if (m_store->activeDraftID() == draft.id)
             continue;
-        items.append(Item {ItemKind::draft, draft.id, {}, draft.name, {}, draft.includedCount(), {}, {}, {}, {}});
+        items.append(Item {ItemKind::draft, draft.id, {}, draft.name, {}, draft.includedCount(), {}, {}, {}, {}, 0, {}, -1});
     }
     return items;
 }
@@ -60,7 +60,7 @@ QList<SidebarModel::Item> SidebarModel::promptItems() const
 QList<SidebarModel::Item> SidebarModel::libraryItems() const
 {
     return {Item {ItemKind::allSelections, {}, {}, u"All Selections"_qs, {}, m_store->selections().size(), {}, {}, {},
-        {}}};
+        {}, 0, {}, -1}};
 }
 
 QList<SidebarModel::Item> SidebarModel::groupItems() const
@@ -68,39 +68,107 @@ QList<SidebarModel::Item> SidebarModel::groupItems() const
     QList<Item> items;
     for (const SelectionGroup& group : m_store->groups()) {
         items.append(Item {ItemKind::group, group.id, {}, group.name, {}, m_store->index().groupCount(group.id),
-            group.colorHex, {}, {}, {}});
+            group.colorHex, {}, {}, {}, 0, {}, -1});
     }
     return items;
 }
 
-// In the order of StoreAggregation::sources: by the source text, localized and ignoring case;
-// texts that compare equal in the order in which their sources first appear in the library.
-QList<SidebarModel::Item> SidebarModel::sourceItems() const
+namespace {
+
+// The order of source rows: by the source text, localized and ignoring case; texts that compare
+// equal in the order in which their sources first appear in the library (newest first).
+template <typename Row> bool sourceBefore(const Row& a, const Row& b)
+{
+    const int c = a.collationKey.compare(b.collationKey);
+    return c != 0 ? c < 0 : a.newest > b.newest;
+}
+
+} // namespace
+
+SidebarModel::Item SidebarModel::sourceItem(int source) const
 {
     const StoreIndex& index = m_store->index();
-    struct Row
-    {
-        QString key;
-        StoreIndex::Key newest;
-        const QByteArray* collationKey;
-    };
-    QList<Row> rows;
-    for (const QString& key : index.sourceKeys()) {
-        const StoreIndex::Key newest = index.newestOfSource(key);
-        rows.append(Row {key, newest, &index.name(index.record(newest).sourceName).collationKey});
-    }
-    std::sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) {
-        const int c = a.collationKey->compare(*b.collationKey);
-        return c != 0 ? c < 0 : a.newest > b.newest;
-    });
+    const StoreIndex::Source& state = index.source(source);
+    const Selection& s = m_store->selections()[index.position(state.newest)];
+    return Item {ItemKind::source, {}, state.key, s.appName, state.key, state.count, {}, s.bundleID.value_or(s.appName),
+        s.appName, s.bundleID.value_or(QString()), state.newest,
+        index.name(index.record(state.newest).sourceName).collationKey, source};
+}
+
+// In the order of StoreAggregation::sources.
+QList<SidebarModel::Item> SidebarModel::sourceItems() const
+{
     QList<Item> items;
-    items.reserve(rows.size());
-    for (const Row& row : std::as_const(rows)) {
-        const Selection& newest = m_store->selections()[index.position(row.newest)];
-        items.append(Item {ItemKind::source, {}, row.key, newest.appName, row.key, index.sourceCount(row.key), {},
-            newest.bundleID.value_or(newest.appName), newest.appName, newest.bundleID.value_or(QString())});
+    for (int source = 0; source < m_store->index().sourceCount(); ++source) {
+        if (m_store->index().source(source).count > 0)
+            items.append(sourceItem(source));
     }
+    std::sort(items.begin(), items.end(), sourceBefore<Item>);
     return items;
+}
+
+// One look at each row's count and newest selection finds what went or changed; the changed
+// ids name the sources that may be new. A row moves only when its newest selection changed its
+// place among sources of the same text.
+void SidebarModel::updateSources(const QList<QUuid>& ids)
+{
+    const StoreIndex& library = m_store->index();
+    QList<Item>& items = m_items[int(Section::sources)];
+    const QModelIndex parent = sectionIndex(Section::sources);
+    const auto gone = [&](const Item& item) { return library.source(item.source).count == 0; };
+
+    for (int row = int(items.size()) - 1; row >= 0; --row) {
+        if (!gone(items[row]))
+            continue;
+        int first = row;
+        while (first > 0 && gone(items[first - 1]))
+            --first;
+        beginRemoveRows(parent, first, row);
+        for (int i = first; i <= row; ++i)
+            m_sourceRows.remove(items[i].source);
+        items.remove(first, row - first + 1);
+        endRemoveRows();
+        row = first;
+    }
+
+    const auto insertionRow = [&items](const Item& item) {
+        return int(std::upper_bound(items.cbegin(), items.cend(), item, sourceBefore<Item>) - items.cbegin());
+    };
+    for (int row = 0; row < int(items.size()); ++row) {
+        const StoreIndex::Source& state = library.source(items[row].source);
+        if (state.count == items[row].count && state.newest == items[row].newest)
+            continue;
+        Item next = sourceItem(items[row].source);
+        const bool inPlace = (row == 0 || sourceBefore(items[row - 1], next))
+            && (row + 1 == int(items.size()) || sourceBefore(next, items[row + 1]));
+        if (inPlace) {
+            items[row] = next;
+            emit dataChanged(index(row, 0, parent), index(row, 0, parent));
+            continue;
+        }
+        const Item moving = items.takeAt(row);
+        const int to = insertionRow(next);
+        items.insert(row, moving);
+        beginMoveRows(parent, row, row, parent, to > row ? to + 1 : to);
+        items.removeAt(row);
+        items.insert(to, next);
+        endMoveRows();
+        emit dataChanged(index(to, 0, parent), index(to, 0, parent));
+        row = -1; // rows shifted: look again from the top (a move is rare)
+    }
+
+    for (const QUuid& id : ids) {
+        const StoreIndex::Key key = library.keyOf(id);
+        if (key == 0 || m_sourceRows.contains(library.record(key).source))
+            continue;
+        const Item item = sourceItem(library.record(key).source);
+        const int row = insertionRow(item);
+        beginInsertRows(parent, row, row);
+        items.insert(row, item);
+        m_sourceRows.insert(item.source);
+        endInsertRows();
+    }
+    Q_ASSERT(items == sourceItems());
 }
 
 void SidebarModel::update(Section section)
@@ -113,7 +181,11 @@ void SidebarModel::update(Section section)
     case Section::groups:
         return apply(section, groupItems());
     case Section::sources:
-        return apply(section, sourceItems());
+        apply(section, sourceItems());
+        m_sourceRows.clear();
+        for (const Item& item : std::as_const(m_items[int(section)]))
+            m_sourceRows.insert(item.source);
+        return;
     }
 }
 

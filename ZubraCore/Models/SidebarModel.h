@@ -11,6 +11,7 @@
 
 #include <QAbstractItemModel>
 #include <QPointer>
+#include <QSet>
 #include <optional>
 
 class Store;
@@ -71,6 +72,9 @@ private:
         QString iconKey;
         QString appName;
         QString bundleID;
+        StoreIndex::Key newest = 0; // a source's newest selection
+        QByteArray collationKey; // a source's sort key
+        int source = -1; // a source's number in the store's index
 
         // What identifies the row across changes.
         bool sameRow(const Item& other) const
@@ -84,10 +88,14 @@ private:
     QList<Item> libraryItems() const;
     QList<Item> groupItems() const;
     QList<Item> sourceItems() const;
+    Item sourceItem(int source) const;
+    // Brings the source rows up to date after selections with these ids came, went or changed.
+    void updateSources(const QList<QUuid>& ids);
     void update(Section section);
     void apply(Section section, QList<Item> next);
     QModelIndex indexOf(Section section, const std::function<bool(const Item&)>& match) const;
 
     QPointer<Store> m_store;
     QList<Item> m_items[4];
+    QSet<int> m_sourceRows; // the sources that have a row
 };
