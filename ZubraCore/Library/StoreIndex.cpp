@@ -283,7 +283,7 @@ void StoreIndex::remove(const QList<Key>& keys)
     }
 }
 
-void StoreIndex::update(Key key, const Selection& selection)
+void StoreIndex::update(Key key, const Selection& selection, bool searchedFieldsChanged)
 {
     if (!isLive(key))
         return;
@@ -304,7 +304,8 @@ void StoreIndex::update(Key key, const Selection& selection)
         old.groupIDs = selection.groupIDs;
         count(old, 1);
     }
-    m_search.set(key, selection);
+    if (reorders || searchedFieldsChanged)
+        m_search.set(key, selection);
 }
 
 qsizetype StoreIndex::position(Key key) const

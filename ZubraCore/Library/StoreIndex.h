@@ -52,8 +52,9 @@ public:
     Key insertFront(const Selection& selection);
     // Keys removed from the library; orders and positions drop them in one pass.
     void remove(const QList<Key>& keys);
-    // The selection's fields changed in place (group membership, or a capture's fields).
-    void update(Key key, const Selection& selection);
+    // The selection's fields changed in place (group membership, or a capture's fields); its
+    // search text is made again only when a searched field changed.
+    void update(Key key, const Selection& selection, bool searchedFieldsChanged);
 
     Key keyOf(const QUuid& id) const { return m_keyOf.value(IdKey {id}, 0); }
     bool isLive(Key key) const { return key < m_records.size() && m_records[key].live; }

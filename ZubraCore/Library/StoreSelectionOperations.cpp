@@ -25,9 +25,12 @@ void Store::insertSelection(const Selection& selection)
 
 void Store::editSelection(qsizetype position, const std::function<void(Selection&)>& edit)
 {
+    const Selection before = m_selections[position]; // shares its strings
     edit(m_selections[position]);
-    const Selection& edited = std::as_const(m_selections)[position];
-    m_index.update(m_index.keyAt(position), edited);
+    const Selection& after = std::as_const(m_selections)[position];
+    const bool searchedFieldsChanged = before.text != after.text || before.markdown != after.markdown
+        || before.appName != after.appName || before.sourceURL != after.sourceURL || before.filePath != after.filePath;
+    m_index.update(m_index.keyAt(position), after, searchedFieldsChanged);
 }
 
 void Store::add(const Selection& selection)
