@@ -14,12 +14,7 @@
 #include <QByteArrayView>
 #include <QString>
 #include <optional>
-// RapidJSON scans white space and unescaped runs with SSE2, which every x86-64 processor has.
-// Its aligned 16-byte loads may read past the end of the text within the same block (never
-// across a page), which AddressSanitizer reports, so sanitizer builds use the plain scan.
-#if defined(__SSE2__) && !defined(__SANITIZE_ADDRESS__) && !defined(RAPIDJSON_SSE2)
-#define RAPIDJSON_SSE2
-#endif
+#include "ZubraCore/Library/RecordJsonConfig.h"
 #include <rapidjson/document.h>
 #include <rapidjson/prettywriter.h>
 #include <rapidjson/stringbuffer.h>

@@ -82,6 +82,12 @@ QString PersistenceError::description() const
     case primaryWriteFailed:
         what = QStringLiteral("The library file could not be written.");
         break;
+    case tooLarge:
+        what = QStringLiteral("The library is larger than Tessellon can read back.");
+        break;
+    case libraryInUse:
+        what = QStringLiteral("The library is open for writing in another Tessellon session.");
+        break;
     }
     return detail.isEmpty() ? what : what + QLatin1Char(' ') + detail;
 }
@@ -91,7 +97,28 @@ StorePersistence::StorePersistence(
     : m_storePath(storePath)
     , m_backupPath(backupPath)
     , m_fileSystem(std::move(fileSystem))
+    , m_sizeLimit(LibraryDocument::maxBytes)
 {
+}
+
+StorePersistence::~StorePersistence() = default;
+
+QString StorePersistence::lockPath(const QString& storePath)
+{
+    return storePath + QStringLiteral(".lock");
+}
+
+bool StorePersistence::takeLock()
+{
+    if (m_lock)
+        return true;
+    LockAttempt attempt = m_fileSystem->lock(lockPath(m_storePath));
+    if (attempt.heldElsewhere)
+        return false;
+    // A lock that cannot be taken at all (a read-only folder) does not stop writing: the
+    // write itself reports what the file system says.
+    m_lock = std::move(attempt.lock);
+    return true;
 }
 
 std::optional<QString> StorePersistence::nextPreservedPath(const QString& storePath, const FileSystem& fileSystem)
@@ -120,9 +147,11 @@ StoreLoadResult StorePersistence::load()
 
     // Each file is read once; a backup equal to the primary shares its parse.
     primary.exists = m_fileSystem->exists(m_storePath);
-    primary.contents = m_fileSystem->read(m_storePath, LibraryDocument::maxBytes);
     backup.exists = m_fileSystem->exists(m_backupPath);
-    backup.contents = m_fileSystem->read(m_backupPath, LibraryDocument::maxBytes);
+    // With no library yet nothing is created: the first save takes the lock.
+    const bool lockedOut = (primary.exists || backup.exists) && !takeLock();
+    primary.contents = m_fileSystem->read(m_storePath, m_sizeLimit);
+    backup.contents = m_fileSystem->read(m_backupPath, m_sizeLimit);
     const bool sameBytes
         = primary.contents.bytes && backup.contents.bytes && *primary.contents.bytes == *backup.contents.bytes;
     if (sameBytes) {
@@ -150,6 +179,8 @@ StoreLoadResult StorePersistence::load()
         }
     }
 
+    if (lockedOut)
+        return openedElsewhere(files);
     if (primary.exists) {
         if (!primary.decodes()) {
             logFailure(
@@ -211,6 +242,17 @@ StoreLoadResult StorePersistence::recoverFromBackup(const LaunchFiles& files)
     return {std::move(snapshot), StorePersistenceStatus::recoveredFromBackup};
 }
 
+StoreLoadResult StorePersistence::openedElsewhere(const LaunchFiles& files)
+{
+    m_writesAllowed = false;
+    logEvent(QStringLiteral("The library is open for writing in another Tessellon session. It was opened "
+                            "read-only."));
+    for (const LaunchFile* file : {&files.primary, &files.backup})
+        if (file->decodes())
+            return {*file->decode().snapshot, StorePersistenceStatus::unreadablePrimary};
+    return {std::nullopt, StorePersistenceStatus::unreadablePrimary};
+}
+
 StoreLoadResult StorePersistence::recoverMissingPrimary(const LaunchFiles& files)
 {
     const LaunchFile& backup = files.backup;
@@ -240,6 +282,11 @@ std::optional<PersistenceError> StorePersistence::write(const StoreSnapshot& sna
     const DocumentEncoding encoding = LibraryDocument::encode(snapshot);
     if (encoding.error)
         return PersistenceError {PersistenceError::invalidDocument, *encoding.error};
+    // What the next launch would refuse to read is not written.
+    if (encoding.bytes.size() > m_sizeLimit)
+        return PersistenceError {PersistenceError::tooLarge,
+            QString::number(encoding.bytes.size()) + QStringLiteral(" bytes, at most ") + QString::number(m_sizeLimit)
+                + QStringLiteral(" are read.")};
     // The bytes must read back before any file is touched: what is written can be loaded.
     // Parsed in place on a copy: cheaper than copying every string into the parser's pool.
     if (const std::optional<DocumentError> error = ParsedLibraryDocument::consuming(encoding.bytes).validate()) {
@@ -254,6 +301,11 @@ std::optional<PersistenceError> StorePersistence::write(const StoreSnapshot& sna
     }
     if (const FileOutcome failure = m_fileSystem->createFolder(folderOf(m_storePath)))
         return PersistenceError {PersistenceError::folderNotCreated, failure->description};
+    if (!takeLock()) {
+        m_writesAllowed = false;
+        logEvent(QStringLiteral("The library is open for writing in another Tessellon session. Saving is off."));
+        return PersistenceError {PersistenceError::libraryInUse, {}};
+    }
     if (const FileOutcome failure = m_fileSystem->writeAtomically(m_storePath, encoding.bytes))
         return PersistenceError {PersistenceError::primaryWriteFailed, failure->description};
     if (const FileOutcome failure = m_fileSystem->writeAtomically(m_backupPath, encoding.bytes))
@@ -265,6 +317,7 @@ StorePersistenceStatus StorePersistence::failureStatus(const PersistenceError& e
 {
     switch (error.kind) {
     case PersistenceError::primaryNotPreserved:
+    case PersistenceError::libraryInUse:
         return StorePersistenceStatus::unreadablePrimary;
     case PersistenceError::backupWriteFailed:
         return StorePersistenceStatus::backupUnavailable;

@@ -26,7 +26,7 @@ FileContents FailingFileSystem::read(const QString& path, qint64 maxBytes) const
 {
     m_calls.append({Operation::read, path});
     if (shouldFail(Operation::read, path))
-        return {std::nullopt, failureText()};
+        return FileContents::failed(failureText());
     return m_disk.read(path, maxBytes);
 }
 

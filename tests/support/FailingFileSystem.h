@@ -33,6 +33,8 @@ public:
     FileOutcome writeAtomically(const QString& path, const QByteArray& bytes) override;
     FileOutcome copy(const QString& from, const QString& to) override;
     FileOutcome createFolder(const QString& path) override;
+    // Locks are real (on disk) and not recorded: they change no library file.
+    LockAttempt lock(const QString& path) override { return m_disk.lock(path); }
 
     static QString failureText() { return QStringLiteral("Injected failure."); }
 

@@ -5,6 +5,7 @@
 
 #include <QHash>
 #include <QSet>
+#include <memory>
 
 class MemoryFileSystem final : public FileSystem
 {
@@ -21,8 +22,11 @@ public:
     FileOutcome writeAtomically(const QString& path, const QByteArray& bytes) override;
     FileOutcome copy(const QString& from, const QString& to) override;
     FileOutcome createFolder(const QString& path) override;
+    // A lock is a file; while one is held, another attempt on the path reports it held.
+    LockAttempt lock(const QString& path) override;
 
 private:
     QHash<QString, QByteArray> m_files;
     QSet<QString> m_folders;
+    std::shared_ptr<QSet<QString>> m_locked = std::make_shared<QSet<QString>>();
 };
