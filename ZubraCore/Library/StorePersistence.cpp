@@ -3,8 +3,12 @@
 #include "ZubraCore/Library/LibraryDocument.h"
 #include "ZubraCore/Support/Logging.h"
 
+#include "ZubraCore/Support/ParallelChunks.h"
+
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -23,6 +27,25 @@ void logFailure(const QString& message, const QString& description)
 QString folderOf(const QString& path)
 {
     return QFileInfo(path).absolutePath();
+}
+
+bool sameContent(const QByteArray& a, const QByteArray& b)
+{
+    if (a.size() != b.size())
+        return false;
+    constexpr qsizetype block = qsizetype(4) << 20;
+    const qsizetype blocks = (a.size() + block - 1) / block;
+    std::vector<char> differs(size_t(std::max<qsizetype>(blocks, 1)), 0);
+    ParallelChunks::run(blocks, ParallelChunks::chunkCount(blocks, 4), [&](int, qsizetype begin, qsizetype end) {
+        for (qsizetype i = begin; i < end; ++i) {
+            const qsizetype length = std::min(block, a.size() - i * block);
+            if (std::memcmp(a.constData() + i * block, b.constData() + i * block, size_t(length)) != 0) {
+                differs[size_t(i)] = 1;
+                return;
+            }
+        }
+    });
+    return std::find(differs.cbegin(), differs.cend(), 1) == differs.cend();
 }
 
 // One file as read at launch, parsed at most once and decoded at most once.
@@ -152,19 +175,24 @@ StoreLoadResult StorePersistence::load()
     const bool lockedOut = (primary.exists || backup.exists) && !takeLock();
     primary.contents = m_fileSystem->read(m_storePath, m_sizeLimit);
     backup.contents = m_fileSystem->read(m_backupPath, m_sizeLimit);
-    const bool sameBytes
-        = primary.contents.bytes && backup.contents.bytes && *primary.contents.bytes == *backup.contents.bytes;
-    if (sameBytes) {
-        // Neither file's bytes are written anywhere on the paths that follow: parse in place.
-        backup.contents.bytes = QByteArray();
-        primary.parsed = std::make_shared<const ParsedLibraryDocument>(
-            ParsedLibraryDocument::consuming(std::exchange(*primary.contents.bytes, QByteArray())));
+    // Compared without copying either file: sizes first, then the (mapped) bytes in parallel.
+    const bool sameBytes = primary.contents.bytes && backup.contents.bytes
+        && sameContent(*primary.contents.bytes, *backup.contents.bytes);
+    const auto parse = [](const FileContents& contents) {
+        // The document keeps the file's bytes (its mapping, or its shared array) alive.
+        std::shared_ptr<const void> owner = contents.mapping
+            ? contents.mapping
+            : std::make_shared<const QByteArray>(*contents.bytes);
+        return std::make_shared<const ParsedLibraryDocument>(
+            QByteArrayView(*contents.bytes), contents.padding, std::move(owner));
+    };
+    if (primary.contents.bytes)
+        primary.parsed = parse(primary.contents);
+    // A backup equal to the primary shares its parse.
+    if (sameBytes)
         backup.parsed = primary.parsed;
-    } else if (primary.contents.bytes) {
-        primary.parsed = std::make_shared<const ParsedLibraryDocument>(*primary.contents.bytes);
-    }
-    if (!sameBytes && backup.contents.bytes)
-        backup.parsed = std::make_shared<const ParsedLibraryDocument>(*backup.contents.bytes);
+    else if (backup.contents.bytes)
+        backup.parsed = parse(backup.contents);
 
     // A version this program does not read, in either file, stops everything.
     for (const LaunchFile* file : {&primary, &backup}) {
