@@ -319,7 +319,8 @@ FileContents DiskFileSystem::read(const QString& path, qint64 maxBytes) const
     return FileContents::of(std::move(bytes), readPadding);
 }
 
-FileOutcome DiskFileSystem::writeAtomically(const QString& path, const QByteArray& bytes)
+FileOutcome DiskFileSystem::writeAtomically(
+    const QString& path, const QByteArray& bytes, const std::function<FileOutcome()>& beforeReplace)
 {
     FileError error;
     const std::optional<QString> target = replaceTarget(path, error);
@@ -334,6 +335,10 @@ FileOutcome DiskFileSystem::writeAtomically(const QString& path, const QByteArra
         return failure(*target, QStringLiteral("could not be synced"));
     if (!file.close())
         return failure(*target, QStringLiteral("could not be written"));
+    if (beforeReplace) {
+        if (FileOutcome refused = beforeReplace())
+            return refused;
+    }
     if (::rename(file.path().constData(), native(*target).constData()) < 0)
         return failure(*target, QStringLiteral("could not be replaced"));
     file.keep();

@@ -9,6 +9,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -73,7 +74,12 @@ public:
     // Replaces the file in one step: a reader sees either the old or the new bytes, and the
     // new name is synced to disk with its folder before success is reported. Only a regular
     // file, or a link to one (the linked file is replaced), is ever replaced.
-    virtual FileOutcome writeAtomically(const QString& path, const QByteArray& bytes) = 0;
+    FileOutcome writeAtomically(const QString& path, const QByteArray& bytes) { return writeAtomically(path, bytes, {}); }
+    // The same, asking `beforeReplace` once the new bytes are on disk and before anything is
+    // replaced: its failure stops the write (the temporary file is removed) and is returned.
+    virtual FileOutcome writeAtomically(
+        const QString& path, const QByteArray& bytes, const std::function<FileOutcome()>& beforeReplace)
+        = 0;
     // Copies a regular file to a path where nothing stands yet; fails when something does.
     // Holes of a sparse file stay holes; the bytes never pass through memory.
     virtual FileOutcome copy(const QString& from, const QString& to) = 0;

@@ -48,8 +48,7 @@ bool distinctIds(const std::vector<RecordJson::Value>& records)
     QSet<QUuid> seen;
     seen.reserve(qsizetype(records.size()));
     for (const RecordJson::Value& record : records) {
-        const std::string_view id = record.at_key("id").get_string().value_unsafe();
-        seen.insert(QUuid::fromString(QLatin1StringView(id.data(), qsizetype(id.size()))));
+        seen.insert(*RecordJson::parseUuid(record.at_key("id").get_string().value_unsafe()));
     }
     return seen.size() == qsizetype(records.size());
 }
@@ -150,6 +149,7 @@ QString screenHead(QByteArrayView bytes)
 
 void parseDocument(ParsedLibraryDocument::Parsed& parsed, QByteArrayView bytes, qsizetype padding)
 {
+
     parsed.json.error = screenHead(bytes);
     if (parsed.json.error.isEmpty())
         RecordJson::parse(parsed.json, bytes, padding);
@@ -269,8 +269,8 @@ static std::optional<DocumentError> decodeInto(
     if (const std::optional<RecordJson::Value> active = optionalMember(document, "activeDraftID")) {
         std::optional<QUuid> id;
         std::string_view text;
-        if (active->get_string().get(text) == simdjson::SUCCESS && text.size() == 36)
-            id = Uuids::parse(QString::fromLatin1(text.data(), 36));
+        if (active->get_string().get(text) == simdjson::SUCCESS)
+            id = RecordJson::parseUuid(text);
         if (!id) {
             context.fail("activeDraftID", QStringLiteral("not an identifier"));
             return malformed();

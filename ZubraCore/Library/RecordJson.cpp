@@ -23,6 +23,42 @@ void DecodeContext::fail(const char* key, const QString& reason)
     m_error = (path.isEmpty() ? QStringLiteral("the document") : path) + QStringLiteral(": ") + reason;
 }
 
+namespace {
+
+int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+} // namespace
+
+std::optional<QUuid> parseUuid(std::string_view text)
+{
+    if (text.size() != 36)
+        return std::nullopt;
+    uchar bytes[16];
+    int byte = 0;
+    for (size_t i = 0; i < 36;) {
+        if (i == 8 || i == 13 || i == 18 || i == 23) {
+            if (text[i++] != '-')
+                return std::nullopt;
+            continue;
+        }
+        const int high = hexValue(text[i]), low = hexValue(text[i + 1]);
+        if (high < 0 || low < 0)
+            return std::nullopt;
+        bytes[byte++] = uchar(high << 4 | low);
+        i += 2;
+    }
+    return QUuid::fromRfc4122(QByteArrayView(reinterpret_cast<const char*>(bytes), 16));
+}
+
 void parse(ParsedJson& parsed, QByteArrayView bytes, qsizetype padding)
 {
     const char* text = bytes.data();
@@ -193,9 +229,7 @@ bool readUuid(const Value& value, const char* name, DecodeContext& context, QUui
     std::string_view view;
     if (value.get_string().get(view) != simdjson::SUCCESS)
         return wrongType(context, name, "an identifier");
-    std::optional<QUuid> id;
-    if (view.size() == 36)
-        id = Uuids::parse(QString::fromLatin1(view.data(), 36));
+    const std::optional<QUuid> id = parseUuid(view);
     if (!id) {
         context.fail(name, QStringLiteral("not an identifier"));
         return false;

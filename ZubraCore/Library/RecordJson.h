@@ -87,6 +87,9 @@ bool read(const Value& value, DecodeContext& context, ContextDraftEntry* out);
 bool read(const Value& value, DecodeContext& context, ContextDraft* out);
 bool read(const Value& value, DecodeContext& context, SourceIdentity* out);
 
+// An identifier in the 36-character form, hexadecimal digits in either case; nothing otherwise.
+std::optional<QUuid> parseUuid(std::string_view text);
+
 // A web address as the library accepts it: a non-empty text that parses as an address.
 bool isWebAddress(const QString& text);
 

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <cstring>
+#include <future>
 
 namespace {
 
@@ -175,9 +176,6 @@ StoreLoadResult StorePersistence::load()
     const bool lockedOut = (primary.exists || backup.exists) && !takeLock();
     primary.contents = m_fileSystem->read(m_storePath, m_sizeLimit);
     backup.contents = m_fileSystem->read(m_backupPath, m_sizeLimit);
-    // Compared without copying either file: sizes first, then the (mapped) bytes in parallel.
-    const bool sameBytes = primary.contents.bytes && backup.contents.bytes
-        && sameContent(*primary.contents.bytes, *backup.contents.bytes);
     const auto parse = [](const FileContents& contents) {
         // The document keeps the file's bytes (its mapping, or its shared array) alive.
         std::shared_ptr<const void> owner = contents.mapping
@@ -186,8 +184,21 @@ StoreLoadResult StorePersistence::load()
         return std::make_shared<const ParsedLibraryDocument>(
             QByteArrayView(*contents.bytes), contents.padding, std::move(owner));
     };
+    // Compared without copying either file: sizes first, then the (mapped) bytes, while the
+    // primary is parsed.
+    const auto compare = [&primary, &backup] {
+        return primary.contents.bytes && backup.contents.bytes
+            && sameContent(*primary.contents.bytes, *backup.contents.bytes);
+    };
+    std::future<bool> comparing;
+    try {
+        comparing = std::async(std::launch::async, compare);
+    } catch (const std::system_error&) {
+        comparing = std::async(std::launch::deferred, compare); // no thread to be had
+    }
     if (primary.contents.bytes)
         primary.parsed = parse(primary.contents);
+    const bool sameBytes = comparing.get();
     // A backup equal to the primary shares its parse.
     if (sameBytes)
         backup.parsed = primary.parsed;
@@ -315,27 +326,58 @@ std::optional<PersistenceError> StorePersistence::write(const StoreSnapshot& sna
         return PersistenceError {PersistenceError::tooLarge,
             QString::number(encoding.bytes.size()) + QStringLiteral(" bytes, at most ") + QString::number(m_sizeLimit)
                 + QStringLiteral(" are read.")};
-    // The bytes must read back before any file is touched: what is written can be loaded.
-    // Parsed in place on a copy: cheaper than copying every string into the parser's pool.
-    if (const std::optional<DocumentError> error = ParsedLibraryDocument::consuming(encoding.bytes).validate()) {
+    // The bytes must read back before any file is replaced: what is written can be loaded. The
+    // check runs while the primary's new bytes go to disk beside it; they replace the primary
+    // only once the check has passed.
+    const auto readBack = [&bytes = encoding.bytes]() -> std::optional<PersistenceError> {
+        const std::optional<DocumentError> error = ParsedLibraryDocument(bytes).validate();
+        if (!error)
+            return std::nullopt;
         switch (error->kind) {
         case DocumentError::duplicateIdentity:
             return PersistenceError {PersistenceError::duplicateIdentity, error->description};
         case DocumentError::incompatibleVersion:
             return PersistenceError {PersistenceError::incompatibleVersion, error->description};
         case DocumentError::malformed:
-            return PersistenceError {PersistenceError::invalidDocument, error->description};
+            break;
         }
+        return PersistenceError {PersistenceError::invalidDocument, error->description};
+    };
+    std::future<std::optional<PersistenceError>> checking;
+    try {
+        checking = std::async(std::launch::async, readBack);
+    } catch (const std::system_error&) {
+        checking = std::async(std::launch::deferred, readBack); // no thread to be had
     }
-    if (const FileOutcome failure = m_fileSystem->createFolder(folderOf(m_storePath)))
+    std::optional<std::optional<PersistenceError>> checked;
+    const auto check = [&]() -> std::optional<PersistenceError> {
+        if (!checked)
+            checked = checking.get();
+        return *checked;
+    };
+
+    if (const FileOutcome failure = m_fileSystem->createFolder(folderOf(m_storePath))) {
+        if (std::optional<PersistenceError> error = check())
+            return error;
         return PersistenceError {PersistenceError::folderNotCreated, failure->description};
+    }
     if (!takeLock()) {
+        if (std::optional<PersistenceError> error = check())
+            return error;
         m_writesAllowed = false;
         logEvent(QStringLiteral("The library is open for writing in another Tessellon session. Saving is off."));
         return PersistenceError {PersistenceError::libraryInUse, {}};
     }
-    if (const FileOutcome failure = m_fileSystem->writeAtomically(m_storePath, encoding.bytes))
-        return PersistenceError {PersistenceError::primaryWriteFailed, failure->description};
+    const FileOutcome primaryFailure = m_fileSystem->writeAtomically(m_storePath, encoding.bytes, [&]() -> FileOutcome {
+        if (const std::optional<PersistenceError> error = check())
+            return FileError {error->description()};
+        return std::nullopt;
+    });
+    // A failed check stops the save whatever the write did.
+    if (std::optional<PersistenceError> error = check())
+        return error;
+    if (primaryFailure)
+        return PersistenceError {PersistenceError::primaryWriteFailed, primaryFailure->description};
     if (const FileOutcome failure = m_fileSystem->writeAtomically(m_backupPath, encoding.bytes))
         return PersistenceError {PersistenceError::backupWriteFailed, failure->description};
     return std::nullopt;

@@ -169,6 +169,30 @@ private slots:
         }
     }
 
+    // A write whose last word says no leaves the file as it was and nothing beside it; the
+    // answer is asked only once the new bytes are on disk.
+    void writeAtomicallyAsksBeforeReplacing()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Tessellon.json"));
+        QVERIFY(writeFile(path, "old"));
+        int asked = 0;
+        QStringList besideWhenAsked;
+        const FileOutcome refused = DiskFileSystem().writeAtomically(path, "new", [&]() -> FileOutcome {
+            ++asked;
+            besideWhenAsked = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+            return FileError {QStringLiteral("the bytes did not read back")};
+        });
+        QCOMPARE(asked, 1);
+        QCOMPARE(besideWhenAsked.size(), 2); // the file and its replacement, written and waiting
+        QVERIFY(refused);
+        QCOMPARE(refused->description, QStringLiteral("the bytes did not read back"));
+        QCOMPARE(readFile(path), QByteArray("old"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList {"Tessellon.json"});
+        QVERIFY(!DiskFileSystem().writeAtomically(path, "new", [] { return FileOutcome(); }));
+        QCOMPARE(readFile(path), QByteArray("new"));
+    }
+
     void copy_data()
     {
         QTest::addColumn<QString>("setup");

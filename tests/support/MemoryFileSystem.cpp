@@ -40,12 +40,17 @@ FileContents MemoryFileSystem::read(const QString& path, qint64 maxBytes) const
     return FileContents::of(*found);
 }
 
-FileOutcome MemoryFileSystem::writeAtomically(const QString& path, const QByteArray& bytes)
+FileOutcome MemoryFileSystem::writeAtomically(
+    const QString& path, const QByteArray& bytes, const std::function<FileOutcome()>& beforeReplace)
 {
     if (m_folders.contains(clean(path)))
         return FileError {QStringLiteral("Is a directory")};
     if (!m_folders.contains(parentOf(path)))
         return FileError {QStringLiteral("No such file or directory")};
+    if (beforeReplace) {
+        if (FileOutcome refused = beforeReplace())
+            return refused;
+    }
     m_files.insert(clean(path), bytes);
     return std::nullopt;
 }

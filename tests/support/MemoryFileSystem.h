@@ -19,7 +19,9 @@ public:
 
     bool exists(const QString& path) const override;
     FileContents read(const QString& path, qint64 maxBytes) const override;
-    FileOutcome writeAtomically(const QString& path, const QByteArray& bytes) override;
+    using FileSystem::writeAtomically;
+    FileOutcome writeAtomically(const QString& path, const QByteArray& bytes,
+        const std::function<FileOutcome()>& beforeReplace) override;
     FileOutcome copy(const QString& from, const QString& to) override;
     FileOutcome createFolder(const QString& path) override;
     // A lock is a file; while one is held, another attempt on the path reports it held.
