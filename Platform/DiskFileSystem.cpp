@@ -2,36 +2,37 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <filesystem>
+#include <linux/fs.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-QString systemError()
+constexpr mode_t privateFile = 0600;
+constexpr mode_t privateFolder = 0700;
+
+QString systemError(int error = errno)
 {
-    return QString::fromLocal8Bit(std::strerror(errno));
+    return QString::fromLocal8Bit(std::strerror(error));
 }
 
-// Flushes a file or folder to disk; for a folder this makes a rename inside it durable.
-FileOutcome syncPath(const QString& path, bool folder)
+FileError failure(const QString& path, const QString& what, int error = errno)
 {
-    const QByteArray native = QFile::encodeName(path);
-    const int fd = ::open(native.constData(), O_RDONLY | O_CLOEXEC | (folder ? O_DIRECTORY : 0));
-    if (fd < 0)
-        return FileError {path + QStringLiteral(" could not be opened to sync: ") + systemError()};
-    int result;
-    do {
-        result = ::fsync(fd);
-    } while (result < 0 && errno == EINTR);
-    const QString failure = result < 0 ? systemError() : QString();
-    ::close(fd);
-    if (result < 0)
-        return FileError {path + QStringLiteral(" could not be synced: ") + failure};
-    return std::nullopt;
+    return FileError {path + QStringLiteral(": ") + what + (what.isEmpty() ? QString() : QStringLiteral(": "))
+        + systemError(error)};
+}
+
+QByteArray native(const QString& path)
+{
+    return QFile::encodeName(path);
 }
 
 QString folderOf(const QString& path)
@@ -39,10 +40,224 @@ QString folderOf(const QString& path)
     return QFileInfo(path).absolutePath();
 }
 
-QString tooLarge(qint64 maxBytes)
+// Closes a descriptor when it goes out of scope.
+class Descriptor
 {
-    return QStringLiteral("The file is larger than ") + QString::number(maxBytes) + QStringLiteral(" bytes.");
+public:
+    explicit Descriptor(int fd = -1)
+        : m_fd(fd)
+    {
+    }
+    ~Descriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return m_fd; }
+    int release() { return std::exchange(m_fd, -1); }
+
+private:
+    int m_fd;
+};
+
+int retrying(auto call)
+{
+    int result;
+    do {
+        result = call();
+    } while (result < 0 && errno == EINTR);
+    return result;
 }
+
+// Opens an existing file for reading without waiting on it: a pipe without a writer or a
+// device never blocks the open. Only a regular file (or a link to one) is accepted.
+int openRegular(const QString& path, struct stat& info, QString& error)
+{
+    const int fd = retrying([&] { return ::open(native(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY); });
+    if (fd < 0) {
+        error = path + QStringLiteral(": ") + systemError();
+        return -1;
+    }
+    if (::fstat(fd, &info) < 0 || !S_ISREG(info.st_mode)) {
+        const int saved = errno;
+        error = S_ISREG(info.st_mode) ? path + QStringLiteral(": ") + systemError(saved)
+                                      : path + QStringLiteral(" is not a regular file.");
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Flushes a file or folder to disk; for a folder this makes a rename inside it durable.
+FileOutcome syncPath(const QString& path, bool folder)
+{
+    const int fd = ::open(native(path).constData(), O_RDONLY | O_CLOEXEC | (folder ? O_DIRECTORY : 0));
+    if (fd < 0)
+        return failure(path, QStringLiteral("could not be opened to sync"));
+    const int result = retrying([fd] { return ::fsync(fd); });
+    const int saved = errno;
+    ::close(fd);
+    if (result < 0)
+        return failure(path, QStringLiteral("could not be synced"), saved);
+    return std::nullopt;
+}
+
+bool writeAll(int fd, const char* data, qint64 size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size_t(std::min<qint64>(size, qint64(1) << 30)));
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        data += written;
+        size -= written;
+    }
+    return true;
+}
+
+// A private temporary file beside the target, removed again unless it was renamed into place.
+class TemporaryFile
+{
+public:
+    explicit TemporaryFile(const QString& target)
+    {
+        const QFileInfo info(target);
+        m_path = native(info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".XXXXXX"));
+        m_fd = ::mkostemp(m_path.data(), O_CLOEXEC);
+        m_created = m_fd >= 0;
+        // mkostemp honours the umask; the mode is exact whatever it is.
+        if (m_created && ::fchmod(m_fd, privateFile) < 0)
+            close();
+    }
+    ~TemporaryFile()
+    {
+        close();
+        if (m_created && !m_kept)
+            ::unlink(m_path.constData());
+    }
+    bool isOpen() const { return m_fd >= 0; }
+    int fd() const { return m_fd; }
+    const QByteArray& path() const { return m_path; }
+    // Closes the file, reporting a late write error.
+    bool close()
+    {
+        if (m_fd < 0)
+            return true;
+        return ::close(std::exchange(m_fd, -1)) == 0 || errno == EINTR;
+    }
+    void keep() { m_kept = true; }
+
+private:
+    QByteArray m_path;
+    int m_fd = -1;
+    bool m_created = false;
+    bool m_kept = false;
+};
+
+// Where a replace must put the new file: the path itself, or the regular file a link names.
+std::optional<QString> replaceTarget(const QString& path, FileError& error)
+{
+    struct stat info;
+    if (::lstat(native(path).constData(), &info) < 0) {
+        if (errno == ENOENT)
+            return path;
+        error = failure(path, {});
+        return std::nullopt;
+    }
+    if (S_ISREG(info.st_mode))
+        return path;
+    if (S_ISDIR(info.st_mode)) {
+        error = failure(path, {}, EISDIR);
+        return std::nullopt;
+    }
+    if (S_ISLNK(info.st_mode)) {
+        char resolved[PATH_MAX];
+        struct stat linked;
+        if (::stat(native(path).constData(), &linked) == 0 && S_ISREG(linked.st_mode)
+            && ::realpath(native(path).constData(), resolved))
+            return QFile::decodeName(resolved);
+        error = FileError {path + QStringLiteral(" is a link to something other than a regular file.")};
+        return std::nullopt;
+    }
+    error = FileError {path + QStringLiteral(" is not a regular file.")};
+    return std::nullopt;
+}
+
+// Copies the data of a file, leaving its holes as holes, in the kernel where it can.
+bool copyData(int from, int to, qint64 size)
+{
+    if (size == 0) {
+        // Pseudo-files report no size yet may hold bytes: read them to the end.
+        char buffer[1 << 16];
+        for (;;) {
+            const ssize_t got = ::read(from, buffer, sizeof buffer);
+            if (got < 0 && errno == EINTR)
+                continue;
+            if (got <= 0)
+                return got == 0;
+            if (!writeAll(to, buffer, got))
+                return false;
+        }
+    }
+    if (::ioctl(to, FICLONE, from) == 0)
+        return true;
+    qint64 position = 0;
+    while (position < size) {
+        off_t start = ::lseek(from, position, SEEK_DATA);
+        if (start < 0) {
+            if (errno == ENXIO)
+                break; // only a hole remains
+            start = position; // no hole support: copy everything
+        }
+        off_t end = ::lseek(from, start, SEEK_HOLE);
+        if (end < 0)
+            end = size;
+        loff_t in = start, out = start;
+        while (in < end) {
+            const ssize_t copied = ::copy_file_range(from, &in, to, &out, size_t(end - in), 0);
+            if (copied > 0)
+                continue;
+            if (copied == 0)
+                break; // the source shrank
+            if (errno == EINTR)
+                continue;
+            if (errno != EXDEV && errno != ENOSYS && errno != EINVAL && errno != EOPNOTSUPP)
+                return false;
+            // No kernel copy between these files: through a small buffer.
+            char buffer[1 << 16];
+            while (in < end) {
+                const ssize_t got = ::pread(from, buffer, size_t(std::min<qint64>(sizeof buffer, end - in)), in);
+                if (got < 0 && errno == EINTR)
+                    continue;
+                if (got <= 0)
+                    return got == 0;
+                if (::lseek(to, out, SEEK_SET) < 0 || !writeAll(to, buffer, got))
+                    return false;
+                in += got;
+                out += got;
+            }
+        }
+        position = end;
+    }
+    return ::ftruncate(to, size) == 0;
+}
+
+class DiskFileLock final : public FileLock
+{
+public:
+    explicit DiskFileLock(int fd)
+        : m_fd(fd)
+    {
+    }
+    ~DiskFileLock() override { ::close(m_fd); } // closing releases the lock
+
+private:
+    int m_fd;
+};
 
 } // namespace
 
@@ -53,78 +268,155 @@ FileOutcome DiskFileSystem::syncFolder(const QString& folder)
 
 bool DiskFileSystem::exists(const QString& path) const
 {
-    return QFileInfo::exists(path);
+    struct stat info;
+    return ::lstat(native(path).constData(), &info) == 0;
 }
 
 FileContents DiskFileSystem::read(const QString& path, qint64 maxBytes) const
 {
-    // Opening a pipe would wait for a writer; a folder or device is no library either.
-    const QFileInfo info(path);
-    if (info.exists() && !info.isFile())
-        return {std::nullopt, path + QStringLiteral(" is not a regular file.")};
-    QFile file(path);
-    // An unopened file reads as empty bytes, which would pass for a damaged library.
-    if (!file.open(QIODevice::ReadOnly))
-        return {std::nullopt, file.errorString()};
-    QByteArray bytes;
-    if (!file.isSequential()) {
-        if (file.size() > maxBytes)
-            return {std::nullopt, tooLarge(maxBytes)};
-        bytes = file.readAll();
-    } else {
-        // Pipes and devices have no size: read in bounded chunks.
-        constexpr qint64 chunk = 1 << 20;
-        for (;;) {
-            const QByteArray part = file.read(chunk);
-            bytes += part;
-            if (bytes.size() > maxBytes)
-                return {std::nullopt, tooLarge(maxBytes)};
-            if (part.isEmpty())
-                break;
-        }
+    struct stat info;
+    QString error;
+    const Descriptor fd(openRegular(path, info, error));
+    if (fd.get() < 0)
+        return FileContents::failed(error);
+    const qint64 size = info.st_size;
+    if (size > maxBytes)
+        return FileContents::failed(
+            QStringLiteral("The file is larger than ") + QString::number(maxBytes) + QStringLiteral(" bytes."));
+
+    if (size >= mapThreshold) {
+        // The file's pages, then zero pages for the padding: nothing is read until it is used.
+        const size_t page = size_t(::sysconf(_SC_PAGESIZE));
+        const size_t fileSpan = (size_t(size) + page - 1) / page * page;
+        const size_t total = (size_t(size) + readPadding + page - 1) / page * page;
+        void* area = ::mmap(nullptr, total, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+        if (area == MAP_FAILED)
+            return FileContents::failed(path + QStringLiteral(": ") + systemError());
+        std::shared_ptr<const void> mapping(area, [total](const void* p) { ::munmap(const_cast<void*>(p), total); });
+        if (::mmap(area, fileSpan, PROT_READ, MAP_PRIVATE | MAP_FIXED, fd.get(), 0) == MAP_FAILED)
+            return FileContents::failed(path + QStringLiteral(": ") + systemError());
+        ::madvise(area, fileSpan, MADV_SEQUENTIAL);
+        FileContents contents
+            = FileContents::of(QByteArray::fromRawData(static_cast<const char*>(area), qsizetype(size)),
+                qsizetype(total - size_t(size)));
+        contents.mapping = std::move(mapping);
+        return contents;
     }
-    if (file.error() != QFileDevice::NoError)
-        return {std::nullopt, file.errorString()};
-    if (bytes.size() > maxBytes) // the file grew after its size was taken
-        return {std::nullopt, tooLarge(maxBytes)};
-    return {bytes, {}};
+
+    QByteArray bytes(qsizetype(size) + readPadding, '\0');
+    qint64 done = 0;
+    while (done < size) {
+        const ssize_t got = ::read(fd.get(), bytes.data() + done, size_t(size - done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return FileContents::failed(path + QStringLiteral(": ") + systemError());
+        if (got == 0)
+            break; // the file shrank while it was read
+        done += got;
+    }
+    bytes.truncate(qsizetype(done)); // keeps the allocation, so the padding stays readable
+    return FileContents::of(std::move(bytes), readPadding);
 }
 
-FileOutcome DiskFileSystem::writeAtomically(const QString& path, const QByteArray& bytes)
+FileOutcome DiskFileSystem::writeAtomically(
+    const QString& path, const QByteArray& bytes, const std::function<FileOutcome()>& beforeReplace)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return FileError {file.errorString()};
-    if (file.write(bytes) != bytes.size()) {
-        const QString failure = file.errorString();
-        file.cancelWriting();
-        return FileError {failure};
+    FileError error;
+    const std::optional<QString> target = replaceTarget(path, error);
+    if (!target)
+        return error;
+    TemporaryFile file(*target);
+    if (!file.isOpen())
+        return failure(folderOf(*target), QStringLiteral("a temporary file could not be created"));
+    if (!writeAll(file.fd(), bytes.constData(), bytes.size()))
+        return failure(*target, QStringLiteral("could not be written"));
+    if (retrying([&] { return ::fsync(file.fd()); }) < 0)
+        return failure(*target, QStringLiteral("could not be synced"));
+    if (!file.close())
+        return failure(*target, QStringLiteral("could not be written"));
+    if (beforeReplace) {
+        if (FileOutcome refused = beforeReplace())
+            return refused;
     }
-    // commit() syncs the file and renames it over the target; the folder holds the new name.
-    if (!file.commit())
-        return FileError {file.errorString()};
-    return syncPath(folderOf(path), true);
+    if (::rename(file.path().constData(), native(*target).constData()) < 0)
+        return failure(*target, QStringLiteral("could not be replaced"));
+    file.keep();
+    return syncPath(folderOf(*target), true);
 }
 
 FileOutcome DiskFileSystem::copy(const QString& from, const QString& to)
 {
-    if (QFileInfo::exists(to))
+    if (exists(to))
         return FileError {to + QStringLiteral(" already exists.")};
-    if (QFileInfo(from).isDir())
-        return FileError {from + QStringLiteral(" is a folder.")};
-    QFile source(from);
-    if (!source.copy(to))
-        return FileError {source.errorString()};
-    if (FileOutcome failure = syncPath(to, false))
-        return failure;
+    struct stat info;
+    QString error;
+    const Descriptor source(openRegular(from, info, error));
+    if (source.get() < 0)
+        return FileError {error};
+    TemporaryFile file(to);
+    if (!file.isOpen())
+        return failure(folderOf(to), QStringLiteral("a temporary file could not be created"));
+    if (!copyData(source.get(), file.fd(), info.st_size))
+        return failure(to, QStringLiteral("could not be written"));
+    if (retrying([&] { return ::fsync(file.fd()); }) < 0)
+        return failure(to, QStringLiteral("could not be synced"));
+    if (!file.close())
+        return failure(to, QStringLiteral("could not be written"));
+    // Linking never replaces what may have appeared at the target meanwhile.
+    if (::link(file.path().constData(), native(to).constData()) < 0)
+        return failure(to, QStringLiteral("could not be created"));
     return syncPath(folderOf(to), true);
 }
 
 FileOutcome DiskFileSystem::createFolder(const QString& path)
 {
-    std::error_code error;
-    std::filesystem::create_directories(std::filesystem::path(QFile::encodeName(path).toStdString()), error);
-    if (error)
-        return FileError {path + QStringLiteral(": ") + QString::fromLocal8Bit(error.message().c_str())};
+    const QString clean = QFileInfo(path).absoluteFilePath();
+    QStringList missing;
+    for (QString folder = clean;;) {
+        struct stat info;
+        if (::stat(native(folder).constData(), &info) == 0) {
+            if (!S_ISDIR(info.st_mode))
+                return failure(folder, {}, ENOTDIR);
+            break; // an existing folder is left as it is
+        }
+        if (errno != ENOENT)
+            return failure(folder, {});
+        missing.prepend(folder);
+        const QString parent = QFileInfo(folder).path();
+        if (parent == folder)
+            break;
+        folder = parent;
+    }
+    for (const QString& folder : std::as_const(missing)) {
+        // The umask may take bits away; a folder of ours is exactly private.
+        if (::mkdir(native(folder).constData(), privateFolder) == 0)
+            ::chmod(native(folder).constData(), privateFolder);
+        else if (errno != EEXIST)
+            return failure(folder, {});
+    }
     return std::nullopt;
+}
+
+LockAttempt DiskFileSystem::lock(const QString& path)
+{
+    const QByteArray name = native(path);
+    const int flags = O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY;
+    int fd = retrying([&] { return ::open(name.constData(), flags | O_CREAT | O_EXCL, privateFile); });
+    if (fd >= 0)
+        ::fchmod(fd, privateFile);
+    else if (errno == EEXIST)
+        fd = retrying([&] { return ::open(name.constData(), flags); });
+    if (fd < 0)
+        return {nullptr, false, path + QStringLiteral(": ") + systemError()};
+    Descriptor owned(fd);
+    struct stat info;
+    if (::fstat(fd, &info) < 0 || !S_ISREG(info.st_mode))
+        return {nullptr, false, path + QStringLiteral(" is not a regular file.")};
+    if (retrying([fd] { return ::flock(fd, LOCK_EX | LOCK_NB); }) < 0) {
+        if (errno == EWOULDBLOCK)
+            return {nullptr, true, {}};
+        return {nullptr, false, path + QStringLiteral(": ") + systemError()};
+    }
+    return {std::make_unique<DiskFileLock>(owned.release()), false, {}};
 }

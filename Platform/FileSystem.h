@@ -1,9 +1,16 @@
 #pragma once
 // The few file operations the library files need, behind one seam so that tests can make any
 // of them fail (running as root, permissions cannot).
+//
+// Files and folders this seam creates are private to the user: files 0600, folders 0700,
+// whatever the umask. Paths it did not create are opened without waiting (a pipe or a device at
+// a library path never blocks) and only regular files, or links to them, are read, copied or
+// replaced.
 
 #include <QByteArray>
 #include <QString>
+#include <functional>
+#include <memory>
 #include <optional>
 
 struct FileError
@@ -16,8 +23,42 @@ using FileOutcome = std::optional<FileError>;
 
 struct FileContents
 {
-    std::optional<QByteArray> bytes; // absent when the file could not be read
+    // Absent when the file could not be read. May point into `mapping` (a memory-mapped file):
+    // keep the contents alive while the bytes are used.
+    std::optional<QByteArray> bytes;
     QString error; // why, when absent
+    std::shared_ptr<const void> mapping; // owns mapped bytes, when they are mapped
+    // Readable bytes after the end of `bytes` (zeros for a mapped file), so that a parser that
+    // reads ahead may parse in place.
+    qsizetype padding = 0;
+
+    static FileContents failed(QString why)
+    {
+        FileContents contents;
+        contents.error = std::move(why);
+        return contents;
+    }
+    static FileContents of(QByteArray bytes, qsizetype padding = 0)
+    {
+        FileContents contents;
+        contents.bytes = std::move(bytes);
+        contents.padding = padding;
+        return contents;
+    }
+};
+
+// An advisory lock held on a file until it is destroyed.
+class FileLock
+{
+public:
+    virtual ~FileLock() = default;
+};
+
+struct LockAttempt
+{
+    std::unique_ptr<FileLock> lock; // present when taken
+    bool heldElsewhere = false; // another open of the file (another process) holds it
+    QString error; // why it could not be tried, when neither
 };
 
 class FileSystem
@@ -25,15 +66,25 @@ class FileSystem
 public:
     virtual ~FileSystem() = default;
 
-    // True when anything (a file or a folder) stands at the path.
+    // True when anything (a file, a folder, a link, even a dangling one) stands at the path.
     virtual bool exists(const QString& path) const = 0;
-    // The whole file; fails when it cannot be opened or read, or holds more than maxBytes.
+    // The whole file; fails when it is not a regular file (or a link to one), cannot be opened
+    // or read, or holds more than maxBytes.
     virtual FileContents read(const QString& path, qint64 maxBytes) const = 0;
     // Replaces the file in one step: a reader sees either the old or the new bytes, and the
-    // new name is synced to disk with its folder before success is reported.
-    virtual FileOutcome writeAtomically(const QString& path, const QByteArray& bytes) = 0;
-    // Copies a file to a path where nothing stands yet; fails when something does.
+    // new name is synced to disk with its folder before success is reported. Only a regular
+    // file, or a link to one (the linked file is replaced), is ever replaced.
+    FileOutcome writeAtomically(const QString& path, const QByteArray& bytes) { return writeAtomically(path, bytes, {}); }
+    // The same, asking `beforeReplace` once the new bytes are on disk and before anything is
+    // replaced: its failure stops the write (the temporary file is removed) and is returned.
+    virtual FileOutcome writeAtomically(
+        const QString& path, const QByteArray& bytes, const std::function<FileOutcome()>& beforeReplace)
+        = 0;
+    // Copies a regular file to a path where nothing stands yet; fails when something does.
+    // Holes of a sparse file stay holes; the bytes never pass through memory.
     virtual FileOutcome copy(const QString& from, const QString& to) = 0;
     // Creates the folder with every missing parent; succeeds when it already exists.
     virtual FileOutcome createFolder(const QString& path) = 0;
+    // Takes an exclusive advisory lock on the file at the path, creating it when missing.
+    virtual LockAttempt lock(const QString& path) = 0;
 };

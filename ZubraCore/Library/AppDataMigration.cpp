@@ -4,47 +4,7 @@
 #include "Platform/DiskFileSystem.h"
 #include "ZubraCore/Library/StoreLocations.h"
 
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
-
-namespace {
-
-using AppDataMigration::Failure;
-using AppDataMigration::MigrationError;
-
-std::optional<Failure> copyAtomically(const QString& from, const QString& to)
-{
-    QFile source(from);
-    if (!source.open(QIODevice::ReadOnly))
-        return Failure {MigrationError::copyFailed, from, source.errorString()};
-    QSaveFile target(to);
-    target.setDirectWriteFallback(false);
-    if (!target.open(QIODevice::WriteOnly))
-        return Failure {MigrationError::copyFailed, to, target.errorString()};
-    constexpr qint64 chunkSize = 1 << 20;
-    QByteArray chunk;
-    while (true) {
-        chunk = source.read(chunkSize);
-        if (chunk.isEmpty())
-            break;
-        if (target.write(chunk) != chunk.size()) {
-            target.cancelWriting();
-            return Failure {MigrationError::copyFailed, to, target.errorString()};
-        }
-    }
-    if (source.error() != QFileDevice::NoError) {
-        target.cancelWriting();
-        return Failure {MigrationError::copyFailed, from, source.errorString()};
-    }
-    if (!target.commit())
-        return Failure {MigrationError::copyFailed, to, target.errorString()};
-    DiskFileSystem::syncFolder(QFileInfo(to).absolutePath());
-    return std::nullopt;
-}
-
-} // namespace
 
 namespace AppDataMigration {
 
@@ -78,12 +38,14 @@ Outcome migrate(const QString& legacyStoreURL, const QString& currentStoreURL, c
         = QFileInfo::exists(currentStoreURL) || QFileInfo::exists(StoreLocations::backupURL(currentStoreURL));
     if (!currentPresent && QFileInfo(legacyStoreURL).isFile()) {
         const QString folder = QFileInfo(currentStoreURL).absolutePath();
-        if (!QDir().mkpath(folder)) {
-            outcome.failure = Failure {MigrationError::folderNotCreated, folder, {}};
+        DiskFileSystem disk;
+        if (const FileOutcome failure = disk.createFolder(folder)) {
+            outcome.failure = Failure {MigrationError::folderNotCreated, folder, failure->description};
             return outcome;
         }
-        if (auto failure = copyAtomically(legacyStoreURL, currentStoreURL)) {
-            outcome.failure = failure;
+        // A private copy made beside the target and linked into place whole.
+        if (const FileOutcome failure = disk.copy(legacyStoreURL, currentStoreURL)) {
+            outcome.failure = Failure {MigrationError::copyFailed, currentStoreURL, failure->description};
             return outcome;
         }
         outcome.result.copiedStore = true;

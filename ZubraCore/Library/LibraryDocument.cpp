@@ -13,9 +13,9 @@ using RecordJson::DecodeContext;
 
 struct ParsedLibraryDocument::Parsed
 {
-    QByteArray buffer; // the text an in-place parse points into; outlives the document
-    rapidjson::Document document;
-    QString parseError; // empty when the bytes parsed
+    QByteArray buffer; // keeps a text parsed in place alive
+    std::shared_ptr<const void> owner; // the same, for bytes someone else holds (a mapped file)
+    RecordJson::ParsedJson json;
 };
 
 namespace {
@@ -31,31 +31,43 @@ template <typename Record> bool distinctIds(const QList<Record>& records)
     return seen.size() == records.size();
 }
 
-// Every "id" of an array of objects already checked by the record readers.
-bool distinctIds(const RecordJson::Value& array)
+// The elements of an array, for reading them in parallel (the parser's arrays are walked in order).
+std::vector<RecordJson::Value> elementsOf(const RecordJson::Value& array)
 {
-    QSet<QUuid> seen;
-    seen.reserve(array.Size());
-    for (const RecordJson::Value& record : array.GetArray()) {
-        const RecordJson::Value& id = record["id"];
-        seen.insert(QUuid::fromString(QLatin1StringView(id.GetString(), id.GetStringLength())));
-    }
-    return seen.size() == qsizetype(array.Size());
+    std::vector<RecordJson::Value> elements;
+    simdjson::dom::array items = array.get_array().value_unsafe();
+    elements.reserve(items.size());
+    for (const RecordJson::Value item : items)
+        elements.push_back(item);
+    return elements;
 }
 
-const RecordJson::Value* optionalMember(const RecordJson::Value& object, const char* name)
+// Every "id" of an array of objects already checked by the record readers.
+bool distinctIds(const std::vector<RecordJson::Value>& records)
 {
-    const auto found = object.FindMember(name);
-    return found == object.MemberEnd() || found->value.IsNull() ? nullptr : &found->value;
+    QSet<QUuid> seen;
+    seen.reserve(qsizetype(records.size()));
+    for (const RecordJson::Value& record : records) {
+        seen.insert(*RecordJson::parseUuid(record.at_key("id").get_string().value_unsafe()));
+    }
+    return seen.size() == qsizetype(records.size());
+}
+
+std::optional<RecordJson::Value> optionalMember(const RecordJson::Value& object, const char* name)
+{
+    RecordJson::Value value;
+    if (object.at_key(name).get(value) != simdjson::SUCCESS || value.is_null())
+        return std::nullopt;
+    return value;
 }
 
 // Reads the records of an array, in parallel chunks for large arrays, into list when given.
 // The error of the first failing record, by position.
 template <typename Record>
-std::optional<QString> readRecords(const RecordJson::Value& array, const char* name, QList<Record>* list)
+std::optional<QString> readRecords(const std::vector<RecordJson::Value>& array, const char* name, QList<Record>* list)
 {
-    const qsizetype count = qsizetype(array.Size());
-    const int chunks = ParallelChunks::chunkCount(count, 4096);
+    const qsizetype count = qsizetype(array.size());
+    const int chunks = ParallelChunks::chunkCount(count, 2048);
     Record* records = nullptr;
     if (list) {
         list->resize(count);
@@ -67,7 +79,7 @@ std::optional<QString> readRecords(const RecordJson::Value& array, const char* n
         context.enter(name);
         for (qsizetype i = begin; i < end; ++i) {
             context.enter(i);
-            const bool ok = RecordJson::read(array[rapidjson::SizeType(i)], context, records ? records + i : nullptr);
+            const bool ok = RecordJson::read(array[size_t(i)], context, records ? records + i : nullptr);
             context.leave();
             if (!ok) {
                 errors[size_t(chunk)] = context.error();
@@ -117,19 +129,58 @@ bool encodeFollowingSelections(const QList<Selection>& selections, std::vector<S
 
 } // namespace
 
+namespace {
+
+// A library is one JSON object: anything else is turned down at its first bytes, without
+// reading the rest (a large file of NUL bytes is the usual leftover of a crash).
+QString screenHead(QByteArrayView bytes)
+{
+    qsizetype i = 0;
+    while (i < bytes.size() && (bytes[i] == ' ' || bytes[i] == '\n' || bytes[i] == '\r' || bytes[i] == '\t'))
+        ++i;
+    if (i < bytes.size() && bytes[i] == '{')
+        return {};
+    const QString what = i == bytes.size() ? QStringLiteral("no object")
+        : bytes[i] == '\0'                 ? QStringLiteral("a NUL byte")
+                                           : QStringLiteral("not an object");
+    return QStringLiteral("The document is not valid JSON (byte ") + QString::number(i) + QStringLiteral(": ") + what
+        + u')';
+}
+
+void parseDocument(ParsedLibraryDocument::Parsed& parsed, QByteArrayView bytes, qsizetype padding)
+{
+
+    parsed.json.error = screenHead(bytes);
+    if (parsed.json.error.isEmpty())
+        RecordJson::parse(parsed.json, bytes, padding);
+}
+
+// Readable bytes after a byte array's end within its own allocation.
+qsizetype spareCapacity(const QByteArray& bytes)
+{
+    return bytes.isNull() ? 0 : bytes.capacity() - bytes.size();
+}
+
+} // namespace
+
 ParsedLibraryDocument::ParsedLibraryDocument(const QByteArray& bytes)
     : m_parsed(std::make_unique<Parsed>())
 {
-    m_parsed->parseError = RecordJson::parse(m_parsed->document, bytes);
+    m_parsed->buffer = bytes;
+    parseDocument(*m_parsed, m_parsed->buffer, spareCapacity(m_parsed->buffer));
+}
+
+ParsedLibraryDocument::ParsedLibraryDocument(
+    QByteArrayView bytes, qsizetype padding, std::shared_ptr<const void> owner)
+    : m_parsed(std::make_unique<Parsed>())
+{
+    m_parsed->owner = std::move(owner);
+    parseDocument(*m_parsed, bytes, padding);
 }
 
 ParsedLibraryDocument ParsedLibraryDocument::consuming(QByteArray bytes)
 {
-    ParsedLibraryDocument parsed;
-    parsed.m_parsed = std::make_unique<Parsed>();
-    parsed.m_parsed->buffer = std::move(bytes);
-    parsed.m_parsed->parseError = RecordJson::parseInPlace(parsed.m_parsed->document, parsed.m_parsed->buffer);
-    return parsed;
+    return ParsedLibraryDocument(bytes);
 }
 
 ParsedLibraryDocument::~ParsedLibraryDocument() = default;
@@ -138,13 +189,12 @@ ParsedLibraryDocument& ParsedLibraryDocument::operator=(ParsedLibraryDocument&&)
 
 std::optional<qint64> ParsedLibraryDocument::version() const
 {
-    const rapidjson::Document& document = m_parsed->document;
-    if (!m_parsed->parseError.isEmpty() || !document.IsObject())
+    const RecordJson::ParsedJson& json = m_parsed->json;
+    int64_t version;
+    if (!json.error.isEmpty() || !json.root.is_object()
+        || json.root.at_key("version").get_int64().get(version) != simdjson::SUCCESS)
         return std::nullopt;
-    const auto found = document.FindMember("version");
-    if (found == document.MemberEnd() || !found->value.IsInt64())
-        return std::nullopt;
-    return found->value.GetInt64();
+    return version;
 }
 
 // The full decode; with out absent, the same checks without building the records.
@@ -155,69 +205,72 @@ static std::optional<DocumentError> decodeInto(
         return DocumentError {DocumentError::incompatibleVersion,
             QStringLiteral("The library has version ") + QString::number(*version)
                 + QStringLiteral(", which this version of Tessellon cannot read.")};
-    if (!parsed.parseError.isEmpty())
-        return DocumentError {DocumentError::malformed, parsed.parseError};
+    if (!parsed.json.error.isEmpty())
+        return DocumentError {DocumentError::malformed, parsed.json.error};
 
-    const rapidjson::Document& document = parsed.document;
+    const RecordJson::Value& document = parsed.json.root;
     DecodeContext context;
     const auto malformed = [&context] { return DocumentError {DocumentError::malformed, context.error()}; };
-    if (!document.IsObject()) {
+    if (!document.is_object()) {
         context.fail(nullptr, QStringLiteral("expected an object"));
         return malformed();
     }
-    const auto versionValue = document.FindMember("version");
-    if (versionValue == document.MemberEnd())
+    RecordJson::Value versionValue;
+    int64_t versionNumber = 0;
+    if (document.at_key("version").get(versionValue) != simdjson::SUCCESS)
         context.fail("version", QStringLiteral("the key is missing"));
-    else if (!versionValue->value.IsInt64())
+    else if (versionValue.get_int64().get(versionNumber) != simdjson::SUCCESS)
         context.fail("version", QStringLiteral("expected a whole number"));
     if (!context.ok())
         return malformed();
 
     StoreSnapshot snapshot;
-    snapshot.version = versionValue->value.GetInt64();
-    const auto field = [&document, &context](const char* name) -> const RecordJson::Value* {
-        const auto found = document.FindMember(name);
-        if (found == document.MemberEnd()) {
+    snapshot.version = versionNumber;
+    const auto field = [&document, &context](const char* name) -> std::optional<std::vector<RecordJson::Value>> {
+        RecordJson::Value found;
+        if (document.at_key(name).get(found) != simdjson::SUCCESS) {
             context.fail(name, QStringLiteral("the key is missing"));
-            return nullptr;
+            return std::nullopt;
         }
-        if (!found->value.IsArray()) {
+        if (!found.is_array()) {
             context.fail(name, QStringLiteral("expected an array"));
-            return nullptr;
+            return std::nullopt;
         }
-        return &found->value;
+        return elementsOf(found);
     };
     // Reads each record of an array, into the list when building; a failure is reported as damage.
-    const auto records = [out](const RecordJson::Value& array, const char* name, auto& list) {
+    const auto records = [out](const std::vector<RecordJson::Value>& array, const char* name, auto& list) {
         if (const std::optional<QString> error = readRecords(array, name, out ? &list : nullptr))
             return std::optional<DocumentError>(DocumentError {DocumentError::malformed, *error});
         return std::optional<DocumentError>();
     };
 
-    const RecordJson::Value* selections = field("selections");
+    const std::optional<std::vector<RecordJson::Value>> selections = field("selections");
     if (!selections)
         return malformed();
     if (std::optional<DocumentError> error = records(*selections, "selections", snapshot.selections))
         return error;
-    const RecordJson::Value* groups = field("groups");
+    const std::optional<std::vector<RecordJson::Value>> groups = field("groups");
     if (!groups)
         return malformed();
     if (std::optional<DocumentError> error = records(*groups, "groups", snapshot.groups))
         return error;
-    const RecordJson::Value* drafts = optionalMember(document, "drafts");
-    if (drafts) {
-        if (!drafts->IsArray()) {
+    std::optional<std::vector<RecordJson::Value>> drafts;
+    if (const std::optional<RecordJson::Value> draftsValue = optionalMember(document, "drafts")) {
+        if (!draftsValue->is_array()) {
             context.fail("drafts", QStringLiteral("expected an array"));
             return malformed();
         }
+        drafts = elementsOf(*draftsValue);
         snapshot.drafts.emplace();
         if (std::optional<DocumentError> error = records(*drafts, "drafts", *snapshot.drafts))
             return error;
     }
-    if (const RecordJson::Value* active = optionalMember(document, "activeDraftID")) {
+    if (const std::optional<RecordJson::Value> active = optionalMember(document, "activeDraftID")) {
         std::optional<QUuid> id;
-        if (active->IsString() && active->GetStringLength() == 36)
-            id = Uuids::parse(QString::fromLatin1(active->GetString(), 36));
+        std::string_view text;
+        if (active->get_string().get(text) == simdjson::SUCCESS)
+            id = RecordJson::parseUuid(text);
         if (!id) {
             context.fail("activeDraftID", QStringLiteral("not an identifier"));
             return malformed();
@@ -251,8 +304,8 @@ static std::optional<DocumentError> decodeInto(
         if (drafts) {
             if (!distinctIds(*drafts))
                 return duplicate("drafts");
-            for (const RecordJson::Value& draft : drafts->GetArray())
-                if (!distinctIds(draft["entries"]))
+            for (const RecordJson::Value& draft : *drafts)
+                if (!distinctIds(elementsOf(draft.at_key("entries").value_unsafe())))
                     return duplicate("draft entries");
         }
     }
@@ -327,7 +380,10 @@ DocumentEncoding encode(const StoreSnapshot& snapshot)
     size_t total = buffer.GetSize();
     for (const SelectionChunk& chunk : chunks)
         total += chunk.records().empty() ? 0 : chunk.records().size() + 1;
-    QByteArray bytes(qsizetype(total), Qt::Uninitialized);
+    // Zero padding after the end, within the allocation, lets the read-back check parse in place.
+    QByteArray bytes(qsizetype(total) + RecordJson::parsePadding, Qt::Uninitialized);
+    std::memset(bytes.data() + total, 0, size_t(RecordJson::parsePadding));
+    bytes.truncate(qsizetype(total));
     char* out = bytes.data();
     const auto put = [&out](const char* data, size_t length) {
         std::memcpy(out, data, length);

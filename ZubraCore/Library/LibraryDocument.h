@@ -37,8 +37,13 @@ struct DocumentEncoding
 class ParsedLibraryDocument
 {
 public:
+    // Parses the bytes, in place when readable padding follows them within their allocation
+    // (as after encode()), else from a padded copy.
     explicit ParsedLibraryDocument(const QByteArray& bytes);
-    // Parses the bytes in place, without copying their strings; the bytes are consumed.
+    // Parses bytes someone else holds, in place when `padding` readable bytes follow them;
+    // `owner` keeps them alive (a mapped file) for as long as the document lives.
+    ParsedLibraryDocument(QByteArrayView bytes, qsizetype padding, std::shared_ptr<const void> owner);
+    // The same as the first constructor; the bytes are kept by the document.
     static ParsedLibraryDocument consuming(QByteArray bytes);
     ~ParsedLibraryDocument();
     ParsedLibraryDocument(ParsedLibraryDocument&&) noexcept;

@@ -4,7 +4,6 @@
 #include "ZubraCore/Text/Uuids.h"
 
 #include <QUrl>
-#include <rapidjson/error/en.h>
 
 namespace RecordJson {
 
@@ -26,46 +25,52 @@ void DecodeContext::fail(const char* key, const QString& reason)
 
 namespace {
 
-// What a text must be before RapidJSON reads it: UTF-8 without raw NUL bytes. The reader takes
-// a NUL for the end of the input, so a document followed by a NUL and garbage would pass.
-QString screenText(QByteArrayView bytes)
+int hexValue(char c)
 {
-    if (const qsizetype nul = bytes.indexOf('\0'); nul >= 0)
-        return QStringLiteral("The document is not valid JSON (byte ") + QString::number(nul)
-            + QStringLiteral(": a NUL byte)");
-    if (!bytes.isValidUtf8())
-        return QStringLiteral("The document is not valid UTF-8.");
-    return {};
-}
-
-QString parseError(const rapidjson::Document& document)
-{
-    if (!document.HasParseError())
-        return {};
-    return QStringLiteral("The document is not valid JSON (byte ") + QString::number(document.GetErrorOffset())
-        + QStringLiteral(": ") + QString::fromUtf8(rapidjson::GetParseError_En(document.GetParseError())) + u')';
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
 }
 
 } // namespace
 
-QString parse(rapidjson::Document& document, QByteArrayView bytes)
+std::optional<QUuid> parseUuid(std::string_view text)
 {
-    if (QString failure = screenText(bytes); !failure.isEmpty()) {
-        document.SetNull();
-        return failure;
+    if (text.size() != 36)
+        return std::nullopt;
+    uchar bytes[16];
+    int byte = 0;
+    for (size_t i = 0; i < 36;) {
+        if (i == 8 || i == 13 || i == 18 || i == 23) {
+            if (text[i++] != '-')
+                return std::nullopt;
+            continue;
+        }
+        const int high = hexValue(text[i]), low = hexValue(text[i + 1]);
+        if (high < 0 || low < 0)
+            return std::nullopt;
+        bytes[byte++] = uchar(high << 4 | low);
+        i += 2;
     }
-    document.Parse<parseFlags>(bytes.data(), size_t(bytes.size()));
-    return parseError(document);
+    return QUuid::fromRfc4122(QByteArrayView(reinterpret_cast<const char*>(bytes), 16));
 }
 
-QString parseInPlace(rapidjson::Document& document, QByteArray& buffer)
+void parse(ParsedJson& parsed, QByteArrayView bytes, qsizetype padding)
 {
-    if (QString failure = screenText(buffer); !failure.isEmpty()) {
-        document.SetNull();
-        return failure;
+    const char* text = bytes.data();
+    if (padding < parsePadding) {
+        parsed.copy = std::make_unique<simdjson::padded_string>(bytes.data(), size_t(bytes.size()));
+        text = parsed.copy->data();
     }
-    document.ParseInsitu<parseFlags>(buffer.data());
-    return parseError(document);
+    const simdjson::error_code code
+        = parsed.parser.parse(text, size_t(bytes.size()), false).get(parsed.root);
+    parsed.error = code == simdjson::SUCCESS ? QString()
+                                             : QStringLiteral("The document is not valid JSON (")
+            + QString::fromUtf8(simdjson::error_message(code)) + u')';
 }
 
 bool isWebAddress(const QString& text)
@@ -126,39 +131,42 @@ void boolField(Writer& writer, const char* name, bool value)
 
 // ---- reading ----
 
-const Value* member(const Value& object, const char* name)
+using simdjson::dom::element_type;
+
+const Value* member(const Value& object, const char* name, Value& slot)
 {
-    const auto found = object.FindMember(name);
-    return found == object.MemberEnd() ? nullptr : &found->value;
+    if (object.at_key(name).get(slot) != simdjson::SUCCESS)
+        return nullptr;
+    return &slot;
 }
 
-QString text(const Value& value)
+QString text(std::string_view view)
 {
-    return QString::fromUtf8(value.GetString(), qsizetype(value.GetStringLength()));
+    return QString::fromUtf8(view.data(), qsizetype(view.size()));
 }
 
 bool requireObject(const Value& value, DecodeContext& context)
 {
-    if (value.IsObject())
+    if (value.is_object())
         return true;
     context.fail(nullptr, QStringLiteral("expected an object"));
     return false;
 }
 
 // The value under a required key, else a recorded failure.
-const Value* required(const Value& object, const char* name, DecodeContext& context)
+const Value* required(const Value& object, const char* name, DecodeContext& context, Value& slot)
 {
-    const Value* value = member(object, name);
+    const Value* value = member(object, name, slot);
     if (!value)
         context.fail(name, QStringLiteral("the key is missing"));
     return value;
 }
 
 // The value under an optional key; nullptr for a missing key or null.
-const Value* optional(const Value& object, const char* name)
+const Value* optional(const Value& object, const char* name, Value& slot)
 {
-    const Value* value = member(object, name);
-    return value && !value->IsNull() ? value : nullptr;
+    const Value* value = member(object, name, slot);
+    return value && !value->is_null() ? value : nullptr;
 }
 
 bool wrongType(DecodeContext& context, const char* name, const char* expected)
@@ -169,22 +177,25 @@ bool wrongType(DecodeContext& context, const char* name, const char* expected)
 
 bool readString(const Value* value, const char* name, DecodeContext& context, QString* out)
 {
-    if (!value->IsString())
+    std::string_view view;
+    if (value->get_string().get(view) != simdjson::SUCCESS)
         return wrongType(context, name, "a string");
     if (out)
-        *out = text(*value);
+        *out = text(view);
     return true;
 }
 
 bool requiredString(const Value& object, const char* name, DecodeContext& context, QString* out)
 {
-    const Value* value = required(object, name, context);
+    Value slot;
+    const Value* value = required(object, name, context, slot);
     return value && readString(value, name, context, out);
 }
 
 bool optionalString(const Value& object, const char* name, DecodeContext& context, std::optional<QString>* out)
 {
-    const Value* value = optional(object, name);
+    Value slot;
+    const Value* value = optional(object, name, slot);
     if (!value)
         return true;
     QString result;
@@ -197,7 +208,8 @@ bool optionalString(const Value& object, const char* name, DecodeContext& contex
 
 bool optionalWebAddress(const Value& object, const char* name, DecodeContext& context, std::optional<QString>* out)
 {
-    const Value* value = optional(object, name);
+    Value slot;
+    const Value* value = optional(object, name, slot);
     if (!value)
         return true;
     QString address;
@@ -214,11 +226,10 @@ bool optionalWebAddress(const Value& object, const char* name, DecodeContext& co
 
 bool readUuid(const Value& value, const char* name, DecodeContext& context, QUuid* out)
 {
-    if (!value.IsString())
+    std::string_view view;
+    if (value.get_string().get(view) != simdjson::SUCCESS)
         return wrongType(context, name, "an identifier");
-    std::optional<QUuid> id;
-    if (value.GetStringLength() == 36)
-        id = Uuids::parse(QString::fromLatin1(value.GetString(), 36));
+    const std::optional<QUuid> id = parseUuid(view);
     if (!id) {
         context.fail(name, QStringLiteral("not an identifier"));
         return false;
@@ -230,24 +241,26 @@ bool readUuid(const Value& value, const char* name, DecodeContext& context, QUui
 
 bool requiredUuid(const Value& object, const char* name, DecodeContext& context, QUuid* out)
 {
-    const Value* value = required(object, name, context);
+    Value slot;
+    const Value* value = required(object, name, context, slot);
     return value && readUuid(*value, name, context, out);
 }
 
 bool uuidArray(const Value& object, const char* name, DecodeContext& context, QList<QUuid>* out)
 {
-    const Value* value = required(object, name, context);
+    Value slot;
+    const Value* value = required(object, name, context, slot);
     if (!value)
         return false;
-    if (!value->IsArray())
+    simdjson::dom::array array;
+    if (value->get_array().get(array) != simdjson::SUCCESS)
         return wrongType(context, name, "an array");
-    if (out)
-        out->reserve(value->Size());
     context.enter(name);
-    for (rapidjson::SizeType i = 0; i < value->Size(); ++i) {
+    qsizetype i = 0;
+    for (const Value item : array) {
         QUuid id;
-        context.enter(qsizetype(i));
-        const bool read = readUuid((*value)[i], nullptr, context, &id);
+        context.enter(i++);
+        const bool read = readUuid(item, nullptr, context, &id);
         context.leave();
         if (!read) {
             context.leave();
@@ -262,12 +275,14 @@ bool uuidArray(const Value& object, const char* name, DecodeContext& context, QL
 
 bool requiredDate(const Value& object, const char* name, DecodeContext& context, QDateTime* out)
 {
-    const Value* value = required(object, name, context);
+    Value slot;
+    const Value* value = required(object, name, context, slot);
     if (!value)
         return false;
-    if (!value->IsString())
+    std::string_view view;
+    if (value->get_string().get(view) != simdjson::SUCCESS)
         return wrongType(context, name, "a date");
-    const std::optional<QDateTime> time = IsoDate::parseUtf8(value->GetString(), value->GetStringLength());
+    const std::optional<QDateTime> time = IsoDate::parseUtf8(view.data(), view.size());
     if (!time) {
         context.fail(name, QStringLiteral("not a date of the form 2025-03-14T09:26:53Z"));
         return false;
@@ -279,13 +294,15 @@ bool requiredDate(const Value& object, const char* name, DecodeContext& context,
 
 bool requiredBool(const Value& object, const char* name, DecodeContext& context, bool* out)
 {
-    const Value* value = required(object, name, context);
+    Value slot;
+    const Value* value = required(object, name, context, slot);
     if (!value)
         return false;
-    if (!value->IsBool())
+    bool flag;
+    if (value->get_bool().get(flag) != simdjson::SUCCESS)
         return wrongType(context, name, "true or false");
     if (out)
-        *out = value->GetBool();
+        *out = flag;
     return true;
 }
 
@@ -293,24 +310,27 @@ bool requiredBool(const Value& object, const char* name, DecodeContext& context,
 template <typename Record>
 bool recordArray(const Value& object, const char* name, DecodeContext& context, QList<Record>* out)
 {
-    const Value* value = required(object, name, context);
+    Value slot;
+    const Value* value = required(object, name, context, slot);
     if (!value)
         return false;
-    if (!value->IsArray())
+    simdjson::dom::array array;
+    if (value->get_array().get(array) != simdjson::SUCCESS)
         return wrongType(context, name, "an array");
-    if (out)
-        out->reserve(value->Size());
     context.enter(name);
     bool ok = true;
-    for (rapidjson::SizeType i = 0; ok && i < value->Size(); ++i) {
-        context.enter(qsizetype(i));
+    qsizetype i = 0;
+    for (const Value item : array) {
+        context.enter(i++);
         if (out) {
             out->emplace_back();
-            ok = read((*value)[i], context, &out->back());
+            ok = read(item, context, &out->back());
         } else {
-            ok = read((*value)[i], context, static_cast<Record*>(nullptr));
+            ok = read(item, context, static_cast<Record*>(nullptr));
         }
         context.leave();
+        if (!ok)
+            break;
     }
     context.leave();
     return ok;

@@ -1,5 +1,7 @@
 #include "ZubraCore/Library/StoreLocations.h"
 
+#include "Platform/DiskFileSystem.h"
+
 #include <QDir>
 #include <QStandardPaths>
 
@@ -17,7 +19,7 @@ namespace StoreLocations {
 QString defaultStoreURL()
 {
     const QString folder = dataFolder(u"Tessellon"_qs);
-    QDir().mkpath(folder);
+    DiskFileSystem().createFolder(folder); // private when created; a failure shows at the first write
     return folder + u"/Tessellon.json"_qs;
 }
 

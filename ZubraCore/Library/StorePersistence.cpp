@@ -3,8 +3,13 @@
 #include "ZubraCore/Library/LibraryDocument.h"
 #include "ZubraCore/Support/Logging.h"
 
+#include "ZubraCore/Support/ParallelChunks.h"
+
 #include <QDir>
 #include <QFileInfo>
+#include <algorithm>
+#include <cstring>
+#include <future>
 
 namespace {
 
@@ -23,6 +28,25 @@ void logFailure(const QString& message, const QString& description)
 QString folderOf(const QString& path)
 {
     return QFileInfo(path).absolutePath();
+}
+
+bool sameContent(const QByteArray& a, const QByteArray& b)
+{
+    if (a.size() != b.size())
+        return false;
+    constexpr qsizetype block = qsizetype(4) << 20;
+    const qsizetype blocks = (a.size() + block - 1) / block;
+    std::vector<char> differs(size_t(std::max<qsizetype>(blocks, 1)), 0);
+    ParallelChunks::run(blocks, ParallelChunks::chunkCount(blocks, 4), [&](int, qsizetype begin, qsizetype end) {
+        for (qsizetype i = begin; i < end; ++i) {
+            const qsizetype length = std::min(block, a.size() - i * block);
+            if (std::memcmp(a.constData() + i * block, b.constData() + i * block, size_t(length)) != 0) {
+                differs[size_t(i)] = 1;
+                return;
+            }
+        }
+    });
+    return std::find(differs.cbegin(), differs.cend(), 1) == differs.cend();
 }
 
 // One file as read at launch, parsed at most once and decoded at most once.
@@ -82,6 +106,12 @@ QString PersistenceError::description() const
     case primaryWriteFailed:
         what = QStringLiteral("The library file could not be written.");
         break;
+    case tooLarge:
+        what = QStringLiteral("The library is larger than Tessellon can read back.");
+        break;
+    case libraryInUse:
+        what = QStringLiteral("The library is open for writing in another Tessellon session.");
+        break;
     }
     return detail.isEmpty() ? what : what + QLatin1Char(' ') + detail;
 }
@@ -91,7 +121,28 @@ StorePersistence::StorePersistence(
     : m_storePath(storePath)
     , m_backupPath(backupPath)
     , m_fileSystem(std::move(fileSystem))
+    , m_sizeLimit(LibraryDocument::maxBytes)
 {
+}
+
+StorePersistence::~StorePersistence() = default;
+
+QString StorePersistence::lockPath(const QString& storePath)
+{
+    return storePath + QStringLiteral(".lock");
+}
+
+bool StorePersistence::takeLock()
+{
+    if (m_lock)
+        return true;
+    LockAttempt attempt = m_fileSystem->lock(lockPath(m_storePath));
+    if (attempt.heldElsewhere)
+        return false;
+    // A lock that cannot be taken at all (a read-only folder) does not stop writing: the
+    // write itself reports what the file system says.
+    m_lock = std::move(attempt.lock);
+    return true;
 }
 
 std::optional<QString> StorePersistence::nextPreservedPath(const QString& storePath, const FileSystem& fileSystem)
@@ -120,22 +171,39 @@ StoreLoadResult StorePersistence::load()
 
     // Each file is read once; a backup equal to the primary shares its parse.
     primary.exists = m_fileSystem->exists(m_storePath);
-    primary.contents = m_fileSystem->read(m_storePath, LibraryDocument::maxBytes);
     backup.exists = m_fileSystem->exists(m_backupPath);
-    backup.contents = m_fileSystem->read(m_backupPath, LibraryDocument::maxBytes);
-    const bool sameBytes
-        = primary.contents.bytes && backup.contents.bytes && *primary.contents.bytes == *backup.contents.bytes;
-    if (sameBytes) {
-        // Neither file's bytes are written anywhere on the paths that follow: parse in place.
-        backup.contents.bytes = QByteArray();
-        primary.parsed = std::make_shared<const ParsedLibraryDocument>(
-            ParsedLibraryDocument::consuming(std::exchange(*primary.contents.bytes, QByteArray())));
-        backup.parsed = primary.parsed;
-    } else if (primary.contents.bytes) {
-        primary.parsed = std::make_shared<const ParsedLibraryDocument>(*primary.contents.bytes);
+    // With no library yet nothing is created: the first save takes the lock.
+    const bool lockedOut = (primary.exists || backup.exists) && !takeLock();
+    primary.contents = m_fileSystem->read(m_storePath, m_sizeLimit);
+    backup.contents = m_fileSystem->read(m_backupPath, m_sizeLimit);
+    const auto parse = [](const FileContents& contents) {
+        // The document keeps the file's bytes (its mapping, or its shared array) alive.
+        std::shared_ptr<const void> owner = contents.mapping
+            ? contents.mapping
+            : std::make_shared<const QByteArray>(*contents.bytes);
+        return std::make_shared<const ParsedLibraryDocument>(
+            QByteArrayView(*contents.bytes), contents.padding, std::move(owner));
+    };
+    // Compared without copying either file: sizes first, then the (mapped) bytes, while the
+    // primary is parsed.
+    const auto compare = [&primary, &backup] {
+        return primary.contents.bytes && backup.contents.bytes
+            && sameContent(*primary.contents.bytes, *backup.contents.bytes);
+    };
+    std::future<bool> comparing;
+    try {
+        comparing = std::async(std::launch::async, compare);
+    } catch (const std::system_error&) {
+        comparing = std::async(std::launch::deferred, compare); // no thread to be had
     }
-    if (!sameBytes && backup.contents.bytes)
-        backup.parsed = std::make_shared<const ParsedLibraryDocument>(*backup.contents.bytes);
+    if (primary.contents.bytes)
+        primary.parsed = parse(primary.contents);
+    const bool sameBytes = comparing.get();
+    // A backup equal to the primary shares its parse.
+    if (sameBytes)
+        backup.parsed = primary.parsed;
+    else if (backup.contents.bytes)
+        backup.parsed = parse(backup.contents);
 
     // A version this program does not read, in either file, stops everything.
     for (const LaunchFile* file : {&primary, &backup}) {
@@ -150,6 +218,8 @@ StoreLoadResult StorePersistence::load()
         }
     }
 
+    if (lockedOut)
+        return openedElsewhere(files);
     if (primary.exists) {
         if (!primary.decodes()) {
             logFailure(
@@ -211,6 +281,17 @@ StoreLoadResult StorePersistence::recoverFromBackup(const LaunchFiles& files)
     return {std::move(snapshot), StorePersistenceStatus::recoveredFromBackup};
 }
 
+StoreLoadResult StorePersistence::openedElsewhere(const LaunchFiles& files)
+{
+    m_writesAllowed = false;
+    logEvent(QStringLiteral("The library is open for writing in another Tessellon session. It was opened "
+                            "read-only."));
+    for (const LaunchFile* file : {&files.primary, &files.backup})
+        if (file->decodes())
+            return {*file->decode().snapshot, StorePersistenceStatus::unreadablePrimary};
+    return {std::nullopt, StorePersistenceStatus::unreadablePrimary};
+}
+
 StoreLoadResult StorePersistence::recoverMissingPrimary(const LaunchFiles& files)
 {
     const LaunchFile& backup = files.backup;
@@ -240,22 +321,63 @@ std::optional<PersistenceError> StorePersistence::write(const StoreSnapshot& sna
     const DocumentEncoding encoding = LibraryDocument::encode(snapshot);
     if (encoding.error)
         return PersistenceError {PersistenceError::invalidDocument, *encoding.error};
-    // The bytes must read back before any file is touched: what is written can be loaded.
-    // Parsed in place on a copy: cheaper than copying every string into the parser's pool.
-    if (const std::optional<DocumentError> error = ParsedLibraryDocument::consuming(encoding.bytes).validate()) {
+    // What the next launch would refuse to read is not written.
+    if (encoding.bytes.size() > m_sizeLimit)
+        return PersistenceError {PersistenceError::tooLarge,
+            QString::number(encoding.bytes.size()) + QStringLiteral(" bytes, at most ") + QString::number(m_sizeLimit)
+                + QStringLiteral(" are read.")};
+    // The bytes must read back before any file is replaced: what is written can be loaded. The
+    // check runs while the primary's new bytes go to disk beside it; they replace the primary
+    // only once the check has passed.
+    const auto readBack = [&bytes = encoding.bytes]() -> std::optional<PersistenceError> {
+        const std::optional<DocumentError> error = ParsedLibraryDocument(bytes).validate();
+        if (!error)
+            return std::nullopt;
         switch (error->kind) {
         case DocumentError::duplicateIdentity:
             return PersistenceError {PersistenceError::duplicateIdentity, error->description};
         case DocumentError::incompatibleVersion:
             return PersistenceError {PersistenceError::incompatibleVersion, error->description};
         case DocumentError::malformed:
-            return PersistenceError {PersistenceError::invalidDocument, error->description};
+            break;
         }
+        return PersistenceError {PersistenceError::invalidDocument, error->description};
+    };
+    std::future<std::optional<PersistenceError>> checking;
+    try {
+        checking = std::async(std::launch::async, readBack);
+    } catch (const std::system_error&) {
+        checking = std::async(std::launch::deferred, readBack); // no thread to be had
     }
-    if (const FileOutcome failure = m_fileSystem->createFolder(folderOf(m_storePath)))
+    std::optional<std::optional<PersistenceError>> checked;
+    const auto check = [&]() -> std::optional<PersistenceError> {
+        if (!checked)
+            checked = checking.get();
+        return *checked;
+    };
+
+    if (const FileOutcome failure = m_fileSystem->createFolder(folderOf(m_storePath))) {
+        if (std::optional<PersistenceError> error = check())
+            return error;
         return PersistenceError {PersistenceError::folderNotCreated, failure->description};
-    if (const FileOutcome failure = m_fileSystem->writeAtomically(m_storePath, encoding.bytes))
-        return PersistenceError {PersistenceError::primaryWriteFailed, failure->description};
+    }
+    if (!takeLock()) {
+        if (std::optional<PersistenceError> error = check())
+            return error;
+        m_writesAllowed = false;
+        logEvent(QStringLiteral("The library is open for writing in another Tessellon session. Saving is off."));
+        return PersistenceError {PersistenceError::libraryInUse, {}};
+    }
+    const FileOutcome primaryFailure = m_fileSystem->writeAtomically(m_storePath, encoding.bytes, [&]() -> FileOutcome {
+        if (const std::optional<PersistenceError> error = check())
+            return FileError {error->description()};
+        return std::nullopt;
+    });
+    // A failed check stops the save whatever the write did.
+    if (std::optional<PersistenceError> error = check())
+        return error;
+    if (primaryFailure)
+        return PersistenceError {PersistenceError::primaryWriteFailed, primaryFailure->description};
     if (const FileOutcome failure = m_fileSystem->writeAtomically(m_backupPath, encoding.bytes))
         return PersistenceError {PersistenceError::backupWriteFailed, failure->description};
     return std::nullopt;
@@ -265,6 +387,7 @@ StorePersistenceStatus StorePersistence::failureStatus(const PersistenceError& e
 {
     switch (error.kind) {
     case PersistenceError::primaryNotPreserved:
+    case PersistenceError::libraryInUse:
         return StorePersistenceStatus::unreadablePrimary;
     case PersistenceError::backupWriteFailed:
         return StorePersistenceStatus::backupUnavailable;

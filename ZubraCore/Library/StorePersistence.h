@@ -11,6 +11,11 @@
 // write() from its own serial save queue (one call at a time) with a snapshot taken on the main
 // thread, publishing failureStatus(error) when a write fails. Diagnostics go to the "store"
 // category of the system log and to the log file.
+//
+// While it may write, an instance holds an advisory lock on "<library>.lock" beside the library
+// (taken at launch when a library file exists, else at the first save). A second instance on the
+// same library, in this process or another, finds the lock held: it loads the library read-only
+// (status unreadablePrimary) and never writes.
 
 #include "Platform/DiskFileSystem.h"
 #include "Platform/FileSystem.h"
@@ -32,6 +37,8 @@ struct PersistenceError
         invalidDocument, // the encoded bytes did not read back (or could not be encoded)
         folderNotCreated, // the library folder could not be created
         primaryWriteFailed, // the primary could not be replaced: the old one stands
+        tooLarge, // the document would exceed what a load accepts: nothing written
+        libraryInUse, // another store holds the library for writing: nothing written, writing off
     };
     Kind kind;
     QString detail; // the underlying failure, when there is one
@@ -51,6 +58,7 @@ class StorePersistence
 public:
     StorePersistence(const QString& storePath, const QString& backupPath,
         std::shared_ptr<FileSystem> fileSystem = std::make_shared<DiskFileSystem>());
+    ~StorePersistence(); // releases the write lock
 
     // Where a damaged primary is copied: "<base>.unreadable[-n][.<extension>]", the first free name.
     // Nothing when no free name is found within a sane number of tries.
@@ -59,6 +67,11 @@ public:
     const QString& storePath() const { return m_storePath; }
     const QString& backupPath() const { return m_backupPath; }
     bool writesAllowed() const { return m_writesAllowed.load(); }
+    // The lock file that marks the library as open for writing.
+    static QString lockPath(const QString& storePath);
+
+    // The largest document read or written; LibraryDocument::maxBytes unless a test lowers it.
+    void setSizeLimit(qint64 bytes) { m_sizeLimit = bytes; }
 
     // Reads the files once at launch, screening versions, refreshing a stale backup and
     // recovering a damaged or missing primary. Never fails: every failure ends in the status.
@@ -75,9 +88,14 @@ private:
     struct LaunchFiles;
     StoreLoadResult recoverFromBackup(const LaunchFiles& files);
     StoreLoadResult recoverMissingPrimary(const LaunchFiles& files);
+    StoreLoadResult openedElsewhere(const LaunchFiles& files);
+    // Takes the write lock unless it is held already; false when another store holds it.
+    bool takeLock();
 
     QString m_storePath;
     QString m_backupPath;
     std::shared_ptr<FileSystem> m_fileSystem;
     std::atomic<bool> m_writesAllowed {true};
+    std::unique_ptr<FileLock> m_lock;
+    qint64 m_sizeLimit;
 };

@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 LogFile::~LogFile()
@@ -18,12 +19,27 @@ std::optional<QString> LogFile::open(const QString& path)
     if (m_fd >= 0)
         return std::nullopt;
     const QByteArray native = path.toLocal8Bit();
+    // Never through a link: in a shared folder another user could point one at a victim file.
+    // Not blocking either, should something other than a file stand there.
+    const int flags = O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY;
     int fd;
     do {
-        fd = ::open(native.constData(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+        fd = ::open(native.constData(), flags | O_CREAT | O_EXCL, 0600);
     } while (fd < 0 && errno == EINTR);
+    if (fd >= 0) {
+        ::fchmod(fd, 0600); // private whatever the umask
+    } else if (errno == EEXIST) {
+        do {
+            fd = ::open(native.constData(), flags);
+        } while (fd < 0 && errno == EINTR);
+    }
     if (fd < 0)
         return QString::fromLocal8Bit(std::strerror(errno));
+    struct stat info;
+    if (::fstat(fd, &info) < 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return QStringLiteral("not a regular file");
+    }
     m_fd = fd;
     return std::nullopt;
 }

@@ -15,8 +15,9 @@ public:
     LogFile(const LogFile&) = delete;
     LogFile& operator=(const LogFile&) = delete;
 
-    // Opens the file for appending, creating it when missing. Nothing on success, else the
-    // system's description of the failure. A file already open stays open.
+    // Opens the file for appending, creating it private (0600) when missing; a link or anything
+    // but a regular file at the path is refused. Nothing on success, else the system's
+    // description of the failure. A file already open stays open.
     std::optional<QString> open(const QString& path);
     bool isOpen() const { return m_fd >= 0; }
     // Appends the bytes with one write call; false when the file is not open or the write failed.

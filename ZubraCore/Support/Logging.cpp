@@ -1,6 +1,7 @@
 #include "ZubraCore/Support/Logging.h"
 #include "Platform/AppIdentity.h"
 
+#include "Platform/DiskFileSystem.h"
 #include "Platform/X11/SyslogSystemLog.h"
 #include "ZubraCore/Support/LogFile.h"
 
@@ -53,8 +54,8 @@ public:
             return true;
         const QString folder = FileLogger::logDirectory();
         std::optional<QString> failure;
-        if (!QDir().mkpath(folder))
-            failure = QStringLiteral("the folder could not be created");
+        if (const FileOutcome created = DiskFileSystem().createFolder(folder))
+            failure = created->description;
         else
             failure = m_file.open(folder + QStringLiteral("/tessellon.log"));
         if (failure) {

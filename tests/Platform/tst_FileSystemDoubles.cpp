@@ -56,6 +56,27 @@ private slots:
         }
     }
 
+    // A held lock turns the next attempt away, on disk and in memory alike, until it is released.
+    void locksAnswerLikeDisk()
+    {
+        QTemporaryDir dir;
+        DiskFileSystem disk;
+        MemoryFileSystem memory;
+        memory.createFolder(QStringLiteral("/root"));
+        for (auto [fileSystem, root] : {std::pair<FileSystem*, QString> {&disk, dir.path()}, {&memory, u"/root"_qs}}) {
+            const QString path = root + QStringLiteral("/Library.json.lock");
+            LockAttempt first = fileSystem->lock(path);
+            QVERIFY(first.lock);
+            QVERIFY(fileSystem->exists(path));
+            const LockAttempt second = fileSystem->lock(path);
+            QVERIFY(!second.lock && second.heldElsewhere);
+            first.lock.reset();
+            QVERIFY(fileSystem->lock(path).lock);
+            const LockAttempt noFolder = fileSystem->lock(root + QStringLiteral("/absent/x.lock"));
+            QVERIFY(!noFolder.lock && !noFolder.heldElsewhere && !noFolder.error.isEmpty());
+        }
+    }
+
     void failingFileSystemFailsChosenPaths()
     {
         QTemporaryDir dir;

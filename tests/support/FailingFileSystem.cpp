@@ -26,16 +26,17 @@ FileContents FailingFileSystem::read(const QString& path, qint64 maxBytes) const
 {
     m_calls.append({Operation::read, path});
     if (shouldFail(Operation::read, path))
-        return {std::nullopt, failureText()};
+        return FileContents::failed(failureText());
     return m_disk.read(path, maxBytes);
 }
 
-FileOutcome FailingFileSystem::writeAtomically(const QString& path, const QByteArray& bytes)
+FileOutcome FailingFileSystem::writeAtomically(
+    const QString& path, const QByteArray& bytes, const std::function<FileOutcome()>& beforeReplace)
 {
     m_calls.append({Operation::writeAtomically, path});
     if (shouldFail(Operation::writeAtomically, path))
         return FileError {failureText()};
-    return m_disk.writeAtomically(path, bytes);
+    return m_disk.writeAtomically(path, bytes, beforeReplace);
 }
 
 FileOutcome FailingFileSystem::copy(const QString& from, const QString& to)

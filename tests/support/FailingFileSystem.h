@@ -30,9 +30,13 @@ public:
 
     bool exists(const QString& path) const override { return m_disk.exists(path); }
     FileContents read(const QString& path, qint64 maxBytes) const override;
-    FileOutcome writeAtomically(const QString& path, const QByteArray& bytes) override;
+    using FileSystem::writeAtomically;
+    FileOutcome writeAtomically(const QString& path, const QByteArray& bytes,
+        const std::function<FileOutcome()>& beforeReplace) override;
     FileOutcome copy(const QString& from, const QString& to) override;
     FileOutcome createFolder(const QString& path) override;
+    // Locks are real (on disk) and not recorded: they change no library file.
+    LockAttempt lock(const QString& path) override { return m_disk.lock(path); }
 
     static QString failureText() { return QStringLiteral("Injected failure."); }
 

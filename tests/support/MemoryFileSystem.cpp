@@ -31,21 +31,26 @@ bool MemoryFileSystem::exists(const QString& path) const
 FileContents MemoryFileSystem::read(const QString& path, qint64 maxBytes) const
 {
     if (m_folders.contains(clean(path)))
-        return {std::nullopt, QStringLiteral("Is a directory")};
+        return FileContents::failed(QStringLiteral("Is a directory"));
     const auto found = m_files.constFind(clean(path));
     if (found == m_files.cend())
-        return {std::nullopt, QStringLiteral("No such file or directory")};
+        return FileContents::failed(QStringLiteral("No such file or directory"));
     if (found->size() > maxBytes)
-        return {std::nullopt, QStringLiteral("The file is too large.")};
-    return {*found, {}};
+        return FileContents::failed(QStringLiteral("The file is too large."));
+    return FileContents::of(*found);
 }
 
-FileOutcome MemoryFileSystem::writeAtomically(const QString& path, const QByteArray& bytes)
+FileOutcome MemoryFileSystem::writeAtomically(
+    const QString& path, const QByteArray& bytes, const std::function<FileOutcome()>& beforeReplace)
 {
     if (m_folders.contains(clean(path)))
         return FileError {QStringLiteral("Is a directory")};
     if (!m_folders.contains(parentOf(path)))
         return FileError {QStringLiteral("No such file or directory")};
+    if (beforeReplace) {
+        if (FileOutcome refused = beforeReplace())
+            return refused;
+    }
     m_files.insert(clean(path), bytes);
     return std::nullopt;
 }
@@ -75,4 +80,35 @@ FileOutcome MemoryFileSystem::createFolder(const QString& path)
     for (const QString& folder : missing)
         m_folders.insert(folder);
     return std::nullopt;
+}
+
+namespace {
+
+class MemoryLock final : public FileLock
+{
+public:
+    MemoryLock(std::shared_ptr<QSet<QString>> locked, QString path)
+        : m_locked(std::move(locked))
+        , m_path(std::move(path))
+    {
+        m_locked->insert(m_path);
+    }
+    ~MemoryLock() override { m_locked->remove(m_path); }
+
+private:
+    std::shared_ptr<QSet<QString>> m_locked;
+    QString m_path;
+};
+
+} // namespace
+
+LockAttempt MemoryFileSystem::lock(const QString& path)
+{
+    if (m_locked->contains(clean(path)))
+        return {nullptr, true, {}};
+    if (!m_files.contains(clean(path))) {
+        if (const FileOutcome failure = writeAtomically(path, {}))
+            return {nullptr, false, failure->description};
+    }
+    return {std::make_unique<MemoryLock>(m_locked, clean(path)), false, {}};
 }

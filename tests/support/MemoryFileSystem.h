@@ -5,6 +5,7 @@
 
 #include <QHash>
 #include <QSet>
+#include <memory>
 
 class MemoryFileSystem final : public FileSystem
 {
@@ -18,11 +19,16 @@ public:
 
     bool exists(const QString& path) const override;
     FileContents read(const QString& path, qint64 maxBytes) const override;
-    FileOutcome writeAtomically(const QString& path, const QByteArray& bytes) override;
+    using FileSystem::writeAtomically;
+    FileOutcome writeAtomically(const QString& path, const QByteArray& bytes,
+        const std::function<FileOutcome()>& beforeReplace) override;
     FileOutcome copy(const QString& from, const QString& to) override;
     FileOutcome createFolder(const QString& path) override;
+    // A lock is a file; while one is held, another attempt on the path reports it held.
+    LockAttempt lock(const QString& path) override;
 
 private:
     QHash<QString, QByteArray> m_files;
     QSet<QString> m_folders;
+    std::shared_ptr<QSet<QString>> m_locked = std::make_shared<QSet<QString>>();
 };

@@ -5,7 +5,9 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QScopeGuard>
 #include <QTest>
+#include <sys/stat.h>
 
 Q_DECLARE_METATYPE(AppDataMigration::Result)
 
@@ -51,6 +53,8 @@ private slots:
     void folderFailureStopsBeforePreferences();
     void copyFailureLeavesNoLibrary();
     void launchEntryUsesTheRealLocations();
+    void adoptedLibraryIsPrivate_data();
+    void adoptedLibraryIsPrivate();
 };
 
 void TestAppDataMigration::backupURL_data()
@@ -204,8 +208,8 @@ void TestAppDataMigration::folderFailureStopsBeforePreferences()
         dir.filePath("Zubra.json"), dir.filePath("blocker/sub/T.json"), allLegacyValues(), defaults);
     QVERIFY(outcome.failure);
     QCOMPARE(outcome.failure->error, AppDataMigration::MigrationError::folderNotCreated);
-    QCOMPARE(outcome.failure->description(),
-        "Tessellon could not create the library folder " + dir.filePath("blocker/sub") + ".");
+    QVERIFY(outcome.failure->description().startsWith(
+        "Tessellon could not create the library folder " + dir.filePath("blocker/sub") + ". "));
     QCOMPARE(outcome.result, (AppDataMigration::Result {false, 0}));
     QVERIFY(defaults.allKeys().isEmpty());
 }
@@ -248,6 +252,39 @@ void TestAppDataMigration::launchEntryUsesTheRealLocations()
     QCOMPARE(current.value("captureHotKeyCombo").toString(), QString("combo"));
     QCOMPARE(current.value("Tessellon.collectIntoActiveDraft").toBool(), true);
     QCOMPARE(AppDataMigration::migrateIfNeeded().result, (AppDataMigration::Result {false, 0}));
+}
+
+void TestAppDataMigration::adoptedLibraryIsPrivate_data()
+{
+    QTest::addColumn<int>("mask");
+    QTest::newRow("umask 022") << 022;
+    QTest::newRow("umask 077") << 077;
+}
+
+// The earlier product's private library stays private in its new, private folder.
+void TestAppDataMigration::adoptedLibraryIsPrivate()
+{
+    QFETCH(int, mask);
+    const mode_t previous = ::umask(mode_t(mask));
+    const auto restore = qScopeGuard([previous] { ::umask(previous); });
+    QTemporaryDir dir;
+    const QString legacy = dir.filePath("Zubra/Zubra.json");
+    writeFile(legacy, "earlier library");
+    QVERIFY(QFile::setPermissions(legacy, QFile::ReadOwner | QFile::WriteOwner));
+    const QString current = dir.filePath("data/Tessellon/Tessellon.json");
+    QSettings defaults(dir.filePath("defaults.ini"), QSettings::IniFormat);
+    const auto outcome = AppDataMigration::migrate(legacy, current, {}, defaults);
+    QVERIFY(!outcome.failure);
+    QVERIFY(outcome.result.copiedStore);
+    QCOMPARE(readFile(current), QByteArray("earlier library"));
+    const auto modeOf = [](const QString& path) {
+        struct stat info;
+        return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 07777 : 0;
+    };
+    QCOMPARE(modeOf(dir.filePath("data")), mode_t(0700));
+    QCOMPARE(modeOf(dir.filePath("data/Tessellon")), mode_t(0700));
+    QCOMPARE(modeOf(current), mode_t(0600));
+    QCOMPARE(QDir(dir.filePath("data/Tessellon")).entryList(QDir::Files | QDir::Hidden), QStringList {"Tessellon.json"});
 }
 
 TESSELLON_TEST_MAIN(TestAppDataMigration)

@@ -79,6 +79,18 @@ private slots:
         row("lone brace", "{", Outcome::malformed);
         row("trailing garbage", document("2") + "x", Outcome::malformed);
         row("invalid utf-8", document("2").replace("\"t\"", "\"\xff\xfe\""), Outcome::malformed);
+        row("lone high surrogate", document("2").replace("\"t\"", "\"\\ud800\""), Outcome::malformed);
+        row("lone low surrogate", document("2").replace("\"t\"", "\"\\udc00\""), Outcome::malformed);
+        row("unescaped control character", document("2").replace("\"t\"", "\"a\x01b\""), Outcome::malformed);
+        row("NUL inside a text", document("2").replace("\"t\"", QByteArray("\"a\0b\"", 5)), Outcome::malformed);
+        row("NUL after the document", document("2") + QByteArray("\0{}", 3), Outcome::malformed);
+        row("NUL bytes only", QByteArray(4096, '\0'), Outcome::malformed);
+        row("byte order mark", "\xef\xbb\xbf" + document("2"), Outcome::malformed);
+        row("white space around", " \r\n\t" + document("2") + "\n ", Outcome::decodes);
+        row("second document", document("2") + document("2"), Outcome::malformed);
+        row("trailing comma", document("2").replace("\"version\"", "\"z\":1,,\"version\""), Outcome::malformed);
+        row("too deep", document("2", selection(1).replace("{", "{\"x\":" + QByteArray(5000, '[') + QByteArray(5000, ']') + ",")),
+            Outcome::malformed);
         row("no groups", "{\"version\":2,\"selections\":[]}", Outcome::malformed);
         row("selections object", "{\"version\":2,\"selections\":{},\"groups\":[]}", Outcome::malformed);
         row("drafts object", document("2", selection(1), ",\"drafts\":{}"), Outcome::malformed);

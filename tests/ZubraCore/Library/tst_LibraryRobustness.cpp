@@ -112,7 +112,8 @@ private slots:
             files->place(backupPath, backup);
             StorePersistence persistence(primaryPath, backupPath, files);
             const StoreLoadResult result = persistence.load();
-            const QHash<QString, QByteArray> after = files->files();
+            QHash<QString, QByteArray> after = files->files();
+            after.remove(StorePersistence::lockPath(primaryPath)); // marks the library open, holds no data
             switch (result.status) {
             case StorePersistenceStatus::ready:
                 QVERIFY(decoding.snapshot);

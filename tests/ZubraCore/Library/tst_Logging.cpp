@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QThread>
+#include <sys/stat.h>
 
 namespace {
 
@@ -30,6 +31,25 @@ QString withoutStamp(const QString& line)
     const QRegularExpressionMatch match = stamp.match(line);
     return match.hasMatch() ? line.mid(match.capturedLength()) : QStringLiteral("<no stamp> ") + line;
 }
+
+mode_t modeOf(const QString& path)
+{
+    struct stat info;
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 07777 : 0;
+}
+
+class UmaskGuard
+{
+public:
+    explicit UmaskGuard(mode_t mask)
+        : m_previous(::umask(mask))
+    {
+    }
+    ~UmaskGuard() { ::umask(m_previous); }
+
+private:
+    mode_t m_previous;
+};
 
 struct EnvironmentGuard
 {
@@ -198,6 +218,66 @@ private slots:
         QVERIFY(!file.append("x\n"));
     }
 
+    // In a shared log folder another user may plant a link at the log's name: it is never
+    // followed, wherever it points.
+    void openRefusesLinks_data()
+    {
+        QTest::addColumn<bool>("targetExists");
+        QTest::newRow("link to a file") << true;
+        QTest::newRow("link to nothing yet") << false;
+    }
+
+    void openRefusesLinks()
+    {
+        QFETCH(bool, targetExists);
+        QTemporaryDir dir;
+        const QString victim = dir.filePath(QStringLiteral("victim"));
+        if (targetExists) {
+            QFile file(victim);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write("precious\n") == 9);
+        }
+        const QString path = dir.filePath(QStringLiteral("tessellon.log"));
+        QVERIFY(QFile::link(victim, path));
+        LogFile log;
+        QVERIFY(log.open(path).has_value());
+        QVERIFY(!log.append("planted line\n"));
+        QFile file(victim);
+        if (targetExists) {
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll(), QByteArray("precious\n"));
+        } else {
+            QVERIFY(!file.exists());
+        }
+    }
+
+    void newFileIsPrivate_data()
+    {
+        QTest::addColumn<int>("mask");
+        QTest::newRow("umask 022") << 022;
+        QTest::newRow("umask 077") << 077;
+    }
+
+    void newFileIsPrivate()
+    {
+        QFETCH(int, mask);
+        const UmaskGuard guard {mode_t(mask)};
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("tessellon.log"));
+        {
+            LogFile log;
+            QVERIFY(!log.open(path));
+            QVERIFY(log.append("line\n"));
+        }
+        QCOMPARE(modeOf(path), mode_t(0600));
+        // An existing file is appended to and keeps the mode its owner gave it.
+        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup));
+        LogFile again;
+        QVERIFY(!again.open(path));
+        QVERIFY(again.append("more\n"));
+        QCOMPARE(modeOf(path), mode_t(0640));
+        QCOMPARE(readLines(path), QStringList({QStringLiteral("line"), QStringLiteral("more")}));
+    }
+
     void logDirectory_data()
     {
         QTest::addColumn<QByteArray>("logDir");
@@ -243,10 +323,17 @@ private slots:
         qputenv("TESSELLON_LOG_DIR", folder.toUtf8());
         FileLogger::log(QStringLiteral("before start"));
         FileLogger::flush();
-        QVERIFY(FileLogger::start());
+        {
+            const UmaskGuard mask {022};
+            QVERIFY(FileLogger::start());
+        }
         QVERIFY(FileLogger::start());
         const QString path = folder + QStringLiteral("/tessellon.log");
         QVERIFY(QFile::exists(path));
+        // The folders made for the log, and the log itself, are private.
+        QCOMPARE(modeOf(dir.filePath(QStringLiteral("state"))), mode_t(0700));
+        QCOMPARE(modeOf(folder), mode_t(0700));
+        QCOMPARE(modeOf(path), mode_t(0600));
 
         FileLogger::log(QStringLiteral("first"));
         logMP(QStringLiteral("second"), 2);

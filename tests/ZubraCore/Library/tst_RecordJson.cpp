@@ -2,6 +2,10 @@
 
 #include "ZubraCore/Library/RecordJson.h"
 
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
 namespace {
 
 const QUuid selectionId = QUuid::fromString(QStringLiteral("{6F1C2B3A-0D4E-4F50-9A61-B7C8D9E0F1A2}"));
@@ -190,6 +194,42 @@ private slots:
             std::optional<QByteArray>("{\n    \"appName\": \"Editor\",\n    \"filePath\": \"/tmp/a.txt\",\n"
                                       "    \"identifier\": \"/tmp/a.txt\"\n}"));
         QCOMPARE(RecordJson::fromJson<SourceIdentity>(*json), std::optional<SourceIdentity>(identity));
+    }
+
+    // RapidJSON's vectorised scan must stay out of every AddressSanitizer build, whichever
+    // compiler makes it: compiled here with each sanitizing compiler found.
+    void vectorScanStaysOutOfSanitizerBuilds_data()
+    {
+        QTest::addColumn<QString>("compiler");
+        QTest::addColumn<QStringList>("flags");
+        QTest::addColumn<bool>("vectorised");
+        for (const char* compiler : {"g++", "clang++"}) {
+            QTest::addRow("%s, address sanitizer", compiler)
+                << QString::fromLatin1(compiler) << QStringList {"-fsanitize=address"} << false;
+            QTest::addRow("%s, plain", compiler) << QString::fromLatin1(compiler) << QStringList {"-msse2"} << true;
+        }
+    }
+
+    void vectorScanStaysOutOfSanitizerBuilds()
+    {
+        QFETCH(QString, compiler);
+        QFETCH(QStringList, flags);
+        QFETCH(bool, vectorised);
+        const QString program = QStandardPaths::findExecutable(compiler);
+        if (program.isEmpty())
+            QSKIP("this compiler is not installed");
+        QTemporaryDir dir;
+        const QString probe = dir.filePath(QStringLiteral("probe.cpp"));
+        QFile file(probe);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("#include \"ZubraCore/Library/RecordJsonConfig.h\"\n"
+                   "#if defined(RAPIDJSON_SSE2) != VECTORISED\n#error the vectorised scan is chosen wrongly\n#endif\n");
+        file.close();
+        QProcess compile;
+        compile.start(program, flags + QStringList {"-fsyntax-only", "-std=c++20", "-I" TESSELLON_SOURCE_DIR,
+                                   QStringLiteral("-DVECTORISED=") + (vectorised ? u'1' : u'0'), probe});
+        QVERIFY(compile.waitForFinished(60000));
+        QVERIFY2(compile.exitCode() == 0, compile.readAllStandardError().constData());
     }
 };
 

@@ -8,8 +8,23 @@
 #include "ZubraCore/Library/StoreLocations.h"
 #include "ZubraCore/Library/StorePersistence.h"
 
+#include "ZubraCore/Library/Store.h"
+
 #include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QScopeGuard>
+#include <QSettings>
 #include <QTemporaryDir>
+#include <chrono>
+#include <fcntl.h>
+#include <future>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+using namespace std::chrono_literals;
 
 using Op = FailingFileSystem::Operation;
 
@@ -65,6 +80,29 @@ QByteArray bytesVersion3()
     return QByteArray(bytesA()).replace("\"version\": 2", "\"version\": 3");
 }
 const QByteArray damagedBytes = "{";
+const QString messageInUse
+    = QStringLiteral("The library is open for writing in another Tessellon session. It was opened read-only.");
+// Set in a child process of this test: the library it holds open for writing.
+const char* holdEnvironment = "TESSELLON_TEST_HOLD_LIBRARY";
+
+mode_t modeOf(const QString& path)
+{
+    struct stat info;
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode : 0;
+}
+
+class UmaskGuard
+{
+public:
+    explicit UmaskGuard(mode_t mask)
+        : m_previous(::umask(mask))
+    {
+    }
+    ~UmaskGuard() { ::umask(m_previous); }
+
+private:
+    mode_t m_previous;
+};
 
 // A library folder in a temporary directory, with a file system that fails on demand.
 struct Library
@@ -146,6 +184,8 @@ class TestStorePersistence : public QObject
 private slots:
     void initTestCase()
     {
+        if (qEnvironmentVariableIsSet(holdEnvironment))
+            holdLibraryAndExit(qEnvironmentVariable(holdEnvironment));
         qputenv("TESSELLON_LOG_DIR", m_logDir.path().toUtf8());
         QVERIFY(FileLogger::start());
     }
@@ -505,15 +545,301 @@ private slots:
             if (line.size() > 23)
                 messages.append(QString::fromUtf8(line.mid(23)));
         QCOMPARE(messages.size(), 3);
-        QVERIFY2(
-            messages[0].startsWith(messageUnreadable + QStringLiteral(" The document is not valid JSON (byte 1: ")),
+        QVERIFY2(messages[0].startsWith(messageUnreadable + QStringLiteral(" The document is not valid JSON")),
             qPrintable(messages[0]));
         QCOMPARE(messages[1], messagePreserved);
         QCOMPARE(messages[2], messageRecovered);
         QCOMPARE(m_log.entries().first().privatePart, messages[0].mid(messageUnreadable.size() + 1));
     }
 
+    // Paths we did not make at the library's place: opened without waiting, never written
+    // through, treated as a damaged primary that cannot be preserved.
+    void hostilePrimary_data()
+    {
+        QTest::addColumn<QString>("primary");
+        QTest::addColumn<bool>("withBackup");
+        QTest::addColumn<StorePersistenceStatus>("status");
+        QTest::addColumn<Content>("snapshot");
+        QTest::addColumn<bool>("writesAllowed");
+        using S = StorePersistenceStatus;
+        QTest::newRow("pipe, backup") << "fifo" << true << S(S::unreadablePrimary) << Content::b << false;
+        QTest::newRow("pipe, no backup") << "fifo" << false << S(S::unreadablePrimary) << Content::none << false;
+        QTest::newRow("link to a device, backup") << "device link" << true << S(S::unreadablePrimary) << Content::b
+                                                  << false;
+        QTest::newRow("link to a device, no backup")
+            << "device link" << false << S(S::unreadablePrimary) << Content::none << false;
+        QTest::newRow("device, backup") << "device" << true << S(S::unreadablePrimary) << Content::b << false;
+        QTest::newRow("link to a library elsewhere") << "library link" << true << S(S::ready) << Content::a << true;
+    }
+
+    void hostilePrimary()
+    {
+        QFETCH(QString, primary);
+        QFETCH(bool, withBackup);
+        QFETCH(StorePersistenceStatus, status);
+        QFETCH(Content, snapshot);
+        QFETCH(bool, writesAllowed);
+        Library library;
+        const QString elsewhere = library.dir.filePath(QStringLiteral("elsewhere/node"));
+        QVERIFY(QDir().mkpath(QFileInfo(elsewhere).path()));
+        const QByteArray node = QFile::encodeName(primary.endsWith("link") ? elsewhere : library.primary);
+        if (primary == "fifo") {
+            QCOMPARE(::mkfifo(node.constData(), 0600), 0);
+        } else if (primary.startsWith("device")) {
+            if (::mknod(node.constData(), S_IFCHR | 0666, makedev(1, 3)) != 0)
+                QSKIP("device nodes cannot be made here");
+        } else {
+            QVERIFY(Library::place(elsewhere, File::a));
+        }
+        if (primary.endsWith("link"))
+            QVERIFY(QFile::link(elsewhere, library.primary));
+        const mode_t nodeType = modeOf(QFile::decodeName(node)) & S_IFMT;
+        QVERIFY(Library::place(library.backup, withBackup ? (primary == "library link" ? File::a : File::b)
+                                                           : File::missing));
+        StorePersistence persistence = library.persistence();
+
+        std::future<StoreLoadResult> loading = std::async(std::launch::async, [&] { return persistence.load(); });
+        if (loading.wait_for(10s) != std::future_status::ready) {
+            const int fd = ::open(node.constData(), O_WRONLY | O_NONBLOCK); // frees a waiting open
+            loading.wait();
+            ::close(fd);
+            QFAIL("the launch waited on the file at the library path");
+        }
+        const StoreLoadResult result = loading.get();
+        QCOMPARE(result.status, status);
+        QCOMPARE(contentOf(result.snapshot), snapshot);
+        QCOMPARE(persistence.writesAllowed(), writesAllowed);
+        QVERIFY(!QFileInfo::exists(library.preserved));
+
+        const std::optional<PersistenceError> error = persistence.write(snapshotB());
+        QCOMPARE(!error, writesAllowed);
+        // The node is what it was, and so is the link to it.
+        QCOMPARE(modeOf(QFile::decodeName(node)) & S_IFMT, nodeType);
+        if (primary.endsWith("link"))
+            QVERIFY(S_ISLNK(modeOf(library.primary)));
+        if (primary == "library link")
+            QCOMPARE(Library::contentOf(elsewhere), Content::b);
+    }
+
+    // A large file of NUL bytes, the usual leftover of a crash, is turned down at its first
+    // byte and set aside without being read; the launch goes on with the backup.
+    void hugeDamagedPrimary()
+    {
+        Library library;
+        constexpr qint64 size = qint64(1) << 30;
+        QFile primary(library.primary);
+        QVERIFY(primary.open(QIODevice::WriteOnly) && primary.resize(size));
+        primary.close();
+        QVERIFY(Library::place(library.backup, File::b));
+        StorePersistence persistence = library.persistence();
+        QElapsedTimer timer;
+        timer.start();
+        const StoreLoadResult result = persistence.load();
+        qInfo("launch with a 1 GiB damaged primary: %lld ms", qlonglong(timer.elapsed()));
+        QCOMPARE(result.status, StorePersistenceStatus::recoveredFromBackup);
+        QCOMPARE(contentOf(result.snapshot), Content::b);
+        QCOMPARE(Library::contentOf(library.primary), Content::b);
+        QCOMPARE(QFileInfo(library.preserved).size(), size);
+        struct stat info;
+        QCOMPARE(::stat(QFile::encodeName(library.preserved).constData(), &info), 0);
+        QVERIFY2(qint64(info.st_blocks) * 512 < (qint64(64) << 20), "the preserved copy filled its holes");
+    }
+
+    // What a load would refuse is never written: the save fails and both files stand.
+    void saveOverTheReadLimit()
+    {
+        Library library;
+        QVERIFY(Library::place(library.primary, File::a));
+        QVERIFY(Library::place(library.backup, File::a));
+        {
+            StorePersistence persistence = library.persistence();
+            persistence.setSizeLimit(bytesA().size());
+            QCOMPARE(persistence.load().status, StorePersistenceStatus::ready);
+            const std::optional<PersistenceError> error = persistence.write(snapshotB());
+            QVERIFY(error);
+            QCOMPARE(error->kind, PersistenceError::tooLarge);
+            QCOMPARE(StorePersistence::failureStatus(*error), StorePersistenceStatus::saveFailed);
+            QCOMPARE(Library::contentOf(library.primary), Content::a);
+            QCOMPARE(Library::contentOf(library.backup), Content::a);
+            QVERIFY(persistence.writesAllowed());
+            // Exactly at the limit it is written.
+            QVERIFY(!persistence.write(snapshotA()));
+        }
+        StorePersistence next = library.persistence();
+        next.setSizeLimit(bytesA().size());
+        QCOMPARE(next.load().status, StorePersistenceStatus::ready);
+    }
+
+    // The save failure's log line carries the system's reason.
+    void fullDiskIsNamedInTheLog()
+    {
+        QTemporaryDir dir;
+        const QByteArray mountPoint = QFile::encodeName(dir.path());
+        if (::mount("tmpfs", mountPoint.constData(), "tmpfs", 0, "size=256k") != 0)
+            QSKIP("a small file system cannot be mounted here");
+        const auto unmount = qScopeGuard([&] { ::umount(mountPoint.constData()); });
+        QTemporaryDir settingsDir;
+        QSettings defaults(settingsDir.filePath(QStringLiteral("defaults.ini")), QSettings::IniFormat);
+        {
+            Store store(Store::Options {dir.filePath(QStringLiteral("Tessellon.json")), &defaults, {}, {}, {}});
+            QCOMPARE(store.persistenceStatus(), StorePersistenceStatus::ready);
+            store.add(Selection::make(QUuid::createUuid(), QString(200000, u'x'), std::nullopt, QStringLiteral("App"),
+                std::nullopt, std::nullopt, std::nullopt, std::nullopt, {}, LibraryFixtures::time(1)));
+            store.saveNow();
+            QCoreApplication::processEvents();
+            QCOMPARE(store.persistenceStatus(), StorePersistenceStatus::saveFailed);
+        }
+        const QStringList lines = m_log.messages(QStringLiteral("app"));
+        QCOMPARE(lines.size(), 1);
+        QVERIFY2(lines[0].startsWith(QStringLiteral("Store save failed: ")), qPrintable(lines[0]));
+        QVERIFY2(lines[0].contains(QStringLiteral("No space left on device")), qPrintable(lines[0]));
+    }
+
+    // Every file and folder of the library is private after launch, save, recovery and a
+    // backup rewrite, whatever the umask.
+    void privateModes_data()
+    {
+        QTest::addColumn<int>("mask");
+        QTest::newRow("umask 022") << 022;
+        QTest::newRow("umask 077") << 077;
+    }
+
+    void privateModes()
+    {
+        QFETCH(int, mask);
+        const UmaskGuard guard {mode_t(mask)};
+        Library library;
+        library.primary = library.dir.filePath(QStringLiteral("data/Tessellon/Tessellon.json"));
+        library.backup = StoreLocations::backupURL(library.primary);
+        const QString folder = QFileInfo(library.primary).path();
+        const auto expectPrivate = [&](const QStringList& names) {
+            QCOMPARE(modeOf(folder) & 07777, mode_t(0700));
+            QCOMPARE(modeOf(QFileInfo(folder).path()) & 07777, mode_t(0700));
+            for (const QString& name : names)
+                QCOMPARE(modeOf(folder + u'/' + name) & 07777, mode_t(0600));
+        };
+        {
+            StorePersistence first = library.persistence();
+            QCOMPARE(first.load().status, StorePersistenceStatus::ready);
+            QVERIFY(!first.write(snapshotA()));
+            expectPrivate({u"Tessellon.json"_qs, u"Tessellon.backup.json"_qs, u"Tessellon.json.lock"_qs});
+        }
+        // A backup the user loosened, then lost: recreated private at launch.
+        QVERIFY(::chmod(QFile::encodeName(library.backup).constData(), 0644) == 0);
+        QVERIFY(QFile::remove(library.backup));
+        QCOMPARE(library.persistence().load().status, StorePersistenceStatus::ready);
+        expectPrivate({u"Tessellon.backup.json"_qs});
+        // Recovery: the preserved copy and the restored primary.
+        QVERIFY(LibraryFixtures::writeFile(library.primary, "{"));
+        QVERIFY(::chmod(QFile::encodeName(library.primary).constData(), 0644) == 0);
+        QCOMPARE(library.persistence().load().status, StorePersistenceStatus::recoveredFromBackup);
+        expectPrivate({u"Tessellon.json"_qs, u"Tessellon.backup.json"_qs, u"Tessellon.unreadable.json"_qs});
+        // A missing primary restored from the backup.
+        QVERIFY(QFile::remove(library.primary));
+        QCOMPARE(library.persistence().load().status, StorePersistenceStatus::recoveredFromBackup);
+        expectPrivate({u"Tessellon.json"_qs});
+        // No temporary file is left: each file above was one, renamed into place.
+        QCOMPARE(QDir(folder).entryList(QDir::Hidden | QDir::Files).size(), 4);
+    }
+
+    // A second store on a library another process holds for writing loads it read-only and
+    // writes nothing; once the first process is gone the library opens as usual.
+    void secondProcessOpensReadOnly()
+    {
+        Library library;
+        QVERIFY(Library::place(library.primary, File::a));
+        QVERIFY(Library::place(library.backup, File::a));
+        QProcess holder;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QString::fromLatin1(holdEnvironment), library.primary);
+        holder.setProcessEnvironment(environment);
+        holder.start(QCoreApplication::applicationFilePath(), {QStringLiteral("presentationTexts")});
+        QVERIFY(holder.waitForStarted());
+        QCOMPARE(holderReport(holder), QByteArray("ready true"));
+        QCOMPARE(Library::contentOf(library.primary), Content::b); // the holder saved
+
+        {
+            StorePersistence second = library.persistence();
+            const StoreLoadResult result = second.load();
+            QCOMPARE(result.status, StorePersistenceStatus::unreadablePrimary);
+            QCOMPARE(contentOf(result.snapshot), Content::b);
+            QVERIFY(!second.writesAllowed());
+            QCOMPARE(m_log.messages(QStringLiteral("store")), QStringList {messageInUse});
+            QVERIFY(second.write(snapshotA()));
+            QCOMPARE(Library::contentOf(library.primary), Content::b);
+        }
+
+        holder.closeWriteChannel();
+        QVERIFY(holder.waitForFinished(30000));
+        QCOMPARE(holder.exitCode(), 0);
+        StorePersistence third = library.persistence();
+        QCOMPARE(third.load().status, StorePersistenceStatus::ready);
+        QVERIFY(!third.write(snapshotA()));
+
+        // Now this process holds it: a store in another process is the one turned away.
+        QProcess late;
+        late.setProcessEnvironment(environment);
+        late.start(QCoreApplication::applicationFilePath(), {QStringLiteral("presentationTexts")});
+        QCOMPARE(holderReport(late), QByteArray("unreadablePrimary false"));
+        late.closeWriteChannel();
+        QVERIFY(late.waitForFinished(30000));
+        QCOMPARE(Library::contentOf(library.primary), Content::a);
+    }
+
+    // Two stores on a library that does not exist yet: the first save takes the lock, and the
+    // other store's save is refused and turns its writing off.
+    void firstSaveTakesTheLock()
+    {
+        Library library;
+        StorePersistence first = library.persistence();
+        StorePersistence second = library.persistence();
+        QCOMPARE(first.load().status, StorePersistenceStatus::ready);
+        QCOMPARE(second.load().status, StorePersistenceStatus::ready);
+        QVERIFY(!first.write(snapshotA()));
+        const std::optional<PersistenceError> error = second.write(snapshotB());
+        QVERIFY(error);
+        QCOMPARE(error->kind, PersistenceError::libraryInUse);
+        QCOMPARE(StorePersistence::failureStatus(*error), StorePersistenceStatus::unreadablePrimary);
+        QVERIFY(!second.writesAllowed());
+        QCOMPARE(Library::contentOf(library.primary), Content::a);
+        QVERIFY(!first.write(snapshotB()));
+    }
+
 private:
+    static QByteArray holderReport(QProcess& holder)
+    {
+        const QByteArray marker = "holder: ";
+        while (holder.canReadLine() || holder.waitForReadyRead(30000)) {
+            while (holder.canReadLine()) {
+                const QByteArray line = holder.readLine().trimmed();
+                if (line.startsWith(marker))
+                    return line.mid(marker.size());
+            }
+        }
+        return {};
+    }
+
+    // The child side of secondProcessOpensReadOnly: loads the library, saves B when it may,
+    // reports "<status> <writes allowed>" and holds the library until its input closes.
+    [[noreturn]] void holdLibraryAndExit(const QString& primary)
+    {
+        Loggers::setSystemLog(&m_log);
+        int code = 0;
+        {
+            StorePersistence persistence(primary, StoreLocations::backupURL(primary));
+            const StoreLoadResult result = persistence.load();
+            if (persistence.writesAllowed() && persistence.write(snapshotB()))
+                code = 1;
+            const QByteArray line = "holder: " + result.status.name().toUtf8() + (persistence.writesAllowed() ? " true\n" : " false\n");
+            ::write(STDOUT_FILENO, line.constData(), size_t(line.size()));
+            char byte;
+            while (::read(STDIN_FILENO, &byte, 1) > 0) { }
+        }
+        m_logDir.remove();
+        Loggers::setSystemLog(nullptr);
+        std::exit(code);
+    }
+
     RecordingSystemLog m_log;
     QTemporaryDir m_logDir;
 };
