@@ -1,14 +1,10 @@
 #include "ZubraCore/Capture/MarkdownHtml.h"
 
+#include <cstring>
 #include <md4c-html.h>
 
 namespace MarkdownHtml {
 namespace {
-
-void collect(const MD_CHAR* text, MD_SIZE size, void* userdata)
-{
-    static_cast<QByteArray*>(userdata)->append(text, qsizetype(size));
-}
 
 // Whether a link or image address may stay: http, https, mailto, or no scheme at all.
 bool isSafeAddress(QByteArray address)
@@ -24,27 +20,55 @@ bool isSafeAddress(QByteArray address)
     return scheme == "http" || scheme == "https" || scheme == "mailto";
 }
 
-// The renderer writes every address as a quoted, escaped attribute value, and text never holds
-// a bare double quote, so each `href="` and `src="` starts an address. Unsafe ones become "#".
-void neutralizeUnsafeAddresses(QByteArray& html)
+// Collects the renderer's output. The renderer writes a link or image address in pieces between
+// the opening `<a href="` or `<img src="` and a piece that starts with the closing quote (a quote
+// inside an address is always percent-encoded); the pieces are held back until then, and an
+// unsafe address is written as "#".
+class Collector
 {
-    for (const char* attribute : {" href=\"", " src=\""}) {
-        const qsizetype length = qsizetype(qstrlen(attribute));
-        qsizetype at = html.indexOf(attribute);
-        while (at >= 0) {
-            const qsizetype start = at + length;
-            const qsizetype end = html.indexOf('"', start);
-            if (end < 0)
-                break;
-            if (!isSafeAddress(html.mid(start, end - start))) {
-                html.replace(start, end - start, "#");
-                at = html.indexOf(attribute, start + 1);
-            } else {
-                at = html.indexOf(attribute, end);
-            }
-        }
+public:
+    explicit Collector(QByteArray& out)
+        : m_out(out)
+    {
     }
-}
+
+    static void callback(const MD_CHAR* text, MD_SIZE size, void* userdata)
+    {
+        static_cast<Collector*>(userdata)->take(text, qsizetype(size));
+    }
+
+private:
+    void take(const char* text, qsizetype size)
+    {
+        if (m_inAddress) {
+            if (size == 0 || text[0] != '"') {
+                m_address.append(text, size);
+                return;
+            }
+            m_inAddress = false;
+            if (isSafeAddress(m_address))
+                m_out.append(m_address);
+            else
+                m_out.append('#');
+            m_address.clear();
+        }
+        m_out.append(text, size);
+        if (opensAddress(text, size))
+            m_inAddress = true;
+    }
+
+    static bool opensAddress(const char* text, qsizetype size)
+    {
+        static constexpr char link[] = "<a href=\"";
+        static constexpr char image[] = "<img src=\"";
+        return (size == qsizetype(sizeof link - 1) && std::memcmp(text, link, sizeof link - 1) == 0)
+            || (size == qsizetype(sizeof image - 1) && std::memcmp(text, image, sizeof image - 1) == 0);
+    }
+
+    QByteArray& m_out;
+    QByteArray m_address;
+    bool m_inAddress = false;
+};
 
 } // namespace
 
@@ -64,10 +88,11 @@ std::optional<QByteArray> htmlDocument(const QString& markdown)
     // captured "<script>" never becomes markup in the rendition, and addresses other than
     // web and mail ones never become links.
     const unsigned parserFlags = MD_FLAG_TABLES | MD_FLAG_STRIKETHROUGH | MD_FLAG_NOHTML;
-    if (md_html(input.constData(), MD_SIZE(input.size()), collect, &document, parserFlags, MD_HTML_FLAG_SKIP_UTF8_BOM)
+    Collector collector(document);
+    if (md_html(input.constData(), MD_SIZE(input.size()), Collector::callback, &collector, parserFlags,
+            MD_HTML_FLAG_SKIP_UTF8_BOM)
         != 0)
         return std::nullopt;
-    neutralizeUnsafeAddresses(document);
     document.append(tail);
     return document;
 }

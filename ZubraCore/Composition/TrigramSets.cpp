@@ -4,6 +4,8 @@
 
 #include <QHash>
 #include <algorithm>
+#include <array>
+#include <optional>
 #include <cmath>
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -78,30 +80,120 @@ struct TextSet
     std::vector<int> tokens; // distinct; ids, later ranks ascending
 };
 
+// The symbols of normalised ASCII text: a to z, 0 to 9 and the space, coded 1 to 37 (0: none).
+constexpr int asciiSymbols = 38;
+
+constexpr std::array<quint8, 128> asciiSymbolCodes = [] {
+    std::array<quint8, 128> codes {};
+    for (int c = 'a'; c <= 'z'; ++c)
+        codes[c] = quint8(1 + c - 'a');
+    for (int c = 'A'; c <= 'Z'; ++c)
+        codes[c] = quint8(1 + c - 'A');
+    for (int c = '0'; c <= '9'; ++c)
+        codes[c] = quint8(27 + c - '0');
+    codes[' '] = 37;
+    return codes;
+}();
+
+bool isAscii(QStringView text)
+{
+    const char16_t* d = text.utf16();
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+#if defined(__SSE2__)
+    // Adding 0x7F80 with saturation sets a unit's top bit exactly when it is 0x80 or above.
+    const __m128i bias = _mm_set1_epi16(short(0x7F80));
+    for (; i + 16 <= n; i += 16) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i + 8));
+        if (_mm_movemask_epi8(_mm_or_si128(_mm_adds_epu16(a, bias), _mm_adds_epu16(b, bias))) != 0)
+            return false;
+    }
+#endif
+    for (; i < n; ++i) {
+        if (d[i] >= 0x80)
+            return false;
+    }
+    return true;
+}
+
+// Gives every distinct trigram one integer id. A trigram of three normalised ASCII symbols is
+// coded by arithmetic; other trigrams of three one-unit characters are packed into an integer;
+// only the rest (and texts of fewer than three characters) go through strings.
 class Tokenizer
 {
 public:
-    std::vector<int> tokensOf(const QString& normalized)
+    Tokenizer()
+        : m_asciiIDs(asciiSymbols * asciiSymbols * asciiSymbols, -1)
     {
+    }
+
+    // The distinct tokens of a text's trigram set; no value when it normalises to nothing.
+    std::optional<std::vector<int>> tokensOf(const QString& text)
+    {
+        ++m_text;
+        std::vector<int> tokens;
+        if (isAscii(text)) {
+            // Lower-casing and normalising ASCII needs no tables: letters and digits are words,
+            // every other character separates them.
+            m_symbols.clear();
+            bool pendingSpace = false;
+            for (QChar ch : text) {
+                const quint8 code = asciiSymbolCodes[ch.unicode()];
+                if (code == 0 || code == 37) {
+                    pendingSpace = true;
+                    continue;
+                }
+                if (pendingSpace && !m_symbols.empty())
+                    m_symbols.push_back(37);
+                pendingSpace = false;
+                m_symbols.push_back(code);
+            }
+            const size_t n = m_symbols.size();
+            if (n == 0)
+                return std::nullopt;
+            if (n < 3) {
+                QString whole;
+                for (quint8 code : m_symbols)
+                    whole.append(symbolCharacter(code));
+                add(stringID(whole), tokens);
+                return tokens;
+            }
+            tokens.reserve(n - 2);
+            int code = m_symbols[0] * asciiSymbols + m_symbols[1];
+            for (size_t k = 2; k < n; ++k) {
+                code = (code % (asciiSymbols * asciiSymbols)) * asciiSymbols + m_symbols[k];
+                add(asciiID(code), tokens);
+            }
+            return tokens;
+        }
+
+        const QString normalized = Dedupe::normalize(text);
+        if (normalized.isEmpty())
+            return std::nullopt;
         const QString nfc = normalized.normalized(QString::NormalizationForm_C);
         const QList<qsizetype> bounds = TextMetrics::boundaries(nfc);
         const qsizetype clusters = bounds.size() - 1;
-        std::vector<int> tokens;
-        ++m_text;
         if (clusters < 3) {
             add(stringID(nfc), tokens);
             return tokens;
         }
         tokens.reserve(clusters - 2);
-        const ushort* d = nfc.utf16();
+        const char16_t* d = reinterpret_cast<const char16_t*>(nfc.utf16());
         for (qsizetype k = 0; k + 3 <= clusters; ++k) {
             const qsizetype start = bounds[k];
             const qsizetype end = bounds[k + 3];
-            if (end - start == 3) {
-                const quint64 key = (quint64(d[start]) << 32) | (quint64(d[start + 1]) << 16) | quint64(d[start + 2]);
-                add(m_packed.idFor(key, m_nextID), tokens);
-            } else {
+            if (end - start != 3) {
                 add(stringID(nfc.sliced(start, end - start)), tokens);
+                continue;
+            }
+            const char16_t a = d[start], b = d[start + 1], c = d[start + 2];
+            if (isSymbol(a) && isSymbol(b) && isSymbol(c)) {
+                add(asciiID((asciiSymbolCodes[a] * asciiSymbols + asciiSymbolCodes[b]) * asciiSymbols
+                        + asciiSymbolCodes[c]),
+                    tokens);
+            } else {
+                add(m_packed.idFor((quint64(a) << 32) | (quint64(b) << 16) | quint64(c), m_nextID), tokens);
             }
         }
         return tokens;
@@ -109,6 +201,26 @@ public:
     int tokenCount() const { return m_nextID; }
 
 private:
+    // A character of normalised text that the ASCII coding covers (upper case never occurs there).
+    static bool isSymbol(char16_t c)
+    {
+        return c < 0x80 && asciiSymbolCodes[c] != 0 && !(c >= 'A' && c <= 'Z');
+    }
+    static QChar symbolCharacter(quint8 code)
+    {
+        if (code <= 26)
+            return QChar(u'a' + (code - 1));
+        if (code <= 36)
+            return QChar(u'0' + (code - 27));
+        return QChar(u' ');
+    }
+    int asciiID(int code)
+    {
+        int& id = m_asciiIDs[size_t(code)];
+        if (id < 0)
+            id = m_nextID++;
+        return id;
+    }
     int stringID(const QString& token)
     {
         const auto it = m_strings.constFind(token);
@@ -127,6 +239,8 @@ private:
         tokens.push_back(id);
     }
 
+    std::vector<int> m_asciiIDs;
+    std::vector<quint8> m_symbols;
     PackedTokenMap m_packed;
     QHash<QString, int> m_strings;
     std::vector<qint64> m_seenIn;
@@ -240,13 +354,13 @@ std::vector<Best> bestEarlierMatches(const QList<Dedupe::IdText>& texts, double 
     for (qsizetype j = 0; j < n; ++j) {
         if (texts[j].second.isEmpty())
             continue;
-        const QString normalized = Dedupe::normalize(texts[j].second);
-        if (normalized.isEmpty()) {
+        std::optional<std::vector<int>> tokens = tokenizer.tokensOf(texts[j].second);
+        if (!tokens) {
             sets[j].kind = Kind::blank;
             continue;
         }
         sets[j].kind = Kind::words;
-        sets[j].tokens = tokenizer.tokensOf(normalized);
+        sets[j].tokens = std::move(*tokens);
     }
 
     // Rank tokens rarest first, so that prefixes hold the tokens that find the fewest candidates.

@@ -1,6 +1,12 @@
 #include "ZubraCore/Text/TextMetrics.h"
 
+#include <QChar>
+#include <array>
 #include <memory>
+#include <unicode/uchar.h>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <unicode/brkiter.h>
 #include <unicode/locid.h>
 #include <unicode/utext.h>
@@ -64,37 +70,103 @@ qsizetype countRange(QStringView text)
     return n;
 }
 
-inline bool isAscii(char16_t c)
+// Code units that are a whole code point whose grapheme-break class is "Other" or a control:
+// ASCII and most of the rest of the basic plane (CJK, kana, Latin, Cyrillic, Greek letters...).
+// No rule joins two of them except CR LF, so between two such units a boundary is certain.
+class SimpleUnits
 {
-    return c < 0x80;
+public:
+    SimpleUnits()
+    {
+        for (char32_t c = 0; c < 0x10000; ++c) {
+            const auto kind = u_getIntPropertyValue(UChar32(c), UCHAR_GRAPHEME_CLUSTER_BREAK);
+            const bool simple = c < 0x80
+                || (!QChar::isSurrogate(c) && (kind == U_GCB_OTHER || kind == U_GCB_CONTROL));
+            if (simple)
+                m_bits[c >> 6] |= quint64(1) << (c & 63);
+        }
+    }
+    bool contains(char16_t c) const { return (m_bits[c >> 6] >> (c & 63)) & 1; }
+
+private:
+    std::array<quint64, 1024> m_bits {};
+};
+
+const SimpleUnits& simpleUnits()
+{
+    static const SimpleUnits units;
+    return units;
 }
 
-// Between two ASCII characters there is always a cluster boundary, except inside CR LF.
-inline bool asciiBoundaryBetween(char16_t a, char16_t b)
+// Between two simple units there is always a cluster boundary, except inside CR LF.
+inline bool certainBoundaryBetween(const SimpleUnits& units, char16_t a, char16_t b)
 {
-    return isAscii(a) && isAscii(b) && !(a == u'\r' && b == u'\n');
+    return units.contains(a) && units.contains(b) && !(a == u'\r' && b == u'\n');
 }
 
-// Calls visit(start, end, simple) for consecutive ranges that split the text at certain
-// boundaries; a simple range is one ASCII cluster (a character or CR LF), any other range
-// holds non-ASCII text and needs ICU.
+// Whether eight units from `d` are all ASCII and none is a carriage return.
+inline bool plainAsciiBlock(const char16_t* d)
+{
+#if defined(__SSE2__)
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d));
+    // Adding 0x7F80 with saturation sets a unit's top bit exactly when it is 0x80 or above.
+    const __m128i high = _mm_adds_epu16(v, _mm_set1_epi16(short(0x7F80)));
+    const __m128i cr = _mm_cmpeq_epi16(v, _mm_set1_epi16(u'\r'));
+    return _mm_movemask_epi8(_mm_or_si128(high, cr)) == 0;
+#else
+    for (int k = 0; k < 8; ++k)
+        if (d[k] >= 0x80 || d[k] == u'\r')
+            return false;
+    return true;
+#endif
+}
+
+// Calls visit(start, end, clusters) for consecutive ranges that split the text at certain
+// boundaries. A simple range is a run of simple units whose clusters are known (each unit, CR LF
+// once) and `clusters` is their number; any other range gets -1 and needs ICU. Runs of plain
+// ASCII are skipped sixteen units at a time.
 template <typename Visit> void forEachRange(QStringView text, Visit visit)
 {
     const char16_t* d = text.utf16();
     const qsizetype n = text.size();
+    const SimpleUnits& units = simpleUnits();
+    auto isSimple = [&units](char16_t c) { return c < 0x80 || units.contains(c); };
     qsizetype i = 0;
     while (i < n) {
-        if (isAscii(d[i]) && (i + 1 == n || isAscii(d[i + 1]))) {
-            const qsizetype len = (d[i] == u'\r' && i + 1 < n && d[i + 1] == u'\n') ? 2 : 1;
-            visit(i, i + len, true);
-            i += len;
-            continue;
+        // A simple run: each unit j taken is a cluster (or CR LF) with a certain boundary after it.
+        qsizetype j = i;
+        qsizetype clusters = 0;
+        while (j < n) {
+            if (j + 17 <= n && plainAsciiBlock(d + j) && plainAsciiBlock(d + j + 8)) {
+                // Sixteen clusters, the last one settled only when the unit after it is simple.
+                if (isSimple(d[j + 16])) {
+                    j += 16;
+                    clusters += 16;
+                } else {
+                    j += 15;
+                    clusters += 15;
+                }
+                continue;
+            }
+            if (!isSimple(d[j]) || (j + 1 < n && !isSimple(d[j + 1])))
+                break;
+            const qsizetype len = (d[j] == u'\r' && j + 1 < n && d[j + 1] == u'\n') ? 2 : 1;
+            if (len == 2 && j + 2 < n && !isSimple(d[j + 2]))
+                break; // the pair's boundary after it is not certain
+            j += len;
+            ++clusters;
+        }
+        if (j > i) {
+            visit(i, j, clusters);
+            i = j;
+            if (i >= n)
+                break;
         }
         // A complex range runs to the next certain boundary.
-        qsizetype j = i + 1;
-        while (j < n && !(j > i && asciiBoundaryBetween(d[j - 1], d[j])))
+        j = i + 1;
+        while (j < n && !certainBoundaryBetween(units, d[j - 1], d[j]))
             ++j;
-        visit(i, j, false);
+        visit(i, j, qsizetype(-1));
         i = j;
     }
 }
@@ -106,8 +178,8 @@ namespace TextMetrics {
 qsizetype count(QStringView text)
 {
     qsizetype total = 0;
-    forEachRange(text, [&](qsizetype start, qsizetype end, bool simple) {
-        total += simple ? 1 : countRange(text.sliced(start, end - start));
+    forEachRange(text, [&](qsizetype start, qsizetype end, qsizetype clusters) {
+        total += clusters >= 0 ? clusters : countRange(text.sliced(start, end - start));
     });
     return total;
 }
@@ -122,9 +194,13 @@ QList<qsizetype> boundaries(QStringView text)
     QList<qsizetype> result;
     result.reserve(text.size() + 1);
     result.append(0);
-    forEachRange(text, [&](qsizetype start, qsizetype end, bool simple) {
-        if (simple) {
-            result.append(end);
+    const char16_t* d = text.utf16();
+    forEachRange(text, [&](qsizetype start, qsizetype end, qsizetype clusters) {
+        if (clusters >= 0) {
+            for (qsizetype k = start + 1; k <= end; ++k) {
+                if (!(d[k - 1] == u'\r' && k < end && d[k] == u'\n'))
+                    result.append(k);
+            }
             return;
         }
         const QStringView range = text.sliced(start, end - start);
@@ -149,13 +225,23 @@ qsizetype prefixLength(QStringView text, qsizetype n)
     qsizetype clusters = 0;
     qsizetype offset = text.size();
     bool done = false;
-    forEachRange(text, [&](qsizetype start, qsizetype end, bool simple) {
+    const char16_t* d = text.utf16();
+    forEachRange(text, [&](qsizetype start, qsizetype end, qsizetype simple) {
         if (done)
             return;
-        if (simple) {
-            if (++clusters == n) {
-                offset = end;
-                done = true;
+        if (simple >= 0) {
+            if (clusters + simple < n) {
+                clusters += simple;
+                return;
+            }
+            for (qsizetype k = start + 1; k <= end; ++k) {
+                if (d[k - 1] == u'\r' && k < end && d[k] == u'\n')
+                    continue;
+                if (++clusters == n) {
+                    offset = k;
+                    done = true;
+                    return;
+                }
             }
             return;
         }
@@ -193,7 +279,7 @@ bool isBoundary(QStringView text, qsizetype offset)
     if (offset <= 0 || offset >= text.size())
         return offset == 0 || offset == text.size();
     const char16_t* d = text.utf16();
-    if (asciiBoundaryBetween(d[offset - 1], d[offset]))
+    if (certainBoundaryBetween(simpleUnits(), d[offset - 1], d[offset]))
         return true;
     IteratorOver over(text);
     icu::BreakIterator* it = over.get();

@@ -154,6 +154,9 @@ private slots:
         QTest::addRow("better later match wins")
             << QStringList {u"abcdefgh"_qs, u"abcdefgh ij"_qs, u"abcdefgh i"_qs} << 0.5 << u"0:1:0.8;1:2:0.941176"_qs;
         QTest::addRow("empty text takes no part") << QStringList {u""_qs, u""_qs, u"x"_qs} << 0.0 << u""_qs;
+        // The first text lower-cases to ASCII only through the Unicode tables; both must share trigrams.
+        QTest::addRow("Kelvin sign as the letter k")
+            << QStringList {u"\u212Aelvin scale"_qs, u"Kelvin  scale!"_qs} << 0.85 << u"0:1:1"_qs;
         QTest::addRow("punctuation only") << QStringList {u"?!"_qs, u"word"_qs, u"..."_qs} << 0.85 << u"0:2:1"_qs;
         QTest::addRow("zero threshold needs a positive score") << QStringList {u"abc"_qs, u"xyz"_qs} << 0.0 << u""_qs;
         QTest::addRow("threshold above one") << QStringList {u"abc"_qs, u"abc"_qs} << 1.5 << u""_qs;
