@@ -121,6 +121,9 @@ inline bool plainAsciiBlock(const char16_t* d)
 #endif
 }
 
+// Simple units between two complex ones that still go to ICU with them in one range.
+constexpr qsizetype nearComplex = 8;
+
 // Calls visit(start, end, clusters) for consecutive ranges that split the text at certain
 // boundaries. A simple range is a run of simple units whose clusters are known (each unit, CR LF
 // once) and `clusters` is their number; any other range gets -1 and needs ICU. Runs of plain
@@ -136,25 +139,41 @@ template <typename Visit> void forEachRange(QStringView text, Visit visit)
         // A simple run: each unit j taken is a cluster (or CR LF) with a certain boundary after it.
         qsizetype j = i;
         qsizetype clusters = 0;
+        qsizetype scalarUntil = j; // after a block that is not plain ASCII, step through it
         while (j < n) {
-            if (j + 17 <= n && plainAsciiBlock(d + j) && plainAsciiBlock(d + j + 8)) {
-                // Sixteen clusters, the last one settled only when the unit after it is simple.
-                if (isSimple(d[j + 16])) {
-                    j += 16;
-                    clusters += 16;
-                } else {
-                    j += 15;
-                    clusters += 15;
+            if (j >= scalarUntil && j + 17 <= n) {
+                if (plainAsciiBlock(d + j) && plainAsciiBlock(d + j + 8)) {
+                    // Sixteen clusters, the last one settled only when the unit after it is simple.
+                    const qsizetype step = isSimple(d[j + 16]) ? 16 : 15;
+                    j += step;
+                    clusters += step;
+                    continue;
                 }
-                continue;
+                scalarUntil = j + 16;
             }
-            if (!isSimple(d[j]) || (j + 1 < n && !isSimple(d[j + 1])))
+            // One unit at a time up to the next block, each taken when it and the next are simple.
+            const qsizetype stop = std::min(n, std::max(scalarUntil, j + 1));
+            bool here = isSimple(d[j]);
+            bool blocked = false;
+            while (j < stop) {
+                const bool next = j + 1 == n || isSimple(d[j + 1]);
+                if (!here || !next) {
+                    blocked = true;
+                    break;
+                }
+                if (d[j] == u'\r' && j + 1 < n && d[j + 1] == u'\n') {
+                    if (j + 2 < n && !isSimple(d[j + 2])) {
+                        blocked = true; // the pair's boundary after it is not certain
+                        break;
+                    }
+                    ++j; // and the unit after the pair is simple: `next` holds for it too
+                }
+                ++j;
+                ++clusters;
+                here = next;
+            }
+            if (blocked)
                 break;
-            const qsizetype len = (d[j] == u'\r' && j + 1 < n && d[j + 1] == u'\n') ? 2 : 1;
-            if (len == 2 && j + 2 < n && !isSimple(d[j + 2]))
-                break; // the pair's boundary after it is not certain
-            j += len;
-            ++clusters;
         }
         if (j > i) {
             visit(i, j, clusters);
@@ -162,10 +181,20 @@ template <typename Visit> void forEachRange(QStringView text, Visit visit)
             if (i >= n)
                 break;
         }
-        // A complex range runs to the next certain boundary.
+        // A complex range runs to a certain boundary. Setting ICU up costs more than stepping it
+        // over a few simple units, so a range goes on while the next complex unit is near.
         j = i + 1;
-        while (j < n && !certainBoundaryBetween(units, d[j - 1], d[j]))
-            ++j;
+        for (;;) {
+            while (j < n && !certainBoundaryBetween(units, d[j - 1], d[j]))
+                ++j;
+            qsizetype k = j;
+            const qsizetype near = std::min(n, j + nearComplex);
+            while (k < near && isSimple(d[k]))
+                ++k;
+            if (k == near)
+                break;
+            j = k + 1;
+        }
         visit(i, j, qsizetype(-1));
         i = j;
     }

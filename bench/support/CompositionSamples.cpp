@@ -137,10 +137,12 @@ QString mixedText(qsizetype utf8Bytes)
     };
     QRandomGenerator rng(42);
     QString out;
-    while (out.toUtf8().size() < utf8Bytes) {
+    qsizetype bytes = 0;
+    while (bytes < utf8Bytes) {
         QString chunk;
         for (int i = 0; i < 256; ++i)
             chunk += pieces[rng.bounded(int(pieces.size()))];
+        bytes += chunk.toUtf8().size();
         out += chunk;
     }
     return out;

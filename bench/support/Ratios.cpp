@@ -25,7 +25,7 @@ public:
                 continue;
             std::string name = run.run_name.function_name;
             if (!run.run_name.args.empty())
-                name += "/" + run.run_name.args;
+                name.append(1, '/').append(run.run_name.args);
             times()[name].push_back(run.real_accumulated_time / double(run.iterations));
         }
         ConsoleReporter::ReportRuns(runs);
@@ -78,7 +78,8 @@ void printRatio(const std::string& label, const std::string& numerator, const st
 
 void printGrowth(const std::string& label, const std::vector<std::string>& names, const std::vector<double>& sizes)
 {
-    std::string line = label + ":";
+    std::string line = label;
+    line.append(1, ':');
     double previous = -1;
     for (size_t k = 0; k < names.size(); ++k) {
         const double t = median(names[k]);
@@ -86,7 +87,7 @@ void printGrowth(const std::string& label, const std::vector<std::string>& names
             std::printf("%s: not measured in this run\n", label.c_str());
             return;
         }
-        line += " " + format(t);
+        line.append(1, ' ').append(format(t));
         if (k > 0 && previous > 0) {
             char step[48];
             std::snprintf(step, sizeof step, " (x%.2f, exponent %.2f)", t / previous,
