@@ -1,5 +1,6 @@
 #include "ZubraCore/Composition/TrigramSets.h"
 
+#include "ZubraCore/Support/ParallelChunks.h"
 #include "ZubraCore/Text/TextMetrics.h"
 
 #include <QHash>
@@ -271,8 +272,10 @@ qsizetype sharedAtLeast(const std::vector<int>& a, const std::vector<int>& b, qs
     return shared >= needed ? shared : -1;
 }
 
-// Token counts per bucket (rank modulo the bucket count). Two sets share at most the sum over the
-// buckets of the smaller count, a bound that costs a pass over the buckets instead of a merge.
+// Token counts per bucket (rank modulo the bucket count), four bits each. Two sets share at most
+// the sum over the buckets of the smaller count: a bound that costs a pass over a few cache lines
+// instead of a merge. Buckets hold about three tokens each, so that the bound stays well below the
+// overlap a near-duplicate needs while a row stays small.
 class BucketCounts
 {
     static constexpr qsizetype maxBytes = qsizetype(64) << 20;
@@ -280,10 +283,11 @@ class BucketCounts
 public:
     BucketCounts(qsizetype texts, qsizetype averageSize)
     {
-        m_buckets = 64;
-        while (m_buckets < 4096 && m_buckets * 2 <= averageSize && texts * m_buckets * 2 <= maxBytes)
+        m_buckets = 32;
+        while (m_buckets < 4096 && m_buckets * 3 < averageSize && texts * m_buckets <= maxBytes)
             m_buckets *= 2;
-        m_counts.assign(size_t(texts * m_buckets), 0);
+        m_rowBytes = m_buckets / 2;
+        m_counts.assign(size_t(texts * m_rowBytes), 0);
         m_exact.assign(size_t(texts), true);
     }
 
@@ -291,11 +295,16 @@ public:
     {
         quint8* counts = row(text);
         for (int rank : tokens) {
-            quint8& c = counts[size_t(rank) & size_t(m_buckets - 1)];
-            if (c == 255)
+            // Bucket b: the low nibble of byte b mod half, the high one of the next half.
+            const size_t bucket = size_t(rank) & size_t(m_buckets - 1);
+            quint8& byte = counts[bucket % size_t(m_rowBytes)];
+            const bool high = bucket >= size_t(m_rowBytes);
+            const int count = high ? byte >> 4 : byte & 15;
+            if (count == 15) {
                 m_exact[text] = false; // saturated: no bound for this text
-            else
-                ++c;
+                continue;
+            }
+            byte = quint8(byte + (high ? 16 : 1));
         }
     }
 
@@ -307,17 +316,27 @@ public:
         const quint8* x = row(a);
         const quint8* y = row(b);
 #if defined(__SSE2__)
-        __m128i sum = _mm_setzero_si128();
-        for (qsizetype k = 0; k < m_buckets; k += 16) {
-            const __m128i lo = _mm_min_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(x + k)),
-                _mm_loadu_si128(reinterpret_cast<const __m128i*>(y + k)));
-            sum = _mm_add_epi64(sum, _mm_sad_epu8(lo, _mm_setzero_si128()));
+        const __m128i lowMask = _mm_set1_epi8(15);
+        const __m128i highMask = _mm_set1_epi8(char(0xF0));
+        const __m128i zero = _mm_setzero_si128();
+        __m128i low = zero;
+        __m128i high = zero;
+        for (qsizetype k = 0; k < m_rowBytes; k += 16) {
+            const __m128i u = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + k));
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y + k));
+            low = _mm_add_epi64(
+                low, _mm_sad_epu8(_mm_min_epu8(_mm_and_si128(u, lowMask), _mm_and_si128(v, lowMask)), zero));
+            high = _mm_add_epi64(
+                high, _mm_sad_epu8(_mm_min_epu8(_mm_and_si128(u, highMask), _mm_and_si128(v, highMask)), zero));
         }
-        return qsizetype(_mm_cvtsi128_si64(sum)) + qsizetype(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sum, sum)));
+        auto total = [](__m128i sum) {
+            return qsizetype(_mm_cvtsi128_si64(sum)) + qsizetype(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sum, sum)));
+        };
+        return total(low) + total(high) / 16;
 #else
         qsizetype total = 0;
-        for (qsizetype k = 0; k < m_buckets; ++k)
-            total += std::min(x[k], y[k]);
+        for (qsizetype k = 0; k < m_rowBytes; ++k)
+            total += std::min(x[k] & 15, y[k] & 15) + std::min(x[k] >> 4, y[k] >> 4);
         return total;
 #endif
     }
@@ -325,14 +344,15 @@ public:
 private:
     quint8* row(qsizetype text)
     {
-        return m_counts.data() + size_t(text * m_buckets);
+        return m_counts.data() + size_t(text * m_rowBytes);
     }
     const quint8* row(qsizetype text) const
     {
-        return m_counts.data() + size_t(text * m_buckets);
+        return m_counts.data() + size_t(text * m_rowBytes);
     }
 
-    qsizetype m_buckets = 64;
+    qsizetype m_buckets = 32;
+    qsizetype m_rowBytes = 16;
     std::vector<quint8> m_counts;
     std::vector<bool> m_exact;
 };
@@ -370,18 +390,35 @@ std::vector<Best> bestEarlierMatches(const QList<Dedupe::IdText>& texts, double 
         for (int id : s.tokens)
             ++frequency[id];
     }
+    // Ranks by a counting sort on frequency (ties by id), and each set rewritten in rank order by
+    // walking the ranks once: no comparison sort of the sets.
+    int maxFrequency = 0;
+    for (int f : frequency)
+        maxFrequency = std::max(maxFrequency, f);
+    std::vector<int> firstOfFrequency(size_t(maxFrequency) + 2, 0);
+    for (int f : frequency)
+        ++firstOfFrequency[size_t(f) + 1];
+    for (size_t f = 1; f < firstOfFrequency.size(); ++f)
+        firstOfFrequency[f] += firstOfFrequency[f - 1];
     std::vector<int> order(tokenCount);
-    for (int i = 0; i < tokenCount; ++i)
-        order[i] = i;
-    std::sort(order.begin(), order.end(),
-        [&](int a, int b) { return frequency[a] != frequency[b] ? frequency[a] < frequency[b] : a < b; });
-    std::vector<int> rank(tokenCount);
-    for (int r = 0; r < tokenCount; ++r)
-        rank[order[r]] = r;
-    for (TextSet& s : sets) {
-        for (int& id : s.tokens)
-            id = rank[id];
-        std::sort(s.tokens.begin(), s.tokens.end());
+    for (int id = 0; id < tokenCount; ++id)
+        order[size_t(firstOfFrequency[size_t(frequency[id])]++)] = id;
+    std::vector<int> postingStart(size_t(tokenCount) + 1, 0);
+    for (int id = 0; id < tokenCount; ++id)
+        postingStart[size_t(id) + 1] = postingStart[size_t(id)] + frequency[id];
+    std::vector<int> postings(size_t(postingStart.back()));
+    {
+        std::vector<int> fill(postingStart.begin(), postingStart.end() - 1);
+        for (qsizetype j = 0; j < n; ++j) {
+            for (int id : sets[j].tokens)
+                postings[size_t(fill[size_t(id)]++)] = int(j);
+            sets[j].tokens.clear();
+        }
+    }
+    for (int r = 0; r < tokenCount; ++r) {
+        const int id = order[size_t(r)];
+        for (int k = postingStart[size_t(id)]; k < postingStart[size_t(id) + 1]; ++k)
+            sets[size_t(postings[size_t(k)])].tokens.push_back(r);
     }
 
     // A pair scores at least t only when it shares at least t * (|A| + |B|) / 2 tokens, and so each
@@ -408,65 +445,85 @@ std::vector<Best> bestEarlierMatches(const QList<Dedupe::IdText>& texts, double 
     for (qsizetype j = 0; j < n; ++j)
         buckets.fill(j, sets[j].tokens);
 
-    // Prefix filter: two sets that share enough tokens share one among the first
-    // size - minimalOverlap(size) + 1 of each (rarest first). The index maps a token to the earlier
-    // texts holding it in that prefix; when probing it would cost more than looking at every earlier
-    // text, every earlier text is a candidate.
-    std::vector<std::vector<int>> index(tokenCount);
-    std::vector<qsizetype> seenBy(n, -1);
-    std::vector<int> earlierWords;
-    std::vector<int> candidates;
+    // Two texts that normalise to nothing score 1 against each other, 0 against the rest.
     qsizetype firstBlank = -1;
+    std::vector<int> wordTexts; // positions of the texts with words, ascending
     for (qsizetype j = 0; j < n; ++j) {
-        const TextSet& s = sets[j];
-        if (s.kind == Kind::blank) {
-            // Two texts that normalise to nothing score 1 against each other, 0 against the rest.
+        if (sets[j].kind == Kind::blank) {
             if (firstBlank < 0)
                 firstBlank = j;
             else if (1.0 >= threshold)
                 best[j] = {firstBlank, 1.0};
-            continue;
+        } else if (sets[j].kind == Kind::words) {
+            wordTexts.push_back(int(j));
         }
-        if (s.kind != Kind::words)
-            continue;
-        const qsizetype size = qsizetype(s.tokens.size());
-        const qsizetype prefix = size - minimalOverlap(size) + 1;
-        size_t probeCost = 0;
+    }
+
+    // Prefix filter: two sets that share enough tokens share one among the first
+    // size - minimalOverlap(size) + 1 of each (rarest first). The index maps a token to the texts
+    // holding it in that prefix, in ascending order, so that a text reads the earlier ones as a
+    // head of each list. When probing would cost more than looking at every earlier text, every
+    // earlier text is a candidate.
+    auto prefixOf = [&](qsizetype size) { return size - minimalOverlap(size) + 1; };
+    std::vector<std::vector<int>> index(tokenCount);
+    for (int j : wordTexts) {
+        const TextSet& s = sets[j];
+        const qsizetype prefix = prefixOf(qsizetype(s.tokens.size()));
         for (qsizetype p = 0; p < prefix; ++p)
-            probeCost += index[s.tokens[p]].size();
-        const std::vector<int>* toCheck = &earlierWords;
-        if (probeCost < earlierWords.size()) {
-            candidates.clear();
-            for (qsizetype p = 0; p < prefix; ++p) {
-                for (int i : index[s.tokens[p]]) {
-                    if (seenBy[i] != j) {
-                        seenBy[i] = j;
-                        candidates.push_back(i);
+            index[s.tokens[p]].push_back(j);
+    }
+
+    // Each text's best earlier match depends on nothing but the sets, so the texts are shared out
+    // among threads, interleaved because later texts have more earlier ones to look at.
+    const int chunks = ParallelChunks::chunkCount(qsizetype(wordTexts.size()), 256);
+    ParallelChunks::run(chunks, chunks, [&](int chunk, qsizetype, qsizetype) {
+        std::vector<qsizetype> seenBy(n, -1);
+        std::vector<int> candidates;
+        for (size_t w = size_t(chunk); w < wordTexts.size(); w += size_t(chunks)) {
+            const int j = wordTexts[w];
+            const TextSet& s = sets[j];
+            const qsizetype size = qsizetype(s.tokens.size());
+            const qsizetype prefix = prefixOf(size);
+            size_t probeCost = 0;
+            for (qsizetype p = 0; p < prefix; ++p)
+                probeCost += index[s.tokens[p]].size();
+            const bool probe = probeCost < w;
+            if (probe) {
+                candidates.clear();
+                for (qsizetype p = 0; p < prefix; ++p) {
+                    for (int i : index[s.tokens[p]]) {
+                        if (i >= j)
+                            break;
+                        if (seenBy[i] != j) {
+                            seenBy[i] = j;
+                            candidates.push_back(i);
+                        }
                     }
                 }
             }
-            std::sort(candidates.begin(), candidates.end());
-            toCheck = &candidates;
+            const size_t count = probe ? candidates.size() : w;
+            Best found;
+            for (size_t k = 0; k < count; ++k) {
+                const int i = probe ? candidates[k] : wordTexts[k];
+                const qsizetype other = qsizetype(sets[i].tokens.size());
+                if (double(other) + slack < ratio * double(size) || double(size) + slack < ratio * double(other))
+                    continue;
+                const qsizetype needed = neededOverlap(other, size);
+                const qsizetype bound = buckets.bound(i, j);
+                if (bound >= 0 && bound < needed)
+                    continue;
+                const qsizetype shared = sharedAtLeast(sets[i].tokens, s.tokens, needed);
+                if (shared < 0)
+                    continue;
+                const double score = Dedupe::dice(shared, other, size);
+                // Candidates come in no particular order: of equal scores the earliest text wins.
+                if (score >= threshold && score > 0
+                    && (found.index < 0 || score > found.score || (score == found.score && i < found.index)))
+                    found = {i, score};
+            }
+            best[j] = found;
         }
-        for (int i : *toCheck) {
-            const qsizetype other = qsizetype(sets[i].tokens.size());
-            if (double(other) + slack < ratio * double(size) || double(size) + slack < ratio * double(other))
-                continue;
-            const qsizetype needed = neededOverlap(other, size);
-            const qsizetype bound = buckets.bound(i, j);
-            if (bound >= 0 && bound < needed)
-                continue;
-            const qsizetype shared = sharedAtLeast(sets[i].tokens, s.tokens, needed);
-            if (shared < 0)
-                continue;
-            const double score = Dedupe::dice(shared, other, size);
-            if (score >= threshold && score > 0 && (best[j].index < 0 || score > best[j].score))
-                best[j] = {i, score};
-        }
-        for (qsizetype p = 0; p < prefix; ++p)
-            index[s.tokens[p]].push_back(int(j));
-        earlierWords.push_back(int(j));
-    }
+    });
     return best;
 }
 
