@@ -104,19 +104,30 @@ inline bool certainBoundaryBetween(const SimpleUnits& units, char16_t a, char16_
     return units.contains(a) && units.contains(b) && !(a == u'\r' && b == u'\n');
 }
 
-// Whether eight units from `d` are all ASCII and none is a carriage return.
-inline bool plainAsciiBlock(const char16_t* d)
+// Whether eight units from `d` are all simple ones that a range test finds: ASCII other than a
+// carriage return, CJK ideographs, kana and CJK punctuation (all of the "Other" break class).
+inline bool plainBlock(const char16_t* d)
 {
 #if defined(__SSE2__)
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d));
-    // Adding 0x7F80 with saturation sets a unit's top bit exactly when it is 0x80 or above.
-    const __m128i high = _mm_adds_epu16(v, _mm_set1_epi16(short(0x7F80)));
-    const __m128i cr = _mm_cmpeq_epi16(v, _mm_set1_epi16(u'\r'));
-    return _mm_movemask_epi8(_mm_or_si128(high, cr)) == 0;
+    const __m128i zero = _mm_setzero_si128();
+    // lo <= v <= hi, unsigned: (v - lo) wraps below lo, and then exceeds hi - lo.
+    auto within = [&](char16_t lo, char16_t hi) {
+        const __m128i offset = _mm_sub_epi16(v, _mm_set1_epi16(short(lo)));
+        return _mm_cmpeq_epi16(_mm_subs_epu16(offset, _mm_set1_epi16(short(hi - lo))), zero);
+    };
+    const __m128i ascii = _mm_andnot_si128(_mm_cmpeq_epi16(v, _mm_set1_epi16(u'\r')), within(0, 0x7F));
+    const __m128i wide = _mm_or_si128(_mm_or_si128(within(0x4E00, 0x9FFF), within(0x3000, 0x3029)),
+        _mm_or_si128(within(0x3041, 0x3096), within(0x30A1, 0x30FA)));
+    return _mm_movemask_epi8(_mm_or_si128(ascii, wide)) == 0xFFFF;
 #else
-    for (int k = 0; k < 8; ++k)
-        if (d[k] >= 0x80 || d[k] == u'\r')
+    for (int k = 0; k < 8; ++k) {
+        const char16_t c = d[k];
+        const bool plain = (c < 0x80 && c != u'\r') || (c >= 0x4E00 && c <= 0x9FFF) || (c >= 0x3000 && c <= 0x3029)
+            || (c >= 0x3041 && c <= 0x3096) || (c >= 0x30A1 && c <= 0x30FA);
+        if (!plain)
             return false;
+    }
     return true;
 #endif
 }
@@ -127,7 +138,7 @@ constexpr qsizetype nearComplex = 8;
 // Calls visit(start, end, clusters) for consecutive ranges that split the text at certain
 // boundaries. A simple range is a run of simple units whose clusters are known (each unit, CR LF
 // once) and `clusters` is their number; any other range gets -1 and needs ICU. Runs of plain
-// ASCII are skipped sixteen units at a time.
+// ASCII (and of CJK text) are skipped sixteen units at a time.
 template <typename Visit> void forEachRange(QStringView text, Visit visit)
 {
     const char16_t* d = text.utf16();
@@ -142,7 +153,7 @@ template <typename Visit> void forEachRange(QStringView text, Visit visit)
         qsizetype scalarUntil = j; // after a block that is not plain ASCII, step through it
         while (j < n) {
             if (j >= scalarUntil && j + 17 <= n) {
-                if (plainAsciiBlock(d + j) && plainAsciiBlock(d + j + 8)) {
+                if (plainBlock(d + j) && plainBlock(d + j + 8)) {
                     // Sixteen clusters, the last one settled only when the unit after it is simple.
                     const qsizetype step = isSimple(d[j + 16]) ? 16 : 15;
                     j += step;
@@ -151,26 +162,29 @@ template <typename Visit> void forEachRange(QStringView text, Visit visit)
                 }
                 scalarUntil = j + 16;
             }
-            // One unit at a time up to the next block, each taken when it and the next are simple.
+            // Up to the next block: a stretch of simple units other than CR, each a cluster once
+            // the unit after it is known to be simple too; then a CR on its own or in CR LF.
             const qsizetype stop = std::min(n, std::max(scalarUntil, j + 1));
-            bool here = isSimple(d[j]);
+            qsizetype k = j;
+            while (k < stop && d[k] != u'\r' && isSimple(d[k]))
+                ++k;
             bool blocked = false;
-            while (j < stop) {
-                const bool next = j + 1 == n || isSimple(d[j + 1]);
-                if (!here || !next) {
+            if (k > j) {
+                const bool settled = k == n || isSimple(d[k]);
+                const qsizetype taken = settled ? k - j : k - 1 - j;
+                clusters += taken;
+                j += taken;
+                blocked = !settled;
+            } else if (d[j] == u'\r') {
+                const qsizetype len = (j + 1 < n && d[j + 1] == u'\n') ? 2 : 1;
+                if (j + len == n || isSimple(d[j + len])) {
+                    j += len;
+                    ++clusters;
+                } else {
                     blocked = true;
-                    break;
                 }
-                if (d[j] == u'\r' && j + 1 < n && d[j + 1] == u'\n') {
-                    if (j + 2 < n && !isSimple(d[j + 2])) {
-                        blocked = true; // the pair's boundary after it is not certain
-                        break;
-                    }
-                    ++j; // and the unit after the pair is simple: `next` holds for it too
-                }
-                ++j;
-                ++clusters;
-                here = next;
+            } else {
+                blocked = true;
             }
             if (blocked)
                 break;
