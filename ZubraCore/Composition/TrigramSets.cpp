@@ -118,9 +118,112 @@ bool isAscii(QStringView text)
     return true;
 }
 
-// Gives every distinct trigram one integer id. A trigram of three normalised ASCII symbols is
-// coded by arithmetic; other trigrams of three one-unit characters are packed into an integer;
-// only the rest (and texts of fewer than three characters) go through strings.
+// A text's trigrams as integer keys, worked out without shared state so that texts can be
+// keyed on several threads: a trigram of three normalised ASCII symbols is coded by arithmetic,
+// other trigrams of three one-unit characters are packed into an integer, and only the rest (and
+// texts of fewer than three characters) are kept as strings, keyed by their place in `strings`.
+struct TextKeys
+{
+    static constexpr quint64 packedTag = quint64(1) << 62;
+    static constexpr quint64 stringTag = quint64(1) << 63;
+
+    bool blank = false; // normalises to nothing
+    std::vector<quint64> keys; // repeats included
+    QStringList strings;
+
+    void addString(const QString& token)
+    {
+        keys.push_back(stringTag | quint64(strings.size()));
+        strings.append(token);
+    }
+};
+
+// A character of normalised text that the ASCII coding covers (upper case never occurs there).
+bool isSymbol(char16_t c)
+{
+    return c < 0x80 && asciiSymbolCodes[c] != 0 && !(c >= 'A' && c <= 'Z');
+}
+
+QChar symbolCharacter(quint8 code)
+{
+    if (code <= 26)
+        return QChar(u'a' + (code - 1));
+    if (code <= 36)
+        return QChar(u'0' + (code - 27));
+    return QChar(u' ');
+}
+
+TextKeys keysOf(const QString& text)
+{
+    TextKeys result;
+    if (isAscii(text)) {
+        // Lower-casing and normalising ASCII needs no tables: letters and digits are words, every
+        // other character separates them.
+        std::vector<quint8> symbols;
+        symbols.reserve(size_t(text.size()));
+        bool pendingSpace = false;
+        for (QChar ch : text) {
+            const quint8 code = asciiSymbolCodes[ch.unicode()];
+            if (code == 0 || code == 37) {
+                pendingSpace = true;
+                continue;
+            }
+            if (pendingSpace && !symbols.empty())
+                symbols.push_back(37);
+            pendingSpace = false;
+            symbols.push_back(code);
+        }
+        const size_t n = symbols.size();
+        if (n == 0) {
+            result.blank = true;
+        } else if (n < 3) {
+            QString whole;
+            for (quint8 code : symbols)
+                whole.append(symbolCharacter(code));
+            result.addString(whole);
+        } else {
+            result.keys.reserve(n - 2);
+            quint64 code = symbols[0] * asciiSymbols + symbols[1];
+            for (size_t k = 2; k < n; ++k) {
+                code = (code % (asciiSymbols * asciiSymbols)) * asciiSymbols + symbols[k];
+                result.keys.push_back(code);
+            }
+        }
+        return result;
+    }
+
+    const QString normalized = Dedupe::normalize(text);
+    if (normalized.isEmpty()) {
+        result.blank = true;
+        return result;
+    }
+    const QString nfc = normalized.normalized(QString::NormalizationForm_C);
+    const QList<qsizetype> bounds = TextMetrics::boundaries(nfc);
+    const qsizetype clusters = bounds.size() - 1;
+    if (clusters < 3) {
+        result.addString(nfc);
+        return result;
+    }
+    result.keys.reserve(size_t(clusters - 2));
+    const char16_t* d = reinterpret_cast<const char16_t*>(nfc.utf16());
+    for (qsizetype k = 0; k + 3 <= clusters; ++k) {
+        const qsizetype start = bounds[k];
+        const qsizetype end = bounds[k + 3];
+        if (end - start != 3) {
+            result.addString(nfc.sliced(start, end - start));
+            continue;
+        }
+        const char16_t a = d[start], b = d[start + 1], c = d[start + 2];
+        if (isSymbol(a) && isSymbol(b) && isSymbol(c))
+            result.keys.push_back(
+                (quint64(asciiSymbolCodes[a]) * asciiSymbols + asciiSymbolCodes[b]) * asciiSymbols + asciiSymbolCodes[c]);
+        else
+            result.keys.push_back(TextKeys::packedTag | (quint64(a) << 32) | (quint64(b) << 16) | quint64(c));
+    }
+    return result;
+}
+
+// Gives every distinct trigram one integer id, in the order the texts are given.
 class Tokenizer
 {
 public:
@@ -129,92 +232,25 @@ public:
     {
     }
 
-    // The distinct tokens of a text's trigram set; no value when it normalises to nothing.
-    std::optional<std::vector<int>> tokensOf(const QString& text)
+    // The distinct tokens of a text, ids in order of first appearance.
+    std::vector<int> tokensOf(const TextKeys& text)
     {
         ++m_text;
         std::vector<int> tokens;
-        if (isAscii(text)) {
-            // Lower-casing and normalising ASCII needs no tables: letters and digits are words,
-            // every other character separates them.
-            m_symbols.clear();
-            bool pendingSpace = false;
-            for (QChar ch : text) {
-                const quint8 code = asciiSymbolCodes[ch.unicode()];
-                if (code == 0 || code == 37) {
-                    pendingSpace = true;
-                    continue;
-                }
-                if (pendingSpace && !m_symbols.empty())
-                    m_symbols.push_back(37);
-                pendingSpace = false;
-                m_symbols.push_back(code);
-            }
-            const size_t n = m_symbols.size();
-            if (n == 0)
-                return std::nullopt;
-            if (n < 3) {
-                QString whole;
-                for (quint8 code : m_symbols)
-                    whole.append(symbolCharacter(code));
-                add(stringID(whole), tokens);
-                return tokens;
-            }
-            tokens.reserve(n - 2);
-            int code = m_symbols[0] * asciiSymbols + m_symbols[1];
-            for (size_t k = 2; k < n; ++k) {
-                code = (code % (asciiSymbols * asciiSymbols)) * asciiSymbols + m_symbols[k];
-                add(asciiID(code), tokens);
-            }
-            return tokens;
-        }
-
-        const QString normalized = Dedupe::normalize(text);
-        if (normalized.isEmpty())
-            return std::nullopt;
-        const QString nfc = normalized.normalized(QString::NormalizationForm_C);
-        const QList<qsizetype> bounds = TextMetrics::boundaries(nfc);
-        const qsizetype clusters = bounds.size() - 1;
-        if (clusters < 3) {
-            add(stringID(nfc), tokens);
-            return tokens;
-        }
-        tokens.reserve(clusters - 2);
-        const char16_t* d = reinterpret_cast<const char16_t*>(nfc.utf16());
-        for (qsizetype k = 0; k + 3 <= clusters; ++k) {
-            const qsizetype start = bounds[k];
-            const qsizetype end = bounds[k + 3];
-            if (end - start != 3) {
-                add(stringID(nfc.sliced(start, end - start)), tokens);
-                continue;
-            }
-            const char16_t a = d[start], b = d[start + 1], c = d[start + 2];
-            if (isSymbol(a) && isSymbol(b) && isSymbol(c)) {
-                add(asciiID((asciiSymbolCodes[a] * asciiSymbols + asciiSymbolCodes[b]) * asciiSymbols
-                        + asciiSymbolCodes[c]),
-                    tokens);
-            } else {
-                add(m_packed.idFor((quint64(a) << 32) | (quint64(b) << 16) | quint64(c), m_nextID), tokens);
-            }
+        tokens.reserve(text.keys.size());
+        for (quint64 key : text.keys) {
+            if (key & TextKeys::stringTag)
+                add(stringID(text.strings.at(qsizetype(key & ~TextKeys::stringTag))), tokens);
+            else if (key & TextKeys::packedTag)
+                add(m_packed.idFor(key & ~TextKeys::packedTag, m_nextID), tokens);
+            else
+                add(asciiID(int(key)), tokens);
         }
         return tokens;
     }
     int tokenCount() const { return m_nextID; }
 
 private:
-    // A character of normalised text that the ASCII coding covers (upper case never occurs there).
-    static bool isSymbol(char16_t c)
-    {
-        return c < 0x80 && asciiSymbolCodes[c] != 0 && !(c >= 'A' && c <= 'Z');
-    }
-    static QChar symbolCharacter(quint8 code)
-    {
-        if (code <= 26)
-            return QChar(u'a' + (code - 1));
-        if (code <= 36)
-            return QChar(u'0' + (code - 27));
-        return QChar(u' ');
-    }
     int asciiID(int code)
     {
         int& id = m_asciiIDs[size_t(code)];
@@ -241,7 +277,6 @@ private:
     }
 
     std::vector<int> m_asciiIDs;
-    std::vector<quint8> m_symbols;
     PackedTokenMap m_packed;
     QHash<QString, int> m_strings;
     std::vector<qint64> m_seenIn;
@@ -370,17 +405,26 @@ std::vector<Best> bestEarlierMatches(const QList<Dedupe::IdText>& texts, double 
         return best;
 
     std::vector<TextSet> sets(n);
+    // Keys on several threads, then ids in input order.
+    std::vector<TextKeys> keys(static_cast<size_t>(n));
+    ParallelChunks::run(n, ParallelChunks::chunkCount(n, 64), [&](int, qsizetype begin, qsizetype end) {
+        for (qsizetype j = begin; j < end; ++j) {
+            if (!texts[j].second.isEmpty())
+                keys[size_t(j)] = keysOf(texts[j].second);
+        }
+    });
     Tokenizer tokenizer;
     for (qsizetype j = 0; j < n; ++j) {
         if (texts[j].second.isEmpty())
             continue;
-        std::optional<std::vector<int>> tokens = tokenizer.tokensOf(texts[j].second);
-        if (!tokens) {
+        TextKeys& k = keys[size_t(j)];
+        if (k.blank) {
             sets[j].kind = Kind::blank;
-            continue;
+        } else {
+            sets[j].kind = Kind::words;
+            sets[j].tokens = tokenizer.tokensOf(k);
         }
-        sets[j].kind = Kind::words;
-        sets[j].tokens = std::move(*tokens);
+        k = TextKeys();
     }
 
     // Rank tokens rarest first, so that prefixes hold the tokens that find the fewest candidates.
