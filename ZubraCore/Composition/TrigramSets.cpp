@@ -434,8 +434,8 @@ std::vector<Best> bestEarlierMatches(const QList<Dedupe::IdText>& texts, double 
         for (int id : s.tokens)
             ++frequency[id];
     }
-    // Ranks by a counting sort on frequency (ties by id), and each set rewritten in rank order by
-    // walking the ranks once: no comparison sort of the sets.
+    // Ranks by a counting sort on frequency (ties by id); each set rewritten as sorted ranks, the
+    // sets shared out among threads.
     int maxFrequency = 0;
     for (int f : frequency)
         maxFrequency = std::max(maxFrequency, f);
@@ -444,26 +444,17 @@ std::vector<Best> bestEarlierMatches(const QList<Dedupe::IdText>& texts, double 
         ++firstOfFrequency[size_t(f) + 1];
     for (size_t f = 1; f < firstOfFrequency.size(); ++f)
         firstOfFrequency[f] += firstOfFrequency[f - 1];
-    std::vector<int> order(tokenCount);
+    std::vector<int> rank(static_cast<size_t>(tokenCount));
     for (int id = 0; id < tokenCount; ++id)
-        order[size_t(firstOfFrequency[size_t(frequency[id])]++)] = id;
-    std::vector<int> postingStart(size_t(tokenCount) + 1, 0);
-    for (int id = 0; id < tokenCount; ++id)
-        postingStart[size_t(id) + 1] = postingStart[size_t(id)] + frequency[id];
-    std::vector<int> postings(size_t(postingStart.back()));
-    {
-        std::vector<int> fill(postingStart.begin(), postingStart.end() - 1);
-        for (qsizetype j = 0; j < n; ++j) {
-            for (int id : sets[j].tokens)
-                postings[size_t(fill[size_t(id)]++)] = int(j);
-            sets[j].tokens.clear();
+        rank[size_t(id)] = firstOfFrequency[size_t(frequency[size_t(id)])]++;
+    ParallelChunks::run(n, ParallelChunks::chunkCount(n, 64), [&](int, qsizetype begin, qsizetype end) {
+        for (qsizetype j = begin; j < end; ++j) {
+            std::vector<int>& tokens = sets[size_t(j)].tokens;
+            for (int& id : tokens)
+                id = rank[size_t(id)];
+            std::sort(tokens.begin(), tokens.end());
         }
-    }
-    for (int r = 0; r < tokenCount; ++r) {
-        const int id = order[size_t(r)];
-        for (int k = postingStart[size_t(id)]; k < postingStart[size_t(id) + 1]; ++k)
-            sets[size_t(postings[size_t(k)])].tokens.push_back(r);
-    }
+    });
 
     // A pair scores at least t only when it shares at least t * (|A| + |B|) / 2 tokens, and so each
     // set holds at least t / (2 - t) of the other's size in common. The slack keeps every filter from
