@@ -7,11 +7,11 @@
 #include "ZubraCore/Composition/ContextComposer.h"
 #include "ZubraCore/Composition/Dedupe.h"
 #include "ZubraCore/Composition/TextImport.h"
-#include "tests/ZubraCore/Composition/PlainComposer.h"
-#include "tests/ZubraCore/Composition/PlainTextImport.h"
 #include "support/CompositionSamples.h"
 #include "support/PreviousDedupe.h"
 #include "support/Ratios.h"
+#include "tests/ZubraCore/Composition/PlainComposer.h"
+#include "tests/ZubraCore/Composition/PlainTextImport.h"
 
 #include <QCoreApplication>
 #include <QLocale>
@@ -66,7 +66,8 @@ void BM_Dedupe(benchmark::State& state)
         benchmark::DoNotOptimize(Dedupe::duplicateGroups(texts, 0.85));
 }
 // Several threads share the search: the CPU column sums them (the ratios use the real time).
-BENCHMARK(BM_Dedupe)->Arg(1250)->Arg(5000)->Arg(20000)->MeasureProcessCPUTime()->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Dedupe)->Arg(1250)->Arg(5000)->Arg(20000)->MeasureProcessCPUTime()->UseRealTime()->Unit(
+    benchmark::kMillisecond);
 
 void BM_PreviousDedupe(benchmark::State& state)
 {
@@ -131,8 +132,8 @@ int main(int argc, char** argv)
     Ratios::run(argc, argv);
     Ratios::printGrowth("Fit to budget, 500 / 2,000 / 8,000 entries (target: 8,000 within 5x of 2,000)",
         {"BM_ReduceToFit/500", "BM_ReduceToFit/2000", "BM_ReduceToFit/8000"}, {500, 2000, 8000});
-    Ratios::printRatio("Fit to budget, 8,000 over 2,000 entries", "BM_ReduceToFit/8000", "BM_ReduceToFit/2000",
-        "target <= 5");
+    Ratios::printRatio(
+        "Fit to budget, 8,000 over 2,000 entries", "BM_ReduceToFit/8000", "BM_ReduceToFit/2000", "target <= 5");
     Ratios::printRatio("Near-duplicates, 5,000 texts against the previous search", "BM_Dedupe/5000",
         "BM_PreviousDedupe/5000", "target <= 0.25");
     Ratios::printGrowth("Near-duplicates, 1,250 / 5,000 / 20,000 texts",

@@ -62,7 +62,8 @@ BENCHMARK(markdownToHtml)->Unit(benchmark::kMillisecond);
 void md4cAlone(benchmark::State& state)
 {
     const QByteArray input = articleMarkdown().toUtf8();
-    auto append = [](const MD_CHAR* text, MD_SIZE size, void* out) { static_cast<std::string*>(out)->append(text, size); };
+    auto append
+        = [](const MD_CHAR* text, MD_SIZE size, void* out) { static_cast<std::string*>(out)->append(text, size); };
     for (auto _ : state) {
         std::string out;
         out.reserve(size_t(input.size()) * 5 / 4);

@@ -52,8 +52,8 @@ void reduceToFit(benchmark::State& state)
     const Library& l = draftOf(125 * int(state.range(0)));
     const qint64 budget = 125 * state.range(0) * 250;
     for (auto _ : state)
-        benchmark::DoNotOptimize(
-            ContextComposer::reduceToFit(l.draft, l.selections, std::nullopt, budget, ContextComposer::defaultPreamble()));
+        benchmark::DoNotOptimize(ContextComposer::reduceToFit(
+            l.draft, l.selections, std::nullopt, budget, ContextComposer::defaultPreamble()));
 }
 
 void planSplitCopy(benchmark::State& state)
@@ -162,8 +162,8 @@ int main(int argc, char** argv)
             continue;
         // The exponent over the whole range, 1x to 16x.
         const double exponent = std::log(t[2] / t[0]) / std::log(16.0);
-        std::printf("%-16s %-38s %10.2f %10.2f %10.2f %9.2f%s\n", op.name, op.input, t[0] * 1e3, t[1] * 1e3,
-            t[2] * 1e3, exponent, exponent > 1.2 ? "  (above 1.2)" : "");
+        std::printf("%-16s %-38s %10.2f %10.2f %10.2f %9.2f%s\n", op.name, op.input, t[0] * 1e3, t[1] * 1e3, t[2] * 1e3,
+            exponent, exponent > 1.2 ? "  (above 1.2)" : "");
     }
     benchmark::Shutdown();
     return 0;

@@ -28,9 +28,8 @@ Reduction reduceToFit(const ContextDraft& draft, const QList<Selection>& selecti
     qsizetype pinned = 0;
     while (pinned < prepared.size() && prepared[pinned].entry.pin)
         ++pinned;
-    auto estimateOf = [&](qsizetype kept) {
-        return TokenEstimator::estimateForCount(model.characters(0, kept), estimateProfile);
-    };
+    auto estimateOf
+        = [&](qsizetype kept) { return TokenEstimator::estimateForCount(model.characters(0, kept), estimateProfile); };
     qsizetype kept = prepared.size();
     qint64 estimate = estimateOf(kept);
     bool overBudget = false;

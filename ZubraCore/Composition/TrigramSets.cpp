@@ -6,8 +6,8 @@
 #include <QHash>
 #include <algorithm>
 #include <array>
-#include <optional>
 #include <cmath>
+#include <optional>
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -215,8 +215,8 @@ TextKeys keysOf(const QString& text)
         }
         const char16_t a = d[start], b = d[start + 1], c = d[start + 2];
         if (isSymbol(a) && isSymbol(b) && isSymbol(c))
-            result.keys.push_back(
-                (quint64(asciiSymbolCodes[a]) * asciiSymbols + asciiSymbolCodes[b]) * asciiSymbols + asciiSymbolCodes[c]);
+            result.keys.push_back((quint64(asciiSymbolCodes[a]) * asciiSymbols + asciiSymbolCodes[b]) * asciiSymbols
+                + asciiSymbolCodes[c]);
         else
             result.keys.push_back(TextKeys::packedTag | (quint64(a) << 32) | (quint64(b) << 16) | quint64(c));
     }

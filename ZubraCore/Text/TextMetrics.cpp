@@ -80,8 +80,7 @@ public:
     {
         for (char32_t c = 0; c < 0x10000; ++c) {
             const auto kind = u_getIntPropertyValue(UChar32(c), UCHAR_GRAPHEME_CLUSTER_BREAK);
-            const bool simple = c < 0x80
-                || (!QChar::isSurrogate(c) && (kind == U_GCB_OTHER || kind == U_GCB_CONTROL));
+            const bool simple = c < 0x80 || (!QChar::isSurrogate(c) && (kind == U_GCB_OTHER || kind == U_GCB_CONTROL));
             if (simple)
                 m_bits[c >> 6] |= quint64(1) << (c & 63);
         }

@@ -58,8 +58,8 @@ Library makeDraft(int entries)
     l.draft.modelProfileID = u"gpt-4o"_qs;
     for (int i = 0; i < entries; ++i) {
         const int source = rng.bounded(std::max(1, entries / 5));
-        Selection s = Selection::make(QUuid::createUuid(), prose(rng, 2000, i % 10 == 0), std::nullopt,
-            u"Browser"_qs, std::nullopt, u"https://example.com/page/"_qs + QString::number(source),
+        Selection s = Selection::make(QUuid::createUuid(), prose(rng, 2000, i % 10 == 0), std::nullopt, u"Browser"_qs,
+            std::nullopt, u"https://example.com/page/"_qs + QString::number(source),
             u"Page "_qs + QString::number(source));
         l.selections.append(s);
         ContextDraftEntry e;

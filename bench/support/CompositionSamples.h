@@ -3,9 +3,9 @@
 // entries, a long pasted text and texts for the near-duplicate search. The same for the same
 // arguments.
 
+#include "ZubraCore/Composition/Dedupe.h"
 #include "ZubraCore/Library/ContextDraft.h"
 #include "ZubraCore/Library/Selection.h"
-#include "ZubraCore/Composition/Dedupe.h"
 
 #include <QList>
 #include <QRandomGenerator>

@@ -63,8 +63,8 @@ double median(const std::string& name)
     return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
 }
 
-void printRatio(const std::string& label, const std::string& numerator, const std::string& denominator,
-    const std::string& target)
+void printRatio(
+    const std::string& label, const std::string& numerator, const std::string& denominator, const std::string& target)
 {
     const double a = median(numerator);
     const double b = median(denominator);
@@ -72,8 +72,8 @@ void printRatio(const std::string& label, const std::string& numerator, const st
         std::printf("%s: not measured in this run\n", label.c_str());
         return;
     }
-    std::printf("%s: %s / %s = %.2f  (%s; %s over %s, medians)\n", label.c_str(), format(a).c_str(),
-        format(b).c_str(), a / b, target.c_str(), numerator.c_str(), denominator.c_str());
+    std::printf("%s: %s / %s = %.2f  (%s; %s over %s, medians)\n", label.c_str(), format(a).c_str(), format(b).c_str(),
+        a / b, target.c_str(), numerator.c_str(), denominator.c_str());
 }
 
 void printGrowth(const std::string& label, const std::vector<std::string>& names, const std::vector<double>& sizes)

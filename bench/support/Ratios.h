@@ -15,8 +15,8 @@ void run(int argc, char** argv);
 double median(const std::string& name);
 
 // Prints "label: numerator / denominator = r (target)" with both medians.
-void printRatio(const std::string& label, const std::string& numerator, const std::string& denominator,
-    const std::string& target);
+void printRatio(
+    const std::string& label, const std::string& numerator, const std::string& denominator, const std::string& target);
 
 // Prints the times of benchmarks at growing input sizes and the exponent of each step:
 // log(time ratio) / log(size ratio).

@@ -89,7 +89,8 @@ void TestMarkdownSerializer::fromHtml_data()
         << QByteArray("<blockquote><ul><li>x</li></ul></blockquote>") << "- x";
     QTest::newRow("code with backtick") << QByteArray("a <code>b`c</code>") << "a ``b\\`c``";
     QTest::newRow("neighbouring code runs form one span")
-        << QByteArray("<code>python<em>X</em>.<em>Y</em></code> and <code>a</code><kbd>`</kbd>") << "`pythonX.Y` and ``a\\```";
+        << QByteArray("<code>python<em>X</em>.<em>Y</em></code> and <code>a</code><kbd>`</kbd>")
+        << "`pythonX.Y` and ``a\\```";
     QTest::newRow("definition list items end lines")
         << QByteArray("<dl><dt>Table of Contents</dt><dd>1. Introduction</dd><dd>2. Users</dd></dl>")
         << "Table of Contents\n1. Introduction\n2. Users";
@@ -170,7 +171,8 @@ void TestMarkdownSerializer::fromRichText_data()
         << Fragments {{QString(120, u'x'), body}, {"Y", rich(24)}, {"\nb", body}} << QString(120, u'x') + "Y\nb";
     TextAttributes deep = body;
     deep.heading = 9;
-    QTest::newRow("heading key above six used as it is") << Fragments {{"Deep\n", deep}, {"b", body}} << "######### Deep\nb";
+    QTest::newRow("heading key above six used as it is")
+        << Fragments {{"Deep\n", deep}, {"b", body}} << "######### Deep\nb";
     QTest::newRow("space-only paragraph is empty") << Fragments {{"a\n   \n\n\nb", body}} << "a\n\nb";
 }
 

@@ -1,7 +1,7 @@
 #include "support/TestMain.h"
 
-#include "ZubraCore/Library/ComposerTemplate.h"
 #include "ZubraCore/Composition/TokenEstimator.h"
+#include "ZubraCore/Library/ComposerTemplate.h"
 
 #include <QJsonObject>
 #include <limits>
@@ -54,8 +54,8 @@ void TestTokenEstimator::estimate_data()
     QTest::newRow("128001") << QString(128001, u'x') << qint64(32001);
     QTest::newRow("accent counts once") << u"e\u0301"_qs << qint64(1);
     QTest::newRow("five CR LF are five") << u"\r\n\r\n\r\n\r\n\r\n"_qs << qint64(2);
-    QTest::newRow("five flags after a long ASCII run") << QString(31, u'x') + QString(u"\U0001F1E9\U0001F1EA"_qs).repeated(5)
-                                                      << qint64(9);
+    QTest::newRow("five flags after a long ASCII run")
+        << QString(31, u'x') + QString(u"\U0001F1E9\U0001F1EA"_qs).repeated(5) << qint64(9);
 }
 
 void TestTokenEstimator::estimate()
