@@ -184,17 +184,21 @@ private slots:
     {
         QTest::addColumn<quint32>("seed");
         QTest::addColumn<double>("threshold");
+        QTest::addColumn<int>("count");
         for (int i = 0; i < 60; ++i)
             QTest::addRow("seed %d", i) << quint32(3000 + i)
-                                        << std::vector<double> {0.0, 0.3, 0.6, 0.85, 0.95, 1.0}[i % 6];
+                                        << std::vector<double> {0.0, 0.3, 0.6, 0.85, 0.95, 1.0}[i % 6] << 40;
+        // Enough texts for the search to share them out among threads.
+        QTest::addRow("600 texts") << quint32(4000) << 0.6 << 600;
     }
     void matchesAllPairs()
     {
         QFETCH(quint32, seed);
         QFETCH(double, threshold);
+        QFETCH(int, count);
         QRandomGenerator rng(seed);
         QStringList texts;
-        for (int i = 0; i < 40; ++i) {
+        for (int i = 0; i < count; ++i) {
             if (!texts.isEmpty() && rng.bounded(2))
                 texts.append(mutated(rng, texts[rng.bounded(int(texts.size()))]));
             else
