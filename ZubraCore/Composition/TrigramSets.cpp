@@ -508,25 +508,57 @@ std::vector<Best> bestEarlierMatches(const QList<Dedupe::IdText>& texts, double 
             index[s.tokens[p]].push_back(j);
     }
 
-    // Each text's best earlier match depends on nothing but the sets, so the texts are shared out
-    // among threads, interleaved because later texts have more earlier ones to look at.
+    // Scores one pair into the best match found so far for the later text.
+    auto consider = [&](int i, int j, Best& found) {
+        const qsizetype size = qsizetype(sets[j].tokens.size());
+        const qsizetype other = qsizetype(sets[i].tokens.size());
+        if (double(other) + slack < ratio * double(size) || double(size) + slack < ratio * double(other))
+            return;
+        const qsizetype needed = neededOverlap(other, size);
+        const qsizetype bound = buckets.bound(i, j);
+        if (bound >= 0 && bound < needed)
+            return;
+        const qsizetype shared = sharedAtLeast(sets[i].tokens, sets[j].tokens, needed);
+        if (shared < 0)
+            return;
+        const double score = Dedupe::dice(shared, other, size);
+        // Pairs come in no particular order: of equal scores the earliest text wins.
+        if (score >= threshold && score > 0
+            && (found.index < 0 || score > found.score || (score == found.score && i < found.index)))
+            found = {i, score};
+    };
+
+    // Each text's best earlier match depends on nothing but the sets, so blocks of texts are shared
+    // out among threads, interleaved because later texts have more earlier ones to look at. A text
+    // whose prefix finds few candidates looks at those; the others of a block look at every
+    // earlier text together, a tile of earlier texts at a time, so that the bucket rows of both
+    // stay in the cache.
+    constexpr size_t blockTexts = 32;
+    constexpr size_t tileTexts = 64;
+    const size_t blocks = (wordTexts.size() + blockTexts - 1) / blockTexts;
     const int chunks = ParallelChunks::chunkCount(qsizetype(wordTexts.size()), 256);
     ParallelChunks::run(chunks, chunks, [&](int chunk, qsizetype, qsizetype) {
         std::vector<qsizetype> seenBy(n, -1);
         std::vector<int> candidates;
-        for (size_t w = size_t(chunk); w < wordTexts.size(); w += size_t(chunks)) {
-            const int j = wordTexts[w];
-            const TextSet& s = sets[j];
-            const qsizetype size = qsizetype(s.tokens.size());
-            const qsizetype prefix = prefixOf(size);
-            size_t probeCost = 0;
-            for (qsizetype p = 0; p < prefix; ++p)
-                probeCost += index[s.tokens[p]].size();
-            const bool probe = probeCost < w;
-            if (probe) {
+        std::vector<size_t> everyEarlier; // positions in wordTexts of the block's texts that look at all
+        for (size_t block = size_t(chunk); block < blocks; block += size_t(chunks)) {
+            const size_t first = block * blockTexts;
+            const size_t last = std::min(wordTexts.size(), first + blockTexts);
+            everyEarlier.clear();
+            for (size_t w = first; w < last; ++w) {
+                const int j = wordTexts[w];
+                const std::vector<int>& tokens = sets[j].tokens;
+                const qsizetype prefix = prefixOf(qsizetype(tokens.size()));
+                size_t probeCost = 0;
+                for (qsizetype p = 0; p < prefix; ++p)
+                    probeCost += index[tokens[p]].size();
+                if (probeCost >= w) {
+                    everyEarlier.push_back(w);
+                    continue;
+                }
                 candidates.clear();
                 for (qsizetype p = 0; p < prefix; ++p) {
-                    for (int i : index[s.tokens[p]]) {
+                    for (int i : index[tokens[p]]) {
                         if (i >= j)
                             break;
                         if (seenBy[i] != j) {
@@ -535,28 +567,24 @@ std::vector<Best> bestEarlierMatches(const QList<Dedupe::IdText>& texts, double 
                         }
                     }
                 }
+                Best found;
+                for (int i : candidates)
+                    consider(i, j, found);
+                best[j] = found;
             }
-            const size_t count = probe ? candidates.size() : w;
-            Best found;
-            for (size_t k = 0; k < count; ++k) {
-                const int i = probe ? candidates[k] : wordTexts[k];
-                const qsizetype other = qsizetype(sets[i].tokens.size());
-                if (double(other) + slack < ratio * double(size) || double(size) + slack < ratio * double(other))
-                    continue;
-                const qsizetype needed = neededOverlap(other, size);
-                const qsizetype bound = buckets.bound(i, j);
-                if (bound >= 0 && bound < needed)
-                    continue;
-                const qsizetype shared = sharedAtLeast(sets[i].tokens, s.tokens, needed);
-                if (shared < 0)
-                    continue;
-                const double score = Dedupe::dice(shared, other, size);
-                // Candidates come in no particular order: of equal scores the earliest text wins.
-                if (score >= threshold && score > 0
-                    && (found.index < 0 || score > found.score || (score == found.score && i < found.index)))
-                    found = {i, score};
+            if (everyEarlier.empty())
+                continue;
+            std::vector<Best> found(everyEarlier.size());
+            for (size_t tile = 0; tile < everyEarlier.back(); tile += tileTexts) {
+                for (size_t e = 0; e < everyEarlier.size(); ++e) {
+                    const size_t w = everyEarlier[e];
+                    const size_t end = std::min(w, tile + tileTexts);
+                    for (size_t k = tile; k < end; ++k)
+                        consider(wordTexts[k], wordTexts[w], found[e]);
+                }
             }
-            best[j] = found;
+            for (size_t e = 0; e < everyEarlier.size(); ++e)
+                best[wordTexts[everyEarlier[e]]] = found[e];
         }
     });
     return best;
