@@ -6,6 +6,7 @@
 #include <QHash>
 #include <algorithm>
 #include <array>
+#include <initializer_list>
 #include <cmath>
 #include <optional>
 #if defined(__SSE2__)
@@ -307,88 +308,85 @@ qsizetype sharedAtLeast(const std::vector<int>& a, const std::vector<int>& b, qs
     return shared >= needed ? shared : -1;
 }
 
-// Token counts per bucket (rank modulo the bucket count), four bits each. Two sets share at most
-// the sum over the buckets of the smaller count: a bound that costs a pass over a few cache lines
-// instead of a merge. Buckets hold about three tokens each, so that the bound stays well below the
-// overlap a near-duplicate needs while a row stays small.
+// Token counts per bucket (rank modulo the bucket count), at two sizes. Two sets share at most
+// the sum over the buckets of the smaller count: a bound that costs a pass over the buckets
+// instead of a merge. The coarse rows (at most 256 buckets) already rule out nearly every pair
+// that cannot reach the threshold; the fine ones (about one token per bucket) settle the rest.
 class BucketCounts
 {
     static constexpr qsizetype maxBytes = qsizetype(64) << 20;
 
+    struct Level
+    {
+        qsizetype buckets = 0;
+        std::vector<quint8> counts;
+
+        const quint8* row(qsizetype text) const { return counts.data() + size_t(text * buckets); }
+        quint8* row(qsizetype text) { return counts.data() + size_t(text * buckets); }
+    };
+
 public:
     BucketCounts(qsizetype texts, qsizetype averageSize)
     {
-        m_buckets = 32;
-        while (m_buckets < 4096 && m_buckets * 3 < averageSize && texts * m_buckets <= maxBytes)
-            m_buckets *= 2;
-        m_rowBytes = m_buckets / 2;
-        m_counts.assign(size_t(texts * m_rowBytes), 0);
+        qsizetype fine = 64;
+        while (fine < 4096 && fine * 2 <= averageSize && texts * fine * 2 <= maxBytes)
+            fine *= 2;
+        m_fine.buckets = fine;
+        m_coarse.buckets = std::min<qsizetype>(fine, 256);
+        m_fine.counts.assign(size_t(texts * m_fine.buckets), 0);
+        m_coarse.counts.assign(size_t(texts * m_coarse.buckets), 0);
         m_exact.assign(size_t(texts), true);
     }
 
     void fill(qsizetype text, const std::vector<int>& tokens)
     {
-        quint8* counts = row(text);
-        for (int rank : tokens) {
-            // Bucket b: the low nibble of byte b mod half, the high one of the next half.
-            const size_t bucket = size_t(rank) & size_t(m_buckets - 1);
-            quint8& byte = counts[bucket % size_t(m_rowBytes)];
-            const bool high = bucket >= size_t(m_rowBytes);
-            const int count = high ? byte >> 4 : byte & 15;
-            if (count == 15) {
-                m_exact[text] = false; // saturated: no bound for this text
-                continue;
+        for (Level* level : {&m_fine, &m_coarse}) {
+            quint8* counts = level->row(text);
+            for (int rank : tokens) {
+                quint8& c = counts[size_t(rank) & size_t(level->buckets - 1)];
+                if (c == 255)
+                    m_exact[text] = false; // saturated: no bound for this text
+                else
+                    ++c;
             }
-            byte = quint8(byte + (high ? 16 : 1));
         }
     }
 
-    // An upper bound of the shared tokens, or -1 when there is none to give.
-    qsizetype bound(qsizetype a, qsizetype b) const
+    // An upper bound of the shared tokens, below `needed` whenever one of the two levels gives
+    // one; -1 when there is none to give.
+    qsizetype bound(qsizetype a, qsizetype b, qsizetype needed) const
     {
         if (!m_exact[a] || !m_exact[b])
             return -1;
-        const quint8* x = row(a);
-        const quint8* y = row(b);
+        const qsizetype coarse = sumOfMinima(m_coarse, a, b);
+        if (coarse < needed || m_coarse.buckets == m_fine.buckets)
+            return coarse;
+        return sumOfMinima(m_fine, a, b);
+    }
+
+private:
+    static qsizetype sumOfMinima(const Level& level, qsizetype a, qsizetype b)
+    {
+        const quint8* x = level.row(a);
+        const quint8* y = level.row(b);
 #if defined(__SSE2__)
-        const __m128i lowMask = _mm_set1_epi8(15);
-        const __m128i highMask = _mm_set1_epi8(char(0xF0));
-        const __m128i zero = _mm_setzero_si128();
-        __m128i low = zero;
-        __m128i high = zero;
-        for (qsizetype k = 0; k < m_rowBytes; k += 16) {
-            const __m128i u = _mm_loadu_si128(reinterpret_cast<const __m128i*>(x + k));
-            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(y + k));
-            low = _mm_add_epi64(
-                low, _mm_sad_epu8(_mm_min_epu8(_mm_and_si128(u, lowMask), _mm_and_si128(v, lowMask)), zero));
-            high = _mm_add_epi64(
-                high, _mm_sad_epu8(_mm_min_epu8(_mm_and_si128(u, highMask), _mm_and_si128(v, highMask)), zero));
+        __m128i sum = _mm_setzero_si128();
+        for (qsizetype k = 0; k < level.buckets; k += 16) {
+            const __m128i lo = _mm_min_epu8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(x + k)),
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(y + k)));
+            sum = _mm_add_epi64(sum, _mm_sad_epu8(lo, _mm_setzero_si128()));
         }
-        auto total = [](__m128i sum) {
-            return qsizetype(_mm_cvtsi128_si64(sum)) + qsizetype(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sum, sum)));
-        };
-        return total(low) + total(high) / 16;
+        return qsizetype(_mm_cvtsi128_si64(sum)) + qsizetype(_mm_cvtsi128_si64(_mm_unpackhi_epi64(sum, sum)));
 #else
         qsizetype total = 0;
-        for (qsizetype k = 0; k < m_rowBytes; ++k)
-            total += std::min(x[k] & 15, y[k] & 15) + std::min(x[k] >> 4, y[k] >> 4);
+        for (qsizetype k = 0; k < level.buckets; ++k)
+            total += std::min(x[k], y[k]);
         return total;
 #endif
     }
 
-private:
-    quint8* row(qsizetype text)
-    {
-        return m_counts.data() + size_t(text * m_rowBytes);
-    }
-    const quint8* row(qsizetype text) const
-    {
-        return m_counts.data() + size_t(text * m_rowBytes);
-    }
-
-    qsizetype m_buckets = 32;
-    qsizetype m_rowBytes = 16;
-    std::vector<quint8> m_counts;
+    Level m_fine;
+    Level m_coarse;
     std::vector<bool> m_exact;
 };
 
@@ -515,7 +513,7 @@ std::vector<Best> bestEarlierMatches(const QList<Dedupe::IdText>& texts, double 
         if (double(other) + slack < ratio * double(size) || double(size) + slack < ratio * double(other))
             return;
         const qsizetype needed = neededOverlap(other, size);
-        const qsizetype bound = buckets.bound(i, j);
+        const qsizetype bound = buckets.bound(i, j, needed);
         if (bound >= 0 && bound < needed)
             return;
         const qsizetype shared = sharedAtLeast(sets[i].tokens, sets[j].tokens, needed);
@@ -536,7 +534,7 @@ std::vector<Best> bestEarlierMatches(const QList<Dedupe::IdText>& texts, double 
     constexpr size_t blockTexts = 32;
     constexpr size_t tileTexts = 64;
     const size_t blocks = (wordTexts.size() + blockTexts - 1) / blockTexts;
-    const int chunks = ParallelChunks::chunkCount(qsizetype(wordTexts.size()), 256);
+    const int chunks = (qEnvironmentVariableIsSet("ONE") ? 1 : ParallelChunks::chunkCount(qsizetype(wordTexts.size()), 256));
     ParallelChunks::run(chunks, chunks, [&](int chunk, qsizetype, qsizetype) {
         std::vector<qsizetype> seenBy(n, -1);
         std::vector<int> candidates;

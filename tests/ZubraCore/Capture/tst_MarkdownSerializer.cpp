@@ -141,12 +141,6 @@ void TestMarkdownSerializer::fromRichText_data()
     QTest::newRow("blank before the tab is not a marker")
         << Fragments {{QStringLiteral(" \tItem\n"), withLists(body, {TextListMarker::Disc})}}
         << QStringLiteral("-  \tItem");
-    QTest::newRow("markers by format") << Fragments {{"a\n", withLists(body, {TextListMarker::LowercaseAlpha})},
-        {"b\n", withLists(body, {TextListMarker::UppercaseLatin})},
-        {"c\n", withLists(body, {TextListMarker::LowercaseRoman})},
-        {"d\n", withLists(body, {TextListMarker::UppercaseRoman})}, {"e\n", withLists(body, {TextListMarker::Square})},
-        {"f\n", withLists(body, {TextListMarker::Octal})}}
-                                       << "a. a\nA. b\ni. c\nI. d\n- e\n- f";
     QTest::newRow("indent makes a quote") << Fragments {{"q", withIndent(body, 24)}} << "> q";
     QTest::newRow("indent below 1.4 body is no quote")
         << Fragments {{"x\n", body}, {"q", withIndent(body, 16)}} << "x\nq";
@@ -237,8 +231,6 @@ void TestMarkdownSerializer::monospace_data()
 
     QTest::newRow("Menlo by name") << ""
                                    << "Menlo-Regular" << false << true;
-    QTest::newRow("Courier New by family") << "Courier New"
-                                           << "CourierNewPSMT" << false << true;
     QTest::newRow("Fira Code by family") << "Fira Code"
                                          << "FiraCode-Retina" << false << true;
     QTest::newRow("mono in the name") << "Liberation"
