@@ -230,7 +230,7 @@ class Tokenizer
 {
 public:
     Tokenizer()
-        : m_asciiIDs(asciiSymbols * asciiSymbols * asciiSymbols, -1)
+        : m_ascii(asciiSymbols * asciiSymbols * asciiSymbols)
     {
     }
 
@@ -241,25 +241,32 @@ public:
         std::vector<int> tokens;
         tokens.reserve(text.keys.size());
         for (quint64 key : text.keys) {
-            if (key & TextKeys::stringTag)
+            if (key & TextKeys::stringTag) {
                 add(stringID(text.strings.at(qsizetype(key & ~TextKeys::stringTag))), tokens);
-            else if (key & TextKeys::packedTag)
+            } else if (key & TextKeys::packedTag) {
                 add(m_packed.idFor(key & ~TextKeys::packedTag, m_nextID), tokens);
-            else
-                add(asciiID(int(key)), tokens);
+            } else {
+                // ASCII trigrams, most of any text, keep their id and last text side by side.
+                AsciiSlot& slot = m_ascii[size_t(key)];
+                if (slot.id < 0)
+                    slot.id = m_nextID++;
+                if (slot.seenIn != m_text) {
+                    slot.seenIn = m_text;
+                    tokens.push_back(slot.id);
+                }
+            }
         }
         return tokens;
     }
     int tokenCount() const { return m_nextID; }
 
 private:
-    int asciiID(int code)
+    struct AsciiSlot
     {
-        int& id = m_asciiIDs[size_t(code)];
-        if (id < 0)
-            id = m_nextID++;
-        return id;
-    }
+        int id = -1;
+        int seenIn = -1;
+    };
+
     int stringID(const QString& token)
     {
         const auto it = m_strings.constFind(token);
@@ -268,21 +275,22 @@ private:
         m_strings.insert(token, m_nextID);
         return m_nextID++;
     }
+    // For ids of packed and string trigrams, which never stand for an ASCII one.
     void add(int id, std::vector<int>& tokens)
     {
         if (size_t(id) >= m_seenIn.size())
             m_seenIn.resize(std::max<size_t>(size_t(id) + 1, m_seenIn.size() * 2), -1);
-        if (m_seenIn[id] == m_text)
+        if (m_seenIn[size_t(id)] == m_text)
             return;
-        m_seenIn[id] = m_text;
+        m_seenIn[size_t(id)] = m_text;
         tokens.push_back(id);
     }
 
-    std::vector<int> m_asciiIDs;
+    std::vector<AsciiSlot> m_ascii;
     PackedTokenMap m_packed;
     QHash<QString, int> m_strings;
-    std::vector<qint64> m_seenIn;
-    qint64 m_text = 0;
+    std::vector<int> m_seenIn;
+    int m_text = 0;
     int m_nextID = 0;
 };
 
