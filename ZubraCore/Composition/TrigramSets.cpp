@@ -130,6 +130,7 @@ struct TextKeys
     static constexpr quint64 stringTag = quint64(1) << 63;
 
     bool blank = false; // normalises to nothing
+    bool tagged = false; // holds packed or string keys
     std::vector<quint64> keys; // repeats included
     QStringList strings;
 
@@ -137,6 +138,7 @@ struct TextKeys
     {
         keys.push_back(stringTag | quint64(strings.size()));
         strings.append(token);
+        tagged = true;
     }
 };
 
@@ -219,79 +221,47 @@ TextKeys keysOf(const QString& text)
         if (isSymbol(a) && isSymbol(b) && isSymbol(c))
             result.keys.push_back((quint64(asciiSymbolCodes[a]) * asciiSymbols + asciiSymbolCodes[b]) * asciiSymbols
                 + asciiSymbolCodes[c]);
-        else
+        else {
             result.keys.push_back(TextKeys::packedTag | (quint64(a) << 32) | (quint64(b) << 16) | quint64(c));
+            result.tagged = true;
+        }
     }
     return result;
 }
 
-// Gives every distinct trigram one integer id, in the order the texts are given.
-class Tokenizer
+// Token ids: an ASCII trigram's id is its code; packed and string trigrams get the ids after
+// all codes, in the order the texts are given.
+class TaggedIDs
 {
 public:
-    Tokenizer()
-        : m_ascii(asciiSymbols * asciiSymbols * asciiSymbols)
-    {
-    }
+    static constexpr int asciiCodes = asciiSymbols * asciiSymbols * asciiSymbols;
 
-    // The distinct tokens of a text, ids in order of first appearance.
-    std::vector<int> tokensOf(const TextKeys& text)
+    // Replaces each tagged key of the text by its id.
+    void resolve(TextKeys& text)
     {
-        ++m_text;
-        std::vector<int> tokens;
-        tokens.reserve(text.keys.size());
-        for (quint64 key : text.keys) {
-            if (key & TextKeys::stringTag) {
-                add(stringID(text.strings.at(qsizetype(key & ~TextKeys::stringTag))), tokens);
-            } else if (key & TextKeys::packedTag) {
-                add(m_packed.idFor(key & ~TextKeys::packedTag, m_nextID), tokens);
-            } else {
-                // ASCII trigrams, most of any text, keep their id and last text side by side.
-                AsciiSlot& slot = m_ascii[size_t(key)];
-                if (slot.id < 0)
-                    slot.id = m_nextID++;
-                if (slot.seenIn != m_text) {
-                    slot.seenIn = m_text;
-                    tokens.push_back(slot.id);
-                }
-            }
+        for (quint64& key : text.keys) {
+            if (key & TextKeys::stringTag)
+                key = quint64(stringID(text.strings.at(qsizetype(key & ~TextKeys::stringTag))));
+            else if (key & TextKeys::packedTag)
+                key = quint64(asciiCodes + m_packed.idFor(key & ~TextKeys::packedTag, m_next));
         }
-        return tokens;
+        text.strings.clear();
     }
-    int tokenCount() const { return m_nextID; }
+    int tokenCount() const { return asciiCodes + m_next; }
 
 private:
-    struct AsciiSlot
-    {
-        int id = -1;
-        int seenIn = -1;
-    };
-
     int stringID(const QString& token)
     {
         const auto it = m_strings.constFind(token);
         if (it != m_strings.cend())
             return it.value();
-        m_strings.insert(token, m_nextID);
-        return m_nextID++;
-    }
-    // For ids of packed and string trigrams, which never stand for an ASCII one.
-    void add(int id, std::vector<int>& tokens)
-    {
-        if (size_t(id) >= m_seenIn.size())
-            m_seenIn.resize(std::max<size_t>(size_t(id) + 1, m_seenIn.size() * 2), -1);
-        if (m_seenIn[size_t(id)] == m_text)
-            return;
-        m_seenIn[size_t(id)] = m_text;
-        tokens.push_back(id);
+        m_strings.insert(token, asciiCodes + m_next);
+        return asciiCodes + m_next++;
     }
 
-    std::vector<AsciiSlot> m_ascii;
     PackedTokenMap m_packed;
     QHash<QString, int> m_strings;
-    std::vector<int> m_seenIn;
-    int m_text = 0;
-    int m_nextID = 0;
+    int m_next = 0;
 };
 
 // The number of shared tokens of two ascending lists, or -1 as soon as fewer than `needed` remain
@@ -412,37 +382,59 @@ std::vector<Best> bestEarlierMatches(const QList<Dedupe::IdText>& texts, double 
         return best;
 
     std::vector<TextSet> sets(n);
-    // Keys on several threads, then ids in input order.
+    // Keys on several threads; ids for the few packed and string trigrams in input order; then
+    // each text's distinct ids and their frequencies on several threads again.
     std::vector<TextKeys> keys(static_cast<size_t>(n));
-    ParallelChunks::run(n, ParallelChunks::chunkCount(n, 64), [&](int, qsizetype begin, qsizetype end) {
+    const int keyChunks = ParallelChunks::chunkCount(n, 64);
+    ParallelChunks::run(n, keyChunks, [&](int, qsizetype begin, qsizetype end) {
         for (qsizetype j = begin; j < end; ++j) {
             if (!texts[j].second.isEmpty())
                 keys[size_t(j)] = keysOf(texts[j].second);
         }
     });
-    Tokenizer tokenizer;
-    for (qsizetype j = 0; j < n; ++j) {
-        if (texts[j].second.isEmpty())
-            continue;
-        TextKeys& k = keys[size_t(j)];
-        if (k.blank) {
-            sets[j].kind = Kind::blank;
-        } else {
-            sets[j].kind = Kind::words;
-            sets[j].tokens = tokenizer.tokensOf(k);
+    TaggedIDs tagged;
+    for (TextKeys& k : keys) {
+        if (k.tagged)
+            tagged.resolve(k);
+    }
+    const int tokenCount = tagged.tokenCount();
+    std::vector<std::vector<int>> chunkFrequency(static_cast<size_t>(keyChunks));
+    ParallelChunks::run(n, keyChunks, [&](int chunk, qsizetype begin, qsizetype end) {
+        std::vector<int>& frequency = chunkFrequency[size_t(chunk)];
+        frequency.assign(size_t(tokenCount), 0);
+        for (qsizetype j = begin; j < end; ++j) {
+            if (texts[j].second.isEmpty())
+                continue;
+            TextKeys& k = keys[size_t(j)];
+            if (k.blank) {
+                sets[j].kind = Kind::blank;
+            } else {
+                sets[j].kind = Kind::words;
+                std::vector<int>& tokens = sets[j].tokens;
+                tokens.reserve(k.keys.size());
+                for (quint64 key : k.keys) {
+                    // A first occurrence in this text counts; the mark says it has been counted.
+                    int& f = frequency[size_t(key)];
+                    if (f >= 0) {
+                        tokens.push_back(int(key));
+                        f = -f - 1;
+                    }
+                }
+                for (int id : tokens)
+                    frequency[size_t(id)] = -frequency[size_t(id)] - 1 + 1;
+            }
+            k = TextKeys();
         }
-        k = TextKeys();
+    });
+    std::vector<int> frequency(static_cast<size_t>(tokenCount), 0);
+    for (const std::vector<int>& part : chunkFrequency) {
+        for (size_t id = 0; id < part.size(); ++id)
+            frequency[id] += part[id];
     }
 
-    // Rank tokens rarest first, so that prefixes hold the tokens that find the fewest candidates.
-    const int tokenCount = tokenizer.tokenCount();
-    std::vector<int> frequency(tokenCount, 0);
-    for (const TextSet& s : sets) {
-        for (int id : s.tokens)
-            ++frequency[id];
-    }
-    // Ranks by a counting sort on frequency (ties by id); each set rewritten as sorted ranks, the
-    // sets shared out among threads.
+    // Tokens ranked rarest first, so that prefixes hold the tokens that find the fewest candidates:
+    // a counting sort on frequency (ties by id); each set rewritten as sorted ranks, the sets shared
+    // out among threads.
     int maxFrequency = 0;
     for (int f : frequency)
         maxFrequency = std::max(maxFrequency, f);
@@ -451,18 +443,21 @@ std::vector<Best> bestEarlierMatches(const QList<Dedupe::IdText>& texts, double 
         ++firstOfFrequency[size_t(f) + 1];
     for (size_t f = 1; f < firstOfFrequency.size(); ++f)
         firstOfFrequency[f] += firstOfFrequency[f - 1];
+    // Codes that no text holds come first; ranks start after them.
+    const int unused = firstOfFrequency[1];
+    const int usedCount = tokenCount - unused;
     std::vector<int> rank(static_cast<size_t>(tokenCount));
     for (int id = 0; id < tokenCount; ++id)
-        rank[size_t(id)] = firstOfFrequency[size_t(frequency[size_t(id)])]++;
+        rank[size_t(id)] = firstOfFrequency[size_t(frequency[size_t(id)])]++ - unused;
     // A set's ranks come out sorted from a bitmap of all ranks: a pass over its words costs less
     // than sorting.
     ParallelChunks::run(n, ParallelChunks::chunkCount(n, 64), [&](int, qsizetype begin, qsizetype end) {
-        std::vector<quint64> marks((size_t(tokenCount) + 63) / 64, 0);
+        std::vector<quint64> marks((size_t(usedCount) + 63) / 64, 0);
         for (qsizetype j = begin; j < end; ++j) {
             std::vector<int>& tokens = sets[size_t(j)].tokens;
             if (tokens.empty())
                 continue;
-            int low = tokenCount;
+            int low = usedCount;
             int high = 0;
             for (int id : tokens) {
                 const int r = rank[size_t(id)];
@@ -523,7 +518,7 @@ std::vector<Best> bestEarlierMatches(const QList<Dedupe::IdText>& texts, double 
     // head of each list. When probing would cost more than looking at every earlier text, every
     // earlier text is a candidate.
     auto prefixOf = [&](qsizetype size) { return size - minimalOverlap(size) + 1; };
-    std::vector<std::vector<int>> index(tokenCount);
+    std::vector<std::vector<int>> index(static_cast<size_t>(usedCount));
     for (int j : wordTexts) {
         const TextSet& s = sets[j];
         const qsizetype prefix = prefixOf(qsizetype(s.tokens.size()));
