@@ -314,9 +314,10 @@ public:
         m_coarse.buckets = std::min<qsizetype>(fine, 256);
         m_fine.counts.assign(size_t(texts * m_fine.buckets), 0);
         m_coarse.counts.assign(size_t(texts * m_coarse.buckets), 0);
-        m_exact.assign(size_t(texts), true);
+        m_exact.assign(size_t(texts), 1);
     }
 
+    // Texts may be filled on several threads, each text by one.
     void fill(qsizetype text, const std::vector<int>& tokens)
     {
         for (Level* level : {&m_fine, &m_coarse}) {
@@ -324,7 +325,7 @@ public:
             for (int rank : tokens) {
                 quint8& c = counts[size_t(rank) & size_t(level->buckets - 1)];
                 if (c == 255)
-                    m_exact[text] = false; // saturated: no bound for this text
+                    m_exact[size_t(text)] = 0; // saturated: no bound for this text
                 else
                     ++c;
             }
@@ -335,7 +336,7 @@ public:
     // one; -1 when there is none to give.
     qsizetype bound(qsizetype a, qsizetype b, qsizetype needed) const
     {
-        if (!m_exact[a] || !m_exact[b])
+        if (!m_exact[size_t(a)] || !m_exact[size_t(b)])
             return -1;
         const qsizetype coarse = sumOfMinima(m_coarse, a, b);
         if (coarse < needed || m_coarse.buckets == m_fine.buckets)
@@ -366,7 +367,7 @@ private:
 
     Level m_fine;
     Level m_coarse;
-    std::vector<bool> m_exact;
+    std::vector<quint8> m_exact; // bytes, not bits: texts are filled on several threads
 };
 
 } // namespace
@@ -495,8 +496,10 @@ std::vector<Best> bestEarlierMatches(const QList<Dedupe::IdText>& texts, double 
         }
     }
     BucketCounts buckets(n, words ? totalSize / words : 0);
-    for (qsizetype j = 0; j < n; ++j)
-        buckets.fill(j, sets[j].tokens);
+    ParallelChunks::run(n, ParallelChunks::chunkCount(n, 64), [&](int, qsizetype begin, qsizetype end) {
+        for (qsizetype j = begin; j < end; ++j)
+            buckets.fill(j, sets[j].tokens);
+    });
 
     // Two texts that normalise to nothing score 1 against each other, 0 against the rest.
     qsizetype firstBlank = -1;
