@@ -518,15 +518,35 @@ std::vector<Best> bestEarlierMatches(const QList<Dedupe::IdText>& texts, double 
     // Prefix filter: two sets that share enough tokens share one among the first
     // size - minimalOverlap(size) + 1 of each (rarest first). The index maps a token to the texts
     // holding it in that prefix, in ascending order, so that a text reads the earlier ones as a
-    // head of each list. When probing would cost more than looking at every earlier text, every
-    // earlier text is a candidate.
+    // head of each list. A text probes it only when the prefix's tokens are rare enough that this
+    // costs less than looking at every earlier text (judged from their frequencies, which bound the
+    // lists); otherwise every earlier text is a candidate. Without a text that probes there is no
+    // index to build.
     auto prefixOf = [&](qsizetype size) { return size - minimalOverlap(size) + 1; };
-    std::vector<std::vector<int>> index(static_cast<size_t>(usedCount));
-    for (int j : wordTexts) {
-        const TextSet& s = sets[j];
-        const qsizetype prefix = prefixOf(qsizetype(s.tokens.size()));
-        for (qsizetype p = 0; p < prefix; ++p)
-            index[s.tokens[p]].push_back(j);
+    std::vector<int> rankFrequency(static_cast<size_t>(usedCount), 0);
+    for (int id = 0; id < tokenCount; ++id) {
+        if (frequency[size_t(id)] > 0)
+            rankFrequency[size_t(rank[size_t(id)])] = frequency[size_t(id)];
+    }
+    std::vector<quint8> probes(wordTexts.size(), 0);
+    bool anyProbes = false;
+    for (size_t w = 0; w < wordTexts.size(); ++w) {
+        const std::vector<int>& tokens = sets[wordTexts[w]].tokens;
+        const qsizetype prefix = prefixOf(qsizetype(tokens.size()));
+        size_t cost = 0;
+        for (qsizetype p = 0; p < prefix && cost < w; ++p)
+            cost += size_t(rankFrequency[size_t(tokens[p])]);
+        probes[w] = cost < w;
+        anyProbes = anyProbes || probes[w];
+    }
+    std::vector<std::vector<int>> index(anyProbes ? static_cast<size_t>(usedCount) : 0);
+    if (anyProbes) {
+        for (int j : wordTexts) {
+            const TextSet& s = sets[j];
+            const qsizetype prefix = prefixOf(qsizetype(s.tokens.size()));
+            for (qsizetype p = 0; p < prefix; ++p)
+                index[s.tokens[p]].push_back(j);
+        }
     }
 
     // Scores one pair into the best match found so far for the later text.
@@ -571,10 +591,7 @@ std::vector<Best> bestEarlierMatches(const QList<Dedupe::IdText>& texts, double 
                 const int j = wordTexts[w];
                 const std::vector<int>& tokens = sets[j].tokens;
                 const qsizetype prefix = prefixOf(qsizetype(tokens.size()));
-                size_t probeCost = 0;
-                for (qsizetype p = 0; p < prefix; ++p)
-                    probeCost += index[tokens[p]].size();
-                if (probeCost >= w) {
+                if (!probes[w]) {
                     everyEarlier.push_back(w);
                     continue;
                 }
