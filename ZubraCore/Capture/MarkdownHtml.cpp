@@ -1,5 +1,6 @@
 #include "ZubraCore/Capture/MarkdownHtml.h"
 
+#include <algorithm>
 #include <cstring>
 #include <md4c-html.h>
 
@@ -20,21 +21,38 @@ bool isSafeAddress(QByteArray address)
     return scheme == "http" || scheme == "https" || scheme == "mailto";
 }
 
-// Collects the renderer's output. The renderer writes a link or image address in pieces between
-// the opening `<a href="` or `<img src="` and a piece that starts with the closing quote (a quote
-// inside an address is always percent-encoded); the pieces are held back until then, and an
-// unsafe address is written as "#".
+// Collects the renderer's output into one growing buffer. The renderer writes a link or image
+// address in pieces between the opening `<a href="` or `<img src="` and a piece that starts with
+// the closing quote (a quote inside an address is always percent-encoded); the pieces are held
+// back until then, and an unsafe address is written as "#".
 class Collector
 {
 public:
-    explicit Collector(QByteArray& out)
-        : m_out(out)
+    explicit Collector(qsizetype expected)
     {
+        m_buffer.resize(std::max<qsizetype>(expected, 256));
+        m_data = m_buffer.data();
     }
 
     static void callback(const MD_CHAR* text, MD_SIZE size, void* userdata)
     {
         static_cast<Collector*>(userdata)->take(text, qsizetype(size));
+    }
+
+    void append(const char* text, qsizetype size)
+    {
+        if (m_size + size > m_buffer.size()) {
+            m_buffer.resize(std::max(m_buffer.size() * 2, m_size + size));
+            m_data = m_buffer.data();
+        }
+        std::memcpy(m_data + m_size, text, size_t(size));
+        m_size += size;
+    }
+
+    QByteArray take()
+    {
+        m_buffer.resize(m_size);
+        return std::move(m_buffer);
     }
 
 private:
@@ -47,12 +65,12 @@ private:
             }
             m_inAddress = false;
             if (isSafeAddress(m_address))
-                m_out.append(m_address);
+                append(m_address.constData(), m_address.size());
             else
-                m_out.append('#');
+                append("#", 1);
             m_address.clear();
         }
-        m_out.append(text, size);
+        append(text, size);
         if (opensAddress(text, size))
             m_inAddress = true;
     }
@@ -65,7 +83,9 @@ private:
             || (size == qsizetype(sizeof image - 1) && std::memcmp(text, image, sizeof image - 1) == 0);
     }
 
-    QByteArray& m_out;
+    QByteArray m_buffer;
+    char* m_data = nullptr;
+    qsizetype m_size = 0;
     QByteArray m_address;
     bool m_inAddress = false;
 };
@@ -76,25 +96,25 @@ std::optional<QByteArray> htmlDocument(const QString& markdown)
 {
     if (markdown.isEmpty())
         return std::nullopt;
+    if (markdown.size() > maxMarkdownBytes)
+        return std::nullopt; // every unit gives at least one byte
     const QByteArray input = markdown.toUtf8();
     if (input.size() > maxMarkdownBytes)
         return std::nullopt;
     static constexpr char head[] = "<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n</head>\n<body>\n";
     static constexpr char tail[] = "</body>\n</html>\n";
-    QByteArray document;
-    document.reserve(input.size() + input.size() / 4 + qsizetype(sizeof head + sizeof tail));
-    document.append(head);
+    Collector collector(input.size() + input.size() / 2 + qsizetype(sizeof head + sizeof tail));
+    collector.append(head, qsizetype(sizeof head - 1));
     // Tables and strikethrough as the common dialect has them; raw HTML stays text, so a
     // captured "<script>" never becomes markup in the rendition, and addresses other than
     // web and mail ones never become links.
     const unsigned parserFlags = MD_FLAG_TABLES | MD_FLAG_STRIKETHROUGH | MD_FLAG_NOHTML;
-    Collector collector(document);
     if (md_html(input.constData(), MD_SIZE(input.size()), Collector::callback, &collector, parserFlags,
             MD_HTML_FLAG_SKIP_UTF8_BOM)
         != 0)
         return std::nullopt;
-    document.append(tail);
-    return document;
+    collector.append(tail, qsizetype(sizeof tail - 1));
+    return collector.take();
 }
 
 } // namespace MarkdownHtml
