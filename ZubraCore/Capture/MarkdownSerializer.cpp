@@ -192,55 +192,74 @@ private:
     QHash<QString, bool> m_byFamily;
 };
 
-QString renderSegment(QStringView text, const TextAttributes& attrs, bool heading, MonospaceCache& monospace)
+QString codeSpan(QStringView text)
 {
-    if (text.isEmpty())
-        return {};
-    bool monospaced = false, bold = false, italic = false;
-    if (attrs.font) {
-        monospaced = monospace(*attrs.font);
-        bold = attrs.font->bold;
-        italic = attrs.font->italic;
-    }
-    if (heading)
-        return escapedPlain(text);
-    QString result;
-    if (monospaced) {
-        QString code = text.toString();
-        const bool hasBacktick = code.contains(u'`');
-        code.replace(QStringLiteral("`"), QStringLiteral("\\`"));
-        const QString fence = hasBacktick ? QStringLiteral("``") : QStringLiteral("`");
-        result = fence + code + fence;
-    } else {
-        const QString e = escapedPlain(text);
-        if (bold && italic)
-            result = QStringLiteral("***") + e + QStringLiteral("***");
-        else if (bold)
-            result = QStringLiteral("**") + e + QStringLiteral("**");
-        else if (italic)
-            result = QStringLiteral("*") + e + QStringLiteral("*");
-        else
-            result = e;
-    }
+    QString code = text.toString();
+    const bool hasBacktick = code.contains(u'`');
+    code.replace(QStringLiteral("`"), QStringLiteral("\\`"));
+    const QString fence = hasBacktick ? QStringLiteral("``") : QStringLiteral("`");
+    return fence + code + fence;
+}
+
+QString linked(QString result, const TextAttributes& attrs)
+{
     if (attrs.link) {
         const QString link = resolveLink(*attrs.link);
         if (!link.isEmpty())
-            result = QStringLiteral("[") + result + QStringLiteral("](") + link + QStringLiteral(")");
+            return QStringLiteral("[") + result + QStringLiteral("](") + link + QStringLiteral(")");
     }
     return result;
 }
 
+bool isCode(const TextAttributes& attrs, MonospaceCache& monospace)
+{
+    return attrs.font && monospace(*attrs.font);
+}
+
+QString renderSegment(QStringView text, const TextAttributes& attrs, bool heading, MonospaceCache& monospace)
+{
+    if (text.isEmpty())
+        return {};
+    if (heading)
+        return escapedPlain(text);
+    if (isCode(attrs, monospace))
+        return linked(codeSpan(text), attrs);
+    const bool bold = attrs.font && attrs.font->bold;
+    const bool italic = attrs.font && attrs.font->italic;
+    const QString e = escapedPlain(text);
+    if (bold && italic)
+        return linked(QStringLiteral("***") + e + QStringLiteral("***"), attrs);
+    if (bold)
+        return linked(QStringLiteral("**") + e + QStringLiteral("**"), attrs);
+    if (italic)
+        return linked(QStringLiteral("*") + e + QStringLiteral("*"), attrs);
+    return linked(e, attrs);
+}
+
+// Neighbouring monospaced runs with the same link form one code span: code carries no emphasis,
+// so runs that differ only in it would otherwise give stray backticks between them.
 QString renderInline(const AttributedText& source, RunCursor& cursor, qsizetype start, qsizetype length, bool heading,
     MonospaceCache& monospace)
 {
     QString out;
     const qsizetype end = start + length;
     const QList<TextRun>& runs = source.runs();
+    const QStringView text(source.text());
     for (qsizetype index = cursor.seek(start); index < runs.size() && runs.at(index).start < end; ++index) {
         const TextRun& run = runs.at(index);
         const qsizetype from = std::max(run.start, start);
-        const qsizetype to = std::min(run.end(), end);
-        out += renderSegment(QStringView(source.text()).mid(from, to - from), run.attributes, heading, monospace);
+        qsizetype to = std::min(run.end(), end);
+        if (heading || !isCode(run.attributes, monospace) || from == to) {
+            out += renderSegment(text.mid(from, to - from), run.attributes, heading, monospace);
+            continue;
+        }
+        while (index + 1 < runs.size() && runs.at(index + 1).start < end
+            && isCode(runs.at(index + 1).attributes, monospace)
+            && runs.at(index + 1).attributes.link == run.attributes.link) {
+            ++index;
+            to = std::min(runs.at(index).end(), end);
+        }
+        out += linked(codeSpan(text.mid(from, to - from)), run.attributes);
     }
     return out;
 }
@@ -325,7 +344,7 @@ QString convert(const AttributedText& source)
         QString prefix;
         const bool isHeading = level >= 1;
         if (isHeading) {
-            prefix = QString(std::min(level, 6), u'#') + QLatin1Char(' ');
+            prefix = QString(level, u'#') + QLatin1Char(' ');
         } else if (!paragraph.listMarkers.isEmpty()) {
             prefix = paragraph.listMarkers.last();
             stripEmbeddedListMarker(text, start, length, paragraph.listMarkers.size());

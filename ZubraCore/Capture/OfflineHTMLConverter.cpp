@@ -43,7 +43,7 @@ struct Tag
 const QSet<QByteArray>& blocks()
 {
     static const QSet<QByteArray> set {"p", "div", "section", "article", "header", "footer", "main", "br", "hr", "li",
-        "ul", "ol", "blockquote", "pre", "h1", "h2", "h3", "h4", "h5", "h6", "tr"};
+        "ul", "ol", "blockquote", "pre", "h1", "h2", "h3", "h4", "h5", "h6", "tr", "dl", "dt", "dd"};
     return set;
 }
 

@@ -21,17 +21,40 @@ Reduction reduceToFit(const ContextDraft& draft, const QList<Selection>& selecti
     const PromptModel model(draft, prepared, preamble);
     const ModelProfile& estimateProfile = profile ? *profile : draft.modelProfile();
 
-    // The prompt always holds a prefix of the prepared entries: the removed ones come from the end.
+    // The prompt always holds a prefix of the prepared entries: the removed ones come from the end,
+    // and never a pinned one, which all come first. Each entry adds at least its separator to the
+    // count (a joint can merge at most one character per side), so the estimate grows with the
+    // prefix and the cut point is found by bisection: the longest prefix that fits, else the pinned.
+    qsizetype pinned = 0;
+    while (pinned < prepared.size() && prepared[pinned].entry.pin)
+        ++pinned;
+    auto estimateOf
+        = [&](qsizetype kept) { return TokenEstimator::estimateForCount(model.characters(0, kept), estimateProfile); };
     qsizetype kept = prepared.size();
-    qint64 estimate = TokenEstimator::estimateForCount(model.characters(0, kept), estimateProfile);
+    qint64 estimate = estimateOf(kept);
     bool overBudget = false;
-    while (estimate > maxTokens) {
-        if (kept == 0 || prepared[kept - 1].entry.pin) {
+    if (estimate > maxTokens) {
+        const qint64 floorEstimate = kept > pinned ? estimateOf(pinned) : estimate;
+        if (floorEstimate > maxTokens) {
+            kept = pinned;
+            estimate = floorEstimate;
             overBudget = true;
-            break;
+        } else {
+            qsizetype fits = pinned; // fits: estimateOf(fits) <= maxTokens; over: estimateOf(over) > maxTokens
+            qsizetype over = kept;
+            estimate = floorEstimate;
+            while (over - fits > 1) {
+                const qsizetype middle = fits + (over - fits) / 2;
+                const qint64 e = estimateOf(middle);
+                if (e > maxTokens) {
+                    over = middle;
+                } else {
+                    fits = middle;
+                    estimate = e;
+                }
+            }
+            kept = fits;
         }
-        --kept;
-        estimate = TokenEstimator::estimateForCount(model.characters(0, kept), estimateProfile);
     }
 
     QSet<qsizetype> removed;

@@ -9,6 +9,8 @@ namespace {
 
 bool isWordCodePoint(char32_t c)
 {
+    if (c < 0x80)
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
     switch (QChar::category(c)) {
     case QChar::Letter_Uppercase:
     case QChar::Letter_Lowercase:

@@ -55,6 +55,9 @@ void TestMarkdownHtml::renders_data()
         << QByteArray("href=\"#\"");
     QTest::newRow("non-ASCII as UTF-8") << QStringLiteral("caf\u00E9 \U0001F600")
                                         << QByteArray("caf\xC3\xA9 \xF0\x9F\x98\x80") << QByteArray();
+    QTest::newRow("UTF-8 after an ASCII run, lone surrogate as a question mark")
+        << u"abcdefghij"_qs + QChar(0xD800) + u"\u00E9\u20AC\U0001F600"_qs
+        << QByteArray("abcdefghij?\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80") << QByteArray();
     QTest::newRow("table") << "| a | b |\n| --- | --- |\n| 1 | 2 |" << QByteArray("<td>1</td>") << QByteArray();
     QTest::newRow("strikethrough") << "~~gone~~" << QByteArray("<del>gone</del>") << QByteArray();
     QTest::newRow("line separator kept") << QStringLiteral("a\u2028b")

@@ -88,6 +88,12 @@ void TestMarkdownSerializer::fromHtml_data()
     QTest::newRow("indented list item is a list item")
         << QByteArray("<blockquote><ul><li>x</li></ul></blockquote>") << "- x";
     QTest::newRow("code with backtick") << QByteArray("a <code>b`c</code>") << "a ``b\\`c``";
+    QTest::newRow("neighbouring code runs form one span")
+        << QByteArray("<code>python<em>X</em>.<em>Y</em></code> and <code>a</code><kbd>`</kbd>")
+        << "`pythonX.Y` and ``a\\```";
+    QTest::newRow("definition list items end lines")
+        << QByteArray("<dl><dt>Table of Contents</dt><dd>1. Introduction</dd><dd>2. Users</dd></dl>")
+        << "Table of Contents\n1. Introduction\n2. Users";
     QTest::newRow("preformatted lines") << QByteArray("<pre>  a\n b\nc</pre>") << "`  a`\n` b`\n`c`";
     QTest::newRow("bold in heading plain") << QByteArray("<h3>a <b>b*</b></h3>") << "### a b\\*";
     QTest::newRow("link in heading is text") << QByteArray("<h1><a href='https://x.org'>t</a></h1>") << "# t";
@@ -135,12 +141,6 @@ void TestMarkdownSerializer::fromRichText_data()
     QTest::newRow("blank before the tab is not a marker")
         << Fragments {{QStringLiteral(" \tItem\n"), withLists(body, {TextListMarker::Disc})}}
         << QStringLiteral("-  \tItem");
-    QTest::newRow("markers by format") << Fragments {{"a\n", withLists(body, {TextListMarker::LowercaseAlpha})},
-        {"b\n", withLists(body, {TextListMarker::UppercaseLatin})},
-        {"c\n", withLists(body, {TextListMarker::LowercaseRoman})},
-        {"d\n", withLists(body, {TextListMarker::UppercaseRoman})}, {"e\n", withLists(body, {TextListMarker::Square})},
-        {"f\n", withLists(body, {TextListMarker::Octal})}}
-                                       << "a. a\nA. b\ni. c\nI. d\n- e\n- f";
     QTest::newRow("indent makes a quote") << Fragments {{"q", withIndent(body, 24)}} << "> q";
     QTest::newRow("indent below 1.4 body is no quote")
         << Fragments {{"x\n", body}, {"q", withIndent(body, 16)}} << "x\nq";
@@ -163,6 +163,10 @@ void TestMarkdownSerializer::fromRichText_data()
         << Fragments {{QString(119, u'x'), body}, {"Y", rich(24)}, {"\nb", body}} << "# " + QString(119, u'x') + "Y\nb";
     QTest::newRow("large run at unit 120 is not measured")
         << Fragments {{QString(120, u'x'), body}, {"Y", rich(24)}, {"\nb", body}} << QString(120, u'x') + "Y\nb";
+    TextAttributes deep = body;
+    deep.heading = 9;
+    QTest::newRow("heading key above six used as it is")
+        << Fragments {{"Deep\n", deep}, {"b", body}} << "######### Deep\nb";
     QTest::newRow("space-only paragraph is empty") << Fragments {{"a\n   \n\n\nb", body}} << "a\n\nb";
 }
 
@@ -227,8 +231,6 @@ void TestMarkdownSerializer::monospace_data()
 
     QTest::newRow("Menlo by name") << ""
                                    << "Menlo-Regular" << false << true;
-    QTest::newRow("Courier New by family") << "Courier New"
-                                           << "CourierNewPSMT" << false << true;
     QTest::newRow("Fira Code by family") << "Fira Code"
                                          << "FiraCode-Retina" << false << true;
     QTest::newRow("mono in the name") << "Liberation"

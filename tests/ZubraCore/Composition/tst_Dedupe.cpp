@@ -154,6 +154,9 @@ private slots:
         QTest::addRow("better later match wins")
             << QStringList {u"abcdefgh"_qs, u"abcdefgh ij"_qs, u"abcdefgh i"_qs} << 0.5 << u"0:1:0.8;1:2:0.941176"_qs;
         QTest::addRow("empty text takes no part") << QStringList {u""_qs, u""_qs, u"x"_qs} << 0.0 << u""_qs;
+        // The first text lower-cases to ASCII only through the Unicode tables; both must share trigrams.
+        QTest::addRow("Kelvin sign as the letter k")
+            << QStringList {u"\u212Aelvin scale"_qs, u"Kelvin  scale!"_qs} << 0.85 << u"0:1:1"_qs;
         QTest::addRow("punctuation only") << QStringList {u"?!"_qs, u"word"_qs, u"..."_qs} << 0.85 << u"0:2:1"_qs;
         QTest::addRow("zero threshold needs a positive score") << QStringList {u"abc"_qs, u"xyz"_qs} << 0.0 << u""_qs;
         QTest::addRow("threshold above one") << QStringList {u"abc"_qs, u"abc"_qs} << 1.5 << u""_qs;
@@ -181,17 +184,21 @@ private slots:
     {
         QTest::addColumn<quint32>("seed");
         QTest::addColumn<double>("threshold");
+        QTest::addColumn<int>("count");
         for (int i = 0; i < 60; ++i)
             QTest::addRow("seed %d", i) << quint32(3000 + i)
-                                        << std::vector<double> {0.0, 0.3, 0.6, 0.85, 0.95, 1.0}[i % 6];
+                                        << std::vector<double> {0.0, 0.3, 0.6, 0.85, 0.95, 1.0}[i % 6] << 40;
+        // Enough texts for the search to share them out among threads.
+        QTest::addRow("600 texts") << quint32(4000) << 0.6 << 600;
     }
     void matchesAllPairs()
     {
         QFETCH(quint32, seed);
         QFETCH(double, threshold);
+        QFETCH(int, count);
         QRandomGenerator rng(seed);
         QStringList texts;
-        for (int i = 0; i < 40; ++i) {
+        for (int i = 0; i < count; ++i) {
             if (!texts.isEmpty() && rng.bounded(2))
                 texts.append(mutated(rng, texts[rng.bounded(int(texts.size()))]));
             else

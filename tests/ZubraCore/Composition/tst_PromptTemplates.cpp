@@ -48,28 +48,6 @@ private slots:
         m_settings = std::make_unique<QSettings>(m_dir.filePath(u"defaults.ini"_qs), QSettings::IniFormat);
     }
 
-    void builtins()
-    {
-        const QList<PromptTemplate>& list = PromptTemplates::builtins();
-        QCOMPARE(idsOf(list),
-            (QStringList {u"summarize"_qs, u"explain"_qs, u"compare"_qs, u"review"_qs, u"code-review"_qs,
-                u"refactor"_qs, u"grounded-qa"_qs, u"report"_qs}));
-        QStringList names;
-        for (const PromptTemplate& t : list) {
-            names.append(t.name);
-            QCOMPARE(t.templateKind, ComposerTemplate::sections);
-        }
-        QCOMPARE(names,
-            (QStringList {u"Summarize"_qs, u"Explain"_qs, u"Compare sources"_qs, u"Review / critique"_qs,
-                u"Review code"_qs, u"Refactor code"_qs, u"Grounded Q&A"_qs, u"Write report"_qs}));
-        QCOMPARE(list[4].task,
-            u"Review the code below for bugs, edge cases, readability, and performance. Suggest "
-            u"concrete fixes. Use only the provided code."_qs);
-        QCOMPARE(list[6].task,
-            u"Answer the question using only the information in the sources below. Cite each source "
-            u"by name and clearly state anything the sources do not cover."_qs);
-    }
-
     void applyChangesTaskAndLayoutOnly()
     {
         ContextDraft draft;

@@ -1,7 +1,7 @@
 #include "support/TestMain.h"
 
-#include "ZubraCore/Library/ComposerTemplate.h"
 #include "ZubraCore/Composition/TokenEstimator.h"
+#include "ZubraCore/Library/ComposerTemplate.h"
 
 #include <QJsonObject>
 #include <limits>
@@ -28,34 +28,19 @@ void TestTokenEstimator::profiles_data()
 {
     QTest::addColumn<QString>("id");
     QTest::addColumn<QString>("resolved");
-    QTest::addColumn<qint64>("budget");
 
-    QTest::newRow("gpt-4o") << u"gpt-4o"_qs << u"gpt-4o"_qs << qint64(128000);
-    QTest::newRow("unknown") << u"unknown"_qs << u"gpt-4o"_qs << qint64(128000);
-    QTest::newRow("capital Claude") << u"Claude"_qs << u"gpt-4o"_qs << qint64(128000);
-    QTest::newRow("empty") << QString() << u"gpt-4o"_qs << qint64(128000);
-    QTest::newRow("claude") << u"claude"_qs << u"claude"_qs << qint64(200000);
-    QTest::newRow("gemini") << u"gemini"_qs << u"gemini"_qs << qint64(1048576);
-    QTest::newRow("local-32k") << u"local-32k"_qs << u"local-32k"_qs << qint64(32768);
-    QTest::newRow("local-16k") << u"local-16k"_qs << u"local-16k"_qs << qint64(16384);
-    QTest::newRow("custom") << u"custom"_qs << u"custom"_qs << qint64(64000);
+    // Identifiers match exactly; anything else falls back to the first profile.
+    QTest::newRow("known") << u"claude"_qs << u"claude"_qs;
+    QTest::newRow("unknown") << u"unknown"_qs << u"gpt-4o"_qs;
+    QTest::newRow("other letter case") << u"Claude"_qs << u"gpt-4o"_qs;
+    QTest::newRow("empty") << QString() << u"gpt-4o"_qs;
 }
 
 void TestTokenEstimator::profiles()
 {
     QFETCH(QString, id);
     QFETCH(QString, resolved);
-    QFETCH(qint64, budget);
-    const ModelProfile& p = ModelProfile::profile(id);
-    QCOMPARE(p.id, resolved);
-    QCOMPARE(p.contextTokens, budget);
-    QCOMPARE(p.charsPerToken, 4.0);
-
-    QStringList order;
-    for (const ModelProfile& each : ModelProfile::all())
-        order << each.id;
-    QCOMPARE(order,
-        (QStringList {u"gpt-4o"_qs, u"claude"_qs, u"gemini"_qs, u"local-32k"_qs, u"local-16k"_qs, u"custom"_qs}));
+    QCOMPARE(ModelProfile::profile(id).id, resolved);
 }
 
 void TestTokenEstimator::estimate_data()
@@ -64,17 +49,13 @@ void TestTokenEstimator::estimate_data()
     QTest::addColumn<qint64>("tokens");
 
     QTest::newRow("empty") << QString() << qint64(0);
-    QTest::newRow("one") << u"a"_qs << qint64(1);
     QTest::newRow("four") << u"abcd"_qs << qint64(1);
     QTest::newRow("five") << u"abcde"_qs << qint64(2);
-    QTest::newRow("400") << QString(400, u'x') << qint64(100);
-    QTest::newRow("401") << QString(401, u'x') << qint64(101);
     QTest::newRow("128001") << QString(128001, u'x') << qint64(32001);
     QTest::newRow("accent counts once") << u"e\u0301"_qs << qint64(1);
     QTest::newRow("five CR LF are five") << u"\r\n\r\n\r\n\r\n\r\n"_qs << qint64(2);
-    QTest::newRow("eight flags") << QString(u"\U0001F1E9\U0001F1EA"_qs).repeated(8) << qint64(2);
-    QTest::newRow("four ZWJ families") << QString(u"\U0001F468\u200D\U0001F469\u200D\U0001F467"_qs).repeated(4)
-                                       << qint64(1);
+    QTest::newRow("five flags after a long ASCII run")
+        << QString(31, u'x') + QString(u"\U0001F1E9\U0001F1EA"_qs).repeated(5) << qint64(9);
 }
 
 void TestTokenEstimator::estimate()
@@ -92,9 +73,7 @@ void TestTokenEstimator::estimateWithUnusableRatio_data()
     // Nine characters: a usable ratio is honoured; anything else counts as four per token.
     QTest::newRow("three") << 3.0 << qint64(3);
     QTest::newRow("zero") << 0.0 << qint64(3);
-    QTest::newRow("negative") << -2.0 << qint64(3);
     QTest::newRow("nan") << std::numeric_limits<double>::quiet_NaN() << qint64(3);
-    QTest::newRow("infinite") << std::numeric_limits<double>::infinity() << qint64(3);
     QTest::newRow("tiny") << 1e-300 << std::numeric_limits<qint64>::max();
 }
 
@@ -149,9 +128,7 @@ void TestTokenEstimator::templateRawValues_data()
     QTest::addColumn<QString>("raw");
     QTest::addColumn<int>("kind"); // -1: no value
 
-    QTest::newRow("Sections") << u"Sections"_qs << int(ComposerTemplate::sections);
     QTest::newRow("XML-tagged") << u"XML-tagged"_qs << int(ComposerTemplate::xml);
-    QTest::newRow("Plain") << u"Plain"_qs << int(ComposerTemplate::plain);
     QTest::newRow("xml-tagged") << u"xml-tagged"_qs << -1;
     QTest::newRow("sections") << u"sections"_qs << -1;
     QTest::newRow("padded Plain") << u" Plain"_qs << -1;
