@@ -262,17 +262,17 @@ private slots:
     void twoPassesWithoutChangeThenNoThirdKeystroke()
     {
         Rig rig;
-        const double start = rig.clock.now();
+        const auto start = rig.clock.now();
         const CaptureOutcome outcome = rig.run();
         QVERIFY(errorOf(outcome));
         QCOMPARE(errorOf(outcome)->code(), CaptureError::Code::noSelection);
         QCOMPARE(rig.keys.completedChords, 2);
         // Two holds of 0.03 s and two passes of 0.8 s, polled every 0.04 s.
-        const double waited = rig.clock.now() - start;
+        const auto waited = rig.clock.now() - start;
         // (Rounding may add one poll to a pass.)
-        const double expected = 2 * SelectionCapture::keyHold + 2 * SelectionCapture::pollingPass;
-        QVERIFY2(waited >= expected - 1e-9 && waited <= expected + 2 * SelectionCapture::pollInterval + 1e-9,
-            qPrintable(QString::number(waited)));
+        const auto expected = 2 * SelectionCapture::keyHold + 2 * SelectionCapture::pollingPass;
+        QVERIFY2(waited >= expected && waited <= expected + 2 * SelectionCapture::pollInterval,
+            qPrintable(QString::number(std::chrono::duration<double>(waited).count())));
         QCOMPARE(rig.clock.sleeps.count(SelectionCapture::keyHold), 2);
         QVERIFY(rig.clock.sleeps.count(SelectionCapture::pollInterval) >= 40);
         QVERIFY(rig.clock.sleeps.count(SelectionCapture::pollInterval) <= 42);
@@ -540,7 +540,135 @@ private slots:
         SelectionCapture capture({rig.accessibility, rig.workspace, rig.keys, rig.pasteboard, rig.scripts, rig.clock});
         QVERIFY(!capture.waitForPasteboardChange(rig.memory.changeCount() + 1, rig.clock.now()));
         QVERIFY(rig.clock.sleeps.isEmpty());
-        QVERIFY(capture.waitForPasteboardChange(rig.memory.changeCount() + 1, rig.clock.now() + 1));
+        QVERIFY(capture.waitForPasteboardChange(rig.memory.changeCount() + 1, rig.clock.now() + std::chrono::seconds(1)));
+    }
+
+    // A password field in focus: no channel may give its text, and nothing is sent or written.
+    void passwordFieldIsRefusedThroughEveryChannel_data()
+    {
+        QTest::addColumn<bool>("treeText");
+        QTest::addColumn<bool>("applicationCopies");
+        QTest::addColumn<bool>("copyCommand");
+        QTest::newRow("the tree holds the masked text") << true << false << true;
+        QTest::newRow("the application would copy it") << false << true << true;
+        QTest::newRow("a terminal without copy keystroke") << true << false << false;
+    }
+    void passwordFieldIsRefusedThroughEveryChannel()
+    {
+        QFETCH(bool, treeText);
+        QFETCH(bool, applicationCopies);
+        QFETCH(bool, copyCommand);
+        Rig rig;
+        rig.focused()->set(AccessibleAttribute::Protected, AccessibleValue::ofFlag(true));
+        if (treeText)
+            rig.focused()->setText(AccessibleAttribute::SelectedText, QStringLiteral("hunter2secret"));
+        if (applicationCopies)
+            rig.copyOn(1, {{{kPlain, QByteArrayLiteral("hunter2secret")}}});
+        rig.keys.copyCommand = copyCommand;
+        const CaptureOutcome outcome = rig.run();
+        QVERIFY(errorOf(outcome));
+        QCOMPARE(errorOf(outcome)->code(), CaptureError::Code::noSelection);
+        QCOMPARE(errorOf(outcome)->errorDescription(), QStringLiteral("No text was selected in the frontmost application."));
+        QVERIFY(!errorOf(outcome)->diagnostic().contains(QLatin1String("hunter2")));
+        QVERIFY(rig.keys.events.isEmpty());
+        QCOMPARE(rig.pasteboard.writes, 0);
+        QCOMPARE(rig.pasteboard.reads, 0);
+        QVERIFY(rig.clock.sleeps.isEmpty());
+        QVERIFY(rig.scripts.ran.isEmpty());
+        QVERIFY(m_log.messages(QStringLiteral("app"))
+                    .contains(QStringLiteral("Capture refused in Editor: the focused field holds a password")));
+    }
+
+    // A terminal where selecting is copying: its selection is read at once, no key reaches it,
+    // the clipboard is left alone and nothing waits.
+    void terminalWithoutCopyKeystrokeGetsNoKey_data()
+    {
+        QTest::addColumn<QString>("selection"); // empty: nothing selected
+        QTest::addColumn<QString>("expected"); // empty: the capture fails
+        QTest::newRow("selected word") << "  tessellate\n"
+                                       << "tessellate";
+        QTest::newRow("nothing selected") << QString() << QString();
+    }
+    void terminalWithoutCopyKeystrokeGetsNoKey()
+    {
+        QFETCH(QString, selection);
+        QFETCH(QString, expected);
+        Rig rig(QStringLiteral("debian-xterm"));
+        rig.keys.copyCommand = false;
+        rig.copyOn(1, {{{kPlain, QByteArrayLiteral("must not be read")}}});
+        if (!selection.isEmpty())
+            rig.focused()->setText(AccessibleAttribute::SelectedText, selection);
+        const CaptureOutcome outcome = rig.run();
+        if (expected.isEmpty()) {
+            QVERIFY(errorOf(outcome));
+            QCOMPARE(errorOf(outcome)->code(), CaptureError::Code::noSelection);
+        } else {
+            QVERIFY(resultOf(outcome));
+            QCOMPARE(resultOf(outcome)->text, expected);
+            QVERIFY(!resultOf(outcome)->markdown);
+        }
+        QVERIFY(rig.keys.events.isEmpty());
+        QVERIFY(rig.clock.sleeps.isEmpty());
+        QCOMPARE(rig.pasteboard.writes, 0);
+        QCOMPARE(rig.memory.items(), (Items {{{kPlain, QByteArrayLiteral("original")}}}));
+    }
+
+    // Browsers put the page's address beside every copy, and title their windows with the page.
+    void browserSourceFromCopyAndWindowTitle_data()
+    {
+        QTest::addColumn<Items>("copied");
+        QTest::addColumn<QString>("windowTitle");
+        QTest::addColumn<QString>("treeURL");
+        QTest::addColumn<QString>("expectedURL"); // empty: none
+        QTest::addColumn<QString>("expectedTitle"); // empty: none
+
+        QString firefoxAddress = QStringLiteral("file:///tmp/p\u00e4ge.html");
+        QByteArray utf16(reinterpret_cast<const char*>(firefoxAddress.utf16()), firefoxAddress.size() * 2);
+        const QByteArray text = QByteArrayLiteral("Hello");
+        QTest::newRow("Firefox")
+            << Items {{{kPlain, text}, {QStringLiteral("text/x-moz-url-priv"), utf16}}}
+            << QStringLiteral("Caf\u00e9 \u2014 Mozilla Firefox") << QString() << firefoxAddress
+            << QStringLiteral("Caf\u00e9");
+        QTest::newRow("Chromium") << Items {{{kPlain, text},
+            {QStringLiteral("chromium/x-source-url"), QByteArrayLiteral("https://example.org/a?b=1#c\n")}}}
+                                  << "Example page - Chromium" << QString() << "https://example.org/a?b=1#c"
+                                  << "Example page";
+        QTest::newRow("the tree's address wins")
+            << Items {{{kPlain, text}, {QStringLiteral("chromium/x-source-url"), QByteArrayLiteral("https://copy.example/")}}}
+            << "Page - Chromium"
+            << "https://tree.example/"
+            << "https://tree.example/"
+            << "Page";
+        QTest::newRow("script address refused") << Items {{{kPlain, text},
+            {QStringLiteral("chromium/x-source-url"), QByteArrayLiteral("javascript:alert(1)")}}}
+                                                << "Page - Chromium" << QString() << QString() << "Page";
+        QTest::newRow("Firefox address not UTF-16")
+            << Items {{{kPlain, text}, {QStringLiteral("text/x-moz-url-priv"), QByteArrayLiteral("https://odd.example/")}}}
+            << QString() << QString() << QString() << QString();
+        QTest::newRow("an editor's title is no page title")
+            << Items {{{kPlain, text}}} << "notes.txt - Mousepad" << QString() << QString() << QString();
+        QTest::newRow("only the browser's name") << Items {{{kPlain, text}}} << "Chromium" << QString() << QString()
+                                                 << QString();
+    }
+    void browserSourceFromCopyAndWindowTitle()
+    {
+        QFETCH(Items, copied);
+        QFETCH(QString, windowTitle);
+        QFETCH(QString, treeURL);
+        QFETCH(QString, expectedURL);
+        QFETCH(QString, expectedTitle);
+        Rig rig;
+        if (!windowTitle.isEmpty())
+            rig.workspace.windowTitle = windowTitle;
+        if (!treeURL.isEmpty())
+            rig.focused()->setText(AccessibleAttribute::URL, treeURL);
+        rig.copyOn(1, copied);
+        const CaptureOutcome outcome = rig.run();
+        QVERIFY(resultOf(outcome));
+        QCOMPARE(resultOf(outcome)->text, QStringLiteral("Hello"));
+        QCOMPARE(resultOf(outcome)->sourceURL.value_or(QString()), expectedURL);
+        QCOMPARE(resultOf(outcome)->sourceTitle.value_or(QString()), expectedTitle);
+        QCOMPARE(rig.memory.items(), (Items {{{kPlain, QByteArrayLiteral("original")}}}));
     }
 
     void errorSentences_data()
