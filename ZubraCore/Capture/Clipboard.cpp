@@ -98,10 +98,11 @@ bool restore(const PasteboardSnapshot& snapshot, Pasteboard& pasteboard)
             return false;
         items.append(item);
     }
-    if (!pasteboard.clearContents())
-        return false;
+    // Writing the items replaces whatever is there; only an empty snapshot needs the clearing.
     if (!items.isEmpty())
         return pasteboard.writeExactItems(items);
+    if (!pasteboard.clearContents())
+        return false;
     const auto now = pasteboard.itemTypes(QDeadlineTimer(Pasteboard::readTimeout));
     return now && now->isEmpty();
 }
