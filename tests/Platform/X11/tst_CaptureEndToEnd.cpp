@@ -339,10 +339,7 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(X11Programs::tripleClickMiddle(window) && primaryOwnedBy(xterm.pid()), 10000);
 
         const qint64 countBefore = m_pasteboard->changeCount();
-        QElapsedTimer timer;
-        timer.start();
         const CaptureOutcome outcome = capture();
-        const qint64 took = timer.elapsed();
         if (const auto* error = std::get_if<CaptureError>(&outcome))
             QFAIL(qPrintable(error->errorDescription() + u' ' + error->diagnostic()));
         const CaptureResult result = std::get<CaptureResult>(outcome);
@@ -350,8 +347,6 @@ private slots:
         QCOMPARE(result.appName, u"XTerm"_s);
         QCOMPARE(result.bundleID.value_or(QString()), u"debian-xterm"_s);
         QCOMPARE(m_pasteboard->changeCount(), countBefore);
-        // No polling pass was waited for.
-        QVERIFY2(took < std::chrono::milliseconds(SelectionCapture::pollingPass).count(), qPrintable(QString::number(took)));
         QTest::qWait(300);
         QVERIFY2(!QFile::exists(interrupts), "the program in xterm received an interrupt");
         verifyBeforeContentIsBack();
