@@ -262,8 +262,8 @@ QString startApplication(X11Programs::Child& child, Kind kind, bool large)
     case Kind::browser:
         started = child.start(u"chromium"_s,
             {"--no-sandbox", "--user-data-dir=" + g_home->path() + "/chromium", "--no-first-run",
-                "--no-default-browser-check", "--force-renderer-accessibility", "--disable-gpu", "--password-store=basic",
-                "--window-size=800,500", QUrl::fromLocalFile(pageFile()).toString()});
+                "--no-default-browser-check", "--force-renderer-accessibility", "--disable-gpu",
+                "--password-store=basic", "--window-size=800,500", QUrl::fromLocalFile(pageFile()).toString()});
         break;
     }
     if (!started)
@@ -344,16 +344,25 @@ BENCHMARK(BM_FrontmostApplication)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AccessibilityWalk)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SnapshotAndRestore)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(captureFromApplication, gtk_editor, Kind::editor, "mousepad", false)
-    ->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(9);
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(9);
 BENCHMARK_CAPTURE(captureFromApplication, gtk_editor_1MiB, Kind::editor, "mousepad", true)
-    ->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
 BENCHMARK_CAPTURE(captureFromApplication, gtk_terminal, Kind::terminal, "lxterminal", false)
-    ->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(9);
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(9);
 BENCHMARK_CAPTURE(captureFromApplication, xterm, Kind::xterm, "xterm", false)
-    ->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(9);
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(9);
 BENCHMARK_CAPTURE(captureFromApplication, browser, Kind::browser, "chromium", false)
-    ->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(9);
-
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(9);
 
 int main(int argc, char** argv)
 {

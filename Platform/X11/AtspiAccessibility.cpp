@@ -206,7 +206,8 @@ struct Session
     // else found by walking the showing elements, active windows first, bounded.
     std::optional<ObjectRef> focused(const ObjectRef& application)
     {
-        const QVariantList query {QVariant::fromValue(FocusRule {}), uint(ATSPI_Collection_SORT_ORDER_CANONICAL), 1, true};
+        const QVariantList query {
+            QVariant::fromValue(FocusRule {}), uint(ATSPI_Collection_SORT_ORDER_CANONICAL), 1, true};
         if (auto value = first(application, collectionInterface, u"GetMatches"_s, query)) {
             const auto matches = qdbus_cast<QList<ObjectRef>>(*value);
             for (const ObjectRef& match : matches)
@@ -445,8 +446,8 @@ std::optional<QByteArray> AtspiAccessibility::reachableBusAddress(
         QDBusConnection session = QDBusConnection::sessionBus();
         if (!session.isConnected())
             return std::nullopt;
-        QDBusMessage call = QDBusMessage::createMethodCall(
-            u"org.a11y.Bus"_s, u"/org/a11y/bus"_s, u"org.a11y.Bus"_s, u"GetAddress"_s);
+        QDBusMessage call
+            = QDBusMessage::createMethodCall(u"org.a11y.Bus"_s, u"/org/a11y/bus"_s, u"org.a11y.Bus"_s, u"GetAddress"_s);
         QDBusReply<QString> reply = session.call(call, QDBus::Block, int(timeout.count()));
         if (!reply.isValid() || reply.value().isEmpty() || reply.value().size() > 4096)
             return std::nullopt;

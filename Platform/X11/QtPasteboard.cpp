@@ -293,5 +293,6 @@ bool QtPasteboard::writeExactItems(const QList<ItemData>& items)
             return false;
         targets.append(std::move(*data));
     }
-    return SelectionTransfer::Keeper::instance().own(QStringLiteral("CLIPBOARD"), targets, QDeadlineTimer(writeTimeout));
+    return SelectionTransfer::Keeper::instance().own(
+        QStringLiteral("CLIPBOARD"), targets, QDeadlineTimer(writeTimeout));
 }

@@ -209,7 +209,8 @@ std::optional<QByteArray> Reader::incremental(
     }
 }
 
-std::optional<Data> Reader::read(xcb_atom_t selection, const QString& target, QDeadlineTimer deadline, qsizetype maxBytes)
+std::optional<Data> Reader::read(
+    xcb_atom_t selection, const QString& target, QDeadlineTimer deadline, qsizetype maxBytes)
 {
     if (!m_x || m_window == XCB_WINDOW_NONE || target.isEmpty())
         return std::nullopt;
@@ -513,7 +514,8 @@ void Keeper::Private::notify(const xcb_selection_request_event_t& request, xcb_a
     event.selection = request.selection;
     event.target = request.target;
     event.property = property;
-    xcb_send_event(x->connection(), 0, request.requestor, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event));
+    xcb_send_event(
+        x->connection(), 0, request.requestor, XCB_EVENT_MASK_NO_EVENT, reinterpret_cast<const char*>(&event));
     xcb_flush(x->connection());
 }
 
@@ -530,8 +532,8 @@ void Keeper::Private::answer(const xcb_selection_request_event_t& request)
     if (request.target == x->atom("TARGETS")) {
         QList<xcb_atom_t> atoms {x->atom("TARGETS"), x->atom("TIMESTAMP")};
         atoms.append(order);
-        xcb_change_property(
-            c, XCB_PROP_MODE_REPLACE, request.requestor, property, XCB_ATOM_ATOM, 32, uint32_t(atoms.size()), atoms.constData());
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, request.requestor, property, XCB_ATOM_ATOM, 32,
+            uint32_t(atoms.size()), atoms.constData());
         notify(request, property);
         return;
     }
@@ -552,9 +554,10 @@ void Keeper::Private::answer(const xcb_selection_request_event_t& request)
         xcb_change_window_attributes(c, request.requestor, XCB_CW_EVENT_MASK, mask);
         const uint32_t size = uint32_t(data.bytes.size());
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, request.requestor, property, x->atom("INCR"), 32, 1, &size);
-        transfers.removeIf([&](const Transfer& t) { return t.requestor == request.requestor && t.property == property; });
-        transfers.append(Transfer {request.requestor, property, it->type, data.format, data.bytes, 0,
-            QDeadlineTimer(transferLimit)});
+        transfers.removeIf(
+            [&](const Transfer& t) { return t.requestor == request.requestor && t.property == property; });
+        transfers.append(Transfer {
+            request.requestor, property, it->type, data.format, data.bytes, 0, QDeadlineTimer(transferLimit)});
         notify(request, property);
         return;
     }

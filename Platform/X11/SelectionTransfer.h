@@ -52,13 +52,14 @@ public:
     // nothing when the owner did not answer in time.
     std::optional<QList<QString>> targets(xcb_atom_t selection, QDeadlineTimer deadline);
     // One target's data; nothing when refused, not answered in time, or over maxBytes.
-    std::optional<Data> read(xcb_atom_t selection, const QString& target, QDeadlineTimer deadline,
-        qsizetype maxBytes = 256 * 1024 * 1024);
+    std::optional<Data> read(
+        xcb_atom_t selection, const QString& target, QDeadlineTimer deadline, qsizetype maxBytes = 256 * 1024 * 1024);
     xcb_atom_t atom(const char* name);
 
 private:
     bool request(xcb_atom_t selection, xcb_atom_t target, QDeadlineTimer deadline, bool& refused);
-    std::optional<QByteArray> incremental(xcb_atom_t& type, quint8& format, QDeadlineTimer deadline, qsizetype maxBytes);
+    std::optional<QByteArray> incremental(
+        xcb_atom_t& type, quint8& format, QDeadlineTimer deadline, qsizetype maxBytes);
     xcb_generic_event_t* waitFor(uint8_t responseType, QDeadlineTimer deadline);
 
     std::shared_ptr<XcbConnection> m_x;

@@ -53,7 +53,8 @@ CaptureOutcome SelectionCapture::capture()
     const AXExtract ax = extractAX(pid);
     if (ax.protectedContent) {
         // A password field: neither the tree, nor PRIMARY, nor a copy may give its text.
-        const QString diagnostic = diagnosticDetail(appName, pid, false, -1, false, {}) + QStringLiteral(", protected=yes");
+        const QString diagnostic
+            = diagnosticDetail(appName, pid, false, -1, false, {}) + QStringLiteral(", protected=yes");
         logMP(QStringLiteral("Capture refused in ") + appName + QStringLiteral(": the focused field holds a password"));
         return CaptureError::noSelection(diagnostic);
     }

@@ -94,8 +94,8 @@ inline bool tripleClickMiddle(const QString& window)
     if (width <= 0 || height <= 0)
         return false;
     return run(QStringLiteral("xdotool"),
-        {"mousemove", "--window", window, QString::number(width / 2), QString::number(height / 2), "click",
-            "--repeat", "3", "--delay", "80", "1"})
+        {"mousemove", "--window", window, QString::number(width / 2), QString::number(height / 2), "click", "--repeat",
+            "3", "--delay", "80", "1"})
         .has_value();
 }
 

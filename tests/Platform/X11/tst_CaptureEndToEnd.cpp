@@ -73,7 +73,8 @@ bool clipboardOwnedBy(qint64 pid)
     const xcb_atom_t clipboard = x->atom("CLIPBOARD");
     QDeadlineTimer deadline(10000);
     while (!deadline.hasExpired()) {
-        auto* r = xcb_get_selection_owner_reply(x->connection(), xcb_get_selection_owner(x->connection(), clipboard), nullptr);
+        auto* r = xcb_get_selection_owner_reply(
+            x->connection(), xcb_get_selection_owner(x->connection(), clipboard), nullptr);
         const xcb_window_t owner = r ? r->owner : xcb_window_t(XCB_WINDOW_NONE);
         std::free(r);
         if (owner != XCB_WINDOW_NONE && x->processOf(owner) == pid)
@@ -105,8 +106,8 @@ QString describe(const QList<SelectionTransfer::Data>& targets)
 {
     QStringList lines;
     for (const auto& t : targets)
-        lines.append(t.target + u' ' + t.type + u'/' + QString::number(t.format) + u' '
-            + QString::number(t.bytes.size()));
+        lines.append(
+            t.target + u' ' + t.type + u'/' + QString::number(t.format) + u' ' + QString::number(t.bytes.size()));
     return lines.join(u"; "_s);
 }
 
@@ -269,8 +270,8 @@ private slots:
         QTest::newRow("GTK terminal: lxterminal")
             << u"lxterminal"_s << QStringList {u"--no-remote"_s, u"--geometry=60x6"_s, u"-e"_s, u"sh"_s, u"-c"_s, lines}
             << Selecting::tripleClick << true << u"LXTerminal"_s << u"lxterminal"_s << false;
-        QTest::newRow("Qt editor: featherpad") << u"featherpad"_s << QStringList {u"@FILE@"_s} << Selecting::all
-                                               << true << u"FeatherPad"_s << u"featherpad"_s << true;
+        QTest::newRow("Qt editor: featherpad") << u"featherpad"_s << QStringList {u"@FILE@"_s} << Selecting::all << true
+                                               << u"FeatherPad"_s << u"featherpad"_s << true;
     }
     void fromApplication()
     {
@@ -330,8 +331,9 @@ private slots:
         putBeforeContent();
         const QString interrupts = m_home.path() + u"/interrupts"_s;
         QFile::remove(interrupts);
-        const QString script = u"trap 'echo INT >> \""_s + interrupts + u"\"' INT; i=0; while [ $i -lt 12 ]; do printf '%s\\n' \""_s
-            + knownText + u"\"; i=$((i+1)); done; while :; do sleep 1; done"_s;
+        const QString script = u"trap 'echo INT >> \""_s + interrupts
+            + u"\"' INT; i=0; while [ $i -lt 12 ]; do printf '%s\\n' \""_s + knownText
+            + u"\"; i=$((i+1)); done; while :; do sleep 1; done"_s;
         Child xterm;
         const QString window
             = startWindow(xterm, u"xterm"_s, {"-u8", "-geometry", "60x6+0+0", "-e", "sh", "-c", script});
@@ -403,7 +405,8 @@ private slots:
                 "--password-store=basic", "--window-size=800,500", address});
         QVERIFY(!window.isEmpty());
         X11Workspace workspace;
-        QTRY_COMPARE_WITH_TIMEOUT(workspace.activeWindowTitle().value_or(QString()), u"Tessellon page - Chromium"_s, 15000);
+        QTRY_COMPARE_WITH_TIMEOUT(
+            workspace.activeWindowTitle().value_or(QString()), u"Tessellon page - Chromium"_s, 15000);
         // The page selects its text once loaded and focused.
         QTest::qWait(500);
 
@@ -428,15 +431,16 @@ private slots:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<QByteArray>("input");
 
-        QTest::newRow("UTF8_STRING only") << u"xclip"_s
-                                          << QStringList {"-quiet", "-selection", "clipboard", "-t", "UTF8_STRING", "-i"}
-                                          << (u"\u20AC caf\u00E9 "_s + knownText).toUtf8();
+        QTest::newRow("UTF8_STRING only")
+            << u"xclip"_s << QStringList {"-quiet", "-selection", "clipboard", "-t", "UTF8_STRING", "-i"}
+            << (u"\u20AC caf\u00E9 "_s + knownText).toUtf8();
         QTest::newRow("large, handed out in chunks")
             << u"xclip"_s << QStringList {"-quiet", "-selection", "clipboard", "-t", "UTF8_STRING", "-i"}
             << QByteArray(3 * 1024 * 1024 + 7, 'x');
-        QByteArray png = QByteArray::fromBase64("iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mP8z8BQDwAEhQGAhKmMIQAAAABJRU5ErkJggg==");
-        QTest::newRow("an image") << u"xclip"_s << QStringList {"-quiet", "-selection", "clipboard", "-t", "image/png", "-i"}
-                                  << png;
+        QByteArray png = QByteArray::fromBase64(
+            "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mP8z8BQDwAEhQGAhKmMIQAAAABJRU5ErkJggg==");
+        QTest::newRow("an image") << u"xclip"_s
+                                  << QStringList {"-quiet", "-selection", "clipboard", "-t", "image/png", "-i"} << png;
         const QString gtkOwner = u"import gi, sys\n"
                                  "gi.require_version('Gtk', '3.0')\n"
                                  "from gi.repository import Gtk, Gdk, GLib\n"
@@ -473,7 +477,8 @@ private slots:
         QVERIFY(m_pasteboard->changeCount() != countBefore);
 
         const auto restored = clipboardTargets();
-        QVERIFY2(restored == original, qPrintable(u"before: "_s + describe(original) + u"\nafter: "_s + describe(restored)));
+        QVERIFY2(
+            restored == original, qPrintable(u"before: "_s + describe(original) + u"\nafter: "_s + describe(restored)));
     }
 };
 

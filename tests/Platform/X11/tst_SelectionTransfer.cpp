@@ -102,7 +102,8 @@ private slots:
         QFETCH(bool, read);
         const QByteArray bytes(size, 'q');
         Child owner;
-        QVERIFY(owner.start(u"xclip"_s, {"-quiet", "-selection", "clipboard", "-t", "image/x-test", "-i"}, bytes, true));
+        QVERIFY(
+            owner.start(u"xclip"_s, {"-quiet", "-selection", "clipboard", "-t", "image/x-test", "-i"}, bytes, true));
         SelectionTransfer::Reader reader;
         const xcb_atom_t clipboard = reader.atom("CLIPBOARD");
         QTRY_COMPARE_WITH_TIMEOUT(reader.targets(clipboard, QDeadlineTimer(2000)).value_or(QList<QString> {}),

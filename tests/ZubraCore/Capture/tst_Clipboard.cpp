@@ -400,18 +400,18 @@ void TestClipboard::browserSourceURL_data()
     const QString firefox = PasteboardType::firefoxSourceURL;
     const QString chromium = PasteboardType::chromiumSourceURL;
     const QString page = QStringLiteral("https://example.org/caf\u00e9?q=a%20b#top");
-    QTest::newRow("Firefox, UTF-16") << firefox << utf16(page, QStringConverter::Utf16LE, false) << OptionalString(page);
+    QTest::newRow("Firefox, UTF-16") << firefox << utf16(page, QStringConverter::Utf16LE, false)
+                                     << OptionalString(page);
     QTest::newRow("Firefox, with a byte-order mark")
         << firefox << utf16(page, QStringConverter::Utf16BE, true) << OptionalString(page);
     QTest::newRow("Firefox, ended by a NUL")
         << firefox << utf16(page + QChar(0), QStringConverter::Utf16LE, false) << OptionalString(page);
-    QTest::newRow("Firefox, odd byte count") << firefox << utf16(page, QStringConverter::Utf16LE, false).chopped(1)
-                                             << OptionalString();
-    QTest::newRow("Firefox, lone surrogate")
-        << firefox << QByteArray("h\0t\0\x00\xd8", 6) << OptionalString();
+    QTest::newRow("Firefox, odd byte count")
+        << firefox << utf16(page, QStringConverter::Utf16LE, false).chopped(1) << OptionalString();
+    QTest::newRow("Firefox, lone surrogate") << firefox << QByteArray("h\0t\0\x00\xd8", 6) << OptionalString();
     QTest::newRow("Chromium, UTF-8 with a line feed") << chromium << (page.toUtf8() + '\n') << OptionalString(page);
-    QTest::newRow("Chromium, a local page") << chromium << QByteArray("file:///tmp/a%20b.html")
-                                            << OptionalString(QStringLiteral("file:///tmp/a%20b.html"));
+    QTest::newRow("Chromium, a local page")
+        << chromium << QByteArray("file:///tmp/a%20b.html") << OptionalString(QStringLiteral("file:///tmp/a%20b.html"));
     QTest::newRow("Chromium, invalid UTF-8") << chromium << QByteArray("https://x.org/\xff") << OptionalString();
     QTest::newRow("two addresses") << chromium << QByteArray("https://a.org/\nhttps://b.org/") << OptionalString();
     QTest::newRow("a space inside") << chromium << QByteArray("https://a.org/x y") << OptionalString();
