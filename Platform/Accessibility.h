@@ -16,21 +16,24 @@ enum class AccessibleAttribute {
     Document, // the address of the document the element shows (a file address)
     URL, // the web address the element shows
     Parent, // the element that contains this one
+    Protected, // a flag: the element holds a password or other text that must never be read
 };
 
 // One attribute read: it failed, it succeeded with no value, or it gave a text, an element or
 // a value of some other kind.
 struct AccessibleValue
 {
-    enum class Kind { Failed, Absent, Text, Element, Other };
+    enum class Kind { Failed, Absent, Text, Element, Flag, Other };
     Kind kind = Kind::Failed;
     QString text;
     AccessibleElementRef element;
+    bool flag = false;
 
     static AccessibleValue failed() { return {}; }
     static AccessibleValue absent() { return {Kind::Absent, {}, {}}; }
     static AccessibleValue other() { return {Kind::Other, {}, {}}; }
     static AccessibleValue ofText(const QString& text) { return {Kind::Text, text, {}}; }
+    static AccessibleValue ofFlag(bool flag) { return {Kind::Flag, {}, {}, flag}; }
     static AccessibleValue ofElement(AccessibleElementRef element)
     {
         return element ? AccessibleValue {Kind::Element, {}, std::move(element)} : absent();

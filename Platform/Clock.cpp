@@ -1,16 +1,14 @@
 #include "Platform/Clock.h"
 
-#include <chrono>
 #include <thread>
 
-double SystemClock::now()
+Clock::TimePoint SystemClock::now()
 {
-    using namespace std::chrono;
-    return duration<double>(steady_clock::now().time_since_epoch()).count();
+    return std::chrono::time_point_cast<Duration>(std::chrono::steady_clock::now());
 }
 
-void SystemClock::sleep(double seconds)
+void SystemClock::sleep(Duration duration)
 {
-    if (seconds > 0)
-        std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+    if (duration > Duration::zero())
+        std::this_thread::sleep_for(duration);
 }

@@ -9,6 +9,9 @@ public:
     };
 
     virtual ~KeyInjector() = default;
+    // False when the frontmost window has no copy keystroke (a terminal where selecting is
+    // copying): a keystroke would reach the program running in it, so none may be sent.
+    virtual bool hasCopyCommand() = 0;
     // Key-down events of the chord, modifiers first. A backend may wait (bounded) before it.
     virtual void press(Chord chord) = 0;
     // Key-up events of exactly the keys the last press put down, in reverse order.

@@ -7,7 +7,7 @@ Pasteboard::~Pasteboard() = default;
 QStringList Pasteboard::types()
 {
     QStringList all;
-    const auto items = itemTypes(QDeadlineTimer(readTimeoutMs));
+    const auto items = itemTypes(QDeadlineTimer(readTimeout));
     if (!items)
         return all;
     for (const QStringList& item : *items) {
@@ -21,7 +21,7 @@ QStringList Pasteboard::types()
 
 std::optional<QByteArray> Pasteboard::data(const QString& type)
 {
-    const QDeadlineTimer deadline(readTimeoutMs);
+    const QDeadlineTimer deadline(readTimeout);
     const auto items = itemTypes(deadline);
     if (!items)
         return std::nullopt;

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <chrono>
 #include <optional>
 #include <utility>
 
@@ -21,6 +22,9 @@ inline const QString html = QStringLiteral("text/html");
 inline const QString rtf = QStringLiteral("text/rtf");
 inline const QStringList rtfAliases = {QStringLiteral("application/rtf"), QStringLiteral("text/richtext")};
 inline const QString rtfd = QStringLiteral("application/x-rtfd");
+// The address of the page a browser copied from.
+inline const QString firefoxSourceURL = QStringLiteral("text/x-moz-url-priv"); // UTF-16
+inline const QString chromiumSourceURL = QStringLiteral("chromium/x-source-url"); // UTF-8
 } // namespace PasteboardType
 
 class Pasteboard
@@ -36,8 +40,19 @@ public:
     };
     struct Read
     {
+        Read() = default;
+        Read(ReadStatus status, QByteArray data = {}, QString exactType = {})
+            : status(status)
+            , data(std::move(data))
+            , exactType(std::move(exactType))
+        {
+        }
+
         ReadStatus status = ReadStatus::missing;
         QByteArray data;
+        // The type to write the data back under, when it says more than the type asked for
+        // (an exact read may name the encoding the owner answered with); empty: the same.
+        QString exactType;
     };
 
     virtual ~Pasteboard();
@@ -59,8 +74,19 @@ public:
     // Sets one type's data on the first item (starting one when there is none). False on failure.
     virtual bool setData(const QByteArray& data, const QString& type) = 0;
 
-    // Conveniences over the operations above, each bounded by readTimeoutMs.
-    static constexpr int readTimeoutMs = 2000;
+    // The content in the system's own terms, for a snapshot that a restore gives back byte for
+    // byte. By default the operations above; a backend whose reads convert (Qt's format mapping
+    // on X11) lists the owner's own types here and serves them again unchanged.
+    virtual std::optional<QList<QStringList>> exactItemTypes(QDeadlineTimer deadline) { return itemTypes(deadline); }
+    virtual Read exactItemData(qsizetype item, const QString& type, QDeadlineTimer deadline)
+    {
+        return itemData(item, type, deadline);
+    }
+    // Replaces the content with items of exact types. False when they were not all written.
+    virtual bool writeExactItems(const QList<ItemData>& items) { return writeItems(items); }
+
+    // Conveniences over the operations above, each bounded by readTimeout.
+    static constexpr std::chrono::milliseconds readTimeout {2000};
     // Every item's types in order, without repeats; empty when there is no list.
     QStringList types();
     // The data of the first item that offers the type.

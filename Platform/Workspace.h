@@ -21,4 +21,6 @@ public:
     virtual ~Workspace() = default;
     // The application that owns the active window, or nothing.
     virtual std::optional<RunningApplication> frontmostApplication() = 0;
+    // The title of the active window, as the window manager shows it; nothing by default.
+    virtual std::optional<QString> activeWindowTitle() { return std::nullopt; }
 };

@@ -1,6 +1,11 @@
-// One capture against the small Qt target window, from capture() to its result, with the real
-// X11 backends; and the steps it spends its time in. Needs an X server (run it inside
-// tests/support/x11-session for the accessibility bus); without DISPLAY every case skips.
+// Whole captures with the real X11 backends: from the small Qt target window, and from the
+// applications people use (a GTK editor, a GTK terminal, xterm, a browser), each with a known
+// text, and the GTK editor with a 1 MiB selection; and the steps a capture spends its time in.
+// (A browser's own copy of 1 MiB takes seconds with its accessibility tree on, before the capture
+// can read anything, so it would measure the browser.) Each application
+// case reports the median of its captures in milliseconds ("median_ms"). Needs an X server with
+// the accessibility bus: run it as tests/support/x11-session build/bench/bench_capture. Without
+// DISPLAY every case skips; an application that is not installed skips its case.
 
 #include "Platform/Clock.h"
 #include "Platform/X11/AtspiAccessibility.h"
@@ -11,10 +16,16 @@
 #include "ZubraCore/Capture/Clipboard.h"
 #include "ZubraCore/Capture/SelectionCapture.h"
 
+#include "support/X11Programs.h"
+
 #include <QApplication>
 #include <QDeadlineTimer>
+#include <QFile>
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QThread>
+#include <QUrl>
+#include <algorithm>
 #include <atomic>
 #include <benchmark/benchmark.h>
 #include <chrono>
@@ -183,6 +194,148 @@ void BM_SnapshotAndRestore(benchmark::State& state)
         delete worker;
     }
 }
+
+// ---- Desktop applications ----
+
+using namespace Qt::StringLiterals;
+const QString knownText = u"Tessellon \u6F22\u5B57 \U0001F600 \u05E9\u05DC\u05D5\u05DD"_s;
+QTemporaryDir* g_home = nullptr;
+
+// The known text, or a text of about 1 MiB made of it, in a file of its own.
+QString textFile(bool large)
+{
+    const QString path = g_home->path() + (large ? u"/large.txt"_s : u"/known.txt"_s);
+    if (!QFile::exists(path)) {
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly)) {
+            const QByteArray line = knownText.toUtf8() + '\n';
+            file.write(large ? line.repeated(1024 * 1024 / line.size() + 1) : line);
+        }
+    }
+    return path;
+}
+
+QString expectedText(bool large)
+{
+    if (!large)
+        return knownText;
+    QFile file(textFile(true));
+    file.open(QIODevice::ReadOnly);
+    return QString::fromUtf8(file.readAll()).trimmed();
+}
+
+QString pageFile()
+{
+    const QString path = g_home->path() + u"/page.html"_s;
+    QFile file(path);
+    if (!QFile::exists(path) && file.open(QIODevice::WriteOnly)) {
+        const QByteArray body = knownText.toUtf8();
+        file.write("<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Tessellon page</title></head><body>"
+                   "<p id=\"t\">"
+            + body
+            + "</p><script>function pick(){var r=document.createRange();"
+              "r.selectNodeContents(document.getElementById('t'));var s=window.getSelection();"
+              "s.removeAllRanges();s.addRange(r);}"
+              "window.addEventListener('load',pick);window.addEventListener('focus',pick);</script></body></html>");
+    }
+    return path;
+}
+
+enum class Kind { editor, terminal, xterm, browser };
+
+// Starts the application with the text selected and in front; an empty window id on failure.
+QString startApplication(X11Programs::Child& child, Kind kind, bool large)
+{
+    const QString lines = u"i=0; while [ $i -lt 12 ]; do printf '%s\\n' \""_s + knownText
+        + u"\"; i=$((i+1)); done; while :; do sleep 1; done"_s;
+    bool started = false;
+    switch (kind) {
+    case Kind::editor:
+        started = child.start(u"mousepad"_s, {textFile(large)});
+        break;
+    case Kind::terminal:
+        started = child.start(u"lxterminal"_s, {"--no-remote", "--geometry=60x6", "-e", "sh", "-c", lines});
+        break;
+    case Kind::xterm:
+        started = child.start(u"xterm"_s, {"-u8", "-geometry", "60x6+0+0", "-e", "sh", "-c", lines});
+        break;
+    case Kind::browser:
+        started = child.start(u"chromium"_s,
+            {"--no-sandbox", "--user-data-dir=" + g_home->path() + "/chromium", "--no-first-run",
+                "--no-default-browser-check", "--force-renderer-accessibility", "--disable-gpu",
+                "--password-store=basic", "--window-size=800,500", QUrl::fromLocalFile(pageFile()).toString()});
+        break;
+    }
+    if (!started)
+        return {};
+    const QString window = X11Programs::windowOf(child.pid(), 20000);
+    if (window.isEmpty() || !X11Programs::activate(window))
+        return {};
+    X11Workspace workspace;
+    QDeadlineTimer deadline(10000);
+    while (!deadline.hasExpired()) {
+        if (auto app = workspace.frontmostApplication(); app && app->processIdentifier == child.pid())
+            break;
+        QTest::qWait(20);
+    }
+    QTest::qWait(kind == Kind::browser ? 1500 : 500);
+    if (kind == Kind::editor)
+        X11Programs::key(u"ctrl+a"_s);
+    else if (kind != Kind::browser)
+        X11Programs::tripleClickMiddle(window);
+    QTest::qWait(300);
+    return window;
+}
+
+void captureFromApplication(benchmark::State& state, Kind kind, const char* program, bool large)
+{
+    if (!haveDisplay(state))
+        return;
+    if (!X11Programs::available(QString::fromLatin1(program))) {
+        state.SkipWithError("the application is not installed");
+        return;
+    }
+    X11Programs::Child child;
+    if (startApplication(child, kind, large).isEmpty()) {
+        state.SkipWithError("the application did not come to the front");
+        return;
+    }
+    QString expected = knownText;
+    if (kind == Kind::editor)
+        expected = expectedText(large);
+    putClipboard();
+    AtspiAccessibility accessibility;
+    X11Workspace workspace;
+    XTestKeyInjector keys;
+    UnavailableScriptRunner scripts;
+    SystemClock clock;
+    int failures = 0;
+    std::vector<double> times;
+    for (auto _ : state) {
+        std::atomic<bool> done = false;
+        double seconds = 0;
+        bool ok = false;
+        QThread* worker = QThread::create([&] {
+            const auto start = std::chrono::steady_clock::now();
+            SelectionCapture capture({accessibility, workspace, keys, *g_pasteboard, scripts, clock});
+            const CaptureOutcome outcome = capture.capture();
+            seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            ok = std::holds_alternative<CaptureResult>(outcome) && std::get<CaptureResult>(outcome).text == expected;
+            done = true;
+        });
+        worker->start();
+        spinUntil(done, 30000);
+        worker->wait();
+        delete worker;
+        failures += ok ? 0 : 1;
+        times.push_back(seconds);
+        state.SetIterationTime(seconds);
+    }
+    std::sort(times.begin(), times.end());
+    if (!times.empty())
+        state.counters["median_ms"] = 1000 * times[times.size() / 2];
+    state.counters["failures"] = failures;
+}
 } // namespace
 
 BENCHMARK(BM_CaptureThroughCopy)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
@@ -190,6 +343,26 @@ BENCHMARK(BM_CaptureThroughTree)->UseManualTime()->Unit(benchmark::kMillisecond)
 BENCHMARK(BM_FrontmostApplication)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AccessibilityWalk)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SnapshotAndRestore)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(captureFromApplication, gtk_editor, Kind::editor, "mousepad", false)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(9);
+BENCHMARK_CAPTURE(captureFromApplication, gtk_editor_1MiB, Kind::editor, "mousepad", true)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(5);
+BENCHMARK_CAPTURE(captureFromApplication, gtk_terminal, Kind::terminal, "lxterminal", false)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(9);
+BENCHMARK_CAPTURE(captureFromApplication, xterm, Kind::xterm, "xterm", false)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(9);
+BENCHMARK_CAPTURE(captureFromApplication, browser, Kind::browser, "chromium", false)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(9);
 
 int main(int argc, char** argv)
 {
@@ -202,6 +375,11 @@ int main(int argc, char** argv)
         pasteboard = std::make_unique<QtPasteboard>();
         g_pasteboard = pasteboard.get();
     }
+    QTemporaryDir home;
+    g_home = &home;
+    qputenv("XDG_CONFIG_HOME", (home.path() + u"/config"_s).toUtf8());
+    qputenv("XDG_CACHE_HOME", (home.path() + u"/cache"_s).toUtf8());
+    qputenv("GSETTINGS_BACKEND", "memory");
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;

@@ -12,6 +12,9 @@ public:
         return frontmost;
     }
 
+    std::optional<QString> activeWindowTitle() override { return windowTitle; }
+
     std::optional<RunningApplication> frontmost;
+    std::optional<QString> windowTitle;
     int calls = 0;
 };

@@ -1,113 +1,268 @@
-// libatspi's GLib headers use "signals" as a name, so they come before any Qt header.
-#include <atspi/atspi.h>
-
 #include "Platform/X11/AtspiAccessibility.h"
 
+#include "Platform/X11/CopyCommand.h"
 #include "Platform/X11/PrimarySelection.h"
 #include "Platform/X11/XcbConnection.h"
 
+#include <QDBusArgument>
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
 #include <QDBusReply>
-#include <QElapsedTimer>
+#include <QDBusVariant>
 #include <QGuiApplication>
-#include <QMutex>
 #include <QUuid>
 #include <algorithm>
-#include <cstring>
+#include <atspi/atspi-constants.h>
 #include <xcb/xtest.h>
 
 namespace {
-constexpr int kCallTimeoutMs = 700;
-constexpr int kStartupTimeoutMs = 2000;
-constexpr int kMaxNodes = 4000; // elements examined while looking for the focus
-constexpr int kMaxChildren = 400; // children examined per element
-constexpr int kMaxDepth = 48;
-constexpr int kMaxApplications = 512;
-constexpr int kMaxSelections = 16;
-constexpr int kMaxSelectedChars = 4 * 1024 * 1024;
-constexpr int kMaxAddressChars = 16 * 1024;
+using namespace Qt::StringLiterals;
+using Clock = std::chrono::steady_clock;
 
-QMutex g_initLock;
-bool g_initialized = false;
-GMainContext* g_context = nullptr;
+constexpr int maxNodes = 3000; // elements examined while walking to the focus
+constexpr int maxChildren = 400; // children examined per element
+constexpr int maxDepth = 48;
+constexpr int maxApplications = 512;
+constexpr int maxSelections = 16;
+constexpr int maxSelectedChars = 4 * 1024 * 1024;
+constexpr int maxAddressChars = 16 * 1024;
 
-// Runs what libatspi has queued for us (cache updates, replies to drop), bounded.
-void drainEvents()
+const QString registryService = u"org.a11y.atspi.Registry"_s;
+const QString rootPath = u"/org/a11y/atspi/accessible/root"_s;
+const QString nullPath = u"/org/a11y/atspi/null"_s;
+const QString accessibleInterface = u"org.a11y.atspi.Accessible"_s;
+const QString textInterface = u"org.a11y.atspi.Text"_s;
+const QString documentInterface = u"org.a11y.atspi.Document"_s;
+const QString collectionInterface = u"org.a11y.atspi.Collection"_s;
+
+// A reference to an accessible object: the bus name of its application and its path.
+struct ObjectRef
 {
-    for (int i = 0; i < 2000 && g_context && g_main_context_iteration(g_context, FALSE); ++i) { }
+    QString service;
+    QDBusObjectPath path;
+    bool isNull() const { return service.isEmpty() || path.path().isEmpty() || path.path() == nullPath; }
+};
+
+// The rule of a Collection query for the element in focus.
+struct FocusRule
+{
+};
+} // namespace
+
+Q_DECLARE_METATYPE(ObjectRef)
+Q_DECLARE_METATYPE(FocusRule)
+
+namespace {
+QDBusArgument& operator<<(QDBusArgument& argument, const ObjectRef& ref)
+{
+    argument.beginStructure();
+    argument << ref.service << ref.path;
+    argument.endStructure();
+    return argument;
 }
 
-// A reference-counted libatspi object.
-template <typename T> struct GRef
+const QDBusArgument& operator>>(const QDBusArgument& argument, ObjectRef& ref)
 {
-    T* p = nullptr;
-    GRef() = default;
-    explicit GRef(T* adopt)
-        : p(adopt)
-    {
-    }
-    GRef(const GRef& o)
-        : p(o.p ? static_cast<T*>(g_object_ref(o.p)) : nullptr)
-    {
-    }
-    GRef& operator=(const GRef& o)
-    {
-        GRef copy(o);
-        std::swap(p, copy.p);
-        return *this;
-    }
-    ~GRef()
-    {
-        if (p)
-            g_object_unref(p);
-    }
-    explicit operator bool() const { return p; }
-};
-using Accessible = GRef<AtspiAccessible>;
+    argument.beginStructure();
+    argument >> ref.service >> ref.path;
+    argument.endStructure();
+    return argument;
+}
 
-// What one application element shares with the elements reached from it: the time budget,
-// whether AT-SPI stopped answering, and what the PRIMARY fallback needs.
+QDBusArgument& operator<<(QDBusArgument& argument, const FocusRule&)
+{
+    const int all = ATSPI_Collection_MATCH_ALL;
+    argument.beginStructure();
+    argument << QList<int> {1 << ATSPI_STATE_FOCUSED, 0} << all; // states, as the two words of a state set
+    argument.beginMap(QMetaType::fromType<QString>(), QMetaType::fromType<QString>());
+    argument.endMap();
+    argument << all; // attributes: none asked for
+    argument << QList<int> {} << all; // roles: any
+    argument << QStringList {} << all; // interfaces: any
+    argument << false; // not inverted
+    argument.endStructure();
+    return argument;
+}
+
+const QDBusArgument& operator>>(const QDBusArgument& argument, FocusRule&)
+{
+    return argument;
+}
+
+void registerTypes()
+{
+    static const bool registered = [] {
+        qDBusRegisterMetaType<ObjectRef>();
+        qDBusRegisterMetaType<QList<ObjectRef>>();
+        qDBusRegisterMetaType<FocusRule>();
+        return true;
+    }();
+    Q_UNUSED(registered);
+}
+
+// What one application element shares with the elements reached from it: the connection, the
+// time budget, whether the application stopped answering, and what the PRIMARY stand-in needs.
 struct Session
 {
+    QDBusConnection bus {QString()};
     qint32 pid = 0;
     std::shared_ptr<XcbConnection> x;
     bool primaryFallback = true;
-    QElapsedTimer clock;
-    double budget = 2.5;
+    Clock::time_point deadline;
     bool dead = false;
 
-    bool usable() const { return !dead && clock.elapsed() < qint64(budget * 1000); }
-    // Takes the error of a finished call; a slow or failed call ends the session's AT-SPI use
-    // when the application looks hung.
-    bool ok(GError*& error, const QElapsedTimer& call)
+    bool usable() const { return !dead && Clock::now() < deadline; }
+
+    std::optional<QList<QVariant>> call(
+        const ObjectRef& object, const QString& interface, const QString& method, const QVariantList& arguments = {})
     {
-        const bool failed = error != nullptr;
-        if (error)
-            g_clear_error(&error);
-        if (call.elapsed() >= kCallTimeoutMs)
-            dead = true;
-        return !failed;
+        if (!usable() || object.isNull())
+            return std::nullopt;
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+        const auto timeout = std::clamp(left, std::chrono::milliseconds(1), AtspiAccessibility::callTimeout);
+        QDBusMessage message = QDBusMessage::createMethodCall(object.service, object.path.path(), interface, method);
+        message.setArguments(arguments);
+        const QDBusMessage reply = bus.call(message, QDBus::Block, int(timeout.count()));
+        if (reply.type() == QDBusMessage::ErrorMessage) {
+            // A call that timed out means an application that does not answer: ask it no more.
+            if (reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.NoReply")
+                || reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.Timeout")
+                || reply.errorName() == QLatin1String("org.freedesktop.DBus.Error.Disconnected"))
+                dead = true;
+            return std::nullopt;
+        }
+        if (reply.type() != QDBusMessage::ReplyMessage)
+            return std::nullopt;
+        return reply.arguments();
+    }
+
+    std::optional<QVariant> first(
+        const ObjectRef& object, const QString& interface, const QString& method, const QVariantList& arguments = {})
+    {
+        auto answer = call(object, interface, method, arguments);
+        if (!answer || answer->isEmpty())
+            return std::nullopt;
+        return answer->first();
+    }
+
+    std::optional<QVariant> property(const ObjectRef& object, const QString& interface, const QString& name)
+    {
+        auto value = first(object, u"org.freedesktop.DBus.Properties"_s, u"Get"_s, {interface, name});
+        if (!value)
+            return std::nullopt;
+        return qvariant_cast<QDBusVariant>(*value).variant();
+    }
+
+    std::optional<quint64> states(const ObjectRef& object)
+    {
+        auto value = first(object, accessibleInterface, u"GetState"_s);
+        if (!value)
+            return std::nullopt;
+        const auto words = qdbus_cast<QList<uint>>(*value);
+        if (words.isEmpty())
+            return std::nullopt;
+        return quint64(words.value(0)) | (quint64(words.value(1)) << 32);
+    }
+
+    bool hasState(const ObjectRef& object, AtspiStateType state)
+    {
+        const auto set = states(object);
+        return set && (*set & (quint64(1) << state));
+    }
+
+    std::optional<uint> role(const ObjectRef& object)
+    {
+        auto value = first(object, accessibleInterface, u"GetRole"_s);
+        if (!value)
+            return std::nullopt;
+        bool ok = false;
+        const uint role = value->toUInt(&ok);
+        return ok ? std::optional<uint>(role) : std::nullopt;
+    }
+
+    QList<ObjectRef> children(const ObjectRef& object)
+    {
+        auto value = first(object, accessibleInterface, u"GetChildren"_s);
+        if (!value)
+            return {};
+        QList<ObjectRef> list = qdbus_cast<QList<ObjectRef>>(*value);
+        if (list.size() > maxChildren)
+            list.resize(maxChildren);
+        list.removeIf([](const ObjectRef& ref) { return ref.isNull(); });
+        return list;
+    }
+
+    std::optional<ObjectRef> parent(const ObjectRef& object)
+    {
+        auto value = property(object, accessibleInterface, u"Parent"_s);
+        if (!value || !value->canConvert<QDBusArgument>())
+            return std::nullopt;
+        return qdbus_cast<ObjectRef>(*value);
+    }
+
+    // The element in focus: asked of the application in one query where it can answer one,
+    // else found by walking the showing elements, active windows first, bounded.
+    std::optional<ObjectRef> focused(const ObjectRef& application)
+    {
+        const QVariantList query {
+            QVariant::fromValue(FocusRule {}), uint(ATSPI_Collection_SORT_ORDER_CANONICAL), 1, true};
+        if (auto value = first(application, collectionInterface, u"GetMatches"_s, query)) {
+            const auto matches = qdbus_cast<QList<ObjectRef>>(*value);
+            for (const ObjectRef& match : matches)
+                if (!match.isNull())
+                    return match;
+        }
+        struct Item
+        {
+            ObjectRef node;
+            int depth;
+        };
+        QList<ObjectRef> active, inactive;
+        for (const ObjectRef& window : children(application))
+            (hasState(window, ATSPI_STATE_ACTIVE) ? active : inactive).append(window);
+        QList<Item> stack;
+        for (auto it = inactive.crbegin(); it != inactive.crend(); ++it)
+            stack.append({*it, 1});
+        for (auto it = active.crbegin(); it != active.crend(); ++it)
+            stack.append({*it, 1});
+        int visited = 0;
+        while (!stack.isEmpty() && visited < maxNodes && usable()) {
+            const Item item = stack.takeLast();
+            ++visited;
+            const auto set = states(item.node);
+            if (!set)
+                continue;
+            if (*set & (quint64(1) << ATSPI_STATE_FOCUSED))
+                return item.node;
+            if (item.depth >= maxDepth || !(*set & (quint64(1) << ATSPI_STATE_SHOWING)))
+                continue;
+            const QList<ObjectRef> kids = children(item.node);
+            for (auto it = kids.crbegin(); it != kids.crend(); ++it)
+                stack.append({*it, item.depth + 1});
+        }
+        return std::nullopt;
+    }
+
+    // PRIMARY in place of the tree's selection, when this application owns it.
+    std::optional<QString> primary()
+    {
+        if (!primaryFallback || !x || PrimarySelection::ownerProcess(*x) != pid)
+            return std::nullopt;
+        return PrimarySelection::read();
     }
 };
-
-bool hasState(AtspiAccessible* a, AtspiStateType state)
-{
-    AtspiStateSet* set = atspi_accessible_get_state_set(a);
-    if (!set)
-        return false;
-    const bool result = atspi_state_set_contains(set, state);
-    g_object_unref(set);
-    return result;
-}
 
 class ObjectElement final : public AccessibleElement
 {
 public:
-    ObjectElement(std::shared_ptr<Session> session, Accessible object, bool focused)
+    // A null object stands for a window without a tree (a terminal where selecting is copying).
+    ObjectElement(std::shared_ptr<Session> session, std::optional<ObjectRef> object, bool focused, bool password)
         : m_session(std::move(session))
         , m_object(std::move(object))
         , m_focused(focused)
+        , m_password(password)
     {
     }
 
@@ -121,6 +276,8 @@ public:
             return address(attribute);
         case AccessibleAttribute::Parent:
             return parent();
+        case AccessibleAttribute::Protected:
+            return AccessibleValue::ofFlag(m_password);
         case AccessibleAttribute::FocusedElement:
             return AccessibleValue::absent();
         }
@@ -132,74 +289,61 @@ private:
     {
         if (!m_object || !m_session->usable())
             return std::nullopt;
-        AtspiText* text = atspi_accessible_get_text_iface(m_object.p);
-        if (!text)
+        const auto count = m_session->first(*m_object, textInterface, u"GetNSelections"_s);
+        if (!count)
             return std::nullopt;
-        GError* error = nullptr;
-        QElapsedTimer call;
-        call.start();
-        const int n = atspi_text_get_n_selections(text, &error);
         QStringList parts;
-        if (m_session->ok(error, call)) {
-            for (int i = 0; i < std::min(n, kMaxSelections) && m_session->usable(); ++i) {
-                call.restart();
-                AtspiRange* range = atspi_text_get_selection(text, i, &error);
-                if (!m_session->ok(error, call) || !range) {
-                    g_free(range);
-                    break;
-                }
-                const int start = std::max(0, range->start_offset);
-                const int end = std::min(range->end_offset, start + kMaxSelectedChars);
-                g_free(range);
-                if (end <= start)
-                    continue;
-                call.restart();
-                gchar* chars = atspi_text_get_text(text, start, end, &error);
-                if (m_session->ok(error, call) && chars)
-                    parts.append(QString::fromUtf8(chars));
-                g_free(chars);
-            }
+        const int n = std::min(count->toInt(), maxSelections);
+        for (int i = 0; i < n && m_session->usable(); ++i) {
+            const auto range = m_session->call(*m_object, textInterface, u"GetSelection"_s, {i});
+            if (!range || range->size() < 2)
+                break;
+            const int start = std::max(0, range->at(0).toInt());
+            const int end = int(std::min<qint64>(range->at(1).toInt(), qint64(start) + maxSelectedChars));
+            if (end <= start)
+                continue;
+            const auto text = m_session->first(*m_object, textInterface, u"GetText"_s, {start, end});
+            if (text)
+                parts.append(text->toString());
         }
-        g_object_unref(text);
-        const QString joined = parts.join(u'\n');
+        // Embedded objects (images, links in a browser's document) stand in the text as U+FFFC.
+        QString joined = parts.join(u'\n');
+        joined.remove(QChar(0xFFFC));
         return joined.isEmpty() ? std::nullopt : std::optional<QString>(joined);
     }
 
     AccessibleValue selectedText() const
     {
+        if (m_password)
+            return AccessibleValue::absent();
         if (auto text = treeSelection())
             return AccessibleValue::ofText(*text);
         // The stand-in applies to the focused element only: an ancestor holds no other selection.
-        if (m_focused && m_session->primaryFallback && m_session->x
-            && PrimarySelection::ownerProcess(*m_session->x) == m_session->pid) {
-            if (auto primary = PrimarySelection::read(*m_session->x))
-                return AccessibleValue::ofText(*primary);
+        if (m_focused) {
+            if (auto text = m_session->primary())
+                return AccessibleValue::ofText(*text);
         }
         return AccessibleValue::absent();
     }
 
     AccessibleValue address(AccessibleAttribute which) const
     {
-        if (!m_object || !m_session->usable())
-            return m_object ? AccessibleValue::failed() : AccessibleValue::absent();
-        AtspiDocument* document = atspi_accessible_get_document_iface(m_object.p);
-        if (!document)
+        if (!m_object)
             return AccessibleValue::absent();
+        if (!m_session->usable())
+            return AccessibleValue::failed();
         std::optional<QString> value;
-        for (const char* key : {"DocURL", "URI"}) {
-            GError* error = nullptr;
-            QElapsedTimer call;
-            call.start();
-            gchar* raw = atspi_document_get_document_attribute_value(document, const_cast<gchar*>(key), &error);
-            const bool ok = m_session->ok(error, call);
-            if (ok && raw && *raw && std::strlen(raw) <= size_t(kMaxAddressChars))
-                value = QString::fromUtf8(raw).trimmed();
-            g_free(raw);
-            if (value || !m_session->usable())
+        for (const QString& key : {u"DocURL"_s, u"URI"_s}) {
+            const auto raw = m_session->first(*m_object, documentInterface, u"GetAttributeValue"_s, {key});
+            if (!raw)
+                break; // no document here, or no answer
+            const QString text = raw->toString().trimmed();
+            if (!text.isEmpty() && text.size() <= maxAddressChars) {
+                value = text;
                 break;
+            }
         }
-        g_object_unref(document);
-        if (!value || value->isEmpty())
+        if (!value)
             return AccessibleValue::absent();
         const QString lower = value->left(8).toLower();
         const bool isFile = lower.startsWith(QLatin1String("file:"));
@@ -215,32 +359,28 @@ private:
             return AccessibleValue::absent();
         if (!m_session->usable())
             return AccessibleValue::failed();
-        GError* error = nullptr;
-        QElapsedTimer call;
-        call.start();
-        Accessible up(atspi_accessible_get_parent(m_object.p, &error));
-        if (!m_session->ok(error, call))
-            return AccessibleValue::failed();
+        const auto up = m_session->parent(*m_object);
         if (!up)
+            return AccessibleValue::failed();
+        // The desktop above the application ends the walk.
+        if (up->isNull() || up->service == registryService)
             return AccessibleValue::absent();
-        call.restart();
-        const AtspiRole role = atspi_accessible_get_role(up.p, &error);
-        if (!m_session->ok(error, call) || role == ATSPI_ROLE_DESKTOP_FRAME)
-            return AccessibleValue::absent();
-        return AccessibleValue::ofElement(std::make_shared<ObjectElement>(m_session, up, false));
+        return AccessibleValue::ofElement(std::make_shared<ObjectElement>(m_session, *up, false, false));
     }
 
     std::shared_ptr<Session> m_session;
-    Accessible m_object;
+    std::optional<ObjectRef> m_object;
     bool m_focused;
+    bool m_password;
 };
 
 class ApplicationElement final : public AccessibleElement
 {
 public:
-    ApplicationElement(std::shared_ptr<Session> session, Accessible application)
+    ApplicationElement(std::shared_ptr<Session> session, std::optional<ObjectRef> application, bool selectionTerminal)
         : m_session(std::move(session))
         , m_application(std::move(application))
+        , m_selectionTerminal(selectionTerminal)
     {
     }
 
@@ -248,71 +388,23 @@ public:
     {
         if (attribute != AccessibleAttribute::FocusedElement)
             return AccessibleValue::absent();
-        Accessible focused = m_application ? findFocused() : Accessible();
-        if (!focused && !m_session->primaryFallback)
-            return AccessibleValue::absent();
-        // Without a focused object (an application outside AT-SPI, such as a terminal), an
-        // element that offers only the PRIMARY stand-in.
-        return AccessibleValue::ofElement(std::make_shared<ObjectElement>(m_session, focused, true));
+        if (m_application) {
+            if (const auto focused = m_session->focused(*m_application)) {
+                const auto role = m_session->role(*focused);
+                const bool password = role && *role == ATSPI_ROLE_PASSWORD_TEXT;
+                return AccessibleValue::ofElement(std::make_shared<ObjectElement>(m_session, focused, true, password));
+            }
+        }
+        // Without a focused element only a terminal whose selection is its copy has one to offer.
+        if (m_selectionTerminal && m_session->primaryFallback)
+            return AccessibleValue::ofElement(std::make_shared<ObjectElement>(m_session, std::nullopt, true, false));
+        return AccessibleValue::absent();
     }
 
 private:
-    Accessible child(AtspiAccessible* parent, int index) const
-    {
-        GError* error = nullptr;
-        QElapsedTimer call;
-        call.start();
-        Accessible c(atspi_accessible_get_child_at_index(parent, index, &error));
-        return m_session->ok(error, call) ? c : Accessible();
-    }
-
-    int childCount(AtspiAccessible* a) const
-    {
-        GError* error = nullptr;
-        QElapsedTimer call;
-        call.start();
-        const int n = atspi_accessible_get_child_count(a, &error);
-        return m_session->ok(error, call) ? std::clamp(n, 0, kMaxChildren) : 0;
-    }
-
-    // Depth-first through showing elements, active windows first, bounded in nodes and depth.
-    Accessible findFocused() const
-    {
-        struct Item
-        {
-            Accessible node;
-            int depth;
-        };
-        QList<Item> stack;
-        const int windows = childCount(m_application.p);
-        QList<Accessible> active, inactive;
-        for (int i = 0; i < windows && m_session->usable(); ++i) {
-            Accessible w = child(m_application.p, i);
-            if (w)
-                (hasState(w.p, ATSPI_STATE_ACTIVE) ? active : inactive).append(w);
-        }
-        for (auto it = inactive.crbegin(); it != inactive.crend(); ++it)
-            stack.append({*it, 1});
-        for (auto it = active.crbegin(); it != active.crend(); ++it)
-            stack.append({*it, 1});
-        int visited = 0;
-        while (!stack.isEmpty() && visited < kMaxNodes && m_session->usable()) {
-            Item item = stack.takeLast();
-            ++visited;
-            if (hasState(item.node.p, ATSPI_STATE_FOCUSED))
-                return item.node;
-            if (item.depth >= kMaxDepth || !hasState(item.node.p, ATSPI_STATE_SHOWING))
-                continue;
-            const int n = childCount(item.node.p);
-            for (int i = n - 1; i >= 0 && m_session->usable(); --i)
-                if (Accessible c = child(item.node.p, i))
-                    stack.append({c, item.depth + 1});
-        }
-        return {};
-    }
-
     std::shared_ptr<Session> m_session;
-    Accessible m_application;
+    std::optional<ObjectRef> m_application;
+    bool m_selectionTerminal;
 };
 } // namespace
 
@@ -326,7 +418,11 @@ AtspiAccessibility::AtspiAccessibility(std::shared_ptr<XcbConnection> connection
 {
 }
 
-AtspiAccessibility::~AtspiAccessibility() = default;
+AtspiAccessibility::~AtspiAccessibility()
+{
+    if (!m_busName.isEmpty())
+        QDBusConnection::disconnectFromBus(m_busName);
+}
 
 bool AtspiAccessibility::isTrusted()
 {
@@ -336,10 +432,11 @@ bool AtspiAccessibility::isTrusted()
     return xtest && xtest->present;
 }
 
-std::optional<QByteArray> AtspiAccessibility::reachableBusAddress(XcbConnection* connection, int timeoutMs)
+std::optional<QByteArray> AtspiAccessibility::reachableBusAddress(
+    XcbConnection* connection, std::chrono::milliseconds timeout)
 {
     std::optional<QByteArray> address;
-    // libatspi prefers the address published on the root window, as we do.
+    // The address published on the root window comes first, as toolkits take it.
     if (connection)
         if (auto published
             = connection->property(connection->root(), connection->atom("AT_SPI_BUS"), XCB_ATOM_STRING, 4096);
@@ -349,14 +446,14 @@ std::optional<QByteArray> AtspiAccessibility::reachableBusAddress(XcbConnection*
         QDBusConnection session = QDBusConnection::sessionBus();
         if (!session.isConnected())
             return std::nullopt;
-        QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"),
-            QStringLiteral("/org/a11y/bus"), QStringLiteral("org.a11y.Bus"), QStringLiteral("GetAddress"));
-        QDBusReply<QString> reply = session.call(call, QDBus::Block, timeoutMs);
+        QDBusMessage call
+            = QDBusMessage::createMethodCall(u"org.a11y.Bus"_s, u"/org/a11y/bus"_s, u"org.a11y.Bus"_s, u"GetAddress"_s);
+        QDBusReply<QString> reply = session.call(call, QDBus::Block, int(timeout.count()));
         if (!reply.isValid() || reply.value().isEmpty() || reply.value().size() > 4096)
             return std::nullopt;
         address = reply.value().toUtf8();
     }
-    const QString name = QStringLiteral("tessellon-a11y-check-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    const QString name = u"tessellon-a11y-check-"_s + QUuid::createUuid().toString(QUuid::WithoutBraces);
     bool reachable = false;
     {
         QDBusConnection bus = QDBusConnection::connectToBus(QString::fromUtf8(*address), name);
@@ -368,22 +465,25 @@ std::optional<QByteArray> AtspiAccessibility::reachableBusAddress(XcbConnection*
     return address;
 }
 
-bool AtspiAccessibility::ensureAtspi()
+bool AtspiAccessibility::ensureBus()
 {
-    QMutexLocker lock(&g_initLock);
-    if (g_initialized) {
-        drainEvents();
-        return true;
+    if (!m_busName.isEmpty()) {
+        if (QDBusConnection(m_busName).isConnected())
+            return true;
+        QDBusConnection::disconnectFromBus(m_busName);
+        m_busName.clear();
     }
-    if (!reachableBusAddress(m_connection.get()))
+    const auto address = reachableBusAddress(m_connection.get());
+    if (!address)
         return false;
-    atspi_set_timeout(kCallTimeoutMs, kStartupTimeoutMs);
-    const int status = atspi_init();
-    if (status != 0 && status != 1) // 1: already initialised by someone else in this process
+    registerTypes();
+    const QString name = u"tessellon-a11y-"_s + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    QDBusConnection bus = QDBusConnection::connectToBus(QString::fromUtf8(*address), name);
+    if (!bus.isConnected()) {
+        QDBusConnection::disconnectFromBus(name);
         return false;
-    g_context = g_main_context_new();
-    atspi_set_main_context(g_context);
-    g_initialized = true;
+    }
+    m_busName = name;
     return true;
 }
 
@@ -395,38 +495,37 @@ AccessibleElementRef AtspiAccessibility::applicationElement(qint32 processIdenti
     session->pid = processIdentifier;
     session->x = m_connection;
     session->primaryFallback = m_primaryFallback;
-    session->budget = m_budget;
-    session->clock.start();
+    session->deadline = Clock::now() + m_budget;
 
-    Accessible application;
-    if (ensureAtspi()) {
-        Accessible desktop(atspi_get_desktop(0));
-        if (desktop) {
-            atspi_accessible_set_cache_mask(desktop.p, ATSPI_CACHE_NONE);
-            GError* error = nullptr;
-            QElapsedTimer call;
-            call.start();
-            const int n = std::min(atspi_accessible_get_child_count(desktop.p, &error), kMaxApplications);
-            if (session->ok(error, call)) {
-                for (int i = 0; i < n && session->usable() && !application; ++i) {
-                    call.restart();
-                    Accessible app(atspi_accessible_get_child_at_index(desktop.p, i, &error));
-                    if (!session->ok(error, call) || !app)
-                        continue;
-                    call.restart();
-                    const guint pid = atspi_accessible_get_process_id(app.p, &error);
-                    if (session->ok(error, call) && pid == guint(processIdentifier)) {
-                        atspi_accessible_set_cache_mask(app.p, ATSPI_CACHE_NONE);
-                        application = app;
-                    }
-                }
+    // A terminal where selecting is copying: its PRIMARY selection stands for a focused element.
+    bool selectionTerminal = false;
+    if (m_connection) {
+        const xcb_window_t active = m_connection->activeWindow();
+        selectionTerminal = active != XCB_WINDOW_NONE && m_connection->processOf(active) == processIdentifier
+            && CopyCommand::forWindow(*m_connection, active) == CopyCommand::Keys::none;
+    }
+
+    std::optional<ObjectRef> application;
+    if (ensureBus()) {
+        session->bus = QDBusConnection(m_busName);
+        const ObjectRef desktop {registryService, QDBusObjectPath(rootPath)};
+        QList<ObjectRef> applications = session->children(desktop);
+        if (applications.size() > maxApplications)
+            applications.resize(maxApplications);
+        const ObjectRef bus {u"org.freedesktop.DBus"_s, QDBusObjectPath(u"/org/freedesktop/DBus"_s)};
+        for (const ObjectRef& candidate : applications) {
+            const auto pid
+                = session->first(bus, u"org.freedesktop.DBus"_s, u"GetConnectionUnixProcessID"_s, {candidate.service});
+            if (pid && pid->toUInt() == uint(processIdentifier)) {
+                application = candidate;
+                break;
             }
         }
     }
     // A slow registry says nothing about the application itself: its budget starts now.
     session->dead = false;
-    session->clock.restart();
-    if (!application && !(m_primaryFallback && m_connection))
+    session->deadline = Clock::now() + m_budget;
+    if (!application && !selectionTerminal)
         return nullptr;
-    return std::make_shared<ApplicationElement>(session, application);
+    return std::make_shared<ApplicationElement>(session, application, selectionTerminal);
 }

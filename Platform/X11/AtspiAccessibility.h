@@ -1,21 +1,30 @@
 #pragma once
-// Accessibility through AT-SPI on an X11 desktop.
+// Accessibility through AT-SPI on an X11 desktop, spoken over D-Bus directly.
 //
-// libatspi ends the process when the accessibility bus cannot be reached, so the bus is
-// checked first and libatspi is touched only once it answered; every call is bounded by
-// atspi_set_timeout, and one application gets a total time budget, so a hung application
-// costs at most that. AT-SPI runs on a private main context that only the calling thread
-// drives; call from one thread at a time.
+// Each object talks to the accessibility bus over a private connection of its own, from the
+// calling thread; every call carries its own timeout and one application element gets a total
+// time budget, so a hung or slow application costs at most that. Nothing is dispatched on the
+// GUI thread and no toolkit accessibility library keeps state in this process. The bus is
+// checked before it is used.
+//
+// The application is found by its process id among the applications registered on the bus;
+// its focused element by state (one Collection query where the toolkit offers it, else a
+// bounded walk of the showing elements, active windows first).
 //
 // Attributes: selected text = the text interface's selections (when the tree has none, the
-// PRIMARY selection stands in, but only when the frontmost process owns it); Document = the
-// document attribute "DocURL" (else "URI") when it is a file: address; URL = the same when it
-// is an http(s) address; Parent = the accessible parent.
+// PRIMARY selection stands in, but only for a known focused element that is not a password
+// field and only when the frontmost process owns PRIMARY); Protected = the password-text role;
+// Document = the document attribute "DocURL" (else "URI") when it is a file: address; URL = the
+// same when it is an http(s) address; Parent = the accessible parent. A terminal where
+// selecting is copying (xterm), which has no tree, is one element whose selected text is its
+// PRIMARY selection.
 // Trust: X11 has no per-application grant; trusted = the xcb platform with XTEST present.
 
 #include "Platform/Accessibility.h"
 
 #include <QByteArray>
+#include <QString>
+#include <chrono>
 #include <memory>
 #include <optional>
 
@@ -24,6 +33,9 @@ class XcbConnection;
 class AtspiAccessibility final : public Accessibility
 {
 public:
+    static constexpr std::chrono::milliseconds applicationBudget {2500};
+    static constexpr std::chrono::milliseconds callTimeout {700};
+
     AtspiAccessibility();
     explicit AtspiAccessibility(std::shared_ptr<XcbConnection> connection);
     ~AtspiAccessibility() override;
@@ -32,16 +44,18 @@ public:
     AccessibleElementRef applicationElement(qint32 processIdentifier) override;
 
     // Total time one application element may spend in AT-SPI calls.
-    void setApplicationBudget(double seconds) { m_budget = seconds; }
+    void setApplicationBudget(std::chrono::milliseconds budget) { m_budget = budget; }
     void setPrimaryFallback(bool enabled) { m_primaryFallback = enabled; }
 
     // The accessibility bus address when the bus answers within the timeout, else nothing.
-    static std::optional<QByteArray> reachableBusAddress(XcbConnection* connection, int timeoutMs = 1000);
+    static std::optional<QByteArray> reachableBusAddress(
+        XcbConnection* connection, std::chrono::milliseconds timeout = std::chrono::milliseconds(1000));
 
 private:
-    bool ensureAtspi();
+    bool ensureBus();
 
     std::shared_ptr<XcbConnection> m_connection;
-    double m_budget = 2.5;
+    std::chrono::milliseconds m_budget = applicationBudget;
     bool m_primaryFallback = true;
+    QString m_busName; // the private connection's name once connected
 };

@@ -1,5 +1,7 @@
 #include "Platform/X11/QtPasteboard.h"
 
+#include "Platform/X11/SelectionTransfer.h"
+
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QGuiApplication>
@@ -13,7 +15,7 @@ namespace {
 
 // An owner normally answers the list of its targets in milliseconds; an empty list that took
 // this long is an owner that did not answer, not an empty clipboard.
-constexpr qint64 silentOwnerMs = 1000;
+constexpr std::chrono::milliseconds silentOwner {1000};
 
 QClipboard* clipboard()
 {
@@ -32,6 +34,8 @@ QtPasteboard::QtPasteboard(QObject* parent)
         });
     }
 }
+
+QtPasteboard::~QtPasteboard() = default;
 
 template <typename Fn> auto QtPasteboard::onGuiThread(Fn fn, QDeadlineTimer deadline) -> std::optional<decltype(fn())>
 {
@@ -99,7 +103,7 @@ std::optional<QList<QStringList>> QtPasteboard::itemTypes(QDeadlineTimer deadlin
             timer.start();
             const QMimeData* mime = board->mimeData(QClipboard::Clipboard);
             const QStringList types = mime ? offeredTypes(mime->formats()) : QStringList {};
-            if (types.isEmpty() && timer.elapsed() >= silentOwnerMs)
+            if (types.isEmpty() && timer.elapsed() >= silentOwner.count())
                 return std::nullopt;
             return types.isEmpty() ? QList<QStringList> {} : QList<QStringList> {types};
         },
@@ -144,7 +148,7 @@ bool QtPasteboard::clearContents()
             board->clear(QClipboard::Clipboard);
             return true;
         },
-        QDeadlineTimer(writeTimeoutMs))
+        QDeadlineTimer(writeTimeout))
         .value_or(false);
 }
 
@@ -161,7 +165,7 @@ bool QtPasteboard::writeItems(const QList<ItemData>& items)
             m_pending = item;
             return publish();
         },
-        QDeadlineTimer(writeTimeoutMs))
+        QDeadlineTimer(writeTimeout))
         .value_or(false);
 }
 
@@ -175,7 +179,7 @@ void QtPasteboard::declareTypes(const QStringList& types)
                 board->clear(QClipboard::Clipboard);
             return true;
         },
-        QDeadlineTimer(writeTimeoutMs));
+        QDeadlineTimer(writeTimeout));
 }
 
 bool QtPasteboard::setData(const QByteArray& data, const QString& type)
@@ -201,7 +205,7 @@ bool QtPasteboard::setData(const QByteArray& data, const QString& type)
                 m_pending.append({type, data});
             return publish();
         },
-        QDeadlineTimer(writeTimeoutMs))
+        QDeadlineTimer(writeTimeout))
         .value_or(false);
 }
 
@@ -223,4 +227,72 @@ bool QtPasteboard::publish()
         add(entry.first);
     board->setMimeData(mime, QClipboard::Clipboard);
     return board->mimeData(QClipboard::Clipboard) == mime;
+}
+
+SelectionTransfer::Reader* QtPasteboard::reader()
+{
+    if (!m_readerTried) {
+        m_readerTried = true;
+        if (QGuiApplication::platformName() == QLatin1String("xcb"))
+            m_reader = std::make_unique<SelectionTransfer::Reader>();
+    }
+    return m_reader.get();
+}
+
+std::optional<QList<QStringList>> QtPasteboard::exactItemTypes(QDeadlineTimer deadline)
+{
+    std::unique_lock lock(m_readerLock);
+    SelectionTransfer::Reader* x = reader();
+    if (!x) {
+        lock.unlock();
+        return itemTypes(deadline);
+    }
+    const auto targets = x->targets(x->atom("CLIPBOARD"), deadline);
+    if (!targets)
+        return std::nullopt;
+    QStringList types;
+    for (const QString& target : *targets) {
+        if (!SelectionTransfer::isMetaTarget(target))
+            types.append(target);
+    }
+    return types.isEmpty() ? QList<QStringList> {} : QList<QStringList> {types};
+}
+
+Pasteboard::Read QtPasteboard::exactItemData(qsizetype item, const QString& type, QDeadlineTimer deadline)
+{
+    std::unique_lock lock(m_readerLock);
+    SelectionTransfer::Reader* x = reader();
+    if (!x) {
+        lock.unlock();
+        return itemData(item, type, deadline);
+    }
+    if (item != 0)
+        return {};
+    auto data = x->read(x->atom("CLIPBOARD"), type, deadline);
+    if (!data)
+        return {deadline.hasExpired() ? ReadStatus::timedOut : ReadStatus::missing, {}, {}};
+    const QString key = SelectionTransfer::typeKey(*data);
+    return {ReadStatus::ok, std::move(data->bytes), key == type ? QString() : key};
+}
+
+bool QtPasteboard::writeExactItems(const QList<ItemData>& items)
+{
+    {
+        std::lock_guard lock(m_readerLock);
+        if (!reader())
+            return writeItems(items);
+    }
+    if (items.isEmpty())
+        return clearContents();
+    if (items.size() > 1)
+        return false;
+    QList<SelectionTransfer::Data> targets;
+    for (const auto& [key, bytes] : items.first()) {
+        auto data = SelectionTransfer::fromTypeKey(key, bytes);
+        if (!data)
+            return false;
+        targets.append(std::move(*data));
+    }
+    return SelectionTransfer::Keeper::instance().own(
+        QStringLiteral("CLIPBOARD"), targets, QDeadlineTimer(writeTimeout));
 }

@@ -87,3 +87,15 @@ std::optional<RunningApplication> X11Workspace::frontmostApplication()
         app.localizedName = processName(pid);
     return app;
 }
+
+std::optional<QString> X11Workspace::activeWindowTitle()
+{
+    if (!m_connection)
+        return std::nullopt;
+    const xcb_window_t window = m_connection->activeWindow();
+    if (window == XCB_WINDOW_NONE)
+        return std::nullopt;
+    if (auto title = m_connection->textProperty(window, "_NET_WM_NAME"))
+        return title;
+    return m_connection->textProperty(window, "WM_NAME");
+}

@@ -17,6 +17,7 @@ public:
     ~X11Workspace() override;
 
     std::optional<RunningApplication> frontmostApplication() override;
+    std::optional<QString> activeWindowTitle() override;
 
 private:
     std::shared_ptr<XcbConnection> m_connection;

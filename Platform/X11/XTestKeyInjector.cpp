@@ -2,56 +2,17 @@
 
 #include "Platform/X11/XcbConnection.h"
 
-#include <QElapsedTimer>
 #include <QSet>
-#include <QThread>
 #include <cstdlib>
+#include <thread>
 #include <xcb/xcb_keysyms.h>
 #include <xcb/xtest.h>
 
 namespace {
-constexpr quint32 kKeysymC = 0x0063;
-constexpr quint32 kKeysymShiftL = 0xffe1;
-constexpr quint32 kKeysymControlL = 0xffe3;
-
-// WM_CLASS names (lower case) of terminal emulators, whose copy chord is Control+Shift+C.
-const QSet<QString>& terminalClasses()
-{
-    static const QSet<QString> classes {
-        QStringLiteral("xterm"),
-        QStringLiteral("uxterm"),
-        QStringLiteral("urxvt"),
-        QStringLiteral("rxvt"),
-        QStringLiteral("gnome-terminal"),
-        QStringLiteral("gnome-terminal-server"),
-        QStringLiteral("org.gnome.console"),
-        QStringLiteral("kgx"),
-        QStringLiteral("konsole"),
-        QStringLiteral("xfce4-terminal"),
-        QStringLiteral("mate-terminal"),
-        QStringLiteral("lxterminal"),
-        QStringLiteral("qterminal"),
-        QStringLiteral("terminator"),
-        QStringLiteral("tilix"),
-        QStringLiteral("alacritty"),
-        QStringLiteral("kitty"),
-        QStringLiteral("foot"),
-        QStringLiteral("wezterm"),
-        QStringLiteral("org.wezfurlong.wezterm"),
-        QStringLiteral("st"),
-        QStringLiteral("st-256color"),
-        QStringLiteral("terminology"),
-        QStringLiteral("sakura"),
-        QStringLiteral("guake"),
-        QStringLiteral("tilda"),
-        QStringLiteral("yakuake"),
-        QStringLiteral("termite"),
-        QStringLiteral("eterm"),
-        QStringLiteral("cool-retro-term"),
-        QStringLiteral("x-terminal-emulator"),
-    };
-    return classes;
-}
+constexpr quint32 keysymC = 0x0063;
+constexpr quint32 keysymShiftL = 0xffe1;
+constexpr quint32 keysymControlL = 0xffe3;
+constexpr std::chrono::milliseconds heldKeysPoll {10};
 } // namespace
 
 XTestKeyInjector::XTestKeyInjector()
@@ -69,16 +30,24 @@ XTestKeyInjector::~XTestKeyInjector()
     release(Chord::Copy);
 }
 
-bool XTestKeyInjector::isTerminal(const QString& instance, const QString& className)
+QList<quint32> XTestKeyInjector::copyKeysyms(CopyCommand::Keys keys)
 {
-    return terminalClasses().contains(instance.toLower()) || terminalClasses().contains(className.toLower());
+    switch (keys) {
+    case CopyCommand::Keys::control:
+        return {keysymControlL, keysymC};
+    case CopyCommand::Keys::controlShift:
+        return {keysymControlL, keysymShiftL, keysymC};
+    case CopyCommand::Keys::none:
+        break;
+    }
+    return {};
 }
 
-QList<quint32> XTestKeyInjector::copyKeysyms(bool terminal)
+bool XTestKeyInjector::hasCopyCommand()
 {
-    if (terminal)
-        return {kKeysymControlL, kKeysymShiftL, kKeysymC};
-    return {kKeysymControlL, kKeysymC};
+    if (!m_connection)
+        return true;
+    return CopyCommand::forWindow(*m_connection, m_connection->activeWindow()) != CopyCommand::Keys::none;
 }
 
 bool XTestKeyInjector::waitForHeldKeys()
@@ -96,8 +65,7 @@ bool XTestKeyInjector::waitForHeldKeys()
             std::free(mapping);
         }
     }
-    QElapsedTimer timer;
-    timer.start();
+    const auto start = std::chrono::steady_clock::now();
     for (;;) {
         auto keymap = xcb_query_keymap_reply(c, xcb_query_keymap(c), nullptr);
         if (!keymap)
@@ -110,9 +78,9 @@ bool XTestKeyInjector::waitForHeldKeys()
         std::free(keymap);
         if (!held)
             return true;
-        if (timer.elapsed() >= qint64(m_releaseWait * 1000))
+        if (std::chrono::steady_clock::now() - start >= m_releaseWait)
             return false;
-        QThread::msleep(10);
+        std::this_thread::sleep_for(heldKeysPoll);
     }
 }
 
@@ -128,23 +96,21 @@ void XTestKeyInjector::press(Chord)
         return;
     waitForHeldKeys();
 
-    bool terminal = false;
-    const xcb_window_t window = m_connection->activeWindow();
-    if (auto windowClass = m_connection->windowClass(window))
-        terminal = isTerminal(windowClass->instance, windowClass->className);
-
+    const QList<quint32> keysyms = copyKeysyms(CopyCommand::forWindow(*m_connection, m_connection->activeWindow()));
+    if (keysyms.isEmpty())
+        return;
     xcb_key_symbols_t* symbols = xcb_key_symbols_alloc(m_connection->connection());
     if (!symbols)
         return;
     QList<quint8> codes;
-    for (quint32 keysym : copyKeysyms(terminal)) {
+    for (quint32 keysym : keysyms) {
         xcb_keycode_t* found = xcb_key_symbols_get_keycode(symbols, keysym);
         if (found && found[0] != XCB_NO_SYMBOL)
             codes.append(found[0]);
         std::free(found);
     }
     xcb_key_symbols_free(symbols);
-    if (codes.size() != copyKeysyms(terminal).size())
+    if (codes.size() != keysyms.size())
         return; // a layout without one of the keys: post nothing rather than a partial chord
     for (quint8 code : codes) {
         fake(code, true);

@@ -183,3 +183,31 @@ std::optional<QString> BrowserSelectionProvider::currentSelectionText(const QStr
 {
     return runTrimmed(script(bundleID), runner);
 }
+
+std::optional<QString> BrowserWindow::pageTitle(const QString& windowTitle)
+{
+    // Firefox joins with an em dash (older versions with a hyphen), the Chromium family with a
+    // hyphen.
+    static const QStringList suffixes = {
+        QStringLiteral(" \u2014 Mozilla Firefox"),
+        QStringLiteral(" - Mozilla Firefox"),
+        QStringLiteral(" \u2014 Mozilla Firefox Private Browsing"),
+        QStringLiteral(" - Mozilla Firefox Private Browsing"),
+        QStringLiteral(" \u2014 Firefox Developer Edition"),
+        QStringLiteral(" - Chromium"),
+        QStringLiteral(" - Google Chrome"),
+        QStringLiteral(" - Brave"),
+        QStringLiteral(" - Microsoft Edge"),
+        QStringLiteral(" - Vivaldi"),
+        QStringLiteral(" - Opera"),
+    };
+    for (const QString& suffix : suffixes) {
+        if (!windowTitle.endsWith(suffix))
+            continue;
+        const QString title = windowTitle.chopped(suffix.size()).trimmed();
+        if (title.isEmpty())
+            return std::nullopt;
+        return title;
+    }
+    return std::nullopt;
+}

@@ -38,3 +38,12 @@ std::optional<QString> currentSelectionText(const QString& bundleID, ScriptRunne
 // The selection script for a browser (none for Firefox).
 std::optional<QString> script(const QString& bundleID);
 } // namespace BrowserSelectionProvider
+
+// Where no script runner can ask a browser (Linux), its window says which page is in front:
+// browsers title their windows with the page's title followed by their own name.
+namespace BrowserWindow {
+// The page title in a browser window's title: the window title without the browser's own
+// suffix, trimmed; no value when the title ends with no known browser's suffix or nothing is
+// left of it.
+std::optional<QString> pageTitle(const QString& windowTitle);
+} // namespace BrowserWindow

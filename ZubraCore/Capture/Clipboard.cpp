@@ -7,6 +7,7 @@
 #include "ZubraCore/Capture/RtfReader.h"
 
 #include <QStringDecoder>
+#include <QUrl>
 #include <algorithm>
 
 namespace {
@@ -57,7 +58,7 @@ PasteboardSnapshot snapshot(Pasteboard& pasteboard, std::chrono::milliseconds bu
 {
     PasteboardSnapshot result;
     const QDeadlineTimer deadline(budget);
-    const auto items = pasteboard.itemTypes(deadline);
+    const auto items = pasteboard.exactItemTypes(deadline);
     if (!items) {
         // Without the list nothing can be said about what the user had: never restore it.
         result.complete = false;
@@ -67,7 +68,7 @@ PasteboardSnapshot snapshot(Pasteboard& pasteboard, std::chrono::milliseconds bu
     for (qsizetype i = 0; i < items->size(); ++i) {
         PasteboardSnapshot::Item item;
         for (const QString& type : items->at(i)) {
-            Pasteboard::Read read = pasteboard.itemData(i, type, deadline);
+            Pasteboard::Read read = pasteboard.exactItemData(i, type, deadline);
             if (read.status == Pasteboard::ReadStatus::timedOut) {
                 result.complete = false;
                 return result;
@@ -80,7 +81,7 @@ PasteboardSnapshot snapshot(Pasteboard& pasteboard, std::chrono::milliseconds bu
                 result.complete = false;
                 return result;
             }
-            item.append({type, std::move(read.data)});
+            item.append({read.exactType.isEmpty() ? type : read.exactType, std::move(read.data)});
         }
         result.items.append(item);
     }
@@ -97,11 +98,12 @@ bool restore(const PasteboardSnapshot& snapshot, Pasteboard& pasteboard)
             return false;
         items.append(item);
     }
+    // Writing the items replaces whatever is there; only an empty snapshot needs the clearing.
+    if (!items.isEmpty())
+        return pasteboard.writeExactItems(items);
     if (!pasteboard.clearContents())
         return false;
-    if (!items.isEmpty())
-        return pasteboard.writeItems(items);
-    const auto now = pasteboard.itemTypes(QDeadlineTimer(Pasteboard::readTimeoutMs));
+    const auto now = pasteboard.itemTypes(QDeadlineTimer(Pasteboard::readTimeout));
     return now && now->isEmpty();
 }
 
@@ -188,6 +190,62 @@ std::optional<QString> parsePageTitle(const QString& html)
     if (title.isEmpty())
         return std::nullopt;
     return title;
+}
+
+std::optional<QString> browserSourceURL(Pasteboard& pasteboard)
+{
+    if (const auto firefox = pasteboard.data(PasteboardType::firefoxSourceURL))
+        return parseSourceURL(*firefox, true);
+    if (const auto chromium = pasteboard.data(PasteboardType::chromiumSourceURL))
+        return parseSourceURL(*chromium, false);
+    return std::nullopt;
+}
+
+std::optional<QString> parseSourceURL(const QByteArray& bytes, bool utf16)
+{
+    if (bytes.isEmpty() || bytes.size() > maxSourceURLBytes)
+        return std::nullopt;
+    std::optional<QString> text;
+    if (utf16) {
+        QByteArrayView body(bytes);
+        auto encoding = QStringConverter::Utf16LE;
+        if (body.startsWith("\xff\xfe")) {
+            body = body.sliced(2);
+        } else if (body.startsWith("\xfe\xff")) {
+            body = body.sliced(2);
+            encoding = QStringConverter::Utf16BE;
+        }
+        if (body.size() % 2 != 0)
+            return std::nullopt;
+        QStringDecoder decoder(encoding, QStringDecoder::Flag::Stateless);
+        QString decoded = decoder.decode(body);
+        if (decoder.hasError() || !decoded.isValidUtf16())
+            return std::nullopt;
+        text = decoded;
+    } else {
+        text = Utf8::decodeStrict(bytes);
+    }
+    if (!text)
+        return std::nullopt;
+    // Some writers end the address with a NUL or a line break.
+    while (text->endsWith(QChar(0)))
+        text->chop(1);
+    const QString address = text->trimmed();
+    for (const QChar c : address) {
+        if (c.isSpace() || c.category() == QChar::Other_Control || c.category() == QChar::Other_Format)
+            return std::nullopt;
+    }
+    const QUrl url(address, QUrl::StrictMode);
+    if (address.isEmpty() || !url.isValid())
+        return std::nullopt;
+    const QString scheme = url.scheme().toLower();
+    if (scheme == QLatin1String("file")) {
+        if (url.path().isEmpty())
+            return std::nullopt;
+    } else if ((scheme != QLatin1String("http") && scheme != QLatin1String("https")) || url.host().isEmpty()) {
+        return std::nullopt;
+    }
+    return address;
 }
 
 QByteArray htmlAsUtf8(const QByteArray& html)

@@ -52,6 +52,13 @@ std::optional<AttributedText> attributedString(const QByteArray& html);
 std::optional<QByteArray> htmlData(Pasteboard& pasteboard);
 std::optional<QString> htmlTitle(Pasteboard& pasteboard);
 std::optional<QString> parsePageTitle(const QString& html);
+// The address of the page a browser copied from, from the type the browser adds to every copy
+// (Firefox: UTF-16, Chromium: UTF-8): exactly as given, trimmed; no value when absent, not
+// validly encoded, or not a single http, https or file address.
+std::optional<QString> browserSourceURL(Pasteboard& pasteboard);
+std::optional<QString> parseSourceURL(const QByteArray& bytes, bool utf16);
+inline constexpr qsizetype maxSourceURLBytes = 16 * 1024;
+
 // HTML offered as UTF-16 (with or without a byte-order mark) becomes UTF-8; anything else is
 // returned unchanged.
 QByteArray htmlAsUtf8(const QByteArray& html);

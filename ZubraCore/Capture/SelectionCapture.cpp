@@ -10,7 +10,7 @@
 #include <QUrl>
 
 namespace {
-const QString kUnknownApp = QStringLiteral("Unknown App");
+const QString unknownApp = QStringLiteral("Unknown App");
 
 std::optional<QString> textOf(const AccessibleValue& value)
 {
@@ -45,34 +45,49 @@ CaptureOutcome SelectionCapture::capture()
         return CaptureError::noFrontmostApp();
     }
     const qint32 pid = app->processIdentifier;
-    const QString appName = app->localizedName.value_or(kUnknownApp);
+    const QString appName = app->localizedName.value_or(unknownApp);
     const std::optional<QString> bundleID = app->bundleIdentifier;
     Loggers::capture().debug(QStringLiteral("Capturing from ") + appName + QStringLiteral(" (") + QString::number(pid)
         + QStringLiteral(")"));
 
-    // A write by another program during the snapshot would make the snapshot older than the
-    // count it is compared with, and the restore would overwrite the newer content: when the
-    // count moved while the snapshot was taken, take it once more.
-    qint64 countBefore = Clipboard::changeCount(pasteboard);
-    Clipboard::PasteboardSnapshot snapshot = Clipboard::snapshot(pasteboard);
-    qint64 preCount = Clipboard::changeCount(pasteboard);
-    if (preCount != countBefore) {
+    const AXExtract ax = extractAX(pid);
+    if (ax.protectedContent) {
+        // A password field: neither the tree, nor PRIMARY, nor a copy may give its text.
+        const QString diagnostic
+            = diagnosticDetail(appName, pid, false, -1, false, {}) + QStringLiteral(", protected=yes");
+        logMP(QStringLiteral("Capture refused in ") + appName + QStringLiteral(": the focused field holds a password"));
+        return CaptureError::noSelection(diagnostic);
+    }
+    // A terminal where selecting is copying: a keystroke would reach the program running in it.
+    const bool copyCommand = m_services.keys.hasCopyCommand();
+
+    Clipboard::PasteboardSnapshot snapshot;
+    qint64 preCount = 0;
+    bool changed = false;
+    if (copyCommand) {
+        // A write by another program during the snapshot would make the snapshot older than the
+        // count it is compared with, and the restore would overwrite the newer content: when the
+        // count moved while the snapshot was taken, take it once more.
+        const qint64 countBefore = Clipboard::changeCount(pasteboard);
         snapshot = Clipboard::snapshot(pasteboard);
         preCount = Clipboard::changeCount(pasteboard);
-    }
+        if (preCount != countBefore) {
+            snapshot = Clipboard::snapshot(pasteboard);
+            preCount = Clipboard::changeCount(pasteboard);
+        }
 
-    const AXExtract ax = extractAX(pid);
-
-    postCopyCommand();
-    bool changed = waitForPasteboardChange(preCount, clock.now() + pollingPass);
-    if (!changed) {
         postCopyCommand();
         changed = waitForPasteboardChange(preCount, clock.now() + pollingPass);
+        if (!changed) {
+            postCopyCommand();
+            changed = waitForPasteboardChange(preCount, clock.now() + pollingPass);
+        }
     }
 
     std::optional<QString> plain;
     std::optional<AttributedText> rich;
     std::optional<QString> htmlTitle;
+    std::optional<QString> copiedAddress;
     if (changed) {
         plain = Clipboard::plainText(pasteboard);
         rich = Clipboard::richAttributedString(pasteboard);
@@ -83,6 +98,7 @@ CaptureOutcome SelectionCapture::capture()
             rich = Clipboard::richAttributedString(pasteboard);
             htmlTitle = Clipboard::htmlTitle(pasteboard);
         }
+        copiedAddress = Clipboard::browserSourceURL(pasteboard);
     }
 
     const QStringList types = Clipboard::availableTypes(pasteboard);
@@ -95,8 +111,14 @@ CaptureOutcome SelectionCapture::capture()
     const QString browserID = bundleID.value_or(QString());
     std::optional<QString> sourceURL = ax.sourceURL;
     if (!sourceURL)
+        sourceURL = copiedAddress;
+    if (!sourceURL)
         sourceURL = BrowserURLProvider::currentURL(browserID, m_services.scripts);
     std::optional<QString> sourceTitle = htmlTitle;
+    if (!sourceTitle) {
+        if (const auto windowTitle = m_services.workspace.activeWindowTitle())
+            sourceTitle = BrowserWindow::pageTitle(*windowTitle);
+    }
     if (!sourceTitle)
         sourceTitle = BrowserURLProvider::currentPageTitle(browserID, m_services.scripts);
 
@@ -160,6 +182,11 @@ SelectionCapture::AXExtract SelectionCapture::extractAX(qint32 pid)
     const AccessibleValue focused = application->attribute(AccessibleAttribute::FocusedElement);
     if (focused.kind != AccessibleValue::Kind::Element || !focused.element)
         return extract;
+    const AccessibleValue secret = focused.element->attribute(AccessibleAttribute::Protected);
+    if (secret.kind == AccessibleValue::Kind::Flag && secret.flag) {
+        extract.protectedContent = true;
+        return extract;
+    }
 
     // The first element that gives an address string settles it, even when it does not parse:
     // the address is then absent, and no ancestor is asked for another.
@@ -191,7 +218,7 @@ void SelectionCapture::postCopyCommand()
     m_services.keys.release(KeyInjector::Chord::Copy);
 }
 
-bool SelectionCapture::waitForPasteboardChange(qint64 preCount, double deadline)
+bool SelectionCapture::waitForPasteboardChange(qint64 preCount, Clock::TimePoint deadline)
 {
     Clock& clock = m_services.clock;
     if (!(clock.now() < deadline))

@@ -6,6 +6,10 @@
 // One object per capture. capture() blocks for up to several seconds (two polling passes of
 // 0.8 s, browser scripts of 1.5 s each): run it on a worker thread. The clock and the sleep
 // come from the Clock given, so tests run without waiting.
+//
+// A password field in focus refuses the capture before anything is read or sent. A window
+// without a copy keystroke (a terminal where selecting is copying) gets no keystroke: its
+// selection comes from the accessibility element at once.
 
 #include "Platform/Accessibility.h"
 #include "Platform/Clock.h"
@@ -17,6 +21,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <chrono>
 #include <optional>
 
 class SelectionCapture
@@ -38,12 +43,14 @@ public:
         std::optional<QString> selectedText;
         std::optional<QString> filePath;
         std::optional<QString> sourceURL;
+        // The focused element holds a password: nothing of it may be captured.
+        bool protectedContent = false;
     };
 
-    static constexpr double pollingPass = 0.8; // seconds one polling pass waits for the copy
-    static constexpr double pollInterval = 0.04;
-    static constexpr double keyHold = 0.03; // between the key-down and key-up events
-    static constexpr double rereadDelay = 0.06;
+    static constexpr std::chrono::milliseconds pollingPass {800}; // one polling pass waits this long for the copy
+    static constexpr std::chrono::milliseconds pollInterval {40};
+    static constexpr std::chrono::milliseconds keyHold {30}; // between the key-down and key-up events
+    static constexpr std::chrono::milliseconds rereadDelay {60};
     static constexpr int maxWalkElements = 12; // the focused element and up to 11 ancestors
 
     explicit SelectionCapture(Services services);
@@ -54,7 +61,7 @@ public:
     static const QStringList& chromiumBundleIDs();
 
     AXExtract extractAX(qint32 pid);
-    bool waitForPasteboardChange(qint64 preCount, double deadline);
+    bool waitForPasteboardChange(qint64 preCount, Clock::TimePoint deadline);
     static QString diagnosticDetail(const QString& appName, qint32 pid, bool changeOccurred,
         qsizetype postCopyTextLength, bool hasAXSelection, const QStringList& types);
     // How a clipboard type prints in the diagnostic line: its own name for the known text,

@@ -1,9 +1,9 @@
 #include "support/SteppingClock.h"
 
-void SteppingClock::sleep(double seconds)
+void SteppingClock::sleep(Duration duration)
 {
-    sleeps.append(seconds);
-    m_now += seconds;
+    sleeps.append(duration);
+    m_now += duration;
     for (qsizetype i = 0; i < m_pending.size();) {
         if (m_pending[i].at <= m_now) {
             auto action = std::move(m_pending[i].action);
@@ -15,7 +15,7 @@ void SteppingClock::sleep(double seconds)
     }
 }
 
-void SteppingClock::at(double at, std::function<void()> action)
+void SteppingClock::at(TimePoint at, std::function<void()> action)
 {
     m_pending.append({at, std::move(action)});
 }

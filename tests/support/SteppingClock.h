@@ -10,21 +10,21 @@
 class SteppingClock final : public Clock
 {
 public:
-    double now() override { return m_now; }
-    void sleep(double seconds) override;
-    void advance(double seconds) { m_now += seconds; }
+    TimePoint now() override { return m_now; }
+    void sleep(Duration duration) override;
+    void advance(Duration duration) { m_now += duration; }
 
     // Runs `action` once, at the first sleep that reaches time `at`.
-    void at(double at, std::function<void()> action);
+    void at(TimePoint at, std::function<void()> action);
 
-    QList<double> sleeps;
+    QList<Duration> sleeps;
 
 private:
     struct Pending
     {
-        double at;
+        TimePoint at;
         std::function<void()> action;
     };
-    double m_now = 1000.0;
+    TimePoint m_now {std::chrono::seconds(1000)};
     QList<Pending> m_pending;
 };

@@ -1,6 +1,7 @@
 #pragma once
-// Other programs the X11 tests start and drive: the capture target window, xterm, xdotool and
-// xclip. Each is this test's own child, ended by its own handle; every wait is bounded.
+// Other programs the X11 tests start and drive: the capture target window, desktop
+// applications, xdotool and xclip. Each is this test's own child, ended by its own handle; every
+// wait is bounded.
 
 #include "Platform/X11/PrimarySelection.h"
 #include "Platform/X11/XcbConnection.h"
@@ -71,6 +72,33 @@ inline bool activate(const QString& window)
     return run(QStringLiteral("xdotool"), {"windowactivate", "--sync", window}, 5000).has_value();
 }
 
+// Presses a key chord in the active window ("ctrl+a").
+inline bool key(const QString& chord)
+{
+    return run(QStringLiteral("xdotool"), {"key", chord}, 5000).has_value();
+}
+
+// Triple-clicks the middle of the window, which selects the line there in a terminal.
+inline bool tripleClickMiddle(const QString& window)
+{
+    const auto shell = run(QStringLiteral("xdotool"), {"getwindowgeometry", "--shell", window});
+    if (!shell)
+        return false;
+    int width = 0, height = 0;
+    for (const QByteArray& line : shell->split('\n')) {
+        if (line.startsWith("WIDTH="))
+            width = line.mid(6).toInt();
+        else if (line.startsWith("HEIGHT="))
+            height = line.mid(7).toInt();
+    }
+    if (width <= 0 || height <= 0)
+        return false;
+    return run(QStringLiteral("xdotool"),
+        {"mousemove", "--window", window, QString::number(width / 2), QString::number(height / 2), "click", "--repeat",
+            "3", "--delay", "80", "1"})
+        .has_value();
+}
+
 // Double-clicks the first word of the window's top line until the process owns PRIMARY (the
 // shell may still be printing, the window still mapping). Attempts stay apart by more than
 // xterm's multi-click time, so two double-clicks never merge into a triple. False after about
@@ -100,11 +128,12 @@ public:
     Child(const Child&) = delete;
     ~Child() { stop(); }
 
-    bool start(
-        const QString& program, const QStringList& arguments, const QByteArray& input = {}, bool closeInput = false)
+    bool start(const QString& program, const QStringList& arguments, const QByteArray& input = {},
+        bool closeInput = false, const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment())
     {
         m_process = std::make_unique<QProcess>();
         m_process->setProcessChannelMode(QProcess::SeparateChannels);
+        m_process->setProcessEnvironment(environment);
         m_process->start(program, arguments);
         if (!m_process->waitForStarted(5000))
             return false;

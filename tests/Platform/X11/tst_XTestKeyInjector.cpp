@@ -29,34 +29,42 @@ class TestXTestKeyInjector : public QObject
     Q_OBJECT
 
 private slots:
-    void terminalTable_data()
+    void copyKeystrokeByWindowClass_data()
     {
         QTest::addColumn<QString>("instance");
         QTest::addColumn<QString>("className");
-        QTest::addColumn<bool>("terminal");
-        QTest::newRow("xterm") << "xterm"
-                               << "XTerm" << true;
+        QTest::addColumn<int>("keys"); // the number of keys of the chord; 0: none is sent
+        QTest::newRow("xterm copies by selecting") << "xterm"
+                                                   << "XTerm" << 0;
+        QTest::newRow("uxterm") << "uxterm"
+                                << "UXTerm" << 0;
+        QTest::newRow("rxvt-unicode") << "urxvt"
+                                      << "URxvt" << 0;
         QTest::newRow("GNOME Terminal") << "gnome-terminal-server"
-                                        << "Gnome-terminal" << true;
+                                        << "Gnome-terminal" << 3;
+        QTest::newRow("LXTerminal") << "lxterminal"
+                                    << "Lxterminal" << 3;
         QTest::newRow("Konsole") << "konsole"
-                                 << "konsole" << true;
+                                 << "konsole" << 3;
         QTest::newRow("kitty by class only") << ""
-                                             << "kitty" << true;
+                                             << "kitty" << 3;
         QTest::newRow("editor") << "gedit"
-                                << "Gedit" << false;
+                                << "Gedit" << 2;
         QTest::newRow("browser") << "Navigator"
-                                 << "firefox" << false;
+                                 << "firefox" << 2;
         QTest::newRow("name containing term") << "terminal-notes"
-                                              << "TermNotes" << false;
+                                              << "TermNotes" << 2;
     }
-    void terminalTable()
+    void copyKeystrokeByWindowClass()
     {
         QFETCH(QString, instance);
         QFETCH(QString, className);
-        QFETCH(bool, terminal);
-        QCOMPARE(XTestKeyInjector::isTerminal(instance, className), terminal);
-        // A terminal gets Shift on top of Control+C; both chords end with the C key.
-        QCOMPARE(XTestKeyInjector::copyKeysyms(terminal).size(), terminal ? 3 : 2);
+        QFETCH(int, keys);
+        const QList<quint32> keysyms = XTestKeyInjector::copyKeysyms(CopyCommand::forWindowClass(instance, className));
+        QCOMPARE(keysyms.size(), keys);
+        // Every chord ends with the C key, after its modifiers.
+        if (keys)
+            QCOMPARE(keysyms.last(), quint32(0x63));
     }
 
     // Super held by the user when the capture starts would turn Control+C into another chord:

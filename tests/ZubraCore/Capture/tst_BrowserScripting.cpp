@@ -58,6 +58,28 @@ class TestBrowserScripting : public QObject
     Q_OBJECT
 
 private slots:
+    // The page title in a browser window's title, the browser's own name taken off.
+    void pageTitleFromWindowTitle_data()
+    {
+        QTest::addColumn<QString>("windowTitle");
+        QTest::addColumn<OptionalString>("expected");
+        QTest::newRow("Firefox") << QStringLiteral("Caf\u00e9 \u2014 Mozilla Firefox") << OptionalString(u"Caf\u00e9"_qs);
+        QTest::newRow("Firefox, private") << QStringLiteral("News \u2014 Mozilla Firefox Private Browsing")
+                                          << OptionalString(u"News"_qs);
+        QTest::newRow("Chromium") << QStringLiteral("A - B - Chromium") << OptionalString(u"A - B"_qs);
+        QTest::newRow("Chrome") << QStringLiteral("Inbox - Google Chrome") << OptionalString(u"Inbox"_qs);
+        QTest::newRow("only the browser's name") << QStringLiteral(" - Chromium") << OptionalString();
+        QTest::newRow("the browser's name alone") << QStringLiteral("Mozilla Firefox") << OptionalString();
+        QTest::newRow("an editor") << QStringLiteral("notes.txt - Mousepad") << OptionalString();
+        QTest::newRow("suffix without the separator") << QStringLiteral("MyChromium") << OptionalString();
+    }
+    void pageTitleFromWindowTitle()
+    {
+        QFETCH(QString, windowTitle);
+        QFETCH(OptionalString, expected);
+        QCOMPARE(BrowserWindow::pageTitle(windowTitle), expected);
+    }
+
     void init() { Loggers::setSystemLog(&m_log); }
     void cleanup()
     {

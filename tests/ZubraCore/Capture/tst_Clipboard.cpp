@@ -58,6 +58,8 @@ private slots:
     void writeMarkdown_data();
     void writeMarkdown();
     void writePlainDropsTheHtml();
+    void browserSourceURL_data();
+    void browserSourceURL();
 };
 
 void TestClipboard::snapshotThenRestoreGivesBackEveryItem_data()
@@ -387,3 +389,45 @@ void TestClipboard::writePlainDropsTheHtml()
 
 TESSELLON_TEST_MAIN(TestClipboard)
 #include "tst_Clipboard.moc"
+
+// The address a browser puts beside its copy: decoded strictly, kept exactly as given, and only
+// a single http, https or file address.
+void TestClipboard::browserSourceURL_data()
+{
+    QTest::addColumn<QString>("type");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<OptionalString>("expected");
+    const QString firefox = PasteboardType::firefoxSourceURL;
+    const QString chromium = PasteboardType::chromiumSourceURL;
+    const QString page = QStringLiteral("https://example.org/caf\u00e9?q=a%20b#top");
+    QTest::newRow("Firefox, UTF-16") << firefox << utf16(page, QStringConverter::Utf16LE, false)
+                                     << OptionalString(page);
+    QTest::newRow("Firefox, with a byte-order mark")
+        << firefox << utf16(page, QStringConverter::Utf16BE, true) << OptionalString(page);
+    QTest::newRow("Firefox, ended by a NUL")
+        << firefox << utf16(page + QChar(0), QStringConverter::Utf16LE, false) << OptionalString(page);
+    QTest::newRow("Firefox, odd byte count")
+        << firefox << utf16(page, QStringConverter::Utf16LE, false).chopped(1) << OptionalString();
+    QTest::newRow("Firefox, lone surrogate") << firefox << QByteArray("h\0t\0\x00\xd8", 6) << OptionalString();
+    QTest::newRow("Chromium, UTF-8 with a line feed") << chromium << (page.toUtf8() + '\n') << OptionalString(page);
+    QTest::newRow("Chromium, a local page")
+        << chromium << QByteArray("file:///tmp/a%20b.html") << OptionalString(QStringLiteral("file:///tmp/a%20b.html"));
+    QTest::newRow("Chromium, invalid UTF-8") << chromium << QByteArray("https://x.org/\xff") << OptionalString();
+    QTest::newRow("two addresses") << chromium << QByteArray("https://a.org/\nhttps://b.org/") << OptionalString();
+    QTest::newRow("a space inside") << chromium << QByteArray("https://a.org/x y") << OptionalString();
+    QTest::newRow("script address") << chromium << QByteArray("javascript:alert(1)") << OptionalString();
+    QTest::newRow("no host") << chromium << QByteArray("https:///path") << OptionalString();
+    QTest::newRow("not an address") << chromium << QByteArray("hello") << OptionalString();
+    QTest::newRow("empty") << chromium << QByteArray() << OptionalString();
+    QTest::newRow("oversized") << chromium << ("https://a.org/" + QByteArray(Clipboard::maxSourceURLBytes, 'a'))
+                               << OptionalString();
+}
+
+void TestClipboard::browserSourceURL()
+{
+    QFETCH(QString, type);
+    QFETCH(QByteArray, bytes);
+    QFETCH(OptionalString, expected);
+    MemoryPasteboard pasteboard(Items {{{PasteboardType::plainText, "text"}, {type, bytes}}});
+    QCOMPARE(Clipboard::browserSourceURL(pasteboard), expected);
+}

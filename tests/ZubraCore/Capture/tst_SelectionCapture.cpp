@@ -19,8 +19,8 @@ Q_DECLARE_METATYPE(CaptureError::Code)
 Q_DECLARE_METATYPE(CaptureError)
 
 namespace {
-const QString kPlain = QStringLiteral("text/plain");
-const QString kHtml = QStringLiteral("text/html");
+const QString plainType = QStringLiteral("text/plain");
+const QString htmlType = QStringLiteral("text/html");
 
 // Forwards to a memory pasteboard, counting reads and writes and letting a test act (as another
 // program would) in the middle of a read.
@@ -107,7 +107,7 @@ struct Rig
     MemoryAccessibility accessibility;
     MemoryWorkspace workspace;
     MemoryKeyInjector keys;
-    MemoryPasteboard memory {Items {{{kPlain, QByteArrayLiteral("original")}}}};
+    MemoryPasteboard memory {Items {{{plainType, QByteArrayLiteral("original")}}}};
     SpyPasteboard pasteboard {memory};
     FakeScripts scripts;
     SteppingClock clock;
@@ -195,17 +195,17 @@ private slots:
         QTest::addColumn<QString>("expectedText");
         QTest::addColumn<int>("expectedChords");
 
-        const Items word {{{kPlain, QByteArrayLiteral("  hello \n")}}};
+        const Items word {{{plainType, QByteArrayLiteral("  hello \n")}}};
         QTest::newRow("first keystroke") << 1 << word << QString() << "hello" << 1;
         QTest::newRow("second keystroke") << 2 << word << QString() << "hello" << 2;
         QTest::newRow("copy beats the tree") << 1 << word << "from tree"
                                              << "hello" << 1;
         QTest::newRow("no copy: the tree") << 0 << Items {} << "  from tree\n"
                                            << "from tree" << 2;
-        QTest::newRow("only spaces") << 1 << Items {{{kPlain, QByteArrayLiteral("   ")}}} << QString() << "" << 1;
+        QTest::newRow("only spaces") << 1 << Items {{{plainType, QByteArrayLiteral("   ")}}} << QString() << "" << 1;
         QTest::newRow("tree text of spaces") << 0 << Items {} << "  "
                                              << "" << 2;
-        QTest::newRow("empty copy: the tree") << 1 << Items {{{kPlain, QByteArray("")}}} << "tree"
+        QTest::newRow("empty copy: the tree") << 1 << Items {{{plainType, QByteArray("")}}} << "tree"
                                               << "tree" << 1;
         QTest::newRow("tabular text") << 1
                                       << Items {{{QStringLiteral("text/tab-separated-values"),
@@ -237,7 +237,7 @@ private slots:
             QCOMPARE(rig.keys.events[i + 1], QStringLiteral("release Copy"));
         }
         // Whatever happened, the clipboard ends as it began.
-        QCOMPARE(rig.memory.items(), (Items {{{kPlain, QByteArrayLiteral("original")}}}));
+        QCOMPARE(rig.memory.items(), (Items {{{plainType, QByteArrayLiteral("original")}}}));
         QCOMPARE(m_log.messages(QStringLiteral("capture")).value(0), QStringLiteral("Capturing from Editor (4242)"));
         QCOMPARE(m_log.entries().value(0).level, SystemLogLevel::debug);
         if (!copyOnChord) {
@@ -262,17 +262,17 @@ private slots:
     void twoPassesWithoutChangeThenNoThirdKeystroke()
     {
         Rig rig;
-        const double start = rig.clock.now();
+        const auto start = rig.clock.now();
         const CaptureOutcome outcome = rig.run();
         QVERIFY(errorOf(outcome));
         QCOMPARE(errorOf(outcome)->code(), CaptureError::Code::noSelection);
         QCOMPARE(rig.keys.completedChords, 2);
         // Two holds of 0.03 s and two passes of 0.8 s, polled every 0.04 s.
-        const double waited = rig.clock.now() - start;
+        const auto waited = rig.clock.now() - start;
         // (Rounding may add one poll to a pass.)
-        const double expected = 2 * SelectionCapture::keyHold + 2 * SelectionCapture::pollingPass;
-        QVERIFY2(waited >= expected - 1e-9 && waited <= expected + 2 * SelectionCapture::pollInterval + 1e-9,
-            qPrintable(QString::number(waited)));
+        const auto expected = 2 * SelectionCapture::keyHold + 2 * SelectionCapture::pollingPass;
+        QVERIFY2(waited >= expected && waited <= expected + 2 * SelectionCapture::pollInterval,
+            qPrintable(QString::number(std::chrono::duration<double>(waited).count())));
         QCOMPARE(rig.clock.sleeps.count(SelectionCapture::keyHold), 2);
         QVERIFY(rig.clock.sleeps.count(SelectionCapture::pollInterval) >= 40);
         QVERIFY(rig.clock.sleeps.count(SelectionCapture::pollInterval) <= 42);
@@ -299,7 +299,7 @@ private slots:
         QVERIFY(m_log.messages(QStringLiteral("app"))
                     .contains(QStringLiteral("Capture: pasteboard changed but nothing readable on it: ") + expected));
         QVERIFY(rig.clock.sleeps.contains(SelectionCapture::rereadDelay));
-        QCOMPARE(rig.memory.items(), (Items {{{kPlain, QByteArrayLiteral("original")}}}));
+        QCOMPARE(rig.memory.items(), (Items {{{plainType, QByteArrayLiteral("original")}}}));
     }
 
     void plainAndHtmlGiveMarkdownAndTitle()
@@ -308,8 +308,8 @@ private slots:
         rig.scripts.url = QStringLiteral("https://example.org/a");
         rig.scripts.title = QStringLiteral("Script title");
         rig.copyOn(1,
-            {{{kPlain, QByteArrayLiteral("Hello world")},
-                {kHtml,
+            {{{plainType, QByteArrayLiteral("Hello world")},
+                {htmlType,
                     QByteArrayLiteral("<html><head><TITLE lang=en>My \n  Page</Title></head>"
                                       "<body><p><b>Hello</b> world</p></body></html>")}}});
         const CaptureOutcome outcome = rig.run();
@@ -387,9 +387,9 @@ private slots:
     void restoreFailureRefusesTheCapture()
     {
         Rig rig;
-        rig.memory.replaceContent({{{kPlain, QByteArrayLiteral("mine")}}});
+        rig.memory.replaceContent({{{plainType, QByteArrayLiteral("mine")}}});
         rig.memory.offerWithoutData(1, QStringLiteral("application/x-unreadable")); // an item with no readable data
-        const Items copied {{{kPlain, QByteArrayLiteral("copied text")}}};
+        const Items copied {{{plainType, QByteArrayLiteral("copied text")}}};
         rig.copyOn(1, copied);
         const CaptureOutcome outcome = rig.run();
         QVERIFY(errorOf(outcome));
@@ -403,11 +403,11 @@ private slots:
     void restoreBringsBackEveryItemAndType()
     {
         Rig rig;
-        const Items original {{{kPlain, QByteArrayLiteral("one")}, {kHtml, QByteArrayLiteral("<b>one</b>")},
+        const Items original {{{plainType, QByteArrayLiteral("one")}, {htmlType, QByteArrayLiteral("<b>one</b>")},
                                   {QStringLiteral("application/x-custom"), QByteArray("\0\x01\xff", 3)}},
             {{QStringLiteral("image/png"), QByteArrayLiteral("png-bytes")}}};
         rig.memory.replaceContent(original);
-        rig.copyOn(2, {{{kPlain, QByteArrayLiteral("copied")}}});
+        rig.copyOn(2, {{{plainType, QByteArrayLiteral("copied")}}});
         const CaptureOutcome outcome = rig.run();
         QVERIFY(resultOf(outcome));
         QCOMPARE(resultOf(outcome)->text, QStringLiteral("copied"));
@@ -419,9 +419,9 @@ private slots:
     void writeDuringSnapshotIsNotOverwritten()
     {
         Rig rig;
-        const Items newer {{{kPlain, QByteArrayLiteral("written meanwhile")}}};
+        const Items newer {{{plainType, QByteArrayLiteral("written meanwhile")}}};
         rig.pasteboard.afterRead = [&] { rig.memory.replaceContent(newer); };
-        rig.copyOn(1, {{{kPlain, QByteArrayLiteral("copied")}}});
+        rig.copyOn(1, {{{plainType, QByteArrayLiteral("copied")}}});
         const CaptureOutcome outcome = rig.run();
         QVERIFY(resultOf(outcome));
         QCOMPARE(resultOf(outcome)->text, QStringLiteral("copied"));
@@ -432,7 +432,7 @@ private slots:
     void writeDuringSnapshotIsNotTakenForTheCopy()
     {
         Rig rig;
-        rig.pasteboard.afterRead = [&] { rig.memory.replaceContent({{{kPlain, QByteArrayLiteral("other")}}}); };
+        rig.pasteboard.afterRead = [&] { rig.memory.replaceContent({{{plainType, QByteArrayLiteral("other")}}}); };
         rig.focused()->setText(AccessibleAttribute::SelectedText, QStringLiteral("from tree"));
         const CaptureOutcome outcome = rig.run();
         QVERIFY(resultOf(outcome));
@@ -540,7 +540,135 @@ private slots:
         SelectionCapture capture({rig.accessibility, rig.workspace, rig.keys, rig.pasteboard, rig.scripts, rig.clock});
         QVERIFY(!capture.waitForPasteboardChange(rig.memory.changeCount() + 1, rig.clock.now()));
         QVERIFY(rig.clock.sleeps.isEmpty());
-        QVERIFY(capture.waitForPasteboardChange(rig.memory.changeCount() + 1, rig.clock.now() + 1));
+        QVERIFY(capture.waitForPasteboardChange(rig.memory.changeCount() + 1, rig.clock.now() + std::chrono::seconds(1)));
+    }
+
+    // A password field in focus: no channel may give its text, and nothing is sent or written.
+    void passwordFieldIsRefusedThroughEveryChannel_data()
+    {
+        QTest::addColumn<bool>("treeText");
+        QTest::addColumn<bool>("applicationCopies");
+        QTest::addColumn<bool>("copyCommand");
+        QTest::newRow("the tree holds the masked text") << true << false << true;
+        QTest::newRow("the application would copy it") << false << true << true;
+        QTest::newRow("a terminal without copy keystroke") << true << false << false;
+    }
+    void passwordFieldIsRefusedThroughEveryChannel()
+    {
+        QFETCH(bool, treeText);
+        QFETCH(bool, applicationCopies);
+        QFETCH(bool, copyCommand);
+        Rig rig;
+        rig.focused()->set(AccessibleAttribute::Protected, AccessibleValue::ofFlag(true));
+        if (treeText)
+            rig.focused()->setText(AccessibleAttribute::SelectedText, QStringLiteral("hunter2secret"));
+        if (applicationCopies)
+            rig.copyOn(1, {{{plainType, QByteArrayLiteral("hunter2secret")}}});
+        rig.keys.copyCommand = copyCommand;
+        const CaptureOutcome outcome = rig.run();
+        QVERIFY(errorOf(outcome));
+        QCOMPARE(errorOf(outcome)->code(), CaptureError::Code::noSelection);
+        QCOMPARE(errorOf(outcome)->errorDescription(), QStringLiteral("No text was selected in the frontmost application."));
+        QVERIFY(!errorOf(outcome)->diagnostic().contains(QLatin1String("hunter2")));
+        QVERIFY(rig.keys.events.isEmpty());
+        QCOMPARE(rig.pasteboard.writes, 0);
+        QCOMPARE(rig.pasteboard.reads, 0);
+        QVERIFY(rig.clock.sleeps.isEmpty());
+        QVERIFY(rig.scripts.ran.isEmpty());
+        QVERIFY(m_log.messages(QStringLiteral("app"))
+                    .contains(QStringLiteral("Capture refused in Editor: the focused field holds a password")));
+    }
+
+    // A terminal where selecting is copying: its selection is read at once, no key reaches it,
+    // the clipboard is left alone and nothing waits.
+    void terminalWithoutCopyKeystrokeGetsNoKey_data()
+    {
+        QTest::addColumn<QString>("selection"); // empty: nothing selected
+        QTest::addColumn<QString>("expected"); // empty: the capture fails
+        QTest::newRow("selected word") << "  tessellate\n"
+                                       << "tessellate";
+        QTest::newRow("nothing selected") << QString() << QString();
+    }
+    void terminalWithoutCopyKeystrokeGetsNoKey()
+    {
+        QFETCH(QString, selection);
+        QFETCH(QString, expected);
+        Rig rig(QStringLiteral("debian-xterm"));
+        rig.keys.copyCommand = false;
+        rig.copyOn(1, {{{plainType, QByteArrayLiteral("must not be read")}}});
+        if (!selection.isEmpty())
+            rig.focused()->setText(AccessibleAttribute::SelectedText, selection);
+        const CaptureOutcome outcome = rig.run();
+        if (expected.isEmpty()) {
+            QVERIFY(errorOf(outcome));
+            QCOMPARE(errorOf(outcome)->code(), CaptureError::Code::noSelection);
+        } else {
+            QVERIFY(resultOf(outcome));
+            QCOMPARE(resultOf(outcome)->text, expected);
+            QVERIFY(!resultOf(outcome)->markdown);
+        }
+        QVERIFY(rig.keys.events.isEmpty());
+        QVERIFY(rig.clock.sleeps.isEmpty());
+        QCOMPARE(rig.pasteboard.writes, 0);
+        QCOMPARE(rig.memory.items(), (Items {{{plainType, QByteArrayLiteral("original")}}}));
+    }
+
+    // Browsers put the page's address beside every copy, and title their windows with the page.
+    void browserSourceFromCopyAndWindowTitle_data()
+    {
+        QTest::addColumn<Items>("copied");
+        QTest::addColumn<QString>("windowTitle");
+        QTest::addColumn<QString>("treeURL");
+        QTest::addColumn<QString>("expectedURL"); // empty: none
+        QTest::addColumn<QString>("expectedTitle"); // empty: none
+
+        QString firefoxAddress = QStringLiteral("file:///tmp/p\u00e4ge.html");
+        QByteArray utf16(reinterpret_cast<const char*>(firefoxAddress.utf16()), firefoxAddress.size() * 2);
+        const QByteArray text = QByteArrayLiteral("Hello");
+        QTest::newRow("Firefox")
+            << Items {{{plainType, text}, {QStringLiteral("text/x-moz-url-priv"), utf16}}}
+            << QStringLiteral("Caf\u00e9 \u2014 Mozilla Firefox") << QString() << firefoxAddress
+            << QStringLiteral("Caf\u00e9");
+        QTest::newRow("Chromium") << Items {{{plainType, text},
+            {QStringLiteral("chromium/x-source-url"), QByteArrayLiteral("https://example.org/a?b=1#c\n")}}}
+                                  << "Example page - Chromium" << QString() << "https://example.org/a?b=1#c"
+                                  << "Example page";
+        QTest::newRow("the tree's address wins")
+            << Items {{{plainType, text}, {QStringLiteral("chromium/x-source-url"), QByteArrayLiteral("https://copy.example/")}}}
+            << "Page - Chromium"
+            << "https://tree.example/"
+            << "https://tree.example/"
+            << "Page";
+        QTest::newRow("script address refused") << Items {{{plainType, text},
+            {QStringLiteral("chromium/x-source-url"), QByteArrayLiteral("javascript:alert(1)")}}}
+                                                << "Page - Chromium" << QString() << QString() << "Page";
+        QTest::newRow("Firefox address not UTF-16")
+            << Items {{{plainType, text}, {QStringLiteral("text/x-moz-url-priv"), QByteArrayLiteral("https://odd.example/")}}}
+            << QString() << QString() << QString() << QString();
+        QTest::newRow("an editor's title is no page title")
+            << Items {{{plainType, text}}} << "notes.txt - Mousepad" << QString() << QString() << QString();
+        QTest::newRow("only the browser's name") << Items {{{plainType, text}}} << "Chromium" << QString() << QString()
+                                                 << QString();
+    }
+    void browserSourceFromCopyAndWindowTitle()
+    {
+        QFETCH(Items, copied);
+        QFETCH(QString, windowTitle);
+        QFETCH(QString, treeURL);
+        QFETCH(QString, expectedURL);
+        QFETCH(QString, expectedTitle);
+        Rig rig;
+        if (!windowTitle.isEmpty())
+            rig.workspace.windowTitle = windowTitle;
+        if (!treeURL.isEmpty())
+            rig.focused()->setText(AccessibleAttribute::URL, treeURL);
+        rig.copyOn(1, copied);
+        const CaptureOutcome outcome = rig.run();
+        QVERIFY(resultOf(outcome));
+        QCOMPARE(resultOf(outcome)->text, QStringLiteral("Hello"));
+        QCOMPARE(resultOf(outcome)->sourceURL.value_or(QString()), expectedURL);
+        QCOMPARE(resultOf(outcome)->sourceTitle.value_or(QString()), expectedTitle);
+        QCOMPARE(rig.memory.items(), (Items {{{plainType, QByteArrayLiteral("original")}}}));
     }
 
     void errorSentences_data()

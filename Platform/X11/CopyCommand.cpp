@@ -1,0 +1,77 @@
+#include "Platform/X11/CopyCommand.h"
+
+#include "Platform/X11/XcbConnection.h"
+
+#include <QSet>
+
+namespace {
+using namespace Qt::StringLiterals;
+
+// WM_CLASS names (lower case) of terminals that copy on Control+Shift+C.
+const QSet<QString>& shiftTerminals()
+{
+    static const QSet<QString> classes {
+        u"gnome-terminal"_s,
+        u"gnome-terminal-server"_s,
+        u"org.gnome.console"_s,
+        u"kgx"_s,
+        u"konsole"_s,
+        u"xfce4-terminal"_s,
+        u"mate-terminal"_s,
+        u"lxterminal"_s,
+        u"qterminal"_s,
+        u"terminator"_s,
+        u"tilix"_s,
+        u"alacritty"_s,
+        u"kitty"_s,
+        u"foot"_s,
+        u"wezterm"_s,
+        u"org.wezfurlong.wezterm"_s,
+        u"st"_s,
+        u"st-256color"_s,
+        u"terminology"_s,
+        u"sakura"_s,
+        u"guake"_s,
+        u"tilda"_s,
+        u"yakuake"_s,
+        u"termite"_s,
+        u"cool-retro-term"_s,
+        u"x-terminal-emulator"_s,
+    };
+    return classes;
+}
+
+// Terminals without a copy keystroke: a Control+C there reaches the running program.
+const QSet<QString>& selectionTerminals()
+{
+    static const QSet<QString> classes {u"xterm"_s, u"uxterm"_s, u"rxvt"_s, u"urxvt"_s, u"eterm"_s};
+    return classes;
+}
+
+bool either(const QSet<QString>& set, const QString& instance, const QString& className)
+{
+    return set.contains(instance.toLower()) || set.contains(className.toLower());
+}
+} // namespace
+
+namespace CopyCommand {
+
+Keys forWindowClass(const QString& instance, const QString& className)
+{
+    if (either(selectionTerminals(), instance, className))
+        return Keys::none;
+    if (either(shiftTerminals(), instance, className))
+        return Keys::controlShift;
+    return Keys::control;
+}
+
+Keys forWindow(XcbConnection& connection, xcb_window_t window)
+{
+    if (window == XCB_WINDOW_NONE)
+        return Keys::control;
+    if (auto windowClass = connection.windowClass(window))
+        return forWindowClass(windowClass->instance, windowClass->className);
+    return Keys::control;
+}
+
+} // namespace CopyCommand

@@ -1,0 +1,24 @@
+#pragma once
+// Which keystroke makes a window copy its selection to the clipboard. Terminal emulators take
+// Control+Shift+C (Control+C interrupts the program running in them); the classic X terminals
+// have no copy keystroke at all: selecting is copying there, the PRIMARY selection holds it.
+
+#include <QString>
+#include <xcb/xcb.h>
+
+class XcbConnection;
+
+namespace CopyCommand {
+
+enum class Keys {
+    control, // Control+C
+    controlShift, // Control+Shift+C
+    none, // no keystroke copies; the selection is in PRIMARY
+};
+
+// By the window's WM_CLASS (instance or class, any case).
+Keys forWindowClass(const QString& instance, const QString& className);
+// By the class of the window or, when it names none, of its client window.
+Keys forWindow(XcbConnection& connection, xcb_window_t window);
+
+} // namespace CopyCommand
