@@ -4,6 +4,7 @@
 #include "Platform/Memory/MemoryWorkspace.h"
 #include "Zubra/Shell/IconCache.h"
 #include "support/TestMain.h"
+#include "ReviewImage.h"
 
 #include <QPixmap>
 #include <thread>
@@ -90,6 +91,7 @@ private slots:
         QCOMPARE(cache.icon(id, QStringLiteral("Later")).cacheKey(), before.cacheKey());
         QCOMPARE(provider->questions().size(), 3);
         QVERIFY(!IconCache::fallbackIcon().pixmap(16, 16).isNull());
+        ReviewImage::saveForReview(IconCache::fallbackIcon().pixmap(64, 64).toImage(), QStringLiteral("icon-fallback"));
     }
 
     void withAndWithoutIdAreDifferentKeys()
