@@ -73,6 +73,11 @@ WelcomeView::WelcomeView(bool needsAccessibility, const QString& hotkeyDisplay, 
     m_getStarted = new QPushButton(getStartedTitle, this);
     m_getStarted->setDefault(true);
     m_getStarted->setAutoDefault(true);
+    // The prominent button: filled with the accent colour.
+    QPalette accent = m_getStarted->palette();
+    accent.setColor(QPalette::Button, accent.color(QPalette::Highlight));
+    accent.setColor(QPalette::ButtonText, accent.color(QPalette::HighlightedText));
+    m_getStarted->setPalette(accent);
     buttons->addWidget(m_getStarted);
     column->addLayout(buttons);
     column->addStretch(1);
