@@ -1,7 +1,8 @@
 #pragma once
 // Application icons for the library's rows and sources: looked up once per application, by
 // desktop-entry id when the capture has one and by application name otherwise, and kept for
-// the life of the process, the drawn fallback included.
+// the life of the process, the drawn fallback included. The cache itself is safe from any
+// thread; the desktop's provider makes pixmaps, so the views ask from the GUI thread.
 
 #include <QHash>
 #include <QIcon>
