@@ -1,5 +1,6 @@
 #include "Platform/X11/DesktopEntries.h"
 
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
@@ -64,36 +65,33 @@ template <typename Visit> bool forEachEntry(const QStringList& directories, int&
     }
     return false;
 }
-// The folders' modification times, to see whether an index is still current.
-using FolderTimes = QHash<QString, QDateTime>;
 
-FolderTimes folderTimes(const QStringList& directories)
+// What the folders hold: every entry file and sub-folder with its size and modification time.
+// A file added, removed or rewritten changes it, even within the clock's granularity.
+QByteArray folderSignature(const QStringList& directories)
 {
-    FolderTimes times;
+    QCryptographicHash hash(QCryptographicHash::Sha1);
+    int budget = kMaxEntriesScanned;
     for (const QString& dir : directories) {
-        times.insert(dir, QFileInfo(dir).lastModified());
-        QDirIterator it(dir, QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
-        while (it.hasNext() && times.size() < 512) {
-            const QString sub = it.next();
-            if (sub.count(u'/') - dir.count(u'/') <= kMaxDepth)
-                times.insert(sub, QFileInfo(sub).lastModified());
+        hash.addData(dir.toUtf8());
+        hash.addData(QByteArrayView("\0", 1));
+        QDirIterator it(dir, {QStringLiteral("*.desktop")}, QDir::Files | QDir::AllDirs | QDir::NoDotAndDotDot,
+            QDirIterator::Subdirectories | QDirIterator::FollowSymlinks);
+        while (it.hasNext() && budget-- > 0) {
+            const QString path = it.next();
+            const QFileInfo info = it.fileInfo();
+            hash.addData(path.toUtf8());
+            hash.addData(QByteArray::number(info.size()) + ' '
+                + QByteArray::number(info.lastModified().toMSecsSinceEpoch()) + '\n');
         }
     }
-    return times;
-}
-
-bool unchanged(const FolderTimes& times)
-{
-    for (auto it = times.cbegin(); it != times.cend(); ++it)
-        if (QFileInfo(it.key()).lastModified() != it.value())
-            return false;
-    return true;
+    return hash.result();
 }
 
 struct Index
 {
     QStringList directories;
-    FolderTimes times;
+    QByteArray signature;
     QList<DesktopEntries::Entry> entries;
 };
 } // namespace
@@ -105,13 +103,13 @@ QList<Entry> all(const QStringList& directories)
     static QMutex mutex;
     static std::optional<Index> index;
     const QMutexLocker locker(&mutex);
-    // A folder created after the index was built changes its parent's time, or is a missing root.
-    if (index && index->directories == directories && unchanged(index->times))
+    const QByteArray signature = folderSignature(directories);
+    if (index && index->directories == directories && index->signature == signature)
         return index->entries;
 
     Index built;
     built.directories = directories;
-    built.times = folderTimes(directories);
+    built.signature = signature;
     QSet<QString> seen;
     int budget = kMaxEntriesScanned;
     forEachEntry(directories, budget, [&](const QString& path, const QString& id) {
