@@ -228,7 +228,8 @@ std::optional<Entry> forWindowClass(const QString& instance, const QString& clas
     for (const Entry& entry : all(directories)) {
         if (matches(entry.startupWMClass, Qt::CaseSensitive))
             return entry;
-        if (!byName && (matches(entry.id, Qt::CaseInsensitive) || matches(entry.id.section(u'.', -1), Qt::CaseInsensitive)))
+        if (!byName
+            && (matches(entry.id, Qt::CaseInsensitive) || matches(entry.id.section(u'.', -1), Qt::CaseInsensitive)))
             byName = entry;
     }
     return byName;

@@ -14,6 +14,7 @@ namespace IconTheme {
 QStringList pixmapDirectories();
 
 // The icon an Icon value names; nothing when no readable picture stands behind it.
-std::optional<QIcon> resolve(const QString& iconValue, const QStringList& pixmapDirectories = IconTheme::pixmapDirectories());
+std::optional<QIcon> resolve(
+    const QString& iconValue, const QStringList& pixmapDirectories = IconTheme::pixmapDirectories());
 
 } // namespace IconTheme

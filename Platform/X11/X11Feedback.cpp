@@ -52,8 +52,8 @@ void X11Feedback::savedSound()
     }
     if (!m_sounds)
         return;
-    const int status = ca_context_play(m_sounds, 0, CA_PROP_EVENT_ID, savedSoundEvent, CA_PROP_EVENT_DESCRIPTION,
-        "Capture saved", nullptr);
+    const int status = ca_context_play(
+        m_sounds, 0, CA_PROP_EVENT_ID, savedSoundEvent, CA_PROP_EVENT_DESCRIPTION, "Capture saved", nullptr);
     if (status != CA_SUCCESS)
         report(QStringLiteral("Saved sound not played: ") + QString::fromUtf8(ca_strerror(status)));
 }

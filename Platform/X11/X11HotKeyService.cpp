@@ -173,8 +173,8 @@ int X11HotKeyService::registerHotKey(quint32 virtualKeyCode, quint32 mods)
     const QList<quint16> variants = lockVariants(m_state, m_masks);
     QList<xcb_void_cookie_t> cookies;
     for (quint16 state : variants)
-        cookies.append(xcb_grab_key_checked(
-            m_connection, 1, m_root, state, keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
+        cookies.append(
+            xcb_grab_key_checked(m_connection, 1, m_root, state, keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
     int status = ok;
     QList<quint16> granted;
     for (qsizetype i = 0; i < cookies.size(); ++i) {
@@ -218,7 +218,8 @@ bool X11HotKeyService::nativeEventFilter(const QByteArray& eventType, void* mess
     if (m_onPressed) {
         // Run after this event is done, from the event loop, never inside the filter.
         auto handler = m_onPressed;
-        QMetaObject::invokeMethod(QCoreApplication::instance(), [handler] { handler(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            QCoreApplication::instance(), [handler] { handler(); }, Qt::QueuedConnection);
     }
     return true;
 }

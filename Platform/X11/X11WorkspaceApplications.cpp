@@ -148,8 +148,8 @@ bool X11Workspace::revealFile(const QString& path)
     if (!offered)
         return openFolderOf(path);
 
-    QDBusMessage call = QDBusMessage::createMethodCall(fileManagerService, QStringLiteral("/org/freedesktop/FileManager1"),
-        fileManagerService, QStringLiteral("ShowItems"));
+    QDBusMessage call = QDBusMessage::createMethodCall(fileManagerService,
+        QStringLiteral("/org/freedesktop/FileManager1"), fileManagerService, QStringLiteral("ShowItems"));
     call << QStringList {QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toString(QUrl::FullyEncoded)}
          << QString();
     // Answered later: a file manager started for this call may take a while to come up.

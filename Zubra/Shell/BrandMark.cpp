@@ -24,8 +24,8 @@ QRectF square(const QRectF& rect)
     return {rect.center().x() - side / 2, rect.center().y() - side / 2, side, side};
 }
 
-void paintBrackets(QPainter& painter, const QRectF& rect, const QColor& color, qreal width, const QColor& dot,
-    qreal dotSide)
+void paintBrackets(
+    QPainter& painter, const QRectF& rect, const QColor& color, qreal width, const QColor& dot, qreal dotSide)
 {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
@@ -115,8 +115,8 @@ void paintMark(QPainter& painter, const QRectF& rect, const QColor& foreground, 
 void paintStatusImage(QPainter& painter, const QRectF& rect, const QColor& color)
 {
     const QRectF area = square(rect);
-    paintBrackets(painter, area, color, statusStroke * area.width() / statusDesignSide, color,
-        dotDiameter(area.width()));
+    paintBrackets(
+        painter, area, color, statusStroke * area.width() / statusDesignSide, color, dotDiameter(area.width()));
 }
 
 QIcon markIcon()

@@ -135,8 +135,8 @@ CaptureToastView CaptureToastView::saved(const Selection& selection, bool addedT
 
 CaptureToastWidget::CaptureToastWidget(const CaptureToastView& view, int maxWidth)
     : QWidget(nullptr,
-          Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus
-              | Qt::X11BypassWindowManagerHint)
+        Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus
+            | Qt::X11BypassWindowManagerHint)
     , m_view(view)
 {
     setAttribute(Qt::WA_ShowWithoutActivating);

@@ -47,12 +47,11 @@ std::optional<Error> shouldProceed(
     const auto offered = readBuildNumber(item.versionString);
     if (!offered || *offered <= running || !item.fileURL)
         return refusal();
-    const QString expected = downloadLocation + QStringLiteral("Tessellon-") + QString::number(*offered)
-        + QStringLiteral(".dmg");
+    const QString expected
+        = downloadLocation + QStringLiteral("Tessellon-") + QString::number(*offered) + QStringLiteral(".dmg");
     if (*item.fileURL != expected)
         return refusal();
     return std::nullopt;
 }
 
 } // namespace UpdatePolicy
-

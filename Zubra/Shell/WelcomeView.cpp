@@ -121,8 +121,7 @@ QWidget* WelcomeView::step(const QString& stepTitle, const QString& detail, int 
     texts->addWidget(label(stepTitle, sized(font(), 13, QFont::Bold), false, row));
     texts->addWidget(label(detail, sized(font(), 12, QFont::Normal), true, row));
     if (withButton) {
-        m_accessibility = new QPushButton(
-            Symbols::icon(Symbols::Symbol::arrowUpForward), accessButtonTitle, row);
+        m_accessibility = new QPushButton(Symbols::icon(Symbols::Symbol::arrowUpForward), accessButtonTitle, row);
         m_accessibility->setAutoDefault(false);
         m_accessibility->setFont(sized(font(), 11, QFont::Normal));
         m_accessibility->setIconSize(QSize(12, 12));

@@ -1,9 +1,9 @@
 // The brand mark as drawn: symmetric, the dot centred, strokes of the right weight at any
 // size, and the status image in the palette's text colour.
 
+#include "ReviewImage.h"
 #include "Zubra/Shell/BrandMark.h"
 #include "support/TestMain.h"
-#include "ReviewImage.h"
 
 #include <QApplication>
 #include <QPainter>

@@ -1,11 +1,11 @@
 // The capture toast: its texts, the width it may take, where it goes, and its life on a
 // manual clock (fade in, 1.7 s on screen, fade out, replaced at once by the next).
 
+#include "ReviewImage.h"
 #include "Zubra/Shell/CaptureToast.h"
 #include "ZubraCore/Library/Selection.h"
 #include "support/ManualMainQueue.h"
 #include "support/TestMain.h"
-#include "ReviewImage.h"
 
 #include <QElapsedTimer>
 #include <QFontMetrics>
@@ -13,8 +13,8 @@
 using namespace std::chrono_literals;
 
 namespace {
-Selection selection(const QString& text, const std::optional<QString>& url = {},
-    const std::optional<QString>& path = {})
+Selection selection(
+    const QString& text, const std::optional<QString>& url = {}, const std::optional<QString>& path = {})
 {
     return Selection::make(QUuid::createUuid(), text, std::nullopt, QStringLiteral("Firefox"),
         QStringLiteral("firefox-esr"), url, std::nullopt, path);
@@ -38,14 +38,14 @@ private slots:
         QTest::addColumn<QString>("snippet");
         QTest::addColumn<std::optional<QString>>("source");
         const QString url = QStringLiteral("https://example.org/a?b=c");
-        QTest::newRow("plain, not added") << selection(QStringLiteral("  Hello world\nsecond")) << false
-                                          << "Hello world" << std::optional<QString>();
+        QTest::newRow("plain, not added")
+            << selection(QStringLiteral("  Hello world\nsecond")) << false << "Hello world" << std::optional<QString>();
         QTest::newRow("plain, added") << selection(QStringLiteral("Hello")) << true << "Hello"
                                       << std::optional<QString>(QStringLiteral("added to Prompt"));
         QTest::newRow("web page, added") << selection(QStringLiteral("Hello"), url) << true << "Hello"
                                          << std::optional<QString>(QStringLiteral("added to Prompt \u00b7 ") + url);
-        QTest::newRow("web page, not added") << selection(QStringLiteral("Hello"), url) << false << "Hello"
-                                             << std::optional<QString>(url);
+        QTest::newRow("web page, not added")
+            << selection(QStringLiteral("Hello"), url) << false << "Hello" << std::optional<QString>(url);
         QTest::newRow("file, address wins") << selection(QStringLiteral("x"), url, QStringLiteral("/tmp/a.txt"))
                                             << false << "x" << std::optional<QString>(url);
         QTest::newRow("file") << selection(QStringLiteral("x"), std::nullopt, QStringLiteral("/tmp/a.txt")) << false
@@ -72,8 +72,8 @@ private slots:
     {
         // Megabytes on one line, and a megabyte address: nothing may lay all of it out.
         const QString text = QString(u'w').repeated(3'000'000) + QStringLiteral("\nsecond line");
-        const QString url = QStringLiteral("https://example.org/") + QString(u'p').repeated(1'000'000)
-            + QStringLiteral("/end.html");
+        const QString url
+            = QStringLiteral("https://example.org/") + QString(u'p').repeated(1'000'000) + QStringLiteral("/end.html");
         QElapsedTimer timer;
         timer.start();
         const CaptureToastView view = CaptureToastView::saved(selection(text, url), true);
@@ -108,8 +108,8 @@ private slots:
         QFETCH(int, width);
         const CaptureToastController::Screen screen {{0, 0, screenWidth, 600}, {0, 0, screenWidth, 600}};
         const int limit = CaptureToastController::maxWidth(screen);
-        CaptureToastWidget widget({false, QStringLiteral("Nothing saved"), QString(u'a').repeated(textLength), {}},
-            limit);
+        CaptureToastWidget widget(
+            {false, QStringLiteral("Nothing saved"), QString(u'a').repeated(textLength), {}}, limit);
         if (width >= 0)
             QCOMPARE(widget.width(), width);
         else
@@ -119,9 +119,10 @@ private slots:
 
     void aFailureSentenceWrapsToTwoLines()
     {
-        const QString sentence = QStringLiteral("Chrome\u2019s built-in PDF viewer can\u2019t be captured programmatically. "
-                                                "Open the PDF in Preview (or use right-click \u2192 Copy inside Chrome), "
-                                                "then capture again.");
+        const QString sentence
+            = QStringLiteral("Chrome\u2019s built-in PDF viewer can\u2019t be captured programmatically. "
+                             "Open the PDF in Preview (or use right-click \u2192 Copy inside Chrome), "
+                             "then capture again.");
         CaptureToastWidget widget({false, QStringLiteral("Nothing saved"), sentence, {}}, 480);
         QCOMPARE(widget.snippetLines().size(), 2);
         const QString shown = widget.snippetLines().join(u' ');
@@ -129,10 +130,10 @@ private slots:
         QVERIFY(shown.endsWith(QStringLiteral("\u2026")));
         QVERIFY(widget.sourceLine().isEmpty());
         ReviewImage::saveForReview(widget.grab().toImage(), QStringLiteral("toast-failure"));
-        CaptureToastWidget saved(CaptureToastView::saved(
-                                     selection(QStringLiteral("The quick brown fox jumps over the lazy dog"),
-                                         QStringLiteral("https://example.org/article")),
-                                     true),
+        CaptureToastWidget saved(
+            CaptureToastView::saved(selection(QStringLiteral("The quick brown fox jumps over the lazy dog"),
+                                        QStringLiteral("https://example.org/article")),
+                true),
             480);
         ReviewImage::saveForReview(saved.grab().toImage(), QStringLiteral("toast-saved"));
     }
@@ -154,7 +155,7 @@ private slots:
         QFETCH(QPoint, pointer);
         QFETCH(int, screen);
         ManualMainQueue queue;
-        CaptureToastController controller(std::shared_ptr<MainQueue>(&queue, [](MainQueue*) { }));
+        CaptureToastController controller(std::shared_ptr<MainQueue>(&queue, [](MainQueue*) {}));
         controller.setDesktopSource([&] { return CaptureToastController::Desktop {screens, pointer}; });
         controller.present({true, QStringLiteral("Saved \u00b7 Notes"), QStringLiteral("Hello"), {}});
         const QRect area = screens[screen].available;
@@ -167,7 +168,7 @@ private slots:
     void windowNeverTakesFocus()
     {
         ManualMainQueue queue;
-        CaptureToastController controller(std::shared_ptr<MainQueue>(&queue, [](MainQueue*) { }));
+        CaptureToastController controller(std::shared_ptr<MainQueue>(&queue, [](MainQueue*) {}));
         controller.setDesktopSource([] { return oneScreen(); });
         controller.present({true, QStringLiteral("t"), QStringLiteral("s"), {}});
         const Qt::WindowFlags flags = controller.panel()->windowFlags();
@@ -183,7 +184,7 @@ private slots:
     void lifeOnTheClock()
     {
         ManualMainQueue queue;
-        CaptureToastController controller(std::shared_ptr<MainQueue>(&queue, [](MainQueue*) { }));
+        CaptureToastController controller(std::shared_ptr<MainQueue>(&queue, [](MainQueue*) {}));
         controller.setDesktopSource([] { return oneScreen(); });
         controller.present({true, QStringLiteral("first"), QStringLiteral("s"), {}});
         QPointer<CaptureToastWidget> first = controller.panel();
@@ -206,7 +207,7 @@ private slots:
     void aNewToastReplacesTheOldAtOnceAndStaysItsFullTime()
     {
         ManualMainQueue queue;
-        CaptureToastController controller(std::shared_ptr<MainQueue>(&queue, [](MainQueue*) { }));
+        CaptureToastController controller(std::shared_ptr<MainQueue>(&queue, [](MainQueue*) {}));
         controller.setDesktopSource([] { return oneScreen(); });
         controller.present({true, QStringLiteral("first"), QStringLiteral("s"), {}});
         QPointer<CaptureToastWidget> first = controller.panel();

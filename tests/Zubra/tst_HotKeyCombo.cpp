@@ -31,21 +31,30 @@ private slots:
         QTest::addColumn<quint32>("mods");
         QTest::addColumn<QString>("keyText"); // what the layout gives for the key
         QTest::addColumn<QString>("display");
-        QTest::newRow("the default") << 8u << 0x1900u << "c" << "Ctrl+Alt+Super+C";
+        QTest::newRow("the default") << 8u << 0x1900u << "c"
+                                     << "Ctrl+Alt+Super+C";
         QTest::newRow("order is fixed whatever the bits") << 8u << (0x100u | 0x200u | 0x800u) << "c"
                                                           << "Alt+Shift+Super+C";
-        QTest::newRow("all four") << 0u << 0x1b00u << "a" << "Ctrl+Alt+Shift+Super+A";
-        QTest::newRow("no modifiers") << 18u << 0u << "1" << "1";
-        QTest::newRow("unknown bits ignored") << 8u << (0x1000u | 0x1u | 0x40000u) << "c" << "Ctrl+C";
-        QTest::newRow("another layout's letter") << 16u << 0x1000u << "z" << "Ctrl+Z";
-        QTest::newRow("accented letter upper-cased") << 41u << 0x800u << QStringLiteral("\u00f6")
-                                                     << QStringLiteral("Alt+\u00d6");
-        QTest::newRow("first character only") << 8u << 0x1000u << "ch" << "Ctrl+C";
-        QTest::newRow("beyond the BMP kept whole") << 8u << 0x1000u << QStringLiteral("\U0001D49Cx")
-                                                   << QStringLiteral("Ctrl+\U0001D49C");
-        QTest::newRow("types nothing") << 122u << 0x1000u << "" << "Ctrl+?";
-        QTest::newRow("control character") << 36u << 0x1000u << "\r" << "Ctrl+?";
-        QTest::newRow("key code beyond 16 bits") << 0x12345u << 0x1000u << "" << "Ctrl+?";
+        QTest::newRow("all four") << 0u << 0x1b00u << "a"
+                                  << "Ctrl+Alt+Shift+Super+A";
+        QTest::newRow("no modifiers") << 18u << 0u << "1"
+                                      << "1";
+        QTest::newRow("unknown bits ignored") << 8u << (0x1000u | 0x1u | 0x40000u) << "c"
+                                              << "Ctrl+C";
+        QTest::newRow("another layout's letter") << 16u << 0x1000u << "z"
+                                                 << "Ctrl+Z";
+        QTest::newRow("accented letter upper-cased")
+            << 41u << 0x800u << QStringLiteral("\u00f6") << QStringLiteral("Alt+\u00d6");
+        QTest::newRow("first character only") << 8u << 0x1000u << "ch"
+                                              << "Ctrl+C";
+        QTest::newRow("beyond the BMP kept whole")
+            << 8u << 0x1000u << QStringLiteral("\U0001D49Cx") << QStringLiteral("Ctrl+\U0001D49C");
+        QTest::newRow("types nothing") << 122u << 0x1000u << ""
+                                       << "Ctrl+?";
+        QTest::newRow("control character") << 36u << 0x1000u << "\r"
+                                           << "Ctrl+?";
+        QTest::newRow("key code beyond 16 bits") << 0x12345u << 0x1000u << ""
+                                                 << "Ctrl+?";
     }
     void display()
     {
@@ -75,18 +84,17 @@ private slots:
         QTest::addColumn<bool>("valid");
         QTest::addColumn<quint32>("keyCode");
         QTest::addColumn<quint32>("mods");
-        QTest::newRow("the default as stored") << QByteArray(R"({"keyCode":8,"modsCarbon":6400})") << true << 8u
-                                               << 6400u;
+        QTest::newRow("the default as stored")
+            << QByteArray(R"({"keyCode":8,"modsCarbon":6400})") << true << 8u << 6400u;
         QTest::newRow("members in any order, extra ignored")
             << QByteArray(R"({"modsCarbon":4096,"x":1,"keyCode":49})") << true << 49u << 4096u;
-        QTest::newRow("largest values") << QByteArray(R"({"keyCode":4294967295,"modsCarbon":0})") << true
-                                        << 4294967295u << 0u;
+        QTest::newRow("largest values") << QByteArray(R"({"keyCode":4294967295,"modsCarbon":0})") << true << 4294967295u
+                                        << 0u;
         QTest::newRow("a member missing") << QByteArray(R"({"keyCode":8})") << false << 0u << 0u;
         QTest::newRow("a string number") << QByteArray(R"({"keyCode":"8","modsCarbon":6400})") << false << 0u << 0u;
         QTest::newRow("negative") << QByteArray(R"({"keyCode":-1,"modsCarbon":6400})") << false << 0u << 0u;
         QTest::newRow("fraction") << QByteArray(R"({"keyCode":8.5,"modsCarbon":6400})") << false << 0u << 0u;
-        QTest::newRow("beyond 32 bits") << QByteArray(R"({"keyCode":4294967296,"modsCarbon":0})") << false << 0u
-                                        << 0u;
+        QTest::newRow("beyond 32 bits") << QByteArray(R"({"keyCode":4294967296,"modsCarbon":0})") << false << 0u << 0u;
         QTest::newRow("an array") << QByteArray("[8,6400]") << false << 0u << 0u;
         QTest::newRow("not JSON") << QByteArray("Ctrl+Alt+Super+C") << false << 0u << 0u;
         QTest::newRow("empty") << QByteArray() << false << 0u << 0u;
@@ -130,8 +138,8 @@ private slots:
         QCOMPARE(HotKeyCombo::carbonMods(Qt::KeyboardModifiers(qt)), bits);
         QCOMPARE(int(HotKeyCombo::qtModifiers(bits)), qt);
         // Flags without a bit are ignored on the way in.
-        QCOMPARE(HotKeyCombo::carbonMods(Qt::KeyboardModifiers(qt) | Qt::KeypadModifier | Qt::GroupSwitchModifier),
-            bits);
+        QCOMPARE(
+            HotKeyCombo::carbonMods(Qt::KeyboardModifiers(qt) | Qt::KeypadModifier | Qt::GroupSwitchModifier), bits);
     }
 
     void keyPositionsBothWays()

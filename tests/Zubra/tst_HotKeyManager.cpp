@@ -45,8 +45,8 @@ private slots:
         QTest::newRow("nothing stored") << QVariant() << defaultCombo;
         QTest::newRow("stored") << QVariant(ctrlShiftV.toJson()) << ctrlShiftV;
         QTest::newRow("undecodable") << QVariant(QByteArray("{\"keyCode\":9}")) << defaultCombo;
-        QTest::newRow("a list, as a hand-edited INI line reads") << QVariant(QStringList {"{\"keyCode\":9", "x}"})
-                                                                 << defaultCombo;
+        QTest::newRow("a list, as a hand-edited INI line reads")
+            << QVariant(QStringList {"{\"keyCode\":9", "x}"}) << defaultCombo;
         QTest::newRow("a number") << QVariant(42) << defaultCombo;
     }
     void startsFromTheStoredCombination()

@@ -2,9 +2,9 @@
 
 #include "Platform/Memory/MemoryIconProvider.h"
 #include "Platform/Memory/MemoryWorkspace.h"
+#include "ReviewImage.h"
 #include "Zubra/Shell/IconCache.h"
 #include "support/TestMain.h"
-#include "ReviewImage.h"
 
 #include <QPixmap>
 #include <thread>
@@ -35,20 +35,18 @@ private slots:
         QTest::addColumn<QString>("answer"); // the colour of the icon returned; empty: the fallback
         QTest::addColumn<QStringList>("questions");
         const QStringList all {"installed", "running", "named"};
-        QTest::newRow("installed first") << all << true << "installed"
-                                         << QStringList {"installed:org.example.Notes"};
-        QTest::newRow("then running by id")
-            << QStringList {"running", "named"} << true << "running"
-            << QStringList {"installed:org.example.Notes", "running:org.example.Notes"};
-        QTest::newRow("then by name")
-            << QStringList {"named"} << true << "named"
-            << QStringList {"installed:org.example.Notes", "running:org.example.Notes", "named:Notes"};
+        QTest::newRow("installed first") << all << true << "installed" << QStringList {"installed:org.example.Notes"};
+        QTest::newRow("then running by id") << QStringList {"running", "named"} << true << "running"
+                                            << QStringList {"installed:org.example.Notes", "running:org.example.Notes"};
+        QTest::newRow("then by name") << QStringList {"named"} << true << "named"
+                                      << QStringList {
+                                             "installed:org.example.Notes", "running:org.example.Notes", "named:Notes"};
         QTest::newRow("then the fallback")
             << QStringList() << true << ""
             << QStringList {"installed:org.example.Notes", "running:org.example.Notes", "named:Notes"};
         QTest::newRow("without id, only the name") << all << false << "named" << QStringList {"named:Notes"};
-        QTest::newRow("without id, no match") << QStringList {"installed", "running"} << false << ""
-                                              << QStringList {"named:Notes"};
+        QTest::newRow("without id, no match")
+            << QStringList {"installed", "running"} << false << "" << QStringList {"named:Notes"};
     }
     void lookupOrder()
     {

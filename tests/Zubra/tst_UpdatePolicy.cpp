@@ -33,30 +33,31 @@ private slots:
         QTest::newRow("leading zeros, name as written") << seven << "008" << at("Tessellon-008.dmg") << false;
         QTest::newRow("empty offer") << seven << "" << at("Tessellon-.dmg") << false;
         QTest::newRow("no running build") << std::optional<QString>() << "8" << at("Tessellon-8.dmg") << false;
-        QTest::newRow("running build not a number") << std::optional<QString>(QStringLiteral("7a")) << "8"
-                                                    << at("Tessellon-8.dmg") << false;
-        QTest::newRow("running build empty") << std::optional<QString>(QString()) << "8" << at("Tessellon-8.dmg")
-                                             << false;
-        QTest::newRow("negative running build") << std::optional<QString>(QStringLiteral("-3")) << "0"
-                                                << at("Tessellon-0.dmg") << true;
+        QTest::newRow("running build not a number")
+            << std::optional<QString>(QStringLiteral("7a")) << "8" << at("Tessellon-8.dmg") << false;
+        QTest::newRow("running build empty")
+            << std::optional<QString>(QString()) << "8" << at("Tessellon-8.dmg") << false;
+        QTest::newRow("negative running build")
+            << std::optional<QString>(QStringLiteral("-3")) << "0" << at("Tessellon-0.dmg") << true;
         QTest::newRow("no archive") << seven << "8" << std::optional<QString>() << false;
         QTest::newRow("letter case differs") << seven << "8" << at("tessellon-8.dmg") << false;
-        QTest::newRow("host case differs") << seven << "8"
-                                           << std::optional<QString>(
-                                                  QStringLiteral("https://Downloads.example.com/releases/Tessellon-8.dmg"))
-                                           << false;
+        QTest::newRow("host case differs")
+            << seven << "8"
+            << std::optional<QString>(QStringLiteral("https://Downloads.example.com/releases/Tessellon-8.dmg"))
+            << false;
         QTest::newRow("query") << seven << "8" << at("Tessellon-8.dmg?x=1") << false;
         QTest::newRow("fragment") << seven << "8" << at("Tessellon-8.dmg#a") << false;
         QTest::newRow("other host") << seven << "8"
-                                    << std::optional<QString>(QStringLiteral("https://evil.example/releases/Tessellon-8.dmg"))
+                                    << std::optional<QString>(
+                                           QStringLiteral("https://evil.example/releases/Tessellon-8.dmg"))
                                     << false;
         QTest::newRow("beyond 64 bits") << seven << "9223372036854775808" << at("Tessellon-9223372036854775808.dmg")
                                         << false;
         QTest::newRow("largest build") << seven << "9223372036854775807" << at("Tessellon-9223372036854775807.dmg")
                                        << true;
-        QTest::newRow("running at the largest") << std::optional<QString>(QStringLiteral("9223372036854775807"))
-                                                << "9223372036854775807" << at("Tessellon-9223372036854775807.dmg")
-                                                << false;
+        QTest::newRow("running at the largest")
+            << std::optional<QString>(QStringLiteral("9223372036854775807")) << "9223372036854775807"
+            << at("Tessellon-9223372036854775807.dmg") << false;
         QTest::newRow("full-width digits") << seven << QStringLiteral("\uff18") << at("Tessellon-8.dmg") << false;
     }
     void decision()
@@ -80,7 +81,8 @@ private slots:
         QTest::addColumn<std::optional<qint64>>("value");
         QTest::newRow("digits") << "42" << std::optional<qint64>(42);
         QTest::newRow("minus") << "-42" << std::optional<qint64>(-42);
-        QTest::newRow("smallest") << "-9223372036854775808" << std::optional<qint64>(std::numeric_limits<qint64>::min());
+        QTest::newRow("smallest") << "-9223372036854775808"
+                                  << std::optional<qint64>(std::numeric_limits<qint64>::min());
         QTest::newRow("below smallest") << "-9223372036854775809" << std::optional<qint64>();
         QTest::newRow("sign alone") << "+" << std::optional<qint64>();
         QTest::newRow("two signs") << "+-1" << std::optional<qint64>();

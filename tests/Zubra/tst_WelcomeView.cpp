@@ -1,10 +1,10 @@
 // The first-run sheet: its texts, the access button only when access is missing, Return for
 // "Get Started", and a button that does nothing without a shell.
 
+#include "ReviewImage.h"
 #include "Zubra/Shell/ShellActions.h"
 #include "Zubra/Shell/WelcomeView.h"
 #include "support/TestMain.h"
-#include "ReviewImage.h"
 
 #include <QDialog>
 #include <QLabel>
@@ -134,8 +134,8 @@ private slots:
                 QVERIFY2(label->height() >= label->heightForWidth(label->width()), qPrintable(label->text()));
                 QVERIFY2(label->geometry().right() <= view.width(), qPrintable(label->text()));
             }
-            ReviewImage::saveForReview(view.grab().toImage(),
-                needs ? QStringLiteral("welcome-access") : QStringLiteral("welcome-trusted"));
+            ReviewImage::saveForReview(
+                view.grab().toImage(), needs ? QStringLiteral("welcome-access") : QStringLiteral("welcome-trusted"));
         }
     }
 };

@@ -25,6 +25,6 @@ void ManualMainQueue::advance(Duration step)
 
 int ManualMainQueue::pending() const
 {
-    return int(std::count_if(
-        m_entries.begin(), m_entries.end(), [](const Entry& e) { return !e.item->isCancelled(); }));
+    return int(
+        std::count_if(m_entries.begin(), m_entries.end(), [](const Entry& e) { return !e.item->isCancelled(); }));
 }

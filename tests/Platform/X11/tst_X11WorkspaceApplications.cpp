@@ -82,8 +82,8 @@ private slots:
             return data;
         };
         QTest::newRow("one picture") << picture(16, 16) << QSize(16, 16);
-        QTest::newRow("closest to 64 of three") << picture(16, 16) + picture(48, 48) + picture(128, 128)
-                                                << QSize(48, 48);
+        QTest::newRow("closest to 64 of three")
+            << picture(16, 16) + picture(48, 48) + picture(128, 128) << QSize(48, 48);
         QTest::newRow("a tie goes to the larger") << picture(32, 32) + picture(96, 96) << QSize(96, 96);
         QTest::newRow("cut short") << picture(16, 16).left(100) << QSize();
         QTest::newRow("complete one, then garbage") << picture(16, 16) + words({0xffffffff, 2}) << QSize(16, 16);
@@ -107,8 +107,10 @@ private slots:
         QTest::addColumn<QString>("icon");
         // xterm's entry names a theme icon that hicolor holds only as SVG; openbox's names a
         // picture in the pixmaps folder.
-        QTest::newRow("SVG theme icon") << "debian-xterm" << "mini.xterm";
-        QTest::newRow("pixmap folder") << "openbox" << "openbox";
+        QTest::newRow("SVG theme icon") << "debian-xterm"
+                                        << "mini.xterm";
+        QTest::newRow("pixmap folder") << "openbox"
+                                       << "openbox";
     }
     void systemEntriesResolve()
     {
@@ -197,13 +199,14 @@ private slots:
         const qint32 pid = qint32(QCoreApplication::applicationPid());
         std::optional<RunningApplication> own;
         // The window manager lists the window once it manages it.
-        QTRY_VERIFY_WITH_TIMEOUT([&] {
-            for (const RunningApplication& app : workspace.runningApplications()) {
-                if (app.processIdentifier == pid)
-                    own = app;
-            }
-            return own.has_value();
-        }(),
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                for (const RunningApplication& app : workspace.runningApplications()) {
+                    if (app.processIdentifier == pid)
+                        own = app;
+                }
+                return own.has_value();
+            }(),
             15000);
         QCOMPARE(own->bundleIdentifier, QString::fromLatin1(AppIdentity::bundleIdentifier));
         const auto icon = workspace.runningApplicationIcon(pid);
@@ -253,8 +256,8 @@ private slots:
         // With one, the file is shown selected.
         QDBusConnection bus = QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("fm"));
         FileManager manager;
-        QVERIFY(bus.registerObject(QStringLiteral("/org/freedesktop/FileManager1"), &manager,
-            QDBusConnection::ExportAllSlots));
+        QVERIFY(bus.registerObject(
+            QStringLiteral("/org/freedesktop/FileManager1"), &manager, QDBusConnection::ExportAllSlots));
         QVERIFY(bus.registerService(QStringLiteral("org.freedesktop.FileManager1")));
         QFile::remove(m_opened);
         QVERIFY(workspace.revealFile(path));

@@ -43,8 +43,8 @@ public:
         , m_state(state)
     {
         auto* error = xcb_request_check(m_x->connection(),
-            xcb_grab_key_checked(m_x->connection(), 1, m_x->root(), state, keycode, XCB_GRAB_MODE_ASYNC,
-                XCB_GRAB_MODE_ASYNC));
+            xcb_grab_key_checked(
+                m_x->connection(), 1, m_x->root(), state, keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
         m_held = !error;
         std::free(error);
     }
@@ -199,7 +199,8 @@ private slots:
         manager.onCapture = [&] { ++captures; };
         QVERIFY(manager.registerCombo(defaultCombo));
 
-        ForeignGrab other(keycodeV, quint16(X11HotKeyService::modifierState(ctrlAltSuperV.modsCarbon, masks) | XCB_MOD_MASK_LOCK));
+        ForeignGrab other(
+            keycodeV, quint16(X11HotKeyService::modifierState(ctrlAltSuperV.modsCarbon, masks) | XCB_MOD_MASK_LOCK));
         QVERIFY(other.held());
         QVERIFY(!manager.registerCombo(ctrlAltSuperV));
         QCOMPARE(manager.currentCombo(), defaultCombo);
