@@ -15,9 +15,10 @@ HotKeyManager::HotKeyManager(HotKeyService& service, QSettings* settings, QObjec
     , m_settings(settings)
     , m_currentCombo(m_settings.hotKeyCombo().value_or(HotKeyCombo::defaultCombo()))
 {
-    const int status = m_service.installHandler([this] {
-        if (onCapture)
-            onCapture();
+    // The service may outlive the manager: a press after that reaches nothing.
+    const int status = m_service.installHandler([self = QPointer<HotKeyManager>(this)] {
+        if (self && self->onCapture)
+            self->onCapture();
     });
     if (status != HotKeyService::ok)
         Loggers::hotkey().error(QStringLiteral("InstallEventHandler failed with status ") + QString::number(status));

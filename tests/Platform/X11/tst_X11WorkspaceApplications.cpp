@@ -7,6 +7,7 @@
 #include "Platform/X11/IconTheme.h"
 #include "Platform/X11/WindowIcon.h"
 #include "Platform/X11/X11Workspace.h"
+#include "Platform/X11/XcbConnection.h"
 #include "support/TestMain.h"
 
 #include <QDBusConnection>
@@ -198,16 +199,22 @@ private slots:
         X11Workspace workspace;
         const qint32 pid = qint32(QCoreApplication::applicationPid());
         std::optional<RunningApplication> own;
-        // The window manager lists the window once it manages it.
-        QTRY_VERIFY_WITH_TIMEOUT(
-            [&] {
-                for (const RunningApplication& app : workspace.runningApplications()) {
-                    if (app.processIdentifier == pid)
-                        own = app;
-                }
-                return own.has_value();
-            }(),
-            15000);
+        // The window manager lists the window once it manages it; on a loaded machine the
+        // window manager itself may still be starting.
+        const auto findOwn = [&] {
+            for (const RunningApplication& app : workspace.runningApplications())
+                if (app.processIdentifier == pid)
+                    own = app;
+            return own.has_value();
+        };
+        const auto desktopState = [] {
+            auto x = XcbConnection::open();
+            const auto wm = x->cardinal(x->root(), x->atom("_NET_SUPPORTING_WM_CHECK"), XCB_ATOM_WINDOW);
+            const auto list = x->property(x->root(), x->atom("_NET_CLIENT_LIST"), XCB_ATOM_WINDOW, 4096, 32);
+            return QByteArray("window manager ") + (wm ? "present" : "missing") + ", client list of "
+                + QByteArray::number(list ? list->size() / 4 : -1) + " windows";
+        };
+        QTRY_VERIFY2_WITH_TIMEOUT(findOwn(), desktopState().constData(), 30000);
         QCOMPARE(own->bundleIdentifier, QString::fromLatin1(AppIdentity::bundleIdentifier));
         const auto icon = workspace.runningApplicationIcon(pid);
         QVERIFY(icon);
