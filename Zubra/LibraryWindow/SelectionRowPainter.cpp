@@ -304,9 +304,7 @@ void paint(QPainter& painter, const QRect& rect, const Content& content, const S
         painter.drawText(QRect(textLeft, y, textWidth, bodyMetrics.height()), Qt::AlignLeft | Qt::AlignTop, line);
         y += bodyMetrics.lineSpacing();
     }
-    // The source line sits below two headline lines whatever the headline's length, so that the
-    // lines of neighbouring rows align.
-    y = inner.top() + headlineLines * bodyMetrics.lineSpacing() + columnSpacing;
+    y += columnSpacing;
     const int captionHeight = captionMetrics.height();
     const qreal glyph = caption2Metrics.ascent() * 0.95;
     drawSourceGlyph(
