@@ -3,6 +3,7 @@
 #include "ZubraCore/Text/TextMetrics.h"
 
 #include <QFontMetrics>
+#include <QHash>
 #include <QPainter>
 #include <QPainterPath>
 #include <QTextLayout>
@@ -95,6 +96,37 @@ QStringList headlineLinesFor(const QString& text, const QFont& font, int width)
     Q_ASSERT(lines.size() <= headlineLines);
     return lines;
 }
+
+// Laying out text is most of a row's cost, and a list repaints the same rows again and again:
+// recent layouts are kept by text, font and width. Main thread only, like all painting.
+template <typename Value>
+class LayoutMemo
+{
+public:
+    template <typename Make>
+    const Value& get(const QString& text, const QString& fontKey, int width, Make make)
+    {
+        const Key key {text, fontKey, width};
+        auto it = m_values.constFind(key);
+        if (it != m_values.constEnd())
+            return *it;
+        if (m_values.size() >= capacity)
+            m_values.clear();
+        return *m_values.insert(key, make());
+    }
+
+private:
+    static constexpr qsizetype capacity = 2048;
+    struct Key
+    {
+        QString text;
+        QString fontKey;
+        int width;
+        friend bool operator==(const Key&, const Key&) = default;
+        friend size_t qHash(const Key& k, size_t seed = 0) noexcept { return qHashMulti(seed, k.text, k.fontKey, k.width); }
+    };
+    QHash<Key, Value> m_values;
+};
 
 void drawSourceGlyph(QPainter& painter, const QRectF& box, SourceSymbol symbol, const QColor& color)
 {
@@ -300,7 +332,11 @@ void paint(QPainter& painter, const QRect& rect, const Content& content, const S
     const QFontMetrics bodyMetrics(style.body);
     painter.setFont(style.body);
     painter.setPen(colors.primary);
-    for (const QString& line : headlineLinesFor(printable(content.headline), style.body, textWidth)) {
+    static LayoutMemo<QStringList> headlines;
+    static LayoutMemo<QString> sources;
+    const QStringList& lines = headlines.get(content.headline, style.body.key(), textWidth,
+        [&] { return headlineLinesFor(printable(content.headline), style.body, textWidth); });
+    for (const QString& line : lines) {
         painter.drawText(QRect(textLeft, y, textWidth, bodyMetrics.height()), Qt::AlignLeft | Qt::AlignTop, line);
         y += bodyMetrics.lineSpacing();
     }
@@ -313,8 +349,9 @@ void paint(QPainter& painter, const QRect& rect, const Content& content, const S
     const int sourceWidth = qMax(0, textLeft + textWidth - sourceLeft);
     painter.setFont(style.caption);
     painter.setPen(colors.secondary);
-    painter.drawText(QRect(sourceLeft, y, sourceWidth, captionHeight), Qt::AlignLeft | Qt::AlignVCenter,
-        captionMetrics.elidedText(printable(content.sourceText), Qt::ElideMiddle, sourceWidth));
+    const QString& source = sources.get(content.sourceText, style.caption.key(), sourceWidth,
+        [&] { return captionMetrics.elidedText(printable(content.sourceText), Qt::ElideMiddle, sourceWidth); });
+    painter.drawText(QRect(sourceLeft, y, sourceWidth, captionHeight), Qt::AlignLeft | Qt::AlignVCenter, source);
     y += captionHeight + columnSpacing;
 
     // Group chips.
