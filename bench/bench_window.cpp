@@ -71,7 +71,6 @@ LibraryEnvironment environment()
     LibraryEnvironment env;
     env.locale = QLocale(QLocale::English, QLocale::UnitedStates);
     env.timeZone = QTimeZone::utc();
-    env.icon = [](const Selection&) { return QIcon(); };
     return env;
 }
 
