@@ -1,3 +1,4 @@
+#include "Zubra/LibraryWindow/LibraryEnvironment.h"
 #include "Zubra/LibraryWindow/SelectionRowPainter.h"
 #include "support/TestMain.h"
 #include "support/WidgetSnapshot.h"
@@ -71,6 +72,7 @@ private slots:
     void paintsInsideItsRect();
     void copiedMarkShowsAndFades();
     void everyRowHasOneHeight();
+    void relativeDateOfTheEnvironment();
 };
 
 void TestSelectionRowPainter::headlineCut_data()
@@ -229,6 +231,23 @@ void TestSelectionRowPainter::everyRowHasOneHeight()
     Style bigger = s;
     bigger.body.setPixelSize(20);
     QVERIFY(rowHeight(bigger) > h);
+}
+
+void TestSelectionRowPainter::relativeDateOfTheEnvironment()
+{
+    const QDateTime captured(QDate(2025, 3, 13), QTime(23, 30), Qt::UTC);
+    LibraryEnvironment env;
+    env.locale = QLocale(QLocale::English, QLocale::UnitedStates);
+    env.timeZone = QTimeZone::utc();
+    env.now = [] { return QDateTime(QDate(2025, 3, 14), QTime(23, 40), Qt::UTC); };
+    // Without a reference: from now, with names where English has them.
+    QCOMPARE(env.relativeDate(captured), u"yesterday"_qs);
+    // With one (the export's): always a count, from the reference.
+    env.relativeDateReference = QDateTime(QDate(2025, 3, 14), QTime(1, 30), Qt::UTC);
+    QCOMPARE(env.relativeDate(captured), u"2 hours ago"_qs);
+    // A later reference in another month.
+    env.relativeDateReference = QDateTime(QDate(2025, 4, 20), QTime(0, 0), Qt::UTC);
+    QCOMPARE(env.relativeDate(captured), u"1 month ago"_qs);
 }
 
 TESSELLON_GUI_TEST_MAIN(TestSelectionRowPainter)
