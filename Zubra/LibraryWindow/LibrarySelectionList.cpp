@@ -192,11 +192,13 @@ void LibrarySelectionList::mouseReleaseEvent(QMouseEvent* event)
 
 void LibrarySelectionList::contextMenuEvent(QContextMenuEvent* event)
 {
-    const QModelIndex index = indexAt(event->pos());
+    // From the keyboard the menu belongs to the current row and opens beside it.
+    const bool keyboard = event->reason() == QContextMenuEvent::Keyboard;
+    const QModelIndex index = keyboard ? currentIndex() : indexAt(event->pos());
     if (!index.isValid())
         return;
     std::unique_ptr<QMenu> menu = rowMenu(index.row());
-    menu->exec(event->globalPos());
+    menu->exec(keyboard ? viewport()->mapToGlobal(visualRect(index).center()) : event->globalPos());
 }
 
 void LibrarySelectionList::startDrag(Qt::DropActions)
