@@ -223,6 +223,8 @@ void LibrarySelectionList::runDrag(int row)
 
 void LibrarySelectionList::rememberTopRow()
 {
+    if (m_topAnchor.isValid())
+        return; // an earlier change of the same batch already holds the row
     m_topAnchor = verticalScrollBar()->value() > 0 ? QPersistentModelIndex(indexAt(QPoint(1, 1)))
                                                    : QPersistentModelIndex();
 }
@@ -231,15 +233,16 @@ void LibrarySelectionList::restoreTopRow()
 {
     const QPersistentModelIndex anchor = m_topAnchor;
     m_topAnchor = QPersistentModelIndex();
-    if (!anchor.isValid())
-        return;
     const int rowHeight = sizeHintForRow(0);
-    if (rowHeight <= 0)
+    if (!anchor.isValid() || rowHeight <= 0)
         return;
-    const int offset = verticalScrollBar()->value() % rowHeight;
-    executeDelayedItemsLayout();
-    updateGeometries();
-    verticalScrollBar()->setValue(anchor.row() * rowHeight + offset);
+    // Rows are all one height, so the anchor's new place is known without laying the list out
+    // again; the range grows now if the delayed layout has not caught up yet.
+    QScrollBar* bar = verticalScrollBar();
+    const int value = anchor.row() * rowHeight + bar->value() % rowHeight;
+    if (value > bar->maximum())
+        bar->setMaximum(value);
+    bar->setValue(value);
 }
 
 void LibrarySelectionList::updateRow(const QUuid& id)
