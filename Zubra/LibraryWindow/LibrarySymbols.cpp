@@ -51,6 +51,27 @@ void check(QPainter& p, QColor color)
     p.drawPolyline(QPolygonF({QPointF(7.5, 12.5), QPointF(10.5, 15.5), QPointF(16.5, 8.5)}));
 }
 
+void page(QPainter& p, const QColor& color)
+{
+    strokeOf(p, color, 1.8);
+    p.drawPolygon(QPolygonF({QPointF(5, 2.5), QPointF(14, 2.5), QPointF(19, 7.5), QPointF(19, 21.5), QPointF(5, 21.5)}));
+    p.drawPolyline(QPolygonF({QPointF(14, 2.5), QPointF(14, 7.5), QPointF(19, 7.5)}));
+}
+
+void lines(QPainter& p, const QColor& color, qreal left, qreal right, int count, qreal top)
+{
+    strokeOf(p, color, 1.8);
+    for (int i = 0; i < count; ++i)
+        p.drawLine(QPointF(left, top + 4.5 * i), QPointF(right, top + 4.5 * i));
+}
+
+void plus(QPainter& p, const QColor& color, QPointF centre, qreal half)
+{
+    strokeOf(p, color, 2.0);
+    p.drawLine(centre - QPointF(half, 0), centre + QPointF(half, 0));
+    p.drawLine(centre - QPointF(0, half), centre + QPointF(0, half));
+}
+
 const QHash<QString, Drawing>& drawings()
 {
     static const QHash<QString, Drawing> table = {
@@ -111,6 +132,100 @@ const QHash<QString, Drawing>& drawings()
                 p.setBrush(c);
                 p.drawEllipse(QRectF(3.5, 10.5, 3, 3));
                 p.drawLine(QPointF(5, 13), QPointF(4, 16.5));
+            }},
+        {u"doc"_qs, [](QPainter& p, const QColor& c) { page(p, c); }},
+        {u"doc.plaintext"_qs,
+            [](QPainter& p, const QColor& c) {
+                page(p, c);
+                lines(p, c, 8, 16, 3, 10.5);
+            }},
+        {u"doc.on.doc"_qs,
+            [](QPainter& p, const QColor& c) {
+                strokeOf(p, c, 1.8);
+                p.drawRoundedRect(QRectF(4, 3, 11, 14), 2, 2);
+                p.setBrush(Qt::white);
+                p.drawRoundedRect(QRectF(9, 7, 11, 14), 2, 2);
+            }},
+        {u"folder.badge.plus"_qs,
+            [](QPainter& p, const QColor& c) {
+                strokeOf(p, c, 1.8);
+                p.drawPolyline(QPolygonF({QPointF(13, 19.5), QPointF(2.5, 19.5), QPointF(2.5, 6), QPointF(9, 6),
+                    QPointF(11, 8.5), QPointF(20, 8.5), QPointF(20, 12)}));
+                plus(p, c, QPointF(18, 17.5), 3.5);
+            }},
+        {u"text.badge.plus"_qs,
+            [](QPainter& p, const QColor& c) {
+                lines(p, c, 3, 15, 3, 5.5);
+                plus(p, c, QPointF(18, 17), 3.5);
+            }},
+        {u"plus"_qs, [](QPainter& p, const QColor& c) { plus(p, c, QPointF(12, 12), 7); }},
+        {u"ellipsis.circle"_qs,
+            [](QPainter& p, const QColor& c) {
+                circleMark(p, c, false, [](QPainter& q, QColor w) {
+                    q.setPen(Qt::NoPen);
+                    q.setBrush(w);
+                    for (int i = 0; i < 3; ++i)
+                        q.drawEllipse(QPointF(7.5 + 4.5 * i, 12), 1.3, 1.3);
+                });
+            }},
+        {u"safari"_qs,
+            [](QPainter& p, const QColor& c) {
+                circleMark(p, c, false, [](QPainter& q, QColor w) {
+                    q.setPen(Qt::NoPen);
+                    q.setBrush(w);
+                    q.drawPolygon(QPolygonF({QPointF(16, 8), QPointF(13.2, 13.2), QPointF(8, 16), QPointF(10.8, 10.8)}));
+                });
+            }},
+        {u"app"_qs,
+            [](QPainter& p, const QColor& c) {
+                strokeOf(p, c);
+                p.drawRoundedRect(QRectF(3.5, 3.5, 17, 17), 4.5, 4.5);
+            }},
+        {u"line.3.horizontal"_qs, [](QPainter& p, const QColor& c) { lines(p, c, 4, 20, 3, 6); }},
+        {u"tray.full"_qs,
+            [](QPainter& p, const QColor& c) {
+                strokeOf(p, c, 1.8);
+                p.drawPolyline(QPolygonF({QPointF(2.5, 13), QPointF(8, 13), QPointF(9.5, 16), QPointF(14.5, 16),
+                    QPointF(16, 13), QPointF(21.5, 13)}));
+                p.drawRoundedRect(QRectF(2.5, 4, 19, 16), 2.5, 2.5);
+                p.drawLine(QPointF(7, 7.5), QPointF(17, 7.5));
+                p.drawLine(QPointF(7, 10), QPointF(17, 10));
+            }},
+        {u"text.bubble"_qs,
+            [](QPainter& p, const QColor& c) {
+                strokeOf(p, c, 1.8);
+                QPainterPath path;
+                path.addRoundedRect(QRectF(2.5, 3.5, 19, 13.5), 3.5, 3.5);
+                p.drawPath(path);
+                p.drawPolyline(QPolygonF({QPointF(7, 17), QPointF(6.5, 21), QPointF(11, 17)}));
+                lines(p, c, 6.5, 17.5, 2, 8);
+            }},
+        {u"trash"_qs,
+            [](QPainter& p, const QColor& c) {
+                strokeOf(p, c, 1.8);
+                p.drawLine(QPointF(3.5, 6), QPointF(20.5, 6));
+                p.drawPolyline(QPolygonF({QPointF(9, 6), QPointF(9.5, 3.5), QPointF(14.5, 3.5), QPointF(15, 6)}));
+                p.drawPolyline(QPolygonF({QPointF(5.5, 6), QPointF(7, 20.5), QPointF(17, 20.5), QPointF(18.5, 6)}));
+            }},
+        {u"viewfinder"_qs,
+            [](QPainter& p, const QColor& c) {
+                strokeOf(p, c);
+                for (int x : {0, 1}) {
+                    for (int y : {0, 1}) {
+                        const QPointF corner(x ? 20.5 : 3.5, y ? 20.5 : 3.5);
+                        const qreal dx = x ? -5 : 5;
+                        const qreal dy = y ? -5 : 5;
+                        p.drawPolyline(QPolygonF({corner + QPointF(0, dy), corner, corner + QPointF(dx, 0)}));
+                    }
+                }
+            }},
+        {u"arrow.up.arrow.down"_qs,
+            [](QPainter& p, const QColor& c) {
+                strokeOf(p, c, 1.8);
+                p.drawLine(QPointF(8, 4), QPointF(8, 19));
+                p.drawPolyline(QPolygonF({QPointF(4.5, 7.5), QPointF(8, 4), QPointF(11.5, 7.5)}));
+                p.drawLine(QPointF(16, 5), QPointF(16, 20));
+                p.drawPolyline(QPolygonF({QPointF(12.5, 16.5), QPointF(16, 20), QPointF(19.5, 16.5)}));
             }},
         {u"hand.raised"_qs,
             [](QPainter& p, const QColor& c) {
