@@ -2,8 +2,6 @@
 
 #include "Zubra/LibraryWindow/LibraryStyle.h"
 #include "Zubra/LibraryWindow/LibrarySymbols.h"
-#include "Platform/Workspace.h"
-#include "ZubraCore/Library/Store.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -71,12 +69,6 @@ QString clampToLines(const QString& text, const QFont& font, int width, int line
 }
 
 } // namespace
-
-void revealLibraryFile(Workspace* workspace, const Store& store)
-{
-    if (workspace)
-        workspace->revealFile(store.storeURL());
-}
 
 QString turnOnAccessibilityTitle()
 {

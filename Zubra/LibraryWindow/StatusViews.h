@@ -12,8 +12,6 @@
 
 class QLabel;
 class QPushButton;
-class Store;
-class Workspace;
 
 // What the sidebar has chosen, as far as the empty list's explanation cares.
 enum class EmptyStateScope { library, group, source };
@@ -42,10 +40,6 @@ struct PersistenceStatusContent
 };
 
 PersistenceStatusContent persistenceStatusContent(StorePersistenceStatus status);
-
-// "Reveal Library Folder": shows the store's own library file selected in the file manager
-// (never the default location, which may not be this store's and would be created).
-void revealLibraryFile(Workspace* workspace, const Store& store);
 
 // The text of the accessibility buttons.
 QString turnOnAccessibilityTitle();

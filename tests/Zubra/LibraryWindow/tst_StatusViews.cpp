@@ -1,6 +1,4 @@
 #include "ReviewPng.h"
-#include "WindowStoreHarness.h"
-#include "Platform/Memory/MemoryWorkspace.h"
 #include "Zubra/LibraryWindow/StatusViews.h"
 #include "support/TestMain.h"
 
@@ -23,7 +21,6 @@ private slots:
     void revealOnlyWhereAllowed_data();
     void revealOnlyWhereAllowed();
     void permissionBanner();
-    void revealsTheStoresOwnFile();
 };
 
 void TestStatusViews::emptyStateCases_data()
@@ -224,19 +221,6 @@ void TestStatusViews::permissionBanner()
     QTest::mouseClick(button, Qt::LeftButton);
     QCOMPARE(turnedOn, 1);
     writeReviewPng(banner, u"permission-banner"_qs);
-}
-
-void TestStatusViews::revealsTheStoresOwnFile()
-{
-    WindowStoreHarness harness;
-    Store& store = harness.openUnreadable();
-    MemoryWorkspace workspace;
-    UnavailableLibraryView view(LibraryRecoveryPresentation::unreadable, [&] { revealLibraryFile(&workspace, store); });
-    view.show();
-    QVERIFY(view.revealButton());
-    QTest::mouseClick(view.revealButton(), Qt::LeftButton);
-    QCOMPARE(workspace.revealedFiles, QStringList {harness.path()});
-    revealLibraryFile(nullptr, store); // no workspace: nothing happens
 }
 
 TESSELLON_GUI_TEST_MAIN(TestStatusViews)
