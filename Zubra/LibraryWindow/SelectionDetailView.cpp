@@ -6,6 +6,7 @@
 #include "Zubra/LibraryWindow/LibraryStyle.h"
 #include "Zubra/LibraryWindow/LibrarySymbols.h"
 #include "Zubra/LibraryWindow/PassageRenderer.h"
+#include "Zubra/Shell/IconCache.h"
 #include "Platform/Workspace.h"
 #include "ZubraCore/Capture/Clipboard.h"
 #include "ZubraCore/Library/SelectionsMarkdown.h"
@@ -20,7 +21,6 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
-#include <QPushButton>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -153,10 +153,12 @@ void SelectionDetailView::buildContent(QVBoxLayout* layout)
     auto* column = new QVBoxLayout(content);
     column->setContentsMargins(14, 14, 14, 14);
     column->setSpacing(14);
+    m_contentColumn = column;
 
     // The passage scrolls by itself so that a long capture never has to be laid out whole
     // before the detail shows; the boxes below keep their natural height.
     auto* passageBox = new QGroupBox(u"Captured Passage"_qs, content);
+    m_passageBox = passageBox;
     auto* passageLayout = new QVBoxLayout(passageBox);
     passageLayout->setContentsMargins(8, 4, 8, 8);
     m_passage = new PassageView(passageBox);
@@ -169,6 +171,8 @@ void SelectionDetailView::buildContent(QVBoxLayout* layout)
     m_passage->setPalette(passagePalette);
     m_passage->viewport()->setAutoFillBackground(false);
     connect(m_passage, &PassageView::renderingFinished, this, &SelectionDetailView::fitPassageHeight);
+    connect(m_passage->document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
+        &SelectionDetailView::fitPassageHeight);
     passageLayout->addWidget(m_passage);
     column->addWidget(passageBox, 1);
 
@@ -185,7 +189,7 @@ void SelectionDetailView::buildContent(QVBoxLayout* layout)
     m_provenance->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
     m_provenance->setRowWrapPolicy(QFormLayout::DontWrapRows);
     column->addWidget(provenanceBox);
-    column->addStretch(0);
+    column->addStretch(0); // takes the room a short passage leaves
     layout->addWidget(content, 1);
 }
 
@@ -203,9 +207,18 @@ void SelectionDetailView::buildFooter(QVBoxLayout* layout)
     auto* labelled = new QHBoxLayout(m_labelledFooter);
     labelled->setContentsMargins(0, 0, 0, 0);
     labelled->setSpacing(8);
-    m_markdownLabelled = new QPushButton(m_labelledFooter);
-    m_markdownLabelled->setDefault(true);
-    m_plainLabelled = new QPushButton(m_labelledFooter);
+    const auto labelledButton = [this]() {
+        auto* button = new QToolButton(m_labelledFooter);
+        button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+        return button;
+    };
+    // The Markdown copy is the prominent one: drawn in the accent colour.
+    m_markdownLabelled = labelledButton();
+    QPalette prominent = m_markdownLabelled->palette();
+    prominent.setColor(QPalette::Button, prominent.color(QPalette::Highlight));
+    prominent.setColor(QPalette::ButtonText, prominent.color(QPalette::HighlightedText));
+    m_markdownLabelled->setPalette(prominent);
+    m_plainLabelled = labelledButton();
     auto* groupButton = new QToolButton(m_labelledFooter);
     groupButton->setText(u"Group"_qs);
     groupButton->setIcon(LibrarySymbols::icon(u"folder.badge.plus"_qs, iconColor));
@@ -218,7 +231,7 @@ void SelectionDetailView::buildFooter(QVBoxLayout* layout)
         fillGroupMenu(*groupMenu);
     });
     groupButton->setMenu(groupMenu);
-    m_promptLabelled = new QPushButton(m_labelledFooter);
+    m_promptLabelled = labelledButton();
     auto makeMore = [this, iconColor](QWidget* parent, bool withText) {
         auto* more = new QToolButton(parent);
         more->setIcon(LibrarySymbols::icon(u"ellipsis.circle"_qs, iconColor));
@@ -288,7 +301,8 @@ void SelectionDetailView::setSelection(const Selection& selection)
     m_selection = selection;
 
     const qreal ratio = devicePixelRatioF();
-    m_icon->setPixmap(roundedIcon(m_environment.iconFor(selection), iconSide, ratio));
+    const QIcon icon = m_environment.iconFor(selection);
+    m_icon->setPixmap(roundedIcon(icon.isNull() ? IconCache::fallbackIcon() : icon, iconSide, ratio));
     static_cast<FittedLabel*>(m_title)->setFullText(recordTitle());
     const SourceInfo info = sourceInfo(selection);
     m_sourceIcon->setPixmap(
@@ -310,8 +324,10 @@ void SelectionDetailView::fitPassageHeight()
 {
     // A short passage takes only its own height; a long one fills the room and scrolls.
     QTextDocument* document = m_passage->document();
-    document->setTextWidth(m_passage->viewport()->width());
-    if (document->characterCount() > PassageView::stepSize) {
+    const bool isLong = !m_passage->isComplete() || document->characterCount() > PassageView::stepSize;
+    m_contentColumn->setStretchFactor(m_passageBox, isLong ? 1 : 0);
+    m_contentColumn->setStretch(m_contentColumn->count() - 1, isLong ? 0 : 1);
+    if (isLong) {
         m_passage->setMaximumHeight(QWIDGETSIZE_MAX);
         return;
     }
@@ -454,7 +470,8 @@ void SelectionDetailView::refreshFooter()
         return LibrarySymbols::icon(copied ? u"checkmark.circle"_qs : symbol, prominent);
     };
     m_markdownLabelled->setText(m_copiedMarkdown ? u"Copied"_qs : u"Copy Markdown"_qs);
-    m_markdownLabelled->setIcon(copyIcon(m_copiedMarkdown, u"doc.on.doc"_qs));
+    m_markdownLabelled->setIcon(LibrarySymbols::icon(m_copiedMarkdown ? u"checkmark.circle"_qs : u"doc.on.doc"_qs,
+        m_markdownLabelled->palette().color(QPalette::ButtonText)));
     m_markdownCompact->setIcon(copyIcon(m_copiedMarkdown, u"doc.on.doc"_qs));
     m_plainLabelled->setText(m_copiedPlain ? u"Copied"_qs : u"Plain Text"_qs);
     m_plainLabelled->setIcon(copyIcon(m_copiedPlain, u"doc.plaintext"_qs));

@@ -18,7 +18,6 @@ class QFormLayout;
 class QGroupBox;
 class QLabel;
 class QMenu;
-class QPushButton;
 class QToolButton;
 class QVBoxLayout;
 class Store;
@@ -63,7 +62,7 @@ public:
     // The "More" menu's and the "Group" menu's items, built for the current state.
     void fillMoreMenu(QMenu& menu);
     void fillGroupMenu(QMenu& menu);
-    QPushButton* promptButton() const { return m_promptLabelled; }
+    QToolButton* promptButton() const { return m_promptLabelled; }
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -93,6 +92,8 @@ private:
     QLabel* m_source = nullptr;
     QLabel* m_date = nullptr;
     PassageView* m_passage = nullptr;
+    QVBoxLayout* m_contentColumn = nullptr;
+    QGroupBox* m_passageBox = nullptr;
     QGroupBox* m_groupsBox = nullptr;
     QVBoxLayout* m_groupsLayout = nullptr;
     QFormLayout* m_provenance = nullptr;
@@ -100,9 +101,9 @@ private:
 
     QWidget* m_labelledFooter = nullptr;
     QWidget* m_compactFooter = nullptr;
-    QPushButton* m_markdownLabelled = nullptr;
-    QPushButton* m_plainLabelled = nullptr;
-    QPushButton* m_promptLabelled = nullptr;
+    QToolButton* m_markdownLabelled = nullptr;
+    QToolButton* m_plainLabelled = nullptr;
+    QToolButton* m_promptLabelled = nullptr;
     QToolButton* m_markdownCompact = nullptr;
     QToolButton* m_plainCompact = nullptr;
     QToolButton* m_promptCompact = nullptr;

@@ -2,6 +2,7 @@
 
 #include "Zubra/LibraryWindow/LibraryStyle.h"
 #include "Zubra/LibraryWindow/LibrarySymbols.h"
+#include "Zubra/Shell/IconCache.h"
 #include "ZubraCore/Models/SidebarModel.h"
 
 #include <QPainter>
@@ -155,7 +156,8 @@ void SidebarRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
         clip.addRoundedRect(QRectF(iconRect), 3, 3);
         painter->save();
         painter->setClipPath(clip);
-        m_environment.iconFor(probe).paint(painter, iconRect);
+        const QIcon icon = m_environment.iconFor(probe);
+        (icon.isNull() ? IconCache::fallbackIcon() : icon).paint(painter, iconRect);
         painter->restore();
         break;
     }
@@ -163,6 +165,7 @@ void SidebarRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
         break;
     }
     left = (kind == SidebarModel::ItemKind::group ? left : iconRect.left()) + iconSide + 6;
+    painter->setBrush(Qt::NoBrush);
     const int textWidth = qMax(0, right - left);
 
     if (kind == SidebarModel::ItemKind::source) {
@@ -184,6 +187,7 @@ void SidebarRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
                 bounded(index.data(SidebarModel::SubtitleRole).toString()), Qt::ElideMiddle, textWidth));
     } else {
         const QFontMetrics metrics(option.font);
+        painter->setPen(text);
         painter->setFont(option.font);
         painter->drawText(QRect(left, row.top(), textWidth, row.height()), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
             metrics.elidedText(title, Qt::ElideRight, textWidth));

@@ -11,7 +11,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMenu>
-#include <QPushButton>
+#include <QToolButton>
 #include <QTest>
 
 Q_DECLARE_METATYPE(std::optional<QString>)
@@ -342,6 +342,7 @@ void TestSelectionDetail::snapshot()
     SelectionDetailView view(*m_store, m_environment);
     view.setSelection(selection);
     const QImage image = WidgetSnapshot::render(view, QSize(440, 660));
+    WidgetSnapshot::saveForReview(WidgetSnapshot::render(view, QSize(600, 660)), u"detail-wide.png"_qs);
     QVERIFY(!image.isNull());
     QVERIFY(view.passage()->document()->toPlainText().contains(u"<div>raw html</div>"_qs));
     WidgetSnapshot::saveForReview(image, u"detail-markdown.png"_qs);
