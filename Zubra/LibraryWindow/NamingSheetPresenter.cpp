@@ -60,6 +60,7 @@ void GroupSheetPresenter::closeNewGroupSheet()
         m_newGroupSheet->dismiss();
         m_newGroupSheet->deleteLater();
         m_newGroupSheet = nullptr;
+        emit closed();
     }
 }
 
@@ -116,6 +117,7 @@ void GroupSheetPresenter::closeRenameSheet()
         m_renameSheet->dismiss();
         m_renameSheet->deleteLater();
         m_renameSheet = nullptr;
+        emit closed();
     }
 }
 
@@ -173,5 +175,6 @@ void GroupSheetPresenter::cancelDelete()
         m_deleteAlert = nullptr;
         alert->hide();
         alert->deleteLater();
+        emit closed();
     }
 }

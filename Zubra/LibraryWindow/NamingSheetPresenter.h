@@ -62,6 +62,8 @@ signals:
     void groupCreated(const QUuid& groupID);
     // A group is about to be deleted (the window leaves it first when it shows it).
     void groupDeleting(const QUuid& groupID);
+    // A sheet or the alert has closed, by any means.
+    void closed();
 
 private:
     void showNewGroupSheet();
