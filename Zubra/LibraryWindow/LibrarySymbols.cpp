@@ -227,6 +227,20 @@ const QHash<QString, Drawing>& drawings()
                 p.drawLine(QPointF(16, 5), QPointF(16, 20));
                 p.drawPolyline(QPolygonF({QPointF(12.5, 16.5), QPointF(16, 20), QPointF(19.5, 16.5)}));
             }},
+        {u"arrow.down.to.line"_qs,
+            [](QPainter& p, const QColor& c) {
+                strokeOf(p, c, 1.8);
+                p.drawLine(QPointF(12, 3.5), QPointF(12, 16));
+                p.drawPolyline(QPolygonF({QPointF(7.5, 11.5), QPointF(12, 16), QPointF(16.5, 11.5)}));
+                p.drawLine(QPointF(5, 20.5), QPointF(19, 20.5));
+            }},
+        {u"arrow.up.to.line"_qs,
+            [](QPainter& p, const QColor& c) {
+                strokeOf(p, c, 1.8);
+                p.drawLine(QPointF(12, 20.5), QPointF(12, 8));
+                p.drawPolyline(QPolygonF({QPointF(7.5, 12.5), QPointF(12, 8), QPointF(16.5, 12.5)}));
+                p.drawLine(QPointF(5, 3.5), QPointF(19, 3.5));
+            }},
         {u"hand.raised"_qs,
             [](QPainter& p, const QColor& c) {
                 strokeOf(p, c, 1.8);

@@ -297,16 +297,21 @@ PersistenceStatusBanner::PersistenceStatusBanner(
     m_message->setFont(LibraryStyle::caption(font()));
     m_message->setWordWrap(true);
     LibraryStyle::setTextColor(m_message, LibraryStyle::secondaryText(palette()));
-    m_reveal = new QPushButton(u"Reveal Library Folder"_qs, this);
+    // The button sits 4 points below the message, in a holder that hides with it.
+    m_revealHolder = new QWidget(this);
+    auto* holder = new QHBoxLayout(m_revealHolder);
+    holder->setContentsMargins(0, 4, 0, 0);
+    m_reveal = new QPushButton(u"Reveal Library Folder"_qs, m_revealHolder);
     m_reveal->setFont(LibraryStyle::caption(font()));
+    holder->addWidget(m_reveal);
+    holder->addStretch(1);
     connect(m_reveal, &QPushButton::clicked, this, [this] {
         if (m_revealLibraryFolder)
             m_revealLibraryFolder();
     });
     column->addWidget(m_title);
     column->addWidget(m_message);
-    column->addSpacing(4);
-    column->addWidget(m_reveal, 0, Qt::AlignLeft);
+    column->addWidget(m_revealHolder);
     row->addWidget(m_symbol, 0, Qt::AlignTop);
     row->addLayout(column, 1);
     setStatus(status);
@@ -319,7 +324,7 @@ void PersistenceStatusBanner::setStatus(StorePersistenceStatus status)
     m_symbol->setPixmap(LibrarySymbols::pixmap(content.symbol, content.color, 16, devicePixelRatioF()));
     m_title->setText(content.title);
     m_message->setText(content.message);
-    m_reveal->setVisible(content.offersReveal);
+    m_revealHolder->setVisible(content.offersReveal);
     m_reveal->setEnabled(content.offersReveal);
     setAccessibleName(content.title);
     setAccessibleDescription(content.message);

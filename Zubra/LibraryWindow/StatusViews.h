@@ -121,6 +121,7 @@ private:
     QLabel* m_symbol = nullptr;
     QLabel* m_title = nullptr;
     QLabel* m_message = nullptr;
+    QWidget* m_revealHolder = nullptr;
     QPushButton* m_reveal = nullptr;
     std::function<void()> m_revealLibraryFolder;
 };

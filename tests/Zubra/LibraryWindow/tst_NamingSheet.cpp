@@ -1,4 +1,4 @@
-#include "WindowStoreHarness.h"
+#include "support/StoreHarness.h"
 #include "Zubra/LibraryWindow/NamingSheet.h"
 #include "Zubra/LibraryWindow/NamingSheetPresenter.h"
 #include "support/TestMain.h"
@@ -133,7 +133,7 @@ void TestNamingSheet::newGroupTrimsLineBreaks()
     QFETCH(QString, typed);
     QFETCH(QString, stored);
     QWidget window;
-    WindowStoreHarness harness;
+    StoreHarness harness;
     Store& store = harness.open();
     GroupSheetPresenter presenter(store, &window);
     QSignalSpy created(&presenter, &GroupSheetPresenter::groupCreated);
@@ -153,11 +153,11 @@ void TestNamingSheet::newGroupTrimsLineBreaks()
 void TestNamingSheet::newGroupMembers()
 {
     QWidget window;
-    WindowStoreHarness harness;
+    StoreHarness harness;
     Store& store = harness.open();
-    const Selection a = WindowStoreHarness::selection(u"a"_qs);
-    const Selection b = WindowStoreHarness::selection(u"b"_qs);
-    const Selection c = WindowStoreHarness::selection(u"c"_qs);
+    const Selection a = capture(u"a"_qs);
+    const Selection b = capture(u"b"_qs);
+    const Selection c = capture(u"c"_qs);
     for (const Selection& s : {a, b, c})
         store.add(s);
     GroupSheetPresenter presenter(store, &window);
@@ -192,7 +192,7 @@ void TestNamingSheet::newGroupReturnMakesOneGroup()
 {
     QWidget window;
     window.show();
-    WindowStoreHarness harness;
+    StoreHarness harness;
     Store& store = harness.open();
     GroupSheetPresenter presenter(store, &window);
     presenter.requestNewGroup();
@@ -207,8 +207,9 @@ void TestNamingSheet::newGroupReturnMakesOneGroup()
 void TestNamingSheet::newGroupRefusedWhileReadOnly()
 {
     QWidget window;
-    WindowStoreHarness harness;
-    Store& store = harness.openUnreadable();
+    StoreHarness harness;
+    QVERIFY(LibraryFixtures::writeFile(harness.path(), "not a library"));
+    Store& store = harness.open();
     QVERIFY(!store.canModifyLibrary());
     GroupSheetPresenter presenter(store, &window);
     presenter.requestNewGroup();
@@ -221,11 +222,11 @@ void TestNamingSheet::newGroupRefusedWhileReadOnly()
 void TestNamingSheet::cancelClearsPendingMembers()
 {
     QWidget window;
-    WindowStoreHarness harness;
+    StoreHarness harness;
     Store& store = harness.open();
     GroupSheetPresenter presenter(store, &window);
     presenter.requestNewGroupWith({QUuid::createUuid()});
-    presenter.requestNewGroupFor(WindowStoreHarness::selection(u"x"_qs));
+    presenter.requestNewGroupFor(capture(u"x"_qs));
     QVERIFY(presenter.groupPendingSelection());
     QTest::keyClick(presenter.newGroupSheet()->field(), Qt::Key_Escape);
     QVERIFY(!presenter.newGroupSheet());
@@ -249,7 +250,7 @@ void TestNamingSheet::rename()
     QFETCH(QString, stored);
     QFETCH(bool, closes);
     QWidget window;
-    WindowStoreHarness harness;
+    StoreHarness harness;
     Store& store = harness.open();
     const SelectionGroup group = *store.addGroup(u"Old"_qs, u"#112233"_qs);
     GroupSheetPresenter presenter(store, &window);
@@ -271,9 +272,9 @@ void TestNamingSheet::rename()
 void TestNamingSheet::deleteAlert()
 {
     QWidget window;
-    WindowStoreHarness harness;
+    StoreHarness harness;
     Store& store = harness.open();
-    Selection member = WindowStoreHarness::selection(u"kept"_qs);
+    Selection member = capture(u"kept"_qs);
     store.add(member);
     const SelectionGroup group = *store.createGroup(u"Gone"_qs, u"#112233"_qs, {member.id});
     GroupSheetPresenter presenter(store, &window);

@@ -1,4 +1,4 @@
-#include "ReviewPng.h"
+#include "support/WidgetSnapshot.h"
 #include "Zubra/LibraryWindow/StatusViews.h"
 #include "support/TestMain.h"
 
@@ -89,7 +89,7 @@ void TestStatusViews::emptyStateView()
     view.setState(false, true, {}, EmptyStateScope::library, u"Ctrl+Alt+Super+C"_qs);
     QTest::mouseClick(button, Qt::LeftButton);
     QCOMPARE(turnedOn, 1);
-    writeReviewPng(view, u"empty-welcome"_qs);
+    WidgetSnapshot::saveForReview(WidgetSnapshot::render(view), u"empty-welcome.png"_qs);
 
     // A subtitle longer than three lines is cut after the third.
     view.setState(true, false, QString(400, u'w').replace(u"wwwww"_qs, u"word "_qs), EmptyStateScope::library, {});
@@ -101,7 +101,7 @@ void TestStatusViews::emptyStateView()
     QVERIFY(subtitle);
     QCOMPARE(subtitle->text().count(u'\n'), 2);
     QVERIFY(subtitle->text().endsWith(u"\u2026"_qs));
-    writeReviewPng(view, u"empty-search-long"_qs);
+    WidgetSnapshot::saveForReview(WidgetSnapshot::render(view), u"empty-search-long.png"_qs);
 }
 
 void TestStatusViews::statusTexts_data()
@@ -161,7 +161,8 @@ void TestStatusViews::statusTexts()
         texts.append(label->text());
     QVERIFY(texts.contains(title));
     QVERIFY(texts.contains(message));
-    writeReviewPng(banner, u"status-banner-"_qs + StorePersistenceStatus(StorePersistenceStatus::Value(status)).name());
+    const QString name = StorePersistenceStatus(StorePersistenceStatus::Value(status)).name();
+    WidgetSnapshot::saveForReview(WidgetSnapshot::render(banner), u"status-banner-"_qs + name + u".png"_qs);
 }
 
 void TestStatusViews::revealOnlyWhereAllowed_data()
@@ -204,7 +205,7 @@ void TestStatusViews::revealOnlyWhereAllowed()
             QTest::mouseClick(view.revealButton(), Qt::LeftButton);
             QCOMPARE(revealed, 2);
         }
-        writeReviewPng(view, u"unavailable-"_qs + persistence.name());
+        WidgetSnapshot::saveForReview(WidgetSnapshot::render(view), u"unavailable-"_qs + persistence.name() + u".png"_qs);
     }
 }
 
@@ -220,7 +221,7 @@ void TestStatusViews::permissionBanner()
     QCOMPARE(button->text(), u"Turn On Accessibility"_qs);
     QTest::mouseClick(button, Qt::LeftButton);
     QCOMPARE(turnedOn, 1);
-    writeReviewPng(banner, u"permission-banner"_qs);
+    WidgetSnapshot::saveForReview(WidgetSnapshot::render(banner), u"permission-banner.png"_qs);
 }
 
 TESSELLON_GUI_TEST_MAIN(TestStatusViews)
