@@ -73,6 +73,8 @@ private slots:
     void title();
     void sourceRowsAndMenu_data();
     void sourceRowsAndMenu();
+    void fittedText_data();
+    void fittedText();
     void lengthInCharacters_data();
     void lengthInCharacters();
     void groupsFollowTheStore();
@@ -177,6 +179,46 @@ void TestSelectionDetail::sourceRowsAndMenu()
     QMenu groups;
     view.fillGroupMenu(groups);
     QCOMPARE(menuTitles(groups), QStringList {u"No groups yet"_qs});
+}
+
+void TestSelectionDetail::fittedText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("lines");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("keepsEnds");
+    const QString url = u"https://example.com/"_qs + QString(300, u'a') + u"/end.html"_qs;
+    QTest::newRow("short stays whole") << u"Reading list"_qs << 1 << int(Qt::ElideMiddle) << true;
+    QTest::newRow("address, middle gives way") << url << 2 << int(Qt::ElideMiddle) << true;
+    QTest::newRow("title, end gives way") << QString(40, u'w').replace(u"ww"_qs, u"w "_qs).repeated(5) << 2
+                                          << int(Qt::ElideRight) << false;
+    QTest::newRow("huge path") << u"/home/"_qs + QString(2'000'000, u'x') + u"/file.md"_qs << 2 << int(Qt::ElideMiddle)
+                               << true;
+    QTest::newRow("line breaks flattened") << u"one\ntwo\nthree"_qs << 1 << int(Qt::ElideRight) << false;
+}
+
+void TestSelectionDetail::fittedText()
+{
+    QFETCH(QString, text);
+    QFETCH(int, lines);
+    QFETCH(int, mode);
+    QFETCH(bool, keepsEnds);
+    const QFont font;
+    constexpr int width = 200;
+    const QString fitted = DetailText::fitToLines(text, font, width, lines, Qt::TextElideMode(mode));
+    const QStringList shown = fitted.split(u'\n');
+    QVERIFY(shown.size() <= lines);
+    const QFontMetrics metrics(font);
+    for (const QString& line : shown)
+        QVERIFY2(metrics.horizontalAdvance(line) <= width, qPrintable(line));
+    if (keepsEnds) {
+        QCOMPARE(fitted.left(5), text.left(5));
+        QCOMPARE(fitted.right(5), text.right(5));
+    }
+    if (metrics.horizontalAdvance(text) > width * lines)
+        QVERIFY(fitted.contains(u"\u2026"_qs));
+    else
+        QCOMPARE(QString(fitted).remove(u'\n'), QString(text).replace(u'\n', u' '));
 }
 
 void TestSelectionDetail::lengthInCharacters_data()
