@@ -19,6 +19,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDataStream>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -65,6 +66,26 @@ void showAboutBox()
     QMessageBox::about(nullptr, QStringLiteral("About Tessellon"),
         QStringLiteral("Tessellon\nVersion ") + BundleInfo::shortVersionString + QStringLiteral(" (")
             + BundleInfo::bundleVersion + QLatin1Char(')'));
+}
+
+// A frame as QWidget::saveGeometry writes it: its header, then the frame and normal rectangles.
+// Qt restores from a truncated value without complaint (the missing fields read as zero), so a
+// value is only offered to restoreGeometry when these parts are all there and sensible.
+bool isPlausibleFrame(const QByteArray& frame)
+{
+    constexpr quint32 geometryMagic = 0x1D9D0CB;
+    QDataStream stream(frame);
+    stream.setVersion(QDataStream::Qt_4_0);
+    quint32 magic = 0;
+    quint16 major = 0;
+    quint16 minor = 0;
+    QRect frameRect;
+    QRect normalRect;
+    qint32 screen = 0;
+    quint8 maximized = 0;
+    quint8 fullScreen = 0;
+    stream >> magic >> major >> minor >> frameRect >> normalRect >> screen >> maximized >> fullScreen;
+    return stream.status() == QDataStream::Ok && magic == geometryMagic && frameRect.isValid() && normalRect.isValid();
 }
 
 } // namespace
@@ -234,7 +255,7 @@ void AppDelegate::showMainWindow()
         // A stored frame that does not restore (damaged, or from another screen set-up) is
         // ignored and the window starts centred.
         const QByteArray frame = ShellSettings(&m_services.settings).mainWindowFrame();
-        if (frame.isEmpty() || !window->restoreGeometry(frame)) {
+        if (!isPlausibleFrame(frame) || !window->restoreGeometry(frame)) {
             window->resize(mainWindowSize);
             if (const QScreen* screen = QGuiApplication::primaryScreen())
                 window->move(screen->availableGeometry().center() - window->rect().center());
@@ -266,7 +287,7 @@ void AppDelegate::showSettings()
         window->addActions({m_menuBar->closeWindow, m_menuBar->quit, m_menuBar->settings, m_menuBar->hide});
         window->resize(settingsWindowSize);
         const QByteArray frame = ShellSettings(&m_services.settings).settingsWindowFrame();
-        if (!frame.isEmpty())
+        if (isPlausibleFrame(frame))
             window->restoreGeometry(frame);
         window->installEventFilter(this);
         m_settingsWindow = window;
