@@ -22,6 +22,9 @@
 #include "Zubra/Shell/BrandMark.h"
 #include "Zubra/Shell/HotKeyManager.h"
 #include "Zubra/Shell/ShellSettings.h"
+#include "Zubra/Shell/WelcomeView.h"
+#include "Zubra/LibraryWindow/ContentView.h"
+#include "Zubra/LibraryWindow/WindowNotifications.h"
 #include "Zubra/SurfaceExport/ExportFlags.h"
 #include "ZubraCore/Capture/SelectionCapture.h"
 #include "ZubraCore/Library/AppDataMigration.h"
@@ -29,7 +32,9 @@
 #include "ZubraCore/Support/Logging.h"
 
 #include <QApplication>
-#include <QLabel>
+#include <QDialog>
+#include <QPushButton>
+#include <QVBoxLayout>
 #include <QMessageBox>
 #include <QSettings>
 #include <QThreadPool>
@@ -117,6 +122,40 @@ struct CaptureBackends
     }
 };
 
+// The library window's root, with the welcome sheet it asks for on an empty library.
+QWidget* makeContentView(Store& store, CaptureBackends& capture, QWidget* parent)
+{
+    LibraryEnvironment environment;
+    environment.pasteboard = &capture.pasteboard;
+    environment.workspace = &capture.workspace;
+    environment.shell = AppDelegate::shared();
+    auto* view = new ContentView(store, environment, parent);
+    view->setWelcomePresenter([view] {
+        ShellActions& shell = view->environment().shellActions();
+        auto* sheet = new QDialog(view->window());
+        sheet->setAttribute(Qt::WA_DeleteOnClose);
+        sheet->setWindowTitle(WelcomeView::title);
+        auto* layout = new QVBoxLayout(sheet);
+        auto* welcome = new WelcomeView(!shell.isTrusted(), shell.hotkeyDisplay(), &shell, sheet);
+        layout->addWidget(welcome);
+        QObject::connect(welcome, &WelcomeView::dismissRequested, sheet, &QDialog::accept);
+        QObject::connect(sheet, &QDialog::finished, view, [view] { view->welcomeDismissed(); });
+        sheet->open();
+    });
+    return view;
+}
+
+void postWindowNotification(const QString& name)
+{
+    WindowNotifications& notifications = WindowNotifications::shared();
+    if (name == WindowNotifications::openPromptName)
+        notifications.postOpenPrompt();
+    else if (name == WindowNotifications::newPromptName)
+        notifications.postNewPrompt();
+    else if (name == WindowNotifications::focusSearchName)
+        notifications.postFocusSearch();
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -181,12 +220,8 @@ int main(int argc, char* argv[])
                 logMP(QStringLiteral("The accessibility bus could not be turned on"));
         },
         [&capture](CaptureFlow::Completion completion) { capture.start(std::move(completion)); },
-        [](QWidget* parent) {
-            auto* placeholder = new QLabel(QStringLiteral("Tessellon"), parent);
-            placeholder->setAlignment(Qt::AlignCenter);
-            return placeholder;
-        },
-        [](const QString&) {},
+        [&store, &capture](QWidget* parent) { return makeContentView(store, capture, parent); },
+        postWindowNotification,
         {},
         {},
         migrationLogMessage,
