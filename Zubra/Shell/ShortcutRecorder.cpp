@@ -63,9 +63,14 @@ ShortcutRecorder::ShortcutRecorder(HotKeyCombo combo, std::function<bool(const H
     row->addStretch();
     m_stack->addWidget(waiting);
 
+    // The row keeps the button's own size, however wide the form is.
+    m_button->setMinimumWidth(160);
+    m_stack->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    m_stack->setFixedHeight(m_button->sizeHint().height());
     auto* layoutBox = new QHBoxLayout(this);
     layoutBox->setContentsMargins(0, 0, 0, 0);
     layoutBox->addWidget(m_stack);
+    layoutBox->addStretch();
     refreshButton();
 }
 
