@@ -19,7 +19,8 @@
 struct AppHarness
 {
     explicit AppHarness(ShellFixture::Library library = ShellFixture::Library::empty,
-        std::optional<HotKeyCombo> storedCombo = std::nullopt, QList<MemoryHotKeyService::Shortcut> taken = {})
+        std::optional<HotKeyCombo> storedCombo = std::nullopt, QList<MemoryHotKeyService::Shortcut> taken = {},
+        bool statusItem = false)
         : fixture(library)
     {
         if (storedCombo)
@@ -54,7 +55,7 @@ struct AppHarness
             alerts,
             [] { return QDateTime(QDate(2026, 5, 6), QTime(7, 8, 9), Qt::UTC); },
             std::nullopt,
-            false,
+            statusItem,
         });
     }
     ~AppHarness() { delegate.reset(); }
