@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QLineEdit>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QScreen>
@@ -50,6 +51,7 @@ private slots:
     void collectIntoPrompt();
     void accessibilityAndUpdates();
     void mainWindow();
+    void editCommandsGoToTheFocusWidget();
     void windowFrames_data();
     void windowFrames();
     void settingsWindow();
@@ -312,6 +314,31 @@ void TestAppDelegate::mainWindow()
     h.delegate->showMainWindow();
     QCOMPARE(h.delegate->mainWindow(), window);
     QVERIFY(window->isVisible());
+}
+
+void TestAppDelegate::editCommandsGoToTheFocusWidget()
+{
+    AppHarness h;
+    h.delegate->showMainWindow();
+    auto* field = new QLineEdit(QStringLiteral("some words"), h.delegate->mainWindow());
+    h.delegate->mainWindow()->setCentralWidget(field);
+    QApplication::setActiveWindow(h.delegate->mainWindow());
+    field->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), field);
+    MenuBar& menus = h.delegate->menuBar();
+    menus.selectAll->trigger();
+    QCOMPARE(field->selectedText(), QStringLiteral("some words"));
+    menus.cut->trigger();
+    QCOMPARE(field->text(), QString());
+    menus.undo->trigger();
+    QCOMPARE(field->text(), QStringLiteral("some words"));
+    // A focus widget without the command is left alone.
+    auto* label = new QLabel(h.delegate->mainWindow());
+    label->setFocusPolicy(Qt::StrongFocus);
+    label->show();
+    label->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), label);
+    QVERIFY(!MenuBar::sendToFocusWidget("paste"));
 }
 
 void TestAppDelegate::windowFrames_data()
