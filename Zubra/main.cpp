@@ -214,7 +214,9 @@ int main(int argc, char* argv[])
         hotKeys,
         keyLayout,
         &channel,
-        [&capture] { return capture.accessibility.isTrusted(); },
+        // Trusted: X11 with XTEST, and the desktop's accessibility support on (toolkits publish
+        // their trees only then).
+        [&capture] { return capture.accessibility.isTrusted() && isAccessibilityBusEnabled(); },
         [] {
             if (!enableAccessibilityBus())
                 logMP(QStringLiteral("The accessibility bus could not be turned on"));

@@ -65,11 +65,35 @@ void TerminationSignals::drain()
         emit terminationRequested(last);
 }
 
-bool enableAccessibilityBus()
+namespace {
+
+// Every question to the accessibility bus is answered quickly or taken as no.
+constexpr int busTimeoutMs = 1000;
+
+QDBusMessage statusCall(const QString& method)
 {
     QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"), QStringLiteral("/org/a11y/bus"),
-        QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"));
-    call << QStringLiteral("org.a11y.Status") << QStringLiteral("IsEnabled") << QVariant::fromValue(QDBusVariant(true));
-    const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block, 2000);
+        QStringLiteral("org.freedesktop.DBus.Properties"), method);
+    call << QStringLiteral("org.a11y.Status") << QStringLiteral("IsEnabled");
+    return call;
+}
+
+} // namespace
+
+bool isAccessibilityBusEnabled()
+{
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(statusCall(QStringLiteral("Get")), QDBus::Block,
+        busTimeoutMs);
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 1)
+        return false;
+    const QVariant value = qvariant_cast<QDBusVariant>(reply.arguments().first()).variant();
+    return value.typeId() == QMetaType::Bool && value.toBool();
+}
+
+bool enableAccessibilityBus()
+{
+    QDBusMessage call = statusCall(QStringLiteral("Set"));
+    call << QVariant::fromValue(QDBusVariant(true));
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block, busTimeoutMs);
     return reply.type() == QDBusMessage::ReplyMessage;
 }

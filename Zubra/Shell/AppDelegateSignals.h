@@ -26,6 +26,10 @@ private:
     QSocketNotifier* m_notifier = nullptr;
 };
 
+// Whether the session's accessibility bus is on (org.a11y.Status IsEnabled); false when the bus
+// does not answer.
+bool isAccessibilityBusEnabled();
+
 // Turns the session's accessibility bus on (org.a11y.Status IsEnabled), so that toolkits publish
 // their trees; false when the bus did not take it.
 bool enableAccessibilityBus();

@@ -1,4 +1,5 @@
-// "Turn On Accessibility" on a real session bus: the accessibility bus's IsEnabled status is set.
+// "Turn On Accessibility" on a real session bus: the accessibility bus's IsEnabled status is
+// read and set.
 
 #include "Zubra/Shell/AppDelegateSignals.h"
 #include "support/TestMain.h"
@@ -38,8 +39,10 @@ private slots:
             QSKIP("no accessibility bus in this session");
         QVERIFY(setEnabled(false));
         QCOMPARE(isEnabled(), false);
+        QVERIFY(!isAccessibilityBusEnabled());
         QVERIFY(enableAccessibilityBus());
         QCOMPARE(isEnabled(), true);
+        QVERIFY(isAccessibilityBusEnabled());
     }
 };
 
