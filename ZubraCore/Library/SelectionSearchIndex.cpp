@@ -67,12 +67,34 @@ int rarity(char16_t c)
 
 } // namespace
 
+void SelectionSearchIndex::Grams::add(QStringView text)
+{
+    const auto* units = reinterpret_cast<const char16_t*>(text.utf16());
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const quint32 c = units[i];
+        bits[(c >> 6) & 3] |= quint64(1) << (c & 63);
+        if (i + 1 < n) {
+            const quint32 h = (c * 0x9E3779B1u ^ quint32(units[i + 1]) * 0x85EBCA77u) >> 22; // 10 bits
+            bits[4 + (h >> 6)] |= quint64(1) << (h & 63);
+        }
+    }
+}
+
 SelectionSearchIndex::Needle SelectionSearchIndex::makeNeedle(const QString& query)
 {
-    Needle needle {query.normalized(QString::NormalizationForm_C), 0};
+    Needle needle {query.normalized(QString::NormalizationForm_C), 0, {}};
     for (qsizetype i = 1; i < needle.text.size(); ++i) {
         if (rarity(needle.text[i].unicode()) > rarity(needle.text[needle.anchor].unicode()))
             needle.anchor = i;
+    }
+    // A query with a line feed may span fields: only its other code units must occur.
+    for (const QStringView part : QStringView(needle.text).tokenize(u'\n', Qt::SkipEmptyParts)) {
+        if (part.size() == needle.text.size())
+            needle.grams.add(part);
+        else
+            for (QChar c : part)
+                needle.grams.add(QStringView(&c, 1));
     }
     return needle;
 }
@@ -105,6 +127,8 @@ bool SelectionSearchIndex::occursIn(QStringView haystack, const Needle& needle)
 // line feed cannot span two fields, so it is looked for in each field separately.
 bool SelectionSearchIndex::containsQuery(const Entry& entry, const Needle& needle)
 {
+    if (!entry.grams.covers(needle.grams))
+        return false;
     const QString& query = needle.text;
     if (query.contains(u'\n')) {
         const QChar lineFeed(u'\n');
@@ -117,7 +141,7 @@ bool SelectionSearchIndex::containsQuery(const Entry& entry, const Needle& needl
 
 SelectionSearchIndex::Entry SelectionSearchIndex::makeEntry(const Selection& s)
 {
-    Entry entry {s.text, s.markdown, s.appName, s.sourceURL, s.filePath, {}, {}, false, {}};
+    Entry entry {s.text, s.markdown, s.appName, s.sourceURL, s.filePath, {}, {}, false, {}, {}};
     entry.loweredText = searchForm(s.text);
     entry.markdownIsText = sameText(s.markdown, s.text);
     if (!entry.markdownIsText)
@@ -125,6 +149,10 @@ SelectionSearchIndex::Entry SelectionSearchIndex::makeEntry(const Selection& s)
     const QChar lineFeed(u'\n');
     entry.loweredRest = searchForm(
         s.appName + lineFeed + s.sourceURL.value_or(QString()) + lineFeed + s.filePath.value_or(QString()));
+    entry.grams.add(entry.loweredText);
+    if (!entry.markdownIsText)
+        entry.grams.add(entry.loweredMarkdown);
+    entry.grams.add(entry.loweredRest);
     return entry;
 }
 
@@ -215,25 +243,56 @@ SelectionSearchIndex::Query SelectionSearchIndex::prepare(const QString& query)
     Query prepared;
     prepared.m_text = needle.text;
     prepared.m_anchor = needle.anchor;
+    prepared.m_grams = needle.grams;
     return prepared;
 }
 
-void SelectionSearchIndex::setAll(const std::vector<std::pair<Key, const Selection*>>& selections)
+SelectionSearchIndex::~SelectionSearchIndex()
 {
-    Key last = 0;
-    for (const auto& [key, selection] : selections)
-        last = std::max(last, key);
-    if (m_byKey.size() <= last)
-        m_byKey.resize(size_t(last) + 1);
-    const auto count = qsizetype(selections.size());
-    ParallelChunks::run(count, ParallelChunks::chunkCount(count, 2048), [&](int, qsizetype begin, qsizetype end) {
-        for (qsizetype i = begin; i < end; ++i)
-            m_byKey[selections[size_t(i)].first] = makeEntry(*selections[size_t(i)].second);
+    if (m_builder.joinable())
+        m_builder.join();
+}
+
+void SelectionSearchIndex::buildInBackground(const QList<Selection>& selections, std::vector<Key> keys)
+{
+    waitUntilBuilt();
+    const Key last = keys.empty() ? 0 : *std::max_element(keys.begin(), keys.end());
+    // The list is shared, not copied: the store's later changes detach their own copy.
+    m_builder = std::thread([this, selections, keys = std::move(keys), last] {
+        std::vector<Entry> built(size_t(last) + 1);
+        const auto count = selections.size();
+        ParallelChunks::run(count, ParallelChunks::chunkCount(count, 2048), [&](int, qsizetype begin, qsizetype end) {
+            for (qsizetype i = begin; i < end; ++i)
+                built[keys[size_t(i)]] = makeEntry(selections[i]);
+        });
+        m_built = std::move(built);
     });
+}
+
+void SelectionSearchIndex::waitUntilBuilt() const
+{
+    if (!m_builder.joinable())
+        return;
+    m_builder.join();
+    std::vector<Entry> built = std::move(m_built);
+    m_built.clear();
+    if (built.size() < m_byKey.size())
+        built.resize(m_byKey.size());
+    m_byKey = std::move(built);
+    for (auto& [key, entry] : m_changedDuringBuild) {
+        if (m_byKey.size() <= key)
+            m_byKey.resize(size_t(key) + 1);
+        m_byKey[key] = entry ? std::move(*entry) : Entry {};
+    }
+    m_changedDuringBuild.clear();
 }
 
 void SelectionSearchIndex::set(Key key, const Selection& selection)
 {
+    if (m_builder.joinable()) {
+        m_changedDuringBuild.emplace_back(key, makeEntry(selection));
+        return;
+    }
     if (m_byKey.size() <= key)
         m_byKey.resize(std::max(size_t(key) + 1, m_byKey.size() * 3 / 2));
     m_byKey[key] = makeEntry(selection);
@@ -241,6 +300,10 @@ void SelectionSearchIndex::set(Key key, const Selection& selection)
 
 void SelectionSearchIndex::erase(Key key)
 {
+    if (m_builder.joinable()) {
+        m_changedDuringBuild.emplace_back(key, std::nullopt);
+        return;
+    }
     if (key < m_byKey.size())
         m_byKey[key] = Entry {};
 }

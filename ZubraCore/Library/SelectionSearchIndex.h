@@ -9,11 +9,31 @@
 #include <QList>
 #include <QString>
 #include <QUuid>
+#include <array>
+#include <optional>
+#include <thread>
 #include <vector>
 
 class SelectionSearchIndex
 {
     struct Needle;
+
+    // Which code units and which adjacent pairs of them occur in a text, hashed into bits: a
+    // selection lacking a bit of the query cannot match, and is passed over without a scan.
+    struct Grams
+    {
+        std::array<quint64, 20> bits {}; // 4 words of code units, 16 of pairs
+
+        void add(QStringView text);
+        bool covers(const Grams& needed) const
+        {
+            for (size_t i = 0; i < bits.size(); ++i) {
+                if ((bits[i] & needed.bits[i]) != needed.bits[i])
+                    return false;
+            }
+            return true;
+        }
+    };
 
 public:
     // Entries kept by key for the store's index (see StoreIndex): built once, changed one by one.
@@ -30,15 +50,28 @@ public:
         friend class SelectionSearchIndex;
         QString m_text;
         qsizetype m_anchor = 0;
+        Grams m_grams;
     };
     // The query as the caller passes it to SortModes::matches (trimmed and lower-cased already).
     static Query prepare(const QString& query);
 
-    // Builds the entries of many selections at once, on several threads.
-    void setAll(const std::vector<std::pair<Key, const Selection*>>& selections);
+    SelectionSearchIndex() = default;
+    SelectionSearchIndex(const SelectionSearchIndex&) = delete;
+    SelectionSearchIndex& operator=(const SelectionSearchIndex&) = delete;
+    // Waits for a build in the background.
+    ~SelectionSearchIndex();
+
+    // Builds the entries of a whole library on a worker thread (itself using several), so that
+    // loading does not wait for it; keys[i] is the key of selections[i]. Changes made meanwhile
+    // are applied when the build is taken over.
+    void buildInBackground(const QList<Selection>& selections, std::vector<Key> keys);
+    // Takes over a background build, waiting for it if needed. Call before matching from several
+    // threads; the thread that changes the index calls it.
+    void waitUntilBuilt() const;
     void set(Key key, const Selection& selection);
     void erase(Key key);
-    // Same result as SortModes::matches for the selection stored under the key.
+    // Same result as SortModes::matches for the selection stored under the key. Thread-safe
+    // between changes, once waitUntilBuilt has returned.
     bool matches(Key key, const Query& query) const;
 
     // Same result as SortModes::matches(query, selection).
@@ -64,6 +97,7 @@ private:
         QString loweredMarkdown;
         bool markdownIsText = false;
         QString loweredRest; // app name, address and file path joined by line feeds
+        Grams grams; // of the lowered fields, each on its own
     };
 
     // The normalized query and the position of its rarest code unit.
@@ -71,10 +105,11 @@ private:
     {
         QString text;
         qsizetype anchor;
+        Grams grams;
     };
     static bool containsQuery(const Entry& entry, const Query& query)
     {
-        return containsQuery(entry, Needle {query.m_text, query.m_anchor});
+        return containsQuery(entry, Needle {query.m_text, query.m_anchor, query.m_grams});
     }
 
     static Entry makeEntry(const Selection& selection);
@@ -85,7 +120,11 @@ private:
     static bool containsQuery(const Entry& entry, const Needle& needle);
     void prune(const QList<Selection>& current);
 
-    std::vector<Entry> m_byKey;
+    mutable std::vector<Entry> m_byKey;
+    // The background build and what changed while it ran (an absent entry: erased).
+    mutable std::thread m_builder;
+    mutable std::vector<Entry> m_built;
+    mutable std::vector<std::pair<Key, std::optional<Entry>>> m_changedDuringBuild;
     std::vector<Entry> m_entries;
     QHash<QUuid, qsizetype> m_slotOf;
     // The ids and slots of the last filtered list, position by position.

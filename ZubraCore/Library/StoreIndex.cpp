@@ -1,9 +1,14 @@
 #include "ZubraCore/Library/StoreIndex.h"
 
 #include "ZubraCore/Support/CollationKeys.h"
+#include "ZubraCore/Support/ParallelChunks.h"
+#include "ZubraCore/Text/TextCollation.h"
+
+#include <QSet>
 
 #include <algorithm>
 #include <limits>
+#include <numeric>
 
 namespace {
 
@@ -18,6 +23,38 @@ bool isSurelyNFC(const QString& text)
 }
 
 } // namespace
+
+// The collation keys of many new names at once, on several threads (each has its own collator).
+void StoreIndex::addNames(const QList<QString>& spellings)
+{
+    QList<QString> nfc(spellings.size());
+    QList<QByteArray> keys(spellings.size());
+    const auto count = spellings.size();
+    ParallelChunks::run(count, ParallelChunks::chunkCount(count, 512), [&](int, qsizetype begin, qsizetype end) {
+        CollationKeys collation;
+        for (qsizetype i = begin; i < end; ++i) {
+            const QString& spelling = spellings[i];
+            nfc[i] = isSurelyNFC(spelling) ? spelling : spelling.normalized(QString::NormalizationForm_C);
+            keys[i] = TextCollation::sortKeyCaseInsensitive(nfc[i]);
+        }
+    });
+    for (qsizetype i = 0; i < count; ++i) {
+        if (m_nameOfSpelling.contains(spellings[i]))
+            continue;
+        int id = m_nameOfNfc.value(nfc[i], -1);
+        if (id < 0) {
+            Name name {keys[i], -1};
+            const auto cls = m_classOfKey.constFind(name.collationKey);
+            name.nameClass = cls != m_classOfKey.cend() ? *cls : int(m_classOfKey.size());
+            if (cls == m_classOfKey.cend())
+                m_classOfKey.insert(name.collationKey, name.nameClass);
+            id = int(m_names.size());
+            m_names.push_back(std::move(name));
+            m_nameOfNfc.insert(nfc[i], id);
+        }
+        m_nameOfSpelling.insert(spellings[i], id);
+    }
+}
 
 int StoreIndex::nameOfSpelling(const QString& spelling)
 {
@@ -64,34 +101,67 @@ void StoreIndex::count(const Record& record, int delta)
 
 void StoreIndex::assign(const QList<Selection>& selections)
 {
-    *this = StoreIndex();
+    Q_ASSERT(m_nextKey == 1); // once, on an empty index
     const auto n = selections.size();
     m_records.resize(size_t(n) + 1);
     m_libraryKeys.reserve(size_t(n));
-    std::vector<std::pair<Key, const Selection*>> forSearch;
-    forSearch.reserve(size_t(n));
+    std::vector<Key> searchKeys(static_cast<size_t>(n));
+    {
+        QSet<QString> distinct;
+        for (const Selection& s : selections) {
+            distinct.insert(s.appName);
+            distinct.insert(SourceIdentity::keyOf(s));
+        }
+        addNames(QList<QString>(distinct.cbegin(), distinct.cend()));
+    }
     for (qsizetype i = n - 1; i >= 0; --i) {
         const Selection& s = selections[i];
         const Key key = m_nextKey++;
         m_records[key] = makeRecord(s);
         m_libraryKeys.push_back(key);
-        forSearch.emplace_back(key, &s);
+        searchKeys[size_t(i)] = key;
         m_keyOf.insert(s.id, key); // from the end, so the first of repeated ids wins
         count(m_records[key], 1);
         Source& source = m_sources[m_records[key].sourceKey];
         ++source.count;
         source.newest = key;
     }
-    m_search.setAll(forSearch);
+    m_search.buildInBackground(selections, std::move(searchKeys));
     sortAll();
 }
 
+// The name orders compare ranks of name classes here, the same order as their collation keys
+// but cheaper; later insertions compare the keys themselves.
 void StoreIndex::sortAll()
 {
+    std::vector<const QByteArray*> classKeys(size_t(m_classOfKey.size()));
+    for (auto it = m_classOfKey.cbegin(); it != m_classOfKey.cend(); ++it)
+        classKeys[size_t(*it)] = &it.key();
+    std::vector<int> byKey(classKeys.size());
+    std::iota(byKey.begin(), byKey.end(), 0);
+    std::sort(byKey.begin(), byKey.end(), [&](int a, int b) { return *classKeys[size_t(a)] < *classKeys[size_t(b)]; });
+    std::vector<int> rank(classKeys.size());
+    for (size_t i = 0; i < byKey.size(); ++i)
+        rank[size_t(byKey[i])] = int(i);
+
     for (SortMode mode : SortModes::allCases()) {
         std::vector<Key>& order = m_orders[size_t(mode)];
         order.assign(m_libraryKeys.rbegin(), m_libraryKeys.rend());
-        std::sort(order.begin(), order.end(), [this, mode](Key a, Key b) { return storedBefore(mode, a, b); });
+        if (mode == SortMode::byApp || mode == SortMode::bySource) {
+            std::vector<int> rankOf(m_records.size());
+            for (Key key : order)
+                rankOf[key] = rank[size_t(m_names[size_t(nameOf(mode, key))].nameClass)];
+            std::sort(order.begin(), order.end(), [&](Key a, Key b) {
+                if (rankOf[a] != rankOf[b])
+                    return rankOf[a] < rankOf[b];
+                const qint64 ta = m_records[a].time;
+                const qint64 tb = m_records[b].time;
+                return ta != tb ? ta > tb : a > b;
+            });
+            Q_ASSERT(std::is_sorted(order.begin(), order.end(), [&](Key a, Key b) { return storedBefore(mode, a, b); }));
+        } else {
+            std::sort(order.begin(), order.end(), [this, mode](Key a, Key b) { return storedBefore(mode, a, b); });
+        }
     }
 }
 
@@ -167,10 +237,31 @@ void StoreIndex::remove(const QList<Key>& keys)
         else if (source.newest == key)
             staleSources.append(record.sourceKey);
     }
-    const auto dead = [this](Key key) { return !m_records[key].live; };
-    std::erase_if(m_libraryKeys, dead);
-    for (std::vector<Key>& order : m_orders)
-        std::erase_if(order, dead);
+    // A few keys are found by binary search, each order being sorted by a total order; many go
+    // in one pass over each list.
+    if (keys.size() <= 64) {
+        for (Key key : keys) {
+            const auto at = std::lower_bound(m_libraryKeys.begin(), m_libraryKeys.end(), key);
+            if (at == m_libraryKeys.end() || *at != key)
+                continue;
+            m_libraryKeys.erase(at);
+            for (SortMode mode : SortModes::allCases()) {
+                std::vector<Key>& order = m_orders[size_t(mode)];
+                const auto it = std::lower_bound(order.begin(), order.end(), key,
+                    [this, mode](Key a, Key b) { return storedBefore(mode, a, b); });
+                Q_ASSERT(it != order.end() && *it == key);
+                order.erase(it);
+            }
+        }
+    } else {
+        std::vector<bool> dead(size_t(m_nextKey), false);
+        for (Key key : keys)
+            dead[key] = true;
+        const auto isDead = [&dead](Key key) { return bool(dead[key]); };
+        std::erase_if(m_libraryKeys, isDead);
+        for (std::vector<Key>& order : m_orders)
+            std::erase_if(order, isDead);
+    }
     // The newest remaining selection of a source whose newest went: one walk from the front.
     QSet<QString> open(staleSources.cbegin(), staleSources.cend());
     for (auto it = m_libraryKeys.rbegin(); it != m_libraryKeys.rend() && !open.isEmpty(); ++it) {

@@ -44,7 +44,8 @@ public:
         int nameClass = -1;
     };
 
-    // Indexes the library (newest first); keys are handed out from the end.
+    // Indexes the library (newest first), once, on an empty index; keys are handed out from the
+    // end. The search text is built in the background.
     void assign(const QList<Selection>& selections);
     // A selection inserted at the front of the library.
     Key insertFront(const Selection& selection);
@@ -92,7 +93,12 @@ public:
     // `keys` is a subsequence of order(mode). Returns whether anything moved.
     bool groupSpellings(SortMode mode, std::vector<Key>& keys) const;
 
-    const SelectionSearchIndex& search() const { return m_search; }
+    // Ready for matching (waits for the search text built in the background after a load).
+    const SelectionSearchIndex& search() const
+    {
+        m_search.waitUntilBuilt();
+        return m_search;
+    }
 
     // Selections per group id (an id listed twice by one selection counts once) and per source key.
     qsizetype groupCount(const QUuid& groupID) const { return m_groupCounts.value(groupID, 0); }
@@ -119,6 +125,7 @@ private:
     void insertInOrders(Key key);
     Record makeRecord(const Selection& selection);
     int nameOfSpelling(const QString& spelling);
+    void addNames(const QList<QString>& spellings);
     void count(const Record& record, int delta);
     void sortAll();
 

@@ -65,8 +65,15 @@ void Store::deleteSelections(const QSet<QUuid>& ids)
     std::sort(positions.begin(), positions.end());
     QList<QUuid> removedIDs;
     if (positions.size() == 1) {
-        removedIDs.append(m_selections[positions.first()].id);
-        m_selections.remove(positions.first());
+        // Whichever side of the record is shorter moves.
+        const qsizetype at = positions.first();
+        removedIDs.append(m_selections[at].id);
+        if (at < m_selections.size() / 2) {
+            std::move_backward(m_selections.begin(), m_selections.begin() + at, m_selections.begin() + at + 1);
+            m_selections.removeFirst();
+        } else {
+            m_selections.remove(at);
+        }
     } else if (!positions.isEmpty()) {
         // One pass: each kept record moves at most once.
         qsizetype next = 0;
