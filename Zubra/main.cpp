@@ -26,6 +26,7 @@
 #include "Zubra/LibraryWindow/ContentView.h"
 #include "Zubra/LibraryWindow/WindowNotifications.h"
 #include "Zubra/SurfaceExport/ExportFlags.h"
+#include "ZubraCore/Capture/CaptureRunner.h"
 #include "ZubraCore/Capture/SelectionCapture.h"
 #include "ZubraCore/Library/AppDataMigration.h"
 #include "ZubraCore/Library/Store.h"
@@ -37,8 +38,8 @@
 #include <QVBoxLayout>
 #include <QMessageBox>
 #include <QSettings>
-#include <QThreadPool>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 
 namespace {
@@ -92,7 +93,7 @@ int refuseToStart()
 }
 
 // The capture's real desktop services, made on the GUI thread (the clipboard must be) and used
-// by one capture at a time on a worker.
+// by one capture at a time on the runner's worker.
 struct CaptureBackends
 {
     AtspiAccessibility accessibility;
@@ -101,23 +102,33 @@ struct CaptureBackends
     QtPasteboard pasteboard;
     UnavailableScriptRunner scripts;
     SystemClock clock;
+    CaptureRunner runner;
 
     void start(CaptureFlow::Completion completion)
     {
-        QThreadPool::globalInstance()->start([this, completion = std::move(completion)] {
-            CaptureFlow::Outcome outcome = CaptureFlow::UnexpectedFailure {};
+        // A failure that is not a capture error travels beside the outcome.
+        auto unexpected = std::make_shared<std::optional<QString>>();
+        QObject::connect(
+            &runner, &CaptureRunner::finished, &runner,
+            [completion = std::move(completion), unexpected](const CaptureOutcome& outcome) {
+                if (*unexpected)
+                    completion(CaptureFlow::UnexpectedFailure {**unexpected});
+                else if (const auto* result = std::get_if<CaptureResult>(&outcome))
+                    completion(*result);
+                else
+                    completion(std::get<CaptureError>(outcome));
+            },
+            Qt::SingleShotConnection);
+        runner.start([this, unexpected]() -> CaptureOutcome {
             try {
                 SelectionCapture capture({accessibility, workspace, *keys, pasteboard, scripts, clock});
-                const CaptureOutcome result = capture.capture();
-                if (const auto* found = std::get_if<CaptureResult>(&result))
-                    outcome = *found;
-                else
-                    outcome = std::get<CaptureError>(result);
+                return capture.capture();
             } catch (const std::exception& error) {
-                outcome = CaptureFlow::UnexpectedFailure {QString::fromLocal8Bit(error.what())};
+                *unexpected = QString::fromLocal8Bit(error.what());
+            } catch (...) {
+                *unexpected = QStringLiteral("unknown error");
             }
-            QMetaObject::invokeMethod(
-                qApp, [completion, outcome] { completion(outcome); }, Qt::QueuedConnection);
+            return CaptureError::noSelection({});
         });
     }
 };
@@ -238,8 +249,11 @@ int main(int argc, char* argv[])
 
     delegate.finishLaunching(arguments);
     const int status = application.exec();
-    // The capture runs no more: the clipboard it used goes away with this scope.
-    QThreadPool::globalInstance()->waitForDone(int(AppDelegate::quitCaptureBound.count()));
     HotKeyManager::setShared(nullptr);
+    // A capture that outlived every wait still uses the backends: leave without tearing them down.
+    if (!capture.runner.waitForIdle(AppDelegate::quitCaptureBound)) {
+        FileLogger::flush();
+        std::_Exit(status);
+    }
     return status;
 }
