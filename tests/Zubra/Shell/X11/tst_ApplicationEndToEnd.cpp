@@ -236,6 +236,43 @@ private slots:
         QVERIFY(readAll(libraryPath()).contains("tessellate"));
     }
 
+    // A separate start (its own folders, so no instance runs there) whose adoption of the earlier
+    // product's data fails: the error line, the critical alert, status 1, and no library.
+    void failedAdoptionStopsTheStart()
+    {
+        QTemporaryDir home;
+        QVERIFY(LibraryFixtures::writeFile(home.filePath(QStringLiteral("data/Zubra/Zubra.json")), "{\"version\":2}"));
+        // A file where the library folder belongs: the copy cannot be made.
+        QVERIFY(LibraryFixtures::writeFile(home.filePath(QStringLiteral("data/Tessellon")), "not a folder"));
+        QVERIFY(QDir().mkpath(home.filePath(QStringLiteral("run"))));
+        QVERIFY(::chmod(QFile::encodeName(home.filePath(QStringLiteral("run"))).constData(), 0700) == 0);
+        QProcessEnvironment environment = m_environment;
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
+        environment.insert(QStringLiteral("TESSELLON_LOG_DIR"), home.filePath(QStringLiteral("log")));
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), home.filePath(QStringLiteral("run")));
+        QProcess program;
+        program.setProcessEnvironment(environment);
+        program.start(QStringLiteral(TESSELLON_PROGRAM), {});
+        QVERIFY(program.waitForStarted(5000));
+        const QString alert = X11Programs::windowOf(program.processId());
+        QVERIFY2(!alert.isEmpty(), "no alert window");
+        // "Quit", the alert's one button, answers Return once the alert has the keyboard.
+        QDeadlineTimer deadline(8000);
+        while (program.state() != QProcess::NotRunning && !deadline.hasExpired()) {
+            X11Programs::activate(alert);
+            X11Programs::run(QStringLiteral("xdotool"), {"key", "--clearmodifiers", "Return"});
+            program.waitForFinished(300);
+        }
+        QCOMPARE(program.state(), QProcess::NotRunning);
+        QCOMPARE(program.exitCode(), 1);
+        QVERIFY(program.readAllStandardError().split('\n').contains(
+            QByteArray("error: Tessellon could not copy your existing Zubra data. Your data was not changed, and "
+                       "Tessellon did not start. Resolve the local storage problem, then open Tessellon again.")));
+        QVERIFY(QFileInfo(home.filePath(QStringLiteral("data/Tessellon"))).isFile());
+        QVERIFY(!QFile::exists(home.filePath(QStringLiteral("log/tessellon.log"))));
+    }
+
     void cleanupTestCase()
     {
         if (m_app.state() != QProcess::NotRunning) {
