@@ -167,10 +167,10 @@ private slots:
         // The running instance has loaded the library (and refreshed its backup) by now.
         const QString backupPath = m_home.filePath(QStringLiteral("data/Tessellon/Tessellon.backup.json"));
         QTRY_VERIFY(QFile::exists(backupPath));
+        // Without a backup, a process that loaded the library would write one at once.
+        QVERIFY(QFile::remove(backupPath));
         const QByteArray bytes = readAll(libraryPath());
         const QDateTime modified = QFileInfo(libraryPath()).lastModified();
-        const QByteArray backupBytes = readAll(backupPath);
-        const QDateTime backupModified = QFileInfo(backupPath).lastModified();
         QVERIFY(X11Programs::windowOf(m_app.processId(), 300).isEmpty()); // no window yet
 
         QElapsedTimer clock;
@@ -189,8 +189,7 @@ private slots:
         QVERIFY(!X11Programs::windowOf(m_app.processId()).isEmpty());
         QCOMPARE(readAll(libraryPath()), bytes);
         QCOMPARE(QFileInfo(libraryPath()).lastModified(), modified);
-        QCOMPARE(readAll(backupPath), backupBytes);
-        QCOMPARE(QFileInfo(backupPath).lastModified(), backupModified);
+        QVERIFY(!QFile::exists(backupPath));
     }
 
     void hotkeyCapturesFromAQtWindow()
