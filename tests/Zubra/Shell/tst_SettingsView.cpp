@@ -273,10 +273,17 @@ void TestSettingsView::launchAtLogin()
 void TestSettingsView::turningOnWhileEnabledKeepsTheNote()
 {
     Window w;
+    // The refusal under the shortcut row as well, for the review picture.
+    w.service.taken.append({9, HotKeyCombo::control});
+    QTest::mouseClick(w.view->recorder()->button(), Qt::LeftButton);
+    w.press(Qt::Key_V, nativeOf(9), Qt::ControlModifier);
     w.loginItems.registerFailure = QStringLiteral("disk full");
     w.view->launchAtLoginToggle()->setChecked(true); // the toggle runs the action
     QCOMPARE(w.view->launchAtLoginNote(), SettingsView::loginFailureNote);
     QVERIFY(w.view->launchAtLoginToggle()->isChecked()); // the toggle keeps what the user chose
+    const QString dir = qEnvironmentVariable("TESSELLON_REVIEW_DIR");
+    if (!dir.isEmpty())
+        WidgetSnapshot::render(*w.view, QSize(520, 360)).save(dir + QStringLiteral("/settings-view-notes.png"));
     w.loginItems.current = LoginItems::Status::enabled;
     w.loginItems.calls.clear();
     w.view->applyLaunchAtLogin(true);
