@@ -1,9 +1,259 @@
-// Program entry. For now it only brings up the application object.
+// Program entry: the export flags first (an export run starts no shell); then the application,
+// the single-instance decision (a later instance hands off before anything of the library is
+// opened), the adoption of the earlier product's data, the store, the shell with the real X11
+// backends, and the event loop.
+
+#include "Platform/AppIdentity.h"
+#include "Platform/Clock.h"
+#include "Platform/MainQueue.h"
+#include "Platform/Posix/LocalInstanceChannel.h"
+#include "Platform/Posix/XdgAutostartLoginItems.h"
+#include "Platform/Updater.h"
+#include "Platform/X11/AtspiAccessibility.h"
+#include "Platform/X11/QtPasteboard.h"
+#include "Platform/X11/UnavailableScriptRunner.h"
+#include "Platform/X11/X11Feedback.h"
+#include "Platform/X11/X11HotKeyService.h"
+#include "Platform/X11/X11Workspace.h"
+#include "Platform/X11/XTestKeyInjector.h"
+#include "Platform/X11/XkbKeyLayout.h"
+#include "Zubra/Shell/AppDelegate.h"
+#include "Zubra/Shell/AppDelegateSignals.h"
+#include "Zubra/Shell/BrandMark.h"
+#include "Zubra/Shell/HotKeyManager.h"
+#include "Zubra/Shell/ShellSettings.h"
+#include "Zubra/Shell/WelcomeView.h"
+#include "Zubra/LibraryWindow/ContentView.h"
+#include "Zubra/LibraryWindow/WindowNotifications.h"
+#include "Zubra/SurfaceExport/ExportFlags.h"
+#include "ZubraCore/Capture/CaptureRunner.h"
+#include "ZubraCore/Capture/SelectionCapture.h"
+#include "ZubraCore/Library/AppDataMigration.h"
+#include "ZubraCore/Library/Store.h"
+#include "ZubraCore/Support/Logging.h"
 
 #include <QApplication>
+#include <QDialog>
+#include <QPushButton>
+#include <QVBoxLayout>
+#include <QMessageBox>
+#include <QSettings>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+
+namespace {
+
+using namespace AppScreenshotExporter;
+
+// An export run writes one line: its result on standard output or its error on standard error.
+// Qt's own messages (some come while the application object is being made) are kept off both.
+void quietMessages(QtMsgType, const QMessageLogContext&, const QString&)
+{
+}
+
+int exportFailure(const QString& message)
+{
+    std::fprintf(stderr, "error: %s\n", message.toLocal8Bit().constData());
+    return 1;
+}
+
+int runExport(int argc, char* argv[], const QStringList& arguments)
+{
+    qInstallMessageHandler(quietMessages);
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    const RequestedPath surfaces = requestedSurfacesDirectory(arguments);
+    if (surfaces.error)
+        return exportFailure(description(*surfaces.error));
+    if (!surfaces.path) {
+        const RequestedPath output = requestedOutputURL(arguments);
+        if (output.error)
+            return exportFailure(description(*output.error));
+    }
+    QApplication application(argc, argv);
+    // This build renders no surfaces yet.
+    return exportFailure(description(ExportError::renderFailed));
+}
+
+const QString adoptionFailure = QStringLiteral(
+    "Tessellon could not copy your existing Zubra data. Your data was not changed, and Tessellon did not start. "
+    "Resolve the local storage problem, then open Tessellon again.");
+
+int refuseToStart()
+{
+    std::fprintf(stderr, "error: %s\n", adoptionFailure.toLocal8Bit().constData());
+    QMessageBox box;
+    box.setIcon(QMessageBox::Critical);
+    box.setText(QStringLiteral("Tessellon could not start"));
+    box.setInformativeText(adoptionFailure);
+    box.addButton(QStringLiteral("Quit"), QMessageBox::AcceptRole);
+    box.activateWindow();
+    box.exec();
+    return 1;
+}
+
+// The capture's real desktop services, made on the GUI thread (the clipboard must be) and used
+// by one capture at a time on the runner's worker.
+struct CaptureBackends
+{
+    AtspiAccessibility accessibility;
+    X11Workspace workspace;
+    std::shared_ptr<XTestKeyInjector> keys = std::make_shared<XTestKeyInjector>();
+    QtPasteboard pasteboard;
+    UnavailableScriptRunner scripts;
+    SystemClock clock;
+    CaptureRunner runner;
+
+    void start(CaptureFlow::Completion completion)
+    {
+        // A failure that is not a capture error travels beside the outcome.
+        auto unexpected = std::make_shared<std::optional<QString>>();
+        QObject::connect(
+            &runner, &CaptureRunner::finished, &runner,
+            [completion = std::move(completion), unexpected](const CaptureOutcome& outcome) {
+                if (*unexpected)
+                    completion(CaptureFlow::UnexpectedFailure {**unexpected});
+                else if (const auto* result = std::get_if<CaptureResult>(&outcome))
+                    completion(*result);
+                else
+                    completion(std::get<CaptureError>(outcome));
+            },
+            Qt::SingleShotConnection);
+        runner.start([this, unexpected]() -> CaptureOutcome {
+            try {
+                SelectionCapture capture({accessibility, workspace, *keys, pasteboard, scripts, clock});
+                return capture.capture();
+            } catch (const std::exception& error) {
+                *unexpected = QString::fromLocal8Bit(error.what());
+            } catch (...) {
+                *unexpected = QStringLiteral("unknown error");
+            }
+            return CaptureError::noSelection({});
+        });
+    }
+};
+
+// The library window's root, with the welcome sheet it asks for on an empty library.
+QWidget* makeContentView(Store& store, CaptureBackends& capture, QWidget* parent)
+{
+    LibraryEnvironment environment;
+    environment.pasteboard = &capture.pasteboard;
+    environment.workspace = &capture.workspace;
+    environment.shell = AppDelegate::shared();
+    auto* view = new ContentView(store, environment, parent);
+    view->setWelcomePresenter([view] {
+        ShellActions& shell = view->environment().shellActions();
+        auto* sheet = new QDialog(view->window());
+        sheet->setAttribute(Qt::WA_DeleteOnClose);
+        sheet->setWindowTitle(WelcomeView::title);
+        auto* layout = new QVBoxLayout(sheet);
+        auto* welcome = new WelcomeView(!shell.isTrusted(), shell.hotkeyDisplay(), &shell, sheet);
+        layout->addWidget(welcome);
+        QObject::connect(welcome, &WelcomeView::dismissRequested, sheet, &QDialog::accept);
+        QObject::connect(sheet, &QDialog::finished, view, [view] { view->welcomeDismissed(); });
+        sheet->open();
+    });
+    return view;
+}
+
+void postWindowNotification(const QString& name)
+{
+    WindowNotifications& notifications = WindowNotifications::shared();
+    if (name == WindowNotifications::openPromptName)
+        notifications.postOpenPrompt();
+    else if (name == WindowNotifications::newPromptName)
+        notifications.postNewPrompt();
+    else if (name == WindowNotifications::focusSearchName)
+        notifications.postFocusSearch();
+}
+
+} // namespace
 
 int main(int argc, char* argv[])
 {
+    const QStringList arguments = rawArguments(argc, argv);
+    if (isExportRun(arguments))
+        return runExport(argc, argv, arguments);
+
     QApplication application(argc, argv);
-    return 0;
+    QApplication::setOrganizationName(QString::fromLatin1(AppIdentity::organisation));
+    QApplication::setApplicationName(QString::fromLatin1(AppIdentity::applicationName));
+    QApplication::setDesktopFileName(QString::fromLatin1(AppIdentity::bundleIdentifier));
+    QApplication::setQuitOnLastWindowClosed(false);
+    QApplication::setWindowIcon(BrandMark::markIcon());
+    const std::shared_ptr<MainQueue> queue = MainQueue::system();
+
+    // A later instance asks the running one to show its window and leaves: it never adopts,
+    // loads or saves the library.
+    LocalInstanceChannel channel;
+    if (const auto running = channel.claim()) {
+        AppDelegate::handOff(channel, *running, queue);
+        return application.exec();
+    }
+
+    const AppDataMigration::Outcome adoption = AppDataMigration::migrateIfNeeded();
+    if (adoption.failure)
+        return refuseToStart();
+    std::optional<QString> migrationLogMessage;
+    if (adoption.result.copiedStore || adoption.result.copiedPreferenceCount >= 1)
+        migrationLogMessage = QStringLiteral("Adopted legacy local data: store=")
+            + (adoption.result.copiedStore ? QStringLiteral("true") : QStringLiteral("false"))
+            + QStringLiteral(", preferences=") + QString::number(adoption.result.copiedPreferenceCount);
+
+    const std::unique_ptr<QSettings> settings = ShellSettings::openUserSettings();
+    Store store(std::nullopt, settings.get());
+
+    CaptureBackends capture;
+    X11HotKeyService hotKeyService;
+    hotKeyService.setKeyInjector(capture.keys);
+    HotKeyManager hotKeys(hotKeyService, settings.get());
+    HotKeyManager::setShared(&hotKeys);
+    auto keyLayout = std::make_shared<XkbKeyLayout>();
+    HotKeyCombo::setProcessKeyLayout(keyLayout);
+    X11Feedback feedback([](const QString& line) { logMP(line); });
+    UnavailableUpdater updater;
+    XdgAutostartLoginItems loginItems;
+
+    AppDelegate delegate(AppDelegate::Services {
+        store,
+        *settings,
+        queue,
+        capture.workspace,
+        feedback,
+        updater,
+        loginItems,
+        hotKeys,
+        keyLayout,
+        &channel,
+        // Trusted: X11 with XTEST, and the desktop's accessibility support on (toolkits publish
+        // their trees only then).
+        [&capture] { return capture.accessibility.isTrusted() && isAccessibilityBusEnabled(); },
+        [] {
+            if (!enableAccessibilityBus())
+                logMP(QStringLiteral("The accessibility bus could not be turned on"));
+        },
+        [&capture](CaptureFlow::Completion completion) { capture.start(std::move(completion)); },
+        [&store, &capture](QWidget* parent) { return makeContentView(store, capture, parent); },
+        postWindowNotification,
+        {},
+        {},
+        migrationLogMessage,
+        true,
+    });
+    if (!channel.problem().isEmpty())
+        logMP(QStringLiteral("Single-instance channel: ") + channel.problem());
+
+    TerminationSignals terminationSignals;
+    QObject::connect(&terminationSignals, &TerminationSignals::terminationRequested, &delegate, &AppDelegate::terminate);
+    QObject::connect(&application, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::applicationWillTerminate);
+
+    delegate.finishLaunching(arguments);
+    const int status = application.exec();
+    HotKeyManager::setShared(nullptr);
+    // A capture that outlived every wait still uses the backends: leave without tearing them down.
+    if (!capture.runner.waitForIdle(AppDelegate::quitCaptureBound)) {
+        FileLogger::flush();
+        std::_Exit(status);
+    }
+    return status;
 }

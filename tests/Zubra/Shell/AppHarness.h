@@ -1,0 +1,82 @@
+#pragma once
+// An application delegate over doubles: a manual main queue, a memory hotkey service, login
+// items, workspace, feedback and instance channel; modal alerts and notifications recorded.
+
+#include "Platform/Memory/MemoryWorkspace.h"
+#include "Platform/Updater.h"
+#include "ShellFixture.h"
+#include "Zubra/Shell/AppDelegate.h"
+#include "Zubra/Shell/HotKeyManager.h"
+#include "Zubra/Shell/ShellSettings.h"
+#include "support/ManualMainQueue.h"
+#include "support/MemoryHotKeyService.h"
+#include "support/MemoryInstanceChannel.h"
+#include "support/MemoryLoginItems.h"
+#include "support/RecordingFeedback.h"
+
+#include <QLabel>
+
+struct AppHarness
+{
+    explicit AppHarness(ShellFixture::Library library = ShellFixture::Library::empty,
+        std::optional<HotKeyCombo> storedCombo = std::nullopt, QList<MemoryHotKeyService::Shortcut> taken = {},
+        bool statusItem = false)
+        : fixture(library)
+    {
+        if (storedCombo)
+            ShellSettings(&fixture.settings).setHotKeyCombo(*storedCombo);
+        hotKeyService.taken = taken;
+        hotKeys = std::make_unique<HotKeyManager>(hotKeyService, &fixture.settings);
+        workspace.frontmost = RunningApplication {77, QStringLiteral("Editor"), QStringLiteral("org.example.Editor")};
+        AppDelegate::Alerts alerts {
+            [this] {
+                ++accessibilityPrompts;
+                return acceptAccessibilityPrompt;
+            },
+            [this] { ++updateAlerts; },
+            [] {},
+        };
+        delegate = std::make_unique<AppDelegate>(AppDelegate::Services {
+            *fixture.store,
+            fixture.settings,
+            queue,
+            workspace,
+            feedback,
+            updater,
+            loginItems,
+            *hotKeys,
+            {},
+            &channel,
+            [this] { return trusted; },
+            [this] { ++accessibilityEnabled; },
+            [this](CaptureFlow::Completion completion) { captures.append(std::move(completion)); },
+            [](QWidget* parent) { return new QLabel(QStringLiteral("library"), parent); },
+            [this](const QString& name) { notifications.append(name); },
+            alerts,
+            [] { return QDateTime(QDate(2026, 5, 6), QTime(7, 8, 9), Qt::UTC); },
+            std::nullopt,
+            statusItem,
+        });
+    }
+    ~AppHarness() { delegate.reset(); }
+
+    void advance(std::chrono::milliseconds step) { queue->advance(step); }
+
+    ShellFixture fixture;
+    std::shared_ptr<ManualMainQueue> queue = std::make_shared<ManualMainQueue>();
+    MemoryWorkspace workspace;
+    RecordingFeedback feedback;
+    UnavailableUpdater updater;
+    MemoryLoginItems loginItems;
+    MemoryHotKeyService hotKeyService;
+    std::unique_ptr<HotKeyManager> hotKeys;
+    MemoryInstanceChannel channel;
+    bool trusted = true;
+    bool acceptAccessibilityPrompt = false;
+    int accessibilityPrompts = 0;
+    int accessibilityEnabled = 0;
+    int updateAlerts = 0;
+    QList<CaptureFlow::Completion> captures;
+    QStringList notifications;
+    std::unique_ptr<AppDelegate> delegate;
+};

@@ -1,0 +1,455 @@
+// The application delegate over doubles: the launch steps and flags, the hotkey at launch, the
+// menu commands, the windows and their frames, the show-window request, and quitting.
+
+#include "AppHarness.h"
+#include "Zubra/Shell/MenuBar.h"
+#include "Zubra/SurfaceExport/SampleData.h"
+#include "support/TestMain.h"
+
+#include <QAction>
+#include <QFile>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QScreen>
+#include <QTest>
+#include <QTimer>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+const HotKeyCombo ctrlShiftV {9, HotKeyCombo::control | HotKeyCombo::shift};
+const MemoryHotKeyService::Shortcut defaultShortcut {8, 0x1900};
+
+Selection someSelection()
+{
+    return Selection::make(QUuid::createUuid(), QStringLiteral("kept"), std::nullopt, QStringLiteral("Editor"),
+        std::nullopt, std::nullopt, std::nullopt, std::nullopt, {}, QDateTime(QDate(2026, 1, 2), QTime(3, 4), Qt::UTC));
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(ShellFixture::Library)
+
+class TestAppDelegate : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void launchLinesAndShared();
+    void launchFlags_data();
+    void launchFlags();
+    void accessibilityPromptAtLaunch_data();
+    void accessibilityPromptAtLaunch();
+    void hotKeyAtLaunch_data();
+    void hotKeyAtLaunch();
+    void statusMenuNamesTheRegisteredShortcut();
+    void commands_data();
+    void commands();
+    void collectIntoPrompt_data();
+    void collectIntoPrompt();
+    void accessibilityAndUpdates();
+    void mainWindow();
+    void editCommandsGoToTheFocusWidget();
+    void windowFrames_data();
+    void windowFrames();
+    void settingsWindow();
+    void showWindowRequest();
+    void handOffTouchesNoLibrary();
+    void quitWaitsForTheCaptureAndSaves();
+};
+
+void TestAppDelegate::launchLinesAndShared()
+{
+    AppHarness h;
+    QCOMPARE(AppDelegate::shared(), nullptr);
+    h.delegate->finishLaunching({"tessellon"});
+    QCOMPARE(AppDelegate::shared(), h.delegate.get());
+    QCOMPARE(h.fixture.appLines().first(), QStringLiteral("Tessellon launched (bundle com.vesk.tessellon)"));
+    h.delegate.reset();
+    QCOMPARE(AppDelegate::shared(), nullptr); // a weak reference
+}
+
+void TestAppDelegate::launchFlags_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("libraryEmpty");
+    QTest::addColumn<bool>("showsWindow");
+    QTest::addColumn<int>("selectionsAfterLaunch");
+    QTest::addColumn<bool>("captures");
+    QTest::newRow("no flags") << QStringList {"tessellon"} << true << false << 0 << false;
+    QTest::newRow("show window, empty library") << QStringList {"tessellon", "-showWindowOnLaunch"} << true << true
+                                                << 6 << false;
+    QTest::newRow("show window, library in use") << QStringList {"tessellon", "-showWindowOnLaunch"} << false << true
+                                                 << 1 << false;
+    QTest::newRow("capture") << QStringList {"tessellon", "-captureOnLaunch"} << true << false << 0 << true;
+    QTest::newRow("both") << QStringList {"tessellon", "-captureOnLaunch", "-showWindowOnLaunch"} << true << true << 6
+                          << true;
+    QTest::newRow("other spelling is no flag") << QStringList {"tessellon", "--showWindowOnLaunch"} << true << false
+                                               << 0 << false;
+}
+
+void TestAppDelegate::launchFlags()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, libraryEmpty);
+    QFETCH(bool, showsWindow);
+    QFETCH(int, selectionsAfterLaunch);
+    QFETCH(bool, captures);
+    AppHarness h;
+    if (!libraryEmpty)
+        h.fixture.store->add(someSelection());
+    h.delegate->finishLaunching(arguments);
+    // The samples are in the library before the window opens, dated from now.
+    QCOMPARE(h.fixture.store->selections().size(), selectionsAfterLaunch);
+    if (selectionsAfterLaunch == 6) {
+        QDateTime newest;
+        for (const Selection& s : h.fixture.store->selections())
+            newest = std::max(newest, s.createdAt);
+        QCOMPARE(newest, QDateTime(QDate(2026, 5, 6), QTime(7, 8, 9), Qt::UTC).addSecs(-720));
+    }
+    QVERIFY(!h.delegate->mainWindow());
+    h.advance(599ms);
+    QVERIFY(!h.delegate->mainWindow());
+    h.advance(1ms);
+    QCOMPARE(h.delegate->mainWindow() && h.delegate->mainWindow()->isVisible(), showsWindow);
+    h.advance(599ms);
+    QVERIFY(h.captures.isEmpty());
+    h.advance(1ms);
+    QCOMPARE(h.captures.size(), captures ? 1 : 0);
+}
+
+void TestAppDelegate::accessibilityPromptAtLaunch_data()
+{
+    QTest::addColumn<ShellFixture::Library>("library");
+    QTest::addColumn<bool>("trustedAtLaunch");
+    QTest::addColumn<bool>("trustedLater");
+    QTest::addColumn<int>("prompts");
+    using L = ShellFixture::Library;
+    QTest::newRow("trusted") << L::empty << true << true << 0;
+    QTest::newRow("not trusted") << L::empty << false << false << 1;
+    QTest::newRow("trust granted in time") << L::empty << false << true << 0;
+    QTest::newRow("unreadable library") << L::unreadable << false << false << 0;
+    QTest::newRow("incompatible library") << L::incompatible << false << false << 0;
+}
+
+void TestAppDelegate::accessibilityPromptAtLaunch()
+{
+    QFETCH(ShellFixture::Library, library);
+    QFETCH(bool, trustedAtLaunch);
+    QFETCH(bool, trustedLater);
+    QFETCH(int, prompts);
+    AppHarness h(library);
+    h.trusted = trustedAtLaunch;
+    h.delegate->finishLaunching({"tessellon"});
+    h.advance(399ms);
+    QCOMPARE(h.accessibilityPrompts, 0);
+    h.trusted = trustedLater;
+    h.advance(1ms);
+    QCOMPARE(h.accessibilityPrompts, prompts);
+}
+
+void TestAppDelegate::hotKeyAtLaunch_data()
+{
+    QTest::addColumn<QList<MemoryHotKeyService::Shortcut>>("taken");
+    QTest::addColumn<std::optional<MemoryHotKeyService::Shortcut>>("registered");
+    QTest::addColumn<QString>("logLine"); // empty: none about the hotkey
+    QTest::newRow("chosen one free") << QList<MemoryHotKeyService::Shortcut> {}
+                                     << std::optional(MemoryHotKeyService::Shortcut {9, 0x1200}) << "";
+    QTest::newRow("chosen one taken") << QList<MemoryHotKeyService::Shortcut> {{9, 0x1200}}
+                                      << std::optional(defaultShortcut)
+                                      << "Chosen hotkey was taken; fell back to Ctrl+Alt+Super+C";
+    QTest::newRow("both taken") << QList<MemoryHotKeyService::Shortcut> {{9, 0x1200}, defaultShortcut}
+                                << std::optional<MemoryHotKeyService::Shortcut>() << "No hotkey could be registered";
+}
+
+void TestAppDelegate::hotKeyAtLaunch()
+{
+    QFETCH(QList<MemoryHotKeyService::Shortcut>, taken);
+    QFETCH(std::optional<MemoryHotKeyService::Shortcut>, registered);
+    QFETCH(QString, logLine);
+    AppHarness h(ShellFixture::Library::empty, ctrlShiftV, taken);
+    h.delegate->finishLaunching({"tessellon"});
+    QCOMPARE(h.hotKeyService.registered, registered);
+    const QStringList lines = h.fixture.appLines();
+    QCOMPARE(lines.contains(logLine), !logLine.isEmpty());
+    // A press of the registered shortcut captures.
+    QCOMPARE(h.hotKeyService.press(), registered.has_value());
+    QCOMPARE(h.captures.size(), registered ? 1 : 0);
+}
+
+void TestAppDelegate::statusMenuNamesTheRegisteredShortcut()
+{
+    AppHarness h;
+    h.delegate->finishLaunching({"tessellon"});
+    QAction* capture = h.delegate->menuBar().captureSelection;
+    QCOMPARE(capture->text(), QStringLiteral("Capture Selection  (Ctrl+Alt+Super+C)"));
+    QVERIFY(h.hotKeys->registerCombo(ctrlShiftV));
+    QCOMPARE(capture->text(), QStringLiteral("Capture Selection  (Ctrl+Shift+V)"));
+    // A refused shortcut leaves the one that works in the title.
+    h.hotKeyService.taken.append({49, HotKeyCombo::option});
+    QVERIFY(!h.hotKeys->registerCombo({49, HotKeyCombo::option}));
+    QCOMPARE(capture->text(), QStringLiteral("Capture Selection  (Ctrl+Shift+V)"));
+}
+
+void TestAppDelegate::commands_data()
+{
+    QTest::addColumn<ShellFixture::Library>("library");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<QString>("notification"); // empty: nothing happens at all
+    using L = ShellFixture::Library;
+    QTest::newRow("new prompt") << L::empty << "newPrompt"
+                                << "TessellonNewPrompt";
+    QTest::newRow("go to prompt") << L::empty << "goToPrompt"
+                                  << "TessellonOpenPrompt";
+    QTest::newRow("open prompt") << L::empty << "openPrompt"
+                                 << "TessellonOpenPrompt";
+    QTest::newRow("focus search") << L::empty << "focusSearch"
+                                  << "TessellonFocusSearch";
+    QTest::newRow("new prompt, read-only") << L::unreadable << "newPrompt"
+                                           << "";
+    QTest::newRow("go to prompt, read-only") << L::incompatible << "goToPrompt"
+                                             << "";
+    QTest::newRow("focus search, read-only") << L::unreadable << "focusSearch"
+                                             << "TessellonFocusSearch";
+}
+
+void TestAppDelegate::commands()
+{
+    QFETCH(ShellFixture::Library, library);
+    QFETCH(QString, command);
+    QFETCH(QString, notification);
+    AppHarness h(library);
+    h.delegate->finishLaunching({"tessellon"});
+    MenuBar& menus = h.delegate->menuBar();
+    QAction* action = command == u"newPrompt" ? menus.newPrompt
+        : command == u"goToPrompt"            ? menus.goToPrompt
+        : command == u"openPrompt"            ? menus.openPrompt
+                                              : menus.focusSearch;
+    // The menus are built with the library's state, and the command checks it again itself.
+    if (command != u"focusSearch")
+        QCOMPARE(action->isEnabled(), library == ShellFixture::Library::empty);
+    action->setEnabled(true);
+    action->trigger();
+    QCOMPARE(h.delegate->mainWindow() != nullptr, !notification.isEmpty());
+    h.advance(349ms);
+    QVERIFY(h.notifications.isEmpty());
+    h.advance(1ms);
+    QCOMPARE(h.notifications, notification.isEmpty() ? QStringList() : QStringList {notification});
+}
+
+void TestAppDelegate::collectIntoPrompt_data()
+{
+    QTest::addColumn<ShellFixture::Library>("library");
+    QTest::addColumn<bool>("toggles");
+    QTest::newRow("usable library") << ShellFixture::Library::empty << true;
+    QTest::newRow("read-only library") << ShellFixture::Library::unreadable << false;
+}
+
+void TestAppDelegate::collectIntoPrompt()
+{
+    QFETCH(ShellFixture::Library, library);
+    QFETCH(bool, toggles);
+    AppHarness h(library);
+    h.delegate->finishLaunching({"tessellon"});
+    QAction* item = h.delegate->menuBar().collectIntoPrompt;
+    QVERIFY(item->isCheckable());
+    QVERIFY(!item->isChecked());
+    item->setEnabled(true);
+    item->trigger(); // a click flips the mark before the command runs
+    QCOMPARE(h.fixture.store->collectIntoActiveDraft(), toggles);
+    QCOMPARE(item->isChecked(), toggles);
+    QCOMPARE(h.fixture.appLines().contains(QStringLiteral("Collect into Prompt: ON")), toggles);
+    item->trigger();
+    QVERIFY(!h.fixture.store->collectIntoActiveDraft());
+    QVERIFY(!item->isChecked());
+    QCOMPARE(h.fixture.appLines().contains(QStringLiteral("Collect into Prompt: OFF")), toggles);
+}
+
+void TestAppDelegate::accessibilityAndUpdates()
+{
+    AppHarness h;
+    h.delegate->finishLaunching({"tessellon"});
+    h.delegate->menuBar().checkForUpdates->trigger();
+    QCOMPARE(h.updateAlerts, 1);
+
+    h.delegate->showAccessibilityPrompt(); // "Later"
+    QCOMPARE(h.accessibilityEnabled, 0);
+    h.acceptAccessibilityPrompt = true;
+    h.delegate->showAccessibilityPrompt();
+    QCOMPARE(h.accessibilityEnabled, 1);
+    // The welcome sheet reaches the same action through the shell interface.
+    ShellActions* shell = AppDelegate::shared();
+    shell->openAccessibilitySettings();
+    QCOMPARE(h.accessibilityEnabled, 2);
+    h.trusted = false;
+    QVERIFY(!shell->isTrusted());
+    QCOMPARE(shell->hotkeyDisplay(), QStringLiteral("Ctrl+Alt+Super+C"));
+    h.trusted = true;
+    shell->captureNow();
+    QCOMPARE(h.captures.size(), 1);
+}
+
+void TestAppDelegate::mainWindow()
+{
+    AppHarness h;
+    h.delegate->finishLaunching({"tessellon"});
+    h.delegate->showMainWindow();
+    QMainWindow* window = h.delegate->mainWindow();
+    QVERIFY(window);
+    QCOMPARE(window->windowTitle(), QStringLiteral("Tessellon"));
+    QCOMPARE(window->size(), QSize(1120, 660));
+    QCOMPARE(window->minimumSize(), QSize(980, 600));
+    QVERIFY(window->centralWidget());
+    const QList<QAction*> menus = window->menuBar()->actions();
+    QStringList titles;
+    for (QAction* menu : menus)
+        titles << menu->text();
+    QCOMPARE(titles, (QStringList {"Tessellon", "Edit", "File", "View"}));
+    QCOMPARE(h.delegate->menuBar().goToPrompt->shortcut(), QKeySequence(QStringLiteral("Ctrl+Shift+P")));
+    // Closing keeps the window; showing again brings back the same one.
+    window->close();
+    QVERIFY(!window->isVisible());
+    h.delegate->showMainWindow();
+    QCOMPARE(h.delegate->mainWindow(), window);
+    QVERIFY(window->isVisible());
+}
+
+void TestAppDelegate::editCommandsGoToTheFocusWidget()
+{
+    AppHarness h;
+    h.delegate->showMainWindow();
+    auto* field = new QLineEdit(QStringLiteral("some words"), h.delegate->mainWindow());
+    h.delegate->mainWindow()->setCentralWidget(field);
+    QApplication::setActiveWindow(h.delegate->mainWindow());
+    field->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), field);
+    MenuBar& menus = h.delegate->menuBar();
+    menus.selectAll->trigger();
+    QCOMPARE(field->selectedText(), QStringLiteral("some words"));
+    menus.cut->trigger();
+    QCOMPARE(field->text(), QString());
+    menus.undo->trigger();
+    QCOMPARE(field->text(), QStringLiteral("some words"));
+    // A focus widget without the command is left alone.
+    auto* label = new QLabel(h.delegate->mainWindow());
+    label->setFocusPolicy(Qt::StrongFocus);
+    label->show();
+    label->setFocus();
+    QTRY_COMPARE(QApplication::focusWidget(), label);
+    QVERIFY(!MenuBar::sendToFocusWidget("paste"));
+}
+
+void TestAppDelegate::windowFrames_data()
+{
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<bool>("restores");
+    QTest::newRow("nothing stored") << QByteArray() << false;
+    QTest::newRow("damaged value") << QByteArray("not a frame") << false;
+    QTest::newRow("truncated frame") << QByteArray("\x01\xd9\xd0\xcb\x00\x03", 6) << false;
+    QTest::newRow("saved frame") << QByteArray("<saved>") << true;
+}
+
+void TestAppDelegate::windowFrames()
+{
+    QFETCH(QByteArray, stored);
+    QFETCH(bool, restores);
+    QByteArray saved;
+    {
+        // A frame the window itself saved, at another size and place.
+        AppHarness first;
+        first.delegate->showMainWindow();
+        first.delegate->mainWindow()->setGeometry(40, 50, 1000, 640);
+        first.delegate->mainWindow()->close();
+        saved = ShellSettings(&first.fixture.settings).mainWindowFrame();
+        QVERIFY(!saved.isEmpty());
+    }
+    AppHarness h;
+    ShellSettings(&h.fixture.settings).setMainWindowFrame(stored == "<saved>" ? saved : stored);
+    h.delegate->showMainWindow();
+    QMainWindow* window = h.delegate->mainWindow();
+    if (restores) {
+        QCOMPARE(window->geometry(), QRect(40, 50, 1000, 640));
+    } else {
+        QCOMPARE(window->size(), QSize(1120, 660));
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+        // Centred up to the frame's margins.
+        QVERIFY2(qAbs(window->frameGeometry().center().x() - screen.center().x()) <= 4,
+            qPrintable(QDebug::toString(window->frameGeometry()) + QDebug::toString(screen)));
+    }
+}
+
+void TestAppDelegate::settingsWindow()
+{
+    AppHarness h;
+    h.delegate->finishLaunching({"tessellon"});
+    h.delegate->menuBar().settings->trigger();
+    QWidget* window = h.delegate->settingsWindow();
+    QVERIFY(window);
+    QCOMPARE(window->windowTitle(), QStringLiteral("Settings"));
+    QCOMPARE(window->size(), QSize(520, 360));
+    QCOMPARE(window->minimumSize(), QSize(440, 300));
+    QVERIFY(!(window->windowFlags() & Qt::WindowMinimizeButtonHint));
+    h.delegate->showSettings();
+    QCOMPARE(h.delegate->settingsWindow(), window);
+}
+
+void TestAppDelegate::showWindowRequest()
+{
+    AppHarness h;
+    h.delegate->finishLaunching({"tessellon"});
+    QVERIFY(!h.delegate->mainWindow());
+    h.channel.receiveShowWindowRequest();
+    QVERIFY(h.delegate->mainWindow() && h.delegate->mainWindow()->isVisible());
+    QVERIFY(h.fixture.appLines().contains(QStringLiteral("Show-window request from another instance")));
+}
+
+void TestAppDelegate::handOffTouchesNoLibrary()
+{
+    ShellFixture fixture;
+    auto queue = std::make_shared<ManualMainQueue>();
+    MemoryInstanceChannel channel;
+    AppDelegate::handOff(channel, {4321}, queue);
+    QCOMPARE(channel.requestsSent, 1);
+    const QStringList lines = fixture.appLines();
+    QCOMPARE(lines, (QStringList {"Tessellon launched (bundle com.vesk.tessellon)",
+                        "Another Tessellon instance found (pid 4321); delegating"}));
+    QCOMPARE(queue->pending(), 1); // the quit, 0.3 s later
+    queue->advance(299ms);
+    QCOMPARE(queue->pending(), 1);
+    queue->advance(1ms);
+    QCOMPARE(queue->pending(), 0);
+}
+
+void TestAppDelegate::quitWaitsForTheCaptureAndSaves()
+{
+    AppHarness h;
+    h.delegate->finishLaunching({"tessellon"});
+    // A change whose save is still waiting for the save clock, and a capture under way.
+    h.fixture.store->add(someSelection());
+    h.delegate->captureNow();
+    QCOMPARE(h.captures.size(), 1);
+    QVERIFY(!QFile::exists(h.fixture.libraryPath()));
+    CaptureResult result;
+    result.text = QStringLiteral("captured while quitting");
+    result.appName = QStringLiteral("Editor");
+    QTimer::singleShot(50, [&h, result] { h.captures.first()(result); });
+
+    h.delegate->terminate();
+    QVERIFY(!h.delegate->captureFlow().isCapturing());
+    QFile file(h.fixture.libraryPath());
+    QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(h.fixture.appLines().join(u'|')));
+    const QByteArray bytes = file.readAll();
+    QVERIFY(bytes.contains("captured while quitting"));
+    QVERIFY(bytes.contains("kept"));
+    QVERIFY(!h.hotKeyService.registered);
+    QCOMPARE(h.fixture.appLines().last(), QStringLiteral("Tessellon terminated"));
+    // Quitting twice runs the steps once.
+    h.delegate->terminate();
+    h.delegate->applicationWillTerminate();
+    QCOMPARE(h.fixture.appLines().count(QStringLiteral("Tessellon terminated")), 1);
+}
+
+TESSELLON_GUI_TEST_MAIN(TestAppDelegate)
+#include "tst_AppDelegate.moc"
