@@ -1,6 +1,8 @@
 #pragma once
 // The running applications of the desktop as the user sees them.
 
+#include <QIcon>
+#include <QList>
 #include <QString>
 #include <QtGlobal>
 #include <optional>
@@ -21,4 +23,21 @@ public:
     virtual ~Workspace() = default;
     // The application that owns the active window, or nothing.
     virtual std::optional<RunningApplication> frontmostApplication() = 0;
+
+    // The services below answer nothing in a workspace that does not offer them.
+
+    // Every application with a window on the desktop, once each, in the desktop's window order.
+    virtual QList<RunningApplication> runningApplications() { return {}; }
+    // The icon an installed application declares, by its desktop-entry id.
+    virtual std::optional<QIcon> installedApplicationIcon(const QString&) { return std::nullopt; }
+    // The icon a running application shows on its windows.
+    virtual std::optional<QIcon> runningApplicationIcon(qint32) { return std::nullopt; }
+    // Opens a web or mail address in the user's preferred application; only http, https and
+    // mailto addresses are opened. False when refused or when nothing could be started.
+    virtual bool openAddress(const QString&) { return false; }
+    // Shows the file selected in the file manager, else opens the folder that holds it.
+    virtual bool revealFile(const QString&) { return false; }
+
+    // True for an address openAddress accepts: an http, https or mailto scheme (any case).
+    static bool isOpenableAddress(const QString& address);
 };

@@ -1,9 +1,15 @@
 #include "Platform/X11/DesktopEntries.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QFileInfo>
+#include <QHash>
 #include <QLocale>
+#include <QMutex>
+#include <QMutexLocker>
+#include <QSet>
 
 namespace {
 constexpr qint64 kMaxEntryBytes = 256 * 1024;
@@ -58,9 +64,68 @@ template <typename Visit> bool forEachEntry(const QStringList& directories, int&
     }
     return false;
 }
+// The folders' modification times, to see whether an index is still current.
+using FolderTimes = QHash<QString, QDateTime>;
+
+FolderTimes folderTimes(const QStringList& directories)
+{
+    FolderTimes times;
+    for (const QString& dir : directories) {
+        times.insert(dir, QFileInfo(dir).lastModified());
+        QDirIterator it(dir, QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+        while (it.hasNext() && times.size() < 512) {
+            const QString sub = it.next();
+            if (sub.count(u'/') - dir.count(u'/') <= kMaxDepth)
+                times.insert(sub, QFileInfo(sub).lastModified());
+        }
+    }
+    return times;
+}
+
+bool unchanged(const FolderTimes& times)
+{
+    for (auto it = times.cbegin(); it != times.cend(); ++it)
+        if (QFileInfo(it.key()).lastModified() != it.value())
+            return false;
+    return true;
+}
+
+struct Index
+{
+    QStringList directories;
+    FolderTimes times;
+    QList<DesktopEntries::Entry> entries;
+};
 } // namespace
 
 namespace DesktopEntries {
+
+QList<Entry> all(const QStringList& directories)
+{
+    static QMutex mutex;
+    static std::optional<Index> index;
+    const QMutexLocker locker(&mutex);
+    // A folder created after the index was built changes its parent's time, or is a missing root.
+    if (index && index->directories == directories && unchanged(index->times))
+        return index->entries;
+
+    Index built;
+    built.directories = directories;
+    built.times = folderTimes(directories);
+    QSet<QString> seen;
+    int budget = kMaxEntriesScanned;
+    forEachEntry(directories, budget, [&](const QString& path, const QString& id) {
+        if (seen.contains(id))
+            return false;
+        if (auto entry = read(path, id)) {
+            seen.insert(id);
+            built.entries.append(*entry);
+        }
+        return false;
+    });
+    index = std::move(built);
+    return index->entries;
+}
 
 QStringList applicationDirectories()
 {
@@ -90,7 +155,7 @@ std::optional<Entry> read(const QString& path, const QString& id)
     const QLocale locale;
     const QString full = locale.name(); // "de_DE"
     const QString language = full.section(u'_', 0, 0); // "de"
-    QString name, nameFull, nameLanguage, wmClass, type;
+    QString name, nameFull, nameLanguage, wmClass, type, icon;
     bool inMain = false, hidden = false;
     for (const QByteArray& rawLine : bytes.split('\n')) {
         const QString line = QString::fromUtf8(rawLine).trimmed();
@@ -115,6 +180,8 @@ std::optional<Entry> read(const QString& path, const QString& id)
             nameLanguage = value;
         else if (key == QLatin1String("StartupWMClass"))
             wmClass = value;
+        else if (key == QLatin1String("Icon"))
+            icon = value;
         else if (key == QLatin1String("Type"))
             type = value;
         else if (key == QLatin1String("Hidden"))
@@ -126,6 +193,7 @@ std::optional<Entry> read(const QString& path, const QString& id)
     entry.id = id;
     entry.name = !nameFull.isEmpty() ? nameFull : !nameLanguage.isEmpty() ? nameLanguage : name;
     entry.startupWMClass = wmClass;
+    entry.icon = icon;
     return entry;
 }
 
@@ -143,15 +211,10 @@ std::optional<Entry> byId(const QString& id, const QStringList& directories)
             if (auto entry = read(path, wanted))
                 return entry;
     }
-    int budget = kMaxEntriesScanned;
-    std::optional<Entry> found;
-    forEachEntry(directories, budget, [&](const QString& path, const QString& entryId) {
-        if (entryId != wanted)
-            return false;
-        found = read(path, entryId);
-        return found.has_value();
-    });
-    return found;
+    for (const Entry& entry : all(directories))
+        if (entry.id == wanted)
+            return entry;
+    return std::nullopt;
 }
 
 std::optional<Entry> forWindowClass(const QString& instance, const QString& className, const QStringList& directories)
@@ -163,22 +226,14 @@ std::optional<Entry> forWindowClass(const QString& instance, const QString& clas
             && ((!className.isEmpty() && s.compare(className, cs) == 0)
                 || (!instance.isEmpty() && s.compare(instance, cs) == 0));
     };
-    std::optional<Entry> byClass, byName;
-    int budget = kMaxEntriesScanned;
-    forEachEntry(directories, budget, [&](const QString& path, const QString& id) {
-        const bool idMatches = matches(id, Qt::CaseInsensitive) || matches(id.section(u'.', -1), Qt::CaseInsensitive);
-        auto entry = read(path, id);
-        if (!entry)
-            return false;
-        if (matches(entry->startupWMClass, Qt::CaseSensitive)) {
-            byClass = entry;
-            return true;
-        }
-        if (!byName && idMatches)
+    std::optional<Entry> byName;
+    for (const Entry& entry : all(directories)) {
+        if (matches(entry.startupWMClass, Qt::CaseSensitive))
+            return entry;
+        if (!byName && (matches(entry.id, Qt::CaseInsensitive) || matches(entry.id.section(u'.', -1), Qt::CaseInsensitive)))
             byName = entry;
-        return false;
-    });
-    return byClass ? byClass : byName;
+    }
+    return byName;
 }
 
 } // namespace DesktopEntries

@@ -1,7 +1,8 @@
 #pragma once
 // The freedesktop desktop entries installed for the user and the system: an application's
 // id (the entry's path below an applications folder, '/' turned to '-', without ".desktop"),
-// its display name and the window class it declares.
+// its display name, the window class it declares and its icon. The folders are read once into
+// an index shared by every lookup, and read again when one of them changes.
 
 #include <QList>
 #include <QString>
@@ -15,6 +16,7 @@ struct Entry
     QString id;
     QString name; // localized for the current locale when the entry offers it
     QString startupWMClass;
+    QString icon; // the Icon key as written: a theme icon name or an absolute path
 };
 
 // The applications folders in lookup order: $XDG_DATA_HOME, then each of $XDG_DATA_DIRS.
@@ -22,6 +24,10 @@ QStringList applicationDirectories();
 
 // Parses one entry; nothing when it is not a readable application entry within the size cap.
 std::optional<Entry> read(const QString& path, const QString& id);
+
+// Every readable application entry of the folders, in lookup order; the first entry of an id
+// shadows later ones of the same id. Built on first use, rebuilt when a folder has changed.
+QList<Entry> all(const QStringList& directories = applicationDirectories());
 
 // The entry with that id (".desktop" suffix allowed), the first folder winning.
 std::optional<Entry> byId(const QString& id, const QStringList& directories = applicationDirectories());

@@ -18,6 +18,17 @@ public:
 
     std::optional<RunningApplication> frontmostApplication() override;
 
+    // The applications of the window manager's client list (_NET_CLIENT_LIST), named as the
+    // frontmost one is; their icons from _NET_WM_ICON; installed icons through desktop entries.
+    QList<RunningApplication> runningApplications() override;
+    std::optional<QIcon> installedApplicationIcon(const QString& bundleIdentifier) override;
+    std::optional<QIcon> runningApplicationIcon(qint32 processIdentifier) override;
+    // Through xdg-open, given the address exactly as written.
+    bool openAddress(const QString& address) override;
+    // org.freedesktop.FileManager1.ShowItems when a file manager offers it, else xdg-open on
+    // the folder; a refused call also falls back to the folder.
+    bool revealFile(const QString& path) override;
+
 private:
     std::shared_ptr<XcbConnection> m_connection;
 };

@@ -1,0 +1,8 @@
+#include "Zubra/Shell/ShellActions.h"
+
+#include "Zubra/Shell/HotKeyCombo.h"
+
+QString NoShellActions::hotkeyDisplay()
+{
+    return HotKeyCombo::defaultCombo().display();
+}

@@ -1,0 +1,23 @@
+#pragma once
+// The small drawn symbols of the shell's views, painted at any size in one colour. They are
+// our own drawings, so the views look the same on every desktop and in the off-screen export.
+
+#include <QColor>
+#include <QIcon>
+
+namespace Symbols {
+
+enum class Symbol {
+    quote, // an application without an icon of its own
+    checkmarkCircle, // a saved capture
+    warningTriangle, // nothing saved
+    handRaised, // the access step of the welcome view
+    textViewfinder, // the capture step
+    textBubble, // the compose step
+    arrowUpForward, // a button that leaves for another program
+};
+
+// An icon that paints the symbol in the colour; an invalid colour follows the palette's text.
+QIcon icon(Symbol symbol, const QColor& color = {});
+
+} // namespace Symbols
