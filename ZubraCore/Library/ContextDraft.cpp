@@ -22,3 +22,15 @@ size_t qHash(const ContextDraft& d, size_t seed) noexcept
     return qHashMulti(
         seed, d.id, d.name, d.task, d.templateName, d.modelProfileID, d.createdAt, d.updatedAt, d.entries);
 }
+
+ContextDraft ContextDraft::fresh(const QUuid& id, const QString& name, const QDateTime& time)
+{
+    // The default profile is the one an unknown identifier resolves to.
+    return ContextDraft {id, name, QString(), ComposerTemplates::rawValue(ComposerTemplate::sections),
+        ModelProfile::gpt4o().id, time, time, {}};
+}
+
+ContextDraftEntry ContextDraft::freshEntry(const QUuid& id, const QUuid& selectionID)
+{
+    return ContextDraftEntry {id, selectionID, true, false, false, std::nullopt, std::nullopt};
+}

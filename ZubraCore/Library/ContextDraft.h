@@ -37,6 +37,12 @@ struct ContextDraft
     QDateTime updatedAt;
     QList<ContextDraftEntry> entries;
 
+    // A new, empty draft: the "Sections" layout and the default model profile, created and
+    // changed at `time`. The one place that says what a draft starts with.
+    static ContextDraft fresh(const QUuid& id, const QString& name, const QDateTime& time);
+    // A new entry for a selection: included, not pinned, not verbatim, no note, no edited text.
+    static ContextDraftEntry freshEntry(const QUuid& id, const QUuid& selectionID);
+
     // The profile named by modelProfileID, else the default one.
     const ModelProfile& modelProfile() const { return ModelProfile::profile(modelProfileID); }
     // The layout whose raw value equals templateName exactly, else sections.

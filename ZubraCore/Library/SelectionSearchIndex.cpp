@@ -1,5 +1,7 @@
 #include "ZubraCore/Library/SelectionSearchIndex.h"
 
+#include "ZubraCore/Support/ParallelChunks.h"
+
 namespace {
 
 // Same text, cheaply when both share one buffer (the usual case for an unchanged selection).
@@ -205,4 +207,47 @@ void SelectionSearchIndex::prune(const QList<Selection>& current)
     m_slotOf = std::move(slotOf);
     m_lastIDs.clear();
     m_lastSlots.clear();
+}
+
+SelectionSearchIndex::Query SelectionSearchIndex::prepare(const QString& query)
+{
+    const Needle needle = makeNeedle(query);
+    Query prepared;
+    prepared.m_text = needle.text;
+    prepared.m_anchor = needle.anchor;
+    return prepared;
+}
+
+void SelectionSearchIndex::setAll(const std::vector<std::pair<Key, const Selection*>>& selections)
+{
+    Key last = 0;
+    for (const auto& [key, selection] : selections)
+        last = std::max(last, key);
+    if (m_byKey.size() <= last)
+        m_byKey.resize(size_t(last) + 1);
+    const auto count = qsizetype(selections.size());
+    ParallelChunks::run(count, ParallelChunks::chunkCount(count, 2048), [&](int, qsizetype begin, qsizetype end) {
+        for (qsizetype i = begin; i < end; ++i)
+            m_byKey[selections[size_t(i)].first] = makeEntry(*selections[size_t(i)].second);
+    });
+}
+
+void SelectionSearchIndex::set(Key key, const Selection& selection)
+{
+    if (m_byKey.size() <= key)
+        m_byKey.resize(std::max(size_t(key) + 1, m_byKey.size() * 3 / 2));
+    m_byKey[key] = makeEntry(selection);
+}
+
+void SelectionSearchIndex::erase(Key key)
+{
+    if (key < m_byKey.size())
+        m_byKey[key] = Entry {};
+}
+
+bool SelectionSearchIndex::matches(Key key, const Query& query) const
+{
+    if (query.isEmpty())
+        return true;
+    return key < m_byKey.size() && containsQuery(m_byKey[key], query);
 }

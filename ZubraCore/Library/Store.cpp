@@ -7,6 +7,7 @@
 #include "ZubraCore/Library/StorePersistence.h"
 
 #include <QMetaObject>
+#include <QThread>
 
 namespace {
 
@@ -54,7 +55,7 @@ Store::Store(Options options, QObject* parent)
     }
     m_collectIntoActiveDraft = readBoolSetting(*m_defaults, collectIntoActiveDraftKey);
     repairActiveDraft();
-    rebuildIDIndex();
+    m_index.assign(m_selections);
 }
 
 Store::~Store()
@@ -82,6 +83,11 @@ void Store::repairActiveDraft()
         m_activeDraftID = m_drafts.first().id;
 }
 
+void Store::assertOwnThread() const
+{
+    Q_ASSERT_X(QThread::currentThread() == thread(), "Store", "store operations run on the store's thread");
+}
+
 bool Store::storageAllowsWrites() const
 {
     return m_persistenceStatus != StorePersistenceStatus::unreadablePrimary
@@ -90,6 +96,7 @@ bool Store::storageAllowsWrites() const
 
 void Store::setCollectIntoActiveDraft(bool collect)
 {
+    assertOwnThread();
     const bool changed = collect != m_collectIntoActiveDraft;
     m_collectIntoActiveDraft = collect;
     m_defaults->setValue(collectIntoActiveDraftKey, collect);
@@ -127,6 +134,7 @@ void Store::beginChange()
 
 void Store::scheduleSave()
 {
+    assertOwnThread();
     if (!storageAllowsWrites())
         return;
     if (m_pendingSave)
@@ -138,6 +146,7 @@ void Store::scheduleSave()
 
 void Store::saveNow()
 {
+    assertOwnThread();
     if (!storageAllowsWrites())
         return;
     if (m_pendingSave)

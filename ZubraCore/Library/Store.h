@@ -3,7 +3,9 @@
 // active draft, the "Collect into Prompt" switch and the state of the library file. Every change
 // goes through one of its operations, is announced by the property's change signal (after the
 // change) and is saved in the background: one write 0.4 s after the last change, on the store's
-// own serial queue, from a snapshot taken at the change. Main thread only.
+// own serial queue, from a snapshot taken at the change. Besides the per-property signals, row
+// signals say which records changed, in the manner of a list model's notifications, so that views
+// keep their current item and scroll position. Every operation runs on the store's thread only.
 
 #include "Platform/DispatchQueue.h"
 #include "Platform/FileSystem.h"
@@ -11,6 +13,7 @@
 #include "ZubraCore/Library/Selection.h"
 #include "ZubraCore/Library/SelectionGroup.h"
 #include "ZubraCore/Library/StoreAggregation.h"
+#include "ZubraCore/Library/StoreIndex.h"
 #include "ZubraCore/Library/StorePersistenceStatus.h"
 #include "ZubraCore/Library/StoreSnapshot.h"
 
@@ -79,6 +82,7 @@ public:
     // Selections.
     void add(const Selection& selection);
     void deleteSelection(const QUuid& id);
+    // Costs O(k log n + n) for k ids, once, whatever k.
     void deleteSelections(const QSet<QUuid>& ids);
     QList<Selection> addImportedTextChunks(const QStringList& chunks, const QString& appName);
     std::optional<Selection> findByID(const QUuid& id) const;
@@ -96,6 +100,8 @@ public:
 
     // Sources.
     QList<SourceAggregate> sourceAggregates() const;
+    // The selection ids of one source, in library order.
+    QList<QUuid> selectionIDsFrom(const QString& sourceKey) const;
     QList<SourceIdentity> sourceIdentities() const;
     qsizetype count(const SourceIdentity& source) const;
 
@@ -111,7 +117,12 @@ public:
     int addSelectionsToActiveDraft(const QSet<QUuid>& selectionIDs);
     bool addSelectionToActiveDraft(const QUuid& selectionID);
 
+    // Sorted orders, search text, keys and counts over the selections, kept current by the
+    // operations above; what the item models stand on.
+    const StoreIndex& index() const { return m_index; }
+
 signals:
+    // Per published property, after the change.
     void selectionsChanged();
     void groupsChanged();
     void draftsChanged();
@@ -119,8 +130,24 @@ signals:
     void collectIntoActiveDraftChanged();
     void persistenceStatusChanged();
 
+    // Row-level changes, after the change and before the property's signal.
+    // New selections and their positions in selections(), ascending.
+    void selectionsInserted(const QList<QUuid>& ids, const QList<qsizetype>& positions);
+    void selectionsRemoved(const QList<QUuid>& ids);
+    // Fields changed in place (group membership); order and ids unchanged.
+    void selectionsEdited(const QList<QUuid>& ids);
+    void groupsInserted(const QList<QUuid>& ids);
+    void groupsRemoved(const QList<QUuid>& ids);
+    void groupRenamed(const QUuid& id);
+    void draftInserted(const QUuid& id);
+    void draftRemoved(const QUuid& id);
+    // Any field of the draft, its entries included.
+    void draftChanged(const QUuid& id);
+
 private:
     bool storageAllowsWrites() const;
+    // Debug builds stop when an operation runs off the store's thread.
+    void assertOwnThread() const;
     // Called when a change is certain, before it is made: drops the pending save and the
     // snapshot it holds, so the change does not copy arrays that only that snapshot shares.
     void beginChange();
@@ -135,12 +162,9 @@ private:
     ContextDraft makeDraft(const QString& name) const;
     QUuid freshSelectionID() const;
 
-    // Indexes over the selections.
     qsizetype positionOf(const QUuid& id) const;
-    void rebuildIDIndex();
-    void selectionsEdited(); // fields changed in place; order and ids unchanged
-    const QHash<QString, qsizetype>& sourceCounts() const;
-    const QHash<QUuid, QList<qsizetype>>& groupMembers() const;
+    void insertSelection(const Selection& selection);
+    void editSelection(qsizetype position, const std::function<void(Selection&)>& edit);
 
     QList<Selection> m_selections;
     QList<SelectionGroup> m_groups;
@@ -158,8 +182,5 @@ private:
     std::unique_ptr<DispatchQueue> m_saveQueue;
     std::shared_ptr<DispatchWorkItem> m_pendingSave;
 
-    // Position of each selection counted from the end, which insertion at the front keeps.
-    QHash<QUuid, qsizetype> m_positionFromEnd;
-    mutable std::optional<QHash<QString, qsizetype>> m_sourceCounts;
-    mutable std::optional<QHash<QUuid, QList<qsizetype>>> m_groupMembers;
+    StoreIndex m_index;
 };

@@ -9,11 +9,12 @@
 ContextDraft Store::makeDraft(const QString& name) const
 {
     const QDateTime time = now();
-    return ContextDraft {QUuid::createUuid(), name, QString(), u"Sections"_qs, u"gpt-4o"_qs, time, time, {}};
+    return ContextDraft::fresh(QUuid::createUuid(), name, time);
 }
 
 std::optional<ContextDraft> Store::activeDraft() const
 {
+    assertOwnThread();
     if (!m_activeDraftID)
         return m_drafts.isEmpty() ? std::nullopt : std::optional(m_drafts.first());
     return findDraft(*m_activeDraftID);
@@ -21,6 +22,7 @@ std::optional<ContextDraft> Store::activeDraft() const
 
 std::optional<ContextDraft> Store::findDraft(const QUuid& id) const
 {
+    assertOwnThread();
     for (const ContextDraft& draft : m_drafts) {
         if (draft.id == id)
             return draft;
@@ -30,6 +32,7 @@ std::optional<ContextDraft> Store::findDraft(const QUuid& id) const
 
 std::optional<ContextDraft> Store::newDraft(const std::optional<QString>& name)
 {
+    assertOwnThread();
     if (!storageAllowsWrites())
         return std::nullopt;
     beginChange();
@@ -38,6 +41,7 @@ std::optional<ContextDraft> Store::newDraft(const std::optional<QString>& name)
     const std::optional<QUuid> previous = m_activeDraftID;
     m_activeDraftID = draft.id;
     scheduleSave();
+    emit draftInserted(draft.id);
     emit draftsChanged();
     if (previous != m_activeDraftID)
         emit activeDraftIDChanged();
@@ -46,6 +50,7 @@ std::optional<ContextDraft> Store::newDraft(const std::optional<QString>& name)
 
 ContextDraft Store::ensureActiveDraft()
 {
+    assertOwnThread();
     if (std::optional<ContextDraft> active = activeDraft())
         return *active;
     const ContextDraft candidate = m_drafts.isEmpty() ? makeDraft(u"Prompt 1"_qs) : m_drafts.first();
@@ -58,8 +63,10 @@ ContextDraft Store::ensureActiveDraft()
     const std::optional<QUuid> previous = m_activeDraftID;
     m_activeDraftID = candidate.id;
     scheduleSave();
-    if (appended)
+    if (appended) {
+        emit draftInserted(candidate.id);
         emit draftsChanged();
+    }
     if (previous != m_activeDraftID)
         emit activeDraftIDChanged();
     return candidate;
@@ -67,6 +74,7 @@ ContextDraft Store::ensureActiveDraft()
 
 void Store::updateDraft(const ContextDraft& draft)
 {
+    assertOwnThread();
     if (!storageAllowsWrites())
         return;
     beginChange();
@@ -74,7 +82,8 @@ void Store::updateDraft(const ContextDraft& draft)
     updated.updatedAt = now();
     const auto it = std::find_if(
         m_drafts.cbegin(), m_drafts.cend(), [&draft](const ContextDraft& d) { return d.id == draft.id; });
-    if (it == m_drafts.cend())
+    const bool appended = it == m_drafts.cend();
+    if (appended)
         m_drafts.append(updated);
     else
         m_drafts[it - m_drafts.cbegin()] = updated;
@@ -82,6 +91,10 @@ void Store::updateDraft(const ContextDraft& draft)
     if (activates)
         m_activeDraftID = updated.id;
     scheduleSave();
+    if (appended)
+        emit draftInserted(updated.id);
+    else
+        emit draftChanged(updated.id);
     emit draftsChanged();
     if (activates)
         emit activeDraftIDChanged();
@@ -89,6 +102,7 @@ void Store::updateDraft(const ContextDraft& draft)
 
 void Store::activateDraft(const QUuid& id)
 {
+    assertOwnThread();
     if (!storageAllowsWrites() || !findDraft(id))
         return;
     beginChange();
@@ -101,6 +115,7 @@ void Store::activateDraft(const QUuid& id)
 
 void Store::deleteDraft(const QUuid& id)
 {
+    assertOwnThread();
     if (!storageAllowsWrites())
         return;
     beginChange();
@@ -109,14 +124,17 @@ void Store::deleteDraft(const QUuid& id)
     if (m_activeDraftID == id)
         m_activeDraftID = m_drafts.isEmpty() ? std::nullopt : std::optional(m_drafts.first().id);
     scheduleSave();
-    if (removed)
+    if (removed) {
+        emit draftRemoved(id);
         emit draftsChanged();
+    }
     if (previous != m_activeDraftID)
         emit activeDraftIDChanged();
 }
 
 int Store::addSelectionsToActiveDraft(const QSet<QUuid>& selectionIDs)
 {
+    assertOwnThread();
     if (!storageAllowsWrites() || selectionIDs.isEmpty())
         return 0;
     ContextDraft draft = ensureActiveDraft();
@@ -146,8 +164,7 @@ int Store::addSelectionsToActiveDraft(const QSet<QUuid>& selectionIDs)
     for (const QUuid& id : ordered) {
         if (present.contains(id))
             continue;
-        draft.entries.append(
-            ContextDraftEntry {QUuid::createUuid(), id, true, false, false, std::nullopt, std::nullopt});
+        draft.entries.append(ContextDraft::freshEntry(QUuid::createUuid(), id));
         present.insert(id);
         ++added;
     }

@@ -6,44 +6,39 @@
 
 qsizetype Store::positionOf(const QUuid& id) const
 {
-    const auto it = m_positionFromEnd.constFind(id);
-    return it == m_positionFromEnd.cend() ? -1 : m_selections.size() - 1 - *it;
-}
-
-void Store::rebuildIDIndex()
-{
-    m_positionFromEnd.clear();
-    m_positionFromEnd.reserve(m_selections.size());
-    const qsizetype last = m_selections.size() - 1;
-    // From the end, so that the first of repeated ids (never written, but possible in memory) wins.
-    for (qsizetype i = last; i >= 0; --i)
-        m_positionFromEnd.insert(m_selections[i].id, last - i);
-    selectionsEdited();
-}
-
-void Store::selectionsEdited()
-{
-    m_sourceCounts.reset();
-    m_groupMembers.reset();
+    return m_index.position(m_index.keyOf(id));
 }
 
 QUuid Store::freshSelectionID() const
 {
     QUuid id = QUuid::createUuid();
-    while (m_positionFromEnd.contains(id))
+    while (m_index.keyOf(id) != 0)
         id = QUuid::createUuid();
     return id;
 }
 
+void Store::insertSelection(const Selection& selection)
+{
+    m_selections.prepend(selection);
+    m_index.insertFront(selection);
+}
+
+void Store::editSelection(qsizetype position, const std::function<void(Selection&)>& edit)
+{
+    edit(m_selections[position]);
+    const Selection& edited = std::as_const(m_selections)[position];
+    m_index.update(m_index.keyAt(position), edited);
+}
+
 void Store::add(const Selection& selection)
 {
-    if (!storageAllowsWrites() || m_positionFromEnd.contains(selection.id))
+    assertOwnThread();
+    if (!storageAllowsWrites() || m_index.keyOf(selection.id) != 0)
         return;
     beginChange();
-    m_positionFromEnd.insert(selection.id, m_selections.size());
-    m_selections.prepend(selection);
-    selectionsEdited();
+    insertSelection(selection);
     scheduleSave();
+    emit selectionsInserted({selection.id}, {0});
     emit selectionsChanged();
 }
 
@@ -54,33 +49,63 @@ void Store::deleteSelection(const QUuid& id)
 
 void Store::deleteSelections(const QSet<QUuid>& ids)
 {
+    assertOwnThread();
     if (!storageAllowsWrites())
         return;
     beginChange();
-    const bool anySelection
-        = std::any_of(ids.cbegin(), ids.cend(), [this](const QUuid& id) { return m_positionFromEnd.contains(id); });
-    if (anySelection) {
-        m_selections.removeIf([&ids](const Selection& s) { return ids.contains(s.id); });
-        rebuildIDIndex();
+    QList<qsizetype> positions;
+    QList<StoreIndex::Key> keys;
+    for (const QUuid& id : ids) {
+        const StoreIndex::Key key = m_index.keyOf(id);
+        if (key == 0)
+            continue;
+        keys.append(key);
+        positions.append(m_index.position(key));
     }
-    bool anyEntry = false;
+    std::sort(positions.begin(), positions.end());
+    QList<QUuid> removedIDs;
+    if (positions.size() == 1) {
+        removedIDs.append(m_selections[positions.first()].id);
+        m_selections.remove(positions.first());
+    } else if (!positions.isEmpty()) {
+        // One pass: each kept record moves at most once.
+        qsizetype next = 0;
+        qsizetype at = -1; // the predicate sees each record once, in order
+        m_selections.removeIf([&](const Selection& s) {
+            ++at;
+            if (next < positions.size() && positions[next] == at) {
+                ++next;
+                removedIDs.append(s.id);
+                return true;
+            }
+            return false;
+        });
+    }
+    m_index.remove(keys);
+
+    QList<QUuid> changedDrafts;
     for (qsizetype d = 0; d < m_drafts.size(); ++d) {
         const QList<ContextDraftEntry>& entries = std::as_const(m_drafts)[d].entries;
         if (std::none_of(entries.cbegin(), entries.cend(),
                 [&ids](const ContextDraftEntry& e) { return ids.contains(e.selectionID); }))
             continue;
         m_drafts[d].entries.removeIf([&ids](const ContextDraftEntry& e) { return ids.contains(e.selectionID); });
-        anyEntry = true;
+        changedDrafts.append(m_drafts[d].id);
     }
     scheduleSave();
-    if (anySelection)
+    if (!removedIDs.isEmpty()) {
+        emit selectionsRemoved(removedIDs);
         emit selectionsChanged();
-    if (anyEntry)
+    }
+    for (const QUuid& draft : std::as_const(changedDrafts))
+        emit draftChanged(draft);
+    if (!changedDrafts.isEmpty())
         emit draftsChanged();
 }
 
 QList<Selection> Store::addImportedTextChunks(const QStringList& chunks, const QString& appName)
 {
+    assertOwnThread();
     QList<Selection> created;
     if (!storageAllowsWrites())
         return created;
@@ -91,20 +116,26 @@ QList<Selection> Store::addImportedTextChunks(const QStringList& chunks, const Q
             beginChange();
         Selection selection = Selection::make(freshSelectionID(), chunk, chunk, appName, std::nullopt, std::nullopt,
             std::nullopt, std::nullopt, {}, now());
-        m_positionFromEnd.insert(selection.id, m_selections.size());
-        m_selections.prepend(selection);
+        insertSelection(selection);
         created.append(selection);
     }
     if (created.isEmpty())
         return created;
-    selectionsEdited();
     scheduleSave();
+    QList<QUuid> ids;
+    QList<qsizetype> positions;
+    for (qsizetype i = 0; i < created.size(); ++i) {
+        ids.append(created[created.size() - 1 - i].id);
+        positions.append(i);
+    }
+    emit selectionsInserted(ids, positions);
     emit selectionsChanged();
     return created;
 }
 
 std::optional<Selection> Store::findByID(const QUuid& id) const
 {
+    assertOwnThread();
     const qsizetype position = positionOf(id);
     if (position < 0)
         return std::nullopt;
@@ -113,12 +144,14 @@ std::optional<Selection> Store::findByID(const QUuid& id) const
 
 std::optional<SelectionGroup> Store::addGroup(const QString& name, const QString& colorHex)
 {
+    assertOwnThread();
     if (!storageAllowsWrites())
         return std::nullopt;
     beginChange();
     SelectionGroup group {QUuid::createUuid(), name, colorHex, now()};
     m_groups.append(group);
     scheduleSave();
+    emit groupsInserted({group.id});
     emit groupsChanged();
     return group;
 }
@@ -134,72 +167,88 @@ std::optional<SelectionGroup> Store::createGroup(
 
 void Store::addToGroup(const QUuid& groupID, const QSet<QUuid>& selectionIDs)
 {
+    assertOwnThread();
     if (!storageAllowsWrites())
         return;
     beginChange();
-    bool changed = false;
+    QList<qsizetype> positions;
     for (const QUuid& id : selectionIDs) {
         const qsizetype position = positionOf(id);
-        if (position < 0 || std::as_const(m_selections)[position].groupIDs.contains(groupID))
-            continue;
-        m_selections[position].groupIDs.append(groupID);
-        changed = true;
+        if (position >= 0 && !std::as_const(m_selections)[position].groupIDs.contains(groupID))
+            positions.append(position);
+    }
+    std::sort(positions.begin(), positions.end()); // library order
+    QList<QUuid> edited;
+    for (qsizetype position : std::as_const(positions)) {
+        editSelection(position, [&groupID](Selection& s) { s.groupIDs.append(groupID); });
+        edited.append(m_selections[position].id);
     }
     scheduleSave();
-    if (changed) {
-        selectionsEdited();
+    if (!edited.isEmpty()) {
+        emit selectionsEdited(edited);
         emit selectionsChanged();
     }
 }
 
 void Store::removeFromGroups(const QSet<QUuid>& groupIDs, const QSet<QUuid>& selectionIDs)
 {
+    assertOwnThread();
     if (!storageAllowsWrites())
         return;
     beginChange();
-    bool changed = false;
     auto inGroups = [&groupIDs](const QUuid& id) { return groupIDs.contains(id); };
+    QList<qsizetype> positions;
     for (const QUuid& id : selectionIDs) {
         const qsizetype position = positionOf(id);
         if (position < 0)
             continue;
         const QList<QUuid>& current = std::as_const(m_selections)[position].groupIDs;
-        if (std::none_of(current.cbegin(), current.cend(), inGroups))
-            continue;
-        m_selections[position].groupIDs.removeIf(inGroups);
-        changed = true;
+        if (std::any_of(current.cbegin(), current.cend(), inGroups))
+            positions.append(position);
+    }
+    std::sort(positions.begin(), positions.end());
+    QList<QUuid> edited;
+    for (qsizetype position : std::as_const(positions)) {
+        editSelection(position, [&inGroups](Selection& s) { s.groupIDs.removeIf(inGroups); });
+        edited.append(m_selections[position].id);
     }
     scheduleSave();
-    if (changed) {
-        selectionsEdited();
+    if (!edited.isEmpty()) {
+        emit selectionsEdited(edited);
         emit selectionsChanged();
     }
 }
 
 void Store::deleteGroup(const QUuid& groupID)
 {
+    assertOwnThread();
     if (!storageAllowsWrites())
         return;
     beginChange();
     const bool groupRemoved = m_groups.removeIf([&groupID](const SelectionGroup& g) { return g.id == groupID; }) > 0;
-    bool selectionsChangedHere = false;
-    for (qsizetype i = 0; i < m_selections.size(); ++i) {
-        if (!std::as_const(m_selections)[i].groupIDs.contains(groupID))
-            continue;
-        m_selections[i].groupIDs.removeAll(groupID);
-        selectionsChangedHere = true;
+    QList<QUuid> edited;
+    if (m_index.groupCount(groupID) > 0) {
+        for (qsizetype i = 0; i < m_selections.size(); ++i) {
+            if (!std::as_const(m_selections)[i].groupIDs.contains(groupID))
+                continue;
+            editSelection(i, [&groupID](Selection& s) { s.groupIDs.removeAll(groupID); });
+            edited.append(m_selections[i].id);
+        }
     }
     scheduleSave();
-    if (groupRemoved)
+    if (groupRemoved) {
+        emit groupsRemoved({groupID});
         emit groupsChanged();
-    if (selectionsChangedHere) {
-        selectionsEdited();
+    }
+    if (!edited.isEmpty()) {
+        emit selectionsEdited(edited);
         emit selectionsChanged();
     }
 }
 
 void Store::renameGroup(const QUuid& groupID, const QString& name)
 {
+    assertOwnThread();
     if (!storageAllowsWrites())
         return;
     const QString trimmed = name.trimmed();
@@ -213,11 +262,13 @@ void Store::renameGroup(const QUuid& groupID, const QString& name)
     beginChange();
     m_groups[index].name = trimmed;
     scheduleSave();
+    emit groupRenamed(groupID);
     emit groupsChanged();
 }
 
 std::optional<SelectionGroup> Store::findGroup(const QUuid& groupID) const
 {
+    assertOwnThread();
     for (const SelectionGroup& group : m_groups) {
         if (group.id == groupID)
             return group;
@@ -225,36 +276,38 @@ std::optional<SelectionGroup> Store::findGroup(const QUuid& groupID) const
     return std::nullopt;
 }
 
-const QHash<QUuid, QList<qsizetype>>& Store::groupMembers() const
-{
-    if (!m_groupMembers) {
-        QHash<QUuid, QList<qsizetype>> members;
-        for (qsizetype i = 0; i < m_selections.size(); ++i) {
-            for (const QUuid& group : m_selections[i].groupIDs) {
-                QList<qsizetype>& list = members[group];
-                if (list.isEmpty() || list.last() != i) // a group listed twice counts once
-                    list.append(i);
-            }
-        }
-        m_groupMembers = std::move(members);
-    }
-    return *m_groupMembers;
-}
-
 QList<Selection> Store::selectionsIn(const QUuid& groupID) const
 {
+    assertOwnThread();
     QList<Selection> result;
-    const auto it = groupMembers().constFind(groupID);
-    if (it == groupMembers().cend())
-        return result;
-    result.reserve(it->size());
-    for (qsizetype position : *it)
-        result.append(m_selections[position]);
+    qsizetype left = m_index.groupCount(groupID);
+    result.reserve(left);
+    for (qsizetype i = 0; i < m_selections.size() && left > 0; ++i) {
+        if (m_selections[i].groupIDs.contains(groupID)) {
+            result.append(m_selections[i]);
+            --left;
+        }
+    }
+    return result;
+}
+
+QList<QUuid> Store::selectionIDsFrom(const QString& sourceKey) const
+{
+    assertOwnThread();
+    QList<QUuid> result;
+    qsizetype left = m_index.sourceCount(sourceKey);
+    for (qsizetype i = 0; i < m_selections.size() && left > 0; ++i) {
+        if (SourceIdentity::keyOf(m_selections[i]) == sourceKey) {
+            result.append(m_selections[i].id);
+            --left;
+        }
+    }
     return result;
 }
 
 QList<SourceAggregate> Store::sourceAggregates() const
 {
+    assertOwnThread();
     return StoreAggregation::sources(m_selections);
 }
 
@@ -266,18 +319,8 @@ QList<SourceIdentity> Store::sourceIdentities() const
     return identities;
 }
 
-const QHash<QString, qsizetype>& Store::sourceCounts() const
-{
-    if (!m_sourceCounts) {
-        QHash<QString, qsizetype> counts;
-        for (const Selection& s : m_selections)
-            ++counts[SourceIdentity::keyOf(s)];
-        m_sourceCounts = std::move(counts);
-    }
-    return *m_sourceCounts;
-}
-
 qsizetype Store::count(const SourceIdentity& source) const
 {
-    return sourceCounts().value(source.identifier, 0);
+    assertOwnThread();
+    return m_index.sourceCount(source.identifier);
 }
