@@ -5,7 +5,10 @@
 // refreshed from the store only where their value differs, and write to the store only on the
 // user's edits.
 
+#include "Zubra/Composer/ComposerSheets.h"
 #include "Zubra/Composer/ComposerState.h"
+#include "ZubraCore/Library/ContextDraft.h"
+#include "ZubraCore/Library/ModelProfile.h"
 
 #include <QPointer>
 #include <QUuid>
@@ -14,8 +17,6 @@
 
 class ComposeEntryList;
 class DraftEntriesModel;
-class EntryTrimSheet;
-class ImportSheet;
 class QBoxLayout;
 class QLabel;
 class QLineEdit;
@@ -24,9 +25,7 @@ class QPlainTextEdit;
 class QStackedWidget;
 class QTimer;
 class QToolButton;
-class SaveTemplateSheet;
 class Store;
-struct ContextDraft;
 
 class ComposeDraftPane final : public QWidget
 {

@@ -436,10 +436,16 @@ void ComposeEntryList::mouseReleaseEvent(QMouseEvent* event)
     QListView::mouseReleaseEvent(event);
 }
 
+void ComposeEntryList::setDraggedEntryID(const std::optional<QUuid>& id)
+{
+    m_draggedEntryID = id;
+    m_lastDropTarget = QPersistentModelIndex();
+}
+
 void ComposeEntryList::startRowDrag(const QModelIndex& index)
 {
     const QUuid id = entryID(index);
-    m_draggedEntryID = id;
+    setDraggedEntryID(id);
     auto* drag = new QDrag(this);
     auto* mime = new QMimeData;
     mime->setText(id.toString(QUuid::WithoutBraces).toUpper());
@@ -464,6 +470,7 @@ void ComposeEntryList::dragEnterEvent(QDragEnterEvent* event)
         return;
     }
     event->acceptProposedAction();
+    m_lastDropTarget = QPersistentModelIndex();
     dragEnteredRow(indexAt(event->position().toPoint()));
 }
 

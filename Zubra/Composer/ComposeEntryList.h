@@ -102,7 +102,7 @@ protected:
 public:
     // A drag of plain text entering the row at `index`: reorders only during a row drag.
     void dragEnteredRow(const QModelIndex& index);
-    void setDraggedEntryID(const std::optional<QUuid>& id) { m_draggedEntryID = id; }
+    void setDraggedEntryID(const std::optional<QUuid>& id);
 
 private:
     QUuid entryID(const QModelIndex& index) const;

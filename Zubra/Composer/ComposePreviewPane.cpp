@@ -24,10 +24,17 @@
 #include <QShortcut>
 #include <QStackedWidget>
 #include <QStyle>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTimer>
 #include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
+
+namespace {
+// The part of a long prompt shown before the rest: a few screens of text.
+constexpr qsizetype firstPartLength = 64 * 1024;
+} // namespace
 
 ComposePreviewPane::ComposePreviewPane(Store& store, ComposerState& state, ComposerServices services, QWidget* parent)
     : QWidget(parent)
@@ -102,6 +109,7 @@ ComposePreviewPane::ComposePreviewPane(Store& store, ComposerState& state, Compo
     m_preview->setFont(ComposerStyle::monospaced());
     m_preview->setPlaceholderText(u"Nothing to copy yet \u2014 add sources to the left."_s);
     m_preview->setBackgroundRole(QPalette::Base);
+    m_preview->setUndoRedoEnabled(false);
     auto* previewHolder = new QWidget;
     auto* previewMargins = new QVBoxLayout(previewHolder);
     previewMargins->setContentsMargins(14, 0, 14, 0);
@@ -287,13 +295,55 @@ void ComposePreviewPane::refreshNow()
     const ModelProfile& profile = d->modelProfile();
     m_budget = profile.contextTokens;
     m_composed = m_session.compose(*d, m_store.selections(), preamble(), profile);
-    if (m_preview->toPlainText().size() != m_composed->text.size() || m_preview->toPlainText() != m_composed->text)
-        m_preview->setPlainText(m_composed->text);
+    showText(m_composed->text);
     updatePickers(*d);
     m_controls->setEnabled(m_store.canModifyLibrary());
     updateMeter();
     updateActions();
     m_stack->setCurrentIndex(1);
+}
+
+void ComposePreviewPane::showText(const QString& text)
+{
+    // A keystroke or a switch changes a small part of a prompt that may hold millions of
+    // characters: replace only the changed middle instead of laying out the whole text again.
+    const QString& old = m_shownText;
+    if (old.size() == text.size() && old == text)
+        return;
+    const qsizetype shorter = std::min(old.size(), text.size());
+    qsizetype prefix = 0;
+    while (prefix < shorter && old[prefix] == text[prefix])
+        ++prefix;
+    qsizetype suffix = 0;
+    while (suffix < shorter - prefix && old[old.size() - 1 - suffix] == text[text.size() - 1 - suffix])
+        ++suffix;
+    QTextDocument* document = m_preview->document();
+    const bool consistent = document->characterCount() - 1 == old.size();
+    const qsizetype changed = (text.size() - prefix - suffix) + (old.size() - prefix - suffix);
+    if (!old.isEmpty() && consistent && (changed < text.size() / 2 || prefix == old.size())) {
+        QTextCursor cursor(document);
+        cursor.setPosition(int(prefix));
+        cursor.setPosition(int(old.size() - suffix), QTextCursor::KeepAnchor);
+        cursor.insertText(text.mid(prefix, text.size() - prefix - suffix));
+    } else if (text.size() > firstPartLength) {
+        // A long text appears with its first part at once and the rest on the next turn of the
+        // event loop, so opening a large prompt does not wait for the whole layout.
+        qsizetype cut = text.lastIndexOf(u'\n', firstPartLength);
+        cut = cut > 0 ? cut : firstPartLength;
+        m_preview->setPlainText(text.left(cut));
+        m_shownText = text.left(cut);
+        QTimer::singleShot(0, this, [this] {
+            if (m_composed)
+                showText(m_composed->text);
+        });
+        return;
+    } else {
+        m_preview->setPlainText(text);
+    }
+    // Anything the document counts differently (a separator it folds) is shown whole.
+    if (document->characterCount() - 1 != text.size())
+        m_preview->setPlainText(text);
+    m_shownText = text;
 }
 
 void ComposePreviewPane::updatePickers(const ContextDraft& d)

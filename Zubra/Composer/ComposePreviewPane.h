@@ -65,6 +65,7 @@ private:
     std::optional<QString> preamble() const;
     void flashCopied();
     void showBudgetFeedback(const QString& text);
+    void showText(const QString& text);
     void updatePickers(const ContextDraft& draft);
     void updateMeter();
     void updateActions();
@@ -78,6 +79,7 @@ private:
     QUuid m_draftID;
     ContextComposer::CompositionSession m_session;
     std::optional<ComposedContext> m_composed;
+    QString m_shownText; // what the preview holds
     qint64 m_budget = 0;
     std::optional<QString> m_budgetFeedback;
     QPointer<QMessageBox> m_alert;

@@ -3,6 +3,7 @@
 #include "ZubraCore/Composition/ContextComposer.h"
 #include "ZubraCore/Composition/PreparedEntries.h"
 #include "ZubraCore/Composition/TokenEstimator.h"
+#include "ZubraCore/Support/ParallelChunks.h"
 
 namespace ContextComposer {
 
@@ -51,18 +52,16 @@ ComposedContext CompositionSession::compose(const ContextDraft& draft, const QLi
     const std::optional<QString>& preamble, const ModelProfile& profile)
 {
     const bool xml = draft.templateKind() == ComposerTemplate::xml;
-    QList<PreparedEntry> pinned;
-    QList<PreparedEntry> others;
-    std::vector<PromptModel::EntryPieces> pinnedPieces;
-    std::vector<PromptModel::EntryPieces> otherPieces;
-    QList<QString> pinnedKeys;
-    QList<QString> otherKeys;
-    QList<QUuid> pinnedIDs;
-    QList<QUuid> otherIDs;
-    QHash<QUuid, Kept> kept;
-    kept.reserve(draft.entries.size());
-    m_lastPrepared = 0;
 
+    // The usable entries in draft order, each kept from the last call or marked to be made.
+    struct Slot
+    {
+        qsizetype index;
+        Kept kept;
+        bool fresh;
+    };
+    std::vector<Slot> usable;
+    usable.reserve(size_t(draft.entries.size()));
     for (qsizetype i = 0; i < draft.entries.size(); ++i) {
         const ContextDraftEntry& entry = draft.entries[i];
         if (!entry.include)
@@ -71,45 +70,76 @@ ComposedContext CompositionSession::compose(const ContextDraft& draft, const QLi
         if (!selection)
             continue;
         auto previous = m_kept.find(entry.id);
-        Kept k;
         if (previous != m_kept.end() && previous->entry == entry && previous->xml == xml
             && sameSource(previous->selection, *selection)) {
-            k = std::move(*previous);
+            usable.push_back({i, std::move(*previous), false});
+            m_kept.erase(previous);
         } else {
-            ++m_lastPrepared;
+            Kept k;
             k.entry = entry;
             k.selection = *selection;
             k.xml = xml;
-            k.body = entryBody(entry, *selection);
-            k.pieces = PromptModel::piecesOf(PreparedEntry {i, entry, *selection, k.body}, xml);
-            k.key = groupKey(*selection);
+            usable.push_back({i, std::move(k), true});
         }
-        const bool isPinned = entry.pin;
-        (isPinned ? pinned : others).append(PreparedEntry {i, entry, k.selection, k.body});
-        (isPinned ? pinnedPieces : otherPieces).push_back(k.pieces);
-        (isPinned ? pinnedKeys : otherKeys).append(k.key);
-        (isPinned ? pinnedIDs : otherIDs).append(entry.id);
-        kept.insert(entry.id, std::move(k));
     }
+
+    // Bodies, pieces and their counts for the new and changed entries, on several threads when
+    // there are many (opening a large draft).
+    std::vector<Slot*> fresh;
+    for (Slot& slot : usable)
+        if (slot.fresh)
+            fresh.push_back(&slot);
+    m_lastPrepared = qsizetype(fresh.size());
+    const auto prepare = [&fresh](int, qsizetype begin, qsizetype end) {
+        for (qsizetype f = begin; f < end; ++f) {
+            Slot& slot = *fresh[size_t(f)];
+            Kept& k = slot.kept;
+            k.body = entryBody(k.entry, k.selection);
+            k.pieces = PromptModel::piecesOf(PreparedEntry {slot.index, k.entry, k.selection, k.body}, k.xml);
+            k.pieces.body.characters();
+            k.pieces.note.characters();
+            k.pieces.line.characters();
+            k.key = groupKey(k.selection);
+        }
+    };
+    ParallelChunks::run(qsizetype(fresh.size()), ParallelChunks::chunkCount(qsizetype(fresh.size()), 64), prepare);
+
+    // Pinned entries first, each group in draft order.
+    QList<PreparedEntry> prepared;
+    std::vector<PromptModel::EntryPieces> pieces;
+    QList<QString> keys;
+    QList<QUuid> ids;
+    prepared.reserve(qsizetype(usable.size()));
+    pieces.reserve(usable.size());
+    keys.reserve(qsizetype(usable.size()));
+    ids.reserve(qsizetype(usable.size()));
+    for (bool pinnedPass : {true, false}) {
+        for (const Slot& slot : usable) {
+            if (slot.kept.entry.pin != pinnedPass)
+                continue;
+            prepared.append(PreparedEntry {slot.index, slot.kept.entry, slot.kept.selection, slot.kept.body});
+            pieces.push_back(slot.kept.pieces);
+            keys.append(slot.kept.key);
+            ids.append(slot.kept.entry.id);
+        }
+    }
+    QHash<QUuid, Kept> kept;
+    kept.reserve(qsizetype(usable.size()));
+    for (Slot& slot : usable)
+        kept.insert(slot.kept.entry.id, std::move(slot.kept));
     m_kept = std::move(kept);
 
-    pinned.append(std::move(others));
-    pinnedPieces.insert(pinnedPieces.end(), std::make_move_iterator(otherPieces.begin()),
-        std::make_move_iterator(otherPieces.end()));
-    pinnedKeys.append(std::move(otherKeys));
-    pinnedIDs.append(std::move(otherIDs));
-
-    PromptModel model(draft, pinned, preamble, std::move(pinnedPieces), pinnedKeys);
+    PromptModel model(draft, prepared, preamble, std::move(pieces), keys);
     ComposedContext result;
     result.text = model.text(0, model.size());
     const qint64 characters = result.text.isEmpty() ? 0 : model.characters(0, model.size());
     result.tokens = TokenEstimator::estimateForCount(characters, profile);
-    result.entryCount = pinned.size();
+    result.entryCount = prepared.size();
 
     // Keep the counts the model has just made for the next call.
     std::vector<PromptModel::EntryPieces> counted = model.takePieces();
-    for (qsizetype i = 0; i < pinnedIDs.size(); ++i)
-        m_kept[pinnedIDs[i]].pieces = std::move(counted[size_t(i)]);
+    for (qsizetype i = 0; i < ids.size(); ++i)
+        m_kept[ids[i]].pieces = std::move(counted[size_t(i)]);
     return result;
 }
 
