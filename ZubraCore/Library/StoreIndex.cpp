@@ -91,7 +91,7 @@ void StoreIndex::sortAll()
     for (SortMode mode : SortModes::allCases()) {
         std::vector<Key>& order = m_orders[size_t(mode)];
         order.assign(m_libraryKeys.rbegin(), m_libraryKeys.rend());
-        std::sort(order.begin(), order.end(), [this, mode](Key a, Key b) { return precedes(mode, a, b); });
+        std::sort(order.begin(), order.end(), [this, mode](Key a, Key b) { return storedBefore(mode, a, b); });
     }
 }
 
@@ -129,13 +129,24 @@ StoreIndex::Key StoreIndex::insertFront(const Selection& selection)
     Source& source = m_sources[m_records[key].sourceKey];
     ++source.count;
     source.newest = key;
+    insertInOrders(key);
+    return key;
+}
+
+void StoreIndex::insertInOrders(Key key)
+{
     for (SortMode mode : SortModes::allCases()) {
         std::vector<Key>& order = m_orders[size_t(mode)];
         const auto at = std::lower_bound(
-            order.begin(), order.end(), key, [this, mode](Key a, Key b) { return precedes(mode, a, b); });
+            order.begin(), order.end(), key, [this, mode](Key a, Key b) { return storedBefore(mode, a, b); });
         order.insert(at, key);
     }
-    return key;
+}
+
+std::vector<StoreIndex::Key> StoreIndex::order(SortMode mode) const
+{
+    const std::vector<Key>& stored = m_orders[size_t(mode)];
+    return storedReversed(mode) ? std::vector<Key>(stored.rbegin(), stored.rend()) : stored;
 }
 
 void StoreIndex::remove(const QList<Key>& keys)
@@ -185,12 +196,7 @@ void StoreIndex::update(Key key, const Selection& selection)
         Source& source = m_sources[m_records[key].sourceKey];
         ++source.count;
         source.newest = std::max(source.newest, key);
-        for (SortMode mode : SortModes::allCases()) {
-            std::vector<Key>& order = m_orders[size_t(mode)];
-            order.insert(std::lower_bound(order.begin(), order.end(), key,
-                             [this, mode](Key a, Key b) { return precedes(mode, a, b); }),
-                key);
-        }
+        insertInOrders(key);
     } else {
         count(old, -1);
         old.groupIDs = selection.groupIDs;

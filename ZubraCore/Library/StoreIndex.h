@@ -66,7 +66,19 @@ public:
     // Every live key in the mode's order. Name orders go by collation key, then capture time
     // (newest first), then library order; names of one class that are spelled differently are
     // not yet grouped: groupSpellings does that for a list taken from the order.
-    const std::vector<Key>& order(SortMode mode) const { return m_orders[size_t(mode)]; }
+    std::vector<Key> order(SortMode mode) const;
+    // Calls fn(key) for every live key in the mode's order.
+    template <typename Fn> void forEachInOrder(SortMode mode, Fn&& fn) const
+    {
+        const std::vector<Key>& stored = m_orders[size_t(mode)];
+        if (storedReversed(mode)) {
+            for (auto it = stored.crbegin(); it != stored.crend(); ++it)
+                fn(*it);
+        } else {
+            for (Key key : stored)
+                fn(key);
+        }
+    }
     // True when a comes before b in the mode's order.
     bool precedes(SortMode mode, Key a, Key b) const;
     // The name a name order sorts a key by.
@@ -97,6 +109,14 @@ private:
         Key newest = 0;
     };
 
+    // Newest first is kept back to front, so that a capture, the newest, is appended.
+    static bool storedReversed(SortMode mode) { return mode == SortMode::newestFirst; }
+    // The order as stored: a comes before b.
+    bool storedBefore(SortMode mode, Key a, Key b) const
+    {
+        return storedReversed(mode) ? precedes(mode, b, a) : precedes(mode, a, b);
+    }
+    void insertInOrders(Key key);
     Record makeRecord(const Selection& selection);
     int nameOfSpelling(const QString& spelling);
     void count(const Record& record, int delta);

@@ -25,7 +25,7 @@ VisibleSelectionsModel::VisibleSelectionsModel(Store* store, QObject* parent)
     const auto editedKeys = [this](const QList<QUuid>& ids) {
         QSet<Key> keys;
         for (const QUuid& id : ids) {
-            const Key key = index().keyOf(id);
+            const Key key = storeIndex().keyOf(id);
             if (key == 0)
                 continue;
             keys.insert(key);
@@ -41,7 +41,7 @@ VisibleSelectionsModel::VisibleSelectionsModel(Store* store, QObject* parent)
     m_rows = computeRows();
 }
 
-const StoreIndex& VisibleSelectionsModel::index() const
+const StoreIndex& VisibleSelectionsModel::storeIndex() const
 {
     return m_store->index();
 }
@@ -86,16 +86,16 @@ bool VisibleSelectionsModel::inChoice(Key key) const
     case SidebarChoice::Kind::allSelections:
         return true;
     case SidebarChoice::Kind::group:
-        return index().record(key).groupIDs.contains(m_choice.groupID);
+        return storeIndex().record(key).groupIDs.contains(m_choice.groupID);
     case SidebarChoice::Kind::source:
-        return index().record(key).sourceKey == m_choice.sourceIdentifier;
+        return storeIndex().record(key).sourceKey == m_choice.sourceIdentifier;
     }
     return false;
 }
 
 void VisibleSelectionsModel::evaluateSearch(const std::vector<Key>& candidates)
 {
-    const SelectionSearchIndex& search = index().search();
+    const SelectionSearchIndex& search = storeIndex().search();
     const auto count = qsizetype(candidates.size());
     // Each thread writes the verdicts of its own keys only.
     ParallelChunks::run(count, ParallelChunks::chunkCount(count, 4096), [&](int, qsizetype begin, qsizetype end) {
@@ -108,29 +108,28 @@ void VisibleSelectionsModel::evaluateSearch(const std::vector<Key>& candidates)
 
 std::vector<VisibleSelectionsModel::Key> VisibleSelectionsModel::computeRows()
 {
-    const std::vector<Key>& order = index().order(m_sortMode);
     std::vector<Key> rows;
     if (!m_query.isEmpty()) {
-        m_match.resize(size_t(index().lastKey()) + 1, 0);
+        m_match.resize(size_t(storeIndex().lastKey()) + 1, 0);
         std::vector<Key> unknown;
-        for (Key key : order) {
+        storeIndex().forEachInOrder(m_sortMode, [&](Key key) {
             if (m_match[key] == 0 && inChoice(key))
                 unknown.push_back(key);
-        }
+        });
         evaluateSearch(unknown);
-        for (Key key : order) {
+        storeIndex().forEachInOrder(m_sortMode, [&](Key key) {
             if (m_match[key] == 2 && inChoice(key))
                 rows.push_back(key);
-        }
+        });
     } else if (m_choice.kind == SidebarChoice::Kind::allSelections) {
-        rows = order;
+        rows = storeIndex().order(m_sortMode);
     } else {
-        for (Key key : order) {
+        storeIndex().forEachInOrder(m_sortMode, [&](Key key) {
             if (inChoice(key))
                 rows.push_back(key);
-        }
+        });
     }
-    index().groupSpellings(m_sortMode, rows);
+    storeIndex().groupSpellings(m_sortMode, rows);
     return rows;
 }
 
@@ -144,7 +143,7 @@ void VisibleSelectionsModel::refresh(Change change, const QSet<Key>& edited)
     }
 
     // Bit 1: shown now; bit 2: shown after.
-    std::vector<quint8> mark(size_t(index().lastKey()) + 1, 0);
+    std::vector<quint8> mark(size_t(storeIndex().lastKey()) + 1, 0);
     for (Key key : m_rows)
         mark[key] |= 1;
     for (Key key : next)
@@ -204,7 +203,7 @@ void VisibleSelectionsModel::refresh(Change change, const QSet<Key>& edited)
         return;
     for (int row = 0; row < int(m_rows.size()); ++row) {
         if (edited.contains(m_rows[size_t(row)]) && mark[m_rows[size_t(row)]] == 3)
-            emit dataChanged(QAbstractListModel::index(row), QAbstractListModel::index(row));
+            emit dataChanged(index(row), index(row));
     }
 }
 
@@ -230,7 +229,7 @@ void VisibleSelectionsModel::relayout(std::vector<Key> rows, QAbstractItemModel:
     after.reserve(before.size());
     for (Key key : std::as_const(keysBefore)) {
         const int row = rowAfter.value(key, -1);
-        after.append(row < 0 ? QModelIndex() : QAbstractListModel::index(row));
+        after.append(row < 0 ? QModelIndex() : index(row));
     }
     changePersistentIndexList(before, after);
     emit layoutChanged({}, hint);
@@ -238,22 +237,22 @@ void VisibleSelectionsModel::relayout(std::vector<Key> rows, QAbstractItemModel:
 
 const Selection& VisibleSelectionsModel::selectionAt(int row) const
 {
-    return m_store->selections()[index().position(m_rows[size_t(row)])];
+    return m_store->selections()[storeIndex().position(m_rows[size_t(row)])];
 }
 
 QUuid VisibleSelectionsModel::idAt(int row) const
 {
-    return index().record(m_rows[size_t(row)]).id;
+    return storeIndex().record(m_rows[size_t(row)]).id;
 }
 
 int VisibleSelectionsModel::rowOf(const QUuid& id) const
 {
-    const Key key = index().keyOf(id);
+    const Key key = storeIndex().keyOf(id);
     if (key == 0)
         return -1;
     // The rows follow the mode's order except where differently spelled names were grouped.
     const auto it = std::lower_bound(m_rows.begin(), m_rows.end(), key,
-        [this](Key a, Key b) { return index().precedes(m_sortMode, a, b); });
+        [this](Key a, Key b) { return storeIndex().precedes(m_sortMode, a, b); });
     if (it != m_rows.end() && *it == key)
         return int(it - m_rows.begin());
     const auto found = std::find(m_rows.begin(), m_rows.end(), key);

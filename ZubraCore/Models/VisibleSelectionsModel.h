@@ -64,7 +64,7 @@ private:
     using Key = StoreIndex::Key;
     enum class Change { storeEdit, filter, order };
 
-    const StoreIndex& index() const;
+    const StoreIndex& storeIndex() const;
     bool inChoice(Key key) const;
     // The rows as they should be now.
     std::vector<Key> computeRows();

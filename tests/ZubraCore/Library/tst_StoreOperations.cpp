@@ -2,6 +2,8 @@
 #include "ZubraCore/Text/Uuids.h"
 #include "support/TestMain.h"
 
+#include <QSignalSpy>
+
 using namespace std::chrono_literals;
 
 namespace {
@@ -62,6 +64,7 @@ private slots:
     void addToActiveDraftOrderIsDeterministic();
     void draftNamesAndDeletion();
     void updateDraftAppendsUnknownAndActivates();
+    void rowSignalsNameTheChangedRecords();
 };
 
 void TestStoreOperations::saveRules_data()
@@ -438,3 +441,63 @@ void TestStoreOperations::updateDraftAppendsUnknownAndActivates()
 
 TESSELLON_TEST_MAIN(TestStoreOperations)
 #include "tst_StoreOperations.moc"
+
+// Each operation's row signals name exactly the records it changed, with the positions a list
+// model needs, and only after the change is visible through the store.
+void TestStoreOperations::rowSignalsNameTheChangedRecords()
+{
+    StoreHarness h;
+    Seeded seed;
+    seed.install(h);
+    Store& s = h.open(); // c, b, a; a in the group and in both drafts
+    QStringList log;
+    const auto record = [&log](const QString& name, const QList<QUuid>& ids) {
+        QStringList texts;
+        for (const QUuid& id : ids)
+            texts.append(Uuids::toText(id).left(8));
+        log.append(name + u' ' + texts.join(u','));
+    };
+    connect(&s, &Store::selectionsInserted, this, [&](const QList<QUuid>& ids, const QList<qsizetype>& positions) {
+        for (qsizetype i = 0; i < ids.size(); ++i)
+            QCOMPARE(s.selections()[positions[i]].id, ids[i]);
+        record(u"inserted"_qs, ids);
+    });
+    connect(&s, &Store::selectionsRemoved, this, [&](const QList<QUuid>& ids) {
+        for (const QUuid& id : ids)
+            QVERIFY(!s.findByID(id));
+        record(u"removed"_qs, ids);
+    });
+    connect(&s, &Store::selectionsEdited, this, [&](const QList<QUuid>& ids) { record(u"edited"_qs, ids); });
+    connect(&s, &Store::groupsInserted, this, [&](const QList<QUuid>& ids) { record(u"group+"_qs, ids); });
+    connect(&s, &Store::groupsRemoved, this, [&](const QList<QUuid>& ids) { record(u"group-"_qs, ids); });
+    connect(&s, &Store::groupRenamed, this, [&](const QUuid& id) { record(u"renamed"_qs, {id}); });
+    connect(&s, &Store::draftInserted, this, [&](const QUuid& id) { record(u"draft+"_qs, {id}); });
+    connect(&s, &Store::draftRemoved, this, [&](const QUuid& id) { record(u"draft-"_qs, {id}); });
+    connect(&s, &Store::draftChanged, this, [&](const QUuid& id) { record(u"draft"_qs, {id}); });
+    const auto expect = [&log](const QStringList& expected) {
+        QCOMPARE(log, expected);
+        log.clear();
+    };
+    const auto t = [](const QUuid& id) { return Uuids::toText(id).left(8); };
+
+    const QList<Selection> imported = s.addImportedTextChunks({"x", " ", "y"}, "Pasted text");
+    expect({u"inserted "_qs + t(imported[1].id) + u',' + t(imported[0].id)});
+    s.addToGroup(seed.group.id, {seed.a.id, seed.b.id}); // a is in it already
+    expect({u"edited "_qs + t(seed.b.id)});
+    s.renameGroup(seed.group.id, " Reading list ");
+    expect({u"renamed "_qs + t(seed.group.id)});
+    s.deleteGroup(seed.group.id);
+    expect({u"group- "_qs + t(seed.group.id), u"edited "_qs + t(seed.b.id) + u',' + t(seed.a.id)});
+    const QUuid group = s.addGroup("New", "#4F8EF7")->id;
+    expect({u"group+ "_qs + t(group)});
+    s.deleteSelections({seed.a.id, seed.c.id, LibraryFixtures::id(9, 9)});
+    expect({u"removed "_qs + t(seed.c.id) + u',' + t(seed.a.id), u"draft "_qs + t(seed.first.id),
+        u"draft "_qs + t(seed.second.id)});
+    const QUuid third = s.newDraft()->id;
+    expect({u"draft+ "_qs + t(third)});
+    s.activateDraft(third);
+    s.deleteDraft(seed.second.id);
+    expect({u"draft- "_qs + t(seed.second.id)});
+    s.add(capture("z"));
+    QCOMPARE(log.size(), 1);
+}

@@ -1,0 +1,425 @@
+#include "Zubra/Shell/AppDelegate.h"
+
+#include "Platform/AppIdentity.h"
+#include "Platform/Feedback.h"
+#include "Platform/MainQueue.h"
+#include "Platform/Updater.h"
+#include "Zubra/Shell/BrandMark.h"
+#include "Zubra/Shell/BundleInfo.h"
+#include "Zubra/Shell/CaptureToast.h"
+#include "Zubra/Shell/HotKeyManager.h"
+#include "Zubra/Shell/MenuBar.h"
+#include "Zubra/Shell/SettingsView.h"
+#include "Zubra/Shell/ShellSettings.h"
+#include "Zubra/Shell/StatusItem.h"
+#include "Zubra/SurfaceExport/SampleData.h"
+#include "ZubraCore/Library/Store.h"
+#include "ZubraCore/Support/Logging.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
+
+namespace {
+
+QPointer<AppDelegate> sharedDelegate;
+
+std::shared_ptr<DispatchWorkItem> work(std::function<void()> block)
+{
+    return std::make_shared<DispatchWorkItem>(std::move(block));
+}
+
+bool askAccessibility()
+{
+    QMessageBox box;
+    box.setIcon(QMessageBox::Warning);
+    box.setText(QStringLiteral("Tessellon needs Accessibility access"));
+    box.setInformativeText(QStringLiteral(
+        "To read your selected text and capture formatted copies, Tessellon must have Accessibility permission.\n\n"
+        "Turn on your desktop's accessibility support so Tessellon can read selected text, then try again."));
+    QPushButton* turnOn = box.addButton(QStringLiteral("Turn On Accessibility"), QMessageBox::AcceptRole);
+    box.addButton(QStringLiteral("Later"), QMessageBox::RejectRole);
+    box.setDefaultButton(turnOn);
+    box.exec();
+    return box.clickedButton() == turnOn;
+}
+
+void tellUpdatesUnavailable()
+{
+    QMessageBox box;
+    box.setText(QStringLiteral("Updates are unavailable in this build"));
+    box.setInformativeText(
+        QStringLiteral("Please check ") + BundleInfo::webDomain + QStringLiteral(" for the current release."));
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+}
+
+void showAboutBox()
+{
+    QMessageBox::about(nullptr, QStringLiteral("About Tessellon"),
+        QStringLiteral("Tessellon\nVersion ") + BundleInfo::shortVersionString + QStringLiteral(" (")
+            + BundleInfo::bundleVersion + QLatin1Char(')'));
+}
+
+} // namespace
+
+AppDelegate::AppDelegate(Services services, QObject* parent)
+    : QObject(parent)
+    , m_services(std::move(services))
+{
+    if (!m_services.now)
+        m_services.now = [] { return QDateTime::currentDateTimeUtc(); };
+    if (!m_services.alerts.accessibilityPrompt)
+        m_services.alerts.accessibilityPrompt = askAccessibility;
+    if (!m_services.alerts.updatesUnavailable)
+        m_services.alerts.updatesUnavailable = tellUpdatesUnavailable;
+    if (!m_services.alerts.about)
+        m_services.alerts.about = showAboutBox;
+
+    m_toast = std::make_unique<CaptureToastController>(m_services.queue);
+    QPointer<AppDelegate> self(this);
+    m_captureFlow = std::make_unique<CaptureFlow>(CaptureFlow::Services {
+        m_services.store,
+        m_services.workspace,
+        m_services.feedback,
+        [self] { return self && self->isTrusted(); },
+        [self] {
+            if (self)
+                self->showMainWindow();
+        },
+        [self] {
+            if (self)
+                self->showAccessibilityPrompt();
+        },
+        [self](const CaptureToastView& view) {
+            if (self)
+                self->m_toast->present(view);
+        },
+        [self](const Selection& selection, bool added) {
+            if (self)
+                self->m_toast->showSaved(selection, added);
+        },
+        m_services.startCapture,
+        m_services.now,
+        0,
+    });
+    m_menuBar = std::make_unique<MenuBar>(*this);
+    // The menu bar owns nothing of the delegate: it is destroyed here, not as a child.
+    m_menuBar->setParent(nullptr);
+}
+
+AppDelegate::~AppDelegate()
+{
+    m_statusItem.reset();
+    delete m_mainWindow.data();
+    delete m_settingsWindow.data();
+}
+
+AppDelegate* AppDelegate::shared()
+{
+    return sharedDelegate.data();
+}
+
+void AppDelegate::handOff(
+    InstanceChannel& channel, const InstanceChannel::RunningInstance& running, const std::shared_ptr<MainQueue>& queue)
+{
+    FileLogger::start();
+    logMP(QStringLiteral("Tessellon launched (bundle ") + QString::fromLatin1(AppIdentity::bundleIdentifier)
+        + QLatin1Char(')'));
+    logMP(QStringLiteral("Another Tessellon instance found (pid ") + QString::number(running.processIdentifier)
+        + QStringLiteral("); delegating"));
+    // The request also asks the running instance to bring its window forward.
+    if (!channel.sendShowWindowRequest())
+        logMP(QStringLiteral("The running instance did not take the show-window request"));
+    queue->asyncAfter(handOffQuitDelay, work([] { QCoreApplication::quit(); }));
+}
+
+void AppDelegate::finishLaunching(const QStringList& arguments)
+{
+    sharedDelegate = this;
+    FileLogger::start();
+    logMP(QStringLiteral("Tessellon launched (bundle ") + QString::fromLatin1(AppIdentity::bundleIdentifier)
+        + QLatin1Char(')'));
+    if (m_services.migrationLogMessage)
+        logMP(*m_services.migrationLogMessage);
+
+    if (m_services.channel)
+        connect(m_services.channel, &InstanceChannel::showWindowRequested, this,
+            &AppDelegate::showMainWindowFromNotification);
+
+    // The updater needs nothing at launch: this build reports it unavailable when asked.
+    setupStatusItem();
+    registerHotKey();
+
+    QPointer<AppDelegate> self(this);
+    const bool showWindow = arguments.contains(QStringLiteral("-showWindowOnLaunch"));
+    if (showWindow)
+        m_services.queue->asyncAfter(showWindowFlagDelay, work([self] {
+            if (self)
+                self->showMainWindow();
+        }));
+    if (arguments.contains(QStringLiteral("-captureOnLaunch")))
+        m_services.queue->asyncAfter(captureFlagDelay, work([self] {
+            if (self)
+                self->captureNow();
+        }));
+    if (showWindow && m_services.store.selections().isEmpty()) {
+        for (const Selection& sample : SampleData::sampleSelections(m_services.now()))
+            m_services.store.add(sample);
+    }
+
+    if (m_services.store.persistenceStatus().shouldShowLaunchAccessibilityPrompt(isTrusted())) {
+        m_services.queue->asyncAfter(accessibilityPromptDelay, work([self] {
+            if (self && self->store().persistenceStatus().shouldShowLaunchAccessibilityPrompt(self->isTrusted()))
+                self->showAccessibilityPrompt();
+        }));
+    }
+}
+
+void AppDelegate::setupStatusItem()
+{
+    if (!m_services.showStatusItem)
+        return;
+    m_statusItem = std::make_unique<StatusItem>(m_menuBar->buildStatusMenu());
+}
+
+void AppDelegate::registerHotKey()
+{
+    HotKeyManager& hotKeys = m_services.hotKeys;
+    QPointer<AppDelegate> self(this);
+    hotKeys.onCapture = [self] {
+        if (self)
+            self->captureNow();
+    };
+    // The status menu names the shortcut that works, also after a change in Settings.
+    connect(&hotKeys, &HotKeyManager::comboRegistered, this,
+        [this](const HotKeyCombo& combo) { m_menuBar->retitleCapture(combo); });
+    if (hotKeys.registerCombo(hotKeys.currentCombo()))
+        return;
+    const HotKeyCombo fallback = HotKeyCombo::defaultCombo();
+    if (hotKeys.registerCombo(fallback))
+        logMP(QStringLiteral("Chosen hotkey was taken; fell back to ") + fallback.display());
+    else
+        logMP(QStringLiteral("No hotkey could be registered"));
+}
+
+QMainWindow* AppDelegate::mainWindow() const
+{
+    return m_mainWindow.data();
+}
+
+QWidget* AppDelegate::settingsWindow() const
+{
+    return m_settingsWindow.data();
+}
+
+void AppDelegate::showMainWindow()
+{
+    if (!m_mainWindow) {
+        auto* window = new QMainWindow;
+        window->setObjectName(QStringLiteral("TessellonMainWindow"));
+        window->setWindowTitle(QStringLiteral("Tessellon"));
+        window->setWindowIcon(BrandMark::markIcon());
+        window->setMinimumSize(mainWindowMinimumSize);
+        window->setMenuBar(m_menuBar->buildMenuBar(window));
+        if (m_services.mainContent)
+            window->setCentralWidget(m_services.mainContent(window));
+        window->resize(mainWindowSize);
+        // A stored frame that does not restore (damaged, or from another screen set-up) is
+        // ignored and the window starts centred.
+        const QByteArray frame = ShellSettings(&m_services.settings).mainWindowFrame();
+        if (frame.isEmpty() || !window->restoreGeometry(frame)) {
+            window->resize(mainWindowSize);
+            if (const QScreen* screen = QGuiApplication::primaryScreen())
+                window->move(screen->availableGeometry().center() - window->rect().center());
+        }
+        window->installEventFilter(this);
+        m_mainWindow = window;
+    }
+    bringForward(m_mainWindow);
+    emit mainWindowShown();
+}
+
+void AppDelegate::showSettings()
+{
+    if (!m_settingsWindow) {
+        auto* window = new QWidget(nullptr,
+            Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint
+                | Qt::WindowMaximizeButtonHint);
+        window->setObjectName(QStringLiteral("TessellonSettingsWindow"));
+        window->setWindowTitle(QStringLiteral("Settings"));
+        window->setWindowIcon(BrandMark::markIcon());
+        window->setMinimumSize(settingsWindowMinimumSize);
+        auto* layout = new QVBoxLayout(window);
+        layout->setContentsMargins(0, 0, 0, 0);
+        SettingsView::Inputs inputs
+            = SettingsView::live(m_services.hotKeys, m_services.loginItems, m_services.store.storeURL());
+        inputs.layout = m_services.keyLayout;
+        layout->addWidget(new SettingsView(std::move(inputs), window));
+        // The menu bar's shortcuts (Close Window, Quit, Settings…) work here too.
+        window->addActions({m_menuBar->closeWindow, m_menuBar->quit, m_menuBar->settings, m_menuBar->hide});
+        window->resize(settingsWindowSize);
+        const QByteArray frame = ShellSettings(&m_services.settings).settingsWindowFrame();
+        if (!frame.isEmpty())
+            window->restoreGeometry(frame);
+        window->installEventFilter(this);
+        m_settingsWindow = window;
+    }
+    bringForward(m_settingsWindow);
+}
+
+void AppDelegate::bringForward(QWidget* window)
+{
+    if (window->isMinimized())
+        window->showNormal();
+    else
+        window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+bool AppDelegate::eventFilter(QObject* watched, QEvent* event)
+{
+    // Frames are kept when a window closes, as well as when the program quits.
+    if (event->type() == QEvent::Close && (watched == m_mainWindow || watched == m_settingsWindow))
+        saveWindowFrames();
+    return QObject::eventFilter(watched, event);
+}
+
+void AppDelegate::saveWindowFrames()
+{
+    ShellSettings settings(&m_services.settings);
+    if (m_mainWindow)
+        settings.setMainWindowFrame(m_mainWindow->saveGeometry());
+    if (m_settingsWindow)
+        settings.setSettingsWindowFrame(m_settingsWindow->saveGeometry());
+}
+
+void AppDelegate::postAfterWindowReady(const QString& name)
+{
+    showMainWindow();
+    QPointer<AppDelegate> self(this);
+    m_services.queue->asyncAfter(notificationDelay, work([self, name] {
+        if (self && self->m_services.postNotification)
+            self->m_services.postNotification(name);
+    }));
+}
+
+void AppDelegate::openPromptAction()
+{
+    if (m_services.store.canModifyLibrary())
+        postAfterWindowReady(QStringLiteral("TessellonOpenPrompt"));
+}
+
+void AppDelegate::menuNewPrompt()
+{
+    if (m_services.store.canModifyLibrary())
+        postAfterWindowReady(QStringLiteral("TessellonNewPrompt"));
+}
+
+void AppDelegate::menuFocusSearch()
+{
+    postAfterWindowReady(QStringLiteral("TessellonFocusSearch"));
+}
+
+void AppDelegate::toggleCollectingAction()
+{
+    Store& store = m_services.store;
+    if (store.canModifyLibrary()) {
+        store.setCollectIntoActiveDraft(!store.collectIntoActiveDraft());
+        logMP(store.collectIntoActiveDraft() ? QStringLiteral("Collect into Prompt: ON")
+                                             : QStringLiteral("Collect into Prompt: OFF"));
+    }
+    // A checkable item flips itself when clicked: the store's switch decides the mark.
+    m_menuBar->collectIntoPrompt->setChecked(store.collectIntoActiveDraft());
+}
+
+void AppDelegate::checkForUpdates()
+{
+    if (m_services.updater.isAvailable())
+        m_services.updater.checkForUpdates();
+    else
+        m_services.alerts.updatesUnavailable();
+}
+
+void AppDelegate::showAccessibilityPrompt()
+{
+    if (m_services.alerts.accessibilityPrompt())
+        openAccessibilitySettings();
+}
+
+void AppDelegate::showMainWindowFromNotification()
+{
+    logMP(QStringLiteral("Show-window request from another instance"));
+    showMainWindow();
+}
+
+void AppDelegate::showAbout()
+{
+    m_services.alerts.about();
+}
+
+void AppDelegate::hideApplication()
+{
+    for (QWidget* window : {static_cast<QWidget*>(m_mainWindow.data()), m_settingsWindow.data()})
+        if (window)
+            window->hide();
+}
+
+void AppDelegate::closeActiveWindow()
+{
+    if (QWidget* window = QApplication::activeWindow())
+        window->close();
+}
+
+void AppDelegate::captureNow()
+{
+    m_captureFlow->captureNow();
+}
+
+void AppDelegate::openAccessibilitySettings()
+{
+    if (m_services.enableAccessibility)
+        m_services.enableAccessibility();
+}
+
+bool AppDelegate::isTrusted()
+{
+    return m_services.isTrusted && m_services.isTrusted();
+}
+
+QString AppDelegate::hotkeyDisplay()
+{
+    return m_services.hotKeys.currentCombo().display();
+}
+
+void AppDelegate::terminate()
+{
+    if (m_terminated)
+        return;
+    // The capture puts the user's clipboard back through this thread's event loop: let it.
+    if (!m_captureFlow->waitUntilIdle(quitCaptureBound))
+        logMP(QStringLiteral("Quitting while a capture is still running"));
+    applicationWillTerminate();
+    QCoreApplication::quit();
+}
+
+void AppDelegate::applicationWillTerminate()
+{
+    if (m_terminated)
+        return;
+    m_terminated = true;
+    saveWindowFrames();
+    m_services.store.saveNow();
+    // What the save posted back (its status) arrives before the process ends.
+    QCoreApplication::sendPostedEvents();
+    m_services.hotKeys.unregisterCombo();
+    logMP(QStringLiteral("Tessellon terminated"));
+    FileLogger::flush();
+}

@@ -1,0 +1,51 @@
+#pragma once
+// The one capture shortcut of the process: registered with the desktop's hotkey service, its
+// presses turned into onCapture calls, the last registered combination kept in the settings.
+// GUI thread only.
+
+#include "Zubra/Shell/HotKeyCombo.h"
+#include "Zubra/Shell/ShellSettings.h"
+
+#include <QObject>
+#include <functional>
+
+class HotKeyService;
+
+class HotKeyManager final : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Reads the stored combination (else the default) and installs the press handler; nothing
+    // is registered yet. The service and the settings must outlive the manager.
+    HotKeyManager(HotKeyService& service, QSettings* settings, QObject* parent = nullptr);
+    ~HotKeyManager() override;
+
+    // The manager the program made (nullptr before that, and in a program without one).
+    static HotKeyManager* shared();
+    static void setShared(HotKeyManager* manager);
+
+    // Run for every press, on the GUI thread.
+    std::function<void()> onCapture;
+
+    // The stored (or default) combination at creation; afterwards the last one registered.
+    HotKeyCombo currentCombo() const { return m_currentCombo; }
+    bool isRegistered() const { return m_registered; }
+
+    // Replaces the registered shortcut; true on success, when the combination is also stored.
+    // When the service refuses it, the combination registered before (if any) is taken again,
+    // unsaved, so the shortcut the user sees keeps working; the answer is still false.
+    bool registerCombo(const HotKeyCombo& combo);
+    void unregisterCombo();
+
+signals:
+    // A registration succeeded (the status menu names the new shortcut).
+    void comboRegistered(const HotKeyCombo& combo);
+
+private:
+    HotKeyService& m_service;
+    ShellSettings m_settings;
+    HotKeyCombo m_currentCombo;
+    bool m_registered = false;
+    bool m_handlerInstalled = false;
+};

@@ -1,0 +1,147 @@
+#include "Zubra/Shell/MenuBar.h"
+
+#include "Zubra/Shell/AppDelegate.h"
+#include "Zubra/Shell/HotKeyCombo.h"
+#include "Zubra/Shell/HotKeyManager.h"
+#include "ZubraCore/Library/Store.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QKeySequence>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMetaMethod>
+
+MenuBar::MenuBar(AppDelegate& delegate)
+    : QObject(&delegate)
+{
+    AppDelegate* d = &delegate;
+    const bool canModify = delegate.store().canModifyLibrary();
+
+    about = make(QStringLiteral("About Tessellon"), {});
+    connect(about, &QAction::triggered, d, &AppDelegate::showAbout);
+    settings = make(QStringLiteral("Settings\u2026"), QStringLiteral("Ctrl+,"));
+    connect(settings, &QAction::triggered, d, &AppDelegate::showSettings);
+    checkForUpdates = make(QStringLiteral("Check for Updates\u2026"), {});
+    connect(checkForUpdates, &QAction::triggered, d, &AppDelegate::checkForUpdates);
+    hide = make(QStringLiteral("Hide Tessellon"), QStringLiteral("Ctrl+H"));
+    connect(hide, &QAction::triggered, d, &AppDelegate::hideApplication);
+    quit = make(QStringLiteral("Quit Tessellon"), QStringLiteral("Ctrl+Q"));
+    quit->setMenuRole(QAction::QuitRole);
+    connect(quit, &QAction::triggered, d, &AppDelegate::terminate);
+
+    const auto edit = [this](const QString& title, const QString& keys, const char* slot) {
+        QAction* action = make(title, keys);
+        connect(action, &QAction::triggered, this, [slot] { sendToFocusWidget(slot); });
+        return action;
+    };
+    undo = edit(QStringLiteral("Undo"), QStringLiteral("Ctrl+Z"), "undo");
+    redo = edit(QStringLiteral("Redo"), QStringLiteral("Ctrl+Shift+Z"), "redo");
+    cut = edit(QStringLiteral("Cut"), QStringLiteral("Ctrl+X"), "cut");
+    copy = edit(QStringLiteral("Copy"), QStringLiteral("Ctrl+C"), "copy");
+    paste = edit(QStringLiteral("Paste"), QStringLiteral("Ctrl+V"), "paste");
+    selectAll = edit(QStringLiteral("Select All"), QStringLiteral("Ctrl+A"), "selectAll");
+
+    newPrompt = make(QStringLiteral("New Prompt\u2026"), QStringLiteral("Ctrl+N"));
+    newPrompt->setEnabled(canModify);
+    connect(newPrompt, &QAction::triggered, d, &AppDelegate::menuNewPrompt);
+    goToPrompt = make(QStringLiteral("Go to Prompt"), QStringLiteral("Ctrl+Shift+P"));
+    goToPrompt->setEnabled(canModify);
+    connect(goToPrompt, &QAction::triggered, d, &AppDelegate::openPromptAction);
+    closeWindow = make(QStringLiteral("Close Window"), QStringLiteral("Ctrl+W"));
+    connect(closeWindow, &QAction::triggered, d, &AppDelegate::closeActiveWindow);
+
+    focusSearch = make(QStringLiteral("Focus Search"), QStringLiteral("Ctrl+F"));
+    connect(focusSearch, &QAction::triggered, d, &AppDelegate::menuFocusSearch);
+
+    openTessellon = make(QStringLiteral("Open Tessellon"), QStringLiteral("Ctrl+1"));
+    connect(openTessellon, &QAction::triggered, d, &AppDelegate::showMainWindow);
+    captureSelection = make(captureTitle(delegate.hotKeys().currentCombo()), QStringLiteral("Ctrl+2"));
+    captureSelection->setEnabled(canModify);
+    connect(captureSelection, &QAction::triggered, d, &AppDelegate::captureNowAction);
+    openPrompt = make(QStringLiteral("Open Prompt\u2026"), QStringLiteral("Ctrl+3"));
+    openPrompt->setEnabled(canModify);
+    connect(openPrompt, &QAction::triggered, d, &AppDelegate::openPromptAction);
+    collectIntoPrompt = make(QStringLiteral("Collect into Prompt"), {});
+    collectIntoPrompt->setCheckable(true);
+    collectIntoPrompt->setChecked(delegate.store().collectIntoActiveDraft());
+    collectIntoPrompt->setEnabled(canModify);
+    // The command decides the check mark from the store, not from the click.
+    connect(collectIntoPrompt, &QAction::triggered, d, &AppDelegate::toggleCollectingAction);
+}
+
+QAction* MenuBar::make(const QString& title, const QString& shortcut)
+{
+    auto* action = new QAction(title, this);
+    if (!shortcut.isEmpty())
+        action->setShortcut(QKeySequence(shortcut));
+    action->setMenuRole(QAction::NoRole);
+    return action;
+}
+
+QString MenuBar::captureTitle(const HotKeyCombo& combo)
+{
+    return QStringLiteral("Capture Selection  (") + combo.display() + QLatin1Char(')');
+}
+
+void MenuBar::retitleCapture(const HotKeyCombo& combo)
+{
+    captureSelection->setText(captureTitle(combo));
+}
+
+bool MenuBar::sendToFocusWidget(const char* slot)
+{
+    QWidget* focus = QApplication::focusWidget();
+    if (!focus)
+        return false;
+    const QByteArray signature = QByteArray(slot) + "()";
+    if (focus->metaObject()->indexOfMethod(signature.constData()) < 0)
+        return false;
+    return QMetaObject::invokeMethod(focus, slot);
+}
+
+QMenuBar* MenuBar::buildMenuBar(QWidget* window) const
+{
+    auto* bar = new QMenuBar(window);
+    QMenu* app = bar->addMenu(QStringLiteral("Tessellon"));
+    app->addAction(about);
+    app->addSeparator();
+    app->addAction(settings);
+    app->addAction(checkForUpdates);
+    app->addSeparator();
+    app->addAction(hide);
+    app->addAction(quit);
+
+    QMenu* editMenu = bar->addMenu(QStringLiteral("Edit"));
+    editMenu->addAction(undo);
+    editMenu->addAction(redo);
+    editMenu->addSeparator();
+    editMenu->addActions({cut, copy, paste, selectAll});
+
+    QMenu* fileMenu = bar->addMenu(QStringLiteral("File"));
+    fileMenu->addAction(newPrompt);
+    fileMenu->addAction(goToPrompt);
+    fileMenu->addSeparator();
+    fileMenu->addAction(closeWindow);
+
+    QMenu* viewMenu = bar->addMenu(QStringLiteral("View"));
+    viewMenu->addAction(focusSearch);
+    return bar;
+}
+
+QMenu* MenuBar::buildStatusMenu(QWidget* parent) const
+{
+    auto* menu = new QMenu(parent);
+    menu->setAccessibleName(QStringLiteral("Tessellon menu"));
+    menu->addAction(openTessellon);
+    menu->addAction(captureSelection);
+    menu->addAction(newPrompt);
+    menu->addAction(openPrompt);
+    menu->addAction(collectIntoPrompt);
+    menu->addSeparator();
+    menu->addAction(checkForUpdates);
+    menu->addAction(settings);
+    menu->addSeparator();
+    menu->addAction(quit);
+    return menu;
+}

@@ -1,0 +1,232 @@
+#include "Zubra/Shell/SettingsView.h"
+
+#include "Platform/KeyLayout.h"
+#include "Platform/LoginItems.h"
+#include "Zubra/Shell/BundleInfo.h"
+#include "Zubra/Shell/HotKeyManager.h"
+#include "Zubra/Shell/ShortcutRecorder.h"
+#include "ZubraCore/Support/Logging.h"
+
+#include <QCheckBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QStyle>
+#include <QVBoxLayout>
+
+namespace {
+
+// A path shown in at most two lines, cut in the middle when longer, and selectable.
+class PathLabel final : public QLabel
+{
+public:
+    PathLabel(const QString& path, QWidget* parent)
+        : QLabel(parent)
+        , m_path(path)
+    {
+        setTextInteractionFlags(Qt::TextSelectableByMouse);
+        setToolTip(path);
+        setMinimumWidth(120);
+        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    }
+
+    QSize sizeHint() const override
+    {
+        return {320, fontMetrics().lineSpacing() * (needsTwoLines(320) ? 2 : 1)};
+    }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override
+    {
+        QLabel::resizeEvent(event);
+        lay(width());
+    }
+
+private:
+    bool needsTwoLines(int width) const { return fontMetrics().horizontalAdvance(m_path) > width; }
+
+    void lay(int width)
+    {
+        const QFontMetrics metrics = fontMetrics();
+        if (!needsTwoLines(width)) {
+            setText(m_path);
+            return;
+        }
+        // The first line takes what fits from the start; the second ends with the file name and
+        // loses the middle when it is still too long.
+        qsizetype cut = 1;
+        while (cut < m_path.size() && metrics.horizontalAdvance(m_path.left(cut + 1)) <= width)
+            ++cut;
+        setText(m_path.left(cut) + QLatin1Char('\n') + metrics.elidedText(m_path.mid(cut), Qt::ElideMiddle, width));
+    }
+
+    QString m_path;
+};
+
+QLabel* caption(const QString& text, QWidget* parent)
+{
+    auto* label = new QLabel(text, parent);
+    QFont font = label->font();
+    font.setPointSizeF(font.pointSizeF() * 0.85);
+    label->setFont(font);
+    label->setForegroundRole(QPalette::PlaceholderText);
+    label->setWordWrap(true);
+    return label;
+}
+
+// A caption led by a small icon.
+QWidget* iconCaption(QLabel* label, QStyle::StandardPixmap icon, QWidget* parent)
+{
+    auto* row = new QWidget(parent);
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(4);
+    auto* image = new QLabel(row);
+    const int side = label->fontMetrics().height();
+    image->setPixmap(row->style()->standardIcon(icon).pixmap(side, side));
+    layout->addWidget(image, 0, Qt::AlignTop);
+    layout->addWidget(label, 1);
+    return row;
+}
+
+} // namespace
+
+SettingsView::Inputs SettingsView::live(HotKeyManager& hotKeys, LoginItems& loginItems, const QString& libraryPath)
+{
+    Inputs inputs;
+    inputs.hotKeys = &hotKeys;
+    inputs.loginItems = &loginItems;
+    inputs.libraryPath = libraryPath;
+    return inputs;
+}
+
+SettingsView::Inputs SettingsView::snapshotOf(const SnapshotValues& values)
+{
+    Inputs inputs;
+    inputs.snapshot = values;
+    return inputs;
+}
+
+QString SettingsView::bundleVersionLine()
+{
+    const QString shortVersion
+        = BundleInfo::shortVersionString.isEmpty() ? QStringLiteral("1.0") : BundleInfo::shortVersionString;
+    const QString build = BundleInfo::bundleVersion.isEmpty() ? QStringLiteral("1") : BundleInfo::bundleVersion;
+    return shortVersion + QStringLiteral(" (") + build + QLatin1Char(')');
+}
+
+QString SettingsView::versionString() const
+{
+    return m_inputs.snapshot ? m_inputs.snapshot->version : bundleVersionLine();
+}
+
+SettingsView::SettingsView(Inputs inputs, QWidget* parent)
+    : QWidget(parent)
+    , m_inputs(std::move(inputs))
+{
+    const bool snapshot = m_inputs.snapshot.has_value();
+    if (!m_inputs.layout)
+        m_inputs.layout = std::make_shared<UsKeyLayout>();
+    const HotKeyCombo combo = snapshot ? HotKeyCombo::defaultCombo() : m_inputs.hotKeys->currentCombo();
+    const bool launchAtLogin = snapshot ? m_inputs.snapshot->launchAtLogin
+                                        : m_inputs.loginItems->status() == LoginItems::Status::enabled;
+    m_libraryPath = snapshot ? m_inputs.snapshot->libraryPath : m_inputs.libraryPath;
+
+    setMinimumSize(440, 300);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(12, 12, 12, 12);
+
+    // Capture.
+    auto* captureBox = new QGroupBox(QStringLiteral("Capture"), this);
+    auto* captureForm = new QFormLayout(captureBox);
+    HotKeyManager* hotKeys = m_inputs.hotKeys;
+    m_recorder = new ShortcutRecorder(
+        combo,
+        [hotKeys](const HotKeyCombo& offered) { return hotKeys && hotKeys->registerCombo(offered); },
+        m_inputs.layout, snapshot ? std::optional<QString>(m_inputs.snapshot->shortcut) : std::nullopt, captureBox);
+    captureForm->addRow(QStringLiteral("Global shortcut"), m_recorder);
+    m_signError = caption({}, captureBox);
+    QPalette red = m_signError->palette();
+    red.setColor(QPalette::WindowText, QColor(0xd0, 0x30, 0x30));
+    m_signError->setPalette(red);
+    m_signError->setForegroundRole(QPalette::WindowText);
+    QWidget* signErrorRow = iconCaption(m_signError, QStyle::SP_MessageBoxWarning, captureBox);
+    signErrorRow->setObjectName(QStringLiteral("signErrorRow"));
+    captureForm->addRow(signErrorRow);
+    captureForm->addRow(caption(QStringLiteral("While Tessellon is running, this shortcut saves the selected text to "
+                                               "your library. Press Escape to cancel recording."),
+        captureBox));
+    connect(m_recorder, &ShortcutRecorder::signErrorChanged, this, &SettingsView::refreshSignError);
+    outer->addWidget(captureBox);
+
+    // General.
+    auto* generalBox = new QGroupBox(QStringLiteral("General"), this);
+    auto* generalForm = new QFormLayout(generalBox);
+    m_launchToggle = new QCheckBox(QStringLiteral("Launch Tessellon at login"), generalBox);
+    m_launchToggle->setChecked(launchAtLogin);
+    generalForm->addRow(m_launchToggle);
+    m_launchNoteLabel = caption({}, generalBox);
+    QWidget* noteRow = iconCaption(m_launchNoteLabel, QStyle::SP_MessageBoxInformation, generalBox);
+    noteRow->setObjectName(QStringLiteral("launchNoteRow"));
+    generalForm->addRow(noteRow);
+    auto* path = new PathLabel(m_libraryPath, generalBox);
+    path->setFont(m_signError->font());
+    path->setForegroundRole(QPalette::PlaceholderText);
+    generalForm->addRow(QStringLiteral("Library"), path);
+    auto* versionLabel = new QLabel(QStringLiteral("Version"), generalBox);
+    auto* versionValue = new QLabel(versionString(), generalBox);
+    versionLabel->setForegroundRole(QPalette::PlaceholderText);
+    versionValue->setForegroundRole(QPalette::PlaceholderText);
+    generalForm->addRow(versionLabel, versionValue);
+    outer->addWidget(generalBox);
+    outer->addStretch();
+
+    // Only the live view acts on the toggle.
+    if (!snapshot)
+        connect(m_launchToggle, &QCheckBox::toggled, this, &SettingsView::applyLaunchAtLogin);
+    refreshSignError();
+    setLaunchNote(std::nullopt);
+}
+
+void SettingsView::refreshSignError()
+{
+    const auto error = m_recorder->signError();
+    m_signError->setText(error.value_or(QString()));
+    m_signError->parentWidget()->setVisible(error.has_value());
+}
+
+void SettingsView::setLaunchNote(std::optional<QString> note)
+{
+    m_launchNote = std::move(note);
+    m_launchNoteLabel->setText(m_launchNote.value_or(QString()));
+    m_launchNoteLabel->parentWidget()->setVisible(m_launchNote.has_value());
+}
+
+void SettingsView::applyLaunchAtLogin(bool on)
+{
+    LoginItems* items = m_inputs.loginItems;
+    if (!items)
+        return;
+    const LoginItems::Status status = items->status();
+    std::optional<QString> failure;
+    if (on) {
+        if (status == LoginItems::Status::enabled)
+            return;
+        failure = items->registerMainApp();
+        if (!failure) {
+            setLaunchNote(items->status() == LoginItems::Status::requiresApproval ? std::optional(approvalNote)
+                                                                                  : std::nullopt);
+            return;
+        }
+    } else {
+        if (status == LoginItems::Status::enabled || status == LoginItems::Status::requiresApproval)
+            failure = items->unregisterMainApp();
+        if (!failure) {
+            setLaunchNote(std::nullopt);
+            return;
+        }
+    }
+    logMP(QStringLiteral("Launch at login update failed: ") + *failure);
+    setLaunchNote(loginFailureNote);
+}

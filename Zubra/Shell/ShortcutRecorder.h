@@ -1,0 +1,69 @@
+#pragma once
+// The shortcut row of the settings: a button naming the capture shortcut; pressed, it waits for
+// the next key press of the application and offers it to the hotkey manager. Escape cancels; a
+// key without Ctrl, Alt, Shift or Super, and a modifier key pressed on its own, keep it waiting.
+// While it waits no key of the application reaches anything else.
+
+#include "Zubra/Shell/HotKeyCombo.h"
+
+#include <QString>
+#include <QWidget>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class KeyLayout;
+class QKeyEvent;
+class QLabel;
+class QPushButton;
+class QStackedWidget;
+
+class ShortcutRecorder final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static constexpr quint32 escapeKeyCode = 53;
+    static constexpr quint32 recordedModifiers
+        = HotKeyCombo::control | HotKeyCombo::option | HotKeyCombo::shift | HotKeyCombo::command;
+
+    // What one key press does while recording.
+    enum class Decision { cancel, keepWaiting, offer };
+    static Decision decide(int qtKey, std::optional<quint32> virtualKeyCode, quint32 modsCarbon);
+
+    // tryCombo: offers a combination, true when it was taken. buttonTitle: a fixed title instead
+    // of the combination's display (the off-screen export).
+    ShortcutRecorder(HotKeyCombo combo, std::function<bool(const HotKeyCombo&)> tryCombo,
+        std::shared_ptr<KeyLayout> layout, std::optional<QString> buttonTitle = std::nullopt,
+        QWidget* parent = nullptr);
+    ~ShortcutRecorder() override;
+
+    HotKeyCombo combo() const { return m_combo; }
+    bool isRecording() const { return m_recording; }
+    std::optional<QString> signError() const { return m_signError; }
+    QPushButton* button() const { return m_button; }
+
+    void startRecording();
+    void stopRecording();
+
+signals:
+    void signErrorChanged();
+    void comboChanged(const HotKeyCombo& combo);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void handleKeyPress(QKeyEvent* event);
+    void refreshButton();
+
+    HotKeyCombo m_combo;
+    std::function<bool(const HotKeyCombo&)> m_tryCombo;
+    std::shared_ptr<KeyLayout> m_layout;
+    std::optional<QString> m_buttonTitle;
+    std::optional<QString> m_signError;
+    bool m_recording = false;
+    QStackedWidget* m_stack = nullptr;
+    QPushButton* m_button = nullptr;
+};

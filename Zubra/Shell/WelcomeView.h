@@ -1,0 +1,56 @@
+#pragma once
+// The first-run sheet: the brand mark with a greeting, three steps (grant access, capture,
+// compose) and "Get Started". It keeps no state: the library window builds it anew each time.
+
+#include <QString>
+#include <QWidget>
+
+class QLabel;
+class QPushButton;
+class ShellActions;
+
+class WelcomeView final : public QWidget
+{
+    Q_OBJECT
+
+public:
+    static inline const QString title = QStringLiteral("Welcome to Tessellon");
+    static inline const QString subtitle
+        = QStringLiteral("Capture useful text with its source, then compose focused prompts.");
+    static inline const QString accessStepTitle = QStringLiteral("Grant access");
+    static inline const QString accessStepDetail
+        = QStringLiteral("Turn on your desktop's accessibility support so Tessellon can read selected text.");
+    static inline const QString accessButtonTitle = QStringLiteral("Turn On Accessibility");
+    static inline const QString captureStepTitle = QStringLiteral("Select and capture");
+    static inline const QString composeStepTitle = QStringLiteral("Compose prompts");
+    static inline const QString composeStepDetail = QStringLiteral(
+        "Choose a capture in your library and click Add to Prompt. Choose Prompt in the sidebar, then Copy Prompt "
+        "or Export. Tessellon estimates tokens.");
+    static inline const QString getStartedTitle = QStringLiteral("Get Started");
+
+    // needsAccessibility: the access step offers its button. The shell may be nullptr (the
+    // off-screen export), and the button then does nothing.
+    WelcomeView(bool needsAccessibility, const QString& hotkeyDisplay, ShellActions* shell, QWidget* parent = nullptr);
+
+    // "Select text in another app, then press " + the shortcut + " to save it with its source
+    // when available."
+    static QString captureStepDetail(const QString& hotkeyDisplay);
+
+    QPushButton* getStartedButton() const { return m_getStarted; }
+    // nullptr when access is not needed.
+    QPushButton* accessibilityButton() const { return m_accessibility; }
+
+signals:
+    // "Get Started" was pressed: the presenter closes the sheet.
+    void dismissRequested();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    QWidget* step(const QString& title, const QString& detail, int symbol, bool withButton);
+
+    ShellActions* m_shell;
+    QPushButton* m_getStarted = nullptr;
+    QPushButton* m_accessibility = nullptr;
+};

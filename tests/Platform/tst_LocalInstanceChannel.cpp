@@ -1,0 +1,304 @@
+#include "Platform/Posix/LocalInstanceChannel.h"
+#include "support/TestMain.h"
+
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QLocalSocket>
+#include <QProcess>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <csignal>
+#include <cstdio>
+#include <sys/stat.h>
+
+namespace {
+
+constexpr char peerVariable[] = "TESSELLON_INSTANCE_PEER_FOLDER";
+
+// The other process of the hand-off: this same program started again with the folder in its
+// environment. It claims the channel and, finding an instance, asks it to show its window and
+// quits 0.3 s later, as the application does; or, first, it reports each request it hears.
+int runPeer(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    LocalInstanceChannel channel(qEnvironmentVariable(peerVariable));
+    const auto running = channel.claim();
+    if (!running) {
+        QObject::connect(&channel, &InstanceChannel::showWindowRequested, [] {
+            std::printf("request\n");
+            std::fflush(stdout);
+        });
+        std::printf("primary\n");
+        std::fflush(stdout);
+        return app.exec();
+    }
+    std::printf("running %lld\n", static_cast<long long>(running->processIdentifier));
+    const bool sent = channel.sendShowWindowRequest();
+    std::printf(sent ? "sent\n" : "not sent\n");
+    std::fflush(stdout);
+    QTimer::singleShot(std::chrono::milliseconds(300), &app, &QCoreApplication::quit);
+    app.exec();
+    return sent ? 0 : 3;
+}
+
+class Peer
+{
+public:
+    explicit Peer(const QString& folder)
+    {
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QString::fromLatin1(peerVariable), folder);
+        process.setProcessEnvironment(environment);
+        process.start(QCoreApplication::applicationFilePath(), {});
+    }
+    ~Peer()
+    {
+        if (process.state() != QProcess::NotRunning) {
+            process.kill();
+            process.waitForFinished(2000);
+        }
+    }
+    // Waits for the line while this process's event loop keeps serving the channel.
+    bool waitForLine(const QByteArray& line, int timeoutMs = 5000)
+    {
+        QDeadlineTimer deadline(timeoutMs);
+        while (!deadline.hasExpired()) {
+            while (process.canReadLine())
+                if (process.readLine().trimmed() == line)
+                    return true;
+            if (process.state() == QProcess::NotRunning && !process.canReadLine())
+                return false;
+            QTest::qWait(5);
+        }
+        return false;
+    }
+    bool waitForExit(int timeoutMs)
+    {
+        QDeadlineTimer deadline(timeoutMs);
+        while (process.state() != QProcess::NotRunning && !deadline.hasExpired())
+            QTest::qWait(5);
+        return process.state() == QProcess::NotRunning;
+    }
+    QProcess process;
+};
+
+void sendRaw(const QString& path, const QByteArray& bytes)
+{
+    QLocalSocket socket;
+    socket.connectToServer(path);
+    QVERIFY(socket.waitForConnected(2000));
+    socket.write(bytes);
+    socket.waitForBytesWritten(2000);
+    QTest::qWait(50);
+    socket.disconnectFromServer();
+}
+
+class EnvironmentGuard
+{
+public:
+    explicit EnvironmentGuard(const char* name)
+        : m_name(name)
+        , m_had(qEnvironmentVariableIsSet(name))
+        , m_value(qgetenv(name))
+    {
+    }
+    ~EnvironmentGuard()
+    {
+        if (m_had)
+            qputenv(m_name, m_value);
+        else
+            qunsetenv(m_name);
+    }
+
+private:
+    const char* m_name;
+    bool m_had;
+    QByteArray m_value;
+};
+
+mode_t modeOf(const QString& path)
+{
+    struct stat info {};
+    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? (info.st_mode & 07777) : 0;
+}
+
+} // namespace
+
+class TestLocalInstanceChannel : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void laterInstanceHandsOffAndQuits();
+    void laterInstanceFindsARunningPeer();
+    void lockOfAnEndedInstanceIsTakenOver();
+    void malformedRequestsAreIgnored_data();
+    void malformedRequestsAreIgnored();
+    void runtimeFolder_data();
+    void runtimeFolder();
+    void noPrivateFolderStillRuns();
+};
+
+void TestLocalInstanceChannel::laterInstanceHandsOffAndQuits()
+{
+    QTemporaryDir folder;
+    LocalInstanceChannel channel(folder.path());
+    QVERIFY(!channel.claim());
+    QCOMPARE(channel.problem(), QString());
+    QSignalSpy requests(&channel, &InstanceChannel::showWindowRequested);
+
+    QElapsedTimer clock;
+    clock.start();
+    Peer later(folder.path());
+    QVERIFY(later.waitForLine("running " + QByteArray::number(QCoreApplication::applicationPid())));
+    QVERIFY(later.waitForExit(1000));
+    QVERIFY2(clock.elapsed() < 1000, QByteArray::number(clock.elapsed()).constData());
+    QCOMPARE(later.process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(later.process.exitCode(), 0);
+    QTRY_COMPARE(requests.count(), 1);
+    // The running instance keeps its lock: a third one is handed off as well.
+    Peer third(folder.path());
+    QVERIFY(third.waitForLine("sent"));
+    QTRY_COMPARE(requests.count(), 2);
+}
+
+void TestLocalInstanceChannel::laterInstanceFindsARunningPeer()
+{
+    QTemporaryDir folder;
+    Peer first(folder.path());
+    QVERIFY(first.waitForLine("primary"));
+    LocalInstanceChannel channel(folder.path());
+    const auto running = channel.claim();
+    QVERIFY(running);
+    QCOMPARE(running->processIdentifier, first.process.processId());
+    QVERIFY(channel.sendShowWindowRequest());
+    QVERIFY(first.waitForLine("request"));
+}
+
+void TestLocalInstanceChannel::lockOfAnEndedInstanceIsTakenOver()
+{
+    QTemporaryDir folder;
+    {
+        Peer crashed(folder.path());
+        QVERIFY(crashed.waitForLine("primary"));
+        ::kill(pid_t(crashed.process.processId()), SIGKILL);
+        QVERIFY(crashed.waitForExit(2000));
+    }
+    LocalInstanceChannel channel(folder.path());
+    QVERIFY(QFile::exists(channel.lockPath()));
+    QVERIFY(QFile::exists(channel.socketPath()));
+    QVERIFY(!channel.claim());
+    QCOMPARE(channel.problem(), QString());
+    QSignalSpy requests(&channel, &InstanceChannel::showWindowRequested);
+    Peer later(folder.path());
+    QVERIFY(later.waitForLine("sent"));
+    QTRY_COMPARE(requests.count(), 1);
+}
+
+void TestLocalInstanceChannel::malformedRequestsAreIgnored_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("another word") << QByteArray("TessellonQuitRequest\n");
+    QTest::newRow("no line end") << QByteArray("TessellonShowWindowRequest");
+    QTest::newRow("trailing blank") << QByteArray("TessellonShowWindowRequest \n");
+    QTest::newRow("endless line") << QByteArray(64 * 1024, 'x');
+    QTest::newRow("empty line") << QByteArray("\n");
+    QTest::newRow("binary") << QByteArray("\0\xff\xfe\n", 4);
+}
+
+void TestLocalInstanceChannel::malformedRequestsAreIgnored()
+{
+    QFETCH(QByteArray, bytes);
+    QTemporaryDir folder;
+    LocalInstanceChannel channel(folder.path());
+    QVERIFY(!channel.claim());
+    QSignalSpy requests(&channel, &InstanceChannel::showWindowRequested);
+    sendRaw(channel.socketPath(), bytes);
+    QTest::qWait(100);
+    QCOMPARE(requests.count(), 0);
+    // The channel still serves a proper request afterwards.
+    sendRaw(channel.socketPath(), "TessellonShowWindowRequest\n");
+    QTRY_COMPARE(requests.count(), 1);
+}
+
+void TestLocalInstanceChannel::runtimeFolder_data()
+{
+    QTest::addColumn<QString>("runtime"); // "<tmp>" = a real folder
+    QTest::addColumn<int>("existingMode"); // of the private folder before the call; 0 = absent
+    QTest::addColumn<bool>("usesRuntime");
+    QTest::newRow("runtime folder set") << "<tmp>" << 0 << true;
+    QTest::newRow("unset: private folder made") << "" << 0 << false;
+    QTest::newRow("relative runtime folder") << "run/user" << 0 << false;
+    QTest::newRow("runtime folder missing") << "/nonexistent/tessellon-run" << 0 << false;
+    QTest::newRow("loose private folder tightened") << "" << 0755 << false;
+    QTest::newRow("private folder kept") << "" << 0700 << false;
+}
+
+void TestLocalInstanceChannel::runtimeFolder()
+{
+    QFETCH(QString, runtime);
+    QFETCH(int, existingMode);
+    QFETCH(bool, usesRuntime);
+    EnvironmentGuard runtimeGuard("XDG_RUNTIME_DIR");
+    EnvironmentGuard cacheGuard("XDG_CACHE_HOME");
+    QTemporaryDir runtimeFolder;
+    QTemporaryDir cache;
+    const QString runtimePath = runtime == u"<tmp>" ? runtimeFolder.path() : runtime;
+    if (runtimePath.isEmpty())
+        qunsetenv("XDG_RUNTIME_DIR");
+    else
+        qputenv("XDG_RUNTIME_DIR", runtimePath.toLocal8Bit());
+    qputenv("XDG_CACHE_HOME", cache.path().toLocal8Bit());
+    const QString privateFolder = cache.path() + QStringLiteral("/com.vesk.tessellon-runtime");
+    if (existingMode != 0) {
+        QVERIFY(QDir().mkdir(privateFolder));
+        QVERIFY(::chmod(QFile::encodeName(privateFolder).constData(), mode_t(existingMode)) == 0);
+    }
+
+    QString problem;
+    const auto folder = LocalInstanceChannel::runtimeFolder(&problem);
+    QVERIFY2(folder, qPrintable(problem));
+    if (usesRuntime) {
+        QCOMPARE(*folder, runtimePath);
+        QVERIFY(!QFileInfo::exists(privateFolder));
+    } else {
+        QCOMPARE(*folder, privateFolder);
+        QCOMPARE(modeOf(privateFolder), mode_t(0700));
+    }
+}
+
+void TestLocalInstanceChannel::noPrivateFolderStillRuns()
+{
+    EnvironmentGuard runtimeGuard("XDG_RUNTIME_DIR");
+    EnvironmentGuard cacheGuard("XDG_CACHE_HOME");
+    QTemporaryDir cache;
+    qunsetenv("XDG_RUNTIME_DIR");
+    qputenv("XDG_CACHE_HOME", cache.path().toLocal8Bit());
+    // Someone placed a link where the private folder belongs: it is not followed.
+    QTemporaryDir elsewhere;
+    QVERIFY(QFile::link(elsewhere.path(), cache.path() + QStringLiteral("/com.vesk.tessellon-runtime")));
+    QString problem;
+    QVERIFY(!LocalInstanceChannel::runtimeFolder(&problem));
+    QVERIFY(problem.contains(QStringLiteral("not a folder of this user")));
+
+    LocalInstanceChannel channel;
+    QVERIFY(!channel.claim());
+    QVERIFY(!channel.problem().isEmpty());
+    QVERIFY(!channel.sendShowWindowRequest());
+    QVERIFY(QDir(elsewhere.path()).isEmpty());
+}
+
+int main(int argc, char* argv[])
+{
+    if (qEnvironmentVariableIsSet(peerVariable))
+        return runPeer(argc, argv);
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    QCoreApplication app(argc, argv);
+    TestLocalInstanceChannel test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_LocalInstanceChannel.moc"

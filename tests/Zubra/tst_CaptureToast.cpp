@@ -1,0 +1,229 @@
+// The capture toast: its texts, the width it may take, where it goes, and its life on a
+// manual clock (fade in, 1.7 s on screen, fade out, replaced at once by the next).
+
+#include "Zubra/Shell/CaptureToast.h"
+#include "ZubraCore/Library/Selection.h"
+#include "support/ManualMainQueue.h"
+#include "support/TestMain.h"
+#include "ReviewImage.h"
+
+#include <QElapsedTimer>
+#include <QFontMetrics>
+
+using namespace std::chrono_literals;
+
+namespace {
+Selection selection(const QString& text, const std::optional<QString>& url = {},
+    const std::optional<QString>& path = {})
+{
+    return Selection::make(QUuid::createUuid(), text, std::nullopt, QStringLiteral("Firefox"),
+        QStringLiteral("firefox-esr"), url, std::nullopt, path);
+}
+
+CaptureToastController::Desktop oneScreen(QRect frame = {0, 0, 1280, 800}, QRect available = {0, 28, 1280, 772})
+{
+    return {{{frame, available}}, frame.center()};
+}
+} // namespace
+
+class TestCaptureToast : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void savedTexts_data()
+    {
+        QTest::addColumn<Selection>("saved");
+        QTest::addColumn<bool>("added");
+        QTest::addColumn<QString>("snippet");
+        QTest::addColumn<std::optional<QString>>("source");
+        const QString url = QStringLiteral("https://example.org/a?b=c");
+        QTest::newRow("plain, not added") << selection(QStringLiteral("  Hello world\nsecond")) << false
+                                          << "Hello world" << std::optional<QString>();
+        QTest::newRow("plain, added") << selection(QStringLiteral("Hello")) << true << "Hello"
+                                      << std::optional<QString>(QStringLiteral("added to Prompt"));
+        QTest::newRow("web page, added") << selection(QStringLiteral("Hello"), url) << true << "Hello"
+                                         << std::optional<QString>(QStringLiteral("added to Prompt \u00b7 ") + url);
+        QTest::newRow("web page, not added") << selection(QStringLiteral("Hello"), url) << false << "Hello"
+                                             << std::optional<QString>(url);
+        QTest::newRow("file, address wins") << selection(QStringLiteral("x"), url, QStringLiteral("/tmp/a.txt"))
+                                            << false << "x" << std::optional<QString>(url);
+        QTest::newRow("file") << selection(QStringLiteral("x"), std::nullopt, QStringLiteral("/tmp/a.txt")) << false
+                              << "x" << std::optional<QString>(QStringLiteral("/tmp/a.txt"));
+    }
+    void savedTexts()
+    {
+        QFETCH(Selection, saved);
+        QFETCH(bool, added);
+        QFETCH(QString, snippet);
+        QFETCH(std::optional<QString>, source);
+        const CaptureToastView view = CaptureToastView::saved(saved, added);
+        QVERIFY(view.success);
+        QCOMPARE(view.title, QStringLiteral("Saved \u00b7 Firefox"));
+        QCOMPARE(view.snippet, snippet);
+        QCOMPARE(view.source, source);
+
+        CaptureToastWidget widget(view, 480);
+        QCOMPARE(widget.sourceLine().isEmpty(), !source.has_value());
+        QCOMPARE(widget.snippetLines(), QStringList {snippet});
+    }
+
+    void aHugeCaptureIsCutBeforeAnythingMeasuresIt()
+    {
+        // Megabytes on one line, and a megabyte address: nothing may lay all of it out.
+        const QString text = QString(u'w').repeated(3'000'000) + QStringLiteral("\nsecond line");
+        const QString url = QStringLiteral("https://example.org/") + QString(u'p').repeated(1'000'000)
+            + QStringLiteral("/end.html");
+        QElapsedTimer timer;
+        timer.start();
+        const CaptureToastView view = CaptureToastView::saved(selection(text, url), true);
+        CaptureToastWidget widget(view, 480);
+        QVERIFY2(timer.elapsed() < 2000, "the toast scanned the whole capture");
+        QVERIFY(view.snippet.size() <= 4096);
+        QVERIFY(view.source->size() <= 2 * 512 + 64);
+
+        QCOMPARE(widget.width(), 480);
+        QCOMPARE(widget.snippetLines().size(), 2);
+        QVERIFY(widget.snippetLines().last().endsWith(QStringLiteral("\u2026")));
+        // The source keeps both of its ends.
+        QVERIFY(widget.sourceLine().startsWith(QStringLiteral("added to Prompt \u00b7 https://")));
+        QVERIFY(widget.sourceLine().endsWith(QStringLiteral("/end.html")));
+        QVERIFY(widget.sourceLine().contains(QStringLiteral("\u2026")));
+        ReviewImage::saveForReview(widget.grab().toImage(), QStringLiteral("toast-long"));
+    }
+
+    void widthLimit_data()
+    {
+        QTest::addColumn<int>("screenWidth");
+        QTest::addColumn<int>("textLength");
+        QTest::addColumn<int>("width"); // -1: narrower than the limit, sized by the text
+        QTest::newRow("wide screen, long text") << 1920 << 600 << 480;
+        QTest::newRow("narrow screen, long text") << 400 << 600 << 368;
+        QTest::newRow("short text") << 1920 << 5 << -1;
+    }
+    void widthLimit()
+    {
+        QFETCH(int, screenWidth);
+        QFETCH(int, textLength);
+        QFETCH(int, width);
+        const CaptureToastController::Screen screen {{0, 0, screenWidth, 600}, {0, 0, screenWidth, 600}};
+        const int limit = CaptureToastController::maxWidth(screen);
+        CaptureToastWidget widget({false, QStringLiteral("Nothing saved"), QString(u'a').repeated(textLength), {}},
+            limit);
+        if (width >= 0)
+            QCOMPARE(widget.width(), width);
+        else
+            QVERIFY(widget.width() < 200);
+        QVERIFY(widget.width() <= limit);
+    }
+
+    void aFailureSentenceWrapsToTwoLines()
+    {
+        const QString sentence = QStringLiteral("Chrome\u2019s built-in PDF viewer can\u2019t be captured programmatically. "
+                                                "Open the PDF in Preview (or use right-click \u2192 Copy inside Chrome), "
+                                                "then capture again.");
+        CaptureToastWidget widget({false, QStringLiteral("Nothing saved"), sentence, {}}, 480);
+        QCOMPARE(widget.snippetLines().size(), 2);
+        const QString shown = widget.snippetLines().join(u' ');
+        QVERIFY(shown.startsWith(QStringLiteral("Chrome\u2019s built-in PDF viewer")));
+        QVERIFY(shown.endsWith(QStringLiteral("\u2026")));
+        QVERIFY(widget.sourceLine().isEmpty());
+        ReviewImage::saveForReview(widget.grab().toImage(), QStringLiteral("toast-failure"));
+        CaptureToastWidget saved(CaptureToastView::saved(
+                                     selection(QStringLiteral("The quick brown fox jumps over the lazy dog"),
+                                         QStringLiteral("https://example.org/article")),
+                                     true),
+            480);
+        ReviewImage::saveForReview(saved.grab().toImage(), QStringLiteral("toast-saved"));
+    }
+
+    void placement_data()
+    {
+        QTest::addColumn<QList<CaptureToastController::Screen>>("screens");
+        QTest::addColumn<QPoint>("pointer");
+        QTest::addColumn<int>("screen"); // the index of the screen it goes to
+        const CaptureToastController::Screen left {{0, 0, 1280, 800}, {0, 30, 1280, 770}};
+        const CaptureToastController::Screen right {{1280, 0, 1920, 1080}, {1280, 0, 1860, 1080}};
+        QTest::newRow("pointer on the primary") << QList {left, right} << QPoint(10, 10) << 0;
+        QTest::newRow("pointer on the second") << QList {left, right} << QPoint(2000, 500) << 1;
+        QTest::newRow("pointer nowhere: primary") << QList {left, right} << QPoint(-50, -50) << 0;
+    }
+    void placement()
+    {
+        QFETCH(QList<CaptureToastController::Screen>, screens);
+        QFETCH(QPoint, pointer);
+        QFETCH(int, screen);
+        ManualMainQueue queue;
+        CaptureToastController controller(std::shared_ptr<MainQueue>(&queue, [](MainQueue*) { }));
+        controller.setDesktopSource([&] { return CaptureToastController::Desktop {screens, pointer}; });
+        controller.present({true, QStringLiteral("Saved \u00b7 Notes"), QStringLiteral("Hello"), {}});
+        const QRect area = screens[screen].available;
+        const QRect toast = controller.panel()->geometry();
+        QCOMPARE(toast.top(), area.top() + 8);
+        QVERIFY(qAbs(toast.center().x() - area.center().x()) <= 1);
+        QVERIFY(area.contains(toast));
+    }
+
+    void windowNeverTakesFocus()
+    {
+        ManualMainQueue queue;
+        CaptureToastController controller(std::shared_ptr<MainQueue>(&queue, [](MainQueue*) { }));
+        controller.setDesktopSource([] { return oneScreen(); });
+        controller.present({true, QStringLiteral("t"), QStringLiteral("s"), {}});
+        const Qt::WindowFlags flags = controller.panel()->windowFlags();
+        QVERIFY(flags.testFlag(Qt::WindowDoesNotAcceptFocus));
+        QVERIFY(flags.testFlag(Qt::WindowStaysOnTopHint));
+        QVERIFY(flags.testFlag(Qt::FramelessWindowHint));
+        QVERIFY(flags.testFlag(Qt::X11BypassWindowManagerHint));
+        QVERIFY(controller.panel()->testAttribute(Qt::WA_ShowWithoutActivating));
+        QVERIFY(controller.panel()->isVisible());
+        QVERIFY(!controller.panel()->isActiveWindow());
+    }
+
+    void lifeOnTheClock()
+    {
+        ManualMainQueue queue;
+        CaptureToastController controller(std::shared_ptr<MainQueue>(&queue, [](MainQueue*) { }));
+        controller.setDesktopSource([] { return oneScreen(); });
+        controller.present({true, QStringLiteral("first"), QStringLiteral("s"), {}});
+        QPointer<CaptureToastWidget> first = controller.panel();
+        QCOMPARE(first->windowOpacity(), 0.0);
+        queue.advance(70ms);
+        QVERIFY(first->windowOpacity() > 0.3 && first->windowOpacity() < 0.7);
+        queue.advance(80ms);
+        QCOMPARE(first->windowOpacity(), 1.0);
+        // Still fully shown just before 1.7 s.
+        queue.advance(1700ms - 150ms - 1ms);
+        QCOMPARE(first->windowOpacity(), 1.0);
+        queue.advance(2ms + 120ms);
+        QVERIFY(first->windowOpacity() > 0.3 && first->windowOpacity() < 0.7);
+        queue.advance(140ms);
+        QVERIFY(!controller.panel());
+        QVERIFY(!first->isVisible());
+        QCOMPARE(queue.pending(), 0);
+    }
+
+    void aNewToastReplacesTheOldAtOnceAndStaysItsFullTime()
+    {
+        ManualMainQueue queue;
+        CaptureToastController controller(std::shared_ptr<MainQueue>(&queue, [](MainQueue*) { }));
+        controller.setDesktopSource([] { return oneScreen(); });
+        controller.present({true, QStringLiteral("first"), QStringLiteral("s"), {}});
+        QPointer<CaptureToastWidget> first = controller.panel();
+        queue.advance(1000ms);
+        controller.present({false, QStringLiteral("second"), QStringLiteral("s"), {}});
+        QPointer<CaptureToastWidget> second = controller.panel();
+        QVERIFY(second != first);
+        QVERIFY(!first || !first->isVisible());
+        QCOMPARE(second->view().title, QStringLiteral("second"));
+        // The first one's dismissal (at 1.7 s) no longer applies.
+        queue.advance(1000ms);
+        QCOMPARE(controller.panel(), second.data());
+        QCOMPARE(second->windowOpacity(), 1.0);
+        queue.advance(700ms + 270ms);
+        QVERIFY(!controller.panel());
+    }
+};
+
+TESSELLON_GUI_TEST_MAIN(TestCaptureToast)
+#include "tst_CaptureToast.moc"

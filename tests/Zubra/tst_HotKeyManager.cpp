@@ -1,0 +1,169 @@
+// The process's capture shortcut: the stored combination, registration with the desktop's
+// service, the combination kept working when a new one is refused, and the log lines.
+
+#include "Platform/X11/X11HotKeyService.h"
+#include "Zubra/Shell/HotKeyManager.h"
+#include "ZubraCore/Support/Logging.h"
+#include "support/MemoryHotKeyService.h"
+#include "support/RecordingSystemLog.h"
+#include "support/TestMain.h"
+
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+namespace {
+const HotKeyCombo defaultCombo = HotKeyCombo::defaultCombo();
+const HotKeyCombo ctrlShiftV {9, HotKeyCombo::control | HotKeyCombo::shift};
+const HotKeyCombo altSpace {49, HotKeyCombo::option};
+} // namespace
+
+class TestHotKeyManager : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir m_dir;
+    std::unique_ptr<QSettings> m_settings;
+    RecordingSystemLog m_log;
+
+    QStringList hotkeyLines() const { return m_log.messages(Loggers::hotkey().category()); }
+    std::optional<HotKeyCombo> stored() const { return ShellSettings(m_settings.get()).hotKeyCombo(); }
+
+private slots:
+    void initTestCase() { Loggers::setSystemLog(&m_log); }
+    void cleanupTestCase() { Loggers::setSystemLog(nullptr); }
+    void init()
+    {
+        m_settings = std::make_unique<QSettings>(m_dir.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat);
+        m_settings->clear();
+        m_log.clear();
+    }
+
+    void startsFromTheStoredCombination_data()
+    {
+        QTest::addColumn<QVariant>("storedValue"); // invalid: nothing stored
+        QTest::addColumn<HotKeyCombo>("current");
+        QTest::newRow("nothing stored") << QVariant() << defaultCombo;
+        QTest::newRow("stored") << QVariant(ctrlShiftV.toJson()) << ctrlShiftV;
+        QTest::newRow("undecodable") << QVariant(QByteArray("{\"keyCode\":9}")) << defaultCombo;
+        QTest::newRow("a list, as a hand-edited INI line reads") << QVariant(QStringList {"{\"keyCode\":9", "x}"})
+                                                                 << defaultCombo;
+        QTest::newRow("a number") << QVariant(42) << defaultCombo;
+    }
+    void startsFromTheStoredCombination()
+    {
+        QFETCH(QVariant, storedValue);
+        QFETCH(HotKeyCombo, current);
+        if (storedValue.isValid())
+            m_settings->setValue(ShellSettings::hotKeyComboKey, storedValue);
+        MemoryHotKeyService service;
+        HotKeyManager manager(service, m_settings.get());
+        QCOMPARE(manager.currentCombo(), current);
+        QVERIFY(!manager.isRegistered());
+        QVERIFY(service.registrations.isEmpty()); // the application registers at launch
+    }
+
+    void registeringStoresLogsAndDeliversPresses()
+    {
+        MemoryHotKeyService service;
+        HotKeyManager manager(service, m_settings.get());
+        int captures = 0;
+        manager.onCapture = [&] { ++captures; };
+        QSignalSpy registered(&manager, &HotKeyManager::comboRegistered);
+
+        QVERIFY(manager.registerCombo(ctrlShiftV));
+        QVERIFY(manager.isRegistered());
+        QCOMPARE(manager.currentCombo(), ctrlShiftV);
+        QCOMPARE(stored(), ctrlShiftV);
+        QCOMPARE(hotkeyLines(), QStringList {QStringLiteral("Registered hotkey Ctrl+Shift+V")});
+        QCOMPARE(registered.size(), 1);
+        QVERIFY(service.press());
+        QVERIFY(service.press());
+        QCOMPARE(captures, 2);
+
+        // The same combination again: still rewritten in the settings.
+        m_settings->remove(ShellSettings::hotKeyComboKey);
+        QVERIFY(manager.registerCombo(ctrlShiftV));
+        QCOMPARE(stored(), ctrlShiftV);
+
+        manager.unregisterCombo();
+        QVERIFY(!manager.isRegistered());
+        QVERIFY(!service.press());
+        QCOMPARE(manager.currentCombo(), ctrlShiftV);
+    }
+
+    void aRefusedCombinationLeavesThePreviousOneWorking()
+    {
+        MemoryHotKeyService service;
+        service.taken.append({altSpace.keyCode, altSpace.modsCarbon});
+        HotKeyManager manager(service, m_settings.get());
+        int captures = 0;
+        manager.onCapture = [&] { ++captures; };
+        QVERIFY(manager.registerCombo(defaultCombo));
+        m_log.clear();
+        QSignalSpy registered(&manager, &HotKeyManager::comboRegistered);
+
+        QVERIFY(!manager.registerCombo(altSpace));
+        QCOMPARE(hotkeyLines(), QStringList {QStringLiteral("RegisterEventHotKey failed with status 10")});
+        QCOMPARE(m_log.entries().constFirst().level, SystemLogLevel::error);
+        QCOMPARE(manager.currentCombo(), defaultCombo);
+        QCOMPARE(stored(), defaultCombo);
+        QCOMPARE(registered.size(), 0);
+        // The former shortcut is registered again and still captures.
+        QVERIFY(manager.isRegistered());
+        QCOMPARE(service.registered, (MemoryHotKeyService::Shortcut {defaultCombo.keyCode, defaultCombo.modsCarbon}));
+        QVERIFY(service.press());
+        QCOMPARE(captures, 1);
+    }
+
+    void aRefusalWithNothingRegisteredBeforeLeavesNothing()
+    {
+        MemoryHotKeyService service;
+        service.taken.append({defaultCombo.keyCode, defaultCombo.modsCarbon});
+        HotKeyManager manager(service, m_settings.get());
+        QVERIFY(!manager.registerCombo(defaultCombo));
+        QVERIFY(!manager.isRegistered());
+        QCOMPARE(service.registrations.size(), 1);
+        QVERIFY(!stored());
+        // The launch fallback then tries another combination, which works.
+        QVERIFY(manager.registerCombo(ctrlShiftV));
+        QCOMPARE(stored(), ctrlShiftV);
+    }
+
+    void withoutAHandlerNothingEverRegisters()
+    {
+        MemoryHotKeyService service;
+        service.installStatus = HotKeyService::unsupported;
+        HotKeyManager manager(service, m_settings.get());
+        QCOMPARE(hotkeyLines(), QStringList {QStringLiteral("InstallEventHandler failed with status -1")});
+        QVERIFY(!manager.registerCombo(defaultCombo));
+        QVERIFY(service.registrations.isEmpty());
+        QVERIFY(!manager.isRegistered());
+    }
+
+    void offscreenHasNoGlobalShortcuts()
+    {
+        // Not the xcb platform: the desktop cannot deliver a global shortcut to this process.
+        X11HotKeyService service;
+        HotKeyManager manager(service, m_settings.get());
+        QCOMPARE(hotkeyLines(), QStringList {QStringLiteral("InstallEventHandler failed with status -1")});
+        QVERIFY(!manager.registerCombo(defaultCombo));
+    }
+
+    void theSharedManagerIsTheOneSet()
+    {
+        QVERIFY(!HotKeyManager::shared());
+        MemoryHotKeyService service;
+        {
+            HotKeyManager manager(service, m_settings.get());
+            HotKeyManager::setShared(&manager);
+            QCOMPARE(HotKeyManager::shared(), &manager);
+            QVERIFY(manager.registerCombo(defaultCombo));
+        }
+        // Gone with the manager, which gave its shortcut back.
+        QVERIFY(!HotKeyManager::shared());
+        QVERIFY(!service.registered);
+    }
+};
+
+TESSELLON_GUI_TEST_MAIN(TestHotKeyManager)
+#include "tst_HotKeyManager.moc"

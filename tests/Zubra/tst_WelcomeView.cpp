@@ -1,0 +1,144 @@
+// The first-run sheet: its texts, the access button only when access is missing, Return for
+// "Get Started", and a button that does nothing without a shell.
+
+#include "Zubra/Shell/ShellActions.h"
+#include "Zubra/Shell/WelcomeView.h"
+#include "support/TestMain.h"
+#include "ReviewImage.h"
+
+#include <QDialog>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QVBoxLayout>
+
+namespace {
+class CountingShell final : public ShellActions
+{
+public:
+    void captureNow() override { ++captures; }
+    void openAccessibilitySettings() override { ++opened; }
+    bool isTrusted() override { return false; }
+    QString hotkeyDisplay() override { return QStringLiteral("Ctrl+Alt+Super+C"); }
+    int captures = 0;
+    int opened = 0;
+};
+
+QStringList texts(const QWidget& view)
+{
+    QStringList result;
+    for (const QLabel* label : view.findChildren<QLabel*>())
+        if (!label->text().isEmpty())
+            result.append(label->text());
+    return result;
+}
+
+QStringList buttons(const QWidget& view)
+{
+    QStringList result;
+    for (const QPushButton* button : view.findChildren<QPushButton*>())
+        result.append(button->text());
+    return result;
+}
+} // namespace
+
+class TestWelcomeView : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void textsAndButtons_data()
+    {
+        QTest::addColumn<bool>("needsAccessibility");
+        QTest::addColumn<QString>("hotkey");
+        QTest::addColumn<QString>("captureDetail");
+        QTest::newRow("access missing") << true << "Ctrl+Alt+Super+C"
+                                        << "Select text in another app, then press Ctrl+Alt+Super+C to save it with "
+                                           "its source when available.";
+        QTest::newRow("access granted") << false << "Shift+F"
+                                        << "Select text in another app, then press Shift+F to save it with its "
+                                           "source when available.";
+        QTest::newRow("empty shortcut") << false << ""
+                                        << "Select text in another app, then press  to save it with its source when "
+                                           "available.";
+    }
+    void textsAndButtons()
+    {
+        QFETCH(bool, needsAccessibility);
+        QFETCH(QString, hotkey);
+        QFETCH(QString, captureDetail);
+        WelcomeView view(needsAccessibility, hotkey, nullptr);
+        const QStringList shown = texts(view);
+        const QStringList expected {"Welcome to Tessellon",
+            "Capture useful text with its source, then compose focused prompts.", "Grant access",
+            "Turn on your desktop's accessibility support so Tessellon can read selected text.", "Select and capture",
+            captureDetail, "Compose prompts",
+            "Choose a capture in your library and click Add to Prompt. Choose Prompt in the sidebar, then Copy Prompt "
+            "or Export. Tessellon estimates tokens."};
+        QCOMPARE(shown, expected);
+        if (needsAccessibility)
+            QCOMPARE(buttons(view), (QStringList {"Turn On Accessibility", "Get Started"}));
+        else
+            QCOMPARE(buttons(view), QStringList {"Get Started"});
+        QCOMPARE(view.accessibilityButton() != nullptr, needsAccessibility);
+    }
+
+    void accessButtonAsksTheShellAndKeepsTheSheet()
+    {
+        CountingShell shell;
+        WelcomeView view(true, shell.hotkeyDisplay(), &shell);
+        QSignalSpy dismissed(&view, &WelcomeView::dismissRequested);
+        view.accessibilityButton()->click();
+        QCOMPARE(shell.opened, 1);
+        QCOMPARE(dismissed.size(), 0);
+        QCOMPARE(shell.captures, 0);
+    }
+
+    void withoutAShellTheAccessButtonDoesNothing()
+    {
+        WelcomeView view(true, QStringLiteral("Ctrl+C"), nullptr);
+        QSignalSpy dismissed(&view, &WelcomeView::dismissRequested);
+        view.accessibilityButton()->click();
+        QCOMPARE(dismissed.size(), 0);
+    }
+
+    void returnMeansGetStarted()
+    {
+        QDialog sheet;
+        auto* layout = new QVBoxLayout(&sheet);
+        auto* view = new WelcomeView(true, QStringLiteral("Ctrl+Alt+Super+C"), nullptr, &sheet);
+        layout->addWidget(view);
+        QSignalSpy dismissed(view, &WelcomeView::dismissRequested);
+        QSignalSpy accepted(&sheet, &QDialog::accepted);
+        sheet.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&sheet));
+        // Even with the access button focused, Return is "Get Started".
+        view->accessibilityButton()->setFocus();
+        QTest::keyClick(view->accessibilityButton(), Qt::Key_Return);
+        QCOMPARE(dismissed.size(), 1);
+        QCOMPARE(accepted.size(), 1);
+    }
+
+    void layoutKeepsEveryTextWhole()
+    {
+        for (bool needs : {true, false}) {
+            WelcomeView view(needs, QStringLiteral("Ctrl+Alt+Super+C"), nullptr);
+            view.resize(500, view.heightForWidth(500) > 0 ? view.heightForWidth(500) : view.sizeHint().height());
+            view.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&view));
+            QVERIFY(view.minimumWidth() >= 440);
+            // Each wrapped text gets the height its lines need: nothing is cut off below.
+            for (const QLabel* label : view.findChildren<QLabel*>()) {
+                if (label->text().isEmpty())
+                    continue;
+                QVERIFY2(label->height() >= label->heightForWidth(label->width()), qPrintable(label->text()));
+                QVERIFY2(label->geometry().right() <= view.width(), qPrintable(label->text()));
+            }
+            ReviewImage::saveForReview(view.grab().toImage(),
+                needs ? QStringLiteral("welcome-access") : QStringLiteral("welcome-trusted"));
+        }
+    }
+};
+
+TESSELLON_GUI_TEST_MAIN(TestWelcomeView)
+#include "tst_WelcomeView.moc"
