@@ -1,5 +1,5 @@
 #include "support/RecordingSystemLog.h"
-#include "StoreHarness.h"
+#include "support/StoreHarness.h"
 #include "ZubraCore/Support/Logging.h"
 #include "support/TestMain.h"
 

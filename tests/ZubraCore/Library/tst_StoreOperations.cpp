@@ -1,4 +1,4 @@
-#include "StoreHarness.h"
+#include "support/StoreHarness.h"
 #include "ZubraCore/Text/Uuids.h"
 #include "support/TestMain.h"
 

@@ -1,5 +1,5 @@
 #include "ModelTestLibrary.h"
-#include "ZubraCore/Library/StoreHarness.h"
+#include "support/StoreHarness.h"
 #include "ZubraCore/Models/DraftEntriesModel.h"
 #include "support/TestMain.h"
 

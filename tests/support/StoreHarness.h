@@ -1,6 +1,6 @@
 #pragma once
 // A store over a temporary library with a manual save clock, a recording file system and a fixed
-// wall clock, for the store tests.
+// wall clock, for the store tests and the widget tests.
 
 #include "support/FailingFileSystem.h"
 #include "support/ManualClock.h"

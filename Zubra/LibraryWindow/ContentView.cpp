@@ -1,0 +1,457 @@
+#include "Zubra/LibraryWindow/ContentView.h"
+
+#include "Zubra/LibraryWindow/LibraryPlaceholders.h"
+#include "Zubra/LibraryWindow/LibrarySelectionList.h"
+#include "Zubra/LibraryWindow/WindowNotifications.h"
+#include "Zubra/Shell/ShellActions.h"
+#include "ZubraCore/Library/Store.h"
+#include "ZubraCore/Models/VisibleSelectionsModel.h"
+#include "Platform/Workspace.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString productName = QStringLiteral("Tessellon");
+
+// A container whose one child fills it, with margins.
+QWidget* slotWidget(QWidget* parent, const QMargins& margins = {})
+{
+    auto* slot = new QWidget(parent);
+    auto* layout = new QVBoxLayout(slot);
+    layout->setContentsMargins(margins);
+    layout->setSpacing(0);
+    return slot;
+}
+
+SidebarChoice choiceFor(const std::optional<SidebarItem>& item)
+{
+    if (!item)
+        return SidebarChoice::all();
+    switch (item->kind()) {
+    case SidebarItem::Kind::group: return SidebarChoice::group(item->uuid());
+    case SidebarItem::Kind::source: return SidebarChoice::source(item->sourceIdentity()->identifier);
+    default: return SidebarChoice::all();
+    }
+}
+
+bool libraryUnavailable(StorePersistenceStatus status)
+{
+    return status == StorePersistenceStatus::unreadablePrimary || status == StorePersistenceStatus::incompatibleVersion;
+}
+
+} // namespace
+
+ContentView::ContentView(Store& store, const LibraryEnvironment& environment, QWidget* parent)
+    : QWidget(parent)
+    , m_store(store)
+    , m_environment(environment)
+{
+    m_visible = new VisibleSelectionsModel(&store, this);
+    m_visible->setChoice(choiceFor(m_sidebarSelection));
+    buildLayout();
+
+    const auto rowsChanged = [this] { visibleRowsChanged(); };
+    connect(m_visible, &QAbstractItemModel::rowsInserted, this, rowsChanged);
+    connect(m_visible, &QAbstractItemModel::rowsRemoved, this, rowsChanged);
+    connect(m_visible, &QAbstractItemModel::layoutChanged, this, rowsChanged);
+    connect(m_visible, &QAbstractItemModel::modelReset, this, rowsChanged);
+
+    connect(&store, &Store::selectionsChanged, this, &ContentView::refresh);
+    connect(&store, &Store::draftsChanged, this, &ContentView::refresh);
+    connect(&store, &Store::activeDraftIDChanged, this, &ContentView::refresh);
+    connect(&store, &Store::persistenceStatusChanged, this, &ContentView::refresh);
+    connect(&m_selection, &LibrarySelectionState::detailSelectionIDChanged, this, &ContentView::refresh);
+
+    WindowNotifications& notifications = WindowNotifications::shared();
+    connect(&notifications, &WindowNotifications::requestNewGroup, this,
+        [this](const std::optional<Selection>& selection) {
+            m_groupPendingSelection = selection;
+            m_newGroupName.clear();
+            setShowNewGroupSheet(true);
+        });
+    connect(&notifications, &WindowNotifications::openPrompt, this, &ContentView::openPrompt);
+    connect(&notifications, &WindowNotifications::newPrompt, this, &ContentView::newPrompt);
+    connect(&notifications, &WindowNotifications::focusSearch, this, &ContentView::focusSearch);
+
+    refresh();
+}
+
+ContentView::~ContentView() = default;
+
+void ContentView::buildLayout()
+{
+    auto* root = new QVBoxLayout(this);
+    root->setContentsMargins(0, 0, 0, 0);
+    root->setSpacing(0);
+    m_toolbarSlot = slotWidget(this);
+    m_toolbarSlot->hide();
+    root->addWidget(m_toolbarSlot);
+
+    m_columns = new QSplitter(Qt::Horizontal, this);
+    m_columns->setChildrenCollapsible(false);
+    root->addWidget(m_columns, 1);
+
+    m_sidebarSlot = slotWidget(m_columns);
+    m_sidebarSlot->setMinimumWidth(200);
+    m_sidebarView = LibraryPlaceholders::sidebar(m_sidebarSlot);
+    m_sidebarSlot->layout()->addWidget(m_sidebarView);
+    m_columns->addWidget(m_sidebarSlot);
+
+    m_layouts = new QStackedWidget(m_columns);
+    m_columns->addWidget(m_layouts);
+    m_columns->setStretchFactor(0, 0);
+    m_columns->setStretchFactor(1, 1);
+
+    // Library layout: the list column and the detail pane.
+    m_libraryLayout = new QSplitter(Qt::Horizontal, m_layouts);
+    m_libraryLayout->setChildrenCollapsible(false);
+    auto* libraryColumn = new QWidget(m_libraryLayout);
+    libraryColumn->setMinimumWidth(300);
+    libraryColumn->setMaximumWidth(480);
+    auto* columnLayout = new QVBoxLayout(libraryColumn);
+    columnLayout->setContentsMargins(0, 0, 0, 0);
+    columnLayout->setSpacing(0);
+    m_searchField = new QLineEdit(libraryColumn);
+    m_searchField->setPlaceholderText(searchPrompt);
+    m_searchField->setClearButtonEnabled(true);
+    auto* searchRow = slotWidget(libraryColumn, QMargins(10, 8, 10, 6));
+    searchRow->layout()->addWidget(m_searchField);
+    columnLayout->addWidget(searchRow);
+    m_libraryBannerSlot = slotWidget(libraryColumn, QMargins(12, 8, 12, 0));
+    columnLayout->addWidget(m_libraryBannerSlot);
+    m_permissionSlot = slotWidget(libraryColumn, QMargins(12, 8, 12, 0));
+    columnLayout->addWidget(m_permissionSlot);
+    m_libraryContent = new QStackedWidget(libraryColumn);
+    columnLayout->addWidget(m_libraryContent, 1);
+    m_list = new LibrarySelectionList(m_store, *m_visible, m_selection, m_environment, m_libraryContent);
+    m_libraryContent->addWidget(m_list);
+    m_emptySlot = slotWidget(m_libraryContent);
+    m_libraryContent->addWidget(m_emptySlot);
+    m_unavailableSlot = slotWidget(m_libraryContent);
+    m_libraryContent->addWidget(m_unavailableSlot);
+    m_libraryLayout->addWidget(libraryColumn);
+
+    m_detailColumn = new QStackedWidget(m_libraryLayout);
+    m_detailColumn->setMinimumWidth(320);
+    m_detailSlot = slotWidget(m_detailColumn);
+    m_detailColumn->addWidget(m_detailSlot);
+    m_detailPlaceholder = LibraryPlaceholders::detail(m_detailColumn);
+    m_detailColumn->addWidget(m_detailPlaceholder);
+    m_detailEmpty = new QWidget(m_detailColumn);
+    m_detailColumn->addWidget(m_detailEmpty);
+    m_libraryLayout->addWidget(m_detailColumn);
+    m_libraryLayout->setStretchFactor(0, 0);
+    m_libraryLayout->setStretchFactor(1, 1);
+    m_libraryLayout->setSizes({360, 400});
+    m_layouts->addWidget(m_libraryLayout);
+
+    // Compose layout: the storage banner above the compose column.
+    m_composeLayout = new QWidget(m_layouts);
+    m_composeLayout->setMinimumWidth(680);
+    auto* composeLayout = new QVBoxLayout(m_composeLayout);
+    composeLayout->setContentsMargins(0, 0, 0, 0);
+    composeLayout->setSpacing(0);
+    m_composeBannerSlot = slotWidget(m_composeLayout, QMargins(12, 8, 12, 0));
+    composeLayout->addWidget(m_composeBannerSlot);
+    m_composeColumn = new QStackedWidget(m_composeLayout);
+    composeLayout->addWidget(m_composeColumn, 1);
+    m_composeSlot = slotWidget(m_composeColumn);
+    m_composeColumn->addWidget(m_composeSlot);
+    m_missingDraft = LibraryPlaceholders::missingDraft(m_composeColumn, &m_newPromptButton);
+    connect(m_newPromptButton, &QPushButton::clicked, this, &ContentView::newPrompt);
+    m_composeColumn->addWidget(m_missingDraft);
+    m_layouts->addWidget(m_composeLayout);
+
+    for (QWidget* slot : {m_libraryBannerSlot, m_permissionSlot, m_composeBannerSlot})
+        slot->hide();
+
+    connect(m_searchField, &QLineEdit::textChanged, this, &ContentView::setSearchText);
+}
+
+void ContentView::placeInSlot(QWidget* container, QWidget*& current, QWidget* view)
+{
+    if (current == view)
+        return;
+    delete current;
+    current = view;
+    if (view) {
+        view->setParent(container);
+        container->layout()->addWidget(view);
+        view->show();
+    }
+}
+
+void ContentView::setSidebarView(QWidget* view) { placeInSlot(m_sidebarSlot, m_sidebarView, view); }
+
+void ContentView::setToolbarView(QWidget* view)
+{
+    placeInSlot(m_toolbarSlot, m_toolbarView, view);
+    m_toolbarSlot->setVisible(view != nullptr);
+}
+
+void ContentView::setDetailView(QWidget* view)
+{
+    placeInSlot(m_detailSlot, m_detailView, view);
+    refresh();
+}
+
+void ContentView::setComposeView(QWidget* view)
+{
+    placeInSlot(m_composeSlot, m_composeView, view);
+    refresh();
+}
+
+void ContentView::setEmptyStateView(QWidget* view) { placeInSlot(m_emptySlot, m_emptyView, view); }
+
+void ContentView::setUnavailableLibraryView(QWidget* view) { placeInSlot(m_unavailableSlot, m_unavailableView, view); }
+
+void ContentView::setPersistenceBanners(QWidget* inLibrary, QWidget* inCompose)
+{
+    placeInSlot(m_libraryBannerSlot, m_libraryBanner, inLibrary);
+    placeInSlot(m_composeBannerSlot, m_composeBanner, inCompose);
+    refresh();
+}
+
+void ContentView::setPermissionBanner(QWidget* view)
+{
+    placeInSlot(m_permissionSlot, m_permissionBanner, view);
+    refresh();
+}
+
+void ContentView::setSidebarSelection(const std::optional<SidebarItem>& item)
+{
+    if (item == m_sidebarSelection) {
+        // The same choice may name its source differently now.
+        m_sidebarSelection = item;
+        return;
+    }
+    m_sidebarSelection = item;
+    m_visible->setChoice(choiceFor(item));
+    emit sidebarSelectionChanged();
+    refresh();
+}
+
+QString ContentView::searchText() const { return m_visible->searchText(); }
+
+void ContentView::setSearchText(const QString& text)
+{
+    if (text == m_visible->searchText())
+        return;
+    m_visible->setSearchText(text);
+    if (m_searchField->text() != text)
+        m_searchField->setText(text);
+    emit searchTextChanged();
+}
+
+void ContentView::setSortMode(SortMode mode)
+{
+    if (mode == m_sortMode)
+        return;
+    m_sortMode = mode;
+    m_visible->setSortMode(mode);
+    emit sortModeChanged();
+}
+
+bool ContentView::isFiltering() const
+{
+    return !searchText().trimmed().isEmpty() || (m_sidebarSelection && m_sidebarSelection->narrowsList());
+}
+
+std::optional<QUuid> ContentView::composeDraftID() const
+{
+    if (!isComposing())
+        return std::nullopt;
+    if (m_sidebarSelection->kind() == SidebarItem::Kind::draft) {
+        if (m_store.findDraft(m_sidebarSelection->uuid()))
+            return m_sidebarSelection->uuid();
+        return std::nullopt;
+    }
+    if (const std::optional<ContextDraft> active = m_store.activeDraft())
+        return active->id;
+    return std::nullopt;
+}
+
+QString ContentView::titleText() const
+{
+    if (!isComposing())
+        return productName;
+    if (m_sidebarSelection->kind() == SidebarItem::Kind::draft) {
+        if (const std::optional<ContextDraft> draft = m_store.findDraft(m_sidebarSelection->uuid()))
+            return productName + QStringLiteral(" \u2014 ") + draft->name;
+    }
+    if (const std::optional<ContextDraft> active = m_store.activeDraft())
+        return productName + QStringLiteral(" \u2014 ") + active->name;
+    return productName;
+}
+
+void ContentView::setShowNewGroupSheet(bool show)
+{
+    m_showNewGroupSheet = show;
+    if (show)
+        emit newGroupSheetRequested();
+}
+
+void ContentView::newGroup()
+{
+    m_newGroupName.clear();
+    setShowNewGroupSheet(true);
+}
+
+void ContentView::renameGroup(const SelectionGroup& group)
+{
+    m_groupToRename = group;
+    m_renameGroupName = group.name;
+    emit renameSheetRequested();
+}
+
+void ContentView::deleteGroupRequested(const SelectionGroup& group)
+{
+    m_groupPendingDeletion = group;
+    emit deleteGroupAlertRequested();
+}
+
+void ContentView::clearGroupRequests()
+{
+    m_showNewGroupSheet = false;
+    m_groupToRename.reset();
+    m_groupPendingDeletion.reset();
+}
+
+void ContentView::newPrompt()
+{
+    if (!m_store.canModifyLibrary())
+        return;
+    const std::optional<ContextDraft> draft = m_store.newDraft();
+    if (!draft)
+        return;
+    setSidebarSelection(SidebarItem::draft(draft->id));
+}
+
+void ContentView::openPrompt()
+{
+    if (!m_store.canModifyLibrary() && !m_store.activeDraft())
+        return;
+    m_store.ensureActiveDraft();
+    setSidebarSelection(SidebarItem::prompt());
+}
+
+void ContentView::selectDraft(const QUuid& id)
+{
+    m_store.activateDraft(id);
+    setSidebarSelection(SidebarItem::draft(id));
+}
+
+void ContentView::deleteDraft(QUuid id)
+{
+    m_store.deleteDraft(id);
+    if (m_sidebarSelection == SidebarItem::draft(id))
+        setSidebarSelection(SidebarItem::prompt());
+}
+
+void ContentView::focusSearch()
+{
+    if (isComposing())
+        setSidebarSelection(SidebarItem::allSelections());
+    m_searchField->setFocus(Qt::ShortcutFocusReason);
+}
+
+void ContentView::revealLibraryFolder()
+{
+    if (m_environment.workspace)
+        m_environment.workspace->revealFile(m_store.storeURL());
+}
+
+ContentView::LibraryContent ContentView::libraryContent() const
+{
+    if (m_visible->rowCount() > 0)
+        return LibraryContent::list;
+    return libraryUnavailable(m_store.persistenceStatus()) ? LibraryContent::unavailable : LibraryContent::emptyState;
+}
+
+ContentView::DetailContent ContentView::detailContent() const
+{
+    const std::optional<QUuid>& id = m_selection.detailSelectionID();
+    if (id && m_store.findByID(*id))
+        return DetailContent::detail;
+    return libraryUnavailable(m_store.persistenceStatus()) ? DetailContent::empty : DetailContent::placeholder;
+}
+
+bool ContentView::persistenceBannerShown() const
+{
+    const StorePersistenceStatus status = m_store.persistenceStatus();
+    if (status == StorePersistenceStatus::ready)
+        return false;
+    return !(m_visible->rowCount() == 0 && libraryUnavailable(status));
+}
+
+bool ContentView::permissionBannerShown() const
+{
+    return m_store.canModifyLibrary() && !m_environment.shellActions().isTrusted();
+}
+
+void ContentView::visibleRowsChanged()
+{
+    m_selection.keepVisible([this](const QUuid& id) { return m_visible->rowOf(id) >= 0; });
+    refresh();
+}
+
+void ContentView::refresh()
+{
+    m_layouts->setCurrentWidget(isComposing() ? m_composeLayout : static_cast<QWidget*>(m_libraryLayout));
+
+    switch (libraryContent()) {
+    case LibraryContent::list: m_libraryContent->setCurrentWidget(m_list); break;
+    case LibraryContent::emptyState: m_libraryContent->setCurrentWidget(m_emptySlot); break;
+    case LibraryContent::unavailable: m_libraryContent->setCurrentWidget(m_unavailableSlot); break;
+    }
+    const bool storageBanner = persistenceBannerShown();
+    m_libraryBannerSlot->setVisible(storageBanner && m_libraryBanner);
+    m_composeBannerSlot->setVisible(m_store.persistenceStatus() != StorePersistenceStatus::ready && m_composeBanner);
+    m_permissionSlot->setVisible(m_permissionBanner && permissionBannerShown());
+
+    switch (detailContent()) {
+    case DetailContent::detail:
+        m_detailColumn->setCurrentWidget(m_detailView ? m_detailSlot : m_detailPlaceholder);
+        break;
+    case DetailContent::placeholder: m_detailColumn->setCurrentWidget(m_detailPlaceholder); break;
+    case DetailContent::empty: m_detailColumn->setCurrentWidget(m_detailEmpty); break;
+    }
+
+    const std::optional<QUuid> draftID = composeDraftID();
+    m_composeColumn->setCurrentWidget(draftID && m_composeView ? m_composeSlot : m_missingDraft);
+    m_newPromptButton->setEnabled(m_store.canModifyLibrary());
+    if (draftID != m_lastComposeDraftID) {
+        m_lastComposeDraftID = draftID;
+        emit composeDraftIDChanged();
+    }
+    refreshTitle();
+}
+
+void ContentView::refreshTitle()
+{
+    const QString title = titleText();
+    if (title == m_lastTitle)
+        return;
+    m_lastTitle = title;
+    setWindowTitle(title);
+    emit titleChanged(title);
+}
+
+void ContentView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (!m_sidebarSelection)
+        setSidebarSelection(SidebarItem::allSelections());
+    if (m_store.selections().isEmpty() && m_store.canModifyLibrary()) {
+        m_showWelcome = true;
+        emit welcomeRequested();
+        if (m_presentWelcome)
+            m_presentWelcome();
+    }
+}

@@ -1,0 +1,336 @@
+#include "Zubra/LibraryWindow/ContentView.h"
+#include "Zubra/LibraryWindow/LibraryToolbar.h"
+#include "Zubra/LibraryWindow/LibraryWindowViews.h"
+#include "Zubra/LibraryWindow/NamingSheetPresenter.h"
+#include "Zubra/LibraryWindow/SelectionDetailView.h"
+#include "Zubra/LibraryWindow/SidebarView.h"
+#include "Zubra/LibraryWindow/StatusViews.h"
+#include "Zubra/Shell/ShellActions.h"
+#include "Platform/Memory/MemoryPasteboard.h"
+#include "Platform/Memory/MemoryWorkspace.h"
+#include "ZubraCore/Models/VisibleSelectionsModel.h"
+#include "support/StoreHarness.h"
+#include "support/TestMain.h"
+#include "support/WidgetSnapshot.h"
+
+#include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+
+namespace {
+
+// A shell that records what the windows ask of it.
+class RecordingShell final : public ShellActions
+{
+public:
+    void captureNow() override { ++captures; }
+    void openAccessibilitySettings() override { ++accessibilityRequests; }
+    bool isTrusted() override { return trusted; }
+    QString hotkeyDisplay() override { return u"Ctrl+Alt+Super+C"_qs; }
+
+    int captures = 0;
+    int accessibilityRequests = 0;
+    bool trusted = true;
+};
+
+QString plainOf(MemoryPasteboard& pasteboard)
+{
+    for (const Pasteboard::ItemData& item : pasteboard.items()) {
+        for (const auto& [type, data] : item) {
+            if (type == PasteboardType::plainText)
+                return QString::fromUtf8(data);
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+class TestLibraryWindowViews : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void sidebarChoiceBothWays();
+    void newGroupFromTheSidebarShowsTheGroup();
+    void deletingTheShownGroupShowsEverything();
+    void toolbarItems();
+    void toolbarCommands();
+    void bannerTexts_data();
+    void bannerTexts();
+    void bannerTimers();
+    void detailFollowsTheInspectedSelection();
+    void emptyStateFollowsTheWindow();
+    void unreadableLibrary();
+    void snapshot();
+
+private:
+    Selection add(const QString& text, const std::optional<QString>& url, int minute);
+    void open();
+
+    std::unique_ptr<StoreHarness> m_harness;
+    Store* m_store = nullptr;
+    MemoryPasteboard m_pasteboard;
+    MemoryWorkspace m_workspace;
+    RecordingShell m_shell;
+    LibraryEnvironment m_environment;
+    std::unique_ptr<ContentView> m_window;
+    LibraryWindowViews* m_views = nullptr;
+};
+
+void TestLibraryWindowViews::init()
+{
+    m_harness = std::make_unique<StoreHarness>();
+    m_store = &m_harness->open();
+    m_pasteboard = MemoryPasteboard();
+    m_workspace = MemoryWorkspace();
+    m_shell = RecordingShell();
+    m_environment = LibraryEnvironment();
+    m_environment.pasteboard = &m_pasteboard;
+    m_environment.workspace = &m_workspace;
+    m_environment.shell = &m_shell;
+    m_environment.icon = [](const Selection&) { return QIcon(); };
+    m_environment.locale = QLocale(QLocale::English, QLocale::UnitedStates);
+    m_environment.timeZone = QTimeZone::utc();
+}
+
+void TestLibraryWindowViews::cleanup()
+{
+    m_views = nullptr;
+    m_window.reset();
+    m_store = nullptr;
+    m_harness.reset();
+}
+
+void TestLibraryWindowViews::open()
+{
+    m_window = std::make_unique<ContentView>(*m_store, m_environment);
+    m_views = new LibraryWindowViews(*m_window);
+    WidgetSnapshot::render(*m_window, QSize(1120, 660));
+}
+
+Selection TestLibraryWindowViews::add(const QString& text, const std::optional<QString>& url, int minute)
+{
+    const Selection selection = Selection::make(QUuid::createUuid(), text, std::nullopt, u"Firefox"_qs, std::nullopt,
+        url, std::nullopt, std::nullopt, {}, QDateTime(QDate(2025, 3, 14), QTime(10, minute), Qt::UTC));
+    m_store->add(selection);
+    return selection;
+}
+
+void TestLibraryWindowViews::sidebarChoiceBothWays()
+{
+    add(u"a"_qs, u"https://moon.example/"_qs, 1);
+    const SelectionGroup group = *m_store->addGroup(u"G"_qs, u"#FF0000"_qs);
+    open();
+    SidebarView& sidebar = m_views->sidebar();
+    emit sidebar.chosen(SidebarItem::group(group.id));
+    QVERIFY(m_window->sidebarSelection() == SidebarItem::group(group.id));
+    m_window->setSidebarSelection(SidebarItem::allSelections());
+    QVERIFY(sidebar.selection() == SidebarItem::allSelections());
+    m_window->newPrompt();
+    QCOMPARE(sidebar.selection()->kind(), SidebarItem::Kind::draft);
+}
+
+void TestLibraryWindowViews::newGroupFromTheSidebarShowsTheGroup()
+{
+    open();
+    for (QPushButton* button : m_views->sidebar().findChildren<QPushButton*>()) {
+        if (button->text() == u"New Group\u2026"_qs)
+            button->click();
+    }
+    NameSheet* sheet = m_views->sheets().newGroupSheet();
+    QVERIFY(sheet);
+    sheet->field()->insert(u"Fresh\n"_qs);
+    sheet->actionButton()->click();
+    QCOMPARE(m_store->groups().size(), 1);
+    QCOMPARE(m_store->groups().first().name, u"Fresh"_qs);
+    QVERIFY(m_window->sidebarSelection() == SidebarItem::group(m_store->groups().first().id));
+    QVERIFY(!m_window->showNewGroupSheet());
+}
+
+void TestLibraryWindowViews::deletingTheShownGroupShowsEverything()
+{
+    const SelectionGroup shown = *m_store->addGroup(u"Shown"_qs, u"#FF0000"_qs);
+    const SelectionGroup other = *m_store->addGroup(u"Other"_qs, u"#00FF00"_qs);
+    open();
+    m_window->setSidebarSelection(SidebarItem::group(shown.id));
+    m_window->deleteGroupRequested(other);
+    m_views->sheets().deleteGroupAndClose(other);
+    QVERIFY(m_window->sidebarSelection() == SidebarItem::group(shown.id));
+    m_window->deleteGroupRequested(shown);
+    QVERIFY(m_views->sheets().deleteAlert());
+    m_views->sheets().deleteGroupAndClose(shown);
+    QVERIFY(m_window->sidebarSelection() == SidebarItem::allSelections());
+    QVERIFY(!m_window->groupPendingDeletion());
+}
+
+void TestLibraryWindowViews::toolbarItems()
+{
+    const Selection a = add(u"a"_qs, std::nullopt, 1);
+    const SelectionGroup group = *m_store->createGroup(u"Reading"_qs, u"#FF0000"_qs, {a.id});
+    open();
+    LibraryToolbar& toolbar = m_views->toolbar();
+    QCOMPARE(toolbar.itemTitles(), (QStringList {u"Capture Selection"_qs, u"Sort"_qs}));
+    m_window->setSidebarSelection(SidebarItem::group(group.id));
+    QCOMPARE(toolbar.itemTitles(), (QStringList {u"Capture Selection"_qs, u"Select All"_qs,
+                                       u"Add Collection to Prompt"_qs, u"Copy Collection"_qs, u"Sort"_qs}));
+    m_window->selectionState().set({a.id}, a.id);
+    QCOMPARE(toolbar.itemTitles(),
+        (QStringList {u"Capture Selection"_qs, u"Select All"_qs, u"Add Collection to Prompt"_qs, u"Copy Collection"_qs,
+            u"Add to Prompt"_qs, u"Add to Group"_qs, u"Copy"_qs, u"Delete"_qs, u"Sort"_qs}));
+    m_window->newPrompt();
+    QCOMPARE(toolbar.itemTitles(), QStringList {u"Capture Selection"_qs});
+    toolbar.actions().first()->trigger();
+    QCOMPARE(m_shell.captures, 1);
+}
+
+void TestLibraryWindowViews::toolbarCommands()
+{
+    const Selection older = add(u"older"_qs, std::nullopt, 1);
+    const Selection newer = add(u"newer"_qs, std::nullopt, 2);
+    const Selection hidden = add(u"hidden match"_qs, std::nullopt, 3);
+    const SelectionGroup group = *m_store->createGroup(u"Both"_qs, u"#FF0000"_qs, {older.id, newer.id, hidden.id});
+    open();
+    LibraryToolbar& toolbar = m_views->toolbar();
+
+    // Select All on a group whose members are partly hidden by the search.
+    m_window->setSidebarSelection(SidebarItem::group(group.id));
+    m_window->setSearchText(u"er"_qs);
+    toolbar.selectAllInCollection(group.id);
+    QCOMPARE(m_window->selectionState().selectedIDs(), (QSet<QUuid> {older.id, newer.id, hidden.id}));
+    QCOMPARE(m_window->selectionState().detailSelectionID(), std::optional<QUuid>(newer.id));
+
+    // Copies leave out what the filter hides.
+    m_window->setSearchText(u"older"_qs);
+    m_window->selectionState().set({older.id, newer.id}, older.id);
+    toolbar.copySelectedPlain();
+    QCOMPARE(plainOf(m_pasteboard), u"older"_qs);
+    m_window->setSearchText({});
+    m_window->selectionState().set({older.id, newer.id}, older.id);
+    toolbar.copySelectedPlain();
+    QCOMPARE(plainOf(m_pasteboard), u"newer\n\n---\n\nolder"_qs);
+    toolbar.copyCollectionPlain(group.id);
+    QCOMPARE(plainOf(m_pasteboard), u"hidden match\n\n---\n\nnewer\n\n---\n\nolder"_qs);
+
+    // New group from the selected rows holds exactly those.
+    toolbar.newGroupWithSelected();
+    m_views->sheets().newGroupSheet()->field()->insert(u"Pair"_qs);
+    m_views->sheets().newGroupSheet()->actionButton()->click();
+    const SelectionGroup pair = m_store->groups().last();
+    QCOMPARE(m_store->selectionsIn(pair.id).size(), 2);
+    QVERIFY(m_window->sidebarSelection() == SidebarItem::group(pair.id));
+
+    // Add to prompt flashes the banner; new prompt from the selection opens it.
+    m_window->selectionState().set({older.id}, older.id);
+    toolbar.addSelectedToPrompt();
+    QVERIFY(m_views->banner().isShown());
+    QCOMPARE(m_views->banner().text(), u"Added 1 of 1 selection to the prompt"_qs);
+    m_window->selectionState().set({older.id, newer.id}, older.id);
+    toolbar.newPromptWithSelection();
+    QCOMPARE(m_window->sidebarSelection()->kind(), SidebarItem::Kind::draft);
+    QCOMPARE(m_store->activeDraft()->entries.size(), 2);
+    QVERIFY(m_window->selectionState().selectedIDs().isEmpty());
+
+    // Delete removes the selected and inspects the first remaining row.
+    m_window->setSidebarSelection(SidebarItem::allSelections());
+    m_window->selectionState().set({newer.id, hidden.id}, newer.id);
+    toolbar.deleteSelected();
+    QCOMPARE(m_store->selections().size(), 1);
+    QCOMPARE(m_window->selectionState().detailSelectionID(), std::optional<QUuid>(older.id));
+}
+
+void TestLibraryWindowViews::bannerTexts_data()
+{
+    QTest::addColumn<int>("added");
+    QTest::addColumn<int>("total");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("none") << 0 << 1 << u"Already in the prompt"_qs;
+    QTest::newRow("one of one") << 1 << 1 << u"Added 1 of 1 selection to the prompt"_qs;
+    QTest::newRow("plural follows total") << 1 << 3 << u"Added 1 of 3 selections to the prompt"_qs;
+    QTest::newRow("two of three") << 2 << 3 << u"Added 2 of 3 selections to the prompt"_qs;
+}
+
+void TestLibraryWindowViews::bannerTexts()
+{
+    QFETCH(int, added);
+    QFETCH(int, total);
+    QFETCH(QString, text);
+    QCOMPARE(AddToPromptBanner::textFor(added, total), text);
+}
+
+void TestLibraryWindowViews::bannerTimers()
+{
+    QWidget column;
+    column.resize(400, 300);
+    AddToPromptBanner banner(&column);
+    banner.flash(1, 1);
+    QTest::qWait(1000);
+    banner.flash(0, 1);
+    QCOMPARE(banner.text(), u"Already in the prompt"_qs);
+    QVERIFY(banner.isShown());
+    // The first flash's timer hides the second banner.
+    QTRY_VERIFY_WITH_TIMEOUT(!banner.isShown(), 2000);
+    QCOMPARE(banner.text(), u"Already in the prompt"_qs);
+}
+
+void TestLibraryWindowViews::detailFollowsTheInspectedSelection()
+{
+    const Selection a = add(u"first"_qs, u"https://moon.example/"_qs, 1);
+    const Selection b = add(u"second"_qs, std::nullopt, 2);
+    open();
+    m_window->selectionState().set({a.id}, a.id);
+    QCOMPARE(m_views->detail().selection()->id, a.id);
+    m_window->selectionState().set({b.id}, b.id);
+    QCOMPARE(m_views->detail().selection()->id, b.id);
+    QMenu more;
+    m_views->detail().fillMoreMenu(more);
+    more.actions().last()->trigger(); // "Delete"
+    QVERIFY(!m_store->findByID(b.id));
+}
+
+void TestLibraryWindowViews::emptyStateFollowsTheWindow()
+{
+    m_shell.trusted = false;
+    open();
+    QCOMPARE(m_views->emptyState().content().title, u"Welcome to Tessellon"_qs);
+    m_window->setSearchText(u"  moon "_qs);
+    QCOMPARE(m_views->emptyState().content().subtitle, u"No captures match \u201Cmoon\u201D."_qs);
+    m_shell.trusted = true;
+    m_window->setSearchText({});
+    QCOMPARE(m_views->emptyState().content().title, u"Nothing Here Yet"_qs);
+}
+
+void TestLibraryWindowViews::unreadableLibrary()
+{
+    QVERIFY(LibraryFixtures::writeFile(m_harness->path(), "not a library"));
+    m_store = &m_harness->open();
+    open();
+    QCOMPARE(m_window->libraryContent(), ContentView::LibraryContent::unavailable);
+    QVERIFY(m_views->unavailable().revealButton());
+    QTest::mouseClick(m_views->unavailable().revealButton(), Qt::LeftButton);
+    QCOMPARE(m_workspace.revealedFiles, QStringList {m_harness->path()});
+    QVERIFY(!m_views->toolbar().actions().first()->isEnabled()); // capture
+}
+
+void TestLibraryWindowViews::snapshot()
+{
+    const Selection a = Selection::make(QUuid::createUuid(), u"The Eagle has landed."_qs,
+        u"## Apollo 11\n\nThe **Eagle** has landed. See [NASA](https://www.nasa.gov/).\n\n- one\n- two"_qs,
+        u"Firefox"_qs, std::nullopt, u"https://en.wikipedia.org/wiki/Apollo_11"_qs, u"Apollo 11 - Wikipedia"_qs,
+        std::nullopt, {}, QDateTime(QDate(2025, 3, 14), QTime(10, 5), Qt::UTC));
+    m_store->add(a);
+    add(u"Notes on the budget"_qs, std::nullopt, 2);
+    m_store->createGroup(u"Reading list"_qs, u"#4F8EF7"_qs, {a.id});
+    open();
+    m_window->selectionState().set({a.id}, a.id);
+    const QImage image = WidgetSnapshot::render(*m_window, QSize(1120, 660));
+    QVERIFY(!image.isNull());
+    WidgetSnapshot::saveForReview(image, u"library-window.png"_qs);
+}
+
+TESSELLON_GUI_TEST_MAIN(TestLibraryWindowViews)
+#include "tst_LibraryWindowViews.moc"

@@ -1,0 +1,352 @@
+#include "support/StoreHarness.h"
+#include "support/WidgetSnapshot.h"
+#include "Platform/Memory/MemoryPasteboard.h"
+#include "Platform/Memory/MemoryWorkspace.h"
+#include "Zubra/LibraryWindow/DetailText.h"
+#include "Zubra/LibraryWindow/PassageRenderer.h"
+#include "Zubra/LibraryWindow/SelectionDetailView.h"
+#include "support/TestMain.h"
+
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QToolButton>
+#include <QTest>
+
+Q_DECLARE_METATYPE(std::optional<QString>)
+
+namespace {
+
+// The pasteboard's plain text.
+QString plainOf(MemoryPasteboard& pasteboard)
+{
+    for (const Pasteboard::ItemData& item : pasteboard.items()) {
+        for (const auto& [type, data] : item) {
+            if (type == PasteboardType::plainText)
+                return QString::fromUtf8(data);
+        }
+    }
+    return {};
+}
+
+QStringList menuTitles(QMenu& menu)
+{
+    QStringList titles;
+    for (QAction* action : menu.actions())
+        titles.append(action->isSeparator() ? u"|"_qs : action->text());
+    return titles;
+}
+
+// "Label=value" for every provenance row.
+QStringList provenanceOf(SelectionDetailView& view)
+{
+    QStringList rows;
+    for (QGroupBox* box : view.findChildren<QGroupBox*>()) {
+        if (box->title() != u"Provenance"_qs)
+            continue;
+        auto* form = qobject_cast<QFormLayout*>(box->layout());
+        for (int row = 0; row < form->rowCount(); ++row) {
+            auto* label = qobject_cast<QLabel*>(form->itemAt(row, QFormLayout::LabelRole)->widget());
+            QWidget* field = form->itemAt(row, QFormLayout::FieldRole)->widget();
+            QString value;
+            if (auto* text = dynamic_cast<FittedLabel*>(field))
+                value = text->fullText();
+            else if (auto* mark = field->findChildren<QLabel*>().value(1))
+                value = mark->text();
+            rows.append(label->text() + u"="_qs + value);
+        }
+    }
+    return rows;
+}
+
+} // namespace
+
+class TestSelectionDetail : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void title_data();
+    void title();
+    void sourceRowsAndMenu_data();
+    void sourceRowsAndMenu();
+    void lengthInCharacters_data();
+    void lengthInCharacters();
+    void groupsFollowTheStore();
+    void promptButtonFollowsTheActiveDraft();
+    void commandsReachTheDoubles();
+    void passageLinksOpenThroughTheWorkspace();
+    void footerArrangements();
+    void copiedResets();
+    void snapshot();
+
+private:
+    Selection add(const QString& text, const std::optional<QString>& url = std::nullopt,
+        const std::optional<QString>& path = std::nullopt, const std::optional<QString>& title = std::nullopt);
+
+    std::unique_ptr<StoreHarness> m_harness;
+    Store* m_store = nullptr;
+    MemoryPasteboard m_pasteboard;
+    MemoryWorkspace m_workspace;
+    LibraryEnvironment m_environment;
+};
+
+void TestSelectionDetail::init()
+{
+    m_harness = std::make_unique<StoreHarness>();
+    m_store = &m_harness->open();
+    m_pasteboard = MemoryPasteboard();
+    m_workspace = MemoryWorkspace();
+    m_environment = LibraryEnvironment();
+    m_environment.pasteboard = &m_pasteboard;
+    m_environment.workspace = &m_workspace;
+    m_environment.icon = [](const Selection&) { return QIcon(); };
+    m_environment.locale = QLocale(QLocale::English, QLocale::UnitedStates);
+    m_environment.timeZone = QTimeZone::utc();
+}
+
+void TestSelectionDetail::cleanup()
+{
+    m_store = nullptr;
+    m_harness.reset();
+}
+
+Selection TestSelectionDetail::add(const QString& text, const std::optional<QString>& url,
+    const std::optional<QString>& path, const std::optional<QString>& title)
+{
+    const Selection selection = Selection::make(QUuid::createUuid(), text, std::nullopt, u"Firefox"_qs,
+        u"firefox"_qs, url, title, path, {}, QDateTime(QDate(2025, 3, 14), QTime(10, 5), Qt::UTC));
+    m_store->add(selection);
+    return selection;
+}
+
+void TestSelectionDetail::title_data()
+{
+    QTest::addColumn<std::optional<QString>>("sourceTitle");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("blank title") << std::optional<QString>(u"  \n\t "_qs) << u"Firefox"_qs;
+    QTest::newRow("padded title") << std::optional<QString>(u"  Moon landing \n"_qs) << u"Moon landing"_qs;
+    QTest::newRow("no title") << std::optional<QString>() << u"Firefox"_qs;
+}
+
+void TestSelectionDetail::title()
+{
+    QFETCH(std::optional<QString>, sourceTitle);
+    QFETCH(QString, shown);
+    SelectionDetailView view(*m_store, m_environment);
+    view.setSelection(add(u"text"_qs, std::nullopt, std::nullopt, sourceTitle));
+    QCOMPARE(view.recordTitle(), shown);
+}
+
+void TestSelectionDetail::sourceRowsAndMenu_data()
+{
+    QTest::addColumn<std::optional<QString>>("url");
+    QTest::addColumn<std::optional<QString>>("path");
+    QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<QStringList>("menu");
+    const QString captured = u"Captured=Friday, March 14, 2025 at 10:05:00\u202FAM"_qs;
+    QTest::newRow("address and file")
+        << std::optional<QString>(u"https://example.com/a"_qs) << std::optional<QString>(u"/home/u/notes.md"_qs)
+        << QStringList {u"Application=Firefox"_qs, u"Source=https://example.com/a"_qs, u"File=/home/u/notes.md"_qs,
+               captured, u"Length=4 characters"_qs, u"Prompt=Not included"_qs}
+        << QStringList {u"Copy All from Source"_qs, u"Open in Browser"_qs, u"Copy URL"_qs, u"Show in File Manager"_qs,
+               u"|"_qs, u"Add to Group"_qs, u"|"_qs, u"Delete"_qs};
+    QTest::newRow("neither") << std::optional<QString>() << std::optional<QString>()
+                             << QStringList {u"Application=Firefox"_qs, captured, u"Length=4 characters"_qs,
+                                    u"Prompt=Not included"_qs}
+                             << QStringList {u"Copy All from Source"_qs, u"|"_qs, u"Add to Group"_qs, u"|"_qs,
+                                    u"Delete"_qs};
+}
+
+void TestSelectionDetail::sourceRowsAndMenu()
+{
+    QFETCH(std::optional<QString>, url);
+    QFETCH(std::optional<QString>, path);
+    QFETCH(QStringList, rows);
+    QFETCH(QStringList, menu);
+    SelectionDetailView view(*m_store, m_environment);
+    view.setSelection(add(u"text"_qs, url, path));
+    QCOMPARE(provenanceOf(view), rows);
+    QMenu more;
+    view.fillMoreMenu(more);
+    QCOMPARE(menuTitles(more), menu);
+    // The group submenu offers only the placeholder while there are no groups.
+    QMenu groups;
+    view.fillGroupMenu(groups);
+    QCOMPARE(menuTitles(groups), QStringList {u"No groups yet"_qs});
+}
+
+void TestSelectionDetail::lengthInCharacters_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("length");
+    QTest::newRow("one") << u"a"_qs << u"1 characters"_qs;
+    QTest::newRow("combining accent") << u"e\u0301"_qs << u"1 characters"_qs;
+    QTest::newRow("family emoji") << u"\U0001F468\u200D\U0001F469\u200D\U0001F467"_qs << u"1 characters"_qs;
+    QTest::newRow("CR LF") << u"a\r\nb"_qs << u"3 characters"_qs;
+    QTest::newRow("no grouping") << QString(1234, u'x') << u"1234 characters"_qs;
+}
+
+void TestSelectionDetail::lengthInCharacters()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, length);
+    QCOMPARE(SelectionDetailView::lengthText(text), length);
+}
+
+void TestSelectionDetail::groupsFollowTheStore()
+{
+    const Selection selection = add(u"text"_qs);
+    const SelectionGroup first = *m_store->addGroup(u"Reading"_qs, u"#112233"_qs);
+    const SelectionGroup second = *m_store->addGroup(u"Work"_qs, u"#445566"_qs);
+    SelectionDetailView view(*m_store, m_environment);
+    view.setSelection(selection);
+    QGroupBox* box = nullptr;
+    for (QGroupBox* candidate : view.findChildren<QGroupBox*>()) {
+        if (candidate->title() == u"Groups"_qs)
+            box = candidate;
+    }
+    QVERIFY(box);
+    QVERIFY(box->isHidden());
+
+    view.addToGroup(second.id);
+    view.addToGroup(first.id);
+    view.addToGroup(first.id); // already a member: nothing changes
+    QCOMPARE(view.groups().size(), 2);
+    QCOMPARE(view.groups().first().id, second.id); // membership order
+    QVERIFY(!box->isHidden());
+    QMenu groups;
+    view.fillGroupMenu(groups);
+    QCOMPARE(menuTitles(groups), (QStringList {u"Reading"_qs, u"Work"_qs}));
+    QVERIFY(groups.actions().at(0)->isChecked());
+
+    m_store->deleteGroup(first.id);
+    m_store->deleteGroup(second.id);
+    QVERIFY(view.groups().isEmpty());
+    QVERIFY(box->isHidden());
+}
+
+void TestSelectionDetail::promptButtonFollowsTheActiveDraft()
+{
+    const Selection selection = add(u"text"_qs);
+    SelectionDetailView view(*m_store, m_environment);
+    view.setSelection(selection);
+    QVERIFY(!view.isInActivePrompt());
+    QVERIFY(view.promptButton()->isEnabled());
+    QCOMPARE(view.promptButton()->text(), u"Add to Prompt"_qs);
+
+    QTest::mouseClick(view.promptButton(), Qt::LeftButton); // creates the active draft
+    QVERIFY(view.isInActivePrompt());
+    QVERIFY(!view.promptButton()->isEnabled());
+    QCOMPARE(view.promptButton()->text(), u"In Prompt"_qs);
+    QVERIFY(provenanceOf(view).contains(u"Prompt=Included"_qs));
+
+    // An entry that is switched off still counts.
+    ContextDraft draft = *m_store->activeDraft();
+    draft.entries.first().include = false;
+    m_store->updateDraft(draft);
+    QVERIFY(!view.promptButton()->isEnabled());
+
+    // Another draft becomes active: not included there.
+    m_store->newDraft();
+    QVERIFY(view.promptButton()->isEnabled());
+}
+
+void TestSelectionDetail::commandsReachTheDoubles()
+{
+    const Selection other = add(u"older"_qs, u"https://example.com/a"_qs);
+    const Selection selection = add(u"plain text"_qs, u"https://example.com/a"_qs, u"/tmp/file.txt"_qs);
+    add(u"elsewhere"_qs, u"https://example.org/"_qs);
+    SelectionDetailView view(*m_store, m_environment);
+    int deleted = 0;
+    view.setOnDelete([&] { ++deleted; });
+    view.setSelection(selection);
+
+    view.copyPlainText();
+    QCOMPARE(plainOf(m_pasteboard), u"plain text"_qs);
+    view.copyAllFromSource();
+    const QString all = plainOf(m_pasteboard);
+    QVERIFY(all.startsWith(u"# https://example.com/a"_qs));
+    QVERIFY(all.contains(u"older"_qs));
+    QVERIFY(all.contains(u"plain text"_qs));
+    QVERIFY(!all.contains(u"elsewhere"_qs));
+    view.copyURL();
+    QCOMPARE(plainOf(m_pasteboard), u"https://example.com/a"_qs);
+
+    QMenu more;
+    view.fillMoreMenu(more);
+    for (QAction* action : more.actions()) {
+        if (action->text() == u"Open in Browser"_qs || action->text() == u"Show in File Manager"_qs
+            || action->text() == u"Delete"_qs)
+            action->trigger();
+    }
+    QCOMPARE(m_workspace.openedAddresses, QStringList {u"https://example.com/a"_qs});
+    QCOMPARE(m_workspace.revealedFiles, QStringList {u"/tmp/file.txt"_qs});
+    QCOMPARE(deleted, 1);
+    QCOMPARE(m_store->selections().size(), 3); // the view deletes nothing itself
+    Q_UNUSED(other);
+
+    // No services: nothing happens, nothing fails.
+    LibraryEnvironment bare;
+    SelectionDetailView unhosted(*m_store, bare);
+    unhosted.setSelection(selection);
+    unhosted.copyMarkdown();
+    unhosted.openInBrowser();
+    unhosted.revealInFileManager();
+}
+
+void TestSelectionDetail::passageLinksOpenThroughTheWorkspace()
+{
+    Selection selection = add(u"x"_qs);
+    selection.markdown = u"read [this](https://example.com/p) or [that](file:///etc/passwd)"_qs;
+    SelectionDetailView view(*m_store, m_environment);
+    view.setSelection(selection);
+    emit view.passage()->anchorClicked(QUrl(u"https://example.com/p"_qs));
+    emit view.passage()->anchorClicked(QUrl(u"file:///etc/passwd"_qs));
+    QCOMPARE(m_workspace.openedAddresses, QStringList {u"https://example.com/p"_qs});
+}
+
+void TestSelectionDetail::footerArrangements()
+{
+    SelectionDetailView view(*m_store, m_environment);
+    view.setSelection(add(u"text"_qs));
+    WidgetSnapshot::render(view, QSize(720, 500));
+    QVERIFY(!view.showsCompactFooter());
+    WidgetSnapshot::render(view, QSize(330, 500));
+    QVERIFY(view.showsCompactFooter());
+    WidgetSnapshot::saveForReview(WidgetSnapshot::render(view, QSize(330, 500)), u"detail-compact.png"_qs);
+}
+
+void TestSelectionDetail::copiedResets()
+{
+    SelectionDetailView view(*m_store, m_environment);
+    view.setSelection(add(u"text"_qs));
+    view.copyMarkdown();
+    QVERIFY(view.copiedMarkdown());
+    QVERIFY(!view.copiedPlain());
+    QTRY_VERIFY_WITH_TIMEOUT(!view.copiedMarkdown(), 3000);
+}
+
+void TestSelectionDetail::snapshot()
+{
+    const SelectionGroup group = *m_store->addGroup(u"Reading list"_qs, u"#4F8EF7"_qs);
+    Selection selection = Selection::make(QUuid::createUuid(), u"plain"_qs,
+        u"## Apollo 11\n\nThe **Eagle** has landed. See [NASA](https://www.nasa.gov/) and `code`.\n\n"
+        u"- one\n- two with <div>raw html</div>\n\n> a quote\n\n```\nlet x = 1;\n```\n\n![pixel](https://t.example/p.gif)"_qs,
+        u"Firefox"_qs, u"firefox"_qs, u"https://en.wikipedia.org/wiki/Apollo_11"_qs, u"Apollo 11 - Wikipedia"_qs,
+        std::nullopt, {group.id}, QDateTime(QDate(2025, 3, 14), QTime(10, 5), Qt::UTC));
+    m_store->add(selection);
+    SelectionDetailView view(*m_store, m_environment);
+    view.setSelection(selection);
+    const QImage image = WidgetSnapshot::render(view, QSize(440, 660));
+    WidgetSnapshot::saveForReview(WidgetSnapshot::render(view, QSize(600, 660)), u"detail-wide.png"_qs);
+    QVERIFY(!image.isNull());
+    QVERIFY(view.passage()->document()->toPlainText().contains(u"<div>raw html</div>"_qs));
+    WidgetSnapshot::saveForReview(image, u"detail-markdown.png"_qs);
+}
+
+TESSELLON_GUI_TEST_MAIN(TestSelectionDetail)
+#include "tst_SelectionDetail.moc"
