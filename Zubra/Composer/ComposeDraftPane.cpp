@@ -308,7 +308,9 @@ void ComposeDraftPane::rebuildTemplateMenu()
 {
     m_templateMenu->clear();
     const auto addTemplate = [this](const PromptTemplate& t) {
-        m_templateMenu->addAction(t.name, this, [this, t] {
+        // A name is shown as written: an ampersand is no shortcut marker.
+        QString title = t.name;
+        m_templateMenu->addAction(title.replace(u'&', u"&&"_s), this, [this, t] {
             m_state.setNotice(DraftOperations::applyTemplate(m_store, m_draftID, t));
         });
     };

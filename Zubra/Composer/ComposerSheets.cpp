@@ -124,7 +124,7 @@ void EntryTrimSheet::update()
 }
 
 ImportSheet::ImportSheet(const QString& text, TextChanged textChanged, Confirmed onAdd, QWidget* parent)
-    : ComposerSheet(u"Import text"_s, 12, u"Split & Add"_s, std::move(onAdd), parent)
+    : ComposerSheet(u"Import text"_s, 12, u"Split && Add"_s, std::move(onAdd), parent)
     , m_textChanged(std::move(textChanged))
 {
     setMinimumSize(460, 360);

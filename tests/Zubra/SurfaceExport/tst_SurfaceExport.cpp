@@ -23,9 +23,11 @@ struct Run
 // Runs the program with its temporary folder inside `temp`, so that leftovers show.
 Run runExport(const QStringList& arguments, const QString& temp, const QString& workingDirectory = {})
 {
+    static QTemporaryDir runtime; // Qt makes one in the temporary folder when there is none
     QProcess process;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(u"TMPDIR"_s, temp);
+    env.insert(u"XDG_RUNTIME_DIR"_s, runtime.path());
     env.remove(u"QT_QPA_PLATFORM"_s);
     env.insert(u"TZ"_s, u"America/Los_Angeles"_s); // the export must not depend on it
     env.insert(u"LANG"_s, u"de_DE.UTF-8"_s);
