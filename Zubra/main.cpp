@@ -17,15 +17,17 @@
 #include "Platform/X11/X11Workspace.h"
 #include "Platform/X11/XTestKeyInjector.h"
 #include "Platform/X11/XkbKeyLayout.h"
+#include "Zubra/LibraryWindow/ContentView.h"
+#include "Zubra/LibraryWindow/WindowNotifications.h"
 #include "Zubra/Shell/AppDelegate.h"
 #include "Zubra/Shell/AppDelegateSignals.h"
 #include "Zubra/Shell/BrandMark.h"
 #include "Zubra/Shell/HotKeyManager.h"
 #include "Zubra/Shell/ShellSettings.h"
 #include "Zubra/Shell/WelcomeView.h"
-#include "Zubra/LibraryWindow/ContentView.h"
-#include "Zubra/LibraryWindow/WindowNotifications.h"
+#include "Zubra/SurfaceExport/AppScreenshotExporter.h"
 #include "Zubra/SurfaceExport/ExportFlags.h"
+#include "Zubra/SurfaceExport/ExportFonts.h"
 #include "ZubraCore/Capture/CaptureRunner.h"
 #include "ZubraCore/Capture/SelectionCapture.h"
 #include "ZubraCore/Library/AppDataMigration.h"
@@ -40,6 +42,7 @@
 #include <QSettings>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <exception>
 
 namespace {
@@ -62,17 +65,33 @@ int runExport(int argc, char* argv[], const QStringList& arguments)
 {
     qInstallMessageHandler(quietMessages);
     qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The images are the same on every machine: UTC, English (United States), DejaVu fonts.
+    qputenv("TZ", "UTC");
+    tzset();
     const RequestedPath surfaces = requestedSurfacesDirectory(arguments);
     if (surfaces.error)
         return exportFailure(description(*surfaces.error));
+    RequestedPath output;
     if (!surfaces.path) {
-        const RequestedPath output = requestedOutputURL(arguments);
+        output = requestedOutputURL(arguments);
         if (output.error)
             return exportFailure(description(*output.error));
     }
+    const ExportFonts fonts;
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    QApplication::setStyle(QStringLiteral("Fusion"));
     QApplication application(argc, argv);
-    // This build renders no surfaces yet.
-    return exportFailure(description(ExportError::renderFailed));
+    QApplication::setFont(QFont(QStringLiteral("DejaVu Sans"), 10));
+    if (surfaces.path) {
+        if (const auto error = exportSurfaces(*surfaces.path, arguments))
+            return exportFailure(*error);
+        std::fprintf(stdout, "==> UI surfaces: %s\n", surfaces.path->toLocal8Bit().constData());
+        return 0;
+    }
+    if (const auto error = exportSampleScreenshot(*output.path))
+        return exportFailure(*error);
+    std::fprintf(stdout, "==> sample screenshot: %s\n", output.path->toLocal8Bit().constData());
+    return 0;
 }
 
 const QString adoptionFailure = QStringLiteral(

@@ -116,6 +116,16 @@ qint64 PromptPiece::jointAdjustment(char16_t before, char16_t after) const
     return adjustment;
 }
 
+PromptModel::EntryPieces PromptModel::piecesOf(const PreparedEntry& p, bool xml)
+{
+    EntryPieces pieces;
+    pieces.body = PromptPiece(xml ? xmlEscape(p.body) : p.body);
+    pieces.note = pieceOf(trimmedText(p.entry.note), xml);
+    const QString line = sourceLine(p.selection);
+    pieces.line = PromptPiece(xml ? xmlEscape(line) : line);
+    return pieces;
+}
+
 PromptModel::PromptModel(
     const ContextDraft& draft, const QList<PreparedEntry>& prepared, const std::optional<QString>& preamble)
     : m_prepared(prepared)
@@ -126,24 +136,43 @@ PromptModel::PromptModel(
     if (m_layout != ComposerTemplate::plain)
         m_preamble = pieceOf(trimmedText(preamble), xml);
 
-    QHash<QString, int> keyIDs;
+    QList<QString> keys;
     m_pieces.reserve(prepared.size());
-    m_keys.reserve(prepared.size());
+    keys.reserve(prepared.size());
     for (const PreparedEntry& p : prepared) {
-        EntryPieces pieces;
-        pieces.body = PromptPiece(xml ? xmlEscape(p.body) : p.body);
-        pieces.note = pieceOf(trimmedText(p.entry.note), xml);
-        const QString line = sourceLine(p.selection);
-        pieces.line = PromptPiece(xml ? xmlEscape(line) : line);
-        m_pieces.push_back(std::move(pieces));
-        const QString key = groupKey(p.selection);
+        m_pieces.push_back(piecesOf(p, xml));
+        keys.append(groupKey(p.selection));
+    }
+    setKeys(keys);
+}
+
+PromptModel::PromptModel(const ContextDraft& draft, const QList<PreparedEntry>& prepared,
+    const std::optional<QString>& preamble, std::vector<EntryPieces> pieces, const QList<QString>& keys)
+    : m_prepared(prepared)
+    , m_layout(draft.templateKind())
+    , m_pieces(std::move(pieces))
+{
+    Q_ASSERT(qsizetype(m_pieces.size()) == prepared.size() && keys.size() == prepared.size());
+    const bool xml = m_layout == ComposerTemplate::xml;
+    m_task = pieceOf(trimmedText(draft.task), xml);
+    if (m_layout != ComposerTemplate::plain)
+        m_preamble = pieceOf(trimmedText(preamble), xml);
+    setKeys(keys);
+}
+
+void PromptModel::setKeys(const QList<QString>& keys)
+{
+    QHash<QString, int> keyIDs;
+    m_keys.clear();
+    m_keys.reserve(keys.size());
+    for (const QString& key : keys) {
         auto found = keyIDs.constFind(key);
         if (found == keyIDs.cend())
             found = keyIDs.insert(key, int(keyIDs.size()));
         m_keys.push_back(found.value());
     }
     m_slotOfKey.assign(keyIDs.size(), -1);
-    m_next.assign(prepared.size(), -1);
+    m_next.assign(keys.size(), -1);
 }
 
 void PromptModel::group(qsizetype first, qsizetype last, bool grouped) const

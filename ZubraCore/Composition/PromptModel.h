@@ -51,11 +51,26 @@ private:
 class PromptModel
 {
 public:
+    struct EntryPieces
+    {
+        PromptPiece body;
+        PromptPiece note;
+        PromptPiece line; // the source line, shown when the entry heads its group
+    };
+    // The pieces one prepared entry contributes, escaped for the XML layout when `xml`.
+    static EntryPieces piecesOf(const PreparedEntry& prepared, bool xml);
+
     // `prepared` must outlive the model.
     PromptModel(
         const ContextDraft& draft, const QList<PreparedEntry>& prepared, const std::optional<QString>& preamble);
+    // The same from pieces made earlier with piecesOf() for this layout (their counts stay cached),
+    // one per prepared entry, and each entry's source key (see groupKey()).
+    PromptModel(const ContextDraft& draft, const QList<PreparedEntry>& prepared, const std::optional<QString>& preamble,
+        std::vector<EntryPieces> pieces, const QList<QString>& keys);
 
     qsizetype size() const { return m_prepared.size(); }
+    // Hands the entries' pieces back with whatever counts the model has cached in them.
+    std::vector<EntryPieces> takePieces() { return std::move(m_pieces); }
     const PreparedEntry& entry(qsizetype i) const { return m_prepared[i]; }
 
     // The prompt holding the prepared entries [first, last), grouped by source or one group each.
@@ -68,13 +83,7 @@ private:
         qsizetype first; // the representative: the group's first entry
         qsizetype last;
     };
-    struct EntryPieces
-    {
-        PromptPiece body;
-        PromptPiece note;
-        PromptPiece line; // the source line, shown when the entry heads its group
-    };
-
+    void setKeys(const QList<QString>& keys);
     void group(qsizetype first, qsizetype last, bool grouped) const;
     template <typename Sink> void walk(Sink& sink, qsizetype first, qsizetype last, bool grouped) const;
     template <typename Sink> void emitSections(Sink& sink) const;

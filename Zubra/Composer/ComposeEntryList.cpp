@@ -1,0 +1,503 @@
+#include "Zubra/Composer/ComposeEntryList.h"
+
+#include "ZubraCore/Composition/ContextComposer.h"
+#include "ZubraCore/Composition/TokenEstimator.h"
+#include "ZubraCore/Models/DraftEntriesModel.h"
+
+#include <QApplication>
+#include <QContextMenuEvent>
+#include <QDrag>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QPainter>
+#include <QSortFilterProxyModel>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int padding = 5;
+constexpr int spacing = 8;
+constexpr int lineSpacing = 3;
+constexpr int checkboxSize = 16;
+constexpr QSize handleSize {18, 22};
+constexpr QSize menuSize {18, 18};
+constexpr int noteHeight = 24;
+constexpr double excludedOpacity = 0.62;
+
+QFont scaled(QFont font, double scale, QFont::Weight weight = QFont::Normal)
+{
+    font.setPointSizeF(font.pointSizeF() * scale);
+    font.setWeight(weight);
+    return font;
+}
+
+QFont headlineFont(const QFont& base)
+{
+    return scaled(base, 1.0, QFont::DemiBold);
+}
+QFont captionFont(const QFont& base)
+{
+    return scaled(base, 0.85);
+}
+QFont badgeFont(const QFont& base)
+{
+    return scaled(base, 0.8);
+}
+
+// The entry and its selection behind a row of the filtered list.
+struct RowData
+{
+    ContextDraftEntry entry;
+    std::optional<Selection> selection;
+    int position = 0; // in the draft's whole entry list
+    int count = 0;
+};
+
+RowData rowData(const QModelIndex& index)
+{
+    const auto* proxy = qobject_cast<const QSortFilterProxyModel*>(index.model());
+    const QModelIndex source = proxy ? proxy->mapToSource(index) : index;
+    const auto* model = qobject_cast<const DraftEntriesModel*>(source.model());
+    if (!model || !source.isValid())
+        return {};
+    return {model->entryAt(source.row()), model->selectionAt(source.row()), source.row(), model->rowCount()};
+}
+
+QString headlineOf(const Selection& selection)
+{
+    const QString headline = selection.headline();
+    return headline.isEmpty() ? u"\u2026"_s : headline;
+}
+
+} // namespace
+
+ComposeEntryRow::ComposeEntryRow(const QSet<QUuid>* notesShown, std::function<ModelProfile()> profile, QObject* parent)
+    : QStyledItemDelegate(parent)
+    , m_notesShown(notesShown)
+    , m_profile(std::move(profile))
+{
+}
+
+QStringList ComposeEntryRow::badges(const ContextDraftEntry& entry)
+{
+    QStringList list;
+    if (entry.pin)
+        list.append(u"Pinned"_s);
+    if (entry.verbatim)
+        list.append(u"Verbatim"_s);
+    if (entry.customText)
+        list.append(u"Trimmed"_s);
+    if (entry.note)
+        list.append(u"Noted"_s);
+    return list;
+}
+
+bool ComposeEntryRow::showsNote(const QModelIndex& index) const
+{
+    return m_notesShown->contains(index.data(DraftEntriesModel::EntryIdRole).toUuid());
+}
+
+ComposeEntryRow::Geometry ComposeEntryRow::geometry(const QRect& rect, bool hasBadges, bool shows) const
+{
+    const QFont base = QApplication::font();
+    Geometry g;
+    g.headlineHeight = QFontMetrics(headlineFont(base)).height();
+    g.captionHeight = QFontMetrics(captionFont(base)).height();
+    g.badgeHeight = hasBadges ? QFontMetrics(badgeFont(base)).height() : 0;
+    const QRect inner = rect.adjusted(spacing, padding, -spacing, -padding);
+    g.checkbox = QRect(inner.left(), inner.top() + (g.headlineHeight - checkboxSize) / 2, checkboxSize, checkboxSize);
+    g.menu = QRect(QPoint(inner.right() - menuSize.width() + 1, inner.top()), menuSize);
+    g.handle = QRect(QPoint(g.menu.left() - spacing - handleSize.width(), inner.top() - 2), handleSize);
+    g.content = QRect(QPoint(g.checkbox.right() + 1 + spacing, inner.top()),
+        QPoint(g.handle.left() - spacing - 1, inner.bottom()));
+    if (shows) {
+        int top = inner.top() + g.headlineHeight + lineSpacing + g.captionHeight + lineSpacing;
+        if (hasBadges)
+            top += g.badgeHeight + lineSpacing;
+        g.note = QRect(g.content.left(), top, g.content.width(), noteHeight);
+    }
+    return g;
+}
+
+QSize ComposeEntryRow::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    const RowData data = rowData(index);
+    const Geometry g = geometry(option.rect, !badges(data.entry).isEmpty(), showsNote(index));
+    int height = padding + g.headlineHeight + lineSpacing + g.captionHeight + padding;
+    if (g.badgeHeight)
+        height += lineSpacing + g.badgeHeight;
+    if (!g.note.isNull())
+        height += lineSpacing + noteHeight;
+    return {option.rect.width() > 0 ? option.rect.width() : 300, height};
+}
+
+void ComposeEntryRow::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    const RowData data = rowData(index);
+    if (!data.selection)
+        return;
+    const QStringList badgeTexts = badges(data.entry);
+    const Geometry g = geometry(option.rect, !badgeTexts.isEmpty(), showsNote(index));
+    const QPalette& palette = option.palette;
+    const QColor secondary = palette.color(QPalette::PlaceholderText);
+
+    painter->save();
+    painter->setOpacity(data.entry.include ? 1.0 : excludedOpacity);
+
+    QStyleOptionButton box;
+    box.rect = g.checkbox;
+    box.state = QStyle::State_Enabled | (data.entry.include ? QStyle::State_On : QStyle::State_Off);
+    if (!(option.state & QStyle::State_Enabled))
+        box.state &= ~QStyle::State_Enabled;
+    QApplication::style()->drawPrimitive(QStyle::PE_IndicatorCheckBox, &box, painter, option.widget);
+
+    // Headline with the entry's token estimate at the right.
+    const QFont base = option.font;
+    const QString tokens = TokenEstimator::format(TokenEstimator::estimate(
+                               ContextComposer::entryBody(data.entry, *data.selection), m_profile()))
+        + u" tokens"_s;
+    painter->setFont(captionFont(base));
+    const int tokensWidth = painter->fontMetrics().horizontalAdvance(tokens);
+    QRect line(g.content.left(), g.content.top(), g.content.width(), g.headlineHeight);
+    painter->setPen(secondary);
+    painter->drawText(line, Qt::AlignRight | Qt::AlignVCenter, tokens);
+    painter->setFont(headlineFont(base));
+    painter->setPen(palette.color(QPalette::Text));
+    const QRect headlineRect = line.adjusted(0, 0, -(tokensWidth + 6), 0);
+    painter->drawText(headlineRect, Qt::AlignLeft | Qt::AlignVCenter,
+        painter->fontMetrics().elidedText(headlineOf(*data.selection), Qt::ElideRight, headlineRect.width()));
+
+    // Source line, cut in the middle.
+    line.translate(0, g.headlineHeight + lineSpacing);
+    line.setHeight(g.captionHeight);
+    painter->setFont(captionFont(base));
+    painter->setPen(secondary);
+    painter->drawText(line, Qt::AlignLeft | Qt::AlignVCenter,
+        painter->fontMetrics().elidedText(ContextComposer::sourceLine(*data.selection), Qt::ElideMiddle, line.width()));
+
+    if (!badgeTexts.isEmpty()) {
+        line.translate(0, g.captionHeight + lineSpacing);
+        line.setHeight(g.badgeHeight);
+        painter->setFont(badgeFont(base));
+        int x = line.left();
+        for (const QString& badge : badgeTexts) {
+            const QString text = u"\u25CF "_s + badge;
+            painter->drawText(QRect(x, line.top(), line.right() - x, line.height()), Qt::AlignLeft | Qt::AlignVCenter,
+                text);
+            x += painter->fontMetrics().horizontalAdvance(text) + spacing;
+        }
+    }
+
+    // Handle and options.
+    painter->setFont(base);
+    QColor tertiary = secondary;
+    tertiary.setAlphaF(0.6);
+    painter->setPen(tertiary);
+    painter->drawText(g.handle, Qt::AlignCenter, u"\u2261"_s);
+    painter->setPen(secondary);
+    painter->drawText(g.menu, Qt::AlignCenter, u"\u22EF"_s);
+    painter->restore();
+
+    // The separator under every row.
+    painter->setPen(palette.color(QPalette::Midlight));
+    painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
+}
+
+ComposeEntryRow::Part ComposeEntryRow::partAt(const QRect& rect, const QPoint& point) const
+{
+    const Geometry g = geometry(rect, false, false);
+    if (g.checkbox.adjusted(-3, -3, 3, 3).contains(point))
+        return Part::checkbox;
+    if (g.handle.contains(point))
+        return Part::handle;
+    if (g.menu.adjusted(-3, -3, 3, 3).contains(point))
+        return Part::menu;
+    return Part::none;
+}
+
+QWidget* ComposeEntryRow::createEditor(QWidget* parent, const QStyleOptionViewItem&, const QModelIndex& index) const
+{
+    auto* field = new QLineEdit(parent);
+    field->setPlaceholderText(u"Note included in the prompt"_s);
+    field->setFont(captionFont(QApplication::font()));
+    const QUuid entryID = index.data(DraftEntriesModel::EntryIdRole).toUuid();
+    connect(field, &QLineEdit::textEdited, this, [this, entryID](const QString& text) { emit noteEdited(entryID, text); });
+    return field;
+}
+
+void ComposeEntryRow::setEditorData(QWidget* editor, const QModelIndex& index) const
+{
+    auto* field = static_cast<QLineEdit*>(editor);
+    const QString note = index.data(DraftEntriesModel::NoteRole).toString();
+    if (field->text() != note) // never under the caret of an unchanged note
+        field->setText(note);
+}
+
+void ComposeEntryRow::updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    const RowData data = rowData(index);
+    editor->setGeometry(geometry(option.rect, !badges(data.entry).isEmpty(), true).note);
+}
+
+ComposeEntryList::ComposeEntryList(DraftEntriesModel* model, ComposeEntryActions actions, QWidget* parent)
+    : QListView(parent)
+    , m_model(model)
+    , m_actions(std::move(actions))
+{
+    // Entries whose selection left the library stay in the draft but get no row.
+    m_rows = new QSortFilterProxyModel(this);
+    m_rows->setSourceModel(model);
+    m_rows->setFilterRole(DraftEntriesModel::HasSelectionRole);
+    m_rows->setFilterFixedString(u"true"_s);
+    m_rows->setDynamicSortFilter(true);
+    setModel(m_rows);
+    m_row = new ComposeEntryRow(&m_notesShown, m_actions.profile, this);
+    setItemDelegate(m_row);
+    setSelectionMode(QAbstractItemView::NoSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setMouseTracking(true);
+    setAcceptDrops(true);
+    setDragDropMode(QAbstractItemView::DropOnly);
+    setResizeMode(QListView::Adjust);
+
+    connect(m_row, &ComposeEntryRow::noteEdited, this, [this](const QUuid& id, const QString& note) {
+        if (m_actions.setNote)
+            m_actions.setNote(id, note);
+    });
+    // A row made for an entry that has a note shows its field from the start.
+    const auto adoptNotes = [this](int first, int last) {
+        for (int r = first; r <= last; ++r)
+            if (m_model->entryAt(r).note)
+                m_notesShown.insert(m_model->entryAt(r).id);
+        syncNoteEditors();
+    };
+    connect(model, &QAbstractItemModel::modelReset, this, [this, adoptNotes] {
+        m_notesShown.clear();
+        adoptNotes(0, m_model->rowCount() - 1);
+    });
+    connect(model, &QAbstractItemModel::rowsInserted, this,
+        [adoptNotes](const QModelIndex&, int first, int last) { adoptNotes(first, last); });
+    connect(m_rows, &QAbstractItemModel::dataChanged, this, [this] {
+        syncNoteEditors();
+        scheduleDelayedItemsLayout(); // badges come and go
+    });
+    connect(m_rows, &QAbstractItemModel::layoutChanged, this, &ComposeEntryList::syncNoteEditors);
+    connect(m_rows, &QAbstractItemModel::rowsInserted, this, &ComposeEntryList::syncNoteEditors);
+    adoptNotes(0, m_model->rowCount() - 1);
+}
+
+int ComposeEntryList::visibleRowCount() const
+{
+    return m_rows->rowCount();
+}
+
+QModelIndex ComposeEntryList::indexOfEntry(const QUuid& id) const
+{
+    for (int r = 0; r < m_rows->rowCount(); ++r) {
+        const QModelIndex index = m_rows->index(r, 0);
+        if (index.data(DraftEntriesModel::EntryIdRole).toUuid() == id)
+            return index;
+    }
+    return {};
+}
+
+QUuid ComposeEntryList::entryID(const QModelIndex& index) const
+{
+    return index.data(DraftEntriesModel::EntryIdRole).toUuid();
+}
+
+int ComposeEntryList::sourceRow(const QModelIndex& index) const
+{
+    return m_rows->mapToSource(index).row();
+}
+
+std::optional<Selection> ComposeEntryList::selection(const QModelIndex& index) const
+{
+    return m_model->selectionAt(sourceRow(index));
+}
+
+void ComposeEntryList::setShowsNote(const QUuid& entryID, bool shown)
+{
+    if (shown)
+        m_notesShown.insert(entryID);
+    else
+        m_notesShown.remove(entryID);
+    syncNoteEditors();
+    scheduleDelayedItemsLayout();
+}
+
+void ComposeEntryList::syncNoteEditors()
+{
+    for (int r = 0; r < m_rows->rowCount(); ++r) {
+        const QModelIndex index = m_rows->index(r, 0);
+        const bool shown = m_notesShown.contains(entryID(index));
+        if (shown && !isPersistentEditorOpen(index))
+            openPersistentEditor(index);
+        else if (!shown && isPersistentEditorOpen(index))
+            closePersistentEditor(index);
+        else if (shown)
+            m_row->setEditorData(indexWidget(index), index);
+    }
+}
+
+QMenu* ComposeEntryList::entryMenu(const QModelIndex& index)
+{
+    const int row = sourceRow(index);
+    const ContextDraftEntry entry = m_model->entryAt(row);
+    const QUuid id = entry.id;
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addAction(entry.pin ? u"Unpin"_s : u"Pin"_s, this, [this, id] { m_actions.togglePin(id); });
+    menu->addAction(entry.verbatim ? u"Use formatted text"_s : u"Use verbatim text"_s, this,
+        [this, id] { m_actions.toggleVerbatim(id); });
+    menu->addAction(u"Trim or edit\u2026"_s, this, [this, id] { m_actions.edit(id); });
+    const bool shown = m_notesShown.contains(id);
+    menu->addAction(shown ? u"Hide Note Field"_s : u"Add Note"_s, this, [this, id, shown] { setShowsNote(id, !shown); });
+    if (entry.note)
+        menu->addAction(u"Clear Note"_s, this, [this, id] { m_actions.setNote(id, QString()); });
+    menu->addSeparator();
+    menu->addAction(u"Move Up"_s, this, [this, id] { m_actions.move(id, -1); })->setEnabled(row != 0);
+    menu->addAction(u"Move Down"_s, this, [this, id] { m_actions.move(id, 1); })
+        ->setEnabled(row != m_model->rowCount() - 1);
+    menu->addSeparator();
+    menu->addAction(u"Remove from Prompt"_s, this, [this, id] { m_actions.remove(id); });
+    return menu;
+}
+
+QMenu* ComposeEntryList::contextMenu(const QModelIndex& index)
+{
+    const ContextDraftEntry entry = m_model->entryAt(sourceRow(index));
+    const std::optional<Selection> s = selection(index);
+    const QUuid id = entry.id;
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    menu->addAction(u"Copy as Markdown"_s, this, [this, s] {
+        if (s)
+            m_actions.copyMarkdown(*s);
+    });
+    menu->addAction(u"Copy Plain"_s, this, [this, s] {
+        if (s)
+            m_actions.copyPlain(*s);
+    });
+    menu->addSeparator();
+    menu->addAction(entry.pin ? u"Unpin"_s : u"Pin"_s, this, [this, id] { m_actions.togglePin(id); });
+    menu->addAction(entry.verbatim ? u"Use formatted text"_s : u"Use verbatim text"_s, this,
+        [this, id] { m_actions.toggleVerbatim(id); });
+    menu->addAction(u"Trim or Edit\u2026"_s, this, [this, id] { m_actions.edit(id); });
+    menu->addAction(u"Remove from Prompt"_s, this, [this, id] { m_actions.remove(id); });
+    return menu;
+}
+
+void ComposeEntryList::mousePressEvent(QMouseEvent* event)
+{
+    const QModelIndex index = indexAt(event->position().toPoint());
+    if (!index.isValid() || event->button() != Qt::LeftButton) {
+        QListView::mousePressEvent(event);
+        return;
+    }
+    const QRect rect = visualRect(index);
+    switch (m_row->partAt(rect, event->position().toPoint())) {
+    case ComposeEntryRow::Part::checkbox:
+        if (isEnabled())
+            m_actions.toggleInclude(entryID(index));
+        return;
+    case ComposeEntryRow::Part::menu:
+        entryMenu(index)->popup(viewport()->mapToGlobal(event->position().toPoint()));
+        return;
+    case ComposeEntryRow::Part::handle:
+        m_pressedHandle = index;
+        m_pressPosition = event->position().toPoint();
+        return;
+    case ComposeEntryRow::Part::none:
+        break;
+    }
+    QListView::mousePressEvent(event);
+}
+
+void ComposeEntryList::mouseMoveEvent(QMouseEvent* event)
+{
+    if (m_pressedHandle.isValid() && (event->buttons() & Qt::LeftButton)
+        && (event->position().toPoint() - m_pressPosition).manhattanLength() >= QApplication::startDragDistance()) {
+        const QModelIndex index = m_pressedHandle;
+        m_pressedHandle = QPersistentModelIndex();
+        startRowDrag(index);
+        return;
+    }
+    QListView::mouseMoveEvent(event);
+}
+
+void ComposeEntryList::mouseReleaseEvent(QMouseEvent* event)
+{
+    m_pressedHandle = QPersistentModelIndex();
+    QListView::mouseReleaseEvent(event);
+}
+
+void ComposeEntryList::setDraggedEntryID(const std::optional<QUuid>& id)
+{
+    m_draggedEntryID = id;
+    m_lastDropTarget = QPersistentModelIndex();
+}
+
+void ComposeEntryList::startRowDrag(const QModelIndex& index)
+{
+    const QUuid id = entryID(index);
+    setDraggedEntryID(id);
+    auto* drag = new QDrag(this);
+    auto* mime = new QMimeData;
+    mime->setText(id.toString(QUuid::WithoutBraces).toUpper());
+    drag->setMimeData(mime);
+    drag->exec(Qt::MoveAction);
+    // Over, wherever it ended: a later drag of other text must not reorder anything.
+    m_draggedEntryID.reset();
+    m_lastDropTarget = QPersistentModelIndex();
+}
+
+void ComposeEntryList::contextMenuEvent(QContextMenuEvent* event)
+{
+    const QModelIndex index = indexAt(event->pos());
+    if (index.isValid())
+        contextMenu(index)->popup(event->globalPos());
+}
+
+void ComposeEntryList::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!event->mimeData()->hasText()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    m_lastDropTarget = QPersistentModelIndex();
+    dragEnteredRow(indexAt(event->position().toPoint()));
+}
+
+void ComposeEntryList::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (!event->mimeData()->hasText()) {
+        event->ignore();
+        return;
+    }
+    event->setDropAction(Qt::MoveAction);
+    event->accept();
+    dragEnteredRow(indexAt(event->position().toPoint()));
+}
+
+void ComposeEntryList::dragEnteredRow(const QModelIndex& index)
+{
+    if (!index.isValid() || index == m_lastDropTarget)
+        return;
+    m_lastDropTarget = index;
+    if (m_draggedEntryID)
+        m_actions.moveEntry(m_draggedEntryID, entryID(index));
+}
+
+void ComposeEntryList::dropEvent(QDropEvent* event)
+{
+    // The list was reordered on the way; the drop only confirms.
+    event->setDropAction(Qt::MoveAction);
+    event->accept();
+    m_lastDropTarget = QPersistentModelIndex();
+}

@@ -1,0 +1,198 @@
+#include "Zubra/Composer/ComposerSheets.h"
+
+#include "Zubra/Composer/DraftOperations.h"
+#include "ZubraCore/Composition/TextImport.h"
+#include "ZubraCore/Composition/TokenEstimator.h"
+#include "ZubraCore/Text/TextMetrics.h"
+
+#include <QFontDatabase>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QLabel* captionLabel(const QString& text = QString())
+{
+    auto* label = new QLabel(text);
+    QFont font = label->font();
+    font.setPointSizeF(font.pointSizeF() * 0.85);
+    label->setFont(font);
+    label->setForegroundRole(QPalette::PlaceholderText);
+    label->setWordWrap(true);
+    return label;
+}
+
+QPlainTextEdit* sheetEditor(const QString& text, int minimumHeight)
+{
+    auto* editor = new QPlainTextEdit;
+    QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    mono.setPointSize(10);
+    editor->setFont(mono);
+    editor->setMinimumHeight(minimumHeight);
+    editor->setPlainText(text);
+    return editor;
+}
+
+QString pluralS(qsizetype n)
+{
+    return n == 1 ? QString() : u"s"_s;
+}
+
+} // namespace
+
+ComposerSheet::ComposerSheet(
+    const QString& title, int spacing, const QString& confirmTitle, Confirmed confirmed, QWidget* parent)
+    : QDialog(parent)
+    , m_confirmed(std::move(confirmed))
+{
+    setWindowModality(Qt::WindowModal);
+    setWindowTitle(title);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(20, 20, 20, 20);
+    layout->setSpacing(spacing);
+    auto* heading = new QLabel(title);
+    QFont font = heading->font();
+    font.setPointSizeF(font.pointSizeF() * 1.25);
+    font.setWeight(QFont::DemiBold);
+    heading->setFont(font);
+    layout->addWidget(heading);
+    m_content = new QVBoxLayout;
+    m_content->setSpacing(spacing);
+    layout->addLayout(m_content, 1);
+    m_bottom = new QHBoxLayout;
+    m_cancel = new QPushButton(u"Cancel"_s);
+    m_confirm = new QPushButton(confirmTitle);
+    m_confirm->setDefault(true);
+    m_confirm->setAutoDefault(true);
+    m_cancel->setAutoDefault(false);
+    connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(m_confirm, &QPushButton::clicked, this, &ComposerSheet::confirm);
+    layout->addLayout(m_bottom);
+}
+
+void ComposerSheet::confirm()
+{
+    if (m_confirm->isEnabled() && m_confirmed)
+        m_confirmed();
+}
+
+EntryTrimSheet::EntryTrimSheet(
+    const ModelProfile& profile, const QString& text, TextChanged textChanged, Confirmed onApply, QWidget* parent)
+    : ComposerSheet(u"Trim this source"_s, 12, u"Apply Trim"_s, std::move(onApply), parent)
+    , m_profile(profile)
+    , m_textChanged(std::move(textChanged))
+{
+    setMinimumSize(440, 320);
+    resize(520, 380);
+    content()->addWidget(captionLabel(u"Edit the text exactly as it should appear in the prompt. Deleting everything "
+                                      u"goes back to the captured source; applying an unchanged copy keeps what you had."_s));
+    m_editor = sheetEditor(text, 220);
+    content()->addWidget(m_editor, 1);
+    m_counter = captionLabel();
+    m_counter->setWordWrap(false);
+    bottomRow()->addWidget(m_counter);
+    bottomRow()->addStretch(1);
+    bottomRow()->addWidget(cancelButton());
+    bottomRow()->addWidget(confirmButton());
+    connect(m_editor, &QPlainTextEdit::textChanged, this, [this] {
+        if (m_textChanged)
+            m_textChanged(m_editor->toPlainText());
+        update();
+    });
+    update();
+    m_editor->setFocus();
+}
+
+QString EntryTrimSheet::counterText() const
+{
+    const QString text = m_editor->toPlainText();
+    return TokenEstimator::format(TokenEstimator::estimate(text, m_profile)) + u" tokens \u00B7 "_s
+        + QString::number(TextMetrics::count(text)) + u" chars"_s;
+}
+
+void EntryTrimSheet::update()
+{
+    m_counter->setText(counterText());
+}
+
+ImportSheet::ImportSheet(const QString& text, TextChanged textChanged, Confirmed onAdd, QWidget* parent)
+    : ComposerSheet(u"Import text"_s, 12, u"Split && Add"_s, std::move(onAdd), parent)
+    , m_textChanged(std::move(textChanged))
+{
+    setMinimumSize(460, 360);
+    resize(540, 420);
+    content()->addWidget(captionLabel(u"Paste a document, chat log, or notes. Tessellon splits it by paragraphs. It "
+                                      u"splits long blocks further and adds each chunk to this prompt as a selectable "
+                                      u"source."_s));
+    m_editor = sheetEditor(text, 260);
+    content()->addWidget(m_editor, 1);
+    m_counter = captionLabel();
+    m_counter->setWordWrap(false);
+    bottomRow()->addWidget(m_counter);
+    bottomRow()->addStretch(1);
+    bottomRow()->addWidget(cancelButton());
+    bottomRow()->addWidget(confirmButton());
+    connect(m_editor, &QPlainTextEdit::textChanged, this, [this] {
+        if (m_textChanged)
+            m_textChanged(m_editor->toPlainText());
+        update();
+    });
+    update();
+    m_editor->setFocus();
+}
+
+QString ImportSheet::counterText() const
+{
+    const qsizetype n
+        = TextImport::chunks(m_editor->toPlainText(), DraftOperations::importChunkLength).size();
+    return QString::number(n) + u" chunk"_s + pluralS(n) + u" ready"_s;
+}
+
+void ImportSheet::update()
+{
+    m_counter->setText(counterText());
+    confirmButton()->setEnabled(!m_editor->toPlainText().trimmed().isEmpty());
+}
+
+SaveTemplateSheet::SaveTemplateSheet(const QString& name, TextChanged nameChanged, Confirmed onSave, QWidget* parent)
+    : ComposerSheet(u"Save Task Template"_s, 14, u"Save"_s, std::move(onSave), parent)
+    , m_nameChanged(std::move(nameChanged))
+{
+    setMinimumWidth(320);
+    resize(360, sizeHint().height());
+    m_field = new QLineEdit(name);
+    m_field->setPlaceholderText(u"Template name"_s);
+    content()->addWidget(m_field);
+    bottomRow()->addStretch(1);
+    bottomRow()->addWidget(cancelButton());
+    bottomRow()->addWidget(confirmButton());
+    connect(m_field, &QLineEdit::textChanged, this, [this](const QString& text) {
+        if (m_nameChanged)
+            m_nameChanged(text);
+        update();
+    });
+    // Return reaches the default button only: one save per press.
+    update();
+    m_field->setFocus();
+}
+
+bool SaveTemplateSheet::canSave() const
+{
+    for (QChar c : m_field->text())
+        if (!c.isSpace() || c == u'\n' || c == u'\r')
+            return true;
+    return false;
+}
+
+void SaveTemplateSheet::update()
+{
+    confirmButton()->setEnabled(canSave());
+}

@@ -1,0 +1,98 @@
+#pragma once
+// The composer's three modal sheets. Each edits a text its presenter owns (handed back on every
+// change, so Escape or Cancel leave the typed text with the presenter) and reports confirmation
+// through a callback; the presenter judges the text and closes the sheet.
+
+#include "ZubraCore/Library/ModelProfile.h"
+
+#include <QDialog>
+#include <functional>
+
+class QHBoxLayout;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QVBoxLayout;
+
+// The frame the sheets share: a title, the sheet's own content, a bottom row with "Cancel" on
+// Escape and the confirming button on Return.
+class ComposerSheet : public QDialog
+{
+    Q_OBJECT
+
+public:
+    using TextChanged = std::function<void(const QString&)>;
+    using Confirmed = std::function<void()>;
+
+    QPushButton* confirmButton() const { return m_confirm; }
+    QPushButton* cancelButton() const { return m_cancel; }
+
+protected:
+    ComposerSheet(const QString& title, int spacing, const QString& confirmTitle, Confirmed confirmed, QWidget* parent);
+    QVBoxLayout* content() const { return m_content; }
+    QHBoxLayout* bottomRow() const { return m_bottom; }
+    void confirm();
+
+private:
+    QVBoxLayout* m_content = nullptr;
+    QHBoxLayout* m_bottom = nullptr;
+    QPushButton* m_cancel = nullptr;
+    QPushButton* m_confirm = nullptr;
+    Confirmed m_confirmed;
+};
+
+// Edits the text one source contributes to the prompt, with a live token and character count.
+class EntryTrimSheet final : public ComposerSheet
+{
+    Q_OBJECT
+
+public:
+    EntryTrimSheet(const ModelProfile& profile, const QString& text, TextChanged textChanged, Confirmed onApply,
+        QWidget* parent = nullptr);
+    QPlainTextEdit* editor() const { return m_editor; }
+    QString counterText() const;
+
+private:
+    void update();
+
+    ModelProfile m_profile;
+    QPlainTextEdit* m_editor = nullptr;
+    QLabel* m_counter = nullptr;
+    TextChanged m_textChanged;
+};
+
+// Pasted text, split into sources by paragraphs, with a live count of the pieces.
+class ImportSheet final : public ComposerSheet
+{
+    Q_OBJECT
+
+public:
+    ImportSheet(const QString& text, TextChanged textChanged, Confirmed onAdd, QWidget* parent = nullptr);
+    QPlainTextEdit* editor() const { return m_editor; }
+    QString counterText() const;
+
+private:
+    void update();
+
+    QPlainTextEdit* m_editor = nullptr;
+    QLabel* m_counter = nullptr;
+    TextChanged m_textChanged;
+};
+
+// Names the current task as a custom template.
+class SaveTemplateSheet final : public ComposerSheet
+{
+    Q_OBJECT
+
+public:
+    SaveTemplateSheet(const QString& name, TextChanged nameChanged, Confirmed onSave, QWidget* parent = nullptr);
+    QLineEdit* field() const { return m_field; }
+
+private:
+    bool canSave() const;
+    void update();
+
+    QLineEdit* m_field = nullptr;
+    TextChanged m_nameChanged;
+};

@@ -1,0 +1,75 @@
+#pragma once
+// What the composer's two panes share and what they need from outside: the switches and messages
+// both panes see at once, and the services behind the copy and export commands.
+
+#include <QObject>
+#include <QSettings>
+#include <QString>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+
+class FileSystem;
+class Pasteboard;
+class QWidget;
+
+// Asks the user where to export a prompt; no value when the user cancels.
+class ExportFileChooser
+{
+public:
+    virtual ~ExportFileChooser() = default;
+    virtual std::optional<QString> chooseFile(QWidget* parent, const QString& title, const QString& suggestedName) = 0;
+};
+
+// The real chooser: the desktop's save dialog, for Markdown text.
+class DialogExportFileChooser final : public ExportFileChooser
+{
+public:
+    std::optional<QString> chooseFile(QWidget* parent, const QString& title, const QString& suggestedName) override;
+};
+
+struct ComposerServices
+{
+    Pasteboard* pasteboard = nullptr; // the general clipboard
+    std::shared_ptr<FileSystem> files; // exports are written through it, atomically
+    std::shared_ptr<ExportFileChooser> chooser;
+    QSettings* templateDefaults = nullptr; // where custom task templates live
+    QString hotkeyDisplay;
+    bool reduceMotion = false; // no such desktop setting here; the views animate nothing anyway
+};
+
+// The four values both panes read and write; each change is announced once.
+class ComposerState : public QObject
+{
+    Q_OBJECT
+
+public:
+    using QObject::QObject;
+
+    bool usePreamble() const { return m_usePreamble; }
+    bool showCopied() const { return m_showCopied; }
+    const std::optional<QString>& exportError() const { return m_exportError; }
+    const std::optional<QString>& notice() const { return m_notice; }
+
+    void setUsePreamble(bool on);
+    void setShowCopied(bool on);
+    void setExportError(const std::optional<QString>& error);
+    void setNotice(const std::optional<QString>& notice);
+
+    // How long a notice stays, and the "Copied" state after a copy. Tests shorten them.
+    std::chrono::milliseconds noticeLifetime {4000};
+    std::chrono::milliseconds copiedLifetime {1400};
+
+signals:
+    void usePreambleChanged();
+    void showCopiedChanged();
+    void exportErrorChanged();
+    void noticeChanged();
+
+private:
+    bool m_usePreamble = true;
+    bool m_showCopied = false;
+    std::optional<QString> m_exportError;
+    std::optional<QString> m_notice;
+};

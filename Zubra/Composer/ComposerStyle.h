@@ -1,0 +1,35 @@
+#pragma once
+// The few text styles, colours and small controls the composer's panes are drawn with.
+
+#include <QColor>
+#include <QFont>
+#include <QString>
+#include <QStyle>
+#include <optional>
+
+class QFrame;
+class QLabel;
+class QPushButton;
+class QToolButton;
+class QWidget;
+
+namespace ComposerStyle {
+
+QColor red();
+QColor orange();
+// The monospaced font of the prompt preview and the sheet editors.
+QFont monospaced();
+
+QLabel* headlineLabel(const QString& text);
+// Caption text (smaller than the body) in the secondary colour, scaled further by `scale`.
+QLabel* captionLabel(const QString& text = QString(), double scale = 1.0);
+QLabel* secondaryLabel(const QString& text);
+// A standard icon before a caption text, both in `color`.
+QWidget* symbolLabel(QStyle::StandardPixmap icon, const QString& text, const QColor& color);
+QPushButton* smallButton(const QString& text);
+QToolButton* menuButton(const QString& text, QStyle::StandardPixmap icon);
+QFrame* divider();
+// Text colour of a label; none restores the palette's secondary colour.
+void setTextColor(QLabel* label, const std::optional<QColor>& color);
+
+} // namespace ComposerStyle

@@ -1,0 +1,112 @@
+#include "Zubra/SurfaceExport/SurfaceRenderer.h"
+
+#include "Zubra/SurfaceExport/ExportFlags.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QDeadlineTimer>
+#include <QImage>
+#include <QPainter>
+#include <QSaveFile>
+#include <QStyle>
+#include <QVBoxLayout>
+#include <QWidget>
+#include <chrono>
+#include <memory>
+
+using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
+
+namespace AppScreenshotExporter {
+
+namespace {
+
+// The turn of the event loop a view gets before it is captured: queued work (a store's change
+// signals, a coalesced refresh) runs in it.
+constexpr std::chrono::milliseconds settleTime = 50ms;
+
+void applyPalette(QWidget* widget, const QPalette& palette)
+{
+    widget->setPalette(palette);
+    for (QWidget* child : widget->findChildren<QWidget*>())
+        child->setPalette(palette);
+}
+
+} // namespace
+
+QPalette palette(ColorScheme scheme)
+{
+    QPalette p = QApplication::style()->standardPalette();
+    if (scheme == ColorScheme::light)
+        return p;
+    const QColor window(0x2B, 0x2B, 0x2E);
+    const QColor base(0x1E, 0x1E, 0x20);
+    const QColor text(0xEC, 0xEC, 0xEE);
+    p.setColor(QPalette::Window, window);
+    p.setColor(QPalette::WindowText, text);
+    p.setColor(QPalette::Base, base);
+    p.setColor(QPalette::AlternateBase, window.lighter(110));
+    p.setColor(QPalette::ToolTipBase, window);
+    p.setColor(QPalette::ToolTipText, text);
+    p.setColor(QPalette::PlaceholderText, QColor(0x9A, 0x9A, 0xA0));
+    p.setColor(QPalette::Text, text);
+    p.setColor(QPalette::Button, QColor(0x3A, 0x3A, 0x3E));
+    p.setColor(QPalette::ButtonText, text);
+    p.setColor(QPalette::BrightText, Qt::white);
+    p.setColor(QPalette::Light, QColor(0x4A, 0x4A, 0x50));
+    p.setColor(QPalette::Midlight, QColor(0x40, 0x40, 0x45));
+    p.setColor(QPalette::Mid, QColor(0x33, 0x33, 0x37));
+    p.setColor(QPalette::Dark, QColor(0x18, 0x18, 0x1A));
+    p.setColor(QPalette::Shadow, Qt::black);
+    p.setColor(QPalette::Highlight, QColor(0x2F, 0x6F, 0xD6));
+    p.setColor(QPalette::HighlightedText, Qt::white);
+    p.setColor(QPalette::Link, QColor(0x6E, 0xA8, 0xFF));
+    p.setColor(QPalette::Disabled, QPalette::Text, QColor(0x77, 0x77, 0x7C));
+    p.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x77, 0x77, 0x7C));
+    p.setColor(QPalette::Disabled, QPalette::ButtonText, QColor(0x77, 0x77, 0x7C));
+    return p;
+}
+
+std::optional<QString> render(QWidget* view, QSize size, int scale, ColorScheme scheme, const QString& path)
+{
+    // The frame: exactly the size, the view centred on the window colour.
+    auto frame = std::make_unique<QWidget>();
+    frame->setAttribute(Qt::WA_DontShowOnScreen);
+    frame->setAutoFillBackground(true);
+    auto* layout = new QVBoxLayout(frame.get());
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(view);
+    applyPalette(frame.get(), palette(scheme));
+    frame->setFixedSize(size);
+    frame->show();
+
+    const QDeadlineTimer settled(settleTime);
+    while (!settled.hasExpired())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, int(settled.remainingTime()));
+    // Views that built children during the turn get the scheme too.
+    applyPalette(frame.get(), palette(scheme));
+    QCoreApplication::processEvents();
+
+    QImage image(size.width() * scale, size.height() * scale, QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull())
+        return description(ExportError::renderFailed);
+    image.setDevicePixelRatio(scale);
+    image.fill(palette(scheme).color(QPalette::Window));
+    {
+        QPainter painter(&image);
+        frame->render(&painter, QPoint(), QRegion(), QWidget::DrawWindowBackground | QWidget::DrawChildren);
+    }
+    frame->hide();
+
+    QByteArray png;
+    QBuffer buffer(&png);
+    buffer.open(QIODevice::WriteOnly);
+    if (!image.save(&buffer, "PNG") || png.isEmpty())
+        return description(ExportError::encodeFailed);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(png) != png.size() || !file.commit())
+        return file.errorString();
+    return std::nullopt;
+}
+
+} // namespace AppScreenshotExporter

@@ -1,0 +1,24 @@
+#pragma once
+// Turns one view into one PNG file off screen: the view is framed to the exact size on the window
+// colour of the chosen scheme, given a short turn of the event loop to settle, painted into an
+// image of the requested scale and written atomically. Every image of the export is made here.
+
+#include <QPalette>
+#include <QSize>
+#include <QString>
+#include <optional>
+
+class QWidget;
+
+namespace AppScreenshotExporter {
+
+enum class ColorScheme { light, dark };
+
+// The palettes of the two schemes, on the Fusion style.
+QPalette palette(ColorScheme scheme);
+
+// Renders `view` (which the call takes over and deletes) at `size` points and `scale` pixels per
+// point to `path`. No value on success, else the error's text.
+std::optional<QString> render(QWidget* view, QSize size, int scale, ColorScheme scheme, const QString& path);
+
+} // namespace AppScreenshotExporter

@@ -1,0 +1,447 @@
+// The composer's views over a real store, on the offscreen platform: the two-way sync of the draft
+// pane, the preview and its commands, the sheets, and the live reorder of entry rows.
+
+#include "Platform/Memory/MemoryPasteboard.h"
+#include "Zubra/Composer/ComposeDraftPane.h"
+#include "Zubra/Composer/ComposeEntryList.h"
+#include "Zubra/Composer/ComposePreviewPane.h"
+#include "Zubra/Composer/ComposeView.h"
+#include "Zubra/Composer/ComposerSheets.h"
+#include "Zubra/Composer/DraftOperations.h"
+#include "ZubraCore/Composition/PromptTemplates.h"
+#include "ZubraCore/Capture/Clipboard.h"
+#include "ZubraCore/Library/StoreHarness.h"
+#include "ZubraCore/Models/DraftEntriesModel.h"
+#include "support/TestMain.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QtTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+class FakeChooser final : public ExportFileChooser
+{
+public:
+    std::optional<QString> chooseFile(QWidget*, const QString& title, const QString& suggestedName) override
+    {
+        lastTitle = title;
+        lastSuggestion = suggestedName;
+        return answer;
+    }
+    std::optional<QString> answer;
+    QString lastTitle;
+    QString lastSuggestion;
+};
+
+struct Composer
+{
+    explicit Composer(const QStringList& texts = {})
+    {
+        Store& s = harness.open();
+        for (const QString& text : texts)
+            s.add(capture(text, u"Browser"_s));
+        draftID = s.newDraft(u"Notes"_s)->id;
+        ContextDraft d = *s.findDraft(draftID);
+        for (qsizetype i = s.selections().size() - 1; i >= 0; --i) {
+            ContextDraftEntry e;
+            e.id = QUuid::createUuid();
+            e.selectionID = s.selections()[i].id;
+            d.entries.append(e);
+        }
+        s.updateDraft(d);
+        services.pasteboard = &pasteboard;
+        services.files = harness.files;
+        services.chooser = chooser;
+        services.templateDefaults = &harness.defaults;
+        services.hotkeyDisplay = u"Ctrl+Alt+Super+C"_s;
+        view = std::make_unique<ComposeView>(s, services);
+        view->state().noticeLifetime = std::chrono::milliseconds(30);
+        view->state().copiedLifetime = std::chrono::milliseconds(30);
+        view->setDraftID(draftID);
+        view->resize(1000, 640);
+        view->show();
+    }
+    Store& store() { return *harness.store; }
+    ContextDraft draft() { return *store().findDraft(draftID); }
+    ComposeDraftPane* pane() { return view->draftPane(); }
+    ComposePreviewPane* preview() { return view->previewPane(); }
+    void settle()
+    {
+        QCoreApplication::processEvents();
+        pane()->refreshNow();
+        preview()->refreshNow();
+    }
+    QString clipboardText() { return Clipboard::plainText(pasteboard).value_or(QString()); }
+
+    StoreHarness harness;
+    QUuid draftID;
+    MemoryPasteboard pasteboard;
+    std::shared_ptr<FakeChooser> chooser = std::make_shared<FakeChooser>();
+    ComposerServices services;
+    std::unique_ptr<ComposeView> view;
+};
+
+} // namespace
+
+class ComposeViewTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void missingDraftShowsNotFound()
+    {
+        Composer c({u"a"_s});
+        QVERIFY(!c.view->showsNotFound());
+        c.store().deleteDraft(c.draftID);
+        c.settle();
+        QVERIFY(c.view->showsNotFound());
+    }
+
+    void taskEditsWriteOncePerKeystroke()
+    {
+        Composer c({u"a"_s});
+        QSignalSpy changes(&c.store(), &Store::draftChanged);
+        c.pane()->taskField()->setFocus();
+        QTest::keyClicks(c.pane()->taskField(), u"abc"_s);
+        QCOMPARE(changes.size(), 3);
+        QCOMPARE(c.draft().task, u"abc"_s);
+        c.settle();
+        // The store's echo of our own edit writes nothing back.
+        QCOMPARE(changes.size(), 3);
+    }
+
+    void storeChangesReachEditorsWithoutMovingTheCaret()
+    {
+        Composer c({u"a"_s});
+        QTest::keyClicks(c.pane()->nameField(), u"Report"_s);
+        c.pane()->nameField()->setCursorPosition(2);
+        ContextDraft d = c.draft();
+        d.task = u"From elsewhere"_s; // a change of another field
+        c.store().updateDraft(d);
+        c.settle();
+        QCOMPARE(c.pane()->taskField()->toPlainText(), u"From elsewhere"_s);
+        QCOMPARE(c.pane()->nameField()->cursorPosition(), 2);
+        d.name = u"Renamed"_s;
+        c.store().updateDraft(d);
+        c.settle();
+        QCOMPARE(c.pane()->nameField()->text(), u"Renamed"_s);
+    }
+
+    void caption_data()
+    {
+        QTest::addColumn<int>("included");
+        QTest::addColumn<int>("sources");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("plural") << 3 << 3 << u"3 included \u00B7 3 sources"_s;
+        QTest::newRow("one source") << 3 << 1 << u"3 included \u00B7 1 source"_s;
+        QTest::newRow("nothing") << 0 << 0 << u"0 included \u00B7 0 sources"_s;
+    }
+    void caption()
+    {
+        QFETCH(int, included);
+        QFETCH(int, sources);
+        QFETCH(QString, expected);
+        QCOMPARE(ComposeDraftPane::captionText(included, sources), expected);
+    }
+
+    void deletedSelectionsKeepTheirCountButNoRow()
+    {
+        Composer c({u"one"_s, u"two"_s});
+        ContextDraft d = c.draft();
+        ContextDraftEntry orphan;
+        orphan.id = QUuid::createUuid();
+        orphan.selectionID = QUuid::createUuid(); // no longer in the library
+        d.entries.prepend(orphan);
+        d.entries[1].include = false;
+        c.store().updateDraft(d);
+        c.settle();
+        QCOMPARE(c.pane()->captionLabel()->text(), u"2 included \u00B7 1 source"_s);
+        QCOMPARE(c.pane()->entryList()->visibleRowCount(), 2);
+        QVERIFY(!c.pane()->showsEmptyState());
+    }
+
+    void emptyDraftShowsTheHintAndDisablesCleanup()
+    {
+        Composer c;
+        QVERIFY(c.pane()->showsEmptyState());
+        QVERIFY(c.pane()->emptyHint().contains(u"press Ctrl+Alt+Super+C with"_s));
+        for (QAction* a : c.pane()->cleanupMenu()->actions())
+            QVERIFY(!a->isEnabled());
+    }
+
+    void noticeIsClearedAfterItsTime()
+    {
+        Composer c({u"a"_s});
+        c.view->state().setNotice(u"Removed excluded sources."_s);
+        QVERIFY(c.pane()->noticeLabel()->text().contains(u"Removed excluded sources."_s));
+        QTRY_VERIFY(!c.view->state().notice());
+        QVERIFY(c.pane()->noticeLabel()->text().contains(u"Trimmed text changes only this prompt."_s));
+    }
+
+    void unreadableLibraryDisablesTheDraftPaneOnly()
+    {
+        StoreHarness harness;
+        QVERIFY(LibraryFixtures::writeFile(harness.path(), "not a library"));
+        Store& store = harness.open();
+        QVERIFY(!store.canModifyLibrary());
+        MemoryPasteboard pasteboard;
+        ComposerServices services;
+        services.pasteboard = &pasteboard;
+        ComposeView view(store, services);
+        QVERIFY(!view.draftPane()->isEnabled());
+        QVERIFY(view.previewPane()->isEnabled());
+    }
+
+    void copyPromptFlashesCopied()
+    {
+        Composer c({u"Body text"_s});
+        c.settle();
+        QVERIFY(c.preview()->copyButton()->isEnabled());
+        c.preview()->copyButton()->click();
+        QCOMPARE(c.clipboardText(), c.preview()->composed()->text);
+        QCOMPARE(c.preview()->copyButton()->text(), u"Copied"_s);
+        QTRY_COMPARE(c.preview()->copyButton()->text(), u"Copy Prompt"_s);
+    }
+
+    void emptyPromptDisablesCopyAndExport()
+    {
+        Composer c;
+        c.view->state().setUsePreamble(false);
+        c.settle();
+        QVERIFY(c.preview()->composed()->text.isEmpty());
+        QVERIFY(!c.preview()->copyButton()->isEnabled());
+        QVERIFY(!c.preview()->exportButton()->isEnabled());
+        QCOMPARE(c.preview()->previewText()->placeholderText(), u"Nothing to copy yet \u2014 add sources to the left."_s);
+    }
+
+    void budgetMeterAndRemedies()
+    {
+        // 16,384 tokens of 4 characters: a source of 70,000 characters alone is over.
+        Composer c({QString(100, u'x'), QString(70000, u'y')});
+        ContextDraft d = c.draft();
+        d.modelProfileID = u"local-16k"_s;
+        c.store().updateDraft(d);
+        c.settle();
+        QVERIFY(c.preview()->isOverBudget());
+        QVERIFY(c.preview()->splitButton()->isVisibleTo(c.preview()));
+        QVERIFY(c.preview()->meterText().endsWith(u" / 16,384 tokens"_s));
+
+        // A refused split leaves the clipboard alone and shows the notice alone.
+        c.pasteboard.writeItems({{{PasteboardType::plainText, "kept"}}});
+        c.preview()->copySplit();
+        QCOMPARE(c.clipboardText(), u"kept"_s);
+        QVERIFY(c.preview()->budgetFeedback()->startsWith(u"Cannot split"_s));
+
+        c.preview()->reduceToFit();
+        QCOMPARE(c.draft().entries.size(), 1);
+        QVERIFY(c.preview()->budgetFeedback()->startsWith(u"Removed 1 optional source."_s));
+        c.settle();
+        QVERIFY(!c.preview()->isOverBudget());
+        QVERIFY(!c.preview()->splitButton()->isVisibleTo(c.preview()));
+    }
+
+    void acceptedSplitIsCopied()
+    {
+        Composer c({QString(40000, u'x'), QString(40000, u'y')});
+        ContextDraft d = c.draft();
+        d.modelProfileID = u"local-16k"_s;
+        c.store().updateDraft(d);
+        c.settle();
+        c.preview()->copySplit();
+        QVERIFY(c.clipboardText().startsWith(u"\u2014\u2014 MESSAGE 1 OF 2"_s));
+        QCOMPARE(*c.preview()->budgetFeedback(),
+            u"Copied 2 messages to the clipboard. Message token counts are estimates. Paste each message separately "
+            u"without its separator label."_s);
+    }
+
+    void pickersWriteOnlyOnTheUsersChoice()
+    {
+        Composer c({u"a"_s});
+        ContextDraft d = c.draft();
+        d.templateName = u"Unknown layout"_s;
+        d.modelProfileID = u"no-such-model"_s;
+        c.store().updateDraft(d);
+        c.settle();
+        QCOMPARE(c.preview()->templatePicker()->currentIndex(), -1);
+        QCOMPARE(c.preview()->modelPicker()->currentIndex(), -1);
+        QCOMPARE(c.draft().templateName, u"Unknown layout"_s); // not repaired
+        QVERIFY(c.preview()->meterText().endsWith(u" / 128,000 tokens"_s));
+        emit c.preview()->templatePicker()->activated(2);
+        QCOMPARE(c.draft().templateName, u"Plain"_s);
+        emit c.preview()->modelPicker()->activated(1);
+        QCOMPARE(c.draft().modelProfileID, u"claude"_s);
+    }
+
+    void exportWritesTheTextAndReportsFailure()
+    {
+        Composer c({u"Exported body"_s});
+        ContextDraft d = c.draft();
+        d.name = u"Q3 report: draft/final"_s;
+        c.store().updateDraft(d);
+        c.settle();
+        const QString path = c.harness.dir.filePath(u"out.md"_s);
+
+        c.chooser->answer = std::nullopt; // cancelled: nothing happens
+        c.preview()->exportPrompt();
+        QCOMPARE(c.chooser->lastSuggestion, u"Q3 report- draft-final.md"_s);
+        QCOMPARE(c.chooser->lastTitle, u"Export Prompt"_s);
+        QVERIFY(!QFile::exists(path));
+
+        c.chooser->answer = path;
+        c.harness.files->failOn(FailingFileSystem::Operation::writeAtomically, path);
+        c.preview()->exportPrompt();
+        QCOMPARE(c.view->state().exportError(), std::optional<QString>(u"Prompt could not be exported."_s));
+        QVERIFY(c.preview()->exportErrorLabel()->isVisibleTo(c.preview()));
+
+        c.harness.files->clearFailures();
+        c.preview()->exportPrompt();
+        QVERIFY(!c.view->state().exportError());
+        QCOMPARE(QString::fromUtf8(LibraryFixtures::readFile(path)), c.preview()->composed()->text);
+    }
+
+    void rowsReorderOnlyDuringARowDrag()
+    {
+        Composer c({u"1"_s, u"2"_s, u"3"_s, u"4"_s});
+        c.settle();
+        ComposeEntryList* list = c.pane()->entryList();
+        QCOMPARE(list->visibleRowCount(), 4);
+        const auto order = [&] {
+            QStringList texts;
+            for (const ContextDraftEntry& e : c.draft().entries)
+                texts.append(c.store().findByID(e.selectionID)->text);
+            return texts;
+        };
+        // Text from another application passing over rows moves nothing.
+        list->dragEnteredRow(list->model()->index(2, 0));
+        QCOMPARE(order(), (QStringList {u"1"_s, u"2"_s, u"3"_s, u"4"_s}));
+
+        // A row drag: the first entry follows the pointer over the third.
+        list->setDraggedEntryID(c.draft().entries[0].id);
+        list->dragEnteredRow(list->model()->index(2, 0));
+        QCOMPARE(order(), (QStringList {u"2"_s, u"3"_s, u"1"_s, u"4"_s}));
+    }
+
+    void aFinishedRowDragIsForgotten()
+    {
+        Composer c({u"1"_s, u"2"_s, u"3"_s});
+        c.settle();
+        ComposeEntryList* list = c.pane()->entryList();
+        const QRect rect = list->visualRect(list->model()->index(0, 0));
+        // The handle sits left of the options button at the row's right edge.
+        const QPoint handle(rect.right() - 8 - 18 - 8 - 9, rect.top() + 12);
+        QCOMPARE(list->row()->partAt(rect, handle), ComposeEntryRow::Part::handle);
+        QTest::mousePress(list->viewport(), Qt::LeftButton, {}, handle);
+        QTest::mouseMove(list->viewport(), handle + QPoint(0, 40));
+        // The drag has ended (the offscreen platform ends it at once); a later foreign drag reorders nothing.
+        QVERIFY(!list->draggedEntryID());
+        const ContextDraft before = c.draft();
+        list->dragEnteredRow(list->model()->index(2, 0));
+        QCOMPARE(c.draft().entries, before.entries);
+    }
+
+    void entryMenus()
+    {
+        Composer c({u"1"_s, u"2"_s});
+        c.settle();
+        ComposeEntryList* list = c.pane()->entryList();
+        const auto titles = [](QMenu* menu) {
+            QStringList list;
+            for (QAction* a : menu->actions())
+                list.append(a->isSeparator() ? u"-"_s : a->text() + (a->isEnabled() ? QString() : u" (off)"_s));
+            menu->deleteLater();
+            return list;
+        };
+        QCOMPARE(titles(list->entryMenu(list->model()->index(0, 0))),
+            (QStringList {u"Pin"_s, u"Use verbatim text"_s, u"Trim or edit\u2026"_s, u"Add Note"_s, u"-"_s,
+                u"Move Up (off)"_s, u"Move Down"_s, u"-"_s, u"Remove from Prompt"_s}));
+        DraftOperations::togglePin(c.store(), c.draftID, c.draft().entries[1].id);
+        DraftOperations::setNote(c.store(), c.draftID, c.draft().entries[1].id, u"n"_s);
+        c.settle();
+        QCOMPARE(titles(list->entryMenu(list->model()->index(1, 0))),
+            (QStringList {u"Unpin"_s, u"Use verbatim text"_s, u"Trim or edit\u2026"_s, u"Add Note"_s,
+                u"Clear Note"_s, u"-"_s, u"Move Up"_s, u"Move Down (off)"_s, u"-"_s, u"Remove from Prompt"_s}));
+        QCOMPARE(titles(list->contextMenu(list->model()->index(0, 0))),
+            (QStringList {u"Copy as Markdown"_s, u"Copy Plain"_s, u"-"_s, u"Pin"_s, u"Use verbatim text"_s,
+                u"Trim or Edit\u2026"_s, u"Remove from Prompt"_s}));
+        QCOMPARE(ComposeEntryRow::badges(c.draft().entries[1]), (QStringList {u"Pinned"_s, u"Noted"_s}));
+    }
+
+    void trimSheet()
+    {
+        Composer c({u"  captured  "_s});
+        c.settle();
+        const QUuid entry = c.draft().entries[0].id;
+        c.pane()->openTrimSheet(entry);
+        EntryTrimSheet* sheet = c.pane()->trimSheet();
+        QVERIFY(sheet);
+        QCOMPARE(sheet->editor()->toPlainText(), u"captured"_s);
+        QCOMPARE(sheet->counterText(), u"2 tokens \u00B7 8 chars"_s);
+        sheet->editor()->setPlainText(QString());
+        QCOMPARE(sheet->counterText(), u"0 tokens \u00B7 0 chars"_s);
+        QVERIFY(sheet->confirmButton()->isEnabled());
+        sheet->editor()->setPlainText(u"shorter"_s);
+        sheet->confirmButton()->click();
+        QCOMPARE(c.draft().entries[0].customText, std::optional<QString>(u"shorter"_s));
+        QCOMPARE(c.view->state().notice(), std::optional<QString>(u"Trim applied."_s));
+        QVERIFY(!c.pane()->editingEntryID());
+
+        // Escape closes it; the entry stays as it was.
+        c.pane()->openTrimSheet(entry);
+        c.pane()->trimSheet()->editor()->setPlainText(u"discarded"_s);
+        QTest::keyClick(c.pane()->trimSheet(), Qt::Key_Escape);
+        QVERIFY(!c.pane()->editingEntryID());
+        QCOMPARE(c.draft().entries[0].customText, std::optional<QString>(u"shorter"_s));
+    }
+
+    void importSheet()
+    {
+        Composer c;
+        c.pane()->openImportSheet();
+        ImportSheet* sheet = c.pane()->importSheet();
+        QVERIFY(!sheet->confirmButton()->isEnabled());
+        QCOMPARE(sheet->counterText(), u"0 chunks ready"_s);
+        sheet->editor()->setPlainText(u"first\n\nsecond"_s);
+        QCOMPARE(sheet->counterText(), u"2 chunks ready"_s);
+        QTest::keyClick(sheet, Qt::Key_Escape); // the typed text stays with the pane
+        QCOMPARE(c.pane()->importText(), u"first\n\nsecond"_s);
+        c.pane()->openImportSheet();
+        QCOMPARE(c.pane()->importSheet()->editor()->toPlainText(), u"first\n\nsecond"_s);
+        c.pane()->importSheet()->confirmButton()->click();
+        QCOMPARE(c.draft().entries.size(), 2);
+        QVERIFY(c.pane()->importText().isEmpty());
+        QCOMPARE(c.view->state().notice(), std::optional<QString>(u"Imported 2 chunks into the prompt."_s));
+    }
+
+    void saveTemplateSheet()
+    {
+        Composer c({u"a"_s});
+        c.pane()->openSaveTemplateSheet();
+        SaveTemplateSheet* sheet = c.pane()->saveTemplateSheet();
+        QTest::keyClicks(sheet->field(), u"  "_s);
+        QVERIFY(!sheet->confirmButton()->isEnabled());
+        QTest::keyClick(sheet->field(), Qt::Key_Return);
+        QVERIFY(PromptTemplates::loadCustom(c.harness.defaults).isEmpty());
+        QTest::keyClicks(sheet->field(), u"Mine  "_s);
+        QTest::keyClick(sheet->field(), Qt::Key_Return);
+        QCOMPARE(PromptTemplates::loadCustom(c.harness.defaults).size(), 1);
+        QCOMPARE(c.pane()->newTemplateName(), u"  Mine  "_s); // kept for next time, untrimmed
+        // The menu lists the built-ins, the custom one and the save item.
+        emit c.pane()->templateMenu()->aboutToShow();
+        QStringList items;
+        for (QAction* a : c.pane()->templateMenu()->actions())
+            items.append(a->isSeparator() ? u"-"_s : a->text());
+        QCOMPARE(items.size(), 8 + 1 + 1 + 1 + 1);
+        QCOMPARE(items.mid(8), (QStringList {u"-"_s, u"Mine"_s, u"-"_s, u"Save this task as a template\u2026"_s}));
+    }
+};
+
+TESSELLON_GUI_TEST_MAIN(ComposeViewTest)
+#include "tst_ComposeView.moc"
