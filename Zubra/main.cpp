@@ -5,6 +5,8 @@
 
 #include "Platform/AppIdentity.h"
 #include "Platform/Clock.h"
+#include "Platform/DiskFileSystem.h"
+#include "Platform/IconProvider.h"
 #include "Platform/MainQueue.h"
 #include "Platform/Posix/LocalInstanceChannel.h"
 #include "Platform/Posix/XdgAutostartLoginItems.h"
@@ -17,12 +19,15 @@
 #include "Platform/X11/X11Workspace.h"
 #include "Platform/X11/XTestKeyInjector.h"
 #include "Platform/X11/XkbKeyLayout.h"
+#include "Zubra/Composer/ComposeView.h"
 #include "Zubra/LibraryWindow/ContentView.h"
+#include "Zubra/LibraryWindow/LibraryWindowViews.h"
 #include "Zubra/LibraryWindow/WindowNotifications.h"
 #include "Zubra/Shell/AppDelegate.h"
 #include "Zubra/Shell/AppDelegateSignals.h"
 #include "Zubra/Shell/BrandMark.h"
 #include "Zubra/Shell/HotKeyManager.h"
+#include "Zubra/Shell/IconCache.h"
 #include "Zubra/Shell/ShellSettings.h"
 #include "Zubra/Shell/WelcomeView.h"
 #include "Zubra/SurfaceExport/AppScreenshotExporter.h"
@@ -152,14 +157,30 @@ struct CaptureBackends
     }
 };
 
-// The library window's root, with the welcome sheet it asks for on an empty library.
-QWidget* makeContentView(Store& store, CaptureBackends& capture, QWidget* parent)
+// The library window's root with its sidebar, toolbar, detail and status views, the prompt
+// composer, and the welcome sheet it asks for on an empty library.
+QWidget* makeContentView(Store& store, CaptureBackends& capture, QSettings& settings, QWidget* parent)
 {
     LibraryEnvironment environment;
     environment.pasteboard = &capture.pasteboard;
     environment.workspace = &capture.workspace;
     environment.shell = AppDelegate::shared();
     auto* view = new ContentView(store, environment, parent);
+    new LibraryWindowViews(*view);
+    ComposerServices composer;
+    composer.pasteboard = &capture.pasteboard;
+    composer.files = std::make_shared<DiskFileSystem>();
+    composer.chooser = std::make_shared<DialogExportFileChooser>();
+    composer.templateDefaults = &settings;
+    composer.hotkeyDisplay = view->environment().shellActions().hotkeyDisplay();
+    auto* compose = new ComposeView(store, composer);
+    view->setComposeView(compose);
+    const auto followDraft = [view, compose] {
+        if (const auto id = view->composeDraftID())
+            compose->setDraftID(*id);
+    };
+    QObject::connect(view, &ContentView::composeDraftIDChanged, compose, followDraft);
+    followDraft();
     view->setWelcomePresenter([view] {
         ShellActions& shell = view->environment().shellActions();
         auto* sheet = new QDialog(view->window());
@@ -229,6 +250,10 @@ int main(int argc, char* argv[])
     HotKeyManager::setShared(&hotKeys);
     auto keyLayout = std::make_shared<XkbKeyLayout>();
     HotKeyCombo::setProcessKeyLayout(keyLayout);
+    // Application icons are looked up on the GUI thread, through a workspace of their own (the
+    // capture's is used by its worker).
+    X11Workspace iconWorkspace;
+    IconCache::installSharedProvider(std::make_shared<WorkspaceIconProvider>(iconWorkspace));
     X11Feedback feedback([](const QString& line) { logMP(line); });
     UnavailableUpdater updater;
     XdgAutostartLoginItems loginItems;
@@ -252,7 +277,7 @@ int main(int argc, char* argv[])
                 logMP(QStringLiteral("The accessibility bus could not be turned on"));
         },
         [&capture](CaptureFlow::Completion completion) { capture.start(std::move(completion)); },
-        [&store, &capture](QWidget* parent) { return makeContentView(store, capture, parent); },
+        [&store, &capture, &settings](QWidget* parent) { return makeContentView(store, capture, *settings, parent); },
         postWindowNotification,
         {},
         {},

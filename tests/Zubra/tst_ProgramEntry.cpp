@@ -25,14 +25,11 @@ void TestProgramEntry::exportFlags_data()
     QTest::addColumn<QByteArray>("error");
     const QByteArray missingDirectory = "error: Provide an output directory after -exportUISurfaces.\n";
     const QByteArray missingPath = "error: Provide an output path after -exportSampleScreenshot.\n";
-    const QByteArray notRendered = "error: SwiftUI did not render the temporary Tessellon sample view.\n";
     QTest::newRow("surfaces flag last") << QStringList {"-exportUISurfaces"} << missingDirectory;
     QTest::newRow("storage failure flag last") << QStringList {"-exportStorageFailureSurfaces"} << missingDirectory;
     QTest::newRow("screenshot flag last") << QStringList {"-exportSampleScreenshot"} << missingPath;
     QTest::newRow("screenshot pair, surfaces flag last")
         << QStringList {"-exportSampleScreenshot", "out.png", "-exportUISurfaces"} << missingDirectory;
-    QTest::newRow("surfaces") << QStringList {"-exportUISurfaces", "shots"} << notRendered;
-    QTest::newRow("sample screenshot") << QStringList {"-exportSampleScreenshot", "shot.png"} << notRendered;
 }
 
 void TestProgramEntry::exportFlags()
