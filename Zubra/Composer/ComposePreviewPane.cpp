@@ -162,21 +162,22 @@ QWidget* ComposePreviewPane::buildControls()
     m_controlsGrid = new QGridLayout(m_controls);
     m_controlsGrid->setContentsMargins(14, 2, 14, 0);
 
-    m_templateTitle = new QLabel(u"Template"_s);
-    m_modelTitle = new QLabel(u"Model"_s);
-    m_preambleTitle = new QLabel(u"Preamble"_s);
+    // Owned by the row whichever arrangement leaves out of the grid.
+    m_templateTitle = new QLabel(u"Template"_s, m_controls);
+    m_modelTitle = new QLabel(u"Model"_s, m_controls);
+    m_preambleTitle = new QLabel(u"Preamble"_s, m_controls);
     for (QLabel* title : {m_templateTitle, m_modelTitle, m_preambleTitle})
         title->setForegroundRole(QPalette::PlaceholderText);
 
-    m_templatePicker = new QComboBox;
+    m_templatePicker = new QComboBox(m_controls);
     m_templatePicker->setAccessibleName(u"Template"_s);
     for (ComposerTemplate kind : ComposerTemplates::allCases())
         m_templatePicker->addItem(ComposerTemplates::rawValue(kind), ComposerTemplates::rawValue(kind));
-    m_modelPicker = new QComboBox;
+    m_modelPicker = new QComboBox(m_controls);
     m_modelPicker->setAccessibleName(u"Model"_s);
     for (const ModelProfile& profile : ModelProfile::all())
         m_modelPicker->addItem(profile.name, profile.id);
-    m_preambleBox = new QCheckBox;
+    m_preambleBox = new QCheckBox(m_controls);
     m_preambleBox->setChecked(m_state.usePreamble());
     m_preambleBox->setToolTip(u"Prepend the grounding instruction"_s);
 
