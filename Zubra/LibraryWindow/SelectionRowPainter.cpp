@@ -256,6 +256,19 @@ Style style(const QFont& font, const QPalette& palette)
     return Style {font, scaled(font, 0.88), scaled(font, 0.8), palette};
 }
 
+DateColumn dateColumn(const Content& content, const Style& style, int rowWidth)
+{
+    const int innerWidth = qMax(0, rowWidth - 2 * horizontalPadding);
+    const QFontMetrics captionMetrics(style.caption);
+    const QFontMetrics caption2Metrics(style.caption2);
+    const int copiedWidth = caption2Metrics.height() + 3 + caption2Metrics.horizontalAdvance(copiedText());
+    int width = captionMetrics.horizontalAdvance(content.relativeDate);
+    if (content.copiedOpacity > 0)
+        width = qMax(width, copiedWidth);
+    width = qMin(width, innerWidth / 3);
+    return {width, captionMetrics.elidedText(content.relativeDate, Qt::ElideRight, width)};
+}
+
 int rowHeight(const Style& style)
 {
     const int body = QFontMetrics(style.body).lineSpacing();
@@ -299,17 +312,12 @@ void paint(QPainter& painter, const QRect& rect, const Content& content, const S
     // Date column, measured first: the text column takes what is left.
     const QFontMetrics captionMetrics(style.caption);
     const QFontMetrics caption2Metrics(style.caption2);
-    const int copiedWidth = caption2Metrics.height() + 3 + caption2Metrics.horizontalAdvance(copiedText());
-    int dateWidth = captionMetrics.horizontalAdvance(content.relativeDate);
-    if (content.copiedOpacity > 0)
-        dateWidth = qMax(dateWidth, copiedWidth);
-    dateWidth = qMin(dateWidth, inner.width() / 3);
-    const int dateLeft = inner.right() + 1 - dateWidth;
+    const DateColumn date = dateColumn(content, style, rect.width());
+    const int dateLeft = inner.right() + 1 - date.width;
     painter.setFont(style.caption);
     painter.setPen(colors.secondary);
-    const QRect dateRect(dateLeft, inner.top(), dateWidth, captionMetrics.height());
-    painter.drawText(dateRect, Qt::AlignRight | Qt::AlignTop,
-        captionMetrics.elidedText(content.relativeDate, Qt::ElideRight, dateWidth));
+    const QRect dateRect(dateLeft, inner.top(), date.width, captionMetrics.height());
+    painter.drawText(dateRect, Qt::AlignRight | Qt::AlignTop, date.text);
     if (content.copiedOpacity > 0) {
         painter.save();
         painter.setOpacity(painter.opacity() * qBound(0.0, content.copiedOpacity, 1.0));
