@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QTextLayout>
+#include <QtMath>
 
 namespace SelectionRowPainter {
 namespace {
@@ -258,15 +259,21 @@ Style style(const QFont& font, const QPalette& palette)
 
 DateColumn dateColumn(const Content& content, const Style& style, int rowWidth)
 {
-    const int innerWidth = qMax(0, rowWidth - 2 * horizontalPadding);
-    const QFontMetrics captionMetrics(style.caption);
-    const QFontMetrics caption2Metrics(style.caption2);
-    const int copiedWidth = caption2Metrics.height() + 3 + caption2Metrics.horizontalAdvance(copiedText());
-    int width = captionMetrics.horizontalAdvance(content.relativeDate);
-    if (content.copiedOpacity > 0)
-        width = qMax(width, copiedWidth);
-    width = qMin(width, innerWidth / 3);
-    return {width, captionMetrics.elidedText(content.relativeDate, Qt::ElideRight, width)};
+    // Advances in fractional pixels, rounded up: a width rounded to the nearest pixel can fall
+    // short of the text and have it shortened.
+    const QFontMetricsF captionMetrics(style.caption);
+    const QFontMetricsF caption2Metrics(style.caption2);
+    int width = qCeil(captionMetrics.horizontalAdvance(content.relativeDate));
+    if (content.copiedOpacity > 0) {
+        const qreal copiedWidth = caption2Metrics.height() + 3 + caption2Metrics.horizontalAdvance(copiedText());
+        width = qMax(width, qCeil(copiedWidth));
+    }
+    // The headline and the source line yield their width first; only a row too narrow for the
+    // icon and the date shortens the date.
+    const int available = qMax(0, rowWidth - 2 * horizontalPadding - iconSize - iconSpacing);
+    if (width <= available)
+        return {width, content.relativeDate};
+    return {available, QFontMetrics(style.caption).elidedText(content.relativeDate, Qt::ElideRight, available)};
 }
 
 int rowHeight(const Style& style)

@@ -68,7 +68,8 @@ struct Style
 Style style(const QFont& font, const QPalette& palette);
 
 // The date column at the trailing edge of a row of the given width: how wide it is and the date
-// as drawn there. The text column to its left takes what is left.
+// as drawn there. The date is drawn whole; the text column to its left takes what is left, and
+// only a row too narrow for the icon and the date shortens it.
 struct DateColumn
 {
     int width = 0;
