@@ -77,6 +77,7 @@ private slots:
     void dateIsDrawnWhole_data();
     void dateIsDrawnWhole();
     void dateShortensOnlyWhenNothingElseCanYield();
+    void relativeDateOfTheEnvironment_data();
     void relativeDateOfTheEnvironment();
 };
 
@@ -300,18 +301,34 @@ void TestSelectionRowPainter::dateShortensOnlyWhenNothingElseCanYield()
     QCOMPARE(dateColumn(c, s, 20).width, 0);
 }
 
+void TestSelectionRowPainter::relativeDateOfTheEnvironment_data()
+{
+    QTest::addColumn<QLocale>("locale");
+    QTest::newRow("en_US") << QLocale(QLocale::English, QLocale::UnitedStates);
+    // What the program gets on a system with no language set.
+    QTest::newRow("C") << QLocale::c();
+}
+
 void TestSelectionRowPainter::relativeDateOfTheEnvironment()
 {
+    QFETCH(QLocale, locale);
     const QDateTime captured(QDate(2025, 3, 13), QTime(23, 30), Qt::UTC);
     LibraryEnvironment env;
-    env.locale = QLocale(QLocale::English, QLocale::UnitedStates);
+    env.locale = locale;
     env.timeZone = QTimeZone::utc();
-    env.now = [] { return QDateTime(QDate(2025, 3, 14), QTime(23, 40), Qt::UTC); };
+    QDateTime now(QDate(2025, 3, 14), QTime(23, 40), Qt::UTC);
+    env.now = [&now] { return now; };
     // Without a reference: from now, with names where English has them.
     QCOMPARE(env.relativeDate(captured), u"yesterday"_qs);
+    now = captured.addSecs(1);
+    QCOMPARE(env.relativeDate(captured), u"1 second ago"_qs);
+    now = captured.addSecs(3600);
+    QCOMPARE(env.relativeDate(captured), u"1 hour ago"_qs);
     // With one (the export's): always a count, from the reference.
     env.relativeDateReference = QDateTime(QDate(2025, 3, 14), QTime(1, 30), Qt::UTC);
     QCOMPARE(env.relativeDate(captured), u"2 hours ago"_qs);
+    env.relativeDateReference = captured.addSecs(1);
+    QCOMPARE(env.relativeDate(captured), u"1 second ago"_qs);
     // A later reference in another month.
     env.relativeDateReference = QDateTime(QDate(2025, 4, 20), QTime(0, 0), Qt::UTC);
     QCOMPARE(env.relativeDate(captured), u"1 month ago"_qs);
