@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QTextLayout>
+#include <QtMath>
 
 namespace SelectionRowPainter {
 namespace {
@@ -256,6 +257,25 @@ Style style(const QFont& font, const QPalette& palette)
     return Style {font, scaled(font, 0.88), scaled(font, 0.8), palette};
 }
 
+DateColumn dateColumn(const Content& content, const Style& style, int rowWidth)
+{
+    // Advances in fractional pixels, rounded up: a width rounded to the nearest pixel can fall
+    // short of the text and have it shortened.
+    const QFontMetricsF captionMetrics(style.caption);
+    const QFontMetricsF caption2Metrics(style.caption2);
+    int width = qCeil(captionMetrics.horizontalAdvance(content.relativeDate));
+    if (content.copiedOpacity > 0) {
+        const qreal copiedWidth = caption2Metrics.height() + 3 + caption2Metrics.horizontalAdvance(copiedText());
+        width = qMax(width, qCeil(copiedWidth));
+    }
+    // The headline and the source line yield their width first; only a row too narrow for the
+    // icon and the date shortens the date.
+    const int available = qMax(0, rowWidth - 2 * horizontalPadding - iconSize - iconSpacing);
+    if (width <= available)
+        return {width, content.relativeDate};
+    return {available, QFontMetrics(style.caption).elidedText(content.relativeDate, Qt::ElideRight, available)};
+}
+
 int rowHeight(const Style& style)
 {
     const int body = QFontMetrics(style.body).lineSpacing();
@@ -299,17 +319,12 @@ void paint(QPainter& painter, const QRect& rect, const Content& content, const S
     // Date column, measured first: the text column takes what is left.
     const QFontMetrics captionMetrics(style.caption);
     const QFontMetrics caption2Metrics(style.caption2);
-    const int copiedWidth = caption2Metrics.height() + 3 + caption2Metrics.horizontalAdvance(copiedText());
-    int dateWidth = captionMetrics.horizontalAdvance(content.relativeDate);
-    if (content.copiedOpacity > 0)
-        dateWidth = qMax(dateWidth, copiedWidth);
-    dateWidth = qMin(dateWidth, inner.width() / 3);
-    const int dateLeft = inner.right() + 1 - dateWidth;
+    const DateColumn date = dateColumn(content, style, rect.width());
+    const int dateLeft = inner.right() + 1 - date.width;
     painter.setFont(style.caption);
     painter.setPen(colors.secondary);
-    const QRect dateRect(dateLeft, inner.top(), dateWidth, captionMetrics.height());
-    painter.drawText(dateRect, Qt::AlignRight | Qt::AlignTop,
-        captionMetrics.elidedText(content.relativeDate, Qt::ElideRight, dateWidth));
+    const QRect dateRect(dateLeft, inner.top(), date.width, captionMetrics.height());
+    painter.drawText(dateRect, Qt::AlignRight | Qt::AlignTop, date.text);
     if (content.copiedOpacity > 0) {
         painter.save();
         painter.setOpacity(painter.opacity() * qBound(0.0, content.copiedOpacity, 1.0));

@@ -67,6 +67,16 @@ struct Style
 // The style of rows in a view with this font and palette.
 Style style(const QFont& font, const QPalette& palette);
 
+// The date column at the trailing edge of a row of the given width: how wide it is and the date
+// as drawn there. The date is drawn whole; the text column to its left takes what is left, and
+// only a row too narrow for the icon and the date shortens it.
+struct DateColumn
+{
+    int width = 0;
+    QString text;
+};
+DateColumn dateColumn(const Content& content, const Style& style, int rowWidth);
+
 // Every row has this height (the tallest layout, with chips), whatever it shows.
 int rowHeight(const Style& style);
 

@@ -39,11 +39,19 @@ URelativeDateTimeUnit icuUnit(Offset::Unit unit)
     return UDAT_REL_UNIT_SECOND;
 }
 
+// The ICU locale that words dates for a Qt locale. Qt's C locale (a system with no language
+// set) would be ICU's POSIX locale, which counts without a singular ("1 seconds ago"): it
+// gets American English instead.
+QString icuLocaleName(const QLocale& locale)
+{
+    return locale.language() == QLocale::C ? QStringLiteral("en_US") : locale.name();
+}
+
 // ICU formatters are costly to build: one per locale and thread.
 icu::RelativeDateTimeFormatter* formatterFor(const QLocale& locale)
 {
     thread_local QHash<QString, std::shared_ptr<icu::RelativeDateTimeFormatter>> formatters;
-    const QString name = locale.name();
+    const QString name = icuLocaleName(locale);
     auto it = formatters.find(name);
     if (it == formatters.end()) {
         UErrorCode status = U_ZERO_ERROR;

@@ -1,7 +1,7 @@
 #pragma once
 // "2 hours ago", "yesterday": how long before or after a reference moment a time lies, in the
 // largest calendar unit that is not zero (years, months, weeks, days, hours, minutes, seconds),
-// counted in the given time zone and worded for the given locale.
+// counted in the given time zone and worded for the given locale (in English for the C locale).
 
 #include <QDateTime>
 #include <QLocale>

@@ -4,6 +4,8 @@
 #include "support/WidgetSnapshot.h"
 
 #include <QPainter>
+#include <QScrollBar>
+#include <QStyle>
 #include <QTest>
 
 using namespace SelectionRowPainter;
@@ -72,6 +74,10 @@ private slots:
     void paintsInsideItsRect();
     void copiedMarkShowsAndFades();
     void everyRowHasOneHeight();
+    void dateIsDrawnWhole_data();
+    void dateIsDrawnWhole();
+    void dateShortensOnlyWhenNothingElseCanYield();
+    void relativeDateOfTheEnvironment_data();
     void relativeDateOfTheEnvironment();
 };
 
@@ -233,18 +239,96 @@ void TestSelectionRowPainter::everyRowHasOneHeight()
     QVERIFY(rowHeight(bigger) > h);
 }
 
+void TestSelectionRowPainter::dateIsDrawnWhole_data()
+{
+    QTest::addColumn<QFont>("font");
+    QTest::addColumn<QString>("date");
+    QTest::addColumn<bool>("copied");
+    // Fonts sized in points have fractional advances, which a width rounded to whole pixels
+    // can fall short of; the application's default is 9 points.
+    QList<std::pair<QString, QFont>> fonts;
+    for (qreal points : {8.0, 9.0, 10.0, 11.0, 12.0}) {
+        QFont font(u"DejaVu Sans"_qs);
+        font.setPointSizeF(points);
+        fonts.append({QString::number(points) + u" pt"_qs, font});
+    }
+    fonts.append({u"13 px"_qs, testStyle().body});
+    const QStringList dates {u"1 second ago"_qs, u"3 hours ago"_qs, u"2 days ago"_qs, u"12 minutes ago"_qs,
+        u"59 seconds ago"_qs, u"11 months ago"_qs, u"in 30 seconds"_qs, u"yesterday"_qs};
+    for (const auto& [fontName, font] : fonts) {
+        for (const QString& date : dates) {
+            for (bool copied : {false, true}) {
+                QTest::addRow("%s, %s%s", qPrintable(fontName), qPrintable(date), copied ? ", copied" : "")
+                    << font << date << copied;
+            }
+        }
+    }
+}
+
+void TestSelectionRowPainter::dateIsDrawnWhole()
+{
+    QFETCH(QFont, font);
+    QFETCH(QString, date);
+    QFETCH(bool, copied);
+    const Style s = style(font, QPalette(Qt::black, Qt::white));
+    Content c = SelectionRowPainter::content(
+        selection(u"A headline long enough to need both of its lines and then some more words"_qs), {}, QIcon(), date,
+        copied ? 1.0 : 0.0);
+    // The narrowest list: the library column at its least width, less a vertical scroll bar.
+    QScrollBar bar(Qt::Vertical);
+    const int narrowestRow = 300 - bar.style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, &bar);
+    for (int width : {narrowestRow, 420, 900}) {
+        const DateColumn column = dateColumn(c, s, width);
+        QCOMPARE(column.text, date);
+        QVERIFY2(column.width >= QFontMetricsF(s.caption).horizontalAdvance(date), qPrintable(QString::number(width)));
+        // What the column is handed is drawn as it is, without shortening.
+        QCOMPARE(QFontMetrics(s.caption).elidedText(column.text, Qt::ElideRight, column.width), date);
+    }
+}
+
+void TestSelectionRowPainter::dateShortensOnlyWhenNothingElseCanYield()
+{
+    const Style s = testStyle();
+    const Content c = SelectionRowPainter::content(selection(u"Headline"_qs), {}, QIcon(), u"12 minutes ago"_qs);
+    const int whole = qCeil(QFontMetricsF(s.caption).horizontalAdvance(c.relativeDate));
+    // Padding 10 on either side, the icon 26 and its spacing 9: 55 beside the date.
+    const DateColumn justFits = dateColumn(c, s, 55 + whole);
+    QCOMPARE(justFits.text, c.relativeDate);
+    const DateColumn tooNarrow = dateColumn(c, s, 55 + whole - 10);
+    QCOMPARE(tooNarrow.width, whole - 10);
+    QVERIFY(tooNarrow.text.endsWith(u'\u2026'));
+    QVERIFY(QFontMetrics(s.caption).horizontalAdvance(tooNarrow.text) <= tooNarrow.width);
+    QCOMPARE(dateColumn(c, s, 20).width, 0);
+}
+
+void TestSelectionRowPainter::relativeDateOfTheEnvironment_data()
+{
+    QTest::addColumn<QLocale>("locale");
+    QTest::newRow("en_US") << QLocale(QLocale::English, QLocale::UnitedStates);
+    // What the program gets on a system with no language set.
+    QTest::newRow("C") << QLocale::c();
+}
+
 void TestSelectionRowPainter::relativeDateOfTheEnvironment()
 {
+    QFETCH(QLocale, locale);
     const QDateTime captured(QDate(2025, 3, 13), QTime(23, 30), Qt::UTC);
     LibraryEnvironment env;
-    env.locale = QLocale(QLocale::English, QLocale::UnitedStates);
+    env.locale = locale;
     env.timeZone = QTimeZone::utc();
-    env.now = [] { return QDateTime(QDate(2025, 3, 14), QTime(23, 40), Qt::UTC); };
+    QDateTime now(QDate(2025, 3, 14), QTime(23, 40), Qt::UTC);
+    env.now = [&now] { return now; };
     // Without a reference: from now, with names where English has them.
     QCOMPARE(env.relativeDate(captured), u"yesterday"_qs);
+    now = captured.addSecs(1);
+    QCOMPARE(env.relativeDate(captured), u"1 second ago"_qs);
+    now = captured.addSecs(3600);
+    QCOMPARE(env.relativeDate(captured), u"1 hour ago"_qs);
     // With one (the export's): always a count, from the reference.
     env.relativeDateReference = QDateTime(QDate(2025, 3, 14), QTime(1, 30), Qt::UTC);
     QCOMPARE(env.relativeDate(captured), u"2 hours ago"_qs);
+    env.relativeDateReference = captured.addSecs(1);
+    QCOMPARE(env.relativeDate(captured), u"1 second ago"_qs);
     // A later reference in another month.
     env.relativeDateReference = QDateTime(QDate(2025, 4, 20), QTime(0, 0), Qt::UTC);
     QCOMPARE(env.relativeDate(captured), u"1 month ago"_qs);

@@ -29,6 +29,8 @@ private slots:
     void offset();
     void wording_data();
     void wording();
+    void oneAndMany_data();
+    void oneAndMany();
     void timeZoneDecidesCalendarSpans();
     void otherLocale();
 };
@@ -93,6 +95,56 @@ void TestRelativeDate::wording()
     const QLocale en(QLocale::English, QLocale::UnitedStates);
     QCOMPARE(RelativeDate::format(time, reference, RelativeDate::Style::numeric, en, utc), numeric);
     QCOMPARE(RelativeDate::format(time, reference, RelativeDate::Style::named, en, utc), named);
+}
+
+void TestRelativeDate::oneAndMany_data()
+{
+    QTest::addColumn<QLocale>("locale");
+    QTest::addColumn<QDateTime>("time");
+    QTest::addColumn<QString>("numeric");
+    QTest::addColumn<QString>("named");
+    struct Row
+    {
+        const char* name;
+        QDateTime time;
+        QString numeric;
+        QString named;
+    };
+    const QList<Row> rows {
+        {"1 second", reference.addSecs(-1), u"1 second ago"_qs, u"1 second ago"_qs},
+        {"5 seconds", reference.addSecs(-5), u"5 seconds ago"_qs, u"5 seconds ago"_qs},
+        {"1 minute", reference.addSecs(-61), u"1 minute ago"_qs, u"1 minute ago"_qs},
+        {"5 minutes", reference.addSecs(-300), u"5 minutes ago"_qs, u"5 minutes ago"_qs},
+        {"1 hour", reference.addSecs(-3600), u"1 hour ago"_qs, u"1 hour ago"_qs},
+        {"5 hours", reference.addSecs(-5 * 3600), u"5 hours ago"_qs, u"5 hours ago"_qs},
+        {"1 day", reference.addDays(-1), u"1 day ago"_qs, u"yesterday"_qs},
+        {"5 days", reference.addDays(-5), u"5 days ago"_qs, u"5 days ago"_qs},
+        {"1 week", reference.addDays(-7), u"1 week ago"_qs, u"last week"_qs},
+        {"3 weeks", reference.addDays(-21), u"3 weeks ago"_qs, u"3 weeks ago"_qs},
+        {"1 month", at(2025, 2, 14), u"1 month ago"_qs, u"last month"_qs},
+        {"5 months", at(2024, 10, 14), u"5 months ago"_qs, u"5 months ago"_qs},
+        {"1 year", at(2024, 3, 14), u"1 year ago"_qs, u"last year"_qs},
+        {"5 years", at(2020, 3, 14), u"5 years ago"_qs, u"5 years ago"_qs},
+        {"in 1 hour", reference.addSecs(3600), u"in 1 hour"_qs, u"in 1 hour"_qs},
+        {"in 5 hours", reference.addSecs(5 * 3600), u"in 5 hours"_qs, u"in 5 hours"_qs},
+    };
+    // A system with no language set (LANG=C) words its dates in English as well.
+    const QList<std::pair<const char*, QLocale>> locales {
+        {"en_US", QLocale(QLocale::English, QLocale::UnitedStates)}, {"C", QLocale::c()}};
+    for (const auto& [localeName, locale] : locales) {
+        for (const Row& row : rows)
+            QTest::addRow("%s, %s", localeName, row.name) << locale << row.time << row.numeric << row.named;
+    }
+}
+
+void TestRelativeDate::oneAndMany()
+{
+    QFETCH(QLocale, locale);
+    QFETCH(QDateTime, time);
+    QFETCH(QString, numeric);
+    QFETCH(QString, named);
+    QCOMPARE(RelativeDate::format(time, reference, RelativeDate::Style::numeric, locale, utc), numeric);
+    QCOMPARE(RelativeDate::format(time, reference, RelativeDate::Style::named, locale, utc), named);
 }
 
 void TestRelativeDate::timeZoneDecidesCalendarSpans()
