@@ -511,23 +511,6 @@ private slots:
         QCOMPARE(status.shouldShowLaunchAccessibilityPrompt(true), false);
     }
 
-    void presentationTexts()
-    {
-        const LibraryRecoveryPresentation unreadable = LibraryRecoveryPresentation::unreadable;
-        const LibraryRecoveryPresentation incompatible = LibraryRecoveryPresentation::incompatibleVersion;
-        QCOMPARE(unreadable.title(), QStringLiteral("Library unavailable"));
-        QCOMPARE(unreadable.message(),
-            QStringLiteral("Tessellon could not open the library. Restore a valid library "
-                           "or backup file, then relaunch Tessellon."));
-        QVERIFY(unreadable.canRevealLibraryFolder());
-        QCOMPARE(incompatible.title(), QStringLiteral("Library version not supported"));
-        QCOMPARE(incompatible.message(),
-            QStringLiteral("The library or backup uses a format this version of Tessellon cannot open. Both "
-                           "files are unchanged. Open them with a compatible version of Tessellon."));
-        QVERIFY(!incompatible.canRevealLibraryFolder());
-        QVERIFY(qHash(unreadable) != qHash(incompatible));
-    }
-
     // Events are logged as the message; failures as the message, a space and the description.
     void linesReachTheLogFile()
     {
