@@ -1,6 +1,6 @@
 #include "LibraryTestData.h"
-#include "support/StoreHarness.h"
 #include "ZubraCore/Text/Uuids.h"
+#include "support/StoreHarness.h"
 #include "support/TestMain.h"
 
 #include <QRandomGenerator>
@@ -64,32 +64,13 @@ void TestStoreOperations::saveRules_data()
 {
     QTest::addColumn<QString>("operation");
     QTest::addColumn<int>("writes");
-    const QList<std::pair<const char*, int>> rows {
-        {"add new", 1},
-        {"add existing id", 0},
-        {"delete one", 1},
-        {"delete unknown ids", 1},
-        {"import blank chunks", 0},
-        {"import one chunk", 1},
-        {"add group", 1},
-        {"create group, empty set", 1},
-        {"add to group, unknown ids", 1},
-        {"remove from groups, nothing held", 1},
-        {"delete unknown group", 1},
-        {"rename to spaces", 0},
-        {"rename unknown group", 0},
-        {"rename to same name", 1},
-        {"new draft", 1},
-        {"update draft", 1},
-        {"delete unknown draft", 1},
-        {"activate unknown draft", 0},
-        {"activate active draft", 1},
-        {"ensure with an active draft", 0},
-        {"add empty set to draft", 0},
-        {"add held selection to draft", 0},
-        {"add new selection to draft", 1},
-        {"collect switch", 0},
-    };
+    const QList<std::pair<const char*, int>> rows {{"add new", 1}, {"add existing id", 0}, {"delete one", 1},
+        {"delete unknown ids", 1}, {"import blank chunks", 0}, {"import one chunk", 1}, {"add group", 1},
+        {"create group, empty set", 1}, {"add to group, unknown ids", 1}, {"remove from groups, nothing held", 1},
+        {"delete unknown group", 1}, {"rename to spaces", 0}, {"rename unknown group", 0}, {"rename to same name", 1},
+        {"new draft", 1}, {"update draft", 1}, {"delete unknown draft", 1}, {"activate unknown draft", 0},
+        {"activate active draft", 1}, {"ensure with an active draft", 0}, {"add empty set to draft", 0},
+        {"add held selection to draft", 0}, {"add new selection to draft", 1}, {"collect switch", 0}};
     for (const auto& [name, writes] : rows)
         QTest::newRow(name) << QString(name) << writes;
 }
@@ -111,8 +92,7 @@ void TestStoreOperations::saveRules()
         Selection changed = seed.b; // a repeated id is dropped, not taken as an update
         changed.text = "different text";
         s.add(changed);
-    }
-    else if (operation == "delete one")
+    } else if (operation == "delete one")
         s.deleteSelection(seed.b.id);
     else if (operation == "delete unknown ids")
         s.deleteSelections({unknown});

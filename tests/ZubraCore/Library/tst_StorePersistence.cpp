@@ -1,6 +1,7 @@
 #include "support/LibraryFixtures.h"
 #include "support/TestMain.h"
 
+#include "Platform/PosixTestGuards.h"
 #include "support/FailingFileSystem.h"
 #include "support/RecordingSystemLog.h"
 #include "ZubraCore/Library/LibraryDocument.h"
@@ -84,25 +85,6 @@ const QString messageInUse
     = QStringLiteral("The library is open for writing in another Tessellon session. It was opened read-only.");
 // Set in a child process of this test: the library it holds open for writing.
 const char* holdEnvironment = "TESSELLON_TEST_HOLD_LIBRARY";
-
-mode_t modeOf(const QString& path)
-{
-    struct stat info;
-    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode : 0;
-}
-
-class UmaskGuard
-{
-public:
-    explicit UmaskGuard(mode_t mask)
-        : m_previous(::umask(mask))
-    {
-    }
-    ~UmaskGuard() { ::umask(m_previous); }
-
-private:
-    mode_t m_previous;
-};
 
 // A library folder in a temporary directory, with a file system that fails on demand.
 struct Library
@@ -696,10 +678,10 @@ private slots:
         library.backup = StoreLocations::backupURL(library.primary);
         const QString folder = QFileInfo(library.primary).path();
         const auto expectPrivate = [&](const QStringList& names) {
-            QCOMPARE(modeOf(folder) & 07777, mode_t(0700));
-            QCOMPARE(modeOf(QFileInfo(folder).path()) & 07777, mode_t(0700));
+            QCOMPARE(permissionsOf(folder), mode_t(0700));
+            QCOMPARE(permissionsOf(QFileInfo(folder).path()), mode_t(0700));
             for (const QString& name : names)
-                QCOMPARE(modeOf(folder + u'/' + name) & 07777, mode_t(0600));
+                QCOMPARE(permissionsOf(folder + u'/' + name), mode_t(0600));
         };
         {
             StorePersistence first = library.persistence();
