@@ -718,7 +718,7 @@ private slots:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QString::fromLatin1(holdEnvironment), library.primary);
         holder.setProcessEnvironment(environment);
-        holder.start(QCoreApplication::applicationFilePath(), {QStringLiteral("presentationTexts")});
+        holder.start(QCoreApplication::applicationFilePath(), {QStringLiteral("firstSaveTakesTheLock")});
         QVERIFY(holder.waitForStarted());
         QCOMPARE(holderReport(holder), QByteArray("ready true"));
         QCOMPARE(Library::contentOf(library.primary), Content::b); // the holder saved
@@ -744,7 +744,7 @@ private slots:
         // Now this process holds it: a store in another process is the one turned away.
         QProcess late;
         late.setProcessEnvironment(environment);
-        late.start(QCoreApplication::applicationFilePath(), {QStringLiteral("presentationTexts")});
+        late.start(QCoreApplication::applicationFilePath(), {QStringLiteral("firstSaveTakesTheLock")});
         QCOMPARE(holderReport(late), QByteArray("unreadablePrimary false"));
         late.closeWriteChannel();
         QVERIFY(late.waitForFinished(30000));
