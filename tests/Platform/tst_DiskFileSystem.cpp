@@ -2,6 +2,7 @@
 #include "support/TestMain.h"
 
 #include "Platform/DiskFileSystem.h"
+#include "Platform/PosixTestGuards.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -20,26 +21,6 @@ using LibraryFixtures::writeFile;
 using namespace std::chrono_literals;
 
 namespace {
-
-mode_t modeOf(const QString& path)
-{
-    struct stat info;
-    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode : 0;
-}
-
-// Sets the umask for one test and restores it after.
-class UmaskGuard
-{
-public:
-    explicit UmaskGuard(mode_t mask)
-        : m_previous(::umask(mask))
-    {
-    }
-    ~UmaskGuard() { ::umask(m_previous); }
-
-private:
-    mode_t m_previous;
-};
 
 // A character device node (the null device's numbers) standing in for any device; nothing when
 // device nodes cannot be made here (not root).
@@ -304,11 +285,11 @@ private slots:
         QVERIFY(!disk.writeAtomically(folder + QStringLiteral("/loose"), "replaced"));
         const LockAttempt lock = disk.lock(folder + QStringLiteral("/l.lock"));
         QVERIFY(lock.lock);
-        QCOMPARE(modeOf(dir.filePath(QStringLiteral("a"))) & 07777, mode_t(0700));
-        QCOMPARE(modeOf(folder) & 07777, mode_t(0700));
+        QCOMPARE(permissionsOf(dir.filePath(QStringLiteral("a"))), mode_t(0700));
+        QCOMPARE(permissionsOf(folder), mode_t(0700));
         for (const QString& name : {u"f"_qs, u"g"_qs, u"loose"_qs, u"l.lock"_qs})
-            QCOMPARE(modeOf(folder + u'/' + name) & 07777, mode_t(0600));
-        QCOMPARE(modeOf(dir.path()) & 07777, mode_t(0755));
+            QCOMPARE(permissionsOf(folder + u'/' + name), mode_t(0600));
+        QCOMPARE(permissionsOf(dir.path()), mode_t(0755));
     }
 
     // A full disk is reported in the system's words, and leaves no temporary file.

@@ -1,4 +1,5 @@
 #include "Platform/Posix/LocalInstanceChannel.h"
+#include "Platform/PosixTestGuards.h"
 #include "support/TestMain.h"
 
 #include <QDeadlineTimer>
@@ -93,35 +94,6 @@ void sendRaw(const QString& path, const QByteArray& bytes)
     socket.waitForBytesWritten(2000);
     QTest::qWait(50);
     socket.disconnectFromServer();
-}
-
-class EnvironmentGuard
-{
-public:
-    explicit EnvironmentGuard(const char* name)
-        : m_name(name)
-        , m_had(qEnvironmentVariableIsSet(name))
-        , m_value(qgetenv(name))
-    {
-    }
-    ~EnvironmentGuard()
-    {
-        if (m_had)
-            qputenv(m_name, m_value);
-        else
-            qunsetenv(m_name);
-    }
-
-private:
-    const char* m_name;
-    bool m_had;
-    QByteArray m_value;
-};
-
-mode_t modeOf(const QString& path)
-{
-    struct stat info {};
-    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? (info.st_mode & 07777) : 0;
 }
 
 } // namespace
@@ -241,8 +213,7 @@ void TestLocalInstanceChannel::runtimeFolder()
     QFETCH(QString, runtime);
     QFETCH(int, existingMode);
     QFETCH(bool, usesRuntime);
-    EnvironmentGuard runtimeGuard("XDG_RUNTIME_DIR");
-    EnvironmentGuard cacheGuard("XDG_CACHE_HOME");
+    const EnvironmentGuard guard {"XDG_RUNTIME_DIR", "XDG_CACHE_HOME"};
     QTemporaryDir runtimeFolder;
     QTemporaryDir cache;
     const QString runtimePath = runtime == u"<tmp>" ? runtimeFolder.path() : runtime;
@@ -265,14 +236,13 @@ void TestLocalInstanceChannel::runtimeFolder()
         QVERIFY(!QFileInfo::exists(privateFolder));
     } else {
         QCOMPARE(*folder, privateFolder);
-        QCOMPARE(modeOf(privateFolder), mode_t(0700));
+        QCOMPARE(permissionsOf(privateFolder), mode_t(0700));
     }
 }
 
 void TestLocalInstanceChannel::noPrivateFolderStillRuns()
 {
-    EnvironmentGuard runtimeGuard("XDG_RUNTIME_DIR");
-    EnvironmentGuard cacheGuard("XDG_CACHE_HOME");
+    const EnvironmentGuard guard {"XDG_RUNTIME_DIR", "XDG_CACHE_HOME"};
     QTemporaryDir cache;
     qunsetenv("XDG_RUNTIME_DIR");
     qputenv("XDG_CACHE_HOME", cache.path().toLocal8Bit());

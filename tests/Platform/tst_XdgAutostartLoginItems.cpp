@@ -56,7 +56,6 @@ void TestXdgAutostartLoginItems::registerThenUnregister()
     QCOMPARE(lines.first(), "[Desktop Entry]");
     QVERIFY(lines.contains("Exec=\"/opt/Tessellon App/tessellon\""));
     QVERIFY(lines.contains("Type=Application"));
-    QVERIFY(lines.contains("Comment=Tessellon starts when you log in."));
     // Registering again rewrites the same entry.
     QCOMPARE(items.registerMainApp(), std::nullopt);
     QCOMPARE(items.status(), LoginItems::Status::enabled);

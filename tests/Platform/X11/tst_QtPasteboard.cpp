@@ -259,8 +259,6 @@ void TestQtPasteboard::htmlFromOtherProgram_data()
     const QString page
         = u"<html><head><title>Gr\u00fc\u00dfe &amp; more</title></head><body><p>Hallo</p></body></html>"_qs;
     QTest::newRow("UTF-8") << page.toUtf8();
-    QStringEncoder withMark(QStringConverter::Utf16LE, QStringEncoder::Flag::WriteBom);
-    QTest::newRow("UTF-16 with byte-order mark") << QByteArray(withMark.encode(page));
     QStringEncoder bare(QStringConverter::Utf16LE);
     QTest::newRow("UTF-16 without mark") << QByteArray(bare.encode(page));
 }

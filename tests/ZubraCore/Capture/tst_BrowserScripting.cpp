@@ -38,14 +38,6 @@ ScriptRunner::Outcome finished(const QByteArray& out, const QByteArray& err = {}
     return outcome;
 }
 
-QString lines(std::initializer_list<const char*> list)
-{
-    QStringList result;
-    for (const char* line : list)
-        result.append(QString::fromUtf8(line));
-    return result.join(u'\n');
-}
-
 SystemLogEntry entry(SystemLogLevel level, const QString& text)
 {
     return {QStringLiteral("capture"), level, text, QString()};
@@ -89,8 +81,6 @@ private slots:
 
     void choosers_data();
     void choosers();
-    void scriptTexts_data();
-    void scriptTexts();
     void unknownBrowserRunsNothing_data();
     void unknownBrowserRunsNothing();
     void runOutcome_data();
@@ -109,11 +99,7 @@ void TestBrowserScripting::choosers_data()
     QTest::addColumn<bool>("title");
     QTest::addColumn<bool>("selection");
     QTest::newRow("Safari") << u"com.apple.Safari"_qs << true << true << true;
-    const char* chromium[] = {"com.google.Chrome", "com.brave.Browser", "com.microsoft.edgemac", "com.vivaldi.Vivaldi",
-        "com.operasoftware.Opera", "com.operasoftware.OperaGX", "company.thebrowser.Browser",
-        "com.github.Electron.Chromium", "org.chromium.Chromium", "com.naver.Whale"};
-    for (const char* id : chromium)
-        QTest::newRow(id) << QString::fromUtf8(id) << true << true << true;
+    QTest::newRow("Brave") << u"com.brave.Browser"_qs << true << true << true;
     QTest::newRow("Firefox has no selection script") << u"org.mozilla.firefox"_qs << true << true << false;
     QTest::newRow("empty identifier") << QString() << false << false << false;
     QTest::newRow("case differs") << u"com.google.chrome"_qs << false << false << false;
@@ -135,62 +121,6 @@ void TestBrowserScripting::choosers()
         QVERIFY(BrowserURLProvider::script(bundleID)->startsWith(tell + u'\n'));
         QVERIFY(BrowserSelectionProvider::script(bundleID)->startsWith(tell + u'\n'));
     }
-}
-
-void TestBrowserScripting::scriptTexts_data()
-{
-    QTest::addColumn<QString>("actual");
-    QTest::addColumn<QString>("expected");
-    const QString safari = u"com.apple.Safari"_qs;
-    const QString firefox = u"org.mozilla.firefox"_qs;
-    const QString brave = u"com.brave.Browser"_qs;
-
-    QTest::newRow("Safari address") << *BrowserURLProvider::script(safari)
-                                    << lines({"tell application \"Safari\"", "    if (count of documents) > 0 then",
-                                           "        return URL of front document", "    end if", "end tell"});
-    QTest::newRow("Safari title") << *BrowserURLProvider::titleScript(safari)
-                                  << lines({"tell application \"Safari\"", "    if (count of documents) > 0 then",
-                                         "        try", "            return name of front document", "        on error",
-                                         "            return \"\"", "        end try", "    end if", "end tell"});
-    QTest::newRow("Safari selection")
-        << *BrowserSelectionProvider::script(safari)
-        << lines({"tell application \"Safari\"", "    try",
-               "        return (do JavaScript \"window.getSelection().toString()\" in front document)", "    on error",
-               "        return \"\"", "    end try", "end tell"});
-    QTest::newRow("Brave address") << *BrowserURLProvider::script(brave)
-                                   << lines({"tell application id \"com.brave.Browser\"",
-                                          "    if (count of windows) > 0 then", "        try",
-                                          "            return URL of active tab of front window", "        on error",
-                                          "            return \"\"", "        end try", "    end if", "end tell"});
-    QTest::newRow("Brave title") << *BrowserURLProvider::titleScript(brave)
-                                 << lines({"tell application id \"com.brave.Browser\"",
-                                        "    if (count of windows) > 0 then", "        try",
-                                        "            return title of active tab of front window", "        on error",
-                                        "            return \"\"", "        end try", "    end if", "end tell"});
-    QTest::newRow("Brave selection") << *BrowserSelectionProvider::script(brave)
-                                     << lines({"tell application id \"com.brave.Browser\"",
-                                            "    if (count of windows) > 0 then", "        try",
-                                            "            return (execute active tab of front window javascript "
-                                            "\"window.getSelection().toString()\")",
-                                            "        on error", "            return \"\"", "        end try",
-                                            "    end if", "end tell"});
-    QTest::newRow("Firefox address") << *BrowserURLProvider::script(firefox)
-                                     << lines({"tell application \"Firefox\"", "    if (count of windows) > 0 then",
-                                            "        try", "            return URL of active tab of front window",
-                                            "        on error", "            return \"\"", "        end try",
-                                            "    end if", "end tell"});
-    QTest::newRow("Firefox title") << *BrowserURLProvider::titleScript(firefox)
-                                   << lines({"tell application \"Firefox\"", "    if (count of windows) > 0 then",
-                                          "        try", "            return title of active tab of front window",
-                                          "        on error", "            return \"\"", "        end try",
-                                          "    end if", "end tell"});
-}
-
-void TestBrowserScripting::scriptTexts()
-{
-    QFETCH(QString, actual);
-    QFETCH(QString, expected);
-    QCOMPARE(actual, expected);
 }
 
 void TestBrowserScripting::unknownBrowserRunsNothing_data()

@@ -267,10 +267,6 @@ void TestClipboard::htmlTitleFromPasteboard_data()
     QTest::newRow("UTF-8") << page.toUtf8() << OptionalString(u"Gr\u00fc\u00dfe"_qs);
     QTest::newRow("UTF-16LE with mark") << utf16(page, QStringConverter::Utf16LE, true)
                                         << OptionalString(u"Gr\u00fc\u00dfe"_qs);
-    QTest::newRow("UTF-16LE without mark")
-        << utf16(page, QStringConverter::Utf16LE, false) << OptionalString(u"Gr\u00fc\u00dfe"_qs);
-    QTest::newRow("UTF-16BE with mark") << utf16(page, QStringConverter::Utf16BE, true)
-                                        << OptionalString(u"Gr\u00fc\u00dfe"_qs);
     QTest::newRow("invalid UTF-8") << QByteArray("<title>a\xff</title>") << OptionalString();
 }
 

@@ -182,10 +182,8 @@ void TestMarkdownSerializer::headingFromSize_data()
     QTest::addColumn<double>("size");
     QTest::addColumn<QString>("markdown");
 
-    QTest::newRow("24 over 12") << 24.0 << "# Title\nbody **bold**";
     QTest::newRow("21.6 over 12 (1.8)") << 21.6 << "# Title\nbody **bold**";
     QTest::newRow("17 over 12") << 17.0 << "## Title\nbody **bold**";
-    QTest::newRow("15 over 12") << 15.0 << "### Title\nbody **bold**";
     QTest::newRow("14.4 over 12 (1.2)") << 14.4 << "### Title\nbody **bold**";
     QTest::newRow("14 over 12") << 14.0 << "Title\nbody **bold**";
 }

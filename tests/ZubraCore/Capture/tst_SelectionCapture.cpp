@@ -16,7 +16,6 @@
 using ItemData = Pasteboard::ItemData;
 using Items = QList<ItemData>;
 Q_DECLARE_METATYPE(CaptureError::Code)
-Q_DECLARE_METATYPE(CaptureError)
 
 namespace {
 const QString plainType = QStringLiteral("text/plain");
@@ -639,16 +638,6 @@ private slots:
             << "https://tree.example/"
             << "https://tree.example/"
             << "Page";
-        QTest::newRow("script address refused") << Items {{{plainType, text},
-            {QStringLiteral("chromium/x-source-url"), QByteArrayLiteral("javascript:alert(1)")}}}
-                                                << "Page - Chromium" << QString() << QString() << "Page";
-        QTest::newRow("Firefox address not UTF-16")
-            << Items {{{plainType, text}, {QStringLiteral("text/x-moz-url-priv"), QByteArrayLiteral("https://odd.example/")}}}
-            << QString() << QString() << QString() << QString();
-        QTest::newRow("an editor's title is no page title")
-            << Items {{{plainType, text}}} << "notes.txt - Mousepad" << QString() << QString() << QString();
-        QTest::newRow("only the browser's name") << Items {{{plainType, text}}} << "Chromium" << QString() << QString()
-                                                 << QString();
     }
     void browserSourceFromCopyAndWindowTitle()
     {
@@ -669,31 +658,6 @@ private slots:
         QCOMPARE(resultOf(outcome)->sourceURL.value_or(QString()), expectedURL);
         QCOMPARE(resultOf(outcome)->sourceTitle.value_or(QString()), expectedTitle);
         QCOMPARE(rig.memory.items(), (Items {{{plainType, QByteArrayLiteral("original")}}}));
-    }
-
-    void errorSentences_data()
-    {
-        QTest::addColumn<CaptureError>("error");
-        QTest::addColumn<QString>("sentence");
-        QTest::newRow("noSelection") << CaptureError::noSelection(QStringLiteral("app=x"))
-                                     << "No text was selected in the frontmost application.";
-        QTest::newRow("notTrusted") << CaptureError::notTrusted()
-                                    << "Tessellon needs Accessibility permission to read selected text.";
-        QTest::newRow("noFrontmostApp") << CaptureError::noFrontmostApp() << "No frontmost application found.";
-        QTest::newRow("chromePDF") << CaptureError::chromePDF()
-                                   << QString::fromUtf8("Chrome\xe2\x80\x99s built-in PDF viewer can\xe2\x80\x99t be "
-                                                        "captured programmatically. Open the PDF in Preview (or use "
-                                                        "right-click \xe2\x86\x92 Copy inside Chrome), then capture "
-                                                        "again.");
-        QTest::newRow("clipboardRestoreFailed") << CaptureError::clipboardRestoreFailed()
-                                                << "Capture was not saved because Tessellon could not restore your "
-                                                   "clipboard. Copy the original content again.";
-    }
-    void errorSentences()
-    {
-        QFETCH(CaptureError, error);
-        QFETCH(QString, sentence);
-        QCOMPARE(error.errorDescription(), sentence);
     }
 };
 

@@ -1,7 +1,6 @@
 #include "support/TestMain.h"
 
 #include "ZubraCore/Composition/TokenEstimator.h"
-#include "ZubraCore/Library/ComposerTemplate.h"
 
 #include <QJsonObject>
 #include <limits>
@@ -20,8 +19,6 @@ private slots:
     void format_data();
     void format();
     void profileJson();
-    void templateRawValues_data();
-    void templateRawValues();
 };
 
 void TestTokenEstimator::profiles_data()
@@ -121,28 +118,6 @@ void TestTokenEstimator::profileJson()
     QJsonObject fractional = ModelProfile::claude().toJson();
     fractional.insert(u"contextTokens"_qs, 1.5);
     QVERIFY(!ModelProfile::fromJson(fractional));
-}
-
-void TestTokenEstimator::templateRawValues_data()
-{
-    QTest::addColumn<QString>("raw");
-    QTest::addColumn<int>("kind"); // -1: no value
-
-    QTest::newRow("XML-tagged") << u"XML-tagged"_qs << int(ComposerTemplate::xml);
-    QTest::newRow("xml-tagged") << u"xml-tagged"_qs << -1;
-    QTest::newRow("sections") << u"sections"_qs << -1;
-    QTest::newRow("padded Plain") << u" Plain"_qs << -1;
-    QTest::newRow("Markdown") << u"Markdown"_qs << -1;
-}
-
-void TestTokenEstimator::templateRawValues()
-{
-    QFETCH(QString, raw);
-    QFETCH(int, kind);
-    const std::optional<ComposerTemplate> parsed = ComposerTemplates::fromRawValue(raw);
-    QCOMPARE(parsed ? int(*parsed) : -1, kind);
-    if (parsed)
-        QCOMPARE(ComposerTemplates::rawValue(*parsed), raw);
 }
 
 TESSELLON_TEST_MAIN(TestTokenEstimator)

@@ -291,6 +291,8 @@ void TestRecords::uuidText_data()
     QTest::newRow("hyphen moved") << u"0F8FAD5-BD9CB-469F-A165-70867728950E"_qs << false;
     QTest::newRow("non hex") << u"0F8FAD5B-D9CB-469F-A165-70867728950G"_qs << false;
     QTest::newRow("trailing space") << u"0F8FAD5B-D9CB-469F-A165-70867728950 "_qs << false;
+    QTest::newRow("37 characters") << u"0F8FAD5B-D9CB-469F-A165-70867728950E0"_qs << false;
+    QTest::newRow("fullwidth digit") << u"\uFF10F8FAD5B-D9CB-469F-A165-70867728950E"_qs << false;
     QTest::newRow("empty") << QString() << false;
 }
 

@@ -1,6 +1,7 @@
 #include "support/LibraryFixtures.h"
 #include "support/TestMain.h"
 
+#include "Platform/PosixTestGuards.h"
 #include "support/FailingFileSystem.h"
 #include "support/RecordingSystemLog.h"
 #include "ZubraCore/Library/LibraryDocument.h"
@@ -84,25 +85,6 @@ const QString messageInUse
     = QStringLiteral("The library is open for writing in another Tessellon session. It was opened read-only.");
 // Set in a child process of this test: the library it holds open for writing.
 const char* holdEnvironment = "TESSELLON_TEST_HOLD_LIBRARY";
-
-mode_t modeOf(const QString& path)
-{
-    struct stat info;
-    return ::lstat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode : 0;
-}
-
-class UmaskGuard
-{
-public:
-    explicit UmaskGuard(mode_t mask)
-        : m_previous(::umask(mask))
-    {
-    }
-    ~UmaskGuard() { ::umask(m_previous); }
-
-private:
-    mode_t m_previous;
-};
 
 // A library folder in a temporary directory, with a file system that fails on demand.
 struct Library
@@ -511,23 +493,6 @@ private slots:
         QCOMPARE(status.shouldShowLaunchAccessibilityPrompt(true), false);
     }
 
-    void presentationTexts()
-    {
-        const LibraryRecoveryPresentation unreadable = LibraryRecoveryPresentation::unreadable;
-        const LibraryRecoveryPresentation incompatible = LibraryRecoveryPresentation::incompatibleVersion;
-        QCOMPARE(unreadable.title(), QStringLiteral("Library unavailable"));
-        QCOMPARE(unreadable.message(),
-            QStringLiteral("Tessellon could not open the library. Restore a valid library "
-                           "or backup file, then relaunch Tessellon."));
-        QVERIFY(unreadable.canRevealLibraryFolder());
-        QCOMPARE(incompatible.title(), QStringLiteral("Library version not supported"));
-        QCOMPARE(incompatible.message(),
-            QStringLiteral("The library or backup uses a format this version of Tessellon cannot open. Both "
-                           "files are unchanged. Open them with a compatible version of Tessellon."));
-        QVERIFY(!incompatible.canRevealLibraryFolder());
-        QVERIFY(qHash(unreadable) != qHash(incompatible));
-    }
-
     // Events are logged as the message; failures as the message, a space and the description.
     void linesReachTheLogFile()
     {
@@ -713,10 +678,10 @@ private slots:
         library.backup = StoreLocations::backupURL(library.primary);
         const QString folder = QFileInfo(library.primary).path();
         const auto expectPrivate = [&](const QStringList& names) {
-            QCOMPARE(modeOf(folder) & 07777, mode_t(0700));
-            QCOMPARE(modeOf(QFileInfo(folder).path()) & 07777, mode_t(0700));
+            QCOMPARE(permissionsOf(folder), mode_t(0700));
+            QCOMPARE(permissionsOf(QFileInfo(folder).path()), mode_t(0700));
             for (const QString& name : names)
-                QCOMPARE(modeOf(folder + u'/' + name) & 07777, mode_t(0600));
+                QCOMPARE(permissionsOf(folder + u'/' + name), mode_t(0600));
         };
         {
             StorePersistence first = library.persistence();
@@ -753,7 +718,7 @@ private slots:
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QString::fromLatin1(holdEnvironment), library.primary);
         holder.setProcessEnvironment(environment);
-        holder.start(QCoreApplication::applicationFilePath(), {QStringLiteral("presentationTexts")});
+        holder.start(QCoreApplication::applicationFilePath(), {QStringLiteral("firstSaveTakesTheLock")});
         QVERIFY(holder.waitForStarted());
         QCOMPARE(holderReport(holder), QByteArray("ready true"));
         QCOMPARE(Library::contentOf(library.primary), Content::b); // the holder saved
@@ -779,7 +744,7 @@ private slots:
         // Now this process holds it: a store in another process is the one turned away.
         QProcess late;
         late.setProcessEnvironment(environment);
-        late.start(QCoreApplication::applicationFilePath(), {QStringLiteral("presentationTexts")});
+        late.start(QCoreApplication::applicationFilePath(), {QStringLiteral("firstSaveTakesTheLock")});
         QCOMPARE(holderReport(late), QByteArray("unreadablePrimary false"));
         late.closeWriteChannel();
         QVERIFY(late.waitForFinished(30000));
