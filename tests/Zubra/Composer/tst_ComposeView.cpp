@@ -13,6 +13,7 @@
 #include "ZubraCore/Library/StoreHarness.h"
 #include "ZubraCore/Models/DraftEntriesModel.h"
 #include "support/TestMain.h"
+#include "../WidgetText.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -353,11 +354,8 @@ private slots:
         c.settle();
         ComposeEntryList* list = c.pane()->entryList();
         const auto titles = [](QMenu* menu) {
-            QStringList list;
-            for (QAction* a : menu->actions())
-                list.append(a->isSeparator() ? u"-"_s : a->text() + (a->isEnabled() ? QString() : u" (off)"_s));
             menu->deleteLater();
-            return list;
+            return WidgetText::describe(*menu);
         };
         QCOMPARE(titles(list->entryMenu(list->model()->index(0, 0))),
             (QStringList {u"Pin"_s, u"Use verbatim text"_s, u"Trim or edit\u2026"_s, u"Add Note"_s, u"-"_s,
@@ -435,9 +433,7 @@ private slots:
         QCOMPARE(c.pane()->newTemplateName(), u"  Mine  "_s); // kept for next time, untrimmed
         // The menu lists the built-ins, the custom one and the save item.
         emit c.pane()->templateMenu()->aboutToShow();
-        QStringList items;
-        for (QAction* a : c.pane()->templateMenu()->actions())
-            items.append(a->isSeparator() ? u"-"_s : a->text());
+        const QStringList items = WidgetText::describe(*c.pane()->templateMenu());
         QCOMPARE(items.size(), 8 + 1 + 1 + 1 + 1);
         QCOMPARE(items.mid(8), (QStringList {u"-"_s, u"Mine"_s, u"-"_s, u"Save this task as a template\u2026"_s}));
     }
