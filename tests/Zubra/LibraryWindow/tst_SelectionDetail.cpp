@@ -142,8 +142,8 @@ void TestSelectionDetail::sourceRowsAndMenu_data()
     QTest::newRow("neither") << std::optional<QString>() << std::optional<QString>()
                              << QStringList {u"Application=Firefox"_qs, captured, u"Length=4 characters"_qs,
                                     u"Prompt=Not included"_qs}
-                             << QStringList {u"Copy All from Source"_qs, u"-"_qs, u"Add to Group>"_qs, u"  No groups yet (off)"_qs, u"-"_qs,
-                                    u"Delete"_qs};
+                             << QStringList {u"Copy All from Source"_qs, u"-"_qs, u"Add to Group>"_qs,
+                                    u"  No groups yet (off)"_qs, u"-"_qs, u"Delete"_qs};
 }
 
 void TestSelectionDetail::sourceRowsAndMenu()
