@@ -105,7 +105,7 @@ private slots:
         QFETCH(bool, draftExists);
         QFETCH(int, entries);
         QFETCH(QString, notice);
-        Fixture f({});
+        Fixture f;
         if (!draftExists)
             f.store().deleteDraft(f.draftID);
         const qsizetype before = f.store().selections().size();
