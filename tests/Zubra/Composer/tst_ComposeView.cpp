@@ -7,12 +7,12 @@
 #include "Zubra/Composer/ComposePreviewPane.h"
 #include "Zubra/Composer/ComposeView.h"
 #include "Zubra/Composer/ComposerSheets.h"
-#include "Zubra/Composer/DraftOperations.h"
+#include "DraftFixture.h"
 #include "ZubraCore/Composition/PromptTemplates.h"
 #include "ZubraCore/Capture/Clipboard.h"
-#include "ZubraCore/Library/StoreHarness.h"
 #include "ZubraCore/Models/DraftEntriesModel.h"
 #include "support/TestMain.h"
+#include "../WidgetText.h"
 
 #include <QComboBox>
 #include <QLabel>
@@ -41,36 +41,23 @@ public:
     QString lastSuggestion;
 };
 
-struct Composer
+struct Composer : DraftFixture
 {
     explicit Composer(const QStringList& texts = {})
+        : DraftFixture(texts)
     {
-        Store& s = harness.open();
-        for (const QString& text : texts)
-            s.add(capture(text, u"Browser"_s));
-        draftID = s.newDraft(u"Notes"_s)->id;
-        ContextDraft d = *s.findDraft(draftID);
-        for (qsizetype i = s.selections().size() - 1; i >= 0; --i) {
-            ContextDraftEntry e;
-            e.id = QUuid::createUuid();
-            e.selectionID = s.selections()[i].id;
-            d.entries.append(e);
-        }
-        s.updateDraft(d);
         services.pasteboard = &pasteboard;
         services.files = harness.files;
         services.chooser = chooser;
         services.templateDefaults = &harness.defaults;
         services.hotkeyDisplay = u"Ctrl+Alt+Super+C"_s;
-        view = std::make_unique<ComposeView>(s, services);
+        view = std::make_unique<ComposeView>(store(), services);
         view->state().noticeLifetime = std::chrono::milliseconds(30);
         view->state().copiedLifetime = std::chrono::milliseconds(30);
         view->setDraftID(draftID);
         view->resize(1000, 640);
         view->show();
     }
-    Store& store() { return *harness.store; }
-    ContextDraft draft() { return *store().findDraft(draftID); }
     ComposeDraftPane* pane() { return view->draftPane(); }
     ComposePreviewPane* preview() { return view->previewPane(); }
     void settle()
@@ -81,8 +68,6 @@ struct Composer
     }
     QString clipboardText() { return Clipboard::plainText(pasteboard).value_or(QString()); }
 
-    StoreHarness harness;
-    QUuid draftID;
     MemoryPasteboard pasteboard;
     std::shared_ptr<FakeChooser> chooser = std::make_shared<FakeChooser>();
     ComposerServices services;
@@ -313,20 +298,14 @@ private slots:
         c.settle();
         ComposeEntryList* list = c.pane()->entryList();
         QCOMPARE(list->visibleRowCount(), 4);
-        const auto order = [&] {
-            QStringList texts;
-            for (const ContextDraftEntry& e : c.draft().entries)
-                texts.append(c.store().findByID(e.selectionID)->text);
-            return texts;
-        };
         // Text from another application passing over rows moves nothing.
         list->dragEnteredRow(list->model()->index(2, 0));
-        QCOMPARE(order(), (QStringList {u"1"_s, u"2"_s, u"3"_s, u"4"_s}));
+        QCOMPARE(c.order(), (QStringList {u"1"_s, u"2"_s, u"3"_s, u"4"_s}));
 
         // A row drag: the first entry follows the pointer over the third.
         list->setDraggedEntryID(c.draft().entries[0].id);
         list->dragEnteredRow(list->model()->index(2, 0));
-        QCOMPARE(order(), (QStringList {u"2"_s, u"3"_s, u"1"_s, u"4"_s}));
+        QCOMPARE(c.order(), (QStringList {u"2"_s, u"3"_s, u"1"_s, u"4"_s}));
     }
 
     void aFinishedRowDragIsForgotten()
@@ -353,11 +332,8 @@ private slots:
         c.settle();
         ComposeEntryList* list = c.pane()->entryList();
         const auto titles = [](QMenu* menu) {
-            QStringList list;
-            for (QAction* a : menu->actions())
-                list.append(a->isSeparator() ? u"-"_s : a->text() + (a->isEnabled() ? QString() : u" (off)"_s));
             menu->deleteLater();
-            return list;
+            return WidgetText::describe(*menu);
         };
         QCOMPARE(titles(list->entryMenu(list->model()->index(0, 0))),
             (QStringList {u"Pin"_s, u"Use verbatim text"_s, u"Trim or edit\u2026"_s, u"Add Note"_s, u"-"_s,
@@ -435,9 +411,7 @@ private slots:
         QCOMPARE(c.pane()->newTemplateName(), u"  Mine  "_s); // kept for next time, untrimmed
         // The menu lists the built-ins, the custom one and the save item.
         emit c.pane()->templateMenu()->aboutToShow();
-        QStringList items;
-        for (QAction* a : c.pane()->templateMenu()->actions())
-            items.append(a->isSeparator() ? u"-"_s : a->text());
+        const QStringList items = WidgetText::describe(*c.pane()->templateMenu());
         QCOMPARE(items.size(), 8 + 1 + 1 + 1 + 1);
         QCOMPARE(items.mid(8), (QStringList {u"-"_s, u"Mine"_s, u"-"_s, u"Save this task as a template\u2026"_s}));
     }

@@ -1,48 +1,15 @@
 // The draft pane's operations over a real store: what each writes, and the notice it returns.
 
-#include "Zubra/Composer/DraftOperations.h"
+#include "DraftFixture.h"
 #include "ZubraCore/Composition/ContextComposer.h"
 #include "ZubraCore/Composition/PromptTemplates.h"
-#include "ZubraCore/Library/StoreHarness.h"
 #include "support/TestMain.h"
 
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-// A store with a draft of `n` entries over `n` new selections, texts "one", "two", …
-struct Fixture
-{
-    explicit Fixture(const QStringList& texts)
-    {
-        Store& s = harness.open();
-        for (const QString& text : texts)
-            s.add(capture(text));
-        draftID = s.newDraft(u"Draft"_s)->id;
-        // Newest first in the library: add the entries in capture order.
-        for (qsizetype i = s.selections().size() - 1; i >= 0; --i)
-            DraftOperations::addToDraft(s, draftID, s.selections()[i].id);
-    }
-    Store& store() { return *harness.store; }
-    ContextDraft draft() { return *store().findDraft(draftID); }
-    QUuid entry(int i) { return draft().entries[i].id; }
-    QStringList order()
-    {
-        QStringList texts;
-        for (const ContextDraftEntry& e : draft().entries)
-            for (const Selection& s : store().selections())
-                if (s.id == e.selectionID)
-                    texts.append(s.text);
-        return texts;
-    }
-
-    StoreHarness harness;
-    QUuid draftID;
-};
-
-} // namespace
+using Fixture = DraftFixture;
 
 class DraftOperationsTest : public QObject
 {
@@ -138,7 +105,7 @@ private slots:
         QFETCH(bool, draftExists);
         QFETCH(int, entries);
         QFETCH(QString, notice);
-        Fixture f({});
+        Fixture f;
         if (!draftExists)
             f.store().deleteDraft(f.draftID);
         const qsizetype before = f.store().selections().size();

@@ -11,6 +11,7 @@
 #include "ZubraCore/Models/VisibleSelectionsModel.h"
 #include "support/StoreHarness.h"
 #include "support/TestMain.h"
+#include "../WidgetText.h"
 #include "support/WidgetSnapshot.h"
 
 #include <QLineEdit>
@@ -18,6 +19,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+
+using WidgetText::plainOf;
 
 namespace {
 
@@ -34,17 +37,6 @@ public:
     int accessibilityRequests = 0;
     bool trusted = true;
 };
-
-QString plainOf(MemoryPasteboard& pasteboard)
-{
-    for (const Pasteboard::ItemData& item : pasteboard.items()) {
-        for (const auto& [type, data] : item) {
-            if (type == PasteboardType::plainText)
-                return QString::fromUtf8(data);
-        }
-    }
-    return {};
-}
 
 } // namespace
 

@@ -7,10 +7,13 @@
 #include "Platform/Memory/MemoryWorkspace.h"
 #include "support/StoreHarness.h"
 #include "support/TestMain.h"
+#include "../WidgetText.h"
 
 #include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
+
+using WidgetText::describe;
 
 namespace {
 
@@ -22,25 +25,6 @@ Selection make(int n, std::optional<QString> address, std::optional<QString> fil
     return Selection::make(LibraryFixtures::id(1, n), u"Text "_qs + QString::number(n),
         u"**Markdown** "_qs + QString::number(n), app, std::nullopt, address, std::nullopt, file, {},
         LibraryFixtures::time(n));
-}
-
-// The menu as text: items by their text, "-" for a separator, a submenu as "name>" then its
-// items indented, a checked item with "[x] ".
-QStringList describe(const QMenu& menu, const QString& indent = {})
-{
-    QStringList lines;
-    for (QAction* action : menu.actions()) {
-        if (action->isSeparator()) {
-            lines.append(indent + u"-"_qs);
-        } else if (action->menu()) {
-            lines.append(indent + action->text() + u">"_qs);
-            lines += describe(*action->menu(), indent + u"  "_qs);
-        } else {
-            lines.append(indent + (action->isChecked() ? u"[x] "_qs : QString()) + action->text()
-                + (action->isEnabled() ? QString() : u" (off)"_qs));
-        }
-    }
-    return lines;
 }
 
 QAction* find(const QMenu& menu, const QString& text)

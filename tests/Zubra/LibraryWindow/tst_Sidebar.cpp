@@ -6,6 +6,7 @@
 #include "Zubra/LibraryWindow/SidebarView.h"
 #include "ZubraCore/Drag/SelectionDragIDs.h"
 #include "support/TestMain.h"
+#include "../WidgetText.h"
 
 #include <QDropEvent>
 #include <QLabel>
@@ -15,26 +16,9 @@
 #include <QSignalSpy>
 #include <QTest>
 
+using namespace WidgetText;
+
 namespace {
-
-QString plainOf(MemoryPasteboard& pasteboard)
-{
-    for (const Pasteboard::ItemData& item : pasteboard.items()) {
-        for (const auto& [type, data] : item) {
-            if (type == PasteboardType::plainText)
-                return QString::fromUtf8(data);
-        }
-    }
-    return {};
-}
-
-QStringList menuTitles(QMenu& menu)
-{
-    QStringList titles;
-    for (QAction* action : menu.actions())
-        titles.append(action->isSeparator() ? u"|"_qs : action->text());
-    return titles;
-}
 
 // Sends a whole drag over a row and the drop; returns whether the drop was accepted.
 bool dropOn(SidebarSectionList* list, const QModelIndex& index, QMimeData* data)
@@ -47,13 +31,6 @@ bool dropOn(SidebarSectionList* list, const QModelIndex& index, QMimeData* data)
     QDropEvent drop(QPointF(point), Qt::CopyAction, data, Qt::LeftButton, {});
     QApplication::sendEvent(list->viewport(), &drop);
     return drop.isAccepted();
-}
-
-QMimeData* textData(const QString& text)
-{
-    auto* data = new QMimeData;
-    data->setText(text);
-    return data;
 }
 
 } // namespace
@@ -72,10 +49,8 @@ private slots:
     void sourceCommands();
     void newPromptFromEmptyGroup();
     void readOnlyLibrary();
-    void dropOnGroup();
-    void dropOnPrompt();
-    void dropsRefused_data();
-    void dropsRefused();
+    void drops_data();
+    void drops();
     void dragPayloads();
     void choosingRows();
     void snapshot();
@@ -194,16 +169,16 @@ void TestSidebar::menus()
 
     QMenu groupMenu;
     view.fillMenu(groupMenu, groupRow(view, group.id));
-    QCOMPARE(menuTitles(groupMenu),
-        (QStringList {u"Add to Prompt"_qs, u"New Prompt from Collection"_qs, u"|"_qs, u"Copy as Markdown"_qs,
-            u"Copy Plain Text"_qs, u"|"_qs, u"Rename\u2026"_qs, u"Delete Group"_qs}));
+    QCOMPARE(describe(groupMenu),
+        (QStringList {u"Add to Prompt"_qs, u"New Prompt from Collection"_qs, u"-"_qs, u"Copy as Markdown"_qs,
+            u"Copy Plain Text"_qs, u"-"_qs, u"Rename\u2026"_qs, u"Delete Group"_qs}));
     groupMenu.actions().at(6)->trigger();
     groupMenu.actions().at(7)->trigger();
 
     QMenu sourceMenu;
     view.fillMenu(sourceMenu, model->indexOfSource(u"https://moon.example/"_qs));
-    QCOMPARE(menuTitles(sourceMenu),
-        (QStringList {u"Add to Prompt"_qs, u"|"_qs, u"Copy as Markdown"_qs, u"Copy Plain Text"_qs}));
+    QCOMPARE(describe(sourceMenu),
+        (QStringList {u"Add to Prompt"_qs, u"-"_qs, u"Copy as Markdown"_qs, u"Copy Plain Text"_qs}));
 
     // The active draft shows only as the prompt row; the other draft has its menu.
     const QModelIndex prompts = model->sectionIndex(SidebarModel::Section::prompt);
@@ -213,7 +188,7 @@ void TestSidebar::menus()
     QVERIFY(activeMenu.isEmpty());
     QMenu draftMenu;
     view.fillMenu(draftMenu, model->index(1, 0, prompts));
-    QCOMPARE(menuTitles(draftMenu), (QStringList {u"Open"_qs, u"Delete"_qs}));
+    QCOMPARE(describe(draftMenu), (QStringList {u"Open"_qs, u"Delete"_qs}));
     for (QAction* action : draftMenu.actions())
         action->trigger();
 
@@ -287,60 +262,31 @@ void TestSidebar::readOnlyLibrary()
     QVERIFY(store.drafts().isEmpty());
 }
 
-void TestSidebar::dropOnGroup()
-{
-    const Selection a = add(u"a"_qs, u"Notes"_qs, std::nullopt, 1);
-    const Selection b = add(u"b"_qs, u"Notes"_qs, std::nullopt, 2);
-    const SelectionGroup group = *m_store->addGroup(u"Target"_qs, u"#FF0000"_qs);
-    SidebarView view(*m_store, m_environment, m_callbacks);
-    WidgetSnapshot::render(view, QSize(240, 500));
-    SidebarSectionList* groups = view.list(SidebarModel::Section::groups);
-
-    std::unique_ptr<QMimeData> data(textData(SelectionDragIDs::encode({a.id, b.id})));
-    QVERIFY(dropOn(groups, groupRow(view, group.id), data.get()));
-    // The store is called after the drop has returned.
-    QVERIFY(m_store->selectionsIn(group.id).isEmpty());
-    QTRY_COMPARE(m_store->selectionsIn(group.id).size(), 2);
-    QCOMPARE(groupRow(view, group.id).data(SidebarModel::CountRole).toLongLong(), 2);
-    // The highlight is gone after the drop.
-    QVERIFY(!view.findChild<SidebarRowDelegate*>()->dropTarget().isValid());
-}
-
-void TestSidebar::dropOnPrompt()
-{
-    const Selection a = add(u"a"_qs, u"Notes"_qs, std::nullopt, 1);
-    m_store->newDraft();
-    SidebarView view(*m_store, m_environment, m_callbacks);
-    WidgetSnapshot::render(view, QSize(240, 500));
-    SidebarSectionList* prompts = view.list(SidebarModel::Section::prompt);
-    const QModelIndex prompt = view.model()->index(0, 0, view.model()->sectionIndex(SidebarModel::Section::prompt));
-    std::unique_ptr<QMimeData> data(textData(SelectionDragIDs::encode({a.id})));
-    QVERIFY(dropOn(prompts, prompt, data.get()));
-    QVERIFY(m_store->activeDraft()->entries.isEmpty());
-    QTRY_COMPARE(m_store->activeDraft()->entries.size(), 1);
-    QTRY_COMPARE(prompt.data(SidebarModel::CountRole).toLongLong(), 1);
-}
-
-void TestSidebar::dropsRefused_data()
+void TestSidebar::drops_data()
 {
     QTest::addColumn<QString>("target");
     QTest::addColumn<QString>("content");
     QTest::addColumn<bool>("accepted");
-    QTest::newRow("image on group") << u"group"_qs << u"image"_qs << false;
-    QTest::newRow("file on prompt") << u"prompt"_qs << u"file"_qs << false;
-    QTest::newRow("foreign text on group") << u"group"_qs << u"hello"_qs << true;
-    QTest::newRow("bare prefix on group") << u"group"_qs << u"tessellonsel:"_qs << true;
-    QTest::newRow("payload on all selections") << u"all"_qs << u"payload"_qs << false;
-    QTest::newRow("payload on source") << u"source"_qs << u"payload"_qs << false;
-    QTest::newRow("payload on draft") << u"draft"_qs << u"payload"_qs << false;
+    QTest::addColumn<bool>("lands"); // the two selections join the target
+    QTest::newRow("payload on group") << u"group"_qs << u"payload"_qs << true << true;
+    QTest::newRow("payload on prompt") << u"prompt"_qs << u"payload"_qs << true << true;
+    QTest::newRow("image on group") << u"group"_qs << u"image"_qs << false << false;
+    QTest::newRow("file on prompt") << u"prompt"_qs << u"file"_qs << false << false;
+    QTest::newRow("foreign text on group") << u"group"_qs << u"hello"_qs << true << false;
+    QTest::newRow("bare prefix on group") << u"group"_qs << u"tessellonsel:"_qs << true << false;
+    QTest::newRow("payload on all selections") << u"all"_qs << u"payload"_qs << false << false;
+    QTest::newRow("payload on source") << u"source"_qs << u"payload"_qs << false << false;
+    QTest::newRow("payload on draft") << u"draft"_qs << u"payload"_qs << false << false;
 }
 
-void TestSidebar::dropsRefused()
+void TestSidebar::drops()
 {
     QFETCH(QString, target);
     QFETCH(QString, content);
     QFETCH(bool, accepted);
+    QFETCH(bool, lands);
     const Selection a = add(u"a"_qs, u"Notes"_qs, u"https://moon.example/"_qs, 1);
+    const Selection b = add(u"b"_qs, u"Notes"_qs, std::nullopt, 2);
     const SelectionGroup group = *m_store->addGroup(u"Target"_qs, u"#FF0000"_qs);
     m_store->newDraft(u"Active"_qs);
     const ContextDraft other = *m_store->newDraft(u"Other"_qs);
@@ -376,14 +322,26 @@ void TestSidebar::dropsRefused()
     else if (content == u"file"_qs)
         data->setUrls({QUrl::fromLocalFile(u"/tmp/x.txt"_qs)});
     else if (content == u"payload"_qs)
-        data->setText(SelectionDragIDs::encode({a.id}));
+        data->setText(SelectionDragIDs::encode({a.id, b.id}));
     else
         data->setText(content);
     QCOMPARE(dropOn(list, index, data.get()), accepted);
-    QTest::qWait(10);
+    // The store is called after the drop has returned.
     QVERIFY(m_store->selectionsIn(group.id).isEmpty());
     QVERIFY(m_store->activeDraft()->entries.isEmpty());
+    if (lands) {
+        QTRY_COMPARE(index.data(SidebarModel::CountRole).toLongLong(), 2);
+        QCOMPARE(target == u"group"_qs ? m_store->selectionsIn(group.id).size()
+                                       : m_store->activeDraft()->entries.size(), 2);
+    } else {
+        QTest::qWait(10);
+        QVERIFY(m_store->selectionsIn(group.id).isEmpty());
+        QVERIFY(m_store->activeDraft()->entries.isEmpty());
+    }
     QVERIFY(m_store->findDraft(other.id)->entries.isEmpty());
+    // No highlight is left after the drop.
+    for (const SidebarRowDelegate* delegate : view.findChildren<SidebarRowDelegate*>())
+        QVERIFY(!delegate->dropTarget().isValid());
 }
 
 void TestSidebar::dragPayloads()

@@ -16,10 +16,8 @@ private slots:
     void emptyStateCases_data();
     void emptyStateCases();
     void emptyStateView();
-    void statusTexts_data();
-    void statusTexts();
-    void revealOnlyWhereAllowed_data();
-    void revealOnlyWhereAllowed();
+    void statusBanner_data();
+    void statusBanner();
     void permissionBanner();
 };
 
@@ -104,82 +102,31 @@ void TestStatusViews::emptyStateView()
     WidgetSnapshot::saveForReview(WidgetSnapshot::render(view), u"empty-search-long.png"_qs);
 }
 
-void TestStatusViews::statusTexts_data()
-{
-    QTest::addColumn<int>("status");
-    QTest::addColumn<QString>("symbol");
-    QTest::addColumn<QString>("title");
-    QTest::addColumn<QString>("message");
-    QTest::addColumn<bool>("reveal");
-    QTest::newRow("ready") << int(StorePersistenceStatus::ready) << u"checkmark.circle.fill"_qs
-                           << u"Local library ready"_qs
-                           << u"Tessellon stores this library and its backup on this computer."_qs << false;
-    QTest::newRow("recovered") << int(StorePersistenceStatus::recoveredFromBackup)
-                               << u"arrow.counterclockwise.circle.fill"_qs << u"Library recovered"_qs
-                               << u"Tessellon restored a known-good local backup and preserved the unreadable data."_qs
-                               << false;
-    QTest::newRow("unreadable") << int(StorePersistenceStatus::unreadablePrimary)
-                                << u"exclamationmark.triangle.fill"_qs << u"Library unavailable"_qs
-                                << u"Tessellon could not open the library. Restore a valid library or backup file, "
-                                   u"then relaunch Tessellon."_qs
-                                << true;
-    QTest::newRow("incompatible") << int(StorePersistenceStatus::incompatibleVersion)
-                                  << u"exclamationmark.triangle.fill"_qs << u"Library version not supported"_qs
-                                  << u"The library or backup uses a format this version of Tessellon cannot open. Both "
-                                     u"files are unchanged. Open them with a compatible version of Tessellon."_qs
-                                  << false;
-    QTest::newRow("backup unavailable") << int(StorePersistenceStatus::backupUnavailable)
-                                        << u"exclamationmark.triangle.fill"_qs << u"Backup unavailable"_qs
-                                        << u"The library is open, but Tessellon could not refresh its local backup."_qs
-                                        << false;
-    QTest::newRow("save failed") << int(StorePersistenceStatus::saveFailed) << u"exclamationmark.triangle.fill"_qs
-                                 << u"Changes not saved"_qs
-                                 << u"Tessellon could not save the latest changes. The current library remains open."_qs
-                                 << false;
-}
-
-void TestStatusViews::statusTexts()
-{
-    QFETCH(int, status);
-    QFETCH(QString, symbol);
-    QFETCH(QString, title);
-    QFETCH(QString, message);
-    QFETCH(bool, reveal);
-    const PersistenceStatusContent content
-        = persistenceStatusContent(StorePersistenceStatus(StorePersistenceStatus::Value(status)));
-    QCOMPARE(content.symbol, symbol);
-    QCOMPARE(content.title, title);
-    QCOMPARE(content.message, message);
-    QCOMPARE(content.offersReveal, reveal);
-
-    PersistenceStatusBanner banner(StorePersistenceStatus::Value(status), {});
-    banner.resize(460, banner.sizeHint().height());
-    banner.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&banner));
-    QStringList texts;
-    for (QLabel* label : banner.findChildren<QLabel*>())
-        texts.append(label->text());
-    QVERIFY(texts.contains(title));
-    QVERIFY(texts.contains(message));
-    const QString name = StorePersistenceStatus(StorePersistenceStatus::Value(status)).name();
-    WidgetSnapshot::saveForReview(WidgetSnapshot::render(banner), u"status-banner-"_qs + name + u".png"_qs);
-}
-
-void TestStatusViews::revealOnlyWhereAllowed_data()
+void TestStatusViews::statusBanner_data()
 {
     QTest::addColumn<int>("status");
     for (int status = StorePersistenceStatus::ready; status <= StorePersistenceStatus::saveFailed; ++status)
         QTest::newRow(qPrintable(StorePersistenceStatus(StorePersistenceStatus::Value(status)).name())) << status;
 }
 
-void TestStatusViews::revealOnlyWhereAllowed()
+void TestStatusViews::statusBanner()
 {
     QFETCH(int, status);
     const StorePersistenceStatus persistence = StorePersistenceStatus::Value(status);
+    const PersistenceStatusContent content = persistenceStatusContent(persistence);
     int revealed = 0;
     PersistenceStatusBanner banner(persistence, [&] { ++revealed; });
+    banner.resize(460, banner.sizeHint().height());
     banner.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&banner));
+    QStringList shown;
+    for (QLabel* label : banner.findChildren<QLabel*>())
+        shown.append(label->text());
+    QVERIFY(!content.title.isEmpty() && shown.contains(content.title));
+    QVERIFY(!content.message.isEmpty() && shown.contains(content.message));
+    WidgetSnapshot::saveForReview(WidgetSnapshot::render(banner), u"status-banner-"_qs + persistence.name() + u".png"_qs);
     const bool offers = persistence == StorePersistenceStatus::unreadablePrimary;
+    QCOMPARE(content.offersReveal, offers);
     QCOMPARE(banner.revealButton() != nullptr, offers);
     if (offers) {
         QVERIFY(banner.revealButton()->isVisible());
@@ -199,6 +146,9 @@ void TestStatusViews::revealOnlyWhereAllowed()
         QStringList texts;
         for (QLabel* label : view.findChildren<QLabel*>())
             texts.append(label->text());
+        // The banner and the view tell the same story.
+        QCOMPARE(content.title, recovery->title());
+        QCOMPARE(content.message, recovery->message());
         QVERIFY(texts.contains(recovery->title()));
         QVERIFY(texts.contains(recovery->message()));
         if (view.revealButton()) {

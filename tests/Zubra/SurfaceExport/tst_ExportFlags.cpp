@@ -38,7 +38,6 @@ class TestExportFlags : public QObject
 private slots:
     void flags_data();
     void flags();
-    void messages();
     void rawArgumentsKeepEveryWord();
 };
 
@@ -106,17 +105,6 @@ void TestExportFlags::flags()
     QCOMPARE(actualOutput.path, resolved(output, here).path);
     QCOMPARE(actualOutput.error, output.error);
     QCOMPARE(isExportRun(arguments), exportRun);
-}
-
-void TestExportFlags::messages()
-{
-    QCOMPARE(description(ExportError::missingSurfacesDirectory),
-        QStringLiteral("Provide an output directory after -exportUISurfaces."));
-    QCOMPARE(description(ExportError::missingOutputPath),
-        QStringLiteral("Provide an output path after -exportSampleScreenshot."));
-    QCOMPARE(description(ExportError::renderFailed),
-        QStringLiteral("SwiftUI did not render the temporary Tessellon sample view."));
-    QCOMPARE(description(ExportError::encodeFailed), QStringLiteral("The rendered bitmap could not be encoded as PNG."));
 }
 
 void TestExportFlags::rawArgumentsKeepEveryWord()
