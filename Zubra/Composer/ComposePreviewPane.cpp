@@ -42,19 +42,8 @@ ComposePreviewPane::ComposePreviewPane(Store& store, ComposerState& state, Compo
     , m_state(state)
     , m_services(std::move(services))
 {
-    m_refreshTimer = new QTimer(this);
-    m_refreshTimer->setSingleShot(true);
-    m_refreshTimer->setInterval(0);
-    connect(m_refreshTimer, &QTimer::timeout, this, &ComposePreviewPane::refreshNow);
-
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    m_stack = new QStackedWidget;
-    outer->addWidget(m_stack);
-
-    auto* nothing = ComposerStyle::secondaryLabel(u"Nothing to preview"_s);
-    nothing->setAlignment(Qt::AlignCenter);
-    m_stack->addWidget(nothing);
+    m_refreshTimer = ComposerStyle::coalescingTimer(this, [this] { refreshNow(); });
+    m_stack = ComposerStyle::paneStack(this, u"Nothing to preview"_s);
 
     auto* form = new QWidget;
     auto* column = new QVBoxLayout(form);
