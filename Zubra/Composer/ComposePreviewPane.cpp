@@ -151,9 +151,11 @@ QWidget* ComposePreviewPane::buildControls()
     m_controlsGrid = new QGridLayout(m_controls);
     m_controlsGrid->setContentsMargins(14, 2, 14, 0);
 
-    m_templateTitle = new QLabel(u"Template"_s);
-    m_modelTitle = new QLabel(u"Model"_s);
-    m_preambleTitle = new QLabel(u"Preamble"_s);
+    // Owned by the controls from the start: the wide arrangement leaves the preamble title out of
+    // the grid.
+    m_templateTitle = new QLabel(u"Template"_s, m_controls);
+    m_modelTitle = new QLabel(u"Model"_s, m_controls);
+    m_preambleTitle = new QLabel(u"Preamble"_s, m_controls);
     for (QLabel* title : {m_templateTitle, m_modelTitle, m_preambleTitle})
         title->setForegroundRole(QPalette::PlaceholderText);
 
