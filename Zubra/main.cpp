@@ -28,7 +28,6 @@
 #include "Zubra/Shell/BrandMark.h"
 #include "Zubra/Shell/HotKeyManager.h"
 #include "Zubra/Shell/IconCache.h"
-#include "Zubra/Shell/ShellSettings.h"
 #include "Zubra/Shell/WelcomeView.h"
 #include "Zubra/SurfaceExport/AppScreenshotExporter.h"
 #include "Zubra/SurfaceExport/ExportFlags.h"
@@ -37,6 +36,7 @@
 #include "ZubraCore/Capture/SelectionCapture.h"
 #include "ZubraCore/Library/AppDataMigration.h"
 #include "ZubraCore/Library/Store.h"
+#include "ZubraCore/Support/AppSettings.h"
 #include "ZubraCore/Support/Logging.h"
 
 #include <QApplication>
@@ -240,7 +240,7 @@ int main(int argc, char* argv[])
             + (adoption.result.copiedStore ? QStringLiteral("true") : QStringLiteral("false"))
             + QStringLiteral(", preferences=") + QString::number(adoption.result.copiedPreferenceCount);
 
-    const std::unique_ptr<QSettings> settings = ShellSettings::openUserSettings();
+    const std::unique_ptr<QSettings> settings = AppSettings::openDefault();
     Store store(std::nullopt, settings.get());
 
     CaptureBackends capture;

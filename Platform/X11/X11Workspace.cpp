@@ -1,15 +1,11 @@
 #include "Platform/X11/X11Workspace.h"
-#include "Platform/AppIdentity.h"
 
-#include "Platform/X11/DesktopEntries.h"
+#include "Platform/X11/WindowApplication.h"
 #include "Platform/X11/XcbConnection.h"
 
-#include <QCoreApplication>
 #include <QFile>
 
 namespace {
-const QString ownBundleID = QString::fromLatin1(AppIdentity::bundleIdentifier);
-
 // The process's short name from /proc, bounded.
 std::optional<QString> processName(qint32 pid)
 {
@@ -20,11 +16,6 @@ std::optional<QString> processName(qint32 pid)
     if (name.isEmpty())
         return std::nullopt;
     return name;
-}
-
-std::optional<QString> nonEmpty(const QString& s)
-{
-    return s.isEmpty() ? std::nullopt : std::optional<QString>(s);
 }
 } // namespace
 
@@ -47,44 +38,9 @@ std::optional<RunningApplication> X11Workspace::frontmostApplication()
     const xcb_window_t window = m_connection->activeWindow();
     if (window == XCB_WINDOW_NONE)
         return std::nullopt;
-    const qint32 pid = m_connection->processOf(window);
-    if (pid <= 0)
-        return std::nullopt;
-
-    RunningApplication app;
-    app.processIdentifier = pid;
-    const auto windowClass = m_connection->windowClass(window);
-
-    // The application's own statement of its desktop entry wins over matching the class.
-    std::optional<DesktopEntries::Entry> entry;
-    std::optional<QString> declaredId;
-    for (const char* name : {"_GTK_APPLICATION_ID", "_KDE_NET_WM_DESKTOP_FILE"}) {
-        if (auto id = m_connection->textProperty(window, name); id && !id->trimmed().isEmpty()) {
-            declaredId = id->trimmed();
-            if (declaredId->endsWith(QLatin1String(".desktop")))
-                declaredId->chop(8);
-            entry = DesktopEntries::byId(*declaredId);
-            break;
-        }
-    }
-    if (!declaredId && windowClass)
-        entry = DesktopEntries::forWindowClass(windowClass->instance, windowClass->className);
-
-    if (entry)
-        app.bundleIdentifier = entry->id;
-    else if (declaredId)
-        app.bundleIdentifier = declaredId;
-    else if (windowClass)
-        app.bundleIdentifier = nonEmpty(windowClass->className);
-    if (pid == qint32(QCoreApplication::applicationPid()))
-        app.bundleIdentifier = ownBundleID;
-
-    if (entry)
-        app.localizedName = nonEmpty(entry->name);
-    if (!app.localizedName && windowClass)
-        app.localizedName = nonEmpty(windowClass->className);
-    if (!app.localizedName)
-        app.localizedName = processName(pid);
+    std::optional<RunningApplication> app = applicationOfWindow(*m_connection, window);
+    if (app && !app->localizedName)
+        app->localizedName = processName(app->processIdentifier);
     return app;
 }
 

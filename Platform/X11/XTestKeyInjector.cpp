@@ -50,10 +50,21 @@ bool XTestKeyInjector::hasCopyCommand()
     return CopyCommand::forWindow(*m_connection, m_connection->activeWindow()) != CopyCommand::Keys::none;
 }
 
+void XTestKeyInjector::setHotkeyKeycodes(const QList<quint8>& keycodes)
+{
+    const std::lock_guard lock(m_hotkeyKeycodesMutex);
+    m_hotkeyKeycodes = keycodes;
+}
+
 bool XTestKeyInjector::waitForHeldKeys()
 {
     xcb_connection_t* c = m_connection->connection();
-    QSet<quint8> watched(m_hotkeyKeycodes.cbegin(), m_hotkeyKeycodes.cend());
+    QList<quint8> hotkeyKeycodes;
+    {
+        const std::lock_guard lock(m_hotkeyKeycodesMutex);
+        hotkeyKeycodes = m_hotkeyKeycodes;
+    }
+    QSet<quint8> watched(hotkeyKeycodes.cbegin(), hotkeyKeycodes.cend());
     if (!watched.isEmpty()) {
         auto mapping = xcb_get_modifier_mapping_reply(c, xcb_get_modifier_mapping(c), nullptr);
         if (mapping) {

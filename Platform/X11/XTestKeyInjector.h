@@ -12,6 +12,7 @@
 #include <QString>
 #include <chrono>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 class XcbConnection;
@@ -28,7 +29,8 @@ public:
     void release(Chord chord) override;
 
     // The key codes of the hotkey to wait for besides the modifiers; without them every key counts.
-    void setHotkeyKeycodes(const QList<quint8>& keycodes) { m_hotkeyKeycodes = keycodes; }
+    // Set on the GUI thread while a capture may be pressing keys on its worker.
+    void setHotkeyKeycodes(const QList<quint8>& keycodes);
     void setReleaseWait(std::chrono::milliseconds wait) { m_releaseWait = wait; }
 
     // The key symbols of a copy keystroke, modifiers first; empty for none.
@@ -39,6 +41,7 @@ private:
     void fake(quint8 keycode, bool down);
 
     std::shared_ptr<XcbConnection> m_connection;
+    std::mutex m_hotkeyKeycodesMutex; // guards m_hotkeyKeycodes
     QList<quint8> m_hotkeyKeycodes;
     QList<quint8> m_down;
     std::chrono::milliseconds m_releaseWait {1000};

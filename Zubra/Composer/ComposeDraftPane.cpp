@@ -31,18 +31,8 @@ ComposeDraftPane::ComposeDraftPane(Store& store, ComposerState& state, ComposerS
     , m_state(state)
     , m_services(std::move(services))
 {
-    m_refreshTimer = new QTimer(this);
-    m_refreshTimer->setSingleShot(true);
-    m_refreshTimer->setInterval(0);
-    connect(m_refreshTimer, &QTimer::timeout, this, &ComposeDraftPane::refreshNow);
-
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    m_stack = new QStackedWidget;
-    outer->addWidget(m_stack);
-    auto* missing = ComposerStyle::secondaryLabel(u"Prompt not found"_s);
-    missing->setAlignment(Qt::AlignCenter);
-    m_stack->addWidget(missing);
+    m_refreshTimer = ComposerStyle::coalescingTimer(this, [this] { refreshNow(); });
+    m_stack = ComposerStyle::paneStack(this, u"Prompt not found"_s);
 
     auto* content = new QWidget;
     auto* column = new QVBoxLayout(content);

@@ -42,19 +42,8 @@ ComposePreviewPane::ComposePreviewPane(Store& store, ComposerState& state, Compo
     , m_state(state)
     , m_services(std::move(services))
 {
-    m_refreshTimer = new QTimer(this);
-    m_refreshTimer->setSingleShot(true);
-    m_refreshTimer->setInterval(0);
-    connect(m_refreshTimer, &QTimer::timeout, this, &ComposePreviewPane::refreshNow);
-
-    auto* outer = new QVBoxLayout(this);
-    outer->setContentsMargins(0, 0, 0, 0);
-    m_stack = new QStackedWidget;
-    outer->addWidget(m_stack);
-
-    auto* nothing = ComposerStyle::secondaryLabel(u"Nothing to preview"_s);
-    nothing->setAlignment(Qt::AlignCenter);
-    m_stack->addWidget(nothing);
+    m_refreshTimer = ComposerStyle::coalescingTimer(this, [this] { refreshNow(); });
+    m_stack = ComposerStyle::paneStack(this, u"Nothing to preview"_s);
 
     auto* form = new QWidget;
     auto* column = new QVBoxLayout(form);
@@ -162,7 +151,8 @@ QWidget* ComposePreviewPane::buildControls()
     m_controlsGrid = new QGridLayout(m_controls);
     m_controlsGrid->setContentsMargins(14, 2, 14, 0);
 
-    // Owned by the row whichever arrangement leaves out of the grid.
+    // Owned by the controls from the start: the wide arrangement leaves the preamble title out of
+    // the grid.
     m_templateTitle = new QLabel(u"Template"_s, m_controls);
     m_modelTitle = new QLabel(u"Model"_s, m_controls);
     m_preambleTitle = new QLabel(u"Preamble"_s, m_controls);

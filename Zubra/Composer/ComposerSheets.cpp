@@ -84,17 +84,13 @@ void ComposerSheet::confirm()
         m_confirmed();
 }
 
-EntryTrimSheet::EntryTrimSheet(
-    const ModelProfile& profile, const QString& text, TextChanged textChanged, Confirmed onApply, QWidget* parent)
-    : ComposerSheet(u"Trim this source"_s, 12, u"Apply Trim"_s, std::move(onApply), parent)
-    , m_profile(profile)
+TextEditorSheet::TextEditorSheet(const QString& title, const QString& confirmTitle, const QString& explanation,
+    const QString& text, int editorHeight, TextChanged textChanged, Confirmed confirmed, QWidget* parent)
+    : ComposerSheet(title, 12, confirmTitle, std::move(confirmed), parent)
     , m_textChanged(std::move(textChanged))
 {
-    setMinimumSize(440, 320);
-    resize(520, 380);
-    content()->addWidget(captionLabel(u"Edit the text exactly as it should appear in the prompt. Deleting everything "
-                                      u"goes back to the captured source; applying an unchanged copy keeps what you had."_s));
-    m_editor = sheetEditor(text, 220);
+    content()->addWidget(captionLabel(explanation));
+    m_editor = sheetEditor(text, editorHeight);
     content()->addWidget(m_editor, 1);
     m_counter = captionLabel();
     m_counter->setWordWrap(false);
@@ -105,61 +101,57 @@ EntryTrimSheet::EntryTrimSheet(
     connect(m_editor, &QPlainTextEdit::textChanged, this, [this] {
         if (m_textChanged)
             m_textChanged(m_editor->toPlainText());
-        update();
+        refresh();
     });
-    update();
     m_editor->setFocus();
+}
+
+void TextEditorSheet::refresh()
+{
+    m_counter->setText(counterText());
+}
+
+EntryTrimSheet::EntryTrimSheet(
+    const ModelProfile& profile, const QString& text, TextChanged textChanged, Confirmed onApply, QWidget* parent)
+    : TextEditorSheet(u"Trim this source"_s, u"Apply Trim"_s,
+        u"Edit the text exactly as it should appear in the prompt. Deleting everything goes back to the captured "
+        u"source; applying an unchanged copy keeps what you had."_s,
+        text, 220, std::move(textChanged), std::move(onApply), parent)
+    , m_profile(profile)
+{
+    setMinimumSize(440, 320);
+    resize(520, 380);
+    refresh();
 }
 
 QString EntryTrimSheet::counterText() const
 {
-    const QString text = m_editor->toPlainText();
+    const QString text = editor()->toPlainText();
     return TokenEstimator::format(TokenEstimator::estimate(text, m_profile)) + u" tokens \u00B7 "_s
         + QString::number(TextMetrics::count(text)) + u" chars"_s;
 }
 
-void EntryTrimSheet::update()
-{
-    m_counter->setText(counterText());
-}
-
 ImportSheet::ImportSheet(const QString& text, TextChanged textChanged, Confirmed onAdd, QWidget* parent)
-    : ComposerSheet(u"Import text"_s, 12, u"Split && Add"_s, std::move(onAdd), parent)
-    , m_textChanged(std::move(textChanged))
+    : TextEditorSheet(u"Import text"_s, u"Split && Add"_s,
+        u"Paste a document, chat log, or notes. Tessellon splits it by paragraphs. It splits long blocks further "
+        u"and adds each chunk to this prompt as a selectable source."_s,
+        text, 260, std::move(textChanged), std::move(onAdd), parent)
 {
     setMinimumSize(460, 360);
     resize(540, 420);
-    content()->addWidget(captionLabel(u"Paste a document, chat log, or notes. Tessellon splits it by paragraphs. It "
-                                      u"splits long blocks further and adds each chunk to this prompt as a selectable "
-                                      u"source."_s));
-    m_editor = sheetEditor(text, 260);
-    content()->addWidget(m_editor, 1);
-    m_counter = captionLabel();
-    m_counter->setWordWrap(false);
-    bottomRow()->addWidget(m_counter);
-    bottomRow()->addStretch(1);
-    bottomRow()->addWidget(cancelButton());
-    bottomRow()->addWidget(confirmButton());
-    connect(m_editor, &QPlainTextEdit::textChanged, this, [this] {
-        if (m_textChanged)
-            m_textChanged(m_editor->toPlainText());
-        update();
-    });
-    update();
-    m_editor->setFocus();
+    refresh();
 }
 
 QString ImportSheet::counterText() const
 {
-    const qsizetype n
-        = TextImport::chunks(m_editor->toPlainText(), DraftOperations::importChunkLength).size();
+    const qsizetype n = TextImport::chunks(editor()->toPlainText(), DraftOperations::importChunkLength).size();
     return QString::number(n) + u" chunk"_s + pluralS(n) + u" ready"_s;
 }
 
-void ImportSheet::update()
+void ImportSheet::refresh()
 {
-    m_counter->setText(counterText());
-    confirmButton()->setEnabled(!m_editor->toPlainText().trimmed().isEmpty());
+    TextEditorSheet::refresh();
+    confirmButton()->setEnabled(!editor()->toPlainText().trimmed().isEmpty());
 }
 
 SaveTemplateSheet::SaveTemplateSheet(const QString& name, TextChanged nameChanged, Confirmed onSave, QWidget* parent)

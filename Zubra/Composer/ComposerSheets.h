@@ -42,42 +42,53 @@ private:
     Confirmed m_confirmed;
 };
 
+// A sheet around one plain-text editor with a live count below it; every change of the text is
+// handed to the presenter and refreshes the count.
+class TextEditorSheet : public ComposerSheet
+{
+    Q_OBJECT
+
+public:
+    QPlainTextEdit* editor() const { return m_editor; }
+    virtual QString counterText() const = 0;
+
+protected:
+    TextEditorSheet(const QString& title, const QString& confirmTitle, const QString& explanation, const QString& text,
+        int editorHeight, TextChanged textChanged, Confirmed confirmed, QWidget* parent);
+    // Shows the count; the finished sheet calls it once itself.
+    virtual void refresh();
+
+private:
+    QPlainTextEdit* m_editor = nullptr;
+    QLabel* m_counter = nullptr;
+    TextChanged m_textChanged;
+};
+
 // Edits the text one source contributes to the prompt, with a live token and character count.
-class EntryTrimSheet final : public ComposerSheet
+class EntryTrimSheet final : public TextEditorSheet
 {
     Q_OBJECT
 
 public:
     EntryTrimSheet(const ModelProfile& profile, const QString& text, TextChanged textChanged, Confirmed onApply,
         QWidget* parent = nullptr);
-    QPlainTextEdit* editor() const { return m_editor; }
-    QString counterText() const;
+    QString counterText() const override;
 
 private:
-    void update();
-
     ModelProfile m_profile;
-    QPlainTextEdit* m_editor = nullptr;
-    QLabel* m_counter = nullptr;
-    TextChanged m_textChanged;
 };
 
 // Pasted text, split into sources by paragraphs, with a live count of the pieces.
-class ImportSheet final : public ComposerSheet
+class ImportSheet final : public TextEditorSheet
 {
     Q_OBJECT
 
 public:
     ImportSheet(const QString& text, TextChanged textChanged, Confirmed onAdd, QWidget* parent = nullptr);
-    QPlainTextEdit* editor() const { return m_editor; }
-    QString counterText() const;
+    QString counterText() const override;
 
 private:
-    void update();
-
-    QPlainTextEdit* m_editor = nullptr;
-    QLabel* m_counter = nullptr;
-    TextChanged m_textChanged;
+    void refresh() override;
 };
 
 // Names the current task as a custom template.

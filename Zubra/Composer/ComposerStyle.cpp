@@ -6,7 +6,10 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QStackedWidget>
+#include <QTimer>
 #include <QToolButton>
+#include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
 
@@ -53,6 +56,27 @@ QLabel* secondaryLabel(const QString& text)
     auto* label = new QLabel(text);
     setTextColor(label, std::nullopt);
     return label;
+}
+
+QStackedWidget* paneStack(QWidget* pane, const QString& emptyText)
+{
+    auto* outer = new QVBoxLayout(pane);
+    outer->setContentsMargins(0, 0, 0, 0);
+    auto* stack = new QStackedWidget;
+    outer->addWidget(stack);
+    auto* empty = secondaryLabel(emptyText);
+    empty->setAlignment(Qt::AlignCenter);
+    stack->addWidget(empty);
+    return stack;
+}
+
+QTimer* coalescingTimer(QObject* owner, std::function<void()> refresh)
+{
+    auto* timer = new QTimer(owner);
+    timer->setSingleShot(true);
+    timer->setInterval(0);
+    QObject::connect(timer, &QTimer::timeout, owner, std::move(refresh));
+    return timer;
 }
 
 QWidget* symbolLabel(QStyle::StandardPixmap icon, const QString& text, const QColor& color)

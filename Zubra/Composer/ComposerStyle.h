@@ -5,11 +5,15 @@
 #include <QFont>
 #include <QString>
 #include <QStyle>
+#include <functional>
 #include <optional>
 
 class QFrame;
 class QLabel;
+class QObject;
 class QPushButton;
+class QStackedWidget;
+class QTimer;
 class QToolButton;
 class QWidget;
 
@@ -31,5 +35,12 @@ QToolButton* menuButton(const QString& text, QStyle::StandardPixmap icon);
 QFrame* divider();
 // Text colour of a label; none restores the palette's secondary colour.
 void setTextColor(QLabel* label, const std::optional<QColor>& color);
+
+// A pane's content stack filling `pane`: page 0 is `emptyText` centred, for when there is
+// nothing to show; the pane adds its content as page 1.
+QStackedWidget* paneStack(QWidget* pane, const QString& emptyText);
+// A timer owned by `owner` that runs `refresh` once on the next turn of the event loop however
+// often it was started before then.
+QTimer* coalescingTimer(QObject* owner, std::function<void()> refresh);
 
 } // namespace ComposerStyle

@@ -1,7 +1,8 @@
 #include "Zubra/LibraryWindow/LibrarySymbols.h"
 
+#include "Zubra/Shell/Symbols.h"
+
 #include <QHash>
-#include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <functional>
@@ -10,7 +11,7 @@ namespace LibrarySymbols {
 
 namespace {
 
-using Drawing = std::function<void(QPainter&, const QColor&)>;
+using Symbols::Drawing;
 
 // Every drawing works in a 24 x 24 box.
 void strokeOf(QPainter& p, const QColor& color, qreal width = 2.0)
@@ -253,57 +254,21 @@ const QHash<QString, Drawing>& drawings()
     return table;
 }
 
-class SymbolEngine : public QIconEngine
-{
-public:
-    SymbolEngine(QString name, QColor color)
-        : m_name(std::move(name))
-        , m_color(std::move(color))
-    {
-    }
-
-    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State) override
-    {
-        QColor color = m_color;
-        if (mode == QIcon::Disabled)
-            color.setAlphaF(color.alphaF() * 0.4);
-        painter->save();
-        painter->setRenderHint(QPainter::Antialiasing);
-        painter->translate(rect.topLeft());
-        const qreal side = qMin(rect.width(), rect.height());
-        painter->translate((rect.width() - side) / 2, (rect.height() - side) / 2);
-        painter->scale(side / 24.0, side / 24.0);
-        const auto found = drawings().constFind(m_name);
-        if (found != drawings().constEnd()) {
-            (*found)(*painter, color);
-        } else {
-            strokeOf(*painter, color);
-            painter->drawEllipse(QRectF(6, 6, 12, 12));
-        }
-        painter->restore();
-    }
-
-    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
-    {
-        QPixmap out(size);
-        out.fill(Qt::transparent);
-        QPainter painter(&out);
-        paint(&painter, QRect(QPoint(0, 0), size), mode, state);
-        return out;
-    }
-
-    QIconEngine* clone() const override { return new SymbolEngine(m_name, m_color); }
-
-private:
-    QString m_name;
-    QColor m_color;
-};
-
 } // namespace
 
 QIcon icon(const QString& name, const QColor& color)
 {
-    return QIcon(new SymbolEngine(name, color));
+    return Symbols::drawnIcon(
+        [name](QPainter& p, const QColor& c) {
+            const auto found = drawings().constFind(name);
+            if (found != drawings().constEnd()) {
+                (*found)(p, c);
+            } else {
+                strokeOf(p, c);
+                p.drawEllipse(QRectF(6, 6, 12, 12));
+            }
+        },
+        color);
 }
 
 QPixmap pixmap(const QString& name, const QColor& color, int size, qreal devicePixelRatio)

@@ -6,10 +6,10 @@
 #include "Zubra/LibraryWindow/LibraryStyle.h"
 #include "Zubra/LibraryWindow/LibrarySymbols.h"
 #include "Zubra/LibraryWindow/PassageRenderer.h"
+#include "Zubra/LibraryWindow/SourceMarkdown.h"
 #include "Zubra/Shell/IconCache.h"
 #include "Platform/Workspace.h"
 #include "ZubraCore/Capture/Clipboard.h"
-#include "ZubraCore/Library/SelectionsMarkdown.h"
 #include "ZubraCore/Library/Store.h"
 #include "ZubraCore/Text/TextMetrics.h"
 
@@ -546,14 +546,7 @@ void SelectionDetailView::copyAllFromSource()
 {
     if (!m_selection)
         return;
-    const SourceIdentity identity = SourceIdentity::from(*m_selection);
-    QList<Selection> matches;
-    for (const Selection& s : m_store.selections()) {
-        if (SourceIdentity::keyOf(s) == identity.identifier)
-            matches.append(s);
-    }
-    if (m_environment.pasteboard)
-        Clipboard::writeMarkdown(SelectionsMarkdown::fromSource(matches, identity), *m_environment.pasteboard);
+    SourceMarkdown::copy(m_store, m_environment.pasteboard, SourceIdentity::from(*m_selection));
     flash(m_copiedMarkdown);
 }
 

@@ -2,9 +2,9 @@
 
 #include "Zubra/LibraryWindow/CopiedFlash.h"
 #include "Zubra/LibraryWindow/SelectionRowPainter.h"
+#include "Zubra/LibraryWindow/SourceMarkdown.h"
 #include "Zubra/LibraryWindow/WindowNotifications.h"
 #include "ZubraCore/Capture/Clipboard.h"
-#include "ZubraCore/Library/SelectionsMarkdown.h"
 #include "ZubraCore/Library/Store.h"
 #include "Platform/Workspace.h"
 
@@ -64,14 +64,7 @@ void SelectionRowCommands::revealInFileManager(const Selection& selection)
 
 void SelectionRowCommands::copyAllFromSource(const Selection& selection)
 {
-    const SourceIdentity identity = SourceIdentity::from(selection);
-    QList<Selection> matches;
-    for (const Selection& s : m_store.selections()) {
-        if (SourceIdentity::keyOf(s) == identity.identifier)
-            matches.append(s);
-    }
-    if (m_environment.pasteboard)
-        Clipboard::writeMarkdown(SelectionsMarkdown::fromSource(matches, identity), *m_environment.pasteboard);
+    SourceMarkdown::copy(m_store, m_environment.pasteboard, SourceIdentity::from(selection));
     flashCopied(selection);
 }
 

@@ -4,6 +4,7 @@
 #include "Zubra/LibraryWindow/LibrarySymbols.h"
 #include "Zubra/LibraryWindow/SidebarRowDelegate.h"
 #include "Zubra/LibraryWindow/SidebarSectionList.h"
+#include "Zubra/LibraryWindow/SourceMarkdown.h"
 #include "ZubraCore/Capture/Clipboard.h"
 #include "ZubraCore/Drag/SelectionDragIDs.h"
 #include "ZubraCore/Library/SelectionsMarkdown.h"
@@ -422,24 +423,9 @@ void SidebarView::addSourceToPrompt(const QString& sourceIdentifier)
     m_store.addSelectionsToActiveDraft(QSet<QUuid>(ids.cbegin(), ids.cend()));
 }
 
-namespace {
-
-// Every selection of the library whose source has the identifier, in library order.
-QList<Selection> selectionsFrom(const Store& store, const QString& identifier)
-{
-    QList<Selection> out;
-    for (const Selection& selection : store.selections()) {
-        if (SourceIdentity::keyOf(selection) == identifier)
-            out.append(selection);
-    }
-    return out;
-}
-
-} // namespace
-
 void SidebarView::copySourceMarkdown(const QString& sourceIdentifier)
 {
-    const QList<Selection> matches = selectionsFrom(m_store, sourceIdentifier);
+    const QList<Selection> matches = SourceMarkdown::selectionsFrom(m_store, sourceIdentifier);
     if (matches.isEmpty() || !m_environment.pasteboard)
         return;
     Clipboard::writeMarkdown(
@@ -449,5 +435,6 @@ void SidebarView::copySourceMarkdown(const QString& sourceIdentifier)
 void SidebarView::copySourcePlain(const QString& sourceIdentifier)
 {
     if (m_environment.pasteboard)
-        Clipboard::writePlain(joinedTexts(selectionsFrom(m_store, sourceIdentifier)), *m_environment.pasteboard);
+        Clipboard::writePlain(
+            joinedTexts(SourceMarkdown::selectionsFrom(m_store, sourceIdentifier)), *m_environment.pasteboard);
 }

@@ -1,7 +1,5 @@
 #include "Zubra/Shell/ShellSettings.h"
 
-#include "Platform/AppIdentity.h"
-
 #include <QSettings>
 
 namespace {
@@ -9,15 +7,9 @@ namespace {
 constexpr qsizetype maxStoredBytes = 64 * 1024;
 } // namespace
 
-std::unique_ptr<QSettings> ShellSettings::openUserSettings()
-{
-    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-        QString::fromLatin1(AppIdentity::organisation), QString::fromLatin1(AppIdentity::applicationName));
-}
-
 QByteArray ShellSettings::bytes(const QString& key) const
 {
-    const QVariant value = m_settings->value(key);
+    const QVariant value = settings().value(key);
     if (value.typeId() != QMetaType::QByteArray && value.typeId() != QMetaType::QString)
         return {};
     const QByteArray data = value.toByteArray();
@@ -34,7 +26,7 @@ std::optional<HotKeyCombo> ShellSettings::hotKeyCombo() const
 
 void ShellSettings::setHotKeyCombo(const HotKeyCombo& combo)
 {
-    m_settings->setValue(hotKeyComboKey, combo.toJson());
+    settings().setValue(hotKeyComboKey, combo.toJson());
 }
 
 QByteArray ShellSettings::mainWindowFrame() const
@@ -44,7 +36,7 @@ QByteArray ShellSettings::mainWindowFrame() const
 
 void ShellSettings::setMainWindowFrame(const QByteArray& frame)
 {
-    m_settings->setValue(mainWindowFrameKey, frame);
+    settings().setValue(mainWindowFrameKey, frame);
 }
 
 QByteArray ShellSettings::settingsWindowFrame() const
@@ -54,5 +46,5 @@ QByteArray ShellSettings::settingsWindowFrame() const
 
 void ShellSettings::setSettingsWindowFrame(const QByteArray& frame)
 {
-    m_settings->setValue(settingsWindowFrameKey, frame);
+    settings().setValue(settingsWindowFrameKey, frame);
 }

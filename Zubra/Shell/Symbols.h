@@ -4,6 +4,9 @@
 
 #include <QColor>
 #include <QIcon>
+#include <functional>
+
+class QPainter;
 
 namespace Symbols {
 
@@ -19,5 +22,11 @@ enum class Symbol {
 
 // An icon that paints the symbol in the colour; an invalid colour follows the palette's text.
 QIcon icon(Symbol symbol, const QColor& color = {});
+
+// Paints one drawing on a 24 × 24 grid in the given colour.
+using Drawing = std::function<void(QPainter&, const QColor&)>;
+// An icon that paints the drawing in the colour (faded when disabled) centred in the square that
+// fits the requested size; an invalid colour follows the palette's text.
+QIcon drawnIcon(Drawing drawing, const QColor& color = {});
 
 } // namespace Symbols

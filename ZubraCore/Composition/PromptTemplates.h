@@ -10,7 +10,7 @@
 
 namespace PromptTemplates {
 
-// "Tessellon.customPromptTemplates": the custom list as UTF-8 JSON bytes.
+// The custom list's key (AppSettings::customPromptTemplatesKey): UTF-8 JSON bytes.
 QString customKey();
 // Where a stored value that could not be read is kept before it is overwritten
 // (then "-2", "-3"... when that key already holds other bytes).

@@ -3,6 +3,7 @@
 
 #include "Platform/DiskFileSystem.h"
 #include "ZubraCore/Library/StoreLocations.h"
+#include "ZubraCore/Support/AppSettings.h"
 
 #include <QFileInfo>
 
@@ -10,13 +11,18 @@ namespace AppDataMigration {
 
 const QList<QPair<QString, QString>>& preferenceKeys()
 {
-    static const QList<QPair<QString, QString>> keys {
-        {u"Zubra.collectIntoActiveDraft"_qs, u"Tessellon.collectIntoActiveDraft"_qs},
-        {u"Zubra.customPromptTemplates"_qs, u"Tessellon.customPromptTemplates"_qs},
-        {u"captureHotKeyCombo"_qs, u"captureHotKeyCombo"_qs},
-        {u"NSWindow Frame ZubraMainWindow"_qs, u"NSWindow Frame TessellonMainWindow"_qs},
-        {u"NSWindow Frame ZubraSettingsWindow"_qs, u"NSWindow Frame TessellonSettingsWindow"_qs},
-    };
+    // The earlier product named these settings as Tessellon does, with its own name in place of
+    // Tessellon's.
+    static const QList<QPair<QString, QString>> keys = [] {
+        QList<QPair<QString, QString>> pairs;
+        for (const QString& key : {AppSettings::collectIntoActiveDraftKey, AppSettings::customPromptTemplatesKey,
+                 AppSettings::hotKeyComboKey, AppSettings::mainWindowFrameKey, AppSettings::settingsWindowFrameKey}) {
+            const QString earlier = QString(key).replace(QLatin1String(AppIdentity::applicationName),
+                QLatin1String(AppIdentity::legacyApplicationName));
+            pairs.append({earlier, key});
+        }
+        return pairs;
+    }();
     return keys;
 }
 
@@ -77,11 +83,10 @@ QVariantMap readLegacyPreferences(QSettings& legacySettings)
 
 Outcome migrateIfNeeded()
 {
-    QSettings legacySettings(QString::fromLatin1(AppIdentity::organisation), QString::fromLatin1(AppIdentity::legacyApplicationName));
-    const QVariantMap legacyPreferences = readLegacyPreferences(legacySettings);
-    QSettings currentDefaults(QString::fromLatin1(AppIdentity::organisation), QString::fromLatin1(AppIdentity::applicationName));
+    const QVariantMap legacyPreferences = readLegacyPreferences(*AppSettings::openLegacy());
+    const std::unique_ptr<QSettings> currentDefaults = AppSettings::openDefault();
     return migrate(
-        StoreLocations::legacyStoreURL(), StoreLocations::defaultStoreURL(), legacyPreferences, currentDefaults);
+        StoreLocations::legacyStoreURL(), StoreLocations::defaultStoreURL(), legacyPreferences, *currentDefaults);
 }
 
 } // namespace AppDataMigration

@@ -2,10 +2,22 @@
 
 #include "Platform/AppIdentity.h"
 
+namespace {
+std::unique_ptr<QSettings> openScope(const char* application)
+{
+    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
+        QString::fromLatin1(AppIdentity::organisation), QString::fromLatin1(application));
+}
+} // namespace
+
 std::unique_ptr<QSettings> AppSettings::openDefault()
 {
-    return std::make_unique<QSettings>(
-        QString::fromLatin1(AppIdentity::organisation), QString::fromLatin1(AppIdentity::applicationName));
+    return openScope(AppIdentity::applicationName);
+}
+
+std::unique_ptr<QSettings> AppSettings::openLegacy()
+{
+    return openScope(AppIdentity::legacyApplicationName);
 }
 
 bool AppSettings::collectIntoActiveDraft() const

@@ -2,7 +2,8 @@
 // The program's settings: one home for their keys and for how each value is read and written.
 // It wraps a QSettings it does not own: the program's own settings (openDefault) or a test's.
 // Values are kept as the program has always stored them; a value of the wrong form reads as
-// the setting's default. The shell adds its own settings here (hotkey, window frames).
+// the setting's default. The shell reads and writes its own settings (hotkey, window frames)
+// through ShellSettings; their keys are here too because the adoption of earlier data copies them.
 
 #include <QSettings>
 #include <QString>
@@ -18,7 +19,12 @@ public:
     static inline const QString customPromptTemplatesKey = QStringLiteral("Tessellon.customPromptTemplates");
     // Where templates that could not be read are kept before they are overwritten; then "-2", "-3"…
     static inline const QString unreadableCustomPromptTemplatesKey
-        = QStringLiteral("Tessellon.customPromptTemplates.unreadable");
+        = customPromptTemplatesKey + QStringLiteral(".unreadable");
+    // The capture shortcut: HotKeyCombo's JSON bytes.
+    static inline const QString hotKeyComboKey = QStringLiteral("captureHotKeyCombo");
+    // Window geometry as each window saved it.
+    static inline const QString mainWindowFrameKey = QStringLiteral("NSWindow Frame TessellonMainWindow");
+    static inline const QString settingsWindowFrameKey = QStringLiteral("NSWindow Frame TessellonSettingsWindow");
 
     explicit AppSettings(QSettings& settings)
         : m_settings(&settings)
@@ -27,6 +33,8 @@ public:
 
     // The settings file of the program's scope (organisation and application of AppIdentity).
     static std::unique_ptr<QSettings> openDefault();
+    // The earlier product's settings file, read once when its data is adopted.
+    static std::unique_ptr<QSettings> openLegacy();
 
     QSettings& settings() const { return *m_settings; }
 

@@ -1,0 +1,27 @@
+#include "Zubra/LibraryWindow/SourceMarkdown.h"
+
+#include "ZubraCore/Capture/Clipboard.h"
+#include "ZubraCore/Library/SelectionsMarkdown.h"
+#include "ZubraCore/Library/Store.h"
+
+namespace SourceMarkdown {
+
+QList<Selection> selectionsFrom(const Store& store, const QString& identifier)
+{
+    QList<Selection> out;
+    for (const Selection& selection : store.selections()) {
+        if (SourceIdentity::keyOf(selection) == identifier)
+            out.append(selection);
+    }
+    return out;
+}
+
+void copy(const Store& store, Pasteboard* pasteboard, const SourceIdentity& source)
+{
+    if (!pasteboard)
+        return;
+    Clipboard::writeMarkdown(
+        SelectionsMarkdown::fromSource(selectionsFrom(store, source.identifier), source), *pasteboard);
+}
+
+} // namespace SourceMarkdown
