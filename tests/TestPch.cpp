@@ -1,1 +1,0 @@
-// The translation unit that carries the test programs' shared precompiled header.
