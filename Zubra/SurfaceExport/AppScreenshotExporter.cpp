@@ -48,24 +48,33 @@ NoShellActions& noShell()
     return shell;
 }
 
-} // namespace
-
-void populateSampleStore(Store& store)
+// Adds the samples, oldest first (the store lists them in their own order), and the group of the
+// first sample and the Terminal one. False when there are no samples or the group was refused.
+bool addSamplesAndGroup(Store& store, const QList<Selection>& samples)
 {
-    const QList<Selection> samples = SampleData::sampleSelections(SampleData::screenshotReferenceDate());
     if (samples.isEmpty())
-        return;
+        return false;
     for (auto it = samples.crbegin(); it != samples.crend(); ++it)
         store.add(*it);
     const auto group = store.createGroup(u"Swift research"_s, u"#245BD7"_s, {samples.first().id});
     if (!group)
-        return;
+        return false;
     for (const Selection& s : samples) {
         if (s.appName == u"Terminal"_s) {
             store.addToGroup(group->id, {s.id});
             break;
         }
     }
+    return true;
+}
+
+} // namespace
+
+void populateSampleStore(Store& store)
+{
+    const QList<Selection> samples = SampleData::sampleSelections(SampleData::screenshotReferenceDate());
+    if (!addSamplesAndGroup(store, samples))
+        return;
     store.ensureActiveDraft();
     for (qsizetype i = 0; i < std::min<qsizetype>(4, samples.size()); ++i)
         store.addSelectionToActiveDraft(samples[i].id);
@@ -198,19 +207,8 @@ std::optional<QString> exportSampleScreenshot(const QString& path)
         return error;
     Store& store = fixture->store();
     const QList<Selection> samples = SampleData::sampleSelections(SampleData::screenshotReferenceDate());
-    if (samples.isEmpty())
+    if (!addSamplesAndGroup(store, samples))
         return description(ExportError::renderFailed);
-    for (auto it = samples.crbegin(); it != samples.crend(); ++it)
-        store.add(*it);
-    const auto group = store.createGroup(u"Swift research"_s, u"#245BD7"_s, {samples.first().id});
-    if (!group)
-        return description(ExportError::renderFailed);
-    for (const Selection& s : samples) {
-        if (s.appName == u"Terminal"_s) {
-            store.addToGroup(group->id, {s.id});
-            break;
-        }
-    }
     store.ensureActiveDraft();
     store.addSelectionToActiveDraft(samples.first().id);
     if (auto failed = makeFolder(QFileInfo(path).absolutePath()))
