@@ -41,10 +41,20 @@ const QSet<QString>& shiftTerminals()
     return classes;
 }
 
-// Terminals without a copy keystroke: a Control+C there reaches the running program.
-const QSet<QString>& selectionTerminals()
+// Programs where Control+C is not a copy: in a classic terminal it reaches the running program,
+// in Emacs it starts a command (C-c C-c toggles a checkbox in an Org file), in GUI Vim it ends
+// Visual mode and loses the selection. Selecting puts the text into PRIMARY in all of them.
+const QSet<QString>& selectionPrograms()
 {
-    static const QSet<QString> classes {u"xterm"_s, u"uxterm"_s, u"rxvt"_s, u"urxvt"_s, u"eterm"_s};
+    static const QSet<QString> classes {
+        u"xterm"_s,
+        u"uxterm"_s,
+        u"rxvt"_s,
+        u"urxvt"_s,
+        u"eterm"_s,
+        u"emacs"_s,
+        u"gvim"_s,
+    };
     return classes;
 }
 
@@ -58,7 +68,7 @@ namespace CopyCommand {
 
 Keys forWindowClass(const QString& instance, const QString& className)
 {
-    if (either(selectionTerminals(), instance, className))
+    if (either(selectionPrograms(), instance, className))
         return Keys::none;
     if (either(shiftTerminals(), instance, className))
         return Keys::controlShift;

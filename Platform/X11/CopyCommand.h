@@ -1,7 +1,8 @@
 #pragma once
 // Which keystroke makes a window copy its selection to the clipboard. Terminal emulators take
-// Control+Shift+C (Control+C interrupts the program running in them); the classic X terminals
-// have no copy keystroke at all: selecting is copying there, the PRIMARY selection holds it.
+// Control+Shift+C (Control+C interrupts the program running in them); the classic X terminals,
+// Emacs and GUI Vim have no copy keystroke that is safe to send (Control+C would act on the
+// program or the document): their selection is in PRIMARY.
 
 #include <QString>
 #include <xcb/xcb.h>

@@ -40,6 +40,12 @@ private slots:
                                 << "UXTerm" << 0;
         QTest::newRow("rxvt-unicode") << "urxvt"
                                       << "URxvt" << 0;
+        QTest::newRow("Emacs") << "emacs"
+                               << "Emacs" << 0;
+        QTest::newRow("Emacs started under another name") << "emacs-gtk"
+                                                          << "Emacs" << 0;
+        QTest::newRow("GUI Vim") << "gvim"
+                                 << "Gvim" << 0;
         QTest::newRow("GNOME Terminal") << "gnome-terminal-server"
                                         << "Gnome-terminal" << 3;
         QTest::newRow("LXTerminal") << "lxterminal"
