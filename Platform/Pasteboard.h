@@ -84,6 +84,8 @@ public:
     }
     // Replaces the content with items of exact types. False when they were not all written.
     virtual bool writeExactItems(const QList<ItemData>& items) { return writeItems(items); }
+    // The process that owns the content; zero when nobody does or it cannot be told.
+    virtual qint32 ownerProcess() { return 0; }
 
     // Conveniences over the operations above, each bounded by readTimeout.
     static constexpr std::chrono::milliseconds readTimeout {2000};

@@ -20,6 +20,10 @@ public:
     bool writeItems(const QList<ItemData>& items) override;
     void declareTypes(const QStringList& types) override;
     bool setData(const QByteArray& data, const QString& type) override;
+    qint32 ownerProcess() override { return owner; }
+
+    // The process that owns the content, as the test says.
+    qint32 owner = 0;
 
     // The content as it stands, declared types without data left out.
     QList<ItemData> items() const;

@@ -1,6 +1,7 @@
 #include "Platform/X11/QtPasteboard.h"
 
 #include "Platform/X11/SelectionTransfer.h"
+#include "Platform/X11/XcbConnection.h"
 
 #include <QClipboard>
 #include <QElapsedTimer>
@@ -8,6 +9,7 @@
 #include <QMimeData>
 #include <QThread>
 #include <condition_variable>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
 
@@ -295,4 +297,20 @@ bool QtPasteboard::writeExactItems(const QList<ItemData>& items)
     }
     return SelectionTransfer::Keeper::instance().own(
         QStringLiteral("CLIPBOARD"), targets, QDeadlineTimer(writeTimeout));
+}
+
+qint32 QtPasteboard::ownerProcess()
+{
+    std::lock_guard lock(m_readerLock);
+    if (!reader())
+        return 0;
+    if (!m_owners)
+        m_owners = XcbConnection::open();
+    if (!m_owners)
+        return 0;
+    xcb_connection_t* c = m_owners->connection();
+    auto* reply = xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, m_owners->atom("CLIPBOARD")), nullptr);
+    const xcb_window_t owner = reply ? reply->owner : xcb_window_t(XCB_WINDOW_NONE);
+    std::free(reply);
+    return owner == XCB_WINDOW_NONE ? 0 : m_owners->processOf(owner);
 }

@@ -18,6 +18,8 @@
 #include <memory>
 #include <mutex>
 
+class XcbConnection;
+
 namespace SelectionTransfer {
 class Reader;
 }
@@ -42,6 +44,7 @@ public:
     std::optional<QList<QStringList>> exactItemTypes(QDeadlineTimer deadline) override;
     Read exactItemData(qsizetype item, const QString& type, QDeadlineTimer deadline) override;
     bool writeExactItems(const QList<ItemData>& items) override;
+    qint32 ownerProcess() override;
 
     // The owner's formats less X11's own targets and Qt's internal image alias.
     static QStringList offeredTypes(const QStringList& formats);
@@ -58,5 +61,6 @@ private:
     ItemData m_pending;
     std::mutex m_readerLock;
     std::unique_ptr<SelectionTransfer::Reader> m_reader;
+    std::shared_ptr<XcbConnection> m_owners; // tells the clipboard's owner, opened on first use
     bool m_readerTried = false;
 };

@@ -2,6 +2,7 @@
 
 #include "ZubraCore/Capture/BrowserScripting.h"
 #include "ZubraCore/Capture/Clipboard.h"
+#include "ZubraCore/Capture/LateCopyGuard.h"
 #include "ZubraCore/Capture/MarkdownSerializer.h"
 #include "ZubraCore/Support/Logging.h"
 #include "ZubraCore/Text/TextMetrics.h"
@@ -65,6 +66,8 @@ CaptureOutcome SelectionCapture::capture()
     qint64 preCount = 0;
     bool changed = false;
     if (copyCommand) {
+        if (m_services.lateCopies)
+            m_services.lateCopies->cancel(); // this capture's own snapshot takes over
         // A write by another program during the snapshot would make the snapshot older than the
         // count it is compared with, and the restore would overwrite the newer content: when the
         // count moved while the snapshot was taken, take it once more.
@@ -82,6 +85,10 @@ CaptureOutcome SelectionCapture::capture()
             postCopyCommand();
             changed = waitForPasteboardChange(preCount, clock.now() + pollingPass);
         }
+        // The application may still copy once it gets to the keystrokes: the user's clipboard
+        // must not be left to that copy.
+        if (!changed && m_services.lateCopies)
+            m_services.lateCopies->watch(snapshot, preCount, pid, appName);
     }
 
     std::optional<QString> plain;

@@ -8,8 +8,10 @@
 // come from the Clock given, so tests run without waiting.
 //
 // A password field in focus refuses the capture before anything is read or sent. A window
-// without a copy keystroke (a terminal where selecting is copying) gets no keystroke: its
-// selection comes from the accessibility element at once.
+// without a safe copy keystroke (a terminal where selecting is copying, Emacs, GUI Vim) gets no
+// keystroke: its selection comes from the accessibility element (PRIMARY) at once. When the
+// keystroke left the clipboard unchanged, a late copy by the application is watched for and
+// undone (LateCopyGuard).
 
 #include "Platform/Accessibility.h"
 #include "Platform/Clock.h"
@@ -24,6 +26,8 @@
 #include <chrono>
 #include <optional>
 
+class LateCopyGuard;
+
 class SelectionCapture
 {
 public:
@@ -35,6 +39,8 @@ public:
         Pasteboard& pasteboard;
         ScriptRunner& scripts;
         Clock& clock;
+        // Keeps the user's clipboard safe from a copy that comes after the capture gave up.
+        LateCopyGuard* lateCopies = nullptr;
     };
 
     // What the accessibility walk found; a field is either absent or non-empty.

@@ -6,6 +6,7 @@
 #include "Platform/Memory/MemoryWorkspace.h"
 #include "support/RecordingSystemLog.h"
 #include "support/SteppingClock.h"
+#include "ZubraCore/Capture/LateCopyGuard.h"
 #include "ZubraCore/Capture/SelectionCapture.h"
 #include "ZubraCore/Support/Logging.h"
 #include "support/TestMain.h"
@@ -31,6 +32,7 @@ public:
     {
     }
     qint64 changeCount() override { return m_inner.changeCount(); }
+    qint32 ownerProcess() override { return m_inner.ownerProcess(); }
     std::optional<QList<QStringList>> itemTypes(QDeadlineTimer deadline) override
     {
         ++reads;
@@ -111,6 +113,7 @@ struct Rig
     FakeScripts scripts;
     SteppingClock clock;
     QList<std::shared_ptr<MemoryAccessibleElement>> chain;
+    LateCopyGuard* lateCopies = nullptr;
 
     Rig(const QString& bundleID = QStringLiteral("org.example.Editor"))
     {
@@ -128,7 +131,7 @@ struct Rig
     }
     CaptureOutcome run()
     {
-        SelectionCapture capture({accessibility, workspace, keys, pasteboard, scripts, clock});
+        SelectionCapture capture({accessibility, workspace, keys, pasteboard, scripts, clock, lateCopies});
         return capture.capture();
     }
 };
@@ -281,6 +284,25 @@ private slots:
         QCOMPARE(rig.pasteboard.writes, 0);
         QVERIFY(m_log.messages(QStringLiteral("app"))
                     .contains(QStringLiteral("Capture failed in Editor: ") + errorOf(outcome)->diagnostic()));
+    }
+
+    // The application copies only after the capture gave up: the user's clipboard comes back.
+    // A capture whose copy landed in time leaves nothing to watch.
+    void lateCopyIsUndone()
+    {
+        Rig rig;
+        LateCopyGuard guard(rig.pasteboard, rig.clock);
+        rig.lateCopies = &guard;
+        QVERIFY(errorOf(rig.run()));
+        QVERIFY(guard.isWatching());
+        rig.memory.owner = 4242;
+        rig.memory.replaceContent({{{plainType, QByteArrayLiteral("late")}}});
+        guard.poll();
+        QCOMPARE(rig.memory.items(), (Items {{{plainType, QByteArrayLiteral("original")}}}));
+
+        rig.copyOn(rig.keys.completedChords + 1, {{{plainType, QByteArrayLiteral("in time")}}});
+        QVERIFY(resultOf(rig.run()));
+        QVERIFY(!guard.isWatching());
     }
 
     void imageOnlyCopyFailsWithItsTypeLogged()
@@ -638,6 +660,16 @@ private slots:
             << "https://tree.example/"
             << "https://tree.example/"
             << "Page";
+        // Firefox without its tree names only the site beside a copy: every page of the site
+        // gives that one address. The tree's page address wins where there is a tree.
+        const QString site = QStringLiteral("http://host:8080");
+        const QByteArray siteUtf16(reinterpret_cast<const char*>(site.utf16()), site.size() * 2);
+        const Items siteOnly {{{plainType, text}, {QStringLiteral("text/x-moz-url-priv"), siteUtf16}}};
+        QTest::newRow("Firefox site, tree on")
+            << siteOnly << QStringLiteral("Page \u2014 Mozilla Firefox") << "http://host:8080/docs/page.html?x=1"
+            << "http://host:8080/docs/page.html?x=1" << "Page";
+        QTest::newRow("Firefox site, no tree")
+            << siteOnly << QStringLiteral("Page \u2014 Mozilla Firefox") << QString() << site << "Page";
     }
     void browserSourceFromCopyAndWindowTitle()
     {
