@@ -33,6 +33,7 @@
 #include "Zubra/SurfaceExport/ExportFlags.h"
 #include "Zubra/SurfaceExport/ExportFonts.h"
 #include "ZubraCore/Capture/CaptureRunner.h"
+#include "ZubraCore/Capture/LateCopyGuard.h"
 #include "ZubraCore/Capture/SelectionCapture.h"
 #include "ZubraCore/Library/AppDataMigration.h"
 #include "ZubraCore/Library/Store.h"
@@ -126,6 +127,7 @@ struct CaptureBackends
     QtPasteboard pasteboard;
     UnavailableScriptRunner scripts;
     SystemClock clock;
+    LateCopyGuard lateCopies {pasteboard, clock};
     CaptureRunner runner;
 
     void start(CaptureFlow::Completion completion)
@@ -145,7 +147,7 @@ struct CaptureBackends
             Qt::SingleShotConnection);
         runner.start([this, unexpected]() -> CaptureOutcome {
             try {
-                SelectionCapture capture({accessibility, workspace, *keys, pasteboard, scripts, clock});
+                SelectionCapture capture({accessibility, workspace, *keys, pasteboard, scripts, clock, &lateCopies});
                 return capture.capture();
             } catch (const std::exception& error) {
                 *unexpected = QString::fromLocal8Bit(error.what());
@@ -270,8 +272,8 @@ int main(int argc, char* argv[])
         keyLayout,
         &channel,
         // Trusted: X11 with XTEST, and the desktop's accessibility support on (toolkits publish
-        // their trees only then).
-        [&capture] { return capture.accessibility.isTrusted() && isAccessibilityBusEnabled(); },
+        // their trees only then) or impossible (captures then use the copy keystroke alone).
+        [&capture] { return isCaptureTrusted(capture.accessibility.isTrusted()); },
         [] {
             if (!enableAccessibilityBus())
                 logMP(QStringLiteral("The accessibility bus could not be turned on"));
@@ -283,6 +285,7 @@ int main(int argc, char* argv[])
         {},
         migrationLogMessage,
         true,
+        [&capture] { return missingForCapture(capture.accessibility.isTrusted()); },
     });
     if (!channel.problem().isEmpty())
         logMP(QStringLiteral("Single-instance channel: ") + channel.problem());

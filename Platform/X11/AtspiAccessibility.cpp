@@ -505,8 +505,12 @@ AccessibleElementRef AtspiAccessibility::applicationElement(qint32 processIdenti
             && CopyCommand::forWindow(*m_connection, active) == CopyCommand::Keys::none;
     }
 
+    // Without an accessibility bus there is neither a tree nor a safe PRIMARY stand-in (nothing
+    // tells a password field): the capture goes through the copy keystroke alone.
+    if (!ensureBus())
+        return nullptr;
     std::optional<ObjectRef> application;
-    if (ensureBus()) {
+    {
         session->bus = QDBusConnection(m_busName);
         const ObjectRef desktop {registryService, QDBusObjectPath(rootPath)};
         QList<ObjectRef> applications = session->children(desktop);

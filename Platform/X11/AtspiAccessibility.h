@@ -18,6 +18,7 @@
 // same when it is an http(s) address; Parent = the accessible parent. A terminal where
 // selecting is copying (xterm), which has no tree, is one element whose selected text is its
 // PRIMARY selection.
+// Without a reachable accessibility bus there is no element at all (no PRIMARY stand-in either).
 // Trust: X11 has no per-application grant; trusted = the xcb platform with XTEST present.
 
 #include "Platform/Accessibility.h"

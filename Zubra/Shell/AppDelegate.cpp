@@ -36,14 +36,24 @@ std::shared_ptr<DispatchWorkItem> work(std::function<void()> block)
     return std::make_shared<DispatchWorkItem>(std::move(block));
 }
 
-bool askAccessibility()
+// `missing` names what keeps captures from running when turning the accessibility bus on cannot
+// help; the alert then says so and offers no button to turn it on.
+bool askAccessibility(const QString& missing)
 {
     QMessageBox box;
     box.setIcon(QMessageBox::Warning);
     box.setText(QStringLiteral("Tessellon needs Accessibility access"));
-    box.setInformativeText(QStringLiteral(
-        "To read your selected text and capture formatted copies, Tessellon must have Accessibility permission.\n\n"
-        "Turn on your desktop's accessibility support so Tessellon can read selected text, then try again."));
+    const QString reason = QStringLiteral(
+        "To read your selected text and capture formatted copies, Tessellon must have Accessibility permission.\n\n");
+    if (!missing.isEmpty()) {
+        box.setInformativeText(reason + missing);
+        box.setStandardButtons(QMessageBox::Ok);
+        box.exec();
+        return false;
+    }
+    box.setInformativeText(reason
+        + QStringLiteral(
+            "Turn on your desktop's accessibility support so Tessellon can read selected text, then try again."));
     QPushButton* turnOn = box.addButton(QStringLiteral("Turn On Accessibility"), QMessageBox::AcceptRole);
     box.addButton(QStringLiteral("Later"), QMessageBox::RejectRole);
     box.setDefaultButton(turnOn);
@@ -97,7 +107,9 @@ AppDelegate::AppDelegate(Services services, QObject* parent)
     if (!m_services.now)
         m_services.now = [] { return QDateTime::currentDateTimeUtc(); };
     if (!m_services.alerts.accessibilityPrompt)
-        m_services.alerts.accessibilityPrompt = askAccessibility;
+        m_services.alerts.accessibilityPrompt = [missing = m_services.missingForCapture] {
+            return askAccessibility(missing ? missing() : QString());
+        };
     if (!m_services.alerts.updatesUnavailable)
         m_services.alerts.updatesUnavailable = tellUpdatesUnavailable;
     if (!m_services.alerts.about)

@@ -85,6 +85,9 @@ public:
         std::function<QDateTime()> now; // none: the current time
         std::optional<QString> migrationLogMessage;
         bool showStatusItem = true;
+        // What keeps captures from running besides the accessibility bus, for the alert (empty:
+        // nothing else); none: nothing else.
+        std::function<QString()> missingForCapture {};
     };
 
     explicit AppDelegate(Services services, QObject* parent = nullptr);

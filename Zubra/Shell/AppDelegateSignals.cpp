@@ -80,14 +80,44 @@ QDBusMessage statusCall(const QString& method)
 
 } // namespace
 
+AccessibilityBusState accessibilityBusState(const QDBusConnection& session)
+{
+    if (!session.isConnected())
+        return AccessibilityBusState::unavailable;
+    const QDBusMessage reply = session.call(statusCall(QStringLiteral("Get")), QDBus::Block, busTimeoutMs);
+    if (reply.type() == QDBusMessage::ErrorMessage) {
+        // Nobody provides the accessibility bus and nothing can start it. Any other error (a bus
+        // that is slow to answer) leaves it off, so the alert offers to turn it on.
+        const QString error = reply.errorName();
+        if (error == QLatin1String("org.freedesktop.DBus.Error.ServiceUnknown")
+            || error == QLatin1String("org.freedesktop.DBus.Error.NameHasNoOwner")
+            || error.startsWith(QLatin1String("org.freedesktop.DBus.Error.Spawn.")))
+            return AccessibilityBusState::unavailable;
+        return AccessibilityBusState::disabled;
+    }
+    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 1)
+        return AccessibilityBusState::disabled;
+    const QVariant value = qvariant_cast<QDBusVariant>(reply.arguments().first()).variant();
+    return value.typeId() == QMetaType::Bool && value.toBool() ? AccessibilityBusState::enabled
+                                                               : AccessibilityBusState::disabled;
+}
+
 bool isAccessibilityBusEnabled()
 {
-    const QDBusMessage reply = QDBusConnection::sessionBus().call(statusCall(QStringLiteral("Get")), QDBus::Block,
-        busTimeoutMs);
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().size() != 1)
-        return false;
-    const QVariant value = qvariant_cast<QDBusVariant>(reply.arguments().first()).variant();
-    return value.typeId() == QMetaType::Bool && value.toBool();
+    return accessibilityBusState() == AccessibilityBusState::enabled;
+}
+
+bool isCaptureTrusted(bool keystrokes)
+{
+    return keystrokes && accessibilityBusState() != AccessibilityBusState::disabled;
+}
+
+QString missingForCapture(bool keystrokes)
+{
+    if (!keystrokes)
+        return QStringLiteral("This session cannot send the copy keystroke to other applications: Tessellon needs an "
+                              "X11 session whose X server offers the XTEST extension.");
+    return {};
 }
 
 bool enableAccessibilityBus()

@@ -2,7 +2,9 @@
 // SIGTERM and SIGINT end the program the way Quit does: the handler only writes a byte into a
 // pipe, and the event loop turns that byte into a signal on the GUI thread.
 
+#include <QDBusConnection>
 #include <QObject>
+#include <QString>
 
 class QSocketNotifier;
 
@@ -26,9 +28,23 @@ private:
     QSocketNotifier* m_notifier = nullptr;
 };
 
+// The session's accessibility bus: on, off (it can be turned on), or unavailable: there is no
+// session bus, or no accessibility bus is running or can be started on it.
+enum class AccessibilityBusState { enabled, disabled, unavailable };
+AccessibilityBusState accessibilityBusState(const QDBusConnection& session = QDBusConnection::sessionBus());
+
 // Whether the session's accessibility bus is on (org.a11y.Status IsEnabled); false when the bus
 // does not answer.
 bool isAccessibilityBusEnabled();
+
+// Whether captures may run: the platform can post the copy keystroke (`keystrokes`, X11 with
+// XTEST), and the accessibility bus is on, or cannot exist at all (the capture then goes
+// through the copy keystroke alone).
+bool isCaptureTrusted(bool keystrokes);
+
+// What keeps captures from running, in a sentence for the accessibility alert; empty when only
+// the accessibility bus is off (the alert's own text says that) or nothing is missing.
+QString missingForCapture(bool keystrokes);
 
 // Turns the session's accessibility bus on (org.a11y.Status IsEnabled), so that toolkits publish
 // their trees; false when the bus did not take it.

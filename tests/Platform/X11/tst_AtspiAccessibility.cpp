@@ -7,6 +7,8 @@
 #include "support/TestMain.h"
 #include "support/X11Programs.h"
 
+#include <QScopeGuard>
+
 #include <QFile>
 #include <QTemporaryDir>
 #include <QThread>
@@ -214,6 +216,22 @@ private slots:
             QCOMPARE(text.kind, AccessibleValue::Kind::Absent);
         }
         QCOMPARE(focused.element->attribute(AccessibleAttribute::Parent).kind, AccessibleValue::Kind::Absent);
+    }
+
+    // Without a reachable accessibility bus nothing stands in for a tree, PRIMARY included:
+    // nothing can tell whether the focus is a password field.
+    void noBusGivesNoElement()
+    {
+        if (!X11Programs::available(QStringLiteral("xterm")) || !X11Programs::available(QStringLiteral("xdotool")))
+            QSKIP("xterm or xdotool is not installed");
+        Child xterm;
+        QVERIFY(X11Programs::startXtermWithWordSelected(xterm, QStringLiteral("tessellate")));
+        QVERIFY(X11Programs::run(QStringLiteral("xprop"),
+            {"-root", "-f", "AT_SPI_BUS", "8s", "-set", "AT_SPI_BUS", "unix:path=/nonexistent/tessellon-a11y"}));
+        const auto restore
+            = qScopeGuard([] { X11Programs::run(QStringLiteral("xprop"), {"-root", "-remove", "AT_SPI_BUS"}); });
+        AtspiAccessibility accessibility;
+        QVERIFY(!accessibility.applicationElement(qint32(xterm.pid())));
     }
 
     void primaryReadIsBounded_data()

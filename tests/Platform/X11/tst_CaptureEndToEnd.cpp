@@ -14,6 +14,7 @@
 #include "Platform/X11/X11Workspace.h"
 #include "Platform/X11/XTestKeyInjector.h"
 #include "Platform/X11/XcbConnection.h"
+#include "ZubraCore/Capture/LateCopyGuard.h"
 #include "ZubraCore/Capture/SelectionCapture.h"
 #include "support/TestMain.h"
 #include "support/X11Programs.h"
@@ -21,10 +22,12 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 #include <atomic>
+#include <csignal>
 #include <cstdlib>
 
 using namespace Qt::StringLiterals;
@@ -139,6 +142,8 @@ class TestCaptureEndToEnd : public QObject
     QtPasteboard* m_pasteboard = nullptr;
     QTemporaryDir m_home;
     QString m_textFile;
+    qint64 m_lastTook = 0; // how long the last capture took, in ms
+    LateCopyGuard* m_lateCopies = nullptr; // given to the captures when set
 
     // Runs `work` on a worker thread, as the application runs a capture, while this thread's
     // event loop (which serves the clipboard) keeps going and a timer on it keeps firing. Fails
@@ -178,6 +183,8 @@ class TestCaptureEndToEnd : public QObject
         }
         worker->wait();
         delete worker;
+        m_lastTook = took;
+        qInfo("%s took %lld ms", what, took);
         QVERIFY2(took < std::chrono::milliseconds(captureLimit).count(),
             qPrintable(QString::fromLatin1(what) + u" took "_s + QString::number(took) + u" ms"_s));
         const qint64 gap = std::max(longestGap, clock.elapsed() - lastTick);
@@ -199,7 +206,7 @@ class TestCaptureEndToEnd : public QObject
         std::optional<CaptureOutcome> outcome;
         onWorker(
             [&] {
-                SelectionCapture capture({accessibility, workspace, keys, *m_pasteboard, scripts, clock});
+                SelectionCapture capture({accessibility, workspace, keys, *m_pasteboard, scripts, clock, m_lateCopies});
                 outcome = capture.capture();
             },
             "the capture");
@@ -351,6 +358,134 @@ private slots:
         QCOMPARE(m_pasteboard->changeCount(), countBefore);
         QTest::qWait(300);
         QVERIFY2(!QFile::exists(interrupts), "the program in xterm received an interrupt");
+        verifyBeforeContentIsBack();
+    }
+
+    // Programs where Control+C is not a copy get no keystroke: their PRIMARY selection is the
+    // capture, read at once. In Emacs a Control+C twice would be C-c C-c, which ticks the Org
+    // checkbox and modifies the buffer; in GUI Vim it ends Visual mode and the selection is gone.
+    // The window title shows the buffer's modified flag (Emacs) or the mode (Vim) afterwards.
+    void fromProgramWithoutCopyKeystroke_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QStringList>("selectKeys");
+        QTest::addColumn<QString>("titleAfter");
+
+        QTest::newRow("Emacs, Org file")
+            << u"emacs"_s
+            << QStringList {u"-Q"_s, u"--no-splash"_s, u"--eval"_s,
+                   u"(setq frame-title-format '(\"%+ %b\"))"_s, u"@ORG@"_s}
+            << QStringList {u"ctrl+x"_s, u"h"_s} << u"- known.org"_s;
+        QTest::newRow("GUI Vim, Visual mode")
+            << u"gvim"_s
+            << QStringList {u"-f"_s, u"-u"_s, u"NONE"_s, u"-U"_s, u"NONE"_s, u"-N"_s, u"--cmd"_s,
+                   u"set title titlestring=%{mode()}"_s, u"@ORG@"_s}
+            << QStringList {u"shift+v"_s} << u"V"_s;
+    }
+    void fromProgramWithoutCopyKeystroke()
+    {
+        QFETCH(QString, program);
+        QFETCH(QStringList, arguments);
+        QFETCH(QStringList, selectKeys);
+        QFETCH(QString, titleAfter);
+        if (!X11Programs::available(program))
+            QSKIP(qPrintable(program + u" is not installed"_s));
+        const QString line = u"- [ ] "_s + knownText;
+        const QString org = m_home.path() + u"/known.org"_s;
+        QFile file(org);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(line.toUtf8() + '\n');
+        file.close();
+        for (QString& argument : arguments)
+            argument.replace(u"@ORG@"_s, org);
+        putBeforeContent();
+        Child decoy;
+        QVERIFY(decoy.start(u"xclip"_s, {"-quiet", "-selection", "primary", "-i"}, "decoy", true));
+        QVERIFY(primaryOwnedBy(decoy.pid()));
+
+        Child app;
+        const QString window = startWindow(app, program, arguments);
+        QVERIFY2(!window.isEmpty(), qPrintable(program + u" showed no window"_s));
+        QTest::qWait(500); // the buffer is shown and takes keys
+        for (const QString& key : selectKeys)
+            QVERIFY(X11Programs::key(key));
+        QVERIFY(primaryOwnedBy(app.pid()));
+        X11Workspace workspace;
+        QTRY_COMPARE_WITH_TIMEOUT(workspace.activeWindowTitle().value_or(QString()), titleAfter, 5000);
+
+        const qint64 countBefore = m_pasteboard->changeCount();
+        const CaptureOutcome outcome = capture();
+        if (const auto* error = std::get_if<CaptureError>(&outcome))
+            QFAIL(qPrintable(error->errorDescription() + u' ' + error->diagnostic()));
+        const CaptureResult result = std::get<CaptureResult>(outcome);
+        QCOMPARE(result.text, line);
+        qInfo() << "name" << result.appName << "bundle" << result.bundleID.value_or(QString()) << "file"
+                << result.filePath.value_or(QString()) << "title" << result.sourceTitle.value_or(QString());
+        // No keystroke reached the program: the clipboard never moved, the document is unchanged
+        // and the selection is still there.
+        QCOMPARE(m_pasteboard->changeCount(), countBefore);
+        QTest::qWait(700);
+        QCOMPARE(workspace.activeWindowTitle().value_or(QString()), titleAfter);
+        QVERIFY(primaryOwnedBy(app.pid()));
+        verifyBeforeContentIsBack();
+    }
+
+    // An application slower than the copy window (stopped here, resumed once the capture gave
+    // up) performs both queued copies later: the user's clipboard is put back each time.
+    void lateCopyFromAFrozenApplication()
+    {
+        putBeforeContent();
+        SystemClock clock;
+        LateCopyGuard guard(*m_pasteboard, clock);
+        m_lateCopies = &guard;
+        const auto forget = qScopeGuard([this] { m_lateCopies = nullptr; });
+        Child target;
+        QVERIFY(target.start(QStringLiteral(TESSELLON_CAPTURE_TARGET), {"--text", knownText, "--select", knownText}));
+        QVERIFY(target.waitForLine("ready"));
+        QVERIFY(waitUntilFrontmost(target.pid()));
+        QCOMPARE(::kill(pid_t(target.pid()), SIGSTOP), 0);
+        const auto resume = qScopeGuard([&target] { ::kill(pid_t(target.pid()), SIGCONT); });
+        const CaptureOutcome outcome = capture();
+        const auto* error = std::get_if<CaptureError>(&outcome);
+        QVERIFY2(error, "a stopped application gave a capture");
+        QCOMPARE(error->code(), CaptureError::Code::noSelection);
+        const qint64 countBefore = m_pasteboard->changeCount();
+        QCOMPARE(::kill(pid_t(target.pid()), SIGCONT), 0);
+        // The application copies (the clipboard moves) and the copy is taken back.
+        QTRY_VERIFY_WITH_TIMEOUT(m_pasteboard->changeCount() >= countBefore + 2, 3000);
+        QTest::qWait(int(LateCopyGuard::watchTime.count()) / 2);
+        verifyBeforeContentIsBack();
+    }
+
+    // A desktop where no accessibility bus runs: no tree and no PRIMARY, the copy keystroke alone
+    // gives the text, and the clipboard comes back.
+    void withoutAccessibilityBus()
+    {
+        if (!X11Programs::available(u"mousepad"_s))
+            QSKIP("mousepad is not installed");
+        putBeforeContent();
+        QVERIFY(X11Programs::run(u"xprop"_s,
+            {"-root", "-f", "AT_SPI_BUS", "8s", "-set", "AT_SPI_BUS", "unix:path=/nonexistent/tessellon-a11y"}));
+        const auto busBack = qScopeGuard([] { X11Programs::run(u"xprop"_s, {"-root", "-remove", "AT_SPI_BUS"}); });
+        qputenv("NO_AT_BRIDGE", "1");
+        Child app;
+        const QString window = startWindow(app, u"mousepad"_s, {m_textFile});
+        qputenv("NO_AT_BRIDGE", "0");
+        QVERIFY(!window.isEmpty());
+        QTest::qWait(300);
+        QVERIFY(X11Programs::key(u"ctrl+a"_s));
+        QVERIFY(primaryOwnedBy(app.pid()));
+
+        const qint64 countBefore = m_pasteboard->changeCount();
+        const CaptureOutcome outcome = capture();
+        if (const auto* error = std::get_if<CaptureError>(&outcome))
+            QFAIL(qPrintable(error->errorDescription() + u' ' + error->diagnostic()));
+        const CaptureResult result = std::get<CaptureResult>(outcome);
+        QCOMPARE(result.text, knownText);
+        qInfo() << "name" << result.appName << "file" << result.filePath.value_or(QString()) << "title"
+                << result.sourceTitle.value_or(QString());
+        QVERIFY(m_pasteboard->changeCount() != countBefore);
         verifyBeforeContentIsBack();
     }
 
