@@ -14,7 +14,9 @@ struct CaptureResult
     std::optional<QString> bundleID;
     std::optional<QString> sourceURL; // the web address exactly as given
     std::optional<QString> sourceTitle;
-    std::optional<QString> filePath; // the document attribute, unchanged (often a file: address)
+    // The document attribute, unchanged (often a file: address), else the path of the file the
+    // active window shows.
+    std::optional<QString> filePath;
 };
 
 class CaptureError

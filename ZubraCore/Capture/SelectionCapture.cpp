@@ -50,8 +50,8 @@ CaptureOutcome SelectionCapture::capture()
     Loggers::capture().debug(QStringLiteral("Capturing from ") + appName + QStringLiteral(" (") + QString::number(pid)
         + QStringLiteral(")"));
 
-    const AXExtract ax = extractAX(pid);
-    if (ax.protectedContent) {
+    const AccessibleElementRef focused = focusedElement(pid);
+    if (isProtected(focused)) {
         // A password field: neither the tree, nor PRIMARY, nor a copy may give its text.
         const QString diagnostic
             = diagnosticDetail(appName, pid, false, -1, false, {}) + QStringLiteral(", protected=yes");
@@ -61,21 +61,30 @@ CaptureOutcome SelectionCapture::capture()
     // A terminal where selecting is copying: a keystroke would reach the program running in it.
     const bool copyCommand = m_services.keys.hasCopyCommand();
 
+    // The clipboard is saved before the application is asked for its selection: some take the
+    // clipboard when their PRIMARY selection is read (AbiWord claims it, offering nothing).
     Clipboard::PasteboardSnapshot snapshot;
-    qint64 preCount = 0;
-    bool changed = false;
+    qint64 snapshotCount = 0;
     if (copyCommand) {
         // A write by another program during the snapshot would make the snapshot older than the
         // count it is compared with, and the restore would overwrite the newer content: when the
         // count moved while the snapshot was taken, take it once more.
         const qint64 countBefore = Clipboard::changeCount(pasteboard);
         snapshot = Clipboard::snapshot(pasteboard);
-        preCount = Clipboard::changeCount(pasteboard);
-        if (preCount != countBefore) {
+        snapshotCount = Clipboard::changeCount(pasteboard);
+        if (snapshotCount != countBefore) {
             snapshot = Clipboard::snapshot(pasteboard);
-            preCount = Clipboard::changeCount(pasteboard);
+            snapshotCount = Clipboard::changeCount(pasteboard);
         }
+    }
 
+    const AXExtract ax = extractAX(focused);
+
+    qint64 preCount = snapshotCount;
+    bool changed = false;
+    if (copyCommand) {
+        // Only the copy counts as the copy, not a clipboard taken during the walk.
+        preCount = Clipboard::changeCount(pasteboard);
         postCopyCommand();
         changed = waitForPasteboardChange(preCount, clock.now() + pollingPass);
         if (!changed) {
@@ -83,6 +92,8 @@ CaptureOutcome SelectionCapture::capture()
             changed = waitForPasteboardChange(preCount, clock.now() + pollingPass);
         }
     }
+    // What the application put on the clipboard during the walk goes too.
+    const bool takenDuringWalk = preCount != snapshotCount;
 
     std::optional<QString> plain;
     std::optional<AttributedText> rich;
@@ -103,7 +114,7 @@ CaptureOutcome SelectionCapture::capture()
 
     const QStringList types = Clipboard::availableTypes(pasteboard);
 
-    if (changed && !Clipboard::restore(snapshot, pasteboard)) {
+    if ((changed || takenDuringWalk) && !Clipboard::restore(snapshot, pasteboard)) {
         logMP(QStringLiteral("Capture: clipboard restore failed; capture was not saved"));
         return CaptureError::clipboardRestoreFailed();
     }
@@ -134,6 +145,8 @@ CaptureOutcome SelectionCapture::capture()
     result.sourceURL = sourceURL;
     result.sourceTitle = sourceTitle;
     result.filePath = ax.filePath;
+    if (!result.filePath)
+        result.filePath = m_services.workspace.activeWindowDocument();
 
     if (changed) {
         if (plain && !plain->isEmpty()) {
@@ -173,25 +186,45 @@ CaptureOutcome SelectionCapture::capture()
     return CaptureError::noSelection(diagnostic);
 }
 
-SelectionCapture::AXExtract SelectionCapture::extractAX(qint32 pid)
+AccessibleElementRef SelectionCapture::focusedElement(qint32 pid)
 {
-    AXExtract extract;
     const AccessibleElementRef application = m_services.accessibility.applicationElement(pid);
     if (!application)
-        return extract;
+        return {};
     const AccessibleValue focused = application->attribute(AccessibleAttribute::FocusedElement);
-    if (focused.kind != AccessibleValue::Kind::Element || !focused.element)
-        return extract;
-    const AccessibleValue secret = focused.element->attribute(AccessibleAttribute::Protected);
-    if (secret.kind == AccessibleValue::Kind::Flag && secret.flag) {
+    if (focused.kind != AccessibleValue::Kind::Element)
+        return {};
+    return focused.element;
+}
+
+bool SelectionCapture::isProtected(const AccessibleElementRef& element)
+{
+    if (!element)
+        return false;
+    const AccessibleValue secret = element->attribute(AccessibleAttribute::Protected);
+    return secret.kind == AccessibleValue::Kind::Flag && secret.flag;
+}
+
+SelectionCapture::AXExtract SelectionCapture::extractAX(qint32 pid)
+{
+    const AccessibleElementRef focused = focusedElement(pid);
+    if (isProtected(focused)) {
+        AXExtract extract;
         extract.protectedContent = true;
         return extract;
     }
+    return extractAX(focused);
+}
 
+SelectionCapture::AXExtract SelectionCapture::extractAX(const AccessibleElementRef& focused)
+{
+    AXExtract extract;
+    if (!focused)
+        return extract;
     // The first element that gives an address string settles it, even when it does not parse:
     // the address is then absent, and no ancestor is asked for another.
     std::optional<QString> urlText;
-    AccessibleElementRef element = focused.element;
+    AccessibleElementRef element = focused;
     for (int read = 1; element; ++read) {
         if (!extract.selectedText)
             extract.selectedText = textOf(element->attribute(AccessibleAttribute::SelectedText));

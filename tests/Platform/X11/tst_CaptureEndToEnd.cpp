@@ -21,6 +21,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QPainter>
+#include <QPdfWriter>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -33,6 +35,8 @@ using X11Programs::Child;
 namespace {
 // CJK, an emoji outside the BMP and Hebrew.
 const QString knownText = u"Tessellon \u6F22\u5B57 \U0001F600 \u05E9\u05DC\u05D5\u05DD"_s;
+// What the PDF shows: the viewers' text layer holds Latin text reliably.
+const QString pdfText = u"Tessellon document viewer sample"_s;
 constexpr std::chrono::seconds captureLimit {5};
 // The longest the GUI thread's timer may stay silent during a capture.
 constexpr std::chrono::milliseconds longestSilence {750};
@@ -129,9 +133,12 @@ std::optional<QString> treeSelection(qint64 pid)
 }
 
 enum class Selecting { all, tripleClick };
+// Where the test sees that the selection is made before it captures.
+enum class Selected { inTree, inPrimary, unseen };
 } // namespace
 
 Q_DECLARE_METATYPE(Selecting)
+Q_DECLARE_METATYPE(Selected)
 
 class TestCaptureEndToEnd : public QObject
 {
@@ -139,6 +146,7 @@ class TestCaptureEndToEnd : public QObject
     QtPasteboard* m_pasteboard = nullptr;
     QTemporaryDir m_home;
     QString m_textFile;
+    QString m_pdfFile;
 
     // Runs `work` on a worker thread, as the application runs a capture, while this thread's
     // event loop (which serves the clipboard) keeps going and a timer on it keeps firing. Fails
@@ -248,6 +256,14 @@ private slots:
         QFile file(m_textFile);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(knownText.toUtf8() + '\n');
+        file.close();
+        // A one-page PDF showing the known text, for the document viewers.
+        m_pdfFile = m_home.path() + u"/known.pdf"_s;
+        QPdfWriter pdf(m_pdfFile);
+        QPainter painter(&pdf);
+        painter.setFont(QFont(u"DejaVu Sans"_s, 14));
+        painter.drawText(QRect(0, 0, pdf.width(), pdf.height() / 4), Qt::AlignLeft | Qt::AlignTop, pdfText);
+        QVERIFY(painter.end());
     }
 
     void fromApplication_data()
@@ -258,20 +274,30 @@ private slots:
         QTest::addColumn<bool>("throughCopy"); // else through the tree or PRIMARY
         QTest::addColumn<QString>("appName");
         QTest::addColumn<QString>("bundleID");
-        QTest::addColumn<bool>("treeHasSelection");
+        QTest::addColumn<Selected>("selected");
+        QTest::addColumn<QString>("filePath"); // @FILE@ or @PDF@ when the document's path is expected
 
         const QString lines = u"i=0; while [ $i -lt 12 ]; do printf '%s\\n' \""_s + knownText
             + u"\"; i=$((i+1)); done; while :; do sleep 1; done"_s;
         QTest::newRow("GTK editor: mousepad") << u"mousepad"_s << QStringList {u"@FILE@"_s} << Selecting::all << true
-                                              << u"Mousepad"_s << u"org.xfce.mousepad"_s << true;
+                                              << u"Mousepad"_s << u"org.xfce.mousepad"_s << Selected::inTree << QString();
         QTest::newRow("GTK text viewer: zenity --text-info")
             << u"zenity"_s << QStringList {u"--text-info"_s, u"--filename=@FILE@"_s} << Selecting::all << true
-            << u"Zenity"_s << u"Zenity"_s << true;
+            << u"Zenity"_s << u"Zenity"_s << Selected::inTree << QString();
         QTest::newRow("GTK terminal: lxterminal")
             << u"lxterminal"_s << QStringList {u"--no-remote"_s, u"--geometry=60x6"_s, u"-e"_s, u"sh"_s, u"-c"_s, lines}
-            << Selecting::tripleClick << true << u"LXTerminal"_s << u"lxterminal"_s << false;
+            << Selecting::tripleClick << true << u"LXTerminal"_s << u"lxterminal"_s << Selected::inPrimary
+            << QString();
         QTest::newRow("Qt editor: featherpad") << u"featherpad"_s << QStringList {u"@FILE@"_s} << Selecting::all << true
-                                               << u"FeatherPad"_s << u"featherpad"_s << true;
+                                               << u"FeatherPad"_s << u"featherpad"_s << Selected::inTree << QString();
+        QTest::newRow("GTK editor: gedit") << u"gedit"_s << QStringList {u"--standalone"_s, u"@FILE@"_s}
+                                           << Selecting::all << true << u"gedit"_s << u"org.gnome.gedit"_s
+                                           << Selected::inTree << u"@FILE@"_s;
+        QTest::newRow("word processor: abiword") << u"abiword"_s << QStringList {u"@FILE@"_s} << Selecting::all
+                                                 << true << u"AbiWord"_s << u"abiword"_s << Selected::inPrimary << QString();
+        QTest::newRow("document viewer: evince")
+            << u"evince"_s << QStringList {u"@PDF@"_s} << Selecting::all << true << u"Document Viewer"_s
+            << u"org.gnome.Evince"_s << Selected::unseen << u"@PDF@"_s;
     }
     void fromApplication()
     {
@@ -281,11 +307,13 @@ private slots:
         QFETCH(bool, throughCopy);
         QFETCH(QString, appName);
         QFETCH(QString, bundleID);
-        QFETCH(bool, treeHasSelection);
+        QFETCH(Selected, selected);
+        QFETCH(QString, filePath);
         if (!X11Programs::available(program))
             QSKIP(qPrintable(program + u" is not installed"_s));
         for (QString& argument : arguments)
-            argument.replace(u"@FILE@"_s, m_textFile);
+            argument.replace(u"@FILE@"_s, m_textFile).replace(u"@PDF@"_s, m_pdfFile);
+        filePath.replace(u"@FILE@"_s, m_textFile).replace(u"@PDF@"_s, m_pdfFile);
         putBeforeContent();
         // PRIMARY belongs to someone else until the application selects.
         Child decoy;
@@ -295,28 +323,36 @@ private slots:
         Child app;
         const QString window = startWindow(app, program, arguments);
         QVERIFY2(!window.isEmpty(), qPrintable(program + u" showed no window"_s));
+        // A viewer shows its window before the document: wait until the title names it.
+        if (arguments.contains(m_pdfFile))
+            QTRY_VERIFY_WITH_TIMEOUT(
+                X11Workspace().activeWindowTitle().value_or(QString()).contains(u"known.pdf"_s), 15000);
         if (selecting == Selecting::all)
             QVERIFY(X11Programs::key(u"ctrl+a"_s));
         else
             QVERIFY(X11Programs::tripleClickMiddle(window));
-        if (treeHasSelection)
+        if (selected == Selected::inTree)
             QTRY_COMPARE_WITH_TIMEOUT(treeSelection(app.pid()), std::optional<QString>(knownText), 10000);
-        else
+        else if (selected == Selected::inPrimary)
             QVERIFY(primaryOwnedBy(app.pid()));
+        else
+            QTest::qWait(300);
 
         const qint64 countBefore = m_pasteboard->changeCount();
         const CaptureOutcome outcome = capture();
         if (const auto* error = std::get_if<CaptureError>(&outcome))
             QFAIL(qPrintable(error->errorDescription() + u' ' + error->diagnostic()));
         const CaptureResult result = std::get<CaptureResult>(outcome);
-        QCOMPARE(result.text, knownText);
+        QCOMPARE(result.text, arguments.contains(m_pdfFile) ? pdfText : knownText);
         QCOMPARE(result.appName, appName);
         QCOMPARE(result.bundleID.value_or(QString()), bundleID);
         QVERIFY(!result.sourceURL);
+        if (!filePath.isEmpty())
+            QCOMPARE(result.filePath.value_or(QString()), filePath);
         QCOMPARE(m_pasteboard->changeCount() != countBefore, throughCopy);
         verifyBeforeContentIsBack();
         // The application still answers its tree after the capture.
-        if (treeHasSelection)
+        if (selected == Selected::inTree)
             QCOMPARE(treeSelection(app.pid()), std::optional<QString>(knownText));
     }
 

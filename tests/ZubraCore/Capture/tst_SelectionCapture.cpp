@@ -533,6 +533,62 @@ private slots:
         }
     }
 
+    // The tree's document address wins; without one, the file the window shows stands in.
+    void windowDocumentStandsInForTheTree_data()
+    {
+        QTest::addColumn<QString>("treeDocument"); // empty: none
+        QTest::addColumn<QString>("windowDocument");
+        QTest::addColumn<QString>("filePath");
+        QTest::newRow("tree only") << "file:///tmp/a.txt" << QString() << "file:///tmp/a.txt";
+        QTest::newRow("tree first") << "file:///tmp/a.txt" << "/home/u/b.txt" << "file:///tmp/a.txt";
+        QTest::newRow("window only") << QString() << "/home/u/b.txt" << "/home/u/b.txt";
+        QTest::newRow("neither") << QString() << QString() << QString();
+    }
+    void windowDocumentStandsInForTheTree()
+    {
+        QFETCH(QString, treeDocument);
+        QFETCH(QString, windowDocument);
+        QFETCH(QString, filePath);
+        Rig rig;
+        rig.copyOn(1, Items {{{plainType, QByteArrayLiteral("copied")}}});
+        if (!treeDocument.isEmpty())
+            rig.focused()->setText(AccessibleAttribute::Document, treeDocument);
+        if (!windowDocument.isEmpty())
+            rig.workspace.windowDocument = windowDocument;
+        const CaptureOutcome outcome = rig.run();
+        QVERIFY(resultOf(outcome));
+        QCOMPARE(resultOf(outcome)->filePath.value_or(QString()), filePath);
+    }
+
+    // An application that takes the clipboard when asked for its selection (AbiWord does, for
+    // PRIMARY): the user's clipboard is saved before, and given back whether or not the copy
+    // then changes anything.
+    void clipboardTakenDuringTheWalkIsGivenBack_data()
+    {
+        QTest::addColumn<bool>("applicationCopies");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("the copy follows") << true << "copied";
+        QTest::newRow("no copy") << false << "from the tree";
+    }
+    void clipboardTakenDuringTheWalkIsGivenBack()
+    {
+        QFETCH(bool, applicationCopies);
+        QFETCH(QString, text);
+        Rig rig;
+        const Items original = rig.memory.items();
+        rig.focused()->setText(AccessibleAttribute::SelectedText, QStringLiteral("from the tree"));
+        rig.focused()->onRead = [&](AccessibleAttribute attribute) {
+            if (attribute == AccessibleAttribute::SelectedText)
+                rig.memory.replaceContent({{{QStringLiteral("text/rtf"), QByteArray()}}});
+        };
+        if (applicationCopies)
+            rig.copyOn(1, Items {{{plainType, QByteArrayLiteral("copied")}}});
+        const CaptureOutcome outcome = rig.run();
+        QVERIFY(resultOf(outcome));
+        QCOMPARE(resultOf(outcome)->text, text);
+        QCOMPARE(rig.memory.items(), original);
+    }
+
     void pollingWithAPastDeadlineDoesNotWait()
     {
         Rig rig;
