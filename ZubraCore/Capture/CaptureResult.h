@@ -22,13 +22,25 @@ struct CaptureResult
 class CaptureError
 {
 public:
-    enum class Code { noSelection, notTrusted, noFrontmostApp, chromePDF, clipboardRestoreFailed };
+    enum class Code {
+        noSelection,
+        notTrusted,
+        noFrontmostApp,
+        chromePDF,
+        clipboardRestoreFailed,
+        // The clipboard could not be saved before the copy, so no copy was made: its owner did
+        // not answer, or it offered more than a snapshot holds.
+        clipboardOwnerSilent,
+        clipboardTooLarge,
+    };
 
     static CaptureError noSelection(const QString& diagnostic) { return CaptureError(Code::noSelection, diagnostic); }
     static CaptureError notTrusted() { return CaptureError(Code::notTrusted); }
     static CaptureError noFrontmostApp() { return CaptureError(Code::noFrontmostApp); }
     static CaptureError chromePDF() { return CaptureError(Code::chromePDF); }
     static CaptureError clipboardRestoreFailed() { return CaptureError(Code::clipboardRestoreFailed); }
+    static CaptureError clipboardOwnerSilent() { return CaptureError(Code::clipboardOwnerSilent); }
+    static CaptureError clipboardTooLarge() { return CaptureError(Code::clipboardTooLarge); }
 
     Code code() const { return m_code; }
     // The diagnostic line of noSelection, for the log only; empty for the other cases.

@@ -78,11 +78,16 @@ CaptureOutcome SelectionCapture::capture()
         }
     }
 
+    // A clipboard that cannot be saved would be lost to the copy: none is made.
+    const bool copying = copyCommand && snapshot.complete;
+    if (copyCommand && !snapshot.complete)
+        logMP(QStringLiteral("Capture: the clipboard could not be saved; no copy was made in ") + appName);
+
     const AXExtract ax = extractAX(focused);
 
     qint64 preCount = snapshotCount;
     bool changed = false;
-    if (copyCommand) {
+    if (copying) {
         // Only the copy counts as the copy, not a clipboard taken during the walk.
         preCount = Clipboard::changeCount(pasteboard);
         postCopyCommand();
@@ -112,7 +117,19 @@ CaptureOutcome SelectionCapture::capture()
         copiedAddress = Clipboard::browserSourceURL(pasteboard);
     }
 
-    const QStringList types = Clipboard::availableTypes(pasteboard);
+    // Unchanged, the clipboard still holds what the snapshot listed; its owner is not asked again.
+    QStringList types;
+    if (changed) {
+        types = Clipboard::availableTypes(pasteboard);
+    } else {
+        for (const auto& item : snapshot.items) {
+            for (const auto& entry : item) {
+                const QString type = entry.first.section(u'\n', 0, 0);
+                if (!types.contains(type))
+                    types.append(type);
+            }
+        }
+    }
 
     if ((changed || takenDuringWalk) && !Clipboard::restore(snapshot, pasteboard)) {
         logMP(QStringLiteral("Capture: clipboard restore failed; capture was not saved"));
@@ -181,6 +198,8 @@ CaptureOutcome SelectionCapture::capture()
         return result;
     }
     logMP(QStringLiteral("Capture failed in ") + appName + QStringLiteral(": ") + diagnostic);
+    if (copyCommand && !snapshot.complete)
+        return snapshot.ownerSilent ? CaptureError::clipboardOwnerSilent() : CaptureError::clipboardTooLarge();
     if (chromePDF)
         return CaptureError::chromePDF();
     return CaptureError::noSelection(diagnostic);

@@ -390,15 +390,37 @@ private slots:
         verifyBeforeContentIsBack();
     }
 
-    // A password dialog: the capture is refused with the no-selection outcome, and neither the
-    // clipboard nor the password's text is touched.
+    // A password field, in a dialog and as a plain GTK entry that hides its text: the capture is
+    // refused from the focused element at once, with the no-selection outcome and no keystroke,
+    // and neither the clipboard nor the password's text is touched.
+    void passwordFieldIsRefused_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QStringList>("arguments");
+        const QString entry = u"import gi\n"
+                              "gi.require_version('Gtk', '3.0')\n"
+                              "from gi.repository import Gtk, GLib\n"
+                              "w = Gtk.Window(title='Sign in')\n"
+                              "e = Gtk.Entry()\n"
+                              "e.set_visibility(False)\n"
+                              "w.add(e)\n"
+                              "w.connect('destroy', Gtk.main_quit)\n"
+                              "w.show_all()\n"
+                              "e.grab_focus()\n"
+                              "GLib.timeout_add(120000, Gtk.main_quit)\n"
+                              "Gtk.main()\n"_s;
+        QTest::newRow("zenity --password") << u"zenity"_s << QStringList {u"--password"_s};
+        QTest::newRow("GTK 3 entry without visible text") << u"/usr/bin/python3"_s << QStringList {u"-c"_s, entry};
+    }
     void passwordFieldIsRefused()
     {
-        if (!X11Programs::available(u"zenity"_s))
-            QSKIP("zenity is not installed");
+        QFETCH(QString, program);
+        QFETCH(QStringList, arguments);
+        if (!X11Programs::available(program))
+            QSKIP(qPrintable(program + u" is not installed"_s));
         putBeforeContent();
         Child dialog;
-        QVERIFY(!startWindow(dialog, u"zenity"_s, {"--password"}).isEmpty());
+        QVERIFY(!startWindow(dialog, program, arguments).isEmpty());
         QVERIFY(X11Programs::run(u"xdotool"_s, {"type", "--delay", "20", "hunter2secret"}));
         QVERIFY(X11Programs::key(u"ctrl+a"_s));
         QTest::qWait(200);
@@ -408,6 +430,9 @@ private slots:
         QVERIFY2(error, "a password was captured");
         QCOMPARE(error->code(), CaptureError::Code::noSelection);
         QCOMPARE(error->errorDescription(), u"No text was selected in the frontmost application."_s);
+        // Refused from the focused element, before any keystroke.
+        QVERIFY2(error->diagnostic().contains(u"protected=yes"_s), qPrintable(error->diagnostic()));
+        QVERIFY(!error->diagnostic().contains(u"hunter2"_s));
         QCOMPARE(m_pasteboard->changeCount(), countBefore);
         verifyBeforeContentIsBack();
     }
@@ -457,6 +482,51 @@ private slots:
         QCOMPARE(result.sourceTitle.value_or(QString()), u"Tessellon page"_s);
         QVERIFY(result.markdown);
         verifyBeforeContentIsBack();
+    }
+
+    // An owner that offers a flood of targets, and one that never answers: their clipboard cannot
+    // be saved, so no copy is made and it stays theirs; the text comes from the tree, else the
+    // capture says why it failed. The capture stays within its limit and the GUI thread never
+    // waits for them.
+    void hostileClipboardOwners_data()
+    {
+        QTest::addColumn<int>("targets"); // 0: the owner never answers
+        QTest::addColumn<bool>("selected");
+        QTest::addColumn<int>("code"); // the CaptureError code; -1: the known text
+        const int tooLarge = int(CaptureError::Code::clipboardTooLarge);
+        const int silent = int(CaptureError::Code::clipboardOwnerSilent);
+        QTest::newRow("10,000 targets, text in the tree") << 10000 << true << -1;
+        QTest::newRow("10,000 targets, nothing selected") << 10000 << false << tooLarge;
+        QTest::newRow("silent owner, text in the tree") << 0 << true << -1;
+        QTest::newRow("silent owner, nothing selected") << 0 << false << silent;
+    }
+    void hostileClipboardOwners()
+    {
+        QFETCH(int, targets);
+        QFETCH(bool, selected);
+        QFETCH(int, code);
+        Child owner;
+        QVERIFY(owner.start(QStringLiteral(TESSELLON_CAPTURE_TARGET), {"--hostile-clipboard", QString::number(targets)}));
+        QVERIFY(owner.waitForLine("ready"));
+        QVERIFY(clipboardOwnedBy(owner.pid()));
+        Child target;
+        QVERIFY(target.start(QStringLiteral(TESSELLON_CAPTURE_TARGET),
+            {"--text", knownText, "--select", selected ? knownText : u"absent"_s}));
+        QVERIFY(target.waitForLine("ready"));
+        QVERIFY(waitUntilFrontmost(target.pid()));
+        const qint64 countBefore = m_pasteboard->changeCount();
+        const CaptureOutcome outcome = capture();
+        if (code < 0) {
+            if (const auto* error = std::get_if<CaptureError>(&outcome))
+                QFAIL(qPrintable(error->errorDescription() + u' ' + error->diagnostic()));
+            QCOMPARE(std::get<CaptureResult>(outcome).text, knownText);
+        } else {
+            const auto* error = std::get_if<CaptureError>(&outcome);
+            QVERIFY2(error, "the capture succeeded");
+            QCOMPARE(int(error->code()), code);
+        }
+        QCOMPARE(m_pasteboard->changeCount(), countBefore);
+        QVERIFY(clipboardOwnedBy(owner.pid()));
     }
 
     // Whatever kind of program owned the clipboard, every target it offered comes back with its

@@ -589,6 +589,45 @@ private slots:
         QCOMPARE(rig.memory.items(), original);
     }
 
+    // A clipboard that cannot be saved is never replaced by a copy: the tree's text serves, else
+    // the capture says whether the owner was silent or the content too large.
+    void unsavableClipboardGetsNoCopy_data()
+    {
+        QTest::addColumn<bool>("silent"); // else no item list: over the size caps
+        QTest::addColumn<bool>("treeText");
+        QTest::addColumn<int>("code"); // -1: a result
+        QTest::newRow("silent owner, tree text") << true << true << -1;
+        QTest::newRow("silent owner") << true << false << int(CaptureError::Code::clipboardOwnerSilent);
+        QTest::newRow("too large") << false << false << int(CaptureError::Code::clipboardTooLarge);
+    }
+    void unsavableClipboardGetsNoCopy()
+    {
+        QFETCH(bool, silent);
+        QFETCH(bool, treeText);
+        QFETCH(int, code);
+        Rig rig;
+        const Items original = rig.memory.items();
+        if (silent)
+            rig.memory.neverAnswer(plainType);
+        else
+            rig.memory.reportNoItemList(true);
+        if (treeText)
+            rig.focused()->setText(AccessibleAttribute::SelectedText, QStringLiteral("from the tree"));
+        rig.copyOn(1, Items {{{plainType, QByteArrayLiteral("copied")}}});
+        const CaptureOutcome outcome = rig.run();
+        if (code < 0) {
+            QVERIFY(resultOf(outcome));
+            QCOMPARE(resultOf(outcome)->text, QStringLiteral("from the tree"));
+        } else {
+            QVERIFY(errorOf(outcome));
+            QCOMPARE(int(errorOf(outcome)->code()), code);
+        }
+        QVERIFY(rig.keys.events.isEmpty());
+        QCOMPARE(rig.pasteboard.writes, 0);
+        rig.memory.reportNoItemList(false);
+        QCOMPARE(rig.memory.items(), original);
+    }
+
     void pollingWithAPastDeadlineDoesNotWait()
     {
         Rig rig;
