@@ -331,26 +331,31 @@ QString startApplication(X11Programs::Child& child, Kind kind, bool large)
     return window;
 }
 
-// Starts a document application on its file and selects everything once the title names it.
+// Starts a document application on its file and selects everything once its window, named by
+// the file (LibreOffice's window belongs to a child of the program started), is in front.
 QString startDocument(X11Programs::Child& child, const Document& document)
 {
     if (!child.start(document.program, document.arguments + QStringList {document.file}))
         return {};
-    const QString window = X11Programs::windowOf(child.pid(), 60000);
-    if (window.isEmpty())
-        return {};
     X11Workspace workspace;
     const QString fileName = document.file.section(u'/', -1);
-    QDeadlineTimer deadline(60000);
+    QString window;
+    QDeadlineTimer deadline(90000);
     while (!deadline.hasExpired()) {
-        X11Programs::activate(window);
-        const auto app = workspace.frontmostApplication();
-        if (app && app->processIdentifier == child.pid()
-            && workspace.activeWindowTitle().value_or(QString()).contains(fileName))
-            break;
-        QTest::qWait(200);
+        if (window.isEmpty()) {
+            const auto found = X11Programs::run(u"xdotool"_s, {"search", "--onlyvisible", "--name", fileName}, 2000);
+            window = found ? QString::fromLatin1(found->trimmed().split('\n').value(0)) : QString();
+        }
+        if (!window.isEmpty()) {
+            X11Programs::activate(window);
+            if (workspace.activeWindowTitle().value_or(QString()).contains(fileName))
+                break;
+        }
+        QTest::qWait(300);
     }
-    QTest::qWait(1000);
+    if (deadline.hasExpired())
+        return {};
+    QTest::qWait(1500);
     X11Programs::key(u"ctrl+a"_s);
     QTest::qWait(500);
     return window;
