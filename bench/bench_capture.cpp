@@ -165,6 +165,18 @@ void BM_FrontmostApplication(benchmark::State& state)
         benchmark::DoNotOptimize(workspace.frontmostApplication());
 }
 
+// The document lookup every capture makes when the tree gives no address: a title that names no
+// file, then the window process's open files.
+void BM_ActiveWindowDocument(benchmark::State& state)
+{
+    if (!haveDisplay(state))
+        return;
+    Target target({});
+    X11Workspace workspace;
+    for (auto _ : state)
+        benchmark::DoNotOptimize(workspace.activeWindowDocument());
+}
+
 void BM_AccessibilityWalk(benchmark::State& state)
 {
     if (!haveDisplay(state))
@@ -433,6 +445,7 @@ void captureFromApplication(benchmark::State& state, Kind kind, const char* prog
 BENCHMARK(BM_CaptureThroughCopy)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
 BENCHMARK(BM_CaptureThroughTree)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_FrontmostApplication)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ActiveWindowDocument)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_AccessibilityWalk)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_SnapshotAndRestore)->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(captureFromApplication, gtk_editor, Kind::editor, "mousepad", false)
