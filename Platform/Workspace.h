@@ -25,6 +25,9 @@ public:
     virtual std::optional<RunningApplication> frontmostApplication() = 0;
     // The title of the active window, as the window manager shows it; nothing by default.
     virtual std::optional<QString> activeWindowTitle() { return std::nullopt; }
+    // The path of the regular file the active window shows, as its title or its process's open
+    // files tell; nothing by default and whenever none exists.
+    virtual std::optional<QString> activeWindowDocument() { return std::nullopt; }
 
     // The services below answer nothing in a workspace that does not offer them.
 

@@ -43,9 +43,11 @@ public:
     }
 
     std::optional<QString> activeWindowTitle() override { return windowTitle; }
+    std::optional<QString> activeWindowDocument() override { return windowDocument; }
 
     std::optional<RunningApplication> frontmost;
     std::optional<QString> windowTitle;
+    std::optional<QString> windowDocument;
     int calls = 0;
     QList<RunningApplication> running;
     int runningCalls = 0;

@@ -11,6 +11,7 @@
 #include <QMutex>
 #include <QMutexLocker>
 #include <QSet>
+#include <QStandardPaths>
 
 namespace {
 constexpr qint64 kMaxEntryBytes = 256 * 1024;
@@ -88,6 +89,40 @@ QByteArray folderSignature(const QStringList& directories)
     return hash.result();
 }
 
+// The program an Exec value starts: its first word, unquoted; "env" and its assignments skipped.
+QString programOf(const QString& exec)
+{
+    QStringList words;
+    QString word;
+    bool quoted = false, inWord = false;
+    for (qsizetype i = 0; i < exec.size() && words.size() < 16; ++i) {
+        const QChar c = exec[i];
+        if (c == u'"') {
+            quoted = !quoted;
+            inWord = true;
+        } else if (c == u'\\' && quoted && i + 1 < exec.size()) {
+            word += exec[++i];
+        } else if (c.isSpace() && !quoted) {
+            if (inWord)
+                words.append(word);
+            word.clear();
+            inWord = false;
+        } else {
+            word += c;
+            inWord = true;
+        }
+    }
+    if (inWord)
+        words.append(word);
+    qsizetype first = 0;
+    if (!words.isEmpty() && words.first().section(u'/', -1) == QLatin1String("env")) {
+        first = 1;
+        while (first < words.size() && words[first].contains(u'=') && !words[first].startsWith(u'-'))
+            ++first;
+    }
+    return words.value(first);
+}
+
 struct Index
 {
     QStringList directories;
@@ -153,7 +188,7 @@ std::optional<Entry> read(const QString& path, const QString& id)
     const QLocale locale;
     const QString full = locale.name(); // "de_DE"
     const QString language = full.section(u'_', 0, 0); // "de"
-    QString name, nameFull, nameLanguage, wmClass, type, icon;
+    QString name, nameFull, nameLanguage, wmClass, type, icon, exec;
     bool inMain = false, hidden = false;
     for (const QByteArray& rawLine : bytes.split('\n')) {
         const QString line = QString::fromUtf8(rawLine).trimmed();
@@ -182,6 +217,8 @@ std::optional<Entry> read(const QString& path, const QString& id)
             icon = value;
         else if (key == QLatin1String("Type"))
             type = value;
+        else if (key == QLatin1String("Exec"))
+            exec = value;
         else if (key == QLatin1String("Hidden"))
             hidden = value == QLatin1String("true");
     }
@@ -192,6 +229,7 @@ std::optional<Entry> read(const QString& path, const QString& id)
     entry.name = !nameFull.isEmpty() ? nameFull : !nameLanguage.isEmpty() ? nameLanguage : name;
     entry.startupWMClass = wmClass;
     entry.icon = icon;
+    entry.program = programOf(exec);
     return entry;
 }
 
@@ -215,7 +253,22 @@ std::optional<Entry> byId(const QString& id, const QStringList& directories)
     return std::nullopt;
 }
 
-std::optional<Entry> forWindowClass(const QString& instance, const QString& className, const QStringList& directories)
+bool runsProgram(const Entry& entry, const QStringList& processPrograms)
+{
+    if (entry.program.isEmpty() || processPrograms.isEmpty())
+        return false;
+    const QString name = entry.program.section(u'/', -1);
+    for (const QString& program : processPrograms) {
+        if (!program.isEmpty() && program.section(u'/', -1) == name)
+            return true;
+    }
+    const QString found = entry.program.startsWith(u'/') ? entry.program : QStandardPaths::findExecutable(name);
+    const QString resolved = found.isEmpty() ? QString() : QFileInfo(found).canonicalFilePath();
+    return !resolved.isEmpty() && processPrograms.contains(resolved);
+}
+
+std::optional<Entry> forWindowClass(const QString& instance, const QString& className, const QStringList& directories,
+    const QStringList& processPrograms)
 {
     if (instance.isEmpty() && className.isEmpty())
         return std::nullopt;
@@ -224,15 +277,25 @@ std::optional<Entry> forWindowClass(const QString& instance, const QString& clas
             && ((!className.isEmpty() && s.compare(className, cs) == 0)
                 || (!instance.isEmpty() && s.compare(instance, cs) == 0));
     };
-    std::optional<Entry> byName;
+    // Entries that declare the class come before those that merely share its name; within each
+    // kind, the first in lookup order unless a later one starts the window's own program.
+    QList<Entry> declaring, byName;
     for (const Entry& entry : all(directories)) {
         if (matches(entry.startupWMClass, Qt::CaseSensitive))
-            return entry;
-        if (!byName
-            && (matches(entry.id, Qt::CaseInsensitive) || matches(entry.id.section(u'.', -1), Qt::CaseInsensitive)))
-            byName = entry;
+            declaring.append(entry);
+        else if (matches(entry.id, Qt::CaseInsensitive) || matches(entry.id.section(u'.', -1), Qt::CaseInsensitive))
+            byName.append(entry);
     }
-    return byName;
+    for (const QList<Entry>* candidates : {&declaring, &byName}) {
+        if (candidates->isEmpty())
+            continue;
+        for (const Entry& entry : *candidates) {
+            if (runsProgram(entry, processPrograms))
+                return entry;
+        }
+        return candidates->first();
+    }
+    return std::nullopt;
 }
 
 } // namespace DesktopEntries

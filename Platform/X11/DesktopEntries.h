@@ -17,6 +17,7 @@ struct Entry
     QString name; // localized for the current locale when the entry offers it
     QString startupWMClass;
     QString icon; // the Icon key as written: a theme icon name or an absolute path
+    QString program; // the program the Exec key starts, as written (a name or a path)
 };
 
 // The applications folders in lookup order: $XDG_DATA_HOME, then each of $XDG_DATA_DIRS.
@@ -34,7 +35,13 @@ std::optional<Entry> byId(const QString& id, const QStringList& directories = ap
 
 // The entry that declares the window class (StartupWMClass equal to the class or instance),
 // else the one whose id, or its last dotted part, equals the class or instance, ignoring case.
-std::optional<Entry> forWindowClass(
-    const QString& instance, const QString& className, const QStringList& directories = applicationDirectories());
+// When several entries qualify, one that starts a program the window's process runs as wins
+// (`processPrograms`: the process's executable paths and names; see runsProgram).
+std::optional<Entry> forWindowClass(const QString& instance, const QString& className,
+    const QStringList& directories = applicationDirectories(), const QStringList& processPrograms = {});
+
+// True when the entry's program is one of the process's: the same name, or the same file once
+// looked up in PATH and symbolic links resolved (an alternatives link such as emacs -> emacs-gtk).
+bool runsProgram(const Entry& entry, const QStringList& processPrograms);
 
 } // namespace DesktopEntries

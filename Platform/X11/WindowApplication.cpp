@@ -5,11 +5,30 @@
 #include "Platform/X11/XcbConnection.h"
 
 #include <QCoreApplication>
+#include <QFile>
 
 namespace {
 std::optional<QString> nonEmpty(const QString& s)
 {
     return s.isEmpty() ? std::nullopt : std::optional<QString>(s);
+}
+
+// What the process runs as: its executable (resolved by the kernel) and the name it was started
+// by, from /proc; empty when the process is gone or not ours to look at.
+QStringList programsOf(qint32 pid)
+{
+    QStringList programs;
+    const QString proc = QStringLiteral("/proc/") + QString::number(pid);
+    const QString executable = QFile::symLinkTarget(proc + QStringLiteral("/exe"));
+    if (!executable.isEmpty())
+        programs.append(executable);
+    QFile cmdline(proc + QStringLiteral("/cmdline"));
+    if (cmdline.open(QIODevice::ReadOnly)) {
+        const QByteArray first = cmdline.read(4096).split('\0').value(0);
+        if (!first.isEmpty())
+            programs.append(QString::fromLocal8Bit(first));
+    }
+    return programs;
 }
 } // namespace
 
@@ -34,8 +53,11 @@ std::optional<RunningApplication> applicationOfWindow(XcbConnection& x, xcb_wind
             break;
         }
     }
-    if (!declaredId && windowClass)
-        entry = DesktopEntries::forWindowClass(windowClass->instance, windowClass->className);
+    // An id that names no installed entry (LibreOffice declares "org.libreoffice") leaves the
+    // class to find one.
+    if (!entry && windowClass)
+        entry = DesktopEntries::forWindowClass(
+            windowClass->instance, windowClass->className, DesktopEntries::applicationDirectories(), programsOf(pid));
 
     if (entry)
         app.bundleIdentifier = entry->id;

@@ -1,6 +1,7 @@
 #include "Platform/X11/X11Workspace.h"
 
 #include "Platform/X11/WindowApplication.h"
+#include "Platform/X11/WindowDocument.h"
 #include "Platform/X11/XcbConnection.h"
 
 #include <QFile>
@@ -54,4 +55,19 @@ std::optional<QString> X11Workspace::activeWindowTitle()
     if (auto title = m_connection->textProperty(window, "_NET_WM_NAME"))
         return title;
     return m_connection->textProperty(window, "WM_NAME");
+}
+
+std::optional<QString> X11Workspace::activeWindowDocument()
+{
+    if (!m_connection)
+        return std::nullopt;
+    const xcb_window_t window = m_connection->activeWindow();
+    if (window == XCB_WINDOW_NONE)
+        return std::nullopt;
+    auto title = m_connection->textProperty(window, "_NET_WM_NAME");
+    if (!title)
+        title = m_connection->textProperty(window, "WM_NAME");
+    if (!title)
+        return std::nullopt;
+    return WindowDocument::path(m_connection->processOf(window), *title);
 }

@@ -18,6 +18,9 @@ public:
 
     std::optional<RunningApplication> frontmostApplication() override;
     std::optional<QString> activeWindowTitle() override;
+    // The active window's title when it names a file, else a file its process holds open whose
+    // name the title shows.
+    std::optional<QString> activeWindowDocument() override;
 
     // The applications of the window manager's client list (_NET_CLIENT_LIST), named as the
     // frontmost one is; their icons from _NET_WM_ICON; installed icons through desktop entries.

@@ -16,6 +16,12 @@ QString CaptureError::errorDescription() const
     case Code::clipboardRestoreFailed:
         return QStringLiteral("Capture was not saved because Tessellon could not restore your clipboard. Copy the "
                               "original content again.");
+    case Code::clipboardOwnerSilent:
+        return QStringLiteral("Capture was not saved because the application that owns your clipboard is not "
+                              "responding. Copy something else, then capture again.");
+    case Code::clipboardTooLarge:
+        return QStringLiteral("Capture was not saved because your clipboard holds more than Tessellon can save and "
+                              "put back. Copy something else, then capture again.");
     }
     return {};
 }

@@ -14,19 +14,33 @@ struct CaptureResult
     std::optional<QString> bundleID;
     std::optional<QString> sourceURL; // the web address exactly as given
     std::optional<QString> sourceTitle;
-    std::optional<QString> filePath; // the document attribute, unchanged (often a file: address)
+    // The document attribute, unchanged (often a file: address), else the path of the file the
+    // active window shows.
+    std::optional<QString> filePath;
 };
 
 class CaptureError
 {
 public:
-    enum class Code { noSelection, notTrusted, noFrontmostApp, chromePDF, clipboardRestoreFailed };
+    enum class Code {
+        noSelection,
+        notTrusted,
+        noFrontmostApp,
+        chromePDF,
+        clipboardRestoreFailed,
+        // The clipboard could not be saved before the copy, so no copy was made: its owner did
+        // not answer, or it offered more than a snapshot holds.
+        clipboardOwnerSilent,
+        clipboardTooLarge,
+    };
 
     static CaptureError noSelection(const QString& diagnostic) { return CaptureError(Code::noSelection, diagnostic); }
     static CaptureError notTrusted() { return CaptureError(Code::notTrusted); }
     static CaptureError noFrontmostApp() { return CaptureError(Code::noFrontmostApp); }
     static CaptureError chromePDF() { return CaptureError(Code::chromePDF); }
     static CaptureError clipboardRestoreFailed() { return CaptureError(Code::clipboardRestoreFailed); }
+    static CaptureError clipboardOwnerSilent() { return CaptureError(Code::clipboardOwnerSilent); }
+    static CaptureError clipboardTooLarge() { return CaptureError(Code::clipboardTooLarge); }
 
     Code code() const { return m_code; }
     // The diagnostic line of noSelection, for the log only; empty for the other cases.

@@ -58,10 +58,12 @@ PasteboardSnapshot snapshot(Pasteboard& pasteboard, std::chrono::milliseconds bu
 {
     PasteboardSnapshot result;
     const QDeadlineTimer deadline(budget);
-    const auto items = pasteboard.exactItemTypes(deadline);
+    const QDeadlineTimer listDeadline(std::min(budget, typeListBudget));
+    const auto items = pasteboard.exactItemTypes(listDeadline);
     if (!items) {
         // Without the list nothing can be said about what the user had: never restore it.
         result.complete = false;
+        result.ownerSilent = listDeadline.hasExpired();
         return result;
     }
     qsizetype total = 0;
@@ -71,6 +73,7 @@ PasteboardSnapshot snapshot(Pasteboard& pasteboard, std::chrono::milliseconds bu
             Pasteboard::Read read = pasteboard.exactItemData(i, type, deadline);
             if (read.status == Pasteboard::ReadStatus::timedOut) {
                 result.complete = false;
+                result.ownerSilent = true;
                 return result;
             }
             if (read.status != Pasteboard::ReadStatus::ok)

@@ -24,6 +24,8 @@ struct PasteboardSnapshot
     // False when the item list or some type's data did not arrive within the budget, or the
     // content was too large to hold: such a snapshot cannot be restored.
     bool complete = true;
+    // Incomplete because the owner did not answer in time (else: because of the size caps).
+    bool ownerSilent = false;
 
     friend bool operator==(const PasteboardSnapshot&, const PasteboardSnapshot&) = default;
 };
@@ -31,6 +33,9 @@ struct PasteboardSnapshot
 // The whole snapshot must arrive within this time; an owner that never answers cannot hold the
 // capture for long.
 inline constexpr std::chrono::milliseconds snapshotBudget {3000};
+// An owner lists its types within milliseconds; one that has not within this time is not
+// answering, and the snapshot ends there.
+inline constexpr std::chrono::milliseconds typeListBudget {1000};
 // A snapshot holds at most this many bytes in all.
 inline constexpr qsizetype maxSnapshotBytes = 256 * 1024 * 1024;
 // The title reader and parser refuse larger HTML.

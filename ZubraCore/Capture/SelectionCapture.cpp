@@ -51,8 +51,8 @@ CaptureOutcome SelectionCapture::capture()
     Loggers::capture().debug(QStringLiteral("Capturing from ") + appName + QStringLiteral(" (") + QString::number(pid)
         + QStringLiteral(")"));
 
-    const AXExtract ax = extractAX(pid);
-    if (ax.protectedContent) {
+    const AccessibleElementRef focused = focusedElement(pid);
+    if (isProtected(focused)) {
         // A password field: neither the tree, nor PRIMARY, nor a copy may give its text.
         const QString diagnostic
             = diagnosticDetail(appName, pid, false, -1, false, {}) + QStringLiteral(", protected=yes");
@@ -62,9 +62,10 @@ CaptureOutcome SelectionCapture::capture()
     // A terminal where selecting is copying: a keystroke would reach the program running in it.
     const bool copyCommand = m_services.keys.hasCopyCommand();
 
+    // The clipboard is saved before the application is asked for its selection: some take the
+    // clipboard when their PRIMARY selection is read (AbiWord claims it, offering nothing).
     Clipboard::PasteboardSnapshot snapshot;
-    qint64 preCount = 0;
-    bool changed = false;
+    qint64 snapshotCount = 0;
     if (copyCommand) {
         if (m_services.lateCopies)
             m_services.lateCopies->cancel(); // this capture's own snapshot takes over
@@ -73,12 +74,25 @@ CaptureOutcome SelectionCapture::capture()
         // count moved while the snapshot was taken, take it once more.
         const qint64 countBefore = Clipboard::changeCount(pasteboard);
         snapshot = Clipboard::snapshot(pasteboard);
-        preCount = Clipboard::changeCount(pasteboard);
-        if (preCount != countBefore) {
+        snapshotCount = Clipboard::changeCount(pasteboard);
+        if (snapshotCount != countBefore) {
             snapshot = Clipboard::snapshot(pasteboard);
-            preCount = Clipboard::changeCount(pasteboard);
+            snapshotCount = Clipboard::changeCount(pasteboard);
         }
+    }
 
+    // A clipboard that cannot be saved would be lost to the copy: none is made.
+    const bool copying = copyCommand && snapshot.complete;
+    if (copyCommand && !snapshot.complete)
+        logMP(QStringLiteral("Capture: the clipboard could not be saved; no copy was made in ") + appName);
+
+    const AXExtract ax = extractAX(focused);
+
+    qint64 preCount = snapshotCount;
+    bool changed = false;
+    if (copying) {
+        // Only the copy counts as the copy, not a clipboard taken during the walk.
+        preCount = Clipboard::changeCount(pasteboard);
         postCopyCommand();
         changed = waitForPasteboardChange(preCount, clock.now() + pollingPass);
         if (!changed) {
@@ -90,6 +104,8 @@ CaptureOutcome SelectionCapture::capture()
         if (!changed && m_services.lateCopies)
             m_services.lateCopies->watch(snapshot, preCount, pid, appName);
     }
+    // What the application put on the clipboard during the walk goes too.
+    const bool takenDuringWalk = preCount != snapshotCount;
 
     std::optional<QString> plain;
     std::optional<AttributedText> rich;
@@ -108,9 +124,21 @@ CaptureOutcome SelectionCapture::capture()
         copiedAddress = Clipboard::browserSourceURL(pasteboard);
     }
 
-    const QStringList types = Clipboard::availableTypes(pasteboard);
+    // Unchanged, the clipboard still holds what the snapshot listed; its owner is not asked again.
+    QStringList types;
+    if (changed) {
+        types = Clipboard::availableTypes(pasteboard);
+    } else {
+        for (const auto& item : snapshot.items) {
+            for (const auto& entry : item) {
+                const QString type = entry.first.section(u'\n', 0, 0);
+                if (!types.contains(type))
+                    types.append(type);
+            }
+        }
+    }
 
-    if (changed && !Clipboard::restore(snapshot, pasteboard)) {
+    if ((changed || takenDuringWalk) && !Clipboard::restore(snapshot, pasteboard)) {
         logMP(QStringLiteral("Capture: clipboard restore failed; capture was not saved"));
         return CaptureError::clipboardRestoreFailed();
     }
@@ -141,6 +169,8 @@ CaptureOutcome SelectionCapture::capture()
     result.sourceURL = sourceURL;
     result.sourceTitle = sourceTitle;
     result.filePath = ax.filePath;
+    if (!result.filePath)
+        result.filePath = m_services.workspace.activeWindowDocument();
 
     if (changed) {
         if (plain && !plain->isEmpty()) {
@@ -175,30 +205,52 @@ CaptureOutcome SelectionCapture::capture()
         return result;
     }
     logMP(QStringLiteral("Capture failed in ") + appName + QStringLiteral(": ") + diagnostic);
+    if (copyCommand && !snapshot.complete)
+        return snapshot.ownerSilent ? CaptureError::clipboardOwnerSilent() : CaptureError::clipboardTooLarge();
     if (chromePDF)
         return CaptureError::chromePDF();
     return CaptureError::noSelection(diagnostic);
 }
 
-SelectionCapture::AXExtract SelectionCapture::extractAX(qint32 pid)
+AccessibleElementRef SelectionCapture::focusedElement(qint32 pid)
 {
-    AXExtract extract;
     const AccessibleElementRef application = m_services.accessibility.applicationElement(pid);
     if (!application)
-        return extract;
+        return {};
     const AccessibleValue focused = application->attribute(AccessibleAttribute::FocusedElement);
-    if (focused.kind != AccessibleValue::Kind::Element || !focused.element)
-        return extract;
-    const AccessibleValue secret = focused.element->attribute(AccessibleAttribute::Protected);
-    if (secret.kind == AccessibleValue::Kind::Flag && secret.flag) {
+    if (focused.kind != AccessibleValue::Kind::Element)
+        return {};
+    return focused.element;
+}
+
+bool SelectionCapture::isProtected(const AccessibleElementRef& element)
+{
+    if (!element)
+        return false;
+    const AccessibleValue secret = element->attribute(AccessibleAttribute::Protected);
+    return secret.kind == AccessibleValue::Kind::Flag && secret.flag;
+}
+
+SelectionCapture::AXExtract SelectionCapture::extractAX(qint32 pid)
+{
+    const AccessibleElementRef focused = focusedElement(pid);
+    if (isProtected(focused)) {
+        AXExtract extract;
         extract.protectedContent = true;
         return extract;
     }
+    return extractAX(focused);
+}
 
+SelectionCapture::AXExtract SelectionCapture::extractAX(const AccessibleElementRef& focused)
+{
+    AXExtract extract;
+    if (!focused)
+        return extract;
     // The first element that gives an address string settles it, even when it does not parse:
     // the address is then absent, and no ancestor is asked for another.
     std::optional<QString> urlText;
-    AccessibleElementRef element = focused.element;
+    AccessibleElementRef element = focused;
     for (int read = 1; element; ++read) {
         if (!extract.selectedText)
             extract.selectedText = textOf(element->attribute(AccessibleAttribute::SelectedText));

@@ -67,6 +67,8 @@ public:
     static const QStringList& chromiumBundleIDs();
 
     AXExtract extractAX(qint32 pid);
+    // The walk from the focused element up; nothing for no element.
+    AXExtract extractAX(const AccessibleElementRef& focused);
     bool waitForPasteboardChange(qint64 preCount, Clock::TimePoint deadline);
     static QString diagnosticDetail(const QString& appName, qint32 pid, bool changeOccurred,
         qsizetype postCopyTextLength, bool hasAXSelection, const QStringList& types);
@@ -79,6 +81,8 @@ public:
     static bool hasPdfPath(const QString& url);
 
 private:
+    AccessibleElementRef focusedElement(qint32 pid);
+    static bool isProtected(const AccessibleElementRef& element);
     void postCopyCommand();
 
     Services m_services;

@@ -3,6 +3,7 @@
 
 #include "ReviewImage.h"
 #include "Zubra/Shell/CaptureToast.h"
+#include "ZubraCore/Capture/CaptureResult.h"
 #include "ZubraCore/Library/Selection.h"
 #include "support/ManualMainQueue.h"
 #include "support/TestMain.h"
@@ -136,6 +137,27 @@ private slots:
                 true),
             480);
         ReviewImage::saveForReview(saved.grab().toImage(), QStringLiteral("toast-saved"));
+    }
+
+    // The clipboard refusals are read whole: they tell the user what to do next.
+    void clipboardSentencesAreShownWhole_data()
+    {
+        QTest::addColumn<int>("code");
+        QTest::newRow("restore failed") << int(CaptureError::Code::clipboardRestoreFailed);
+        QTest::newRow("owner silent") << int(CaptureError::Code::clipboardOwnerSilent);
+        QTest::newRow("too large") << int(CaptureError::Code::clipboardTooLarge);
+    }
+    void clipboardSentencesAreShownWhole()
+    {
+        QFETCH(int, code);
+        const CaptureError error = code == int(CaptureError::Code::clipboardOwnerSilent)
+            ? CaptureError::clipboardOwnerSilent()
+            : code == int(CaptureError::Code::clipboardTooLarge) ? CaptureError::clipboardTooLarge()
+                                                                 : CaptureError::clipboardRestoreFailed();
+        const QString sentence = error.errorDescription();
+        CaptureToastWidget widget({false, QStringLiteral("Nothing saved"), sentence, {}}, 480);
+        QCOMPARE(widget.snippetLines().join(u' '), sentence);
+        ReviewImage::saveForReview(widget.grab().toImage(), QStringLiteral("toast-clipboard-") + QString::number(code));
     }
 
     void placement_data()

@@ -3,6 +3,8 @@
 AccessibleValue MemoryAccessibleElement::attribute(AccessibleAttribute attribute) const
 {
     ++m_reads;
+    if (onRead)
+        onRead(attribute);
     return m_values.value(attribute, AccessibleValue::absent());
 }
 

@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QList>
 #include <QMap>
+#include <functional>
 
 class MemoryAccessibleElement final : public AccessibleElement
 {
@@ -18,6 +19,8 @@ public:
     void setParent(std::shared_ptr<MemoryAccessibleElement> parent);
     // Number of attribute reads so far, over all attributes.
     int reads() const { return m_reads; }
+    // Runs before each read, as an application that acts when it is asked.
+    std::function<void(AccessibleAttribute)> onRead;
 
 private:
     QMap<AccessibleAttribute, AccessibleValue> m_values;

@@ -23,6 +23,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QScopeGuard>
+#include <QPainter>
+#include <QPdfWriter>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -36,6 +38,8 @@ using X11Programs::Child;
 namespace {
 // CJK, an emoji outside the BMP and Hebrew.
 const QString knownText = u"Tessellon \u6F22\u5B57 \U0001F600 \u05E9\u05DC\u05D5\u05DD"_s;
+// What the PDF shows: the viewers' text layer holds Latin text reliably.
+const QString pdfText = u"Tessellon document viewer sample"_s;
 constexpr std::chrono::seconds captureLimit {5};
 // The longest the GUI thread's timer may stay silent during a capture.
 constexpr std::chrono::milliseconds longestSilence {750};
@@ -132,9 +136,12 @@ std::optional<QString> treeSelection(qint64 pid)
 }
 
 enum class Selecting { all, tripleClick };
+// Where the test sees that the selection is made before it captures.
+enum class Selected { inTree, inPrimary, unseen };
 } // namespace
 
 Q_DECLARE_METATYPE(Selecting)
+Q_DECLARE_METATYPE(Selected)
 
 class TestCaptureEndToEnd : public QObject
 {
@@ -144,6 +151,7 @@ class TestCaptureEndToEnd : public QObject
     QString m_textFile;
     qint64 m_lastTook = 0; // how long the last capture took, in ms
     LateCopyGuard* m_lateCopies = nullptr; // given to the captures when set
+    QString m_pdfFile;
 
     // Runs `work` on a worker thread, as the application runs a capture, while this thread's
     // event loop (which serves the clipboard) keeps going and a timer on it keeps firing. Fails
@@ -255,6 +263,14 @@ private slots:
         QFile file(m_textFile);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write(knownText.toUtf8() + '\n');
+        file.close();
+        // A one-page PDF showing the known text, for the document viewers.
+        m_pdfFile = m_home.path() + u"/known.pdf"_s;
+        QPdfWriter pdf(m_pdfFile);
+        QPainter painter(&pdf);
+        painter.setFont(QFont(u"DejaVu Sans"_s, 14));
+        painter.drawText(QRect(0, 0, pdf.width(), pdf.height() / 4), Qt::AlignLeft | Qt::AlignTop, pdfText);
+        QVERIFY(painter.end());
     }
 
     void fromApplication_data()
@@ -265,20 +281,30 @@ private slots:
         QTest::addColumn<bool>("throughCopy"); // else through the tree or PRIMARY
         QTest::addColumn<QString>("appName");
         QTest::addColumn<QString>("bundleID");
-        QTest::addColumn<bool>("treeHasSelection");
+        QTest::addColumn<Selected>("selected");
+        QTest::addColumn<QString>("filePath"); // @FILE@ or @PDF@ when the document's path is expected
 
         const QString lines = u"i=0; while [ $i -lt 12 ]; do printf '%s\\n' \""_s + knownText
             + u"\"; i=$((i+1)); done; while :; do sleep 1; done"_s;
         QTest::newRow("GTK editor: mousepad") << u"mousepad"_s << QStringList {u"@FILE@"_s} << Selecting::all << true
-                                              << u"Mousepad"_s << u"org.xfce.mousepad"_s << true;
+                                              << u"Mousepad"_s << u"org.xfce.mousepad"_s << Selected::inTree << QString();
         QTest::newRow("GTK text viewer: zenity --text-info")
             << u"zenity"_s << QStringList {u"--text-info"_s, u"--filename=@FILE@"_s} << Selecting::all << true
-            << u"Zenity"_s << u"Zenity"_s << true;
+            << u"Zenity"_s << u"Zenity"_s << Selected::inTree << QString();
         QTest::newRow("GTK terminal: lxterminal")
             << u"lxterminal"_s << QStringList {u"--no-remote"_s, u"--geometry=60x6"_s, u"-e"_s, u"sh"_s, u"-c"_s, lines}
-            << Selecting::tripleClick << true << u"LXTerminal"_s << u"lxterminal"_s << false;
+            << Selecting::tripleClick << true << u"LXTerminal"_s << u"lxterminal"_s << Selected::inPrimary
+            << QString();
         QTest::newRow("Qt editor: featherpad") << u"featherpad"_s << QStringList {u"@FILE@"_s} << Selecting::all << true
-                                               << u"FeatherPad"_s << u"featherpad"_s << true;
+                                               << u"FeatherPad"_s << u"featherpad"_s << Selected::inTree << QString();
+        QTest::newRow("GTK editor: gedit") << u"gedit"_s << QStringList {u"--standalone"_s, u"@FILE@"_s}
+                                           << Selecting::all << true << u"gedit"_s << u"org.gnome.gedit"_s
+                                           << Selected::inTree << u"@FILE@"_s;
+        QTest::newRow("word processor: abiword") << u"abiword"_s << QStringList {u"@FILE@"_s} << Selecting::all
+                                                 << true << u"AbiWord"_s << u"abiword"_s << Selected::inPrimary << QString();
+        QTest::newRow("document viewer: evince")
+            << u"evince"_s << QStringList {u"@PDF@"_s} << Selecting::all << true << u"Document Viewer"_s
+            << u"org.gnome.Evince"_s << Selected::unseen << u"@PDF@"_s;
     }
     void fromApplication()
     {
@@ -288,11 +314,13 @@ private slots:
         QFETCH(bool, throughCopy);
         QFETCH(QString, appName);
         QFETCH(QString, bundleID);
-        QFETCH(bool, treeHasSelection);
+        QFETCH(Selected, selected);
+        QFETCH(QString, filePath);
         if (!X11Programs::available(program))
             QSKIP(qPrintable(program + u" is not installed"_s));
         for (QString& argument : arguments)
-            argument.replace(u"@FILE@"_s, m_textFile);
+            argument.replace(u"@FILE@"_s, m_textFile).replace(u"@PDF@"_s, m_pdfFile);
+        filePath.replace(u"@FILE@"_s, m_textFile).replace(u"@PDF@"_s, m_pdfFile);
         putBeforeContent();
         // PRIMARY belongs to someone else until the application selects.
         Child decoy;
@@ -302,28 +330,41 @@ private slots:
         Child app;
         const QString window = startWindow(app, program, arguments);
         QVERIFY2(!window.isEmpty(), qPrintable(program + u" showed no window"_s));
+        // A viewer shows its window before the document: wait until the title names it.
+        if (arguments.contains(m_pdfFile))
+            QTRY_VERIFY_WITH_TIMEOUT(
+                X11Workspace().activeWindowTitle().value_or(QString()).contains(u"known.pdf"_s), 15000);
         if (selecting == Selecting::all)
             QVERIFY(X11Programs::key(u"ctrl+a"_s));
         else
             QVERIFY(X11Programs::tripleClickMiddle(window));
-        if (treeHasSelection)
+        if (selected == Selected::inTree) {
             QTRY_COMPARE_WITH_TIMEOUT(treeSelection(app.pid()), std::optional<QString>(knownText), 10000);
-        else
+        } else if (selected == Selected::inPrimary) {
+            // A word processor opens its document after showing its window: select again until
+            // it owns PRIMARY.
+            for (int tries = 0; tries < 4 && selecting == Selecting::all && !primaryOwnedBy(app.pid()); ++tries)
+                X11Programs::key(u"ctrl+a"_s);
             QVERIFY(primaryOwnedBy(app.pid()));
+        } else {
+            QTest::qWait(300);
+        }
 
         const qint64 countBefore = m_pasteboard->changeCount();
         const CaptureOutcome outcome = capture();
         if (const auto* error = std::get_if<CaptureError>(&outcome))
             QFAIL(qPrintable(error->errorDescription() + u' ' + error->diagnostic()));
         const CaptureResult result = std::get<CaptureResult>(outcome);
-        QCOMPARE(result.text, knownText);
+        QCOMPARE(result.text, arguments.contains(m_pdfFile) ? pdfText : knownText);
         QCOMPARE(result.appName, appName);
         QCOMPARE(result.bundleID.value_or(QString()), bundleID);
         QVERIFY(!result.sourceURL);
+        if (!filePath.isEmpty())
+            QCOMPARE(result.filePath.value_or(QString()), filePath);
         QCOMPARE(m_pasteboard->changeCount() != countBefore, throughCopy);
         verifyBeforeContentIsBack();
         // The application still answers its tree after the capture.
-        if (treeHasSelection)
+        if (selected == Selected::inTree)
             QCOMPARE(treeSelection(app.pid()), std::optional<QString>(knownText));
     }
 
@@ -491,13 +532,37 @@ private slots:
 
     // A password dialog: the capture is refused with the no-selection outcome, and neither the
     // clipboard nor the password's text is touched.
+    // A password field, in a dialog and as a plain GTK entry that hides its text: the capture is
+    // refused from the focused element at once, with the no-selection outcome and no keystroke,
+    // and neither the clipboard nor the password's text is touched.
+    void passwordFieldIsRefused_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QStringList>("arguments");
+        const QString entry = u"import gi\n"
+                              "gi.require_version('Gtk', '3.0')\n"
+                              "from gi.repository import Gtk, GLib\n"
+                              "w = Gtk.Window(title='Sign in')\n"
+                              "e = Gtk.Entry()\n"
+                              "e.set_visibility(False)\n"
+                              "w.add(e)\n"
+                              "w.connect('destroy', Gtk.main_quit)\n"
+                              "w.show_all()\n"
+                              "e.grab_focus()\n"
+                              "GLib.timeout_add(120000, Gtk.main_quit)\n"
+                              "Gtk.main()\n"_s;
+        QTest::newRow("zenity --password") << u"zenity"_s << QStringList {u"--password"_s};
+        QTest::newRow("GTK 3 entry without visible text") << u"/usr/bin/python3"_s << QStringList {u"-c"_s, entry};
+    }
     void passwordFieldIsRefused()
     {
-        if (!X11Programs::available(u"zenity"_s))
-            QSKIP("zenity is not installed");
+        QFETCH(QString, program);
+        QFETCH(QStringList, arguments);
+        if (!X11Programs::available(program))
+            QSKIP(qPrintable(program + u" is not installed"_s));
         putBeforeContent();
         Child dialog;
-        QVERIFY(!startWindow(dialog, u"zenity"_s, {"--password"}).isEmpty());
+        QVERIFY(!startWindow(dialog, program, arguments).isEmpty());
         QVERIFY(X11Programs::run(u"xdotool"_s, {"type", "--delay", "20", "hunter2secret"}));
         QVERIFY(X11Programs::key(u"ctrl+a"_s));
         QTest::qWait(200);
@@ -507,6 +572,9 @@ private slots:
         QVERIFY2(error, "a password was captured");
         QCOMPARE(error->code(), CaptureError::Code::noSelection);
         QCOMPARE(error->errorDescription(), u"No text was selected in the frontmost application."_s);
+        // Refused from the focused element, before any keystroke.
+        QVERIFY2(error->diagnostic().contains(u"protected=yes"_s), qPrintable(error->diagnostic()));
+        QVERIFY(!error->diagnostic().contains(u"hunter2"_s));
         QCOMPARE(m_pasteboard->changeCount(), countBefore);
         verifyBeforeContentIsBack();
     }
@@ -556,6 +624,51 @@ private slots:
         QCOMPARE(result.sourceTitle.value_or(QString()), u"Tessellon page"_s);
         QVERIFY(result.markdown);
         verifyBeforeContentIsBack();
+    }
+
+    // An owner that offers a flood of targets, and one that never answers: their clipboard cannot
+    // be saved, so no copy is made and it stays theirs; the text comes from the tree, else the
+    // capture says why it failed. The capture stays within its limit and the GUI thread never
+    // waits for them.
+    void hostileClipboardOwners_data()
+    {
+        QTest::addColumn<int>("targets"); // 0: the owner never answers
+        QTest::addColumn<bool>("selected");
+        QTest::addColumn<int>("code"); // the CaptureError code; -1: the known text
+        const int tooLarge = int(CaptureError::Code::clipboardTooLarge);
+        const int silent = int(CaptureError::Code::clipboardOwnerSilent);
+        QTest::newRow("10,000 targets, text in the tree") << 10000 << true << -1;
+        QTest::newRow("10,000 targets, nothing selected") << 10000 << false << tooLarge;
+        QTest::newRow("silent owner, text in the tree") << 0 << true << -1;
+        QTest::newRow("silent owner, nothing selected") << 0 << false << silent;
+    }
+    void hostileClipboardOwners()
+    {
+        QFETCH(int, targets);
+        QFETCH(bool, selected);
+        QFETCH(int, code);
+        Child owner;
+        QVERIFY(owner.start(QStringLiteral(TESSELLON_CAPTURE_TARGET), {"--hostile-clipboard", QString::number(targets)}));
+        QVERIFY(owner.waitForLine("ready"));
+        QVERIFY(clipboardOwnedBy(owner.pid()));
+        Child target;
+        QVERIFY(target.start(QStringLiteral(TESSELLON_CAPTURE_TARGET),
+            {"--text", knownText, "--select", selected ? knownText : u"absent"_s}));
+        QVERIFY(target.waitForLine("ready"));
+        QVERIFY(waitUntilFrontmost(target.pid()));
+        const qint64 countBefore = m_pasteboard->changeCount();
+        const CaptureOutcome outcome = capture();
+        if (code < 0) {
+            if (const auto* error = std::get_if<CaptureError>(&outcome))
+                QFAIL(qPrintable(error->errorDescription() + u' ' + error->diagnostic()));
+            QCOMPARE(std::get<CaptureResult>(outcome).text, knownText);
+        } else {
+            const auto* error = std::get_if<CaptureError>(&outcome);
+            QVERIFY2(error, "the capture succeeded");
+            QCOMPARE(int(error->code()), code);
+        }
+        QCOMPARE(m_pasteboard->changeCount(), countBefore);
+        QVERIFY(clipboardOwnedBy(owner.pid()));
     }
 
     // Whatever kind of program owned the clipboard, every target it offered comes back with its

@@ -5,7 +5,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 void write(const QString& path, const QByteArray& body)
@@ -81,6 +84,41 @@ private slots:
         QCOMPARE(DesktopEntries::forWindowClass(QString(), QStringLiteral("Notes"), {u})->id,
             QStringLiteral("org.example.Notes"));
         QVERIFY(!DesktopEntries::forWindowClass(QString(), QString(), dirs));
+    }
+
+    // Two entries declare the same class (an editor and its client): the one that starts the
+    // window's own program wins, whatever the order of the files; without a match, the first.
+    void sharedClassGoesToTheProcessProgram_data()
+    {
+        QTest::addColumn<QStringList>("processPrograms"); // @ stands for the folder of programs
+        QTest::addColumn<QString>("id"); // empty: the first of the lookup order
+        QTest::newRow("by the executable's path") << QStringList {u"@/editor-gtk"_s} << u"zz-editor"_s;
+        QTest::newRow("by the name it was started as") << QStringList {u"/x/y"_s, u"editor"_s} << u"zz-editor"_s;
+        QTest::newRow("through env") << QStringList {u"/usr/bin/viewer"_s} << u"mm-viewer"_s;
+        QTest::newRow("no process known") << QStringList {} << QString();
+        QTest::newRow("another program") << QStringList {u"/usr/bin/other"_s} << QString();
+    }
+    void sharedClassGoesToTheProcessProgram()
+    {
+        QFETCH(QStringList, processPrograms);
+        QFETCH(QString, id);
+        QTemporaryDir dir;
+        const QString apps = dir.path() + u"/applications"_s;
+        const QString bin = dir.path() + u"/bin"_s;
+        // "editor" is a link to the real executable, as an alternatives link is.
+        write(bin + u"/editor-gtk"_s, "#!/bin/sh\n");
+        QVERIFY(QFile::link(bin + u"/editor-gtk"_s, bin + u"/editor"_s));
+        const QByteArray head("[Desktop Entry]\nType=Application\nStartupWMClass=Editor\n");
+        write(apps + u"/aa-client.desktop"_s,
+            head + "Name=Editor (Client)\nExec=sh -c \"exec editorclient \\\"\\\\$@\\\"\" sh %F\n"
+                   "[Desktop Action new]\nExec=" + bin.toUtf8() + "/editor\n");
+        write(apps + u"/mm-viewer.desktop"_s, head + "Name=Viewer\nExec=env LANG=C GDK_BACKEND=x11 viewer %U\n");
+        write(apps + u"/zz-editor.desktop"_s, head + "Name=Editor\nExec=\"" + bin.toUtf8() + "/editor\" %F\n");
+        for (QString& program : processPrograms)
+            program.replace(u'@', QFileInfo(bin).canonicalFilePath());
+        const auto entry = DesktopEntries::forWindowClass(u"editor"_s, u"Editor"_s, {apps}, processPrograms);
+        QVERIFY(entry);
+        QCOMPARE(entry->id, id.isEmpty() ? DesktopEntries::all({apps}).first().id : id);
     }
 };
 

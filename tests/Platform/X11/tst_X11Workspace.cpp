@@ -71,6 +71,12 @@ private slots:
                           "[Desktop Action x]\nName=Not this\n")
             << "sub-by-class"
             << "By Class";
+        // LibreOffice declares "org.libreoffice", which no entry is named: the class finds one.
+        QTest::newRow("declared without an entry, class has one")
+            << declared << "by-class.desktop"
+            << QByteArray("[Desktop Entry]\nType=Application\nName=By Class\nStartupWMClass=tessellon_capture_target\n")
+            << "by-class"
+            << "By Class";
         QTest::newRow("hidden entry is no entry")
             << QStringList() << "by-class.desktop"
             << QByteArray("[Desktop Entry]\nType=Application\nName=Hidden\nHidden=true\n"
@@ -136,6 +142,27 @@ private slots:
         QVERIFY(app);
         QCOMPARE(app->bundleIdentifier, QStringLiteral("debian-xterm"));
         QCOMPARE(app->localizedName, QStringLiteral("XTerm"));
+    }
+
+    // Emacs and its client both declare the class "Emacs": the window of the emacs process is
+    // named by the entry that starts emacs.
+    void emacsIsNamedByItsOwnEntry()
+    {
+        if (!X11Programs::available(QStringLiteral("emacs")))
+            QSKIP("emacs is not installed");
+        if (!QFile::exists(QStringLiteral("/usr/share/applications/emacs.desktop"))
+            || !QFile::exists(QStringLiteral("/usr/share/applications/emacsclient.desktop")))
+            QSKIP("the Emacs desktop entries are not installed");
+        Child emacs;
+        QVERIFY(emacs.start(QStringLiteral("emacs"), {"-Q", "--no-site-file", "--no-splash"}));
+        const QString window = X11Programs::windowOf(emacs.pid(), 30000);
+        QVERIFY(!window.isEmpty());
+        QVERIFY(X11Programs::activate(window));
+        X11Workspace workspace;
+        const auto app = frontmostOnceItIs(workspace, emacs.pid());
+        QVERIFY(app);
+        QCOMPARE(app->bundleIdentifier, QStringLiteral("emacs"));
+        QCOMPARE(app->localizedName, QStringLiteral("Emacs (GUI)"));
     }
 
     void ownWindowIsTessellon()

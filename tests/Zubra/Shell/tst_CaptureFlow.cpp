@@ -215,6 +215,16 @@ void TestCaptureFlow::failures_data()
         << int(C::clipboardRestoreFailed)
         << "Capture was not saved because Tessellon could not restore your clipboard. Copy the original content again."
         << QString();
+    QTest::newRow("clipboard owner silent")
+        << int(C::clipboardOwnerSilent)
+        << "Capture was not saved because the application that owns your clipboard is not responding. Copy "
+           "something else, then capture again."
+        << QString();
+    QTest::newRow("clipboard too large")
+        << int(C::clipboardTooLarge)
+        << "Capture was not saved because your clipboard holds more than Tessellon can save and put back. Copy "
+           "something else, then capture again."
+        << QString();
     QTest::newRow("no selection, diagnostic hidden")
         << int(C::noSelection) << "No text was selected in the frontmost application."
         << "Capture failed: No text was selected in the frontmost application.";
@@ -236,6 +246,8 @@ void TestCaptureFlow::failures()
     case int(CaptureError::Code::noFrontmostApp): outcome = CaptureError::noFrontmostApp(); break;
     case int(CaptureError::Code::chromePDF): outcome = CaptureError::chromePDF(); break;
     case int(CaptureError::Code::clipboardRestoreFailed): outcome = CaptureError::clipboardRestoreFailed(); break;
+    case int(CaptureError::Code::clipboardOwnerSilent): outcome = CaptureError::clipboardOwnerSilent(); break;
+    case int(CaptureError::Code::clipboardTooLarge): outcome = CaptureError::clipboardTooLarge(); break;
     case int(CaptureError::Code::noSelection):
         outcome = CaptureError::noSelection(QStringLiteral("app=Editor changed=false types=[]"));
         break;

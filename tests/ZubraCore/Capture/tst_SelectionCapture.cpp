@@ -555,6 +555,101 @@ private slots:
         }
     }
 
+    // The tree's document address wins; without one, the file the window shows stands in.
+    void windowDocumentStandsInForTheTree_data()
+    {
+        QTest::addColumn<QString>("treeDocument"); // empty: none
+        QTest::addColumn<QString>("windowDocument");
+        QTest::addColumn<QString>("filePath");
+        QTest::newRow("tree only") << "file:///tmp/a.txt" << QString() << "file:///tmp/a.txt";
+        QTest::newRow("tree first") << "file:///tmp/a.txt" << "/home/u/b.txt" << "file:///tmp/a.txt";
+        QTest::newRow("window only") << QString() << "/home/u/b.txt" << "/home/u/b.txt";
+        QTest::newRow("neither") << QString() << QString() << QString();
+    }
+    void windowDocumentStandsInForTheTree()
+    {
+        QFETCH(QString, treeDocument);
+        QFETCH(QString, windowDocument);
+        QFETCH(QString, filePath);
+        Rig rig;
+        rig.copyOn(1, Items {{{plainType, QByteArrayLiteral("copied")}}});
+        if (!treeDocument.isEmpty())
+            rig.focused()->setText(AccessibleAttribute::Document, treeDocument);
+        if (!windowDocument.isEmpty())
+            rig.workspace.windowDocument = windowDocument;
+        const CaptureOutcome outcome = rig.run();
+        QVERIFY(resultOf(outcome));
+        QCOMPARE(resultOf(outcome)->filePath.value_or(QString()), filePath);
+    }
+
+    // An application that takes the clipboard when asked for its selection (AbiWord does, for
+    // PRIMARY): the user's clipboard is saved before, and given back whether or not the copy
+    // then changes anything.
+    void clipboardTakenDuringTheWalkIsGivenBack_data()
+    {
+        QTest::addColumn<bool>("applicationCopies");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("the copy follows") << true << "copied";
+        QTest::newRow("no copy") << false << "from the tree";
+    }
+    void clipboardTakenDuringTheWalkIsGivenBack()
+    {
+        QFETCH(bool, applicationCopies);
+        QFETCH(QString, text);
+        Rig rig;
+        const Items original = rig.memory.items();
+        rig.focused()->setText(AccessibleAttribute::SelectedText, QStringLiteral("from the tree"));
+        rig.focused()->onRead = [&](AccessibleAttribute attribute) {
+            if (attribute == AccessibleAttribute::SelectedText)
+                rig.memory.replaceContent({{{QStringLiteral("text/rtf"), QByteArray()}}});
+        };
+        if (applicationCopies)
+            rig.copyOn(1, Items {{{plainType, QByteArrayLiteral("copied")}}});
+        const CaptureOutcome outcome = rig.run();
+        QVERIFY(resultOf(outcome));
+        QCOMPARE(resultOf(outcome)->text, text);
+        QCOMPARE(rig.memory.items(), original);
+    }
+
+    // A clipboard that cannot be saved is never replaced by a copy: the tree's text serves, else
+    // the capture says whether the owner was silent or the content too large.
+    void unsavableClipboardGetsNoCopy_data()
+    {
+        QTest::addColumn<bool>("silent"); // else no item list: over the size caps
+        QTest::addColumn<bool>("treeText");
+        QTest::addColumn<int>("code"); // -1: a result
+        QTest::newRow("silent owner, tree text") << true << true << -1;
+        QTest::newRow("silent owner") << true << false << int(CaptureError::Code::clipboardOwnerSilent);
+        QTest::newRow("too large") << false << false << int(CaptureError::Code::clipboardTooLarge);
+    }
+    void unsavableClipboardGetsNoCopy()
+    {
+        QFETCH(bool, silent);
+        QFETCH(bool, treeText);
+        QFETCH(int, code);
+        Rig rig;
+        const Items original = rig.memory.items();
+        if (silent)
+            rig.memory.neverAnswer(plainType);
+        else
+            rig.memory.reportNoItemList(true);
+        if (treeText)
+            rig.focused()->setText(AccessibleAttribute::SelectedText, QStringLiteral("from the tree"));
+        rig.copyOn(1, Items {{{plainType, QByteArrayLiteral("copied")}}});
+        const CaptureOutcome outcome = rig.run();
+        if (code < 0) {
+            QVERIFY(resultOf(outcome));
+            QCOMPARE(resultOf(outcome)->text, QStringLiteral("from the tree"));
+        } else {
+            QVERIFY(errorOf(outcome));
+            QCOMPARE(int(errorOf(outcome)->code()), code);
+        }
+        QVERIFY(rig.keys.events.isEmpty());
+        QCOMPARE(rig.pasteboard.writes, 0);
+        rig.memory.reportNoItemList(false);
+        QCOMPARE(rig.memory.items(), original);
+    }
+
     void pollingWithAPastDeadlineDoesNotWait()
     {
         Rig rig;

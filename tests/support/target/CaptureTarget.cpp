@@ -6,6 +6,10 @@
 // the copy shortcuts, so only the accessibility tree can give the selection), --desktop-file
 // ID (published on the window as _GTK_APPLICATION_ID, or the property --desktop-property
 // names), --title TITLE.
+//
+// Started as "--hostile-clipboard N" it shows no window: it owns the CLIPBOARD itself, offers N
+// targets and answers each; with N = 0 it never answers anything, as a hung owner. It prints
+// "ready" once it owns the clipboard.
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -19,7 +23,11 @@
 #include <QWidget>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <poll.h>
+#include <string>
 #include <unistd.h>
+#include <vector>
 #include <xcb/xcb.h>
 
 namespace {
@@ -41,10 +49,86 @@ protected:
         return QObject::eventFilter(watched, event);
     }
 };
+xcb_atom_t internAtom(xcb_connection_t* c, const std::string& name)
+{
+    xcb_intern_atom_reply_t* r
+        = xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, uint16_t(name.size()), name.c_str()), nullptr);
+    const xcb_atom_t atom = r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
+    free(r);
+    return atom;
+}
+
+// A clipboard owner that offers `count` targets, or answers nothing at all when count is 0.
+int hostileClipboard(int count)
+{
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    if (xcb_connection_has_error(c))
+        return 1;
+    xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+    const xcb_window_t window = xcb_generate_id(c);
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, window, screen->root, 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY,
+        XCB_COPY_FROM_PARENT, 0, nullptr);
+    const xcb_atom_t clipboard = internAtom(c, "CLIPBOARD");
+    const xcb_atom_t targetsAtom = internAtom(c, "TARGETS");
+    std::vector<xcb_intern_atom_cookie_t> cookies;
+    for (int i = 0; i < count; ++i) {
+        const std::string name = "application/x-tessellon-hostile-" + std::to_string(i);
+        cookies.push_back(xcb_intern_atom(c, 0, uint16_t(name.size()), name.c_str()));
+    }
+    std::vector<xcb_atom_t> targets {targetsAtom};
+    for (auto cookie : cookies) {
+        xcb_intern_atom_reply_t* r = xcb_intern_atom_reply(c, cookie, nullptr);
+        targets.push_back(r ? r->atom : xcb_atom_t(XCB_ATOM_NONE));
+        free(r);
+    }
+    xcb_set_selection_owner(c, window, clipboard, XCB_CURRENT_TIME);
+    xcb_flush(c);
+    std::printf("ready\n");
+    std::fflush(stdout);
+    pollfd fds[2] = {{xcb_get_file_descriptor(c), POLLIN, 0}, {STDIN_FILENO, POLLIN, 0}};
+    for (int waited = 0; waited < 120000;) {
+        ::poll(fds, 2, 100);
+        waited += 100;
+        if (fds[1].revents) {
+            char buffer[64];
+            if (::read(STDIN_FILENO, buffer, sizeof buffer) <= 0)
+                break;
+        }
+        while (xcb_generic_event_t* event = xcb_poll_for_event(c)) {
+            if ((event->response_type & 0x7f) == XCB_SELECTION_REQUEST && count > 0) {
+                auto* request = reinterpret_cast<xcb_selection_request_event_t*>(event);
+                const xcb_atom_t property = request->property ? request->property : request->target;
+                if (request->target == targetsAtom)
+                    xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor, property, XCB_ATOM_ATOM, 32,
+                        uint32_t(targets.size()), targets.data());
+                else
+                    xcb_change_property(c, XCB_PROP_MODE_REPLACE, request->requestor, property, request->target, 8,
+                        4, "data");
+                xcb_selection_notify_event_t notify;
+                std::memset(&notify, 0, sizeof notify);
+                notify.response_type = XCB_SELECTION_NOTIFY;
+                notify.time = request->time;
+                notify.requestor = request->requestor;
+                notify.selection = request->selection;
+                notify.target = request->target;
+                notify.property = property;
+                xcb_send_event(c, 0, request->requestor, 0, reinterpret_cast<const char*>(&notify));
+                xcb_flush(c);
+            }
+            free(event);
+        }
+        if (xcb_connection_has_error(c))
+            break;
+    }
+    xcb_disconnect(c);
+    return 0;
+}
 } // namespace
 
 int main(int argc, char* argv[])
 {
+    if (argc == 3 && std::strcmp(argv[1], "--hostile-clipboard") == 0)
+        return hostileClipboard(std::atoi(argv[2]));
     QApplication app(argc, argv);
     QCommandLineParser parser;
     QCommandLineOption textOption("text", "Text shown.", "text", "The quick brown fox jumps over the lazy dog.");
