@@ -56,6 +56,7 @@ ComposeDraftPane::ComposeDraftPane(Store& store, ComposerState& state, ComposerS
     headerColumn->addWidget(m_name);
     m_task = new QPlainTextEdit;
     m_task->setPlaceholderText(u"Task or instructions for the model"_s);
+    m_task->setAccessibleName(u"Task or instructions for the model"_s);
     m_task->setTabChangesFocus(true);
     m_task->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     headerColumn->addWidget(m_task);

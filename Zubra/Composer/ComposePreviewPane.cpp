@@ -98,6 +98,7 @@ ComposePreviewPane::ComposePreviewPane(Store& store, ComposerState& state, Compo
     m_preview->setPlaceholderText(u"Nothing to copy yet \u2014 add sources to the left."_s);
     m_preview->setBackgroundRole(QPalette::Base);
     m_preview->setUndoRedoEnabled(false);
+    m_preview->setAccessibleName(u"Preview"_s);
     auto* previewHolder = new QWidget;
     auto* previewMargins = new QVBoxLayout(previewHolder);
     previewMargins->setContentsMargins(14, 0, 14, 0);
@@ -151,6 +152,7 @@ QWidget* ComposePreviewPane::buildControls()
     m_preambleTitle = new QLabel(u"Preamble"_s, m_controls);
     for (QLabel* title : {m_templateTitle, m_modelTitle, m_preambleTitle})
         title->setForegroundRole(QPalette::PlaceholderText);
+    // Screen readers name a combo box by its choice and the label it is labelled by.
 
     m_templatePicker = new QComboBox(m_controls);
     m_templatePicker->setAccessibleName(u"Template"_s);
@@ -160,6 +162,8 @@ QWidget* ComposePreviewPane::buildControls()
     m_modelPicker->setAccessibleName(u"Model"_s);
     for (const ModelProfile& profile : ModelProfile::all())
         m_modelPicker->addItem(profile.name, profile.id);
+    m_templateTitle->setBuddy(m_templatePicker);
+    m_modelTitle->setBuddy(m_modelPicker);
     m_preambleBox = new QCheckBox(m_controls);
     m_preambleBox->setChecked(m_state.usePreamble());
     m_preambleBox->setToolTip(u"Prepend the grounding instruction"_s);
