@@ -5,6 +5,7 @@
 
 #include "../ComposerFixture.h"
 #include "Platform/X11/AtspiAccessibility.h"
+#include "Zubra/SurfaceExport/SurfaceRenderer.h"
 #include "Zubra/Composer/ComposeEntryList.h"
 #include "support/TestMain.h"
 #include "support/X11Programs.h"
@@ -15,7 +16,13 @@
 #include <QDBusMetaType>
 #include <QDBusObjectPath>
 #include <QDBusVariant>
+#include <QDir>
+#include <QScopeGuard>
 #include <QLineEdit>
+#include <QScreen>
+#include <QSplitter>
+#include <QStyleFactory>
+#include <QToolButton>
 #include <QTest>
 #include <atomic>
 #include <thread>
@@ -207,6 +214,8 @@ class TestComposerAccessibilityX11 : public QObject
 private slots:
     void screenReaderReadsTheComposer();
     void keyboardAloneUsesARow();
+    void focusIsMarkedOnScreen_data();
+    void focusIsMarkedOnScreen();
 };
 
 void TestComposerAccessibilityX11::screenReaderReadsTheComposer()
@@ -289,6 +298,74 @@ void TestComposerAccessibilityX11::keyboardAloneUsesARow()
     // The copy shortcut from inside the list.
     QVERIFY(X11Programs::key(u"ctrl+shift+c"_s));
     QTRY_COMPARE(c.clipboardText(), c.preview()->composed()->text);
+}
+
+// The composer in a real window, wide and narrow, light and dark, with the keyboard on a row's
+// handle and then on the Cleanup button: both marks show on screen. The screenshots are kept in
+// the build folder for review.
+void TestComposerAccessibilityX11::focusIsMarkedOnScreen_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<bool>("dark");
+    QTest::newRow("wide-light") << 1100 << false;
+    QTest::newRow("wide-dark") << 1100 << true;
+    QTest::newRow("narrow-light") << 700 << false;
+    QTest::newRow("narrow-dark") << 700 << true;
+}
+
+void TestComposerAccessibilityX11::focusIsMarkedOnScreen()
+{
+    QFETCH(int, width);
+    QFETCH(bool, dark);
+    QApplication::setStyle(QStyleFactory::create(u"Fusion"_s));
+    // The scheme is the application's, as the program sets it before it builds its views.
+    const QPalette before = QApplication::palette();
+    QApplication::setPalette(AppScreenshotExporter::palette(
+        dark ? AppScreenshotExporter::ColorScheme::dark : AppScreenshotExporter::ColorScheme::light));
+    const auto restore = qScopeGuard([&] { QApplication::setPalette(before); });
+    Composer c({u"Swift concurrency makes asynchronous code safer"_s, u"git rebase -i HEAD~3"_s,
+        u"Action items: ship the hotkey capture"_s});
+    DraftOperations::toggleInclude(c.store(), c.draftID, c.entry(2));
+    c.view->resize(width, 600);
+    c.view->splitter()->setSizes({width * 2 / 5, width * 3 / 5});
+    c.settle();
+    QVERIFY(QTest::qWaitForWindowExposed(c.view.get()));
+    c.view->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(c.view.get()));
+
+    ComposeEntryList* list = c.pane()->entryList();
+    list->setFocus(Qt::TabFocusReason);
+    list->setCurrentIndex(list->model()->index(1, 0));
+    list->setFocusedPart(ComposeEntryRow::Part::handle);
+    QTest::qWait(100);
+    const QColor highlight = c.view->palette().color(QPalette::Highlight);
+    const auto ringPixels = [&](QWidget* around, const QRect& local) {
+        const QRect area(around->mapTo(c.view.get(), local.topLeft()) - QPoint(4, 4), local.size() + QSize(8, 8));
+        const QImage shot = c.view->screen()->grabWindow(c.view->winId()).toImage();
+        int count = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                count += shot.valid(x, y) && shot.pixelColor(x, y) == highlight;
+        return std::pair(count, shot);
+    };
+    const QRect handle = list->row()->partRect(list->visualRect(list->model()->index(1, 0)), ComposeEntryRow::Part::handle);
+    auto [onHandle, shot] = ringPixels(list->viewport(), handle);
+    QVERIFY(onHandle > 10);
+    const QString name = QString::fromLatin1(QTest::currentDataTag());
+    QDir().mkpath(QStringLiteral(TESSELLON_SCREENSHOT_DIR));
+    QVERIFY(shot.save(QStringLiteral(TESSELLON_SCREENSHOT_DIR "/composer-") + name + u"-row.png"_s));
+
+    QToolButton* cleanup = nullptr;
+    for (QToolButton* b : c.view->findChildren<QToolButton*>())
+        if (b->text() == u"Cleanup"_s)
+            cleanup = b;
+    QVERIFY(cleanup);
+    cleanup->setFocus(Qt::TabFocusReason);
+    QTest::qWait(100);
+    auto [onButton, buttonShot] = ringPixels(cleanup, cleanup->rect());
+    QVERIFY(onButton > 10);
+    QCOMPARE(ringPixels(list->viewport(), handle).first, 0);
+    QVERIFY(buttonShot.save(QStringLiteral(TESSELLON_SCREENSHOT_DIR "/composer-") + name + u"-button.png"_s));
 }
 
 TESSELLON_GUI_TEST_MAIN(TestComposerAccessibilityX11)
