@@ -10,15 +10,15 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QDrag>
 #include <QHelpEvent>
 #include <QKeyEvent>
-#include <QToolTip>
-#include <QDrag>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
 #include <QSortFilterProxyModel>
+#include <QToolTip>
 
 using namespace Qt::StringLiterals;
 
@@ -235,8 +235,10 @@ void ComposeEntryRow::paint(QPainter* painter, const QStyleOptionViewItem& optio
     // Handle and options.
     QColor tertiary = secondary;
     tertiary.setAlphaF(0.6f);
-    ComposerSymbols::paint(*painter, ComposerSymbols::Symbol::threeLines, QRectF(g.handle).adjusted(1, 3, -1, -3), tertiary);
-    ComposerSymbols::paint(*painter, ComposerSymbols::Symbol::ellipsis, QRectF(g.menu).adjusted(1, 1, -1, -1), secondary);
+    ComposerSymbols::paint(
+        *painter, ComposerSymbols::Symbol::threeLines, QRectF(g.handle).adjusted(1, 3, -1, -3), tertiary);
+    ComposerSymbols::paint(
+        *painter, ComposerSymbols::Symbol::ellipsis, QRectF(g.menu).adjusted(1, 1, -1, -1), secondary);
     painter->restore();
 
     // The keyboard's place: a ring around the current row's focused control.
@@ -349,13 +351,12 @@ ComposeEntryList::ComposeEntryList(DraftEntriesModel* model, ComposeEntryActions
     });
     connect(model, &QAbstractItemModel::rowsInserted, this,
         [adoptNotes](const QModelIndex&, int first, int last) { adoptNotes(first, last); });
-    connect(m_rows, &QAbstractItemModel::dataChanged, this,
-        [this](const QModelIndex& first, const QModelIndex& last) {
-            syncNoteEditors();
-            scheduleDelayedItemsLayout(); // badges come and go
-            for (int r = first.row(); r <= last.row(); ++r)
-                ComposeEntryAccessible::entryChanged(this, entryID(m_rows->index(r, 0)));
-        });
+    connect(m_rows, &QAbstractItemModel::dataChanged, this, [this](const QModelIndex& first, const QModelIndex& last) {
+        syncNoteEditors();
+        scheduleDelayedItemsLayout(); // badges come and go
+        for (int r = first.row(); r <= last.row(); ++r)
+            ComposeEntryAccessible::entryChanged(this, entryID(m_rows->index(r, 0)));
+    });
     connect(m_rows, &QAbstractItemModel::layoutChanged, this, &ComposeEntryList::syncNoteEditors);
     connect(m_rows, &QAbstractItemModel::rowsRemoved, this, [this] { ComposeEntryAccessible::forgetMissing(this); });
     connect(m_rows, &QAbstractItemModel::modelReset, this, [this] { ComposeEntryAccessible::forgetMissing(this); });
@@ -570,7 +571,8 @@ void ComposeEntryList::contextMenuEvent(QContextMenuEvent* event)
 
 void ComposeEntryList::popupAt(QMenu* menu, const QModelIndex& index, ComposeEntryRow::Part part)
 {
-    const QRect rect = m_row->partRect(visualRect(index), part == ComposeEntryRow::Part::none ? ComposeEntryRow::Part::menu : part);
+    const QRect rect
+        = m_row->partRect(visualRect(index), part == ComposeEntryRow::Part::none ? ComposeEntryRow::Part::menu : part);
     menu->popup(viewport()->mapToGlobal(rect.bottomLeft() + QPoint(0, 2)));
 }
 
@@ -783,8 +785,8 @@ bool ComposeEntryList::viewportEvent(QEvent* event)
         if (text.isEmpty())
             QToolTip::hideText();
         else
-            QToolTip::showText(help->globalPos(), text, viewport(), m_row->partRect(visualRect(index),
-                m_row->partAt(visualRect(index), help->pos())));
+            QToolTip::showText(help->globalPos(), text, viewport(),
+                m_row->partRect(visualRect(index), m_row->partAt(visualRect(index), help->pos())));
         return true;
     }
     return QListView::viewportEvent(event);

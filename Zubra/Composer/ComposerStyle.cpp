@@ -3,11 +3,11 @@
 #include <QApplication>
 #include <QFocusFrame>
 #include <QFontDatabase>
-#include <QPainter>
-#include <QPointer>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTimer>

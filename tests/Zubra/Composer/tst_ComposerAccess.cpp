@@ -45,10 +45,7 @@ struct ActiveComposer : Composer
                 return b;
         return nullptr;
     }
-    QAccessibleInterface* rowElement(int r)
-    {
-        return QAccessible::queryAccessibleInterface(list())->child(r);
-    }
+    QAccessibleInterface* rowElement(int r) { return QAccessible::queryAccessibleInterface(list())->child(r); }
     void key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
     {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key(key), modifiers);
@@ -165,8 +162,7 @@ private slots:
         QVERIFY(box->state().checkable);
         QCOMPARE(box->state().checked, included);
         QCOMPARE(box->parent(), row);
-        QVERIFY(c.list()->viewport()->rect().contains(
-            c.list()->viewport()->mapFromGlobal(box->rect().center())));
+        QVERIFY(c.list()->viewport()->rect().contains(c.list()->viewport()->mapFromGlobal(box->rect().center())));
 
         QAccessibleInterface* handle = row->child(1);
         QCOMPARE(handle->text(QAccessible::Name), u"Drag to reorder source"_s);
@@ -314,7 +310,8 @@ private slots:
         const QColor highlight = c.list()->palette().color(QPalette::Highlight);
         const auto marked = [&] {
             const QImage image = c.list()->viewport()->grab().toImage();
-            const QRect around = c.list()->row()->partRect(c.list()->visualRect(c.row(0)), Part::checkbox).adjusted(-4, -4, 4, 4);
+            const QRect around
+                = c.list()->row()->partRect(c.list()->visualRect(c.row(0)), Part::checkbox).adjusted(-4, -4, 4, 4);
             int count = 0;
             for (int y = around.top(); y <= around.bottom(); ++y)
                 for (int x = around.left(); x <= around.right(); ++x)

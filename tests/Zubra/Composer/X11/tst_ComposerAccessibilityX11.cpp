@@ -5,8 +5,8 @@
 
 #include "../ComposerFixture.h"
 #include "Platform/X11/AtspiAccessibility.h"
-#include "Zubra/SurfaceExport/SurfaceRenderer.h"
 #include "Zubra/Composer/ComposeEntryList.h"
+#include "Zubra/SurfaceExport/SurfaceRenderer.h"
 #include "support/TestMain.h"
 #include "support/X11Programs.h"
 
@@ -17,13 +17,13 @@
 #include <QDBusObjectPath>
 #include <QDBusVariant>
 #include <QDir>
-#include <QScopeGuard>
 #include <QLineEdit>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QSplitter>
 #include <QStyleFactory>
-#include <QToolButton>
 #include <QTest>
+#include <QToolButton>
 #include <atomic>
 #include <thread>
 
@@ -140,8 +140,8 @@ public:
     }
 
 private:
-    QList<QVariant> call(const ObjectRef& object, const QString& method, const QString& interface = u"org.a11y.atspi.Accessible"_s,
-        const QVariantList& arguments = {})
+    QList<QVariant> call(const ObjectRef& object, const QString& method,
+        const QString& interface = u"org.a11y.atspi.Accessible"_s, const QVariantList& arguments = {})
     {
         QDBusMessage message = QDBusMessage::createMethodCall(object.service, object.path.path(), interface, method);
         message.setArguments(arguments);
@@ -151,8 +151,8 @@ private:
 
     QVariant property(const ObjectRef& object, const QString& name)
     {
-        const auto answer = call(object, u"Get"_s, u"org.freedesktop.DBus.Properties"_s,
-            {u"org.a11y.atspi.Accessible"_s, name});
+        const auto answer
+            = call(object, u"Get"_s, u"org.freedesktop.DBus.Properties"_s, {u"org.a11y.atspi.Accessible"_s, name});
         return answer.isEmpty() ? QVariant() : qvariant_cast<QDBusVariant>(answer.first()).variant();
     }
 
@@ -170,7 +170,8 @@ private:
                 u"org.freedesktop.DBus"_s, u"GetConnectionUnixProcessID"_s);
             ask.setArguments({app.service});
             const QDBusMessage pid = m_bus.call(ask, QDBus::Block, 3000);
-            if (pid.type() == QDBusMessage::ReplyMessage && pid.arguments().value(0).toLongLong() == QCoreApplication::applicationPid())
+            if (pid.type() == QDBusMessage::ReplyMessage
+                && pid.arguments().value(0).toLongLong() == QCoreApplication::applicationPid())
                 return app;
         }
         return std::nullopt;
@@ -229,7 +230,8 @@ void TestComposerAccessibilityX11::screenReaderReadsTheComposer()
         QSKIP("no accessibility bus in this session");
 
     // Each row: its item, its switch with help text and state, its handle and its menu.
-    for (const auto& [headline, included] : {std::pair(u"First source"_s, true), std::pair(u"Second source"_s, false)}) {
+    for (const auto& [headline, included] :
+        {std::pair(u"First source"_s, true), std::pair(u"Second source"_s, false)}) {
         const auto item = named(tree, headline, u"list item"_s);
         QVERIFY2(item, qPrintable(headline));
         QCOMPARE(item->description, included ? u"Included in prompt"_s : u"Excluded from prompt"_s);
@@ -242,7 +244,9 @@ void TestComposerAccessibilityX11::screenReaderReadsTheComposer()
         QCOMPARE(menu->description, u"Source options"_s);
     }
     QCOMPARE(std::count_if(tree.cbegin(), tree.cend(),
-                 [](const Element& e) { return e.name == u"Drag to reorder source"_s && e.description == u"Drag to reorder"_s; }),
+                 [](const Element& e) {
+                     return e.name == u"Drag to reorder source"_s && e.description == u"Drag to reorder"_s;
+                 }),
         2);
 
     // Every control a reader lands on has a name.
@@ -348,7 +352,8 @@ void TestComposerAccessibilityX11::focusIsMarkedOnScreen()
                 count += shot.valid(x, y) && shot.pixelColor(x, y) == highlight;
         return std::pair(count, shot);
     };
-    const QRect handle = list->row()->partRect(list->visualRect(list->model()->index(1, 0)), ComposeEntryRow::Part::handle);
+    const QRect handle
+        = list->row()->partRect(list->visualRect(list->model()->index(1, 0)), ComposeEntryRow::Part::handle);
     auto [onHandle, shot] = ringPixels(list->viewport(), handle);
     QVERIFY(onHandle > 10);
     const QString name = QString::fromLatin1(QTest::currentDataTag());
