@@ -4,6 +4,7 @@
 #include <QAccessibleWidget>
 #include <QHash>
 #include <QPointer>
+#include <QSet>
 #include <QWindow>
 
 using namespace Qt::StringLiterals;
@@ -342,8 +343,13 @@ public:
     // The elements of entries that have no row any more.
     void forgetMissing()
     {
+        if (m_ids.isEmpty())
+            return;
+        QSet<QUuid> shown;
+        for (int r = 0; r < list()->visibleRowCount(); ++r)
+            shown.insert(list()->entryID(list()->model()->index(r, 0)));
         for (auto it = m_ids.begin(); it != m_ids.end();) {
-            if (list()->indexOfEntry(it.key().first).isValid()) {
+            if (shown.contains(it.key().first)) {
                 ++it;
                 continue;
             }

@@ -193,6 +193,19 @@ private slots:
         QCOMPARE(c.order(), (QStringList {u"Second"_s, u"First source\nmore"_s}));
     }
 
+    void elementsOfRemovedEntriesAreReleased()
+    {
+        ActiveComposer c({u"1"_s, u"2"_s});
+        const QAccessible::Id row = QAccessible::uniqueId(c.rowElement(0));
+        const QAccessible::Id box = QAccessible::uniqueId(c.rowElement(0)->child(0));
+        const QAccessible::Id kept = QAccessible::uniqueId(c.rowElement(1)->child(0));
+        DraftOperations::removeEntry(c.store(), c.draftID, c.entry(0));
+        c.settle();
+        QCOMPARE(QAccessible::accessibleInterface(row), nullptr);
+        QCOMPARE(QAccessible::accessibleInterface(box), nullptr);
+        QCOMPARE(QAccessible::accessibleInterface(kept), c.rowElement(0)->child(0));
+    }
+
     void noteFieldIsTheRowsFourthControl()
     {
         ActiveComposer c({u"alpha"_s});
