@@ -3,6 +3,7 @@
 #include "Zubra/Composer/ComposeEntryList.h"
 #include "Zubra/Composer/ComposerSheets.h"
 #include "Zubra/Composer/ComposerStyle.h"
+#include "Zubra/Composer/ComposerSymbols.h"
 #include "Zubra/Composer/DraftOperations.h"
 #include "ZubraCore/Capture/Clipboard.h"
 #include "ZubraCore/Composition/ContextComposer.h"
@@ -55,6 +56,7 @@ ComposeDraftPane::ComposeDraftPane(Store& store, ComposerState& state, ComposerS
     headerColumn->addWidget(m_name);
     m_task = new QPlainTextEdit;
     m_task->setPlaceholderText(u"Task or instructions for the model"_s);
+    m_task->setAccessibleName(u"Task or instructions for the model"_s);
     m_task->setTabChangesFocus(true);
     m_task->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     headerColumn->addWidget(m_task);
@@ -108,13 +110,23 @@ ComposeDraftPane::ComposeDraftPane(Store& store, ComposerState& state, ComposerS
     rowActions.profile = [this] { return profile(); };
     m_list = new ComposeEntryList(m_entries, rowActions);
     m_list->setFrameShape(QFrame::NoFrame);
+    // The hint while there are no entries: a symbol over the text, centred.
+    m_emptyState = new QWidget;
+    auto* emptyColumn = new QVBoxLayout(m_emptyState);
+    emptyColumn->setContentsMargins(24, 24, 24, 24);
+    emptyColumn->setSpacing(10);
+    emptyColumn->addStretch(1);
+    m_emptySymbol = new QLabel;
+    m_emptySymbol->setAlignment(Qt::AlignCenter);
+    emptyColumn->addWidget(m_emptySymbol);
     m_emptyHint = ComposerStyle::secondaryLabel(QString());
     m_emptyHint->setAlignment(Qt::AlignCenter);
     m_emptyHint->setWordWrap(true);
-    m_emptyHint->setContentsMargins(24, 24, 24, 24);
+    emptyColumn->addWidget(m_emptyHint);
+    emptyColumn->addStretch(1);
     m_entriesStack = new QStackedWidget;
     m_entriesStack->addWidget(m_list);
-    m_entriesStack->addWidget(m_emptyHint);
+    m_entriesStack->addWidget(m_emptyState);
     column->addWidget(m_entriesStack, 1);
     column->addWidget(ComposerStyle::divider());
 
@@ -122,10 +134,16 @@ ComposeDraftPane::ComposeDraftPane(Store& store, ComposerState& state, ComposerS
     auto* footer = new QHBoxLayout;
     footer->setContentsMargins(10, 10, 10, 10);
     footer->setSpacing(8);
+    auto* noticeRow = new QHBoxLayout;
+    noticeRow->setSpacing(4);
+    m_noticeSymbol = new QLabel;
+    m_noticeSymbol->setAlignment(Qt::AlignTop);
     m_notice = ComposerStyle::captionLabel();
     m_notice->setWordWrap(true);
     m_notice->setMaximumHeight(2 * m_notice->fontMetrics().lineSpacing() + 2);
-    footer->addWidget(m_notice, 1);
+    noticeRow->addWidget(m_noticeSymbol, 0, Qt::AlignVCenter);
+    noticeRow->addWidget(m_notice, 1);
+    footer->addLayout(noticeRow, 1);
     footer->addSpacing(4);
     auto* cleanup = ComposerStyle::menuButton(u"Cleanup"_s, QStyle::SP_TitleBarUnshadeButton);
     m_cleanupMenu = new QMenu(cleanup);
@@ -211,7 +229,7 @@ QString ComposeDraftPane::emptyHint() const
 
 bool ComposeDraftPane::showsEmptyState() const
 {
-    return m_entriesStack->currentWidget() == m_emptyHint;
+    return m_entriesStack->currentWidget() == m_emptyState;
 }
 
 void ComposeDraftPane::refreshNow()
@@ -236,7 +254,9 @@ void ComposeDraftPane::refreshNow()
             sources.insert(SourceIdentity::from(*s).identifier);
     m_caption->setText(captionText(d->includedCount(), sources.size()));
     m_emptyHint->setText(emptyHint());
-    m_entriesStack->setCurrentWidget(d->entries.isEmpty() ? static_cast<QWidget*>(m_emptyHint) : m_list);
+    m_emptySymbol->setPixmap(ComposerSymbols::pixmap(
+        ComposerSymbols::Symbol::textBadgePlus, ComposerStyle::tertiary(palette()), 26, devicePixelRatioF()));
+    m_entriesStack->setCurrentWidget(d->entries.isEmpty() ? m_emptyState : static_cast<QWidget*>(m_list));
     m_removeDuplicates->setEnabled(d->entries.size() >= 2);
     m_removeExcluded->setEnabled(std::any_of(
         d->entries.cbegin(), d->entries.cend(), [](const ContextDraftEntry& e) { return !e.include; }));
@@ -247,14 +267,18 @@ void ComposeDraftPane::refreshNow()
 void ComposeDraftPane::updateFooter()
 {
     const auto& notice = m_state.notice();
+    const int symbolSize = m_notice->fontMetrics().height();
+    const qreal ratio = devicePixelRatioF();
     if (notice && !notice->isEmpty()) {
-        m_notice->setText(u"\u24D8 "_s + *notice);
+        m_notice->setText(*notice);
         ComposerStyle::setTextColor(m_notice, std::nullopt);
+        m_noticeSymbol->setPixmap(ComposerSymbols::pixmap(
+            ComposerSymbols::Symbol::infoCircle, ComposerStyle::secondary(palette()), symbolSize, ratio));
     } else {
-        m_notice->setText(u"\u2702 Trimmed text changes only this prompt."_s);
-        QColor tertiary = palette().color(QPalette::PlaceholderText);
-        tertiary.setAlphaF(0.7);
-        ComposerStyle::setTextColor(m_notice, tertiary);
+        m_notice->setText(u"Trimmed text changes only this prompt."_s);
+        ComposerStyle::setTextColor(m_notice, ComposerStyle::tertiary(palette()));
+        m_noticeSymbol->setPixmap(ComposerSymbols::pixmap(
+            ComposerSymbols::Symbol::scissors, ComposerStyle::tertiary(palette()), symbolSize, ratio));
     }
 }
 
@@ -282,9 +306,21 @@ void ComposeDraftPane::updateArrangement()
     const int needed = m_headerActions->sizeHint().width() + 8 + m_caption->sizeHint().width() + 28;
     const auto direction = width() >= needed ? QBoxLayout::LeftToRight : QBoxLayout::TopToBottom;
     if (m_headerRow->direction() != direction) {
+        // Stacked, both keep their own width at the leading edge.
+        const bool stacked = direction == QBoxLayout::TopToBottom;
         m_headerRow->setDirection(direction);
-        m_headerRow->setAlignment(m_caption, direction == QBoxLayout::TopToBottom ? Qt::AlignLeft : Qt::Alignment());
+        m_headerRow->setSpacing(stacked ? 6 : 8);
+        m_headerRow->setAlignment(m_headerActions, stacked ? Qt::AlignLeft : Qt::Alignment());
+        m_headerRow->setAlignment(m_caption, stacked ? Qt::AlignLeft : Qt::Alignment());
     }
+}
+
+void ComposeDraftPane::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    // The drawn symbols follow the palette's colours.
+    if (event->type() == QEvent::PaletteChange && draft())
+        refreshNow();
 }
 
 void ComposeDraftPane::resizeEvent(QResizeEvent* event)

@@ -42,6 +42,8 @@ public:
     QPlainTextEdit* taskField() const { return m_task; }
     QLabel* captionLabel() const { return m_caption; }
     QLabel* noticeLabel() const { return m_notice; }
+    QLabel* noticeSymbol() const { return m_noticeSymbol; }
+    QLabel* emptySymbol() const { return m_emptySymbol; }
     ComposeEntryList* entryList() const { return m_list; }
     QMenu* templateMenu() const { return m_templateMenu; }
     QMenu* cleanupMenu() const { return m_cleanupMenu; }
@@ -61,6 +63,7 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     std::optional<ContextDraft> draft() const;
@@ -90,7 +93,10 @@ private:
     QLabel* m_caption = nullptr;
     QStackedWidget* m_entriesStack = nullptr;
     ComposeEntryList* m_list = nullptr;
+    QWidget* m_emptyState = nullptr;
+    QLabel* m_emptySymbol = nullptr;
     QLabel* m_emptyHint = nullptr;
+    QLabel* m_noticeSymbol = nullptr;
     QLabel* m_notice = nullptr;
     QMenu* m_cleanupMenu = nullptr;
     QAction* m_removeDuplicates = nullptr;

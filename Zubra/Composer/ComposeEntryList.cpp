@@ -1,17 +1,24 @@
 #include "Zubra/Composer/ComposeEntryList.h"
 
+#include "Zubra/Composer/ComposeEntryAccessible.h"
+#include "Zubra/Composer/ComposerStyle.h"
+#include "Zubra/Composer/ComposerSymbols.h"
 #include "ZubraCore/Composition/ContextComposer.h"
 #include "ZubraCore/Composition/TokenEstimator.h"
 #include "ZubraCore/Models/DraftEntriesModel.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDrag>
+#include <QHelpEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
 #include <QSortFilterProxyModel>
+#include <QToolTip>
 
 using namespace Qt::StringLiterals;
 
@@ -65,13 +72,48 @@ RowData rowData(const QModelIndex& index)
     return {model->entryAt(source.row()), model->selectionAt(source.row()), source.row(), model->rowCount()};
 }
 
-QString headlineOf(const Selection& selection)
+} // namespace
+
+QString ComposeEntryRow::headline(const Selection& selection)
 {
-    const QString headline = selection.headline();
-    return headline.isEmpty() ? u"\u2026"_s : headline;
+    const QString text = selection.headline();
+    return text.isEmpty() ? u"\u2026"_s : text;
 }
 
-} // namespace
+QString ComposeEntryRow::includeLabel(const Selection& selection)
+{
+    return u"Include "_s + selection.headline();
+}
+
+QString ComposeEntryRow::includeHelp(bool included)
+{
+    return included ? u"Exclude from prompt"_s : u"Include in prompt"_s;
+}
+
+QString ComposeEntryRow::includeValue(bool included)
+{
+    return included ? u"Included in prompt"_s : u"Excluded from prompt"_s;
+}
+
+QString ComposeEntryRow::handleHelp()
+{
+    return u"Drag to reorder"_s;
+}
+
+QString ComposeEntryRow::handleLabel()
+{
+    return u"Drag to reorder source"_s;
+}
+
+QString ComposeEntryRow::menuHelp()
+{
+    return u"Source options"_s;
+}
+
+QString ComposeEntryRow::menuLabel(const Selection& selection)
+{
+    return u"Options for "_s + selection.headline();
+}
 
 ComposeEntryRow::ComposeEntryRow(const QSet<QUuid>* notesShown, std::function<ModelProfile()> profile, QObject* parent)
     : QStyledItemDelegate(parent)
@@ -167,7 +209,7 @@ void ComposeEntryRow::paint(QPainter* painter, const QStyleOptionViewItem& optio
     painter->setPen(palette.color(QPalette::Text));
     const QRect headlineRect = line.adjusted(0, 0, -(tokensWidth + 6), 0);
     painter->drawText(headlineRect, Qt::AlignLeft | Qt::AlignVCenter,
-        painter->fontMetrics().elidedText(headlineOf(*data.selection), Qt::ElideRight, headlineRect.width()));
+        painter->fontMetrics().elidedText(headline(*data.selection), Qt::ElideRight, headlineRect.width()));
 
     // Source line, cut in the middle.
     line.translate(0, g.headlineHeight + lineSpacing);
@@ -191,18 +233,41 @@ void ComposeEntryRow::paint(QPainter* painter, const QStyleOptionViewItem& optio
     }
 
     // Handle and options.
-    painter->setFont(base);
     QColor tertiary = secondary;
-    tertiary.setAlphaF(0.6);
-    painter->setPen(tertiary);
-    painter->drawText(g.handle, Qt::AlignCenter, u"\u2261"_s);
-    painter->setPen(secondary);
-    painter->drawText(g.menu, Qt::AlignCenter, u"\u22EF"_s);
+    tertiary.setAlphaF(0.6f);
+    ComposerSymbols::paint(
+        *painter, ComposerSymbols::Symbol::threeLines, QRectF(g.handle).adjusted(1, 3, -1, -3), tertiary);
+    ComposerSymbols::paint(
+        *painter, ComposerSymbols::Symbol::ellipsis, QRectF(g.menu).adjusted(1, 1, -1, -1), secondary);
     painter->restore();
+
+    // The keyboard's place: a ring around the current row's focused control.
+    if ((option.state & QStyle::State_HasFocus) && m_focusedPart != Part::none) {
+        const QRect focused = m_focusedPart == Part::checkbox ? g.checkbox.adjusted(-2, -2, 2, 2)
+            : m_focusedPart == Part::handle                   ? g.handle
+                                                              : g.menu.adjusted(-1, -1, 1, 1);
+        ComposerStyle::paintFocusRing(*painter, focused, palette);
+    }
 
     // The separator under every row.
     painter->setPen(palette.color(QPalette::Midlight));
     painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
+}
+
+QRect ComposeEntryRow::partRect(const QRect& rect, Part part) const
+{
+    const Geometry g = geometry(rect, false, false);
+    switch (part) {
+    case Part::checkbox:
+        return g.checkbox;
+    case Part::handle:
+        return g.handle;
+    case Part::menu:
+        return g.menu;
+    case Part::none:
+        break;
+    }
+    return {};
 }
 
 ComposeEntryRow::Part ComposeEntryRow::partAt(const QRect& rect, const QPoint& point) const
@@ -221,7 +286,10 @@ QWidget* ComposeEntryRow::createEditor(QWidget* parent, const QStyleOptionViewIt
 {
     auto* field = new QLineEdit(parent);
     field->setPlaceholderText(u"Note included in the prompt"_s);
+    field->setAccessibleName(u"Note included in the prompt"_s);
     field->setFont(captionFont(QApplication::font()));
+    // Reached from its row's controls, never on its own in the window's focus chain.
+    field->setFocusPolicy(Qt::ClickFocus);
     const QUuid entryID = index.data(DraftEntriesModel::EntryIdRole).toUuid();
     connect(field, &QLineEdit::textEdited, this, [this, entryID](const QString& text) { emit noteEdited(entryID, text); });
     return field;
@@ -256,6 +324,8 @@ ComposeEntryList::ComposeEntryList(DraftEntriesModel* model, ComposeEntryActions
     m_row = new ComposeEntryRow(&m_notesShown, m_actions.profile, this);
     setItemDelegate(m_row);
     setSelectionMode(QAbstractItemView::NoSelection);
+    setTabKeyNavigation(false);
+    ComposeEntryAccessible::install();
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -281,11 +351,15 @@ ComposeEntryList::ComposeEntryList(DraftEntriesModel* model, ComposeEntryActions
     });
     connect(model, &QAbstractItemModel::rowsInserted, this,
         [adoptNotes](const QModelIndex&, int first, int last) { adoptNotes(first, last); });
-    connect(m_rows, &QAbstractItemModel::dataChanged, this, [this] {
+    connect(m_rows, &QAbstractItemModel::dataChanged, this, [this](const QModelIndex& first, const QModelIndex& last) {
         syncNoteEditors();
         scheduleDelayedItemsLayout(); // badges come and go
+        for (int r = first.row(); r <= last.row(); ++r)
+            ComposeEntryAccessible::entryChanged(this, entryID(m_rows->index(r, 0)));
     });
     connect(m_rows, &QAbstractItemModel::layoutChanged, this, &ComposeEntryList::syncNoteEditors);
+    connect(m_rows, &QAbstractItemModel::rowsRemoved, this, [this] { ComposeEntryAccessible::forgetMissing(this); });
+    connect(m_rows, &QAbstractItemModel::modelReset, this, [this] { ComposeEntryAccessible::forgetMissing(this); });
     connect(m_rows, &QAbstractItemModel::rowsInserted, this, &ComposeEntryList::syncNoteEditors);
     adoptNotes(0, m_model->rowCount() - 1);
 }
@@ -303,6 +377,27 @@ QModelIndex ComposeEntryList::indexOfEntry(const QUuid& id) const
             return index;
     }
     return {};
+}
+
+int ComposeEntryList::entryCount() const
+{
+    return m_model->rowCount();
+}
+
+bool ComposeEntryList::isIncluded(const QModelIndex& index) const
+{
+    return index.isValid() && m_model->entryAt(sourceRow(index)).include;
+}
+
+QWidget* ComposeEntryList::noteField(const QModelIndex& index) const
+{
+    return index.isValid() && showsNote(entryID(index)) ? indexWidget(index) : nullptr;
+}
+
+QRect ComposeEntryList::globalPartRect(const QModelIndex& index, ComposeEntryRow::Part part) const
+{
+    const QRect rect = m_row->partRect(visualRect(index), part);
+    return QRect(viewport()->mapToGlobal(rect.topLeft()), rect.size());
 }
 
 QUuid ComposeEntryList::entryID(const QModelIndex& index) const
@@ -400,10 +495,16 @@ void ComposeEntryList::mousePressEvent(QMouseEvent* event)
         return;
     }
     const QRect rect = visualRect(index);
-    switch (m_row->partAt(rect, event->position().toPoint())) {
+    const ComposeEntryRow::Part part = m_row->partAt(rect, event->position().toPoint());
+    if (part != ComposeEntryRow::Part::none) {
+        // The focus goes where the pointer used a control, as it does for a real one.
+        setFocus(Qt::MouseFocusReason);
+        setCurrentIndex(index);
+        setFocusedPart(part);
+    }
+    switch (part) {
     case ComposeEntryRow::Part::checkbox:
-        if (isEnabled())
-            m_actions.toggleInclude(entryID(index));
+        activatePart(index, part);
         return;
     case ComposeEntryRow::Part::menu:
         entryMenu(index)->popup(viewport()->mapToGlobal(event->position().toPoint()));
@@ -458,9 +559,237 @@ void ComposeEntryList::startRowDrag(const QModelIndex& index)
 
 void ComposeEntryList::contextMenuEvent(QContextMenuEvent* event)
 {
-    const QModelIndex index = indexAt(event->pos());
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        if (currentIndex().isValid())
+            popupAt(contextMenu(currentIndex()), currentIndex(), m_focusPart);
+        return;
+    }
+    const QModelIndex index = indexAt(viewport()->mapFromGlobal(event->globalPos()));
     if (index.isValid())
         contextMenu(index)->popup(event->globalPos());
+}
+
+void ComposeEntryList::popupAt(QMenu* menu, const QModelIndex& index, ComposeEntryRow::Part part)
+{
+    const QRect rect
+        = m_row->partRect(visualRect(index), part == ComposeEntryRow::Part::none ? ComposeEntryRow::Part::menu : part);
+    menu->popup(viewport()->mapToGlobal(rect.bottomLeft() + QPoint(0, 2)));
+}
+
+void ComposeEntryList::setFocusedPart(ComposeEntryRow::Part part)
+{
+    if (part == ComposeEntryRow::Part::none)
+        part = ComposeEntryRow::Part::checkbox;
+    m_focusPart = part;
+    m_row->setFocusedPart(part);
+    if (currentIndex().isValid())
+        viewport()->update(visualRect(currentIndex()));
+    announceFocus();
+}
+
+void ComposeEntryList::announceFocus()
+{
+    if (hasFocus() && currentIndex().isValid())
+        ComposeEntryAccessible::partFocused(this, entryID(currentIndex()), m_focusPart);
+}
+
+void ComposeEntryList::activatePart(const QModelIndex& index, ComposeEntryRow::Part part)
+{
+    if (!index.isValid() || !isEnabled())
+        return;
+    switch (part) {
+    case ComposeEntryRow::Part::checkbox:
+        m_actions.toggleInclude(entryID(index));
+        break;
+    case ComposeEntryRow::Part::menu:
+        popupAt(entryMenu(index), index, part);
+        break;
+    case ComposeEntryRow::Part::handle:
+    case ComposeEntryRow::Part::none:
+        break;
+    }
+}
+
+void ComposeEntryList::moveByKeyboard(const QModelIndex& index, int offset)
+{
+    if (!index.isValid() || !isEnabled())
+        return;
+    const QUuid id = entryID(index);
+    m_actions.move(id, offset);
+    // The rows follow the store at once; the current row follows its entry.
+    const QModelIndex moved = indexOfEntry(id);
+    if (moved.isValid()) {
+        setCurrentIndex(moved);
+        scrollTo(moved);
+        viewport()->update();
+        announceFocus();
+    }
+}
+
+void ComposeEntryList::keyPressEvent(QKeyEvent* event)
+{
+    using Part = ComposeEntryRow::Part;
+    const QModelIndex current = currentIndex();
+    const auto modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if (!current.isValid() || (modifiers != Qt::NoModifier && event->key() != Qt::Key_F10)) {
+        QListView::keyPressEvent(event);
+        return;
+    }
+    switch (event->key()) {
+    case Qt::Key_Left:
+        if (m_focusPart != Part::checkbox)
+            setFocusedPart(Part(int(m_focusPart) - 1));
+        return;
+    case Qt::Key_Right:
+        if (m_focusPart != Part::menu)
+            setFocusedPart(Part(int(m_focusPart) + 1));
+        return;
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+        if (m_focusPart == Part::handle) {
+            moveByKeyboard(current, event->key() == Qt::Key_Up ? -1 : 1);
+            return;
+        }
+        break;
+    case Qt::Key_Space:
+    case Qt::Key_Select:
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        activatePart(current, m_focusPart);
+        return;
+    case Qt::Key_F10:
+        if (modifiers == Qt::ShiftModifier) {
+            popupAt(contextMenu(current), current, m_focusPart);
+            return;
+        }
+        break;
+    case Qt::Key_Menu:
+        popupAt(contextMenu(current), current, m_focusPart);
+        return;
+    default:
+        break;
+    }
+    QListView::keyPressEvent(event);
+}
+
+void ComposeEntryList::focusInEvent(QFocusEvent* event)
+{
+    QListView::focusInEvent(event);
+    if (!currentIndex().isValid() && m_rows->rowCount() > 0)
+        setCurrentIndex(m_rows->index(0, 0));
+    if (event->reason() == Qt::TabFocusReason)
+        setFocusedPart(ComposeEntryRow::Part::checkbox);
+    else if (event->reason() == Qt::BacktabFocusReason)
+        setFocusedPart(ComposeEntryRow::Part::menu);
+    else
+        setFocusedPart(m_focusPart);
+}
+
+bool ComposeEntryList::focusNextPrevChild(bool next)
+{
+    using Part = ComposeEntryRow::Part;
+    const QModelIndex current = currentIndex();
+    if (hasFocus() && current.isValid()) {
+        if (next && m_focusPart != Part::menu) {
+            setFocusedPart(Part(int(m_focusPart) + 1));
+            return true;
+        }
+        if (next && noteField(current) && noteField(current)->isVisible()) {
+            noteField(current)->setFocus(Qt::TabFocusReason);
+            return true;
+        }
+        if (!next && m_focusPart != Part::checkbox) {
+            setFocusedPart(Part(int(m_focusPart) - 1));
+            return true;
+        }
+    }
+    leave(next);
+    return true;
+}
+
+void ComposeEntryList::leave(bool next)
+{
+    // The note fields are the list's own; the first control outside it takes the focus.
+    QWidget* w = this;
+    for (int guard = 0; guard < 10000; ++guard) {
+        w = next ? w->nextInFocusChain() : w->previousInFocusChain();
+        if (!w || w == this)
+            return;
+        if (isAncestorOf(w) || !(w->focusPolicy() & Qt::TabFocus) || !w->isVisibleTo(window()) || !w->isEnabled())
+            continue;
+        if (w->focusProxy())
+            continue;
+        w->setFocus(next ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+        return;
+    }
+}
+
+void ComposeEntryList::closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint)
+{
+    // Tab and Backtab in a note field: the field stays, the focus moves on.
+    if (hint == QAbstractItemDelegate::EditNextItem || hint == QAbstractItemDelegate::EditPreviousItem) {
+        for (int r = 0; r < m_rows->rowCount(); ++r) {
+            const QModelIndex index = m_rows->index(r, 0);
+            if (indexWidget(index) != editor)
+                continue;
+            setCurrentIndex(index);
+            if (hint == QAbstractItemDelegate::EditNextItem) {
+                leave(true);
+            } else {
+                m_focusPart = ComposeEntryRow::Part::menu;
+                setFocus(Qt::OtherFocusReason);
+                setFocusedPart(ComposeEntryRow::Part::menu);
+            }
+            return;
+        }
+    }
+    QListView::closeEditor(editor, hint);
+}
+
+bool ComposeEntryList::edit(const QModelIndex& index, EditTrigger trigger, QEvent* event)
+{
+    // Choosing a row never moves the focus into its note field; Tab reaches the field.
+    if (trigger == QAbstractItemView::CurrentChanged)
+        return false;
+    return QListView::edit(index, trigger, event);
+}
+
+void ComposeEntryList::currentChanged(const QModelIndex& current, const QModelIndex& previous)
+{
+    QListView::currentChanged(current, previous);
+    announceFocus();
+}
+
+bool ComposeEntryList::viewportEvent(QEvent* event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        // Each control of a row has its own help text.
+        auto* help = static_cast<QHelpEvent*>(event);
+        const QModelIndex index = indexAt(help->pos());
+        QString text;
+        if (index.isValid()) {
+            switch (m_row->partAt(visualRect(index), help->pos())) {
+            case ComposeEntryRow::Part::checkbox:
+                text = ComposeEntryRow::includeHelp(isIncluded(index));
+                break;
+            case ComposeEntryRow::Part::handle:
+                text = ComposeEntryRow::handleHelp();
+                break;
+            case ComposeEntryRow::Part::menu:
+                text = ComposeEntryRow::menuHelp();
+                break;
+            case ComposeEntryRow::Part::none:
+                break;
+            }
+        }
+        if (text.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), text, viewport(),
+                m_row->partRect(visualRect(index), m_row->partAt(visualRect(index), help->pos())));
+        return true;
+    }
+    return QListView::viewportEvent(event);
 }
 
 void ComposeEntryList::dragEnterEvent(QDragEnterEvent* event)

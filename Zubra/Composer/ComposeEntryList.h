@@ -3,6 +3,12 @@
 // library, with its include switch, headline, token estimate, source line, badges, an optional note
 // field, a drag handle and an options menu. A drag on the handle reorders the list live as the
 // pointer passes over rows; only a drag started here reorders, and it is forgotten when it ends.
+//
+// By keyboard the list is one stop of the focus chain: Up and Down choose the row, Tab, Backtab,
+// Left and Right the row's control (switch, handle, menu, then the note field where shown), Space
+// or Return uses it, Up and Down on the handle move the entry, and the menu key or Shift+F10 opens
+// the row's context menu. The row's controls are published to assistive technology as the row's
+// children, with their names, help texts and states.
 
 #include "ZubraCore/Library/ContextDraft.h"
 #include "ZubraCore/Library/Selection.h"
@@ -39,6 +45,7 @@ class ComposeEntryRow final : public QStyledItemDelegate
     Q_OBJECT
 
 public:
+    // The row's controls, in focus order.
     enum class Part { none, checkbox, handle, menu };
 
     ComposeEntryRow(const QSet<QUuid>* notesShown, std::function<ModelProfile()> profile, QObject* parent = nullptr);
@@ -52,8 +59,22 @@ public:
 
     // Which control of the row at `rect` lies under `point`.
     Part partAt(const QRect& rect, const QPoint& point) const;
+    // Where the control lies in the row at `rect`, for the note field's absence or presence alike.
+    QRect partRect(const QRect& rect, Part part) const;
     // The badges that apply, in order.
     static QStringList badges(const ContextDraftEntry& entry);
+    // The control the current row's focus mark is on.
+    void setFocusedPart(Part part) { m_focusedPart = part; }
+
+    // What a control says to the user and to assistive technology.
+    static QString headline(const Selection& selection);
+    static QString includeLabel(const Selection& selection);
+    static QString includeHelp(bool included);
+    static QString includeValue(bool included);
+    static QString handleHelp();
+    static QString handleLabel();
+    static QString menuHelp();
+    static QString menuLabel(const Selection& selection);
 
 signals:
     void noteEdited(const QUuid& entryID, const QString& note) const;
@@ -69,6 +90,7 @@ private:
 
     const QSet<QUuid>* m_notesShown;
     std::function<ModelProfile()> m_profile;
+    Part m_focusedPart = Part::checkbox;
 };
 
 class ComposeEntryList final : public QListView
@@ -90,11 +112,38 @@ public:
     QMenu* contextMenu(const QModelIndex& index);
     ComposeEntryRow* row() const { return m_row; }
 
+    // The control of the current row that has the keyboard focus while the list has it.
+    ComposeEntryRow::Part focusedPart() const { return m_focusPart; }
+    void setFocusedPart(ComposeEntryRow::Part part);
+    // What the row's control does when clicked or pressed with Space: switches the entry, opens
+    // its menu, or (the handle) nothing.
+    void activatePart(const QModelIndex& index, ComposeEntryRow::Part part);
+    // Moves the entry one place up (-1) or down (1), keeping the focus on it.
+    void moveByKeyboard(const QModelIndex& index, int offset);
+    QUuid entryID(const QModelIndex& index) const;
+    std::optional<Selection> selection(const QModelIndex& index) const;
+    // The entry's place in the draft's whole list and the list's length.
+    int sourceRow(const QModelIndex& index) const;
+    int entryCount() const;
+    bool isIncluded(const QModelIndex& index) const;
+    // The note field of the row, while it is shown.
+    QWidget* noteField(const QModelIndex& index) const;
+    // The control's place on the screen.
+    QRect globalPartRect(const QModelIndex& index, ComposeEntryRow::Part part) const;
+
 protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
+    bool viewportEvent(QEvent* event) override;
+    void currentChanged(const QModelIndex& current, const QModelIndex& previous) override;
+    void closeEditor(QWidget* editor, QAbstractItemDelegate::EndEditHint hint) override;
+    using QListView::edit;
+    bool edit(const QModelIndex& index, EditTrigger trigger, QEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -105,10 +154,11 @@ public:
     void setDraggedEntryID(const std::optional<QUuid>& id);
 
 private:
-    QUuid entryID(const QModelIndex& index) const;
-    std::optional<Selection> selection(const QModelIndex& index) const;
-    int sourceRow(const QModelIndex& index) const;
     void syncNoteEditors();
+    // Gives the focus to the next (or previous) control outside the list.
+    void leave(bool next);
+    void announceFocus();
+    void popupAt(QMenu* menu, const QModelIndex& index, ComposeEntryRow::Part part);
     void startRowDrag(const QModelIndex& index);
 
     DraftEntriesModel* m_model;
@@ -117,6 +167,7 @@ private:
     ComposeEntryActions m_actions;
     QSet<QUuid> m_notesShown;
     std::optional<QUuid> m_draggedEntryID;
+    ComposeEntryRow::Part m_focusPart = ComposeEntryRow::Part::checkbox;
     QPersistentModelIndex m_lastDropTarget;
     QPersistentModelIndex m_pressedHandle;
     QPoint m_pressPosition;

@@ -21,7 +21,6 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QShortcut>
 #include <QStackedWidget>
 #include <QStyle>
 #include <QTextCursor>
@@ -99,6 +98,7 @@ ComposePreviewPane::ComposePreviewPane(Store& store, ComposerState& state, Compo
     m_preview->setPlaceholderText(u"Nothing to copy yet \u2014 add sources to the left."_s);
     m_preview->setBackgroundRole(QPalette::Base);
     m_preview->setUndoRedoEnabled(false);
+    m_preview->setAccessibleName(u"Preview"_s);
     auto* previewHolder = new QWidget;
     auto* previewMargins = new QVBoxLayout(previewHolder);
     previewMargins->setContentsMargins(14, 0, 14, 0);
@@ -122,12 +122,6 @@ ComposePreviewPane::ComposePreviewPane(Store& store, ComposerState& state, Compo
     column->addLayout(actions);
     m_stack->addWidget(form);
 
-    auto* copyShortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C), this);
-    copyShortcut->setContext(Qt::WidgetWithChildrenShortcut);
-    connect(copyShortcut, &QShortcut::activated, this, [this] {
-        if (m_copyButton->isEnabled())
-            copyPrompt();
-    });
     connect(m_copyButton, &QPushButton::clicked, this, &ComposePreviewPane::copyPrompt);
     connect(m_exportButton, &QPushButton::clicked, this, &ComposePreviewPane::exportPrompt);
     connect(m_reduceButton, &QPushButton::clicked, this, &ComposePreviewPane::reduceToFit);
@@ -158,6 +152,7 @@ QWidget* ComposePreviewPane::buildControls()
     m_preambleTitle = new QLabel(u"Preamble"_s, m_controls);
     for (QLabel* title : {m_templateTitle, m_modelTitle, m_preambleTitle})
         title->setForegroundRole(QPalette::PlaceholderText);
+    // Screen readers name a combo box by its choice and the label it is labelled by.
 
     m_templatePicker = new QComboBox(m_controls);
     m_templatePicker->setAccessibleName(u"Template"_s);
@@ -167,6 +162,8 @@ QWidget* ComposePreviewPane::buildControls()
     m_modelPicker->setAccessibleName(u"Model"_s);
     for (const ModelProfile& profile : ModelProfile::all())
         m_modelPicker->addItem(profile.name, profile.id);
+    m_templateTitle->setBuddy(m_templatePicker);
+    m_modelTitle->setBuddy(m_modelPicker);
     m_preambleBox = new QCheckBox(m_controls);
     m_preambleBox->setChecked(m_state.usePreamble());
     m_preambleBox->setToolTip(u"Prepend the grounding instruction"_s);
@@ -188,6 +185,7 @@ QWidget* ComposePreviewPane::buildControls()
     });
     connect(m_preambleBox, &QCheckBox::clicked, this, [this](bool on) { m_state.setUsePreamble(on); });
     arrangeControls(false);
+    m_labelledPreambleWidth = m_preambleBox->sizeHint().width();
     return m_controls;
 }
 
@@ -208,7 +206,9 @@ void ComposePreviewPane::arrangeControls(bool narrow)
         m_templatePicker->setMinimumWidth(0);
         m_modelPicker->setMinimumWidth(0);
         m_modelPicker->setMaximumWidth(QWIDGETSIZE_MAX);
-        m_preambleBox->setText(u"Include grounding instruction"_s);
+        // The row's title names the switch; its own label is for screen readers only.
+        m_preambleBox->setText(QString());
+        m_preambleBox->setAccessibleName(u"Include grounding instruction"_s);
         m_preambleTitle->show();
         m_controlsGrid->addWidget(m_templateTitle, 0, 0);
         m_controlsGrid->addWidget(m_templatePicker, 0, 1);
@@ -224,6 +224,7 @@ void ComposePreviewPane::arrangeControls(bool narrow)
         m_templatePicker->setFixedWidth(130);
         m_modelPicker->setFixedWidth(170);
         m_preambleBox->setText(u"Preamble"_s);
+        m_preambleBox->setAccessibleName(QString());
         m_preambleTitle->hide();
         m_controlsGrid->addWidget(m_templateTitle, 0, 0);
         m_controlsGrid->addWidget(m_templatePicker, 1, 0);
@@ -236,8 +237,8 @@ void ComposePreviewPane::arrangeControls(bool narrow)
 
 void ComposePreviewPane::updateArrangement()
 {
-    // The side-by-side row needs its two fixed fields, the switch and the margins.
-    const int wideWidth = 130 + 170 + m_preambleBox->sizeHint().width() + 2 * 12 + 2 * 14;
+    // The side-by-side row needs its two fixed fields, the labelled switch and the margins.
+    const int wideWidth = 130 + 170 + m_labelledPreambleWidth + 2 * 12 + 2 * 14;
     const bool narrow = width() < wideWidth;
     if (narrow != m_narrow)
         arrangeControls(narrow);

@@ -89,6 +89,7 @@ private:
     QWidget* m_controls = nullptr;
     class QGridLayout* m_controlsGrid = nullptr;
     bool m_narrow = false;
+    int m_labelledPreambleWidth = 0; // the switch with its label, as the wide arrangement shows it
     QLabel* m_templateTitle = nullptr;
     QLabel* m_modelTitle = nullptr;
     QLabel* m_preambleTitle = nullptr;

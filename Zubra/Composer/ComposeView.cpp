@@ -1,11 +1,14 @@
 #include "Zubra/Composer/ComposeView.h"
 
 #include "Zubra/Composer/ComposeDraftPane.h"
+#include "Zubra/Composer/ComposeEntryList.h"
 #include "Zubra/Composer/ComposePreviewPane.h"
 #include "Zubra/Composer/ComposerStyle.h"
 #include "ZubraCore/Library/Store.h"
 
 #include <QLabel>
+#include <QPushButton>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QVBoxLayout>
@@ -44,6 +47,17 @@ ComposeView::ComposeView(Store& store, ComposerServices services, QWidget* paren
     m_splitter->setStretchFactor(0, draftPaneIdeal);
     m_splitter->setStretchFactor(1, previewPaneIdeal);
     m_stack->addWidget(m_splitter);
+    // Wherever the keyboard is in the composer, a ring shows it; the entry list marks its own.
+    ComposerStyle::showFocusRings(this, {m_draftPane->entryList()});
+
+    // The copy shortcut belongs to the whole composer, wherever the focus is inside it, and to no
+    // other view of the window.
+    auto* copyShortcut = new QShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C), this);
+    copyShortcut->setContext(Qt::WidgetWithChildrenShortcut);
+    connect(copyShortcut, &QShortcut::activated, this, [this] {
+        if (!showsNotFound() && m_previewPane->copyButton()->isEnabled())
+            m_previewPane->copyPrompt();
+    });
 
     const auto draftTouched = [this](const QUuid& id) {
         if (id == m_draftID)

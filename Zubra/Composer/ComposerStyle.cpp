@@ -1,17 +1,38 @@
 #include "Zubra/Composer/ComposerStyle.h"
 
 #include <QApplication>
+#include <QFocusFrame>
 #include <QFontDatabase>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QPainter>
+#include <QPointer>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <memory>
 
 using namespace Qt::StringLiterals;
+
+namespace {
+
+class FocusRing final : public QFocusFrame
+{
+public:
+    using QFocusFrame::QFocusFrame;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter painter(this);
+        ComposerStyle::paintFocusRing(painter, QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), palette());
+    }
+};
+
+} // namespace
 
 namespace ComposerStyle {
 
@@ -23,6 +44,18 @@ QColor red()
 QColor orange()
 {
     return QColor(0xE0, 0x7B, 0x00);
+}
+
+QColor secondary(const QPalette& palette)
+{
+    return palette.color(QPalette::PlaceholderText);
+}
+
+QColor tertiary(const QPalette& palette)
+{
+    QColor color = secondary(palette);
+    color.setAlphaF(0.7f);
+    return color;
 }
 
 QFont monospaced()
@@ -127,6 +160,33 @@ QFrame* divider()
     line->setFrameShadow(QFrame::Plain);
     line->setForegroundRole(QPalette::Mid);
     return line;
+}
+
+void paintFocusRing(QPainter& painter, const QRectF& rect, const QPalette& palette)
+{
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(palette.color(QPalette::Highlight), 2.0));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(rect.adjusted(1, 1, -1, -1), 4, 4);
+    painter.restore();
+}
+
+void showFocusRings(QWidget* root, QList<QWidget*> exceptions)
+{
+    // The ring lives beside the control it marks, so it goes when that control's parent goes;
+    // the next focus change makes a new one.
+    auto ring = std::make_shared<QPointer<FocusRing>>();
+    QObject::connect(qApp, &QApplication::focusChanged, root, [root, ring, exceptions](QWidget*, QWidget* now) {
+        bool marked = now && root->isAncestorOf(now);
+        for (QWidget* exception : exceptions)
+            marked = marked && exception != now && !exception->isAncestorOf(now);
+        if (!*ring && !marked)
+            return;
+        if (!*ring)
+            *ring = new FocusRing(root);
+        (*ring)->setWidget(marked ? now : nullptr);
+    });
 }
 
 void setTextColor(QLabel* label, const std::optional<QColor>& color)

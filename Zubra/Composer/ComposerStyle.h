@@ -3,6 +3,8 @@
 
 #include <QColor>
 #include <QFont>
+#include <QList>
+#include <QRectF>
 #include <QString>
 #include <QStyle>
 #include <functional>
@@ -11,6 +13,8 @@
 class QFrame;
 class QLabel;
 class QObject;
+class QPainter;
+class QPalette;
 class QPushButton;
 class QStackedWidget;
 class QTimer;
@@ -21,6 +25,9 @@ namespace ComposerStyle {
 
 QColor red();
 QColor orange();
+// The secondary and tertiary text colours of `palette`.
+QColor secondary(const QPalette& palette);
+QColor tertiary(const QPalette& palette);
 // The monospaced font of the prompt preview and the sheet editors.
 QFont monospaced();
 
@@ -35,6 +42,12 @@ QToolButton* menuButton(const QString& text, QStyle::StandardPixmap icon);
 QFrame* divider();
 // Text colour of a label; none restores the palette's secondary colour.
 void setTextColor(QLabel* label, const std::optional<QColor>& color);
+
+// The mark of the keyboard focus: a ring in the palette's highlight colour just inside `rect`.
+void paintFocusRing(QPainter& painter, const QRectF& rect, const QPalette& palette);
+// Keeps a focus ring around whichever control inside `root` has the keyboard focus, except
+// controls that draw their own (`exceptions` and what lies inside them).
+void showFocusRings(QWidget* root, QList<QWidget*> exceptions = {});
 
 // A pane's content stack filling `pane`: page 0 is `emptyText` centred, for when there is
 // nothing to show; the pane adds its content as page 1.

@@ -7,7 +7,7 @@
 #include "Zubra/Composer/ComposePreviewPane.h"
 #include "Zubra/Composer/ComposeView.h"
 #include "Zubra/Composer/ComposerSheets.h"
-#include "DraftFixture.h"
+#include "ComposerFixture.h"
 #include "ZubraCore/Composition/PromptTemplates.h"
 #include "ZubraCore/Capture/Clipboard.h"
 #include "ZubraCore/Models/DraftEntriesModel.h"
@@ -24,57 +24,6 @@
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
-
-namespace {
-
-class FakeChooser final : public ExportFileChooser
-{
-public:
-    std::optional<QString> chooseFile(QWidget*, const QString& title, const QString& suggestedName) override
-    {
-        lastTitle = title;
-        lastSuggestion = suggestedName;
-        return answer;
-    }
-    std::optional<QString> answer;
-    QString lastTitle;
-    QString lastSuggestion;
-};
-
-struct Composer : DraftFixture
-{
-    explicit Composer(const QStringList& texts = {})
-        : DraftFixture(texts)
-    {
-        services.pasteboard = &pasteboard;
-        services.files = harness.files;
-        services.chooser = chooser;
-        services.templateDefaults = &harness.defaults;
-        services.hotkeyDisplay = u"Ctrl+Alt+Super+C"_s;
-        view = std::make_unique<ComposeView>(store(), services);
-        view->state().noticeLifetime = std::chrono::milliseconds(30);
-        view->state().copiedLifetime = std::chrono::milliseconds(30);
-        view->setDraftID(draftID);
-        view->resize(1000, 640);
-        view->show();
-    }
-    ComposeDraftPane* pane() { return view->draftPane(); }
-    ComposePreviewPane* preview() { return view->previewPane(); }
-    void settle()
-    {
-        QCoreApplication::processEvents();
-        pane()->refreshNow();
-        preview()->refreshNow();
-    }
-    QString clipboardText() { return Clipboard::plainText(pasteboard).value_or(QString()); }
-
-    MemoryPasteboard pasteboard;
-    std::shared_ptr<FakeChooser> chooser = std::make_shared<FakeChooser>();
-    ComposerServices services;
-    std::unique_ptr<ComposeView> view;
-};
-
-} // namespace
 
 class ComposeViewTest : public QObject
 {

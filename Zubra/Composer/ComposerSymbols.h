@@ -1,0 +1,27 @@
+#pragma once
+// The composer's small symbols, drawn with the painter in one colour, so that no glyph depends on
+// the fonts a machine happens to have.
+
+#include <QColor>
+#include <QIcon>
+#include <QPixmap>
+
+class QPainter;
+class QRectF;
+
+namespace ComposerSymbols {
+
+enum class Symbol {
+    infoCircle, // the footer's notice
+    scissors, // the footer's hint on trimmed text
+    textBadgePlus, // the empty entry list
+    threeLines, // an entry row's drag handle
+    ellipsis, // an entry row's options menu
+};
+
+QIcon icon(Symbol symbol, const QColor& color);
+QPixmap pixmap(Symbol symbol, const QColor& color, int size, qreal devicePixelRatio = 1.0);
+// Paints the symbol centred in `rect` (the square that fits it).
+void paint(QPainter& painter, Symbol symbol, const QRectF& rect, const QColor& color);
+
+} // namespace ComposerSymbols

@@ -1,0 +1,377 @@
+// The composer on a real X session as a screen reader meets it: its elements read over the
+// accessibility bus (AT-SPI spoken through QtDBus from a thread of its own, while this thread
+// answers as the application) carry the names of the icon-only controls and each entry row's
+// state, and keys pressed with xdotool reach a row's switch, toggle it, and copy the prompt.
+
+#include "../ComposerFixture.h"
+#include "Platform/X11/AtspiAccessibility.h"
+#include "Zubra/Composer/ComposeEntryList.h"
+#include "Zubra/SurfaceExport/SurfaceRenderer.h"
+#include "support/TestMain.h"
+#include "support/X11Programs.h"
+
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusMetaType>
+#include <QDBusObjectPath>
+#include <QDBusVariant>
+#include <QDir>
+#include <QLineEdit>
+#include <QScopeGuard>
+#include <QScreen>
+#include <QSplitter>
+#include <QStyleFactory>
+#include <QTest>
+#include <QToolButton>
+#include <atomic>
+#include <thread>
+
+namespace {
+
+// Protocol numbers of the AT-SPI states the test reads.
+constexpr int stateChecked = 4;
+constexpr int stateFocused = 12;
+constexpr uint relationLabelledBy = 2;
+
+struct ObjectRef
+{
+    QString service;
+    QDBusObjectPath path;
+};
+
+struct Relation
+{
+    uint type = 0;
+    QList<ObjectRef> targets;
+};
+
+} // namespace
+
+Q_DECLARE_METATYPE(ObjectRef)
+Q_DECLARE_METATYPE(Relation)
+
+namespace {
+
+QDBusArgument& operator<<(QDBusArgument& argument, const ObjectRef& ref)
+{
+    argument.beginStructure();
+    argument << ref.service << ref.path;
+    argument.endStructure();
+    return argument;
+}
+
+const QDBusArgument& operator>>(const QDBusArgument& argument, ObjectRef& ref)
+{
+    argument.beginStructure();
+    argument >> ref.service >> ref.path;
+    argument.endStructure();
+    return argument;
+}
+
+QDBusArgument& operator<<(QDBusArgument& argument, const Relation& relation)
+{
+    argument.beginStructure();
+    argument << relation.type << relation.targets;
+    argument.endStructure();
+    return argument;
+}
+
+const QDBusArgument& operator>>(const QDBusArgument& argument, Relation& relation)
+{
+    argument.beginStructure();
+    argument >> relation.type >> relation.targets;
+    argument.endStructure();
+    return argument;
+}
+
+// One element as a screen reader reads it.
+struct Element
+{
+    QString name;
+    QStringList labels; // the names of the elements that label it
+    QString role;
+    QString description;
+    quint64 states = 0;
+    bool has(int state) const { return states & (quint64(1) << state); }
+};
+
+// Reads this process's whole tree over the accessibility bus, from the calling thread.
+class TreeReader
+{
+public:
+    TreeReader()
+    {
+        qDBusRegisterMetaType<ObjectRef>();
+        qDBusRegisterMetaType<QList<ObjectRef>>();
+        qDBusRegisterMetaType<Relation>();
+        qDBusRegisterMetaType<QList<Relation>>();
+        if (const auto address = AtspiAccessibility::reachableBusAddress(nullptr))
+            m_bus = QDBusConnection::connectToBus(QString::fromUtf8(*address), u"composer-a11y-test"_s);
+    }
+    ~TreeReader() { QDBusConnection::disconnectFromBus(u"composer-a11y-test"_s); }
+
+    bool connected() const { return m_bus.isConnected(); }
+
+    QList<Element> read()
+    {
+        QList<Element> found;
+        const auto application = ownApplication();
+        if (!application)
+            return found;
+        QList<ObjectRef> queue {*application};
+        while (!queue.isEmpty() && found.size() < 3000) {
+            const ObjectRef node = queue.takeFirst();
+            Element e;
+            e.name = property(node, u"Name"_s).toString();
+            e.description = property(node, u"Description"_s).toString();
+            e.role = call(node, u"GetRoleName"_s).value(0).toString();
+            const auto words = qdbus_cast<QList<uint>>(call(node, u"GetState"_s).value(0));
+            e.states = quint64(words.value(0)) | (quint64(words.value(1)) << 32);
+            const auto relations = qdbus_cast<QList<Relation>>(call(node, u"GetRelationSet"_s).value(0));
+            for (const Relation& r : relations)
+                if (r.type == relationLabelledBy)
+                    for (const ObjectRef& label : r.targets)
+                        e.labels.append(property(label, u"Name"_s).toString());
+            found.append(e);
+            queue += children(node);
+        }
+        return found;
+    }
+
+private:
+    QList<QVariant> call(const ObjectRef& object, const QString& method,
+        const QString& interface = u"org.a11y.atspi.Accessible"_s, const QVariantList& arguments = {})
+    {
+        QDBusMessage message = QDBusMessage::createMethodCall(object.service, object.path.path(), interface, method);
+        message.setArguments(arguments);
+        const QDBusMessage reply = m_bus.call(message, QDBus::Block, 3000);
+        return reply.type() == QDBusMessage::ReplyMessage ? reply.arguments() : QList<QVariant>();
+    }
+
+    QVariant property(const ObjectRef& object, const QString& name)
+    {
+        const auto answer
+            = call(object, u"Get"_s, u"org.freedesktop.DBus.Properties"_s, {u"org.a11y.atspi.Accessible"_s, name});
+        return answer.isEmpty() ? QVariant() : qvariant_cast<QDBusVariant>(answer.first()).variant();
+    }
+
+    QList<ObjectRef> children(const ObjectRef& object)
+    {
+        const auto answer = call(object, u"GetChildren"_s);
+        return answer.isEmpty() ? QList<ObjectRef>() : qdbus_cast<QList<ObjectRef>>(answer.first());
+    }
+
+    std::optional<ObjectRef> ownApplication()
+    {
+        const ObjectRef root {u"org.a11y.atspi.Registry"_s, QDBusObjectPath(u"/org/a11y/atspi/accessible/root"_s)};
+        for (const ObjectRef& app : children(root)) {
+            QDBusMessage ask = QDBusMessage::createMethodCall(u"org.freedesktop.DBus"_s, u"/org/freedesktop/DBus"_s,
+                u"org.freedesktop.DBus"_s, u"GetConnectionUnixProcessID"_s);
+            ask.setArguments({app.service});
+            const QDBusMessage pid = m_bus.call(ask, QDBus::Block, 3000);
+            if (pid.type() == QDBusMessage::ReplyMessage
+                && pid.arguments().value(0).toLongLong() == QCoreApplication::applicationPid())
+                return app;
+        }
+        return std::nullopt;
+    }
+
+    QDBusConnection m_bus {QString()};
+};
+
+// The tree as read from another thread while this one keeps answering for the application.
+QList<Element> readTree()
+{
+    QList<Element> tree;
+    std::atomic<bool> done = false;
+    std::thread reader([&] {
+        TreeReader r;
+        if (r.connected())
+            tree = r.read();
+        done = true;
+    });
+    QDeadlineTimer deadline(60000);
+    while (!done && !deadline.hasExpired())
+        QTest::qWait(10);
+    reader.join();
+    return tree;
+}
+
+std::optional<Element> named(const QList<Element>& tree, const QString& name, const QString& role = {})
+{
+    for (const Element& e : tree)
+        if (e.name == name && (role.isEmpty() || e.role == role))
+            return e;
+    return std::nullopt;
+}
+
+} // namespace
+
+class TestComposerAccessibilityX11 : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void screenReaderReadsTheComposer();
+    void keyboardAloneUsesARow();
+    void focusIsMarkedOnScreen_data();
+    void focusIsMarkedOnScreen();
+};
+
+void TestComposerAccessibilityX11::screenReaderReadsTheComposer()
+{
+    Composer c({u"First source"_s, u"Second source"_s});
+    DraftOperations::toggleInclude(c.store(), c.draftID, c.entry(1));
+    c.settle();
+    QVERIFY(QTest::qWaitForWindowExposed(c.view.get()));
+    const QList<Element> tree = readTree();
+    if (tree.isEmpty())
+        QSKIP("no accessibility bus in this session");
+
+    // Each row: its item, its switch with help text and state, its handle and its menu.
+    for (const auto& [headline, included] :
+        {std::pair(u"First source"_s, true), std::pair(u"Second source"_s, false)}) {
+        const auto item = named(tree, headline, u"list item"_s);
+        QVERIFY2(item, qPrintable(headline));
+        QCOMPARE(item->description, included ? u"Included in prompt"_s : u"Excluded from prompt"_s);
+        const auto box = named(tree, u"Include "_s + headline, u"check box"_s);
+        QVERIFY(box);
+        QCOMPARE(box->has(stateChecked), included);
+        QCOMPARE(box->description, included ? u"Exclude from prompt"_s : u"Include in prompt"_s);
+        const auto menu = named(tree, u"Options for "_s + headline);
+        QVERIFY(menu);
+        QCOMPARE(menu->description, u"Source options"_s);
+    }
+    QCOMPARE(std::count_if(tree.cbegin(), tree.cend(),
+                 [](const Element& e) {
+                     return e.name == u"Drag to reorder source"_s && e.description == u"Drag to reorder"_s;
+                 }),
+        2);
+
+    // Every control a reader lands on has a name.
+    for (const auto& [name, role] : {std::pair(u"Prompt name"_s, u"text"_s),
+             std::pair(u"Task or instructions for the model"_s, u"text"_s), std::pair(u"Template"_s, u"button menu"_s),
+             std::pair(u"Import text\u2026"_s, u"push button"_s), std::pair(u"Cleanup"_s, u"button menu"_s),
+             std::pair(u"Preamble"_s, u"check box"_s), std::pair(u"Preview"_s, u"text"_s),
+             std::pair(u"Copy Prompt"_s, u"push button"_s), std::pair(u"Export"_s, u"push button"_s)})
+        QVERIFY2(named(tree, name, role), qPrintable(name + u" / "_s + role));
+    // A combo box reads as its choice, labelled by its title.
+    QStringList comboLabels;
+    for (const Element& e : tree) {
+        if (e.role == u"push button"_s || e.role == u"button menu"_s || e.role == u"check box"_s || e.role == u"text"_s)
+            QVERIFY2(!e.name.isEmpty(), qPrintable(e.role + u" without a name"_s));
+        if (e.role == u"combo box"_s)
+            comboLabels += e.labels;
+    }
+    QCOMPARE(comboLabels, (QStringList {u"Template"_s, u"Model"_s}));
+}
+
+void TestComposerAccessibilityX11::keyboardAloneUsesARow()
+{
+    if (!X11Programs::available(u"xdotool"_s))
+        QSKIP("xdotool is not installed");
+    Composer c({u"First source"_s, u"Second source"_s});
+    c.settle();
+    QVERIFY(QTest::qWaitForWindowExposed(c.view.get()));
+    c.view->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(c.view.get()));
+    c.pane()->nameField()->setFocus(Qt::TabFocusReason);
+
+    // From the name field, Tab through the task, Template and import into the first row's switch.
+    for (int i = 0; i < 8 && QApplication::focusWidget() != c.pane()->entryList(); ++i) {
+        QVERIFY(X11Programs::key(u"Tab"_s));
+        QTest::qWait(50);
+    }
+    QCOMPARE(QApplication::focusWidget(), c.pane()->entryList());
+    QCOMPARE(c.pane()->entryList()->focusedPart(), ComposeEntryRow::Part::checkbox);
+    auto box = named(readTree(), u"Include First source"_s, u"check box"_s);
+    if (!box)
+        QSKIP("no accessibility bus in this session");
+    QVERIFY(box->has(stateFocused));
+    QVERIFY(box->has(stateChecked));
+
+    // Space switches the entry; a reader hears the new state.
+    QVERIFY(X11Programs::key(u"space"_s));
+    QTRY_VERIFY(!c.draft().entries[0].include);
+    box = named(readTree(), u"Include First source"_s, u"check box"_s);
+    QVERIFY(box);
+    QVERIFY(!box->has(stateChecked));
+    QCOMPARE(box->description, u"Include in prompt"_s);
+
+    // The copy shortcut from inside the list.
+    QVERIFY(X11Programs::key(u"ctrl+shift+c"_s));
+    QTRY_COMPARE(c.clipboardText(), c.preview()->composed()->text);
+}
+
+// The composer in a real window, wide and narrow, light and dark, with the keyboard on a row's
+// handle and then on the Cleanup button: both marks show on screen. The screenshots are kept in
+// the build folder for review.
+void TestComposerAccessibilityX11::focusIsMarkedOnScreen_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<bool>("dark");
+    QTest::newRow("wide-light") << 1100 << false;
+    QTest::newRow("wide-dark") << 1100 << true;
+    QTest::newRow("narrow-light") << 700 << false;
+    QTest::newRow("narrow-dark") << 700 << true;
+}
+
+void TestComposerAccessibilityX11::focusIsMarkedOnScreen()
+{
+    QFETCH(int, width);
+    QFETCH(bool, dark);
+    QApplication::setStyle(QStyleFactory::create(u"Fusion"_s));
+    // The scheme is the application's, as the program sets it before it builds its views.
+    const QPalette before = QApplication::palette();
+    QApplication::setPalette(AppScreenshotExporter::palette(
+        dark ? AppScreenshotExporter::ColorScheme::dark : AppScreenshotExporter::ColorScheme::light));
+    const auto restore = qScopeGuard([&] { QApplication::setPalette(before); });
+    Composer c({u"Swift concurrency makes asynchronous code safer"_s, u"git rebase -i HEAD~3"_s,
+        u"Action items: ship the hotkey capture"_s});
+    DraftOperations::toggleInclude(c.store(), c.draftID, c.entry(2));
+    c.view->resize(width, 600);
+    c.view->splitter()->setSizes({width * 2 / 5, width * 3 / 5});
+    c.settle();
+    QVERIFY(QTest::qWaitForWindowExposed(c.view.get()));
+    c.view->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(c.view.get()));
+
+    ComposeEntryList* list = c.pane()->entryList();
+    list->setFocus(Qt::TabFocusReason);
+    list->setCurrentIndex(list->model()->index(1, 0));
+    list->setFocusedPart(ComposeEntryRow::Part::handle);
+    QTest::qWait(100);
+    const QColor highlight = c.view->palette().color(QPalette::Highlight);
+    const auto ringPixels = [&](QWidget* around, const QRect& local) {
+        const QRect area(around->mapTo(c.view.get(), local.topLeft()) - QPoint(4, 4), local.size() + QSize(8, 8));
+        const QImage shot = c.view->screen()->grabWindow(c.view->winId()).toImage();
+        int count = 0;
+        for (int y = area.top(); y <= area.bottom(); ++y)
+            for (int x = area.left(); x <= area.right(); ++x)
+                count += shot.valid(x, y) && shot.pixelColor(x, y) == highlight;
+        return std::pair(count, shot);
+    };
+    const QRect handle
+        = list->row()->partRect(list->visualRect(list->model()->index(1, 0)), ComposeEntryRow::Part::handle);
+    auto [onHandle, shot] = ringPixels(list->viewport(), handle);
+    QVERIFY(onHandle > 10);
+    const QString name = QString::fromLatin1(QTest::currentDataTag());
+    QDir().mkpath(QStringLiteral(TESSELLON_SCREENSHOT_DIR));
+    QVERIFY(shot.save(QStringLiteral(TESSELLON_SCREENSHOT_DIR "/composer-") + name + u"-row.png"_s));
+
+    QToolButton* cleanup = nullptr;
+    for (QToolButton* b : c.view->findChildren<QToolButton*>())
+        if (b->text() == u"Cleanup"_s)
+            cleanup = b;
+    QVERIFY(cleanup);
+    cleanup->setFocus(Qt::TabFocusReason);
+    QTest::qWait(100);
+    auto [onButton, buttonShot] = ringPixels(cleanup, cleanup->rect());
+    QVERIFY(onButton > 10);
+    QCOMPARE(ringPixels(list->viewport(), handle).first, 0);
+    QVERIFY(buttonShot.save(QStringLiteral(TESSELLON_SCREENSHOT_DIR "/composer-") + name + u"-button.png"_s));
+}
+
+TESSELLON_GUI_TEST_MAIN(TestComposerAccessibilityX11)
+#include "tst_ComposerAccessibilityX11.moc"
