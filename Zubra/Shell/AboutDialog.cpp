@@ -57,9 +57,10 @@ AboutDialog::AboutDialog(QWidget* parent)
     buttons->button(QDialogButtonBox::Close)->setDefault(true);
     column->addSpacing(8);
     column->addWidget(buttons);
-    // Wide enough for the title bar to show the whole title.
+    // Wide enough for the title bar to show the whole title; a fixed size, so the window
+    // manager offers no maximise button.
     setMinimumWidth(textWidth + 48);
-    resize(sizeHint());
+    column->setSizeConstraint(QLayout::SetFixedSize);
 }
 
 QString AboutDialog::versionLine()
