@@ -25,7 +25,7 @@
 #include "Zubra/LibraryWindow/WindowNotifications.h"
 #include "Zubra/Shell/AppDelegate.h"
 #include "Zubra/Shell/AppDelegateSignals.h"
-#include "Zubra/Shell/BrandMark.h"
+#include "Zubra/Shell/AppIcon.h"
 #include "Zubra/Shell/HotKeyManager.h"
 #include "Zubra/Shell/IconCache.h"
 #include "Zubra/Shell/WelcomeView.h"
@@ -41,10 +41,8 @@
 #include "ZubraCore/Support/Logging.h"
 
 #include <QApplication>
-#include <QDialog>
-#include <QPushButton>
-#include <QVBoxLayout>
 #include <QMessageBox>
+#include <QPointer>
 #include <QSettings>
 #include <cstdio>
 #include <cstdlib>
@@ -184,16 +182,11 @@ QWidget* makeContentView(Store& store, CaptureBackends& capture, QSettings& sett
     QObject::connect(view, &ContentView::composeDraftIDChanged, compose, followDraft);
     followDraft();
     view->setWelcomePresenter([view] {
-        ShellActions& shell = view->environment().shellActions();
-        auto* sheet = new QDialog(view->window());
-        sheet->setAttribute(Qt::WA_DeleteOnClose);
-        sheet->setWindowTitle(WelcomeView::title);
-        auto* layout = new QVBoxLayout(sheet);
-        auto* welcome = new WelcomeView(!shell.isTrusted(), shell.hotkeyDisplay(), &shell, sheet);
-        layout->addWidget(welcome);
-        QObject::connect(welcome, &WelcomeView::dismissRequested, sheet, &QDialog::accept);
-        QObject::connect(sheet, &QDialog::finished, view, [view] { view->welcomeDismissed(); });
-        sheet->open();
+        const QPointer<ContentView> guard(view);
+        WelcomeView::presentSheet(view->window(), view->environment().shellActions(), [guard] {
+            if (guard)
+                guard->welcomeDismissed();
+        });
     });
     return view;
 }
@@ -222,7 +215,7 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QString::fromLatin1(AppIdentity::applicationName));
     QApplication::setDesktopFileName(QString::fromLatin1(AppIdentity::bundleIdentifier));
     QApplication::setQuitOnLastWindowClosed(false);
-    QApplication::setWindowIcon(BrandMark::markIcon());
+    QApplication::setWindowIcon(AppIcon::icon());
     const std::shared_ptr<MainQueue> queue = MainQueue::system();
 
     // A later instance asks the running one to show its window and leaves: it never adopts,
@@ -286,6 +279,7 @@ int main(int argc, char* argv[])
         migrationLogMessage,
         true,
         [&capture] { return missingForCapture(capture.accessibility.isTrusted()); },
+        {}, // the tray: Qt's answer
     });
     if (!channel.problem().isEmpty())
         logMP(QStringLiteral("Single-instance channel: ") + channel.problem());

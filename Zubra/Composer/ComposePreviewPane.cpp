@@ -413,7 +413,7 @@ void ComposePreviewPane::showBudgetFeedback(const QString& text)
     m_budgetFeedback = text;
     if (m_alert)
         m_alert->close();
-    m_alert = new QMessageBox(QMessageBox::NoIcon, u"Token budget"_s, text, QMessageBox::Ok, this);
+    m_alert = new QMessageBox(QMessageBox::Information, u"Token budget"_s, text, QMessageBox::Ok, this);
     m_alert->setAttribute(Qt::WA_DeleteOnClose);
     connect(m_alert, &QMessageBox::finished, this, [this] { m_budgetFeedback.reset(); });
     m_alert->open();

@@ -273,8 +273,14 @@ QIcon icon(const QString& name, const QColor& color)
 
 QPixmap pixmap(const QString& name, const QColor& color, int size, qreal devicePixelRatio)
 {
+    // Painted straight at the device size: QIcon::pixmap would multiply by the ratio once more.
     const int side = qRound(size * devicePixelRatio);
-    QPixmap out = icon(name, color).pixmap(QSize(side, side));
+    QPixmap out(side, side);
+    out.fill(Qt::transparent);
+    {
+        QPainter painter(&out);
+        icon(name, color).paint(&painter, QRect(0, 0, side, side));
+    }
     out.setDevicePixelRatio(devicePixelRatio);
     return out;
 }

@@ -4,7 +4,8 @@
 #include "Platform/Feedback.h"
 #include "Platform/MainQueue.h"
 #include "Platform/Updater.h"
-#include "Zubra/Shell/BrandMark.h"
+#include "Zubra/Shell/AboutDialog.h"
+#include "Zubra/Shell/AppIcon.h"
 #include "Zubra/Shell/BundleInfo.h"
 #include "Zubra/Shell/CaptureToast.h"
 #include "Zubra/Shell/HotKeyManager.h"
@@ -17,19 +18,25 @@
 #include "ZubraCore/Support/Logging.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDataStream>
+#include <QDialog>
+#include <QKeySequence>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QSystemTrayIcon>
 #include <QVBoxLayout>
 
 namespace {
 
 QPointer<AppDelegate> sharedDelegate;
+
+const QString accessibilityAlertName = QStringLiteral("TessellonAccessibilityAlert");
 
 std::shared_ptr<DispatchWorkItem> work(std::function<void()> block)
 {
@@ -41,6 +48,7 @@ std::shared_ptr<DispatchWorkItem> work(std::function<void()> block)
 bool askAccessibility(const QString& missing)
 {
     QMessageBox box;
+    box.setObjectName(accessibilityAlertName);
     box.setIcon(QMessageBox::Warning);
     box.setText(QStringLiteral("Tessellon needs Accessibility access"));
     const QString reason = QStringLiteral(
@@ -64,6 +72,7 @@ bool askAccessibility(const QString& missing)
 void tellUpdatesUnavailable()
 {
     QMessageBox box;
+    box.setIcon(QMessageBox::Information);
     box.setText(QStringLiteral("Updates are unavailable in this build"));
     box.setInformativeText(
         QStringLiteral("Please check ") + BundleInfo::webDomain + QStringLiteral(" for the current release."));
@@ -71,11 +80,47 @@ void tellUpdatesUnavailable()
     box.exec();
 }
 
+// One About dialog at a time, over the window the command came from.
 void showAboutBox()
 {
-    QMessageBox::about(nullptr, QStringLiteral("About Tessellon"),
-        QStringLiteral("Tessellon\nVersion ") + BundleInfo::shortVersionString + QStringLiteral(" (")
-            + BundleInfo::bundleVersion + QLatin1Char(')'));
+    static QPointer<AboutDialog> open;
+    if (!open) {
+        open = new AboutDialog(QApplication::activeWindow());
+        open->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    open->show();
+    open->raise();
+    open->activateWindow();
+}
+
+// The screen a new window opens on: the one under the library window when that is shown.
+const QScreen* screenFor(const QWidget* near)
+{
+    if (near && near->isVisible() && near->screen())
+        return near->screen();
+    return QGuiApplication::primaryScreen();
+}
+
+// A size no larger than the share of the screen's available area a new window may take.
+QSize fitted(QSize wanted, const QScreen* screen)
+{
+    if (!screen)
+        return wanted;
+    const QSize room = (QSizeF(screen->availableGeometry().size()) * AppDelegate::screenShare).toSize();
+    return wanted.boundedTo(room);
+}
+
+// Places the window's frame in the middle of the rectangle, inside the screen's available area.
+void centreOn(QWidget* window, const QRect& area, const QScreen* screen)
+{
+    QRect frame(QPoint(0, 0), window->size());
+    frame.moveCenter(area.center());
+    if (screen) {
+        const QRect available = screen->availableGeometry();
+        frame.moveLeft(qBound(available.left(), frame.left(), qMax(available.left(), available.right() - frame.width())));
+        frame.moveTop(qBound(available.top(), frame.top(), qMax(available.top(), available.bottom() - frame.height())));
+    }
+    window->move(frame.topLeft());
 }
 
 // A frame as QWidget::saveGeometry writes it: its header, then the frame and normal rectangles.
@@ -206,6 +251,10 @@ void AppDelegate::finishLaunching(const QStringList& arguments)
         for (const Selection& sample : SampleData::sampleSelections(m_services.now()))
             m_services.store.add(sample);
     }
+    // Without a tray nothing else would show that Tessellon runs: the library window opens (and
+    // with an empty library, the welcome sheet on it).
+    if (!showWindow && !isTrayAvailable())
+        showMainWindow();
 
     if (m_services.store.persistenceStatus().shouldShowLaunchAccessibilityPrompt(isTrusted())) {
         m_services.queue->asyncAfter(accessibilityPromptDelay, work([self] {
@@ -219,7 +268,12 @@ void AppDelegate::setupStatusItem()
 {
     if (!m_services.showStatusItem)
         return;
-    m_statusItem = std::make_unique<StatusItem>(m_menuBar->buildStatusMenu());
+    m_statusItem = std::make_unique<StatusItem>(m_menuBar->buildStatusMenu(), isTrayAvailable());
+}
+
+bool AppDelegate::isTrayAvailable() const
+{
+    return m_services.isTrayAvailable ? m_services.isTrayAvailable() : QSystemTrayIcon::isSystemTrayAvailable();
 }
 
 void AppDelegate::registerHotKey()
@@ -258,19 +312,21 @@ void AppDelegate::showMainWindow()
         auto* window = new QMainWindow;
         window->setObjectName(QStringLiteral("TessellonMainWindow"));
         window->setWindowTitle(QStringLiteral("Tessellon"));
-        window->setWindowIcon(BrandMark::markIcon());
-        window->setMinimumSize(mainWindowMinimumSize);
+        window->setWindowIcon(AppIcon::icon());
+        // On a small or scaled screen the window gives up size before it leaves the screen.
+        const QScreen* screen = QGuiApplication::primaryScreen();
+        window->setMinimumSize(fitted(mainWindowMinimumSize, screen));
         window->setMenuBar(m_menuBar->buildMenuBar(window));
         if (m_services.mainContent)
             window->setCentralWidget(m_services.mainContent(window));
-        window->resize(mainWindowSize);
+        window->resize(fitted(mainWindowSize, screen));
         // A stored frame that does not restore (damaged, or from another screen set-up) is
         // ignored and the window starts centred.
         const QByteArray frame = ShellSettings(&m_services.settings).mainWindowFrame();
         if (!isPlausibleFrame(frame) || !window->restoreGeometry(frame)) {
-            window->resize(mainWindowSize);
-            if (const QScreen* screen = QGuiApplication::primaryScreen())
-                window->move(screen->availableGeometry().center() - window->rect().center());
+            window->resize(fitted(mainWindowSize, screen));
+            if (screen)
+                centreOn(window, screen->availableGeometry(), screen);
         }
         window->installEventFilter(this);
         m_mainWindow = window;
@@ -287,20 +343,30 @@ void AppDelegate::showSettings()
                 | Qt::WindowMaximizeButtonHint);
         window->setObjectName(QStringLiteral("TessellonSettingsWindow"));
         window->setWindowTitle(QStringLiteral("Settings"));
-        window->setWindowIcon(BrandMark::markIcon());
-        window->setMinimumSize(settingsWindowMinimumSize);
+        window->setWindowIcon(AppIcon::icon());
+        const QScreen* screen = screenFor(m_mainWindow);
+        window->setMinimumSize(fitted(settingsWindowMinimumSize, screen));
         auto* layout = new QVBoxLayout(window);
         layout->setContentsMargins(0, 0, 0, 0);
         SettingsView::Inputs inputs
             = SettingsView::live(m_services.hotKeys, m_services.loginItems, m_services.store.storeURL());
         inputs.layout = m_services.keyLayout;
         layout->addWidget(new SettingsView(std::move(inputs), window));
-        // The menu bar's shortcuts (Close Window, Quit, Settings…) work here too.
-        window->addActions({m_menuBar->closeWindow, m_menuBar->quit, m_menuBar->settings, m_menuBar->hide});
-        window->resize(settingsWindowSize);
+        // The menu bar's window shortcuts (New Prompt…, Focus Search, Close Window, Quit, …) work
+        // here too, and Escape closes the window.
+        window->addActions(m_menuBar->windowShortcuts());
+        auto* escape = new QAction(window);
+        escape->setShortcut(QKeySequence(Qt::Key_Escape));
+        connect(escape, &QAction::triggered, window, &QWidget::close);
+        window->addAction(escape);
+        window->resize(fitted(settingsWindowSize, screen));
+        // A new window opens over the library window, or in the middle of the screen.
         const QByteArray frame = ShellSettings(&m_services.settings).settingsWindowFrame();
-        if (isPlausibleFrame(frame))
-            window->restoreGeometry(frame);
+        if (!isPlausibleFrame(frame) || !window->restoreGeometry(frame)) {
+            const bool overLibrary = m_mainWindow && m_mainWindow->isVisible();
+            if (screen)
+                centreOn(window, overLibrary ? m_mainWindow->frameGeometry() : screen->availableGeometry(), screen);
+        }
         window->installEventFilter(this);
         m_settingsWindow = window;
     }
@@ -315,6 +381,14 @@ void AppDelegate::bringForward(QWidget* window)
         window->show();
     window->raise();
     window->activateWindow();
+    // A sheet open on the window keeps the keyboard: it is what the user answers first.
+    const auto dialogs = window->findChildren<QDialog*>(Qt::FindDirectChildrenOnly);
+    for (QDialog* sheet : dialogs) {
+        if (sheet->isVisible() && sheet->isModal()) {
+            sheet->raise();
+            sheet->activateWindow();
+        }
+    }
 }
 
 bool AppDelegate::eventFilter(QObject* watched, QEvent* event)
@@ -383,7 +457,20 @@ void AppDelegate::checkForUpdates()
 
 void AppDelegate::showAccessibilityPrompt()
 {
-    if (m_services.alerts.accessibilityPrompt())
+    // One alert at a time: a press of the hotkey while it is open brings it forward.
+    if (m_accessibilityPromptOpen) {
+        for (QWidget* window : QApplication::topLevelWidgets()) {
+            if (window->objectName() == accessibilityAlertName && window->isVisible()) {
+                window->raise();
+                window->activateWindow();
+            }
+        }
+        return;
+    }
+    m_accessibilityPromptOpen = true;
+    const bool turnOn = m_services.alerts.accessibilityPrompt();
+    m_accessibilityPromptOpen = false;
+    if (turnOn)
         openAccessibilitySettings();
 }
 

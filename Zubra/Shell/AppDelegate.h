@@ -50,6 +50,9 @@ public:
     static constexpr QSize mainWindowMinimumSize {980, 600};
     static constexpr QSize settingsWindowSize {520, 360};
     static constexpr QSize settingsWindowMinimumSize {440, 300};
+    // How much of the screen's available area a new window may take at most, leaving room for
+    // the window manager's frame.
+    static constexpr qreal screenShare = 0.92;
 
     // The modal questions of the shell; tests answer them without a dialog.
     struct Alerts
@@ -88,6 +91,9 @@ public:
         // What keeps captures from running besides the accessibility bus, for the alert (empty:
         // nothing else); none: nothing else.
         std::function<QString()> missingForCapture {};
+        // A tray can show the status item; none: asks Qt (an XEmbed tray or a StatusNotifierItem
+        // host). Without one a plain start opens the library window.
+        std::function<bool()> isTrayAvailable;
     };
 
     explicit AppDelegate(Services services, QObject* parent = nullptr);
@@ -119,6 +125,7 @@ public:
     void checkForUpdates();
     void showAccessibilityPrompt();
     void showMainWindowFromNotification();
+    bool isAccessibilityPromptOpen() const { return m_accessibilityPromptOpen; }
     void showAbout();
     void hideApplication();
     void closeActiveWindow();
@@ -152,6 +159,7 @@ private:
     void setupStatusItem();
     void registerHotKey();
     void bringForward(QWidget* window);
+    bool isTrayAvailable() const;
     void saveWindowFrames();
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -163,4 +171,5 @@ private:
     QPointer<QMainWindow> m_mainWindow;
     QPointer<QWidget> m_settingsWindow;
     bool m_terminated = false;
+    bool m_accessibilityPromptOpen = false;
 };

@@ -18,16 +18,17 @@ MenuBar::MenuBar(AppDelegate& delegate)
     AppDelegate* d = &delegate;
     const bool canModify = delegate.store().canModifyLibrary();
 
-    about = make(QStringLiteral("About Tessellon"), {});
-    connect(about, &QAction::triggered, d, &AppDelegate::showAbout);
-    settings = make(QStringLiteral("Settings\u2026"), QStringLiteral("Ctrl+,"));
-    connect(settings, &QAction::triggered, d, &AppDelegate::showSettings);
-    checkForUpdates = make(QStringLiteral("Check for Updates\u2026"), {});
-    connect(checkForUpdates, &QAction::triggered, d, &AppDelegate::checkForUpdates);
-    hide = make(QStringLiteral("Hide Tessellon"), QStringLiteral("Ctrl+H"));
+    newPrompt = make(QStringLiteral("&New Prompt\u2026"), QStringLiteral("Ctrl+N"));
+    newPrompt->setEnabled(canModify);
+    connect(newPrompt, &QAction::triggered, d, &AppDelegate::menuNewPrompt);
+    goToPrompt = make(QStringLiteral("&Go to Prompt"), QStringLiteral("Ctrl+Shift+P"));
+    goToPrompt->setEnabled(canModify);
+    connect(goToPrompt, &QAction::triggered, d, &AppDelegate::openPromptAction);
+    closeWindow = make(QStringLiteral("&Close Window"), QStringLiteral("Ctrl+W"));
+    connect(closeWindow, &QAction::triggered, d, &AppDelegate::closeActiveWindow);
+    hide = make(QStringLiteral("&Hide Tessellon"), QStringLiteral("Ctrl+H"));
     connect(hide, &QAction::triggered, d, &AppDelegate::hideApplication);
-    quit = make(QStringLiteral("Quit Tessellon"), QStringLiteral("Ctrl+Q"));
-    quit->setMenuRole(QAction::QuitRole);
+    quit = make(QStringLiteral("&Quit Tessellon"), QStringLiteral("Ctrl+Q"));
     connect(quit, &QAction::triggered, d, &AppDelegate::terminate);
 
     const auto edit = [this](const QString& title, const QString& keys, const char* slot) {
@@ -35,31 +36,33 @@ MenuBar::MenuBar(AppDelegate& delegate)
         connect(action, &QAction::triggered, this, [slot] { sendToFocusWidget(slot); });
         return action;
     };
-    undo = edit(QStringLiteral("Undo"), QStringLiteral("Ctrl+Z"), "undo");
-    redo = edit(QStringLiteral("Redo"), QStringLiteral("Ctrl+Shift+Z"), "redo");
-    cut = edit(QStringLiteral("Cut"), QStringLiteral("Ctrl+X"), "cut");
-    copy = edit(QStringLiteral("Copy"), QStringLiteral("Ctrl+C"), "copy");
-    paste = edit(QStringLiteral("Paste"), QStringLiteral("Ctrl+V"), "paste");
-    selectAll = edit(QStringLiteral("Select All"), QStringLiteral("Ctrl+A"), "selectAll");
+    undo = edit(QStringLiteral("&Undo"), QStringLiteral("Ctrl+Z"), "undo");
+    redo = edit(QStringLiteral("&Redo"), QStringLiteral("Ctrl+Shift+Z"), "redo");
+    cut = edit(QStringLiteral("Cu&t"), QStringLiteral("Ctrl+X"), "cut");
+    copy = edit(QStringLiteral("&Copy"), QStringLiteral("Ctrl+C"), "copy");
+    paste = edit(QStringLiteral("&Paste"), QStringLiteral("Ctrl+V"), "paste");
+    selectAll = edit(QStringLiteral("Select &All"), QStringLiteral("Ctrl+A"), "selectAll");
+    settings = make(QStringLiteral("&Settings\u2026"), QStringLiteral("Ctrl+,"));
+    connect(settings, &QAction::triggered, d, &AppDelegate::showSettings);
 
-    newPrompt = make(QStringLiteral("New Prompt\u2026"), QStringLiteral("Ctrl+N"));
-    newPrompt->setEnabled(canModify);
-    connect(newPrompt, &QAction::triggered, d, &AppDelegate::menuNewPrompt);
-    goToPrompt = make(QStringLiteral("Go to Prompt"), QStringLiteral("Ctrl+Shift+P"));
-    goToPrompt->setEnabled(canModify);
-    connect(goToPrompt, &QAction::triggered, d, &AppDelegate::openPromptAction);
-    closeWindow = make(QStringLiteral("Close Window"), QStringLiteral("Ctrl+W"));
-    connect(closeWindow, &QAction::triggered, d, &AppDelegate::closeActiveWindow);
-
-    focusSearch = make(QStringLiteral("Focus Search"), QStringLiteral("Ctrl+F"));
+    focusSearch = make(QStringLiteral("Focus &Search"), QStringLiteral("Ctrl+F"));
     connect(focusSearch, &QAction::triggered, d, &AppDelegate::menuFocusSearch);
 
-    openTessellon = make(QStringLiteral("Open Tessellon"), QStringLiteral("Ctrl+1"));
+    checkForUpdates = make(QStringLiteral("Check for &Updates\u2026"), {});
+    connect(checkForUpdates, &QAction::triggered, d, &AppDelegate::checkForUpdates);
+    about = make(QStringLiteral("&About Tessellon"), {});
+    connect(about, &QAction::triggered, d, &AppDelegate::showAbout);
+
+    openTessellon = make(QStringLiteral("Open Tessellon"), {});
     connect(openTessellon, &QAction::triggered, d, &AppDelegate::showMainWindow);
-    captureSelection = make(captureTitle(delegate.hotKeys().currentCombo()), QStringLiteral("Ctrl+2"));
+    // The title names the global shortcut; the item itself has none.
+    captureSelection = make(captureTitle(delegate.hotKeys().currentCombo()), {});
     captureSelection->setEnabled(canModify);
     connect(captureSelection, &QAction::triggered, d, &AppDelegate::captureNowAction);
-    openPrompt = make(QStringLiteral("Open Prompt\u2026"), QStringLiteral("Ctrl+3"));
+    statusNewPrompt = make(QStringLiteral("New Prompt\u2026"), {});
+    statusNewPrompt->setEnabled(canModify);
+    connect(statusNewPrompt, &QAction::triggered, d, &AppDelegate::menuNewPrompt);
+    openPrompt = make(QStringLiteral("Open Prompt\u2026"), {});
     openPrompt->setEnabled(canModify);
     connect(openPrompt, &QAction::triggered, d, &AppDelegate::openPromptAction);
     collectIntoPrompt = make(QStringLiteral("Collect into Prompt"), {});
@@ -68,6 +71,12 @@ MenuBar::MenuBar(AppDelegate& delegate)
     collectIntoPrompt->setEnabled(canModify);
     // The command decides the check mark from the store, not from the click.
     connect(collectIntoPrompt, &QAction::triggered, d, &AppDelegate::toggleCollectingAction);
+    statusCheckForUpdates = make(QStringLiteral("Check for Updates\u2026"), {});
+    connect(statusCheckForUpdates, &QAction::triggered, d, &AppDelegate::checkForUpdates);
+    statusSettings = make(QStringLiteral("Settings\u2026"), {});
+    connect(statusSettings, &QAction::triggered, d, &AppDelegate::showSettings);
+    statusQuit = make(QStringLiteral("Quit Tessellon"), {});
+    connect(statusQuit, &QAction::triggered, d, &AppDelegate::terminate);
 }
 
 QAction* MenuBar::make(const QString& title, const QString& shortcut)
@@ -100,32 +109,38 @@ bool MenuBar::sendToFocusWidget(const char* slot)
     return QMetaObject::invokeMethod(focus, slot);
 }
 
+QList<QAction*> MenuBar::windowShortcuts() const
+{
+    return {newPrompt, goToPrompt, closeWindow, hide, quit, settings, focusSearch};
+}
+
 QMenuBar* MenuBar::buildMenuBar(QWidget* window) const
 {
     auto* bar = new QMenuBar(window);
-    QMenu* app = bar->addMenu(QStringLiteral("Tessellon"));
-    app->addAction(about);
-    app->addSeparator();
-    app->addAction(settings);
-    app->addAction(checkForUpdates);
-    app->addSeparator();
-    app->addAction(hide);
-    app->addAction(quit);
-
-    QMenu* editMenu = bar->addMenu(QStringLiteral("Edit"));
-    editMenu->addAction(undo);
-    editMenu->addAction(redo);
-    editMenu->addSeparator();
-    editMenu->addActions({cut, copy, paste, selectAll});
-
-    QMenu* fileMenu = bar->addMenu(QStringLiteral("File"));
+    QMenu* fileMenu = bar->addMenu(QStringLiteral("&File"));
     fileMenu->addAction(newPrompt);
     fileMenu->addAction(goToPrompt);
     fileMenu->addSeparator();
     fileMenu->addAction(closeWindow);
+    fileMenu->addAction(hide);
+    fileMenu->addSeparator();
+    fileMenu->addAction(quit);
 
-    QMenu* viewMenu = bar->addMenu(QStringLiteral("View"));
+    QMenu* editMenu = bar->addMenu(QStringLiteral("&Edit"));
+    editMenu->addAction(undo);
+    editMenu->addAction(redo);
+    editMenu->addSeparator();
+    editMenu->addActions({cut, copy, paste, selectAll});
+    editMenu->addSeparator();
+    editMenu->addAction(settings);
+
+    QMenu* viewMenu = bar->addMenu(QStringLiteral("&View"));
     viewMenu->addAction(focusSearch);
+
+    QMenu* helpMenu = bar->addMenu(QStringLiteral("&Help"));
+    helpMenu->addAction(checkForUpdates);
+    helpMenu->addSeparator();
+    helpMenu->addAction(about);
     return bar;
 }
 
@@ -135,13 +150,13 @@ QMenu* MenuBar::buildStatusMenu(QWidget* parent) const
     menu->setAccessibleName(QStringLiteral("Tessellon menu"));
     menu->addAction(openTessellon);
     menu->addAction(captureSelection);
-    menu->addAction(newPrompt);
+    menu->addAction(statusNewPrompt);
     menu->addAction(openPrompt);
     menu->addAction(collectIntoPrompt);
     menu->addSeparator();
-    menu->addAction(checkForUpdates);
-    menu->addAction(settings);
+    menu->addAction(statusCheckForUpdates);
+    menu->addAction(statusSettings);
     menu->addSeparator();
-    menu->addAction(quit);
+    menu->addAction(statusQuit);
     return menu;
 }

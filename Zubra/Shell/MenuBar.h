@@ -1,7 +1,8 @@
 #pragma once
-// The commands of the menus: one action per command, shared by the main window's menu bar and
-// the status menu. Ctrl stands where the other desktop has Command. The editing commands go to
-// the widget that has the keyboard focus.
+// The commands of the menus. The main window's menu bar is laid out as Linux programs lay theirs
+// out: File, Edit, View, Help, each with a mnemonic; Ctrl stands where the other desktop has
+// Command. The status menu has actions of its own without shortcuts (a tray menu answers none),
+// wired to the same commands. The editing commands go to the widget that has the keyboard focus.
 
 #include <QObject>
 #include <QString>
@@ -21,10 +22,12 @@ public:
     // Builds every action; the enabled flags of the library commands are taken now, once.
     explicit MenuBar(AppDelegate& delegate);
 
-    // The menu bar of a window: the application menu, "Edit", "File", "View".
+    // The menu bar of a window: "File", "Edit", "View", "Help".
     QMenuBar* buildMenuBar(QWidget* window) const;
     // The status item's menu.
     QMenu* buildStatusMenu(QWidget* parent = nullptr) const;
+    // The window commands whose shortcuts every window of the program answers.
+    QList<QAction*> windowShortcuts() const;
     // "Capture Selection  (" + the shortcut + ")".
     static QString captureTitle(const HotKeyCombo& combo);
     // Renames the status menu's capture item after a newly registered shortcut.
@@ -32,10 +35,10 @@ public:
     // Sends an editing command ("copy", "undo", …) to the focus widget when it has that slot.
     static bool sendToFocusWidget(const char* slot);
 
-    // Application menu.
-    QAction* about = nullptr;
-    QAction* settings = nullptr;
-    QAction* checkForUpdates = nullptr;
+    // File.
+    QAction* newPrompt = nullptr;
+    QAction* goToPrompt = nullptr;
+    QAction* closeWindow = nullptr;
     QAction* hide = nullptr;
     QAction* quit = nullptr;
     // Edit.
@@ -45,17 +48,21 @@ public:
     QAction* copy = nullptr;
     QAction* paste = nullptr;
     QAction* selectAll = nullptr;
-    // File.
-    QAction* newPrompt = nullptr;
-    QAction* goToPrompt = nullptr;
-    QAction* closeWindow = nullptr;
+    QAction* settings = nullptr;
     // View.
     QAction* focusSearch = nullptr;
+    // Help.
+    QAction* checkForUpdates = nullptr;
+    QAction* about = nullptr;
     // Status menu.
     QAction* openTessellon = nullptr;
     QAction* captureSelection = nullptr;
+    QAction* statusNewPrompt = nullptr;
     QAction* openPrompt = nullptr;
     QAction* collectIntoPrompt = nullptr;
+    QAction* statusCheckForUpdates = nullptr;
+    QAction* statusSettings = nullptr;
+    QAction* statusQuit = nullptr;
 
 private:
     QAction* make(const QString& title, const QString& shortcut);

@@ -1,7 +1,8 @@
 #pragma once
-// The status item: the brand mark in the desktop's system tray, with the status menu. A left
-// click pops the menu up as well. Without a tray the item stays hidden and the window's menu
-// bar carries every command.
+// The status item: the application icon in the desktop's system tray (an XEmbed tray or a
+// StatusNotifierItem host), with the status menu. A left click pops the menu up as well. Without
+// a tray the item stays hidden; the library window opens at start and its menu bar carries every
+// command.
 
 #include <QObject>
 #include <memory>
@@ -16,8 +17,8 @@ class StatusItem final : public QObject
 public:
     static inline const QString toolTip = QStringLiteral("Tessellon \u2014 capture and browse selections");
 
-    // Takes the menu.
-    explicit StatusItem(QMenu* menu, QObject* parent = nullptr);
+    // Takes the menu. trayAvailable: a tray can show the item now.
+    StatusItem(QMenu* menu, bool trayAvailable, QObject* parent = nullptr);
     ~StatusItem() override;
 
     QMenu* menu() const { return m_menu.get(); }

@@ -9,6 +9,8 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace {
@@ -93,6 +95,74 @@ WelcomeView::WelcomeView(bool needsAccessibility, const QString& hotkeyDisplay, 
                 m_shell->openAccessibilitySettings();
         });
     resize(500, sizeHint().height());
+}
+
+namespace {
+// Keeps the keyboard on the sheet: whenever its window becomes active (a window manager may
+// activate the window after the sheet, or on a click), the sheet is activated in its place.
+class SheetFocus final : public QObject
+{
+public:
+    SheetFocus(QWidget* window, QDialog* sheet)
+        : QObject(sheet)
+        , m_sheet(sheet)
+    {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::WindowActivate && m_sheet->isVisible()) {
+            QTimer::singleShot(0, m_sheet, [sheet = m_sheet] {
+                sheet->raise();
+                sheet->activateWindow();
+            });
+        }
+        return false;
+    }
+
+private:
+    QDialog* m_sheet;
+};
+} // namespace
+
+QDialog* WelcomeView::presentSheet(QWidget* window, ShellActions& shell, std::function<void()> dismissed)
+{
+    static const QString sheetName = QStringLiteral("WelcomeSheet");
+    for (QDialog* open : window->findChildren<QDialog*>(sheetName, Qt::FindDirectChildrenOnly)) {
+        if (open->isVisible()) {
+            open->raise();
+            open->activateWindow();
+            return open;
+        }
+    }
+    auto* sheet = new QDialog(window);
+    sheet->setObjectName(sheetName);
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    sheet->setWindowTitle(title);
+    auto* layout = new QVBoxLayout(sheet);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* welcome = new WelcomeView(!shell.isTrusted(), shell.hotkeyDisplay(), &shell, sheet);
+    layout->addWidget(welcome);
+    // "Get Started" accepts the sheet itself.
+    QObject::connect(sheet, &QDialog::finished, sheet, [dismissed = std::move(dismissed)] {
+        if (dismissed)
+            dismissed();
+    });
+    // Every wrapped text gets the lines it needs (a new window would otherwise be held to two
+    // thirds of a small or scaled screen), inside the screen's available area.
+    const int width = qMax(sheet->sizeHint().width(), welcome->minimumWidth());
+    QSize size(width, sheet->layout()->totalHeightForWidth(width));
+    if (const QScreen* screen = window->screen())
+        size = size.boundedTo(screen->availableGeometry().size());
+    sheet->resize(size);
+    new SheetFocus(window, sheet);
+    sheet->open();
+    welcome->getStartedButton()->setFocus(Qt::ActiveWindowFocusReason);
+    sheet->raise();
+    sheet->activateWindow();
+    return sheet;
 }
 
 QString WelcomeView::captureStepDetail(const QString& hotkeyDisplay)

@@ -4,7 +4,9 @@
 
 #include <QString>
 #include <QWidget>
+#include <functional>
 
+class QDialog;
 class QLabel;
 class QPushButton;
 class ShellActions;
@@ -31,6 +33,11 @@ public:
     // needsAccessibility: the access step offers its button. The shell may be nullptr (the
     // off-screen export), and the button then does nothing.
     WelcomeView(bool needsAccessibility, const QString& hotkeyDisplay, ShellActions* shell, QWidget* parent = nullptr);
+
+    // Presents the sheet on the window (window-modal), or brings forward the one already open
+    // there: a window never shows two. The sheet has the keyboard, so Return answers "Get
+    // Started". dismissed runs when the sheet closes.
+    static QDialog* presentSheet(QWidget* window, ShellActions& shell, std::function<void()> dismissed);
 
     // "Select text in another app, then press " + the shortcut + " to save it with its source
     // when available."

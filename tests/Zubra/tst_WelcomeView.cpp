@@ -6,6 +6,7 @@
 #include "Zubra/Shell/WelcomeView.h"
 #include "support/TestMain.h"
 
+#include <QApplication>
 #include <QDialog>
 #include <QLabel>
 #include <QPushButton>
@@ -110,6 +111,31 @@ private slots:
         QTest::keyClick(view->accessibilityButton(), Qt::Key_Return);
         QCOMPARE(dismissed.size(), 1);
         QCOMPARE(accepted.size(), 1);
+    }
+
+    // Presenting again while a sheet is open brings that one forward; the sheet has the keyboard
+    // from the start, so Return closes it; afterwards a new one may open.
+    void oneSheetAtATimeWithTheKeyboard()
+    {
+        CountingShell shell;
+        QWidget window;
+        window.resize(600, 500);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        int dismissed = 0;
+        QDialog* sheet = WelcomeView::presentSheet(&window, shell, [&dismissed] { ++dismissed; });
+        QVERIFY(sheet && sheet->isVisible());
+        QCOMPARE(sheet->windowModality(), Qt::WindowModal);
+        QCOMPARE(WelcomeView::presentSheet(&window, shell, [&dismissed] { ++dismissed; }), sheet);
+        QCOMPARE(window.findChildren<WelcomeView*>().size(), 1);
+        QTRY_COMPARE(QApplication::activeWindow(), sheet);
+        auto* view = sheet->findChild<WelcomeView*>();
+        QCOMPARE(QApplication::focusWidget(), view->getStartedButton());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(dismissed, 1);
+        QVERIFY(!sheet->isVisible());
+        QDialog* next = WelcomeView::presentSheet(&window, shell, {});
+        QVERIFY(next != sheet && next->isVisible());
     }
 
     void layoutKeepsEveryTextWhole()

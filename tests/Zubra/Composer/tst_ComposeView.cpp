@@ -18,6 +18,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -173,6 +174,10 @@ private slots:
         c.preview()->copySplit();
         QCOMPARE(c.clipboardText(), u"kept"_s);
         QVERIFY(c.preview()->budgetFeedback()->startsWith(u"Cannot split"_s));
+        // The notice is a message box with its icon.
+        const auto* notice = c.preview()->findChild<QMessageBox*>();
+        QVERIFY(notice);
+        QCOMPARE(notice->icon(), QMessageBox::Information);
 
         c.preview()->reduceToFit();
         QCOMPARE(c.draft().entries.size(), 1);

@@ -31,6 +31,9 @@ struct AppHarness
         AppDelegate::Alerts alerts {
             [this] {
                 ++accessibilityPrompts;
+                // What happens while the alert is open, once.
+                if (auto during = std::exchange(whileAccessibilityPromptOpen, {}))
+                    during();
                 return acceptAccessibilityPrompt;
             },
             [this] { ++updateAlerts; },
@@ -56,6 +59,8 @@ struct AppHarness
             [] { return QDateTime(QDate(2026, 5, 6), QTime(7, 8, 9), Qt::UTC); },
             std::nullopt,
             statusItem,
+            // With a real status item the real tray decides; otherwise the test does.
+            statusItem ? std::function<bool()>() : std::function<bool()>([this] { return trayAvailable; }),
         });
     }
     ~AppHarness() { delegate.reset(); }
@@ -72,8 +77,10 @@ struct AppHarness
     std::unique_ptr<HotKeyManager> hotKeys;
     MemoryInstanceChannel channel;
     bool trusted = true;
+    bool trayAvailable = true;
     bool acceptAccessibilityPrompt = false;
     int accessibilityPrompts = 0;
+    std::function<void()> whileAccessibilityPromptOpen;
     int accessibilityEnabled = 0;
     int updateAlerts = 0;
     QList<CaptureFlow::Completion> captures;

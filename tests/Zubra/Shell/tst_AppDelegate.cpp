@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QMainWindow>
+#include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
 #include <QTest>
@@ -40,6 +41,8 @@ private slots:
     void launchLinesAndShared();
     void launchFlags_data();
     void launchFlags();
+    void withoutTrayAPlainStartOpensTheWindow();
+    void oneAccessibilityAlertAtATime();
     void accessibilityPromptAtLaunch_data();
     void accessibilityPromptAtLaunch();
     void hotKeyAtLaunch_data();
@@ -51,10 +54,15 @@ private slots:
     void collectIntoPrompt();
     void accessibilityAndUpdates();
     void mainWindow();
+    void menuBarAsOnLinux_data();
+    void menuBarAsOnLinux();
+    void statusMenuShowsNoShortcut();
     void editCommandsGoToTheFocusWidget();
     void windowFrames_data();
     void windowFrames();
     void settingsWindow();
+    void settingsWindowAnswersTheWindowShortcuts_data();
+    void settingsWindowAnswersTheWindowShortcuts();
     void showWindowRequest();
     void handOffTouchesNoLibrary();
     void quitWaitsForTheCaptureAndSaves();
@@ -118,6 +126,45 @@ void TestAppDelegate::launchFlags()
     QVERIFY(h.captures.isEmpty());
     h.advance(1ms);
     QCOMPARE(h.captures.size(), captures ? 1 : 0);
+}
+
+void TestAppDelegate::withoutTrayAPlainStartOpensTheWindow()
+{
+    for (const bool tray : {true, false}) {
+        AppHarness h;
+        h.trayAvailable = tray;
+        h.delegate->finishLaunching({"tessellon"});
+        // At once: nothing else would show that the program runs.
+        QCOMPARE(h.delegate->mainWindow() && h.delegate->mainWindow()->isVisible(), !tray);
+        if (tray)
+            continue;
+        // Closing it keeps the program (and its hotkey); a show-window request brings it back.
+        h.delegate->mainWindow()->close();
+        QVERIFY(!h.delegate->mainWindow()->isVisible());
+        QVERIFY(h.hotKeyService.registered);
+        h.channel.receiveShowWindowRequest();
+        QVERIFY(h.delegate->mainWindow()->isVisible());
+    }
+}
+
+void TestAppDelegate::oneAccessibilityAlertAtATime()
+{
+    AppHarness h;
+    h.trusted = false;
+    h.delegate->finishLaunching({"tessellon"});
+    // While the alert is open, the hotkey is pressed twice more: no second alert.
+    h.whileAccessibilityPromptOpen = [&h] {
+        QVERIFY(h.delegate->isAccessibilityPromptOpen());
+        QVERIFY(h.hotKeyService.press());
+        QVERIFY(h.hotKeyService.press());
+    };
+    QVERIFY(h.hotKeyService.press());
+    QCOMPARE(h.accessibilityPrompts, 1);
+    QVERIFY(!h.delegate->isAccessibilityPromptOpen());
+    // Once it is answered, the next press asks again.
+    QVERIFY(h.hotKeyService.press());
+    QCOMPARE(h.accessibilityPrompts, 2);
+    QVERIFY(h.captures.isEmpty());
 }
 
 void TestAppDelegate::accessibilityPromptAtLaunch_data()
@@ -302,18 +349,76 @@ void TestAppDelegate::mainWindow()
     QCOMPARE(window->size(), QSize(1120, 660));
     QCOMPARE(window->minimumSize(), QSize(980, 600));
     QVERIFY(window->centralWidget());
-    const QList<QAction*> menus = window->menuBar()->actions();
-    QStringList titles;
-    for (QAction* menu : menus)
-        titles << menu->text();
-    QCOMPARE(titles, (QStringList {"Tessellon", "Edit", "File", "View"}));
-    QCOMPARE(h.delegate->menuBar().goToPrompt->shortcut(), QKeySequence(QStringLiteral("Ctrl+Shift+P")));
     // Closing keeps the window; showing again brings back the same one.
     window->close();
     QVERIFY(!window->isVisible());
     h.delegate->showMainWindow();
     QCOMPARE(h.delegate->mainWindow(), window);
     QVERIFY(window->isVisible());
+}
+
+void TestAppDelegate::menuBarAsOnLinux_data()
+{
+    // Each item as "text<TAB>shortcut" ("-" a separator); "&" marks the mnemonic.
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QStringList>("items");
+    QTest::newRow("File") << 0 << "&File"
+                          << QStringList {QString::fromUtf16(u"&New Prompt\u2026\tCtrl+N"), "&Go to Prompt\tCtrl+Shift+P",
+                                 "-", "&Close Window\tCtrl+W", "&Hide Tessellon\tCtrl+H", "-", "&Quit Tessellon\tCtrl+Q"};
+    QTest::newRow("Edit") << 1 << "&Edit"
+                          << QStringList {"&Undo\tCtrl+Z", "&Redo\tCtrl+Shift+Z", "-", "Cu&t\tCtrl+X", "&Copy\tCtrl+C",
+                                 "&Paste\tCtrl+V", "Select &All\tCtrl+A", "-",
+                                 QString::fromUtf16(u"&Settings\u2026\tCtrl+,")};
+    QTest::newRow("View") << 2 << "&View" << QStringList {"Focus &Search\tCtrl+F"};
+    QTest::newRow("Help") << 3 << "&Help"
+                          << QStringList {QString::fromUtf16(u"Check for &Updates\u2026\t"), "-", "&About Tessellon\t"};
+}
+
+void TestAppDelegate::menuBarAsOnLinux()
+{
+    QFETCH(int, index);
+    QFETCH(QString, title);
+    QFETCH(QStringList, items);
+    AppHarness h;
+    h.delegate->showMainWindow();
+    const QList<QAction*> menus = h.delegate->mainWindow()->menuBar()->actions();
+    QCOMPARE(menus.size(), 4);
+    QCOMPARE(menus.at(index)->text(), title);
+    QStringList found;
+    for (QAction* action : menus.at(index)->menu()->actions())
+        found << (action->isSeparator() ? QStringLiteral("-")
+                                        : action->text() + u'\t' + action->shortcut().toString());
+    QCOMPARE(found, items);
+    // Each mnemonic letter is used once in its menu.
+    QSet<QChar> letters;
+    for (const QString& item : items) {
+        const qsizetype amp = item.indexOf(u'&');
+        if (amp < 0)
+            continue;
+        QVERIFY2(!letters.contains(item.at(amp + 1).toLower()), qPrintable(item));
+        letters.insert(item.at(amp + 1).toLower());
+    }
+}
+
+void TestAppDelegate::statusMenuShowsNoShortcut()
+{
+    AppHarness h;
+    h.delegate->finishLaunching({"tessellon"});
+    std::unique_ptr<QMenu> menu(h.delegate->menuBar().buildStatusMenu());
+    QStringList titles;
+    for (QAction* action : menu->actions()) {
+        titles << (action->isSeparator() ? QStringLiteral("-") : action->text());
+        // A tray menu answers no shortcut, so it shows none.
+        QVERIFY2(action->shortcut().isEmpty(), qPrintable(action->text()));
+    }
+    QCOMPARE(titles,
+        (QStringList {"Open Tessellon", "Capture Selection  (Ctrl+Alt+Super+C)", QString::fromUtf16(u"New Prompt\u2026"),
+            QString::fromUtf16(u"Open Prompt\u2026"), "Collect into Prompt", "-",
+            QString::fromUtf16(u"Check for Updates\u2026"), QString::fromUtf16(u"Settings\u2026"), "-",
+            "Quit Tessellon"}));
+    // The capture item names the global hotkey once.
+    QCOMPARE(titles.at(1).count(QStringLiteral("Ctrl+Alt+Super+C")), 1);
 }
 
 void TestAppDelegate::editCommandsGoToTheFocusWidget()
@@ -393,6 +498,43 @@ void TestAppDelegate::settingsWindow()
     QVERIFY(!(window->windowFlags() & Qt::WindowMinimizeButtonHint));
     h.delegate->showSettings();
     QCOMPARE(h.delegate->settingsWindow(), window);
+    // A new settings window opens over the library window (or the screen), and Escape closes it.
+    const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
+    QVERIFY2((window->frameGeometry().center() - screen.center()).manhattanLength() <= 8,
+        qPrintable(QDebug::toString(window->frameGeometry())));
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    QTest::keyClick(window, Qt::Key_Escape);
+    QVERIFY(!window->isVisible());
+}
+
+void TestAppDelegate::settingsWindowAnswersTheWindowShortcuts_data()
+{
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QString>("notification");
+    QTest::newRow("new prompt") << "Ctrl+N" << "TessellonNewPrompt";
+    QTest::newRow("focus search") << "Ctrl+F" << "TessellonFocusSearch";
+    QTest::newRow("go to prompt") << "Ctrl+Shift+P" << "TessellonOpenPrompt";
+}
+
+void TestAppDelegate::settingsWindowAnswersTheWindowShortcuts()
+{
+    QFETCH(QString, keys);
+    QFETCH(QString, notification);
+    AppHarness h;
+    h.delegate->finishLaunching({"tessellon"});
+    h.delegate->showMainWindow();
+    h.delegate->mainWindow()->move(60, 40);
+    h.delegate->showSettings();
+    QWidget* window = h.delegate->settingsWindow();
+    // Over the library window.
+    QVERIFY2((window->frameGeometry().center() - h.delegate->mainWindow()->frameGeometry().center()).manhattanLength()
+            <= 8,
+        qPrintable(QDebug::toString(window->frameGeometry())));
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    const QKeySequence sequence(keys);
+    QTest::keySequence(window, sequence);
+    h.advance(350ms);
+    QCOMPARE(h.notifications, QStringList {notification});
 }
 
 void TestAppDelegate::showWindowRequest()

@@ -69,6 +69,26 @@ class TestApplicationEndToEnd : public QObject
     QProcessEnvironment m_environment;
     QProcess m_app;
     QtPasteboard* m_pasteboard = nullptr;
+    Child m_tray;
+
+    static bool waitForTray()
+    {
+        auto x = XcbConnection::open();
+        if (!x)
+            return false;
+        const xcb_atom_t selection = x->atom("_NET_SYSTEM_TRAY_S0");
+        QDeadlineTimer deadline(10000);
+        while (!deadline.hasExpired()) {
+            auto owner = xcb_get_selection_owner_reply(
+                x->connection(), xcb_get_selection_owner(x->connection(), selection), nullptr);
+            const bool owned = owner && owner->owner != XCB_NONE;
+            std::free(owner);
+            if (owned)
+                return true;
+            QTest::qWait(50);
+        }
+        return false;
+    }
 
     QString libraryPath() const { return m_home.filePath(QStringLiteral("data/Tessellon/Tessellon.json")); }
     QString logText() const { return QString::fromUtf8(readAll(m_home.filePath(QStringLiteral("log/tessellon.log")))); }
@@ -130,10 +150,13 @@ class TestApplicationEndToEnd : public QObject
 private slots:
     void initTestCase()
     {
-        for (const char* tool : {"xdotool", "xclip", "xterm", "dbus-send"})
+        for (const char* tool : {"xdotool", "xclip", "xterm", "dbus-send", "trayer"})
             if (!X11Programs::available(QString::fromLatin1(tool)))
                 QSKIP("a tool the test drives is missing");
         m_pasteboard = new QtPasteboard(this);
+        // A system tray, as most desktops have: a plain start then opens no window.
+        QVERIFY(m_tray.start(QStringLiteral("trayer"), {"--edge", "top", "--align", "right"}));
+        QVERIFY(waitForTray());
         for (const char* folder : {"data", "config", "state", "log", "run"})
             QVERIFY(QDir().mkpath(m_home.filePath(QString::fromLatin1(folder))));
         QVERIFY(::chmod(QFile::encodeName(m_home.filePath(QStringLiteral("run"))).constData(), 0700) == 0);
