@@ -187,8 +187,10 @@ void LibraryToolbar::refresh()
         m_store.canModifyLibrary());
 
     const std::optional<SidebarItem> choice = m_window.sidebarSelection ? m_window.sidebarSelection() : std::nullopt;
-    if (choice && choice->isCompose())
+    if (choice && choice->isCompose()) {
+        makeReachable();
         return;
+    }
 
     if (choice && choice->kind() == SidebarItem::Kind::group) {
         if (const std::optional<SelectionGroup> group = m_store.findGroup(choice->uuid())) {
@@ -251,6 +253,19 @@ void LibraryToolbar::refresh()
         });
     }
     addMenuButton(u"Sort"_qs, u"arrow.up.arrow.down"_qs, u"Sort selections"_qs, sort);
+    makeReachable();
+}
+
+void LibraryToolbar::makeReachable()
+{
+    // A toolbar's buttons take no focus by default: here Tab reaches each of them, and each is
+    // named for screen readers (they show an icon only).
+    for (QAction* item : actions()) {
+        if (QWidget* button = widgetForAction(item)) {
+            button->setFocusPolicy(Qt::TabFocus);
+            button->setAccessibleName(item->text());
+        }
+    }
 }
 
 QStringList LibraryToolbar::itemTitles() const

@@ -95,6 +95,7 @@ public:
     QStringList itemTitles() const;
 
 private:
+    void makeReachable();
     void addMenuButton(const QString& title, const QString& symbol, const QString& help, QMenu* menu);
     void addButton(const QString& title, const QString& symbol, const QString& help, std::function<void()> action,
         bool enabled = true);

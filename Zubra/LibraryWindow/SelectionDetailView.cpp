@@ -21,6 +21,8 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -149,19 +151,27 @@ void SelectionDetailView::buildHeader(QVBoxLayout* layout)
 
 void SelectionDetailView::buildContent(QVBoxLayout* layout)
 {
-    auto* content = new QWidget(this);
+    // One scroll view holds the whole content: the passage at its full height, then the boxes.
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName(u"detailContent"_qs);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_scroll = scroll;
+    auto* content = new QWidget(scroll);
+    content->setAutoFillBackground(false);
     auto* column = new QVBoxLayout(content);
     column->setContentsMargins(14, 14, 14, 14);
     column->setSpacing(14);
     m_contentColumn = column;
 
-    // The passage scrolls by itself so that a long capture never has to be laid out whole
-    // before the detail shows; the boxes below keep their natural height.
     auto* passageBox = new QGroupBox(u"Captured Passage"_qs, content);
     m_passageBox = passageBox;
     auto* passageLayout = new QVBoxLayout(passageBox);
     passageLayout->setContentsMargins(8, 4, 8, 8);
     m_passage = new PassageView(passageBox);
+    m_passage->setFitsContent(true);
     m_passage->setLinkOpener([this](const QUrl& url) {
         if (m_environment.workspace)
             m_environment.workspace->openAddress(url.toString(QUrl::FullyEncoded));
@@ -170,11 +180,8 @@ void SelectionDetailView::buildContent(QVBoxLayout* layout)
     passagePalette.setColor(QPalette::Base, Qt::transparent);
     m_passage->setPalette(passagePalette);
     m_passage->viewport()->setAutoFillBackground(false);
-    connect(m_passage, &PassageView::renderingFinished, this, &SelectionDetailView::fitPassageHeight);
-    connect(m_passage->document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
-        &SelectionDetailView::fitPassageHeight);
     passageLayout->addWidget(m_passage);
-    column->addWidget(passageBox, 1);
+    column->addWidget(passageBox);
 
     m_groupsBox = new QGroupBox(u"Groups"_qs, content);
     m_groupsLayout = new QVBoxLayout(m_groupsBox);
@@ -189,8 +196,10 @@ void SelectionDetailView::buildContent(QVBoxLayout* layout)
     m_provenance->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
     m_provenance->setRowWrapPolicy(QFormLayout::DontWrapRows);
     column->addWidget(provenanceBox);
-    column->addStretch(0); // takes the room a short passage leaves
-    layout->addWidget(content, 1);
+    column->addStretch(1);
+    scroll->setWidget(content);
+    scroll->viewport()->setAutoFillBackground(false);
+    layout->addWidget(scroll, 1);
 }
 
 void SelectionDetailView::buildFooter(QVBoxLayout* layout)
@@ -312,27 +321,10 @@ void SelectionDetailView::setSelection(const Selection& selection)
         DetailDates::Style::shortStyle, m_environment.locale, m_environment.timeZone));
 
     if (!samePassage) {
-        m_passage->setMaximumHeight(QWIDGETSIZE_MAX);
         m_passage->setMarkdownPassage(selection.markdown);
-        if (m_passage->isComplete())
-            fitPassageHeight();
+        m_scroll->verticalScrollBar()->setValue(0);
     }
     refresh();
-}
-
-void SelectionDetailView::fitPassageHeight()
-{
-    // A short passage takes only its own height; a long one fills the room and scrolls.
-    QTextDocument* document = m_passage->document();
-    const bool isLong = !m_passage->isComplete() || document->characterCount() > PassageView::stepSize;
-    m_contentColumn->setStretchFactor(m_passageBox, isLong ? 1 : 0);
-    m_contentColumn->setStretch(m_contentColumn->count() - 1, isLong ? 0 : 1);
-    if (isLong) {
-        m_passage->setMaximumHeight(QWIDGETSIZE_MAX);
-        return;
-    }
-    const int height = int(document->documentLayout()->documentSize().height()) + 2 * m_passage->frameWidth() + 4;
-    m_passage->setMaximumHeight(qMax(height, fontMetrics().lineSpacing() * 2));
 }
 
 QString SelectionDetailView::recordTitle() const
@@ -508,8 +500,6 @@ void SelectionDetailView::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     updateFooterArrangement();
-    if (m_passage->isComplete())
-        fitPassageHeight();
 }
 
 void SelectionDetailView::flash(bool& flag)
