@@ -10,7 +10,10 @@
 
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
+#include <QPixmap>
 #include <QProcess>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <sys/stat.h>
 
@@ -30,6 +33,44 @@ QString windowTitle(const QString& window)
     return bytes ? QString::fromUtf8(*bytes) : QString();
 }
 
+// Asks the window manager to maximise the window, or to restore it.
+bool maximise(const QString& window, bool on)
+{
+    auto x = XcbConnection::open();
+    if (!x)
+        return false;
+    xcb_client_message_event_t event {};
+    event.response_type = XCB_CLIENT_MESSAGE;
+    event.format = 32;
+    event.window = window.toUInt();
+    event.type = x->atom("_NET_WM_STATE");
+    event.data.data32[0] = on ? 1 : 0; // add or remove
+    event.data.data32[1] = x->atom("_NET_WM_STATE_MAXIMIZED_VERT");
+    event.data.data32[2] = x->atom("_NET_WM_STATE_MAXIMIZED_HORZ");
+    event.data.data32[3] = 1;
+    xcb_send_event(x->connection(), 0, x->root(),
+        XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY, reinterpret_cast<const char*>(&event));
+    return xcb_flush(x->connection()) > 0;
+}
+
+// A dark colour set as KDE Plasma writes it; Qt reads it in a session that names KDE.
+const char* darkKdeColours = R"([Colors:Window]
+BackgroundNormal=42,46,50
+ForegroundNormal=232,232,232
+[Colors:View]
+BackgroundNormal=27,30,32
+ForegroundNormal=232,232,232
+[Colors:Button]
+BackgroundNormal=49,54,59
+ForegroundNormal=232,232,232
+[Colors:Selection]
+BackgroundNormal=61,174,233
+ForegroundNormal=255,255,255
+[Colors:Tooltip]
+BackgroundNormal=49,54,59
+ForegroundNormal=232,232,232
+)";
+
 } // namespace
 
 class TestLibraryWindowX11 : public QObject
@@ -40,6 +81,7 @@ class TestLibraryWindowX11 : public QObject
     QProcessEnvironment m_environment;
     QProcess m_app;
     QString m_window;
+    bool m_darkSession = false;
 
     QString logText() const
     {
@@ -71,6 +113,11 @@ private slots:
         m_environment.insert(QStringLiteral("XDG_STATE_HOME"), m_home.filePath(QStringLiteral("state")));
         m_environment.insert(QStringLiteral("TESSELLON_LOG_DIR"), m_home.filePath(QStringLiteral("log")));
         m_environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), m_home.filePath(QStringLiteral("run")));
+        if (m_darkSession) {
+            m_environment.insert(QStringLiteral("XDG_CURRENT_DESKTOP"), QStringLiteral("KDE"));
+            m_environment.insert(QStringLiteral("KDE_SESSION_VERSION"), QStringLiteral("5"));
+            m_environment.insert(QStringLiteral("KDE_FULL_SESSION"), QStringLiteral("true"));
+        }
         QVERIFY(X11Programs::run(QStringLiteral("dbus-send"),
             {"--session", "--print-reply", "--dest=org.a11y.Bus", "/org/a11y/bus",
                 "org.freedesktop.DBus.Properties.Set", "string:org.a11y.Status", "string:IsEnabled",
@@ -81,17 +128,18 @@ private slots:
         QVERIFY(LibraryFixtures::writeFile(m_home.filePath(QStringLiteral("data/Tessellon/Tessellon.json")),
             LibraryDocument::encode(snapshot).bytes));
 
+        const qsizetype launches = logText().count(QStringLiteral("Tessellon launched"));
         m_app.setProcessEnvironment(m_environment);
         m_app.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         m_app.start(QStringLiteral(TESSELLON_PROGRAM), {});
         QVERIFY(m_app.waitForStarted(5000));
-        QTRY_VERIFY_WITH_TIMEOUT(logText().contains(QStringLiteral("Tessellon launched")), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(logText().count(QStringLiteral("Tessellon launched")) > launches, 10000);
         // A second start asks the running program for its window.
         QProcess second;
         second.setProcessEnvironment(m_environment);
         second.start(QStringLiteral(TESSELLON_PROGRAM), {});
-        QVERIFY(second.waitForFinished(5000));
-        m_window = X11Programs::windowOf(m_app.processId());
+        QVERIFY(second.waitForFinished(10000));
+        m_window = X11Programs::windowOf(m_app.processId(), 20000);
         QVERIFY(!m_window.isEmpty());
         QVERIFY(X11Programs::activate(m_window));
     }
@@ -127,6 +175,48 @@ private slots:
         for (const QString& expected : {u"Capture Selection"_qs, u"Sort"_qs, u"Copy as Markdown"_qs,
                  u"Copy plain text"_qs, u"More"_qs, u"New Group\u2026"_qs})
             QVERIFY2(names.contains(expected), qPrintable(expected + u"\n"_qs + found.join(u'\n')));
+    }
+
+    // Screenshots of the window at its minimum size and maximised, in light colours and in a
+    // dark colour set, for a person to look at.
+    void screenshots_data()
+    {
+        QTest::addColumn<bool>("dark");
+        QTest::newRow("light") << false;
+        QTest::newRow("dark") << true;
+    }
+
+    void screenshots()
+    {
+        QFETCH(bool, dark);
+        if (dark) {
+            // The program again, in a session with a dark colour set.
+            cleanupTestCase();
+            QFile colours(m_home.filePath(QStringLiteral("config/kdeglobals")));
+            QVERIFY(colours.open(QIODevice::WriteOnly));
+            colours.write(darkKdeColours);
+            colours.close();
+            m_darkSession = true;
+            initTestCase();
+            QVERIFY(X11Programs::key(QStringLiteral("ctrl+f")));
+            QVERIFY(X11Programs::key(QStringLiteral("Tab")));
+            QVERIFY(X11Programs::key(QStringLiteral("Down")));
+        }
+        const QString scheme = dark ? QStringLiteral("dark") : QStringLiteral("light");
+        QDir().mkpath(QStringLiteral(TESSELLON_SCREENSHOT_DIR));
+        const auto shoot = [&](const QString& name) {
+            QVERIFY(X11Programs::activate(m_window));
+            QTest::qWait(800);
+            const QPixmap screen = QGuiApplication::primaryScreen()->grabWindow(0);
+            QVERIFY(screen.save(QStringLiteral(TESSELLON_SCREENSHOT_DIR "/library-window-") + name + u'-' + scheme
+                + QStringLiteral(".png")));
+        };
+        QVERIFY(maximise(m_window, false));
+        QTest::qWait(300);
+        QVERIFY(X11Programs::run(QStringLiteral("xdotool"), {"windowsize", m_window, "980", "600"}));
+        shoot(QStringLiteral("minimum"));
+        QVERIFY(maximise(m_window, true));
+        shoot(QStringLiteral("maximised"));
     }
 
     void cleanupTestCase()
