@@ -7,6 +7,7 @@
 
 #include "support/ManualClock.h"
 #include "Zubra/LibraryWindow/LibraryEnvironment.h"
+#include "Zubra/LibraryWindow/PassageRenderer.h"
 #include "Zubra/LibraryWindow/SelectionDetailView.h"
 #include "Zubra/LibraryWindow/SidebarView.h"
 #include "ZubraCore/Library/LibraryDocument.h"

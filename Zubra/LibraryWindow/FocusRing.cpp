@@ -67,7 +67,10 @@ bool FocusRing::eventFilter(QObject* watched, QEvent* event)
 
 void FocusRing::follow(QWidget* widget)
 {
+    disconnect(m_destroyed);
     m_target = widget;
+    if (widget)
+        m_destroyed = connect(widget, &QObject::destroyed, this, &QWidget::hide);
     m_chain.clear();
     for (QWidget* w = widget ? widget->parentWidget() : nullptr; w && w != m_root; w = w->parentWidget())
         m_chain.append(w);

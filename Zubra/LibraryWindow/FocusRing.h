@@ -30,4 +30,5 @@ private:
     QWidget* m_root;
     QPointer<QWidget> m_target;
     QList<QPointer<QWidget>> m_chain;
+    QMetaObject::Connection m_destroyed;
 };

@@ -43,6 +43,10 @@ constexpr qsizetype costlyPartSize = 64 * 1024; // no blank line to split at in 
 constexpr qsizetype costlyLineLength = 16 * 1024; // one line is laid out as a whole
 constexpr qsizetype costlyCellCount = 400; // a table is parsed and laid out as a whole
 constexpr int costlyQuoteDepth = 16; // each level of quotation nests a frame
+// Source shown as it is: at most this much per step, and a longer line cut into lines of this
+// length (a line without a place to break costs the layout the square of its length).
+constexpr qsizetype plainStepSize = 8 * 1024;
+constexpr qsizetype plainLineLength = 1024;
 
 } // namespace
 
@@ -194,7 +198,8 @@ QList<Step> steps(const QString& markdown, qsizetype size)
             out.append(Step {gathered, true});
             gathered.clear();
         }
-        // Whole source lines, as many as fit a step; a longer line is cut into pieces.
+        // Whole source lines, as many as fit a step; a long line is cut into shorter ones.
+        const qsizetype pieceSize = qMin(size, plainStepSize);
         QString piece;
         const auto flush = [&] {
             if (!piece.isEmpty())
@@ -210,17 +215,13 @@ QList<Step> steps(const QString& markdown, qsizetype size)
             if (lineEnd < 0)
                 lineEnd = body.size();
             const QStringView line = QStringView(body).mid(lineStart, lineEnd - lineStart);
-            if (piece.size() + line.size() + 1 > size)
-                flush();
-            if (line.size() <= size) {
+            for (qsizetype at = 0; at < line.size() || at == 0; at += plainLineLength) {
+                const QStringView cut = line.mid(at, plainLineLength);
+                if (!piece.isEmpty() && piece.size() + cut.size() + 1 > pieceSize)
+                    flush();
                 if (!piece.isEmpty())
                     piece += u'\n';
-                piece += line;
-            } else {
-                for (qsizetype at = 0; at < line.size(); at += size) {
-                    piece = line.mid(at, size).toString();
-                    flush();
-                }
+                piece += cut;
             }
             lineStart = lineEnd + 1;
         }

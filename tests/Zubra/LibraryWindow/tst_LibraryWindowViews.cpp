@@ -384,6 +384,21 @@ void TestLibraryWindowViews::keyboardReachesEveryControl()
     }
     QVERIFY2(missed.isEmpty(), qPrintable(missed.join(u", "_qs)));
 
+    // The toolbar is rebuilt when "Delete" empties the selection: the keyboard stays in it.
+    QWidget* deleteButton = nullptr;
+    for (QAction* item : m_views->toolbar().actions()) {
+        if (item->text() == u"Delete"_qs)
+            deleteButton = m_views->toolbar().widgetForAction(item);
+    }
+    QVERIFY(deleteButton);
+    deleteButton->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(deleteButton, Qt::Key_Space);
+    QApplication::processEvents();
+    QCOMPARE(m_store->selections().size(), 1);
+    QVERIFY(QApplication::focusWidget());
+    QVERIFY(m_views->toolbar().isAncestorOf(QApplication::focusWidget()));
+    QCOMPARE(m_window->focusRing().target(), QApplication::focusWidget());
+
     // A click leaves no ring behind.
     QWidget* capture = m_views->toolbar().widgetForAction(m_views->toolbar().actions().first());
     capture->setFocus(Qt::TabFocusReason);

@@ -92,7 +92,7 @@ class TestLibraryWindowX11 : public QObject
     // The controls showing in the window: role and name, one pair a line.
     QStringList controls()
     {
-        const auto out = X11Programs::run(python, {controlsScript, QString::number(m_app.processId())}, 20000);
+        const auto out = X11Programs::run(python, {controlsScript, QString::number(m_app.processId())}, 15000);
         return out ? QString::fromUtf8(*out).split(u'\n', Qt::SkipEmptyParts) : QStringList();
     }
 
@@ -161,7 +161,11 @@ private slots:
         QVERIFY(X11Programs::key(QStringLiteral("Down")));
         QVERIFY(X11Programs::key(QStringLiteral("Up")));
         QStringList found;
-        QTRY_VERIFY_WITH_TIMEOUT((found = controls()).join(u'\n').contains(QStringLiteral("Copy as Markdown")), 20000);
+        for (int attempt = 0; attempt < 5 && !found.join(u'\n').contains(QStringLiteral("Copy as Markdown")); ++attempt) {
+            if (attempt > 0)
+                QTest::qWait(1000);
+            found = controls();
+        }
         QStringList unnamed;
         QStringList names;
         for (const QString& line : found) {
