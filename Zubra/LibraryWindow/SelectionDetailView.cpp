@@ -65,6 +65,45 @@ QString menuText(const QString& text)
     return out.replace(u'&', u"&&"_qs);
 }
 
+// A button in the accent colours of whatever palette it is given.
+class ProminentButton : public QToolButton
+{
+    Q_OBJECT
+
+public:
+    explicit ProminentButton(QWidget* parent)
+        : QToolButton(parent)
+    {
+        adjust();
+    }
+
+signals:
+    void paletteAdjusted();
+
+protected:
+    void changeEvent(QEvent* event) override
+    {
+        QToolButton::changeEvent(event);
+        if (event->type() == QEvent::PaletteChange && !m_adjusting) {
+            adjust();
+            emit paletteAdjusted();
+        }
+    }
+
+private:
+    void adjust()
+    {
+        m_adjusting = true;
+        QPalette prominent = palette();
+        prominent.setColor(QPalette::Button, prominent.color(QPalette::Highlight));
+        prominent.setColor(QPalette::ButtonText, prominent.color(QPalette::HighlightedText));
+        setPalette(prominent);
+        m_adjusting = false;
+    }
+
+    bool m_adjusting = false;
+};
+
 struct SourceInfo
 {
     QString text;
@@ -221,12 +260,12 @@ void SelectionDetailView::buildFooter(QVBoxLayout* layout)
         button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
         return button;
     };
-    // The Markdown copy is the prominent one: drawn in the accent colour.
-    m_markdownLabelled = labelledButton();
-    QPalette prominent = m_markdownLabelled->palette();
-    prominent.setColor(QPalette::Button, prominent.color(QPalette::Highlight));
-    prominent.setColor(QPalette::ButtonText, prominent.color(QPalette::HighlightedText));
-    m_markdownLabelled->setPalette(prominent);
+    // The Markdown copy is the prominent one: drawn in the accent colour, also after a new
+    // palette is set on every control (as the surface export does).
+    auto* markdown = new ProminentButton(m_labelledFooter);
+    markdown->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    m_markdownLabelled = markdown;
+    connect(markdown, &ProminentButton::paletteAdjusted, this, &SelectionDetailView::refreshFooter);
     m_plainLabelled = labelledButton();
     auto* groupButton = new QToolButton(m_labelledFooter);
     groupButton->setText(u"Group"_qs);
@@ -604,3 +643,5 @@ void SelectionDetailView::fillMoreMenu(QMenu& menu)
             m_onDelete();
     });
 }
+
+#include "SelectionDetailView.moc"

@@ -68,6 +68,7 @@ private slots:
     void passageLinksOpenThroughTheWorkspace();
     void footerArrangements();
     void copiedResets();
+    void prominentButtonKeepsItsColours();
     void contentScrollsAsOne_data();
     void contentScrollsAsOne();
     void snapshot();
@@ -370,6 +371,29 @@ void TestSelectionDetail::snapshot()
     QVERIFY(!image.isNull());
     QVERIFY(view.passage()->document()->toPlainText().contains(u"<div>raw html</div>"_qs));
     WidgetSnapshot::saveForReview(image, u"detail-markdown.png"_qs);
+}
+
+void TestSelectionDetail::prominentButtonKeepsItsColours()
+{
+    SelectionDetailView view(*m_store, m_environment);
+    view.setSelection(add(u"text"_qs));
+    // A palette set on every control, as the surface export does.
+    QPalette palette = view.palette();
+    palette.setColor(QPalette::Highlight, QColor(0x24, 0x5B, 0xD7));
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    palette.setColor(QPalette::Button, QColor(0xEE, 0xEE, 0xEE));
+    palette.setColor(QPalette::ButtonText, Qt::black);
+    view.setPalette(palette);
+    for (QWidget* child : view.findChildren<QWidget*>())
+        child->setPalette(palette);
+    QToolButton* markdown = nullptr;
+    for (QToolButton* button : view.findChildren<QToolButton*>()) {
+        if (button->text() == u"Copy Markdown"_qs)
+            markdown = button;
+    }
+    QVERIFY(markdown);
+    QCOMPARE(markdown->palette().color(QPalette::Button), QColor(0x24, 0x5B, 0xD7));
+    QCOMPARE(markdown->palette().color(QPalette::ButtonText), QColor(Qt::white));
 }
 
 void TestSelectionDetail::contentScrollsAsOne_data()
