@@ -1,5 +1,6 @@
 #include "Zubra/LibraryWindow/ContentView.h"
 
+#include "Zubra/LibraryWindow/FocusRing.h"
 #include "Zubra/LibraryWindow/LibraryPlaceholders.h"
 #include "Zubra/LibraryWindow/LibrarySelectionList.h"
 #include "Zubra/LibraryWindow/WindowNotifications.h"
@@ -8,6 +9,7 @@
 #include "ZubraCore/Models/VisibleSelectionsModel.h"
 #include "Platform/Workspace.h"
 
+#include <QEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -55,6 +57,7 @@ ContentView::ContentView(Store& store, const LibraryEnvironment& environment, QW
     m_visible = new VisibleSelectionsModel(&store, this);
     m_visible->setChoice(choiceFor(m_sidebarSelection));
     buildLayout();
+    m_focusRing = new FocusRing(this);
 
     const auto rowsChanged = [this] { visibleRowsChanged(); };
     connect(m_visible, &QAbstractItemModel::rowsInserted, this, rowsChanged);
@@ -119,6 +122,7 @@ void ContentView::buildLayout()
     columnLayout->setSpacing(0);
     m_searchField = new QLineEdit(libraryColumn);
     m_searchField->setPlaceholderText(searchPrompt);
+    m_searchField->setAccessibleName(searchPrompt);
     m_searchField->setClearButtonEnabled(true);
     auto* searchRow = slotWidget(libraryColumn, QMargins(10, 8, 10, 6));
     searchRow->layout()->addWidget(m_searchField);
@@ -130,6 +134,7 @@ void ContentView::buildLayout()
     m_libraryContent = new QStackedWidget(libraryColumn);
     columnLayout->addWidget(m_libraryContent, 1);
     m_list = new LibrarySelectionList(m_store, *m_visible, m_selection, m_environment, m_libraryContent);
+    m_list->setAccessibleName(u"Selections"_qs);
     m_libraryContent->addWidget(m_list);
     m_emptySlot = slotWidget(m_libraryContent);
     m_libraryContent->addWidget(m_emptySlot);
@@ -439,8 +444,24 @@ void ContentView::refreshTitle()
     if (title == m_lastTitle)
         return;
     m_lastTitle = title;
-    setWindowTitle(title);
+    applyTitle();
     emit titleChanged(title);
+}
+
+void ContentView::applyTitle()
+{
+    // The title names the window this view is the root of, also once it is placed in one.
+    setWindowTitle(m_lastTitle);
+    if (QWidget* top = window(); top != this)
+        top->setWindowTitle(m_lastTitle);
+}
+
+bool ContentView::event(QEvent* event)
+{
+    const bool handled = QWidget::event(event);
+    if (event->type() == QEvent::ParentChange && !m_lastTitle.isEmpty())
+        applyTitle();
+    return handled;
 }
 
 void ContentView::showEvent(QShowEvent* event)

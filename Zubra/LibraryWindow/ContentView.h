@@ -20,6 +20,7 @@
 #include <QWidget>
 #include <optional>
 
+class FocusRing;
 class LibrarySelectionList;
 class QLabel;
 class QLineEdit;
@@ -60,6 +61,8 @@ public:
     LibrarySelectionState& selectionState() { return m_selection; }
     LibrarySelectionList& list() const { return *m_list; }
     QLineEdit& searchField() const { return *m_searchField; }
+    // The mark around the control that has the keyboard focus.
+    FocusRing& focusRing() const { return *m_focusRing; }
 
     const std::optional<SidebarItem>& sidebarSelection() const { return m_sidebarSelection; }
     void setSidebarSelection(const std::optional<SidebarItem>& item);
@@ -125,12 +128,14 @@ signals:
     void welcomeRequested();
 
 protected:
+    bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
 
 private:
     void buildLayout();
     void refresh();
     void refreshTitle();
+    void applyTitle();
     void visibleRowsChanged();
     void placeInSlot(QWidget* container, QWidget*& current, QWidget* view);
 
@@ -185,4 +190,5 @@ private:
     QWidget* m_composeView = nullptr;
     QWidget* m_missingDraft = nullptr;
     QPushButton* m_newPromptButton = nullptr;
+    FocusRing* m_focusRing = nullptr;
 };

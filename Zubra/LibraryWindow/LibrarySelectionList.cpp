@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QContextMenuEvent>
 #include <QDrag>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -123,6 +124,16 @@ std::unique_ptr<QMenu> LibrarySelectionList::rowMenu(int row)
     auto menu = std::make_unique<QMenu>(this);
     m_commands.fillMenu(*menu, m_model.selectionAt(row));
     return menu;
+}
+
+void LibrarySelectionList::keyPressEvent(QKeyEvent* event)
+{
+    if (event->matches(QKeySequence::Delete) && !m_state.selectedIDs().isEmpty()) {
+        emit deleteRequested();
+        event->accept();
+        return;
+    }
+    QListView::keyPressEvent(event);
 }
 
 void LibrarySelectionList::mousePressEvent(QMouseEvent* event)

@@ -47,7 +47,12 @@ public:
     using DragRunner = std::function<Qt::DropAction(std::unique_ptr<QMimeData>)>;
     void setDragRunner(DragRunner runner) { m_dragRunner = std::move(runner); }
 
+signals:
+    // The Delete key on selected rows: the toolbar's "Delete" does the deleting.
+    void deleteRequested();
+
 protected:
+    void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;

@@ -16,6 +16,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QTimer>
+#include <QApplication>
 #include <QToolButton>
 
 namespace {
@@ -174,7 +175,14 @@ void LibraryToolbar::addMenuButton(const QString& title, const QString& symbol, 
 
 void LibraryToolbar::refresh()
 {
-    // The items are rebuilt for each state; the old ones (and their buttons and menus) go.
+    // The items are rebuilt for each state; the old ones (and their buttons and menus) go. A
+    // keyboard user on one of them stays on the item of that name, or on the first.
+    const QWidget* focus = QApplication::focusWidget();
+    std::optional<QString> focusedTitle;
+    for (QAction* item : actions()) {
+        if (focus && widgetForAction(item) == focus)
+            focusedTitle = item->text();
+    }
     const QList<QAction*> old = actions();
     for (QAction* item : old) {
         removeAction(item);
@@ -187,8 +195,10 @@ void LibraryToolbar::refresh()
         m_store.canModifyLibrary());
 
     const std::optional<SidebarItem> choice = m_window.sidebarSelection ? m_window.sidebarSelection() : std::nullopt;
-    if (choice && choice->isCompose())
+    if (choice && choice->isCompose()) {
+        makeReachable(focusedTitle);
         return;
+    }
 
     if (choice && choice->kind() == SidebarItem::Kind::group) {
         if (const std::optional<SelectionGroup> group = m_store.findGroup(choice->uuid())) {
@@ -251,6 +261,25 @@ void LibraryToolbar::refresh()
         });
     }
     addMenuButton(u"Sort"_qs, u"arrow.up.arrow.down"_qs, u"Sort selections"_qs, sort);
+    makeReachable(focusedTitle);
+}
+
+void LibraryToolbar::makeReachable(const std::optional<QString>& focusedTitle)
+{
+    // A toolbar's buttons take no focus by default: here Tab reaches each of them, and each is
+    // named for screen readers (they show an icon only).
+    QWidget* keep = nullptr;
+    for (QAction* item : actions()) {
+        QWidget* button = widgetForAction(item);
+        if (!button)
+            continue;
+        button->setFocusPolicy(Qt::TabFocus);
+        button->setAccessibleName(item->text());
+        if (focusedTitle && (!keep || item->text() == *focusedTitle) && item->isEnabled())
+            keep = button;
+    }
+    if (keep)
+        keep->setFocus(Qt::TabFocusReason);
 }
 
 QStringList LibraryToolbar::itemTitles() const

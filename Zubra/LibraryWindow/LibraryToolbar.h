@@ -15,6 +15,7 @@
 #include <chrono>
 #include <functional>
 #include <optional>
+#include <optional>
 
 class GroupSheetPresenter;
 class QLabel;
@@ -95,6 +96,7 @@ public:
     QStringList itemTitles() const;
 
 private:
+    void makeReachable(const std::optional<QString>& focusedTitle);
     void addMenuButton(const QString& title, const QString& symbol, const QString& help, QMenu* menu);
     void addButton(const QString& title, const QString& symbol, const QString& help, std::function<void()> action,
         bool enabled = true);

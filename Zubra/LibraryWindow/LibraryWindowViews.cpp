@@ -107,6 +107,7 @@ LibraryWindowViews::LibraryWindowViews(ContentView& window)
     connect(&window.selectionState(), &LibrarySelectionState::selectedIDsChanged, m_toolbar, &LibraryToolbar::refresh);
     connect(&window, &ContentView::sortModeChanged, m_toolbar, &LibraryToolbar::refresh);
     window.setToolbarView(m_toolbar);
+    connect(&window.list(), &LibrarySelectionList::deleteRequested, m_toolbar, &LibraryToolbar::deleteSelected);
 
     // Detail.
     m_detail = new SelectionDetailView(store, environment);

@@ -1,6 +1,8 @@
 #include "Zubra/LibraryWindow/PassageRenderer.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QTextBlock>
+#include <QtMath>
 #include <QTextCursor>
 #include <QTextDocumentFragment>
 #include <QTimer>
@@ -14,7 +16,68 @@ namespace PassageRenderer {
 
 QTextDocument::MarkdownFeatures features()
 {
-    return QTextDocument::MarkdownFeatures(QTextDocument::MarkdownDialectGitHub | QTextDocument::MarkdownNoHTML);
+    // Qt's GitHub dialect reads _x_ as underline (the parser's underline flag, 0x4000); here it is
+    // emphasis, as on GitHub itself.
+    constexpr int underlineFlag = 0x4000;
+    return QTextDocument::MarkdownFeatures(
+        (int(QTextDocument::MarkdownDialectGitHub) & ~underlineFlag) | int(QTextDocument::MarkdownNoHTML));
+}
+
+QString sanitized(const QString& text)
+{
+    QString out = text;
+    for (QChar& c : out) {
+        const char16_t u = c.unicode();
+        if (u == 0 || u == 0xFDD0 || u == 0xFDD1 || u == 0xFFFC)
+            c = QChar::ReplacementCharacter;
+        else if (u == QChar::ParagraphSeparator)
+            c = u'\n';
+    }
+    return out;
+}
+
+namespace {
+
+// Past these the parser or the layout of one part may take longer than a frame.
+constexpr qsizetype costlyPartSize = 64 * 1024; // no blank line to split at in all that text
+constexpr qsizetype costlyLineLength = 16 * 1024; // one line is laid out as a whole
+constexpr qsizetype costlyCellCount = 400; // a table is parsed and laid out as a whole
+constexpr int costlyQuoteDepth = 16; // each level of quotation nests a frame
+// Source shown as it is: at most this much per step, and a longer line cut into lines of this
+// length (a line without a place to break costs the layout the square of its length).
+constexpr qsizetype plainStepSize = 8 * 1024;
+constexpr qsizetype plainLineLength = 1024;
+
+} // namespace
+
+bool isCostly(QStringView part)
+{
+    if (part.size() > costlyPartSize)
+        return true;
+    qsizetype pipes = 0;
+    qsizetype lineStart = 0;
+    while (lineStart <= part.size()) {
+        qsizetype lineEnd = part.indexOf(u'\n', lineStart);
+        if (lineEnd < 0)
+            lineEnd = part.size();
+        if (lineEnd - lineStart > costlyLineLength)
+            return true;
+        int depth = 0;
+        for (qsizetype i = lineStart; i < lineEnd; ++i) {
+            const QChar c = part[i];
+            if (c == u'>')
+                ++depth;
+            else if (c != u' ' && c != u'\t')
+                break;
+        }
+        if (depth > costlyQuoteDepth)
+            return true;
+        pipes += QStringView(part).mid(lineStart, lineEnd - lineStart).count(u'|');
+        if (pipes > costlyCellCount)
+            return true;
+        lineStart = lineEnd + 1;
+    }
+    return false;
 }
 
 namespace {
@@ -116,6 +179,70 @@ void replaceImagesWithAltText(QTextDocument& document)
 
 } // namespace
 
+QList<Step> steps(const QString& markdown, qsizetype size)
+{
+    QList<Step> out;
+    // The smallest parts (one block each) are gathered into steps of about `size`; a costly one
+    // goes alone, as its source.
+    QString gathered;
+    for (const QString& part : parts(sanitized(markdown), 1)) {
+        if (!isCostly(part)) {
+            if (!gathered.isEmpty() && gathered.size() + part.size() > size) {
+                out.append(Step {gathered, true});
+                gathered.clear();
+            }
+            gathered += part;
+            continue;
+        }
+        if (!gathered.isEmpty()) {
+            out.append(Step {gathered, true});
+            gathered.clear();
+        }
+        // Whole source lines, as many as fit a step; a long line is cut into shorter ones.
+        const qsizetype pieceSize = qMin(size, plainStepSize);
+        QString piece;
+        const auto flush = [&] {
+            if (!piece.isEmpty())
+                out.append(Step {piece, false});
+            piece.clear();
+        };
+        qsizetype lineStart = 0;
+        QString body = part;
+        if (body.endsWith(u'\n'))
+            body.chop(1);
+        while (lineStart <= body.size()) {
+            qsizetype lineEnd = body.indexOf(u'\n', lineStart);
+            if (lineEnd < 0)
+                lineEnd = body.size();
+            const QStringView line = QStringView(body).mid(lineStart, lineEnd - lineStart);
+            for (qsizetype at = 0; at < line.size() || at == 0; at += plainLineLength) {
+                const QStringView cut = line.mid(at, plainLineLength);
+                if (!piece.isEmpty() && piece.size() + cut.size() + 1 > pieceSize)
+                    flush();
+                if (!piece.isEmpty())
+                    piece += u'\n';
+                piece += cut;
+            }
+            lineStart = lineEnd + 1;
+        }
+        flush();
+    }
+    if (!gathered.isEmpty())
+        out.append(Step {gathered, true});
+    return out;
+}
+
+void appendPlain(QTextDocument& document, const QString& text)
+{
+    QTextCursor cursor(&document);
+    cursor.movePosition(QTextCursor::End);
+    if (!document.isEmpty())
+        cursor.insertBlock(QTextBlockFormat(), QTextCharFormat());
+    else
+        cursor.setCharFormat(QTextCharFormat());
+    cursor.insertText(text, QTextCharFormat());
+}
+
 void appendMarkdown(QTextDocument& document, const QString& markdown)
 {
     PassageDocument part;
@@ -149,17 +276,38 @@ PassageView::PassageView(QWidget* parent)
     setOpenExternalLinks(false);
     setFrameShape(QFrame::NoFrame);
     setTextInteractionFlags(Qt::TextBrowserInteraction);
+    setTabChangesFocus(true); // Tab leaves the passage instead of walking its links
+    connect(m_document->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
+        &PassageView::fitHeight);
     m_stepTimer = new QTimer(this);
     m_stepTimer->setInterval(0);
     connect(m_stepTimer, &QTimer::timeout, this, &PassageView::renderStep);
     connect(this, &QTextBrowser::anchorClicked, this, &PassageView::linkClicked);
 }
 
+void PassageView::setFitsContent(bool fits)
+{
+    m_fitsContent = fits;
+    setVerticalScrollBarPolicy(fits ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
+    setHorizontalScrollBarPolicy(fits ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
+    setSizePolicy(QSizePolicy::Preferred, fits ? QSizePolicy::Fixed : QSizePolicy::Expanding);
+    fitHeight();
+}
+
+void PassageView::fitHeight()
+{
+    if (!m_fitsContent)
+        return;
+    const int height = qCeil(m_document->documentLayout()->documentSize().height()) + 2 * frameWidth();
+    if (height != this->height() || maximumHeight() != height)
+        setFixedHeight(height);
+}
+
 void PassageView::setMarkdownPassage(const QString& markdown)
 {
     m_stepTimer->stop();
     m_document->clear();
-    m_pending = PassageRenderer::parts(markdown, stepSize);
+    m_pending = PassageRenderer::steps(markdown, stepSize);
     renderStep();
 }
 
@@ -167,7 +315,7 @@ void PassageView::setPlainPassage(const QString& text)
 {
     m_stepTimer->stop();
     m_pending.clear();
-    m_document->setPlainText(text);
+    m_document->setPlainText(PassageRenderer::sanitized(text));
 }
 
 void PassageView::finishRendering()
@@ -187,7 +335,11 @@ void PassageView::renderStep()
         m_stepTimer->stop();
         return;
     }
-    PassageRenderer::appendMarkdown(*m_document, m_pending.takeFirst());
+    const PassageRenderer::Step step = m_pending.takeFirst();
+    if (step.isMarkdown)
+        PassageRenderer::appendMarkdown(*m_document, step.text);
+    else
+        PassageRenderer::appendPlain(*m_document, step.text);
     if (m_pending.isEmpty()) {
         m_stepTimer->stop();
         emit renderingFinished();

@@ -3,7 +3,9 @@
 // raw HTML stays literal text, no resource is ever loaded (an image shows its alt text, so a
 // clipping can neither read a local file nor fetch a tracking pixel), and only http, https and
 // mailto links open, on click, through the caller's opener. A large passage is rendered in
-// steps: the first part at once, the rest from the event loop, so opening it stays quick.
+// steps: the first part at once, the rest from the event loop, so opening it stays quick. A part
+// that would take the parser or the layout too long (a huge table, an endless line, deep quote
+// nesting) is shown as its plain source lines instead, in steps of the same size.
 
 #include <QList>
 #include <QString>
@@ -36,8 +38,28 @@ QTextDocument::MarkdownFeatures features();
 // whole would there. Joined, the parts give back the text.
 QStringList parts(const QString& markdown, qsizetype size);
 
+// One step of rendering: a part of the Markdown, or source text shown as it is.
+struct Step
+{
+    QString text;
+    bool isMarkdown = true;
+};
+
+// Characters that would confuse the document's own structure (frame and object marks, NUL)
+// replaced by U+FFFD.
+QString sanitized(const QString& text);
+
+// Whether rendering the part as Markdown could stall the window.
+bool isCostly(QStringView part);
+
+// The steps of a whole passage: its parts, each as Markdown, or as plain source lines of at most
+// `size` UTF-16 units each when it is costly (a longer line is cut).
+QList<Step> steps(const QString& markdown, qsizetype size);
+
 // Appends one part, rendered, at the end of the document; images become their alt text.
 void appendMarkdown(QTextDocument& document, const QString& markdown);
+// Appends text as it is, in new blocks of the document's default format.
+void appendPlain(QTextDocument& document, const QString& text);
 
 // Links that may be opened from a passage.
 bool isOpenable(const QUrl& url);
@@ -56,6 +78,10 @@ public:
 
     // The opener of the links the user clicks (nothing by default).
     void setLinkOpener(std::function<void(const QUrl&)> opener) { m_openLink = std::move(opener); }
+
+    // As tall as the whole passage, without a scroll bar of its own: for a view that scrolls
+    // around it. Off by default.
+    void setFitsContent(bool fits);
 
     // Shows the Markdown; the part beyond the first step follows from the event loop.
     void setMarkdownPassage(const QString& markdown);
@@ -76,8 +102,11 @@ private:
     void renderStep();
     void linkClicked(const QUrl& url);
 
+    void fitHeight();
+
     PassageDocument* m_document = nullptr;
-    QStringList m_pending;
+    QList<PassageRenderer::Step> m_pending;
+    bool m_fitsContent = false;
     QTimer* m_stepTimer = nullptr;
     std::function<void(const QUrl&)> m_openLink;
 };

@@ -21,6 +21,8 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -62,6 +64,45 @@ QString menuText(const QString& text)
     QString out = DetailText::fitToLines(text, QFont(), 320, 1, Qt::ElideMiddle);
     return out.replace(u'&', u"&&"_qs);
 }
+
+// A button in the accent colours of whatever palette it is given.
+class ProminentButton : public QToolButton
+{
+    Q_OBJECT
+
+public:
+    explicit ProminentButton(QWidget* parent)
+        : QToolButton(parent)
+    {
+        adjust();
+    }
+
+signals:
+    void paletteAdjusted();
+
+protected:
+    void changeEvent(QEvent* event) override
+    {
+        QToolButton::changeEvent(event);
+        if (event->type() == QEvent::PaletteChange && !m_adjusting) {
+            adjust();
+            emit paletteAdjusted();
+        }
+    }
+
+private:
+    void adjust()
+    {
+        m_adjusting = true;
+        QPalette prominent = palette();
+        prominent.setColor(QPalette::Button, prominent.color(QPalette::Highlight));
+        prominent.setColor(QPalette::ButtonText, prominent.color(QPalette::HighlightedText));
+        setPalette(prominent);
+        m_adjusting = false;
+    }
+
+    bool m_adjusting = false;
+};
 
 struct SourceInfo
 {
@@ -149,19 +190,27 @@ void SelectionDetailView::buildHeader(QVBoxLayout* layout)
 
 void SelectionDetailView::buildContent(QVBoxLayout* layout)
 {
-    auto* content = new QWidget(this);
+    // One scroll view holds the whole content: the passage at its full height, then the boxes.
+    auto* scroll = new QScrollArea(this);
+    scroll->setObjectName(u"detailContent"_qs);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    scroll->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_scroll = scroll;
+    auto* content = new QWidget(scroll);
+    content->setAutoFillBackground(false);
     auto* column = new QVBoxLayout(content);
     column->setContentsMargins(14, 14, 14, 14);
     column->setSpacing(14);
     m_contentColumn = column;
 
-    // The passage scrolls by itself so that a long capture never has to be laid out whole
-    // before the detail shows; the boxes below keep their natural height.
     auto* passageBox = new QGroupBox(u"Captured Passage"_qs, content);
     m_passageBox = passageBox;
     auto* passageLayout = new QVBoxLayout(passageBox);
     passageLayout->setContentsMargins(8, 4, 8, 8);
     m_passage = new PassageView(passageBox);
+    m_passage->setFitsContent(true);
     m_passage->setLinkOpener([this](const QUrl& url) {
         if (m_environment.workspace)
             m_environment.workspace->openAddress(url.toString(QUrl::FullyEncoded));
@@ -170,11 +219,8 @@ void SelectionDetailView::buildContent(QVBoxLayout* layout)
     passagePalette.setColor(QPalette::Base, Qt::transparent);
     m_passage->setPalette(passagePalette);
     m_passage->viewport()->setAutoFillBackground(false);
-    connect(m_passage, &PassageView::renderingFinished, this, &SelectionDetailView::fitPassageHeight);
-    connect(m_passage->document()->documentLayout(), &QAbstractTextDocumentLayout::documentSizeChanged, this,
-        &SelectionDetailView::fitPassageHeight);
     passageLayout->addWidget(m_passage);
-    column->addWidget(passageBox, 1);
+    column->addWidget(passageBox);
 
     m_groupsBox = new QGroupBox(u"Groups"_qs, content);
     m_groupsLayout = new QVBoxLayout(m_groupsBox);
@@ -189,8 +235,10 @@ void SelectionDetailView::buildContent(QVBoxLayout* layout)
     m_provenance->setFieldGrowthPolicy(QFormLayout::AllNonFixedFieldsGrow);
     m_provenance->setRowWrapPolicy(QFormLayout::DontWrapRows);
     column->addWidget(provenanceBox);
-    column->addStretch(0); // takes the room a short passage leaves
-    layout->addWidget(content, 1);
+    column->addStretch(1);
+    scroll->setWidget(content);
+    scroll->viewport()->setAutoFillBackground(false);
+    layout->addWidget(scroll, 1);
 }
 
 void SelectionDetailView::buildFooter(QVBoxLayout* layout)
@@ -212,12 +260,12 @@ void SelectionDetailView::buildFooter(QVBoxLayout* layout)
         button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
         return button;
     };
-    // The Markdown copy is the prominent one: drawn in the accent colour.
-    m_markdownLabelled = labelledButton();
-    QPalette prominent = m_markdownLabelled->palette();
-    prominent.setColor(QPalette::Button, prominent.color(QPalette::Highlight));
-    prominent.setColor(QPalette::ButtonText, prominent.color(QPalette::HighlightedText));
-    m_markdownLabelled->setPalette(prominent);
+    // The Markdown copy is the prominent one: drawn in the accent colour, also after a new
+    // palette is set on every control (as the surface export does).
+    auto* markdown = new ProminentButton(m_labelledFooter);
+    markdown->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    m_markdownLabelled = markdown;
+    connect(markdown, &ProminentButton::paletteAdjusted, this, &SelectionDetailView::refreshFooter);
     m_plainLabelled = labelledButton();
     auto* groupButton = new QToolButton(m_labelledFooter);
     groupButton->setText(u"Group"_qs);
@@ -312,27 +360,10 @@ void SelectionDetailView::setSelection(const Selection& selection)
         DetailDates::Style::shortStyle, m_environment.locale, m_environment.timeZone));
 
     if (!samePassage) {
-        m_passage->setMaximumHeight(QWIDGETSIZE_MAX);
         m_passage->setMarkdownPassage(selection.markdown);
-        if (m_passage->isComplete())
-            fitPassageHeight();
+        m_scroll->verticalScrollBar()->setValue(0);
     }
     refresh();
-}
-
-void SelectionDetailView::fitPassageHeight()
-{
-    // A short passage takes only its own height; a long one fills the room and scrolls.
-    QTextDocument* document = m_passage->document();
-    const bool isLong = !m_passage->isComplete() || document->characterCount() > PassageView::stepSize;
-    m_contentColumn->setStretchFactor(m_passageBox, isLong ? 1 : 0);
-    m_contentColumn->setStretch(m_contentColumn->count() - 1, isLong ? 0 : 1);
-    if (isLong) {
-        m_passage->setMaximumHeight(QWIDGETSIZE_MAX);
-        return;
-    }
-    const int height = int(document->documentLayout()->documentSize().height()) + 2 * m_passage->frameWidth() + 4;
-    m_passage->setMaximumHeight(qMax(height, fontMetrics().lineSpacing() * 2));
 }
 
 QString SelectionDetailView::recordTitle() const
@@ -508,8 +539,6 @@ void SelectionDetailView::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
     updateFooterArrangement();
-    if (m_passage->isComplete())
-        fitPassageHeight();
 }
 
 void SelectionDetailView::flash(bool& flag)
@@ -614,3 +643,5 @@ void SelectionDetailView::fillMoreMenu(QMenu& menu)
             m_onDelete();
     });
 }
+
+#include "SelectionDetailView.moc"

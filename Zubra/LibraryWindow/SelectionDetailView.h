@@ -18,6 +18,7 @@ class QFormLayout;
 class QGroupBox;
 class QLabel;
 class QMenu;
+class QScrollArea;
 class QToolButton;
 class QVBoxLayout;
 class Store;
@@ -56,6 +57,7 @@ public:
 
     // The parts, for tests and the export.
     PassageView* passage() const { return m_passage; }
+    QScrollArea* contentScroll() const { return m_scroll; }
     bool showsCompactFooter() const;
     bool copiedMarkdown() const { return m_copiedMarkdown; }
     bool copiedPlain() const { return m_copiedPlain; }
@@ -77,7 +79,6 @@ private:
     void refreshProvenance();
     void updateFooterArrangement();
     void flash(bool& flag);
-    void fitPassageHeight();
 
     Store& m_store;
     const LibraryEnvironment& m_environment;
@@ -91,6 +92,7 @@ private:
     QLabel* m_sourceIcon = nullptr;
     QLabel* m_source = nullptr;
     QLabel* m_date = nullptr;
+    QScrollArea* m_scroll = nullptr;
     PassageView* m_passage = nullptr;
     QVBoxLayout* m_contentColumn = nullptr;
     QGroupBox* m_passageBox = nullptr;

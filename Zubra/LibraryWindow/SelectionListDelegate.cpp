@@ -60,6 +60,13 @@ void SelectionListDelegate::paint(QPainter* painter, const QStyleOptionViewItem&
     if (index.row() == 0)
         painter->drawLine(left, option.rect.top(), right, option.rect.top());
     painter->drawLine(left, option.rect.bottom(), right, option.rect.bottom());
+    if (option.state.testFlag(QStyle::State_HasFocus)) {
+        // The keyboard's place: a ring inside the current row, light on a selected one.
+        painter->setRenderHint(QPainter::Antialiasing);
+        painter->setPen(QPen(option.palette.color(style.selected ? QPalette::HighlightedText : QPalette::Highlight), 2));
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRoundedRect(QRectF(option.rect).adjusted(4, 3, -4, -3), 5, 5);
+    }
     painter->restore();
 }
 

@@ -95,6 +95,12 @@ void SidebarRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
         hover.setAlphaF(0.08);
         painter->fillPath(shape, hover);
     }
+    if (option.state & QStyle::State_HasFocus) {
+        // The keyboard's place: a ring inside the row, light on the chosen row.
+        painter->setPen(QPen(selected ? palette.color(QPalette::HighlightedText) : palette.color(QPalette::Highlight), 2));
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRoundedRect(QRectF(row).adjusted(1.5, 1.5, -1.5, -1.5), 5, 5);
+    }
     const QColor text = selected ? palette.color(QPalette::HighlightedText) : palette.color(QPalette::Text);
     const QColor secondary = selected ? text : LibraryStyle::secondaryText(palette);
     const QColor tertiary = selected ? text : LibraryStyle::tertiaryText(palette);
@@ -139,7 +145,8 @@ void SidebarRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
         LibrarySymbols::icon(u"tray.full"_qs, text).paint(painter, iconRect);
         break;
     case SidebarModel::ItemKind::group: {
-        painter->setPen(Qt::NoPen);
+        // On the chosen row the dot gets a light rim: a group may have the accent colour.
+        painter->setPen(selected ? QPen(palette.color(QPalette::HighlightedText), 1.5) : QPen(Qt::NoPen));
         painter->setBrush(index.data(SidebarModel::ColorRole).value<QColor>());
         painter->drawEllipse(QRectF(left, row.center().y() - 4.5, 9, 9));
         left += 9 + 6;

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QDrag>
 #include <QDragEnterEvent>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QScrollBar>
@@ -88,7 +89,25 @@ QSize SidebarSectionList::minimumSizeHint() const
 void SidebarSectionList::fitHeight()
 {
     setFixedHeight(sizeHint().height());
+    // An empty section is no stop for the Tab key.
+    setFocusPolicy(m_model->rowCount(rootIndex()) > 0 ? Qt::StrongFocus : Qt::NoFocus);
     updateGeometry();
+}
+
+QItemSelectionModel::SelectionFlags SidebarSectionList::selectionCommand(const QModelIndex&, const QEvent*) const
+{
+    return QItemSelectionModel::NoUpdate;
+}
+
+void SidebarSectionList::keyPressEvent(QKeyEvent* event)
+{
+    // The arrows move the focus mark; Space chooses the row, as Return and Enter do.
+    if (event->key() == Qt::Key_Space && event->modifiers() == Qt::NoModifier && currentIndex().isValid()) {
+        emit activated(currentIndex());
+        event->accept();
+        return;
+    }
+    QListView::keyPressEvent(event);
 }
 
 void SidebarSectionList::wheelEvent(QWheelEvent* event)

@@ -46,6 +46,11 @@ public:
     QSize minimumSizeHint() const override;
 
 protected:
+    // Rows are marked by the sidebar alone, from the window's choice: a press, a drag across rows
+    // or a removed row never marks one by itself.
+    QItemSelectionModel::SelectionFlags selectionCommand(
+        const QModelIndex& index, const QEvent* event = nullptr) const override;
+    void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;

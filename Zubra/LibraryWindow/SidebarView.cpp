@@ -103,6 +103,7 @@ SidebarView::SidebarView(Store& store, const LibraryEnvironment& environment, Si
     setWidgetResizable(true);
     setFrameShape(QFrame::NoFrame);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setFocusPolicy(Qt::NoFocus); // its lists and buttons take the focus
 
     auto* content = new QWidget(this);
     content->setBackgroundRole(QPalette::Window);
@@ -110,8 +111,9 @@ SidebarView::SidebarView(Store& store, const LibraryEnvironment& environment, Si
     column->setContentsMargins(0, 0, 0, 8);
     column->setSpacing(0);
 
-    const auto addList = [&](SidebarModel::Section section) {
+    const auto addList = [&](SidebarModel::Section section, const QString& name) {
         auto* list = new SidebarSectionList(m_model, section, m_delegate, content);
+        list->setAccessibleName(name);
         m_lists[int(section)] = list;
         connect(list, &QAbstractItemView::clicked, this, [this, list](const QModelIndex& index) {
             rowChosen(list, index);
@@ -133,7 +135,7 @@ SidebarView::SidebarView(Store& store, const LibraryEnvironment& environment, Si
     };
 
     column->addWidget(sectionHeader(u"Prompt"_qs, content));
-    SidebarSectionList* prompts = addList(SidebarModel::Section::prompt);
+    SidebarSectionList* prompts = addList(SidebarModel::Section::prompt, u"Prompt"_qs);
     prompts->setDropTargets(
         [](const QModelIndex& index) { return kindOf(index) == SidebarModel::ItemKind::activePrompt; },
         [this](const QModelIndex&, const QSet<QUuid>& ids) {
@@ -150,10 +152,10 @@ SidebarView::SidebarView(Store& store, const LibraryEnvironment& environment, Si
     column->addWidget(m_promptFooter);
 
     column->addWidget(sectionHeader(u"Library"_qs, content));
-    addList(SidebarModel::Section::library);
+    addList(SidebarModel::Section::library, u"Library"_qs);
 
     column->addWidget(sectionHeader(u"Groups"_qs, content));
-    SidebarSectionList* groups = addList(SidebarModel::Section::groups);
+    SidebarSectionList* groups = addList(SidebarModel::Section::groups, u"Groups"_qs);
     groups->setDragPayload([this](const QModelIndex& index) { return dragPayload(index); });
     groups->setDropTargets([](const QModelIndex& index) { return kindOf(index) == SidebarModel::ItemKind::group; },
         [this](const QModelIndex& index, const QSet<QUuid>& ids) { m_store.addToGroup(idOf(index), ids); });
@@ -172,7 +174,7 @@ SidebarView::SidebarView(Store& store, const LibraryEnvironment& environment, Si
     LibraryStyle::setTextColor(m_noSources, LibraryStyle::tertiaryText(palette()));
     m_noSources->setContentsMargins(12, 4, 8, 4);
     column->addWidget(m_noSources);
-    SidebarSectionList* sources = addList(SidebarModel::Section::sources);
+    SidebarSectionList* sources = addList(SidebarModel::Section::sources, u"Sources"_qs);
     sources->setDragPayload([this](const QModelIndex& index) { return dragPayload(index); });
 
     auto* statusRow = new QHBoxLayout;
@@ -193,7 +195,10 @@ SidebarView::SidebarView(Store& store, const LibraryEnvironment& environment, Si
     for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
         connect(m_model, signal, this, &SidebarView::updateSectionExtras);
     connect(m_model, &QAbstractItemModel::modelReset, this, &SidebarView::updateSectionExtras);
-    connect(m_model, &QAbstractItemModel::rowsInserted, this, &SidebarView::markSelection);
+    // Rows that come or go never leave another row marked than the window's choice.
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(m_model, signal, this, &SidebarView::markSelection);
+    connect(m_model, &QAbstractItemModel::modelReset, this, &SidebarView::markSelection);
     updateStatus();
     updateSectionExtras();
 }
@@ -270,11 +275,9 @@ void SidebarView::rowChosen(SidebarSectionList* list, const QModelIndex& index)
     const std::optional<SidebarItem> item = itemAt(index);
     if (!item)
         return;
-    for (SidebarSectionList* other : m_lists) {
-        if (other != list)
-            other->clearSelection();
-    }
+    list->setCurrentIndex(index);
     m_selection = item;
+    markSelection();
     emit chosen(*item);
 }
 

@@ -89,9 +89,8 @@ EmptyStateContent emptyStateContent(bool isFiltering, bool needsAccessibility, c
         return {u"link"_qs, u"No Captures Here"_qs, u"This source does not contain any captures."_qs, needsAccessibility};
     if (needsAccessibility) {
         return {u"text.quote"_qs, u"Welcome to Tessellon"_qs,
-            u"Turn on your desktop's accessibility support so Tessellon can read selected text, then select anything on "
-            u"your computer and press "_qs
-                + hotkeyDisplay + u" to save it."_qs,
+            u"Turn on your desktop's accessibility support, then select text anywhere and press "_qs + hotkeyDisplay
+                + u" to save it."_qs,
             true};
     }
     return {u"text.quote"_qs, u"Nothing Here Yet"_qs,

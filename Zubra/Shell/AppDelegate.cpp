@@ -410,7 +410,16 @@ void AppDelegate::saveWindowFrames()
 
 void AppDelegate::postAfterWindowReady(const QString& name)
 {
+    // A window already in front needs no time to appear: the command acts at once, so that
+    // typing right after it reaches the field it focuses.
+    const bool inFront = m_mainWindow && m_mainWindow->isVisible() && !m_mainWindow->isMinimized()
+        && m_mainWindow->isActiveWindow();
     showMainWindow();
+    if (inFront) {
+        if (m_services.postNotification)
+            m_services.postNotification(name);
+        return;
+    }
     QPointer<AppDelegate> self(this);
     m_services.queue->asyncAfter(notificationDelay, work([self, name] {
         if (self && self->m_services.postNotification)

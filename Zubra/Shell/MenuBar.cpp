@@ -1,6 +1,7 @@
 #include "Zubra/Shell/MenuBar.h"
 
 #include "Zubra/Shell/AppDelegate.h"
+#include "Zubra/Shell/EditAvailability.h"
 #include "Zubra/Shell/HotKeyCombo.h"
 #include "Zubra/Shell/HotKeyManager.h"
 #include "ZubraCore/Library/Store.h"
@@ -38,6 +39,7 @@ MenuBar::MenuBar(AppDelegate& delegate)
     };
     undo = edit(QStringLiteral("&Undo"), QStringLiteral("Ctrl+Z"), "undo");
     redo = edit(QStringLiteral("&Redo"), QStringLiteral("Ctrl+Shift+Z"), "redo");
+    EditAvailability::follow(undo, redo);
     cut = edit(QStringLiteral("Cu&t"), QStringLiteral("Ctrl+X"), "cut");
     copy = edit(QStringLiteral("&Copy"), QStringLiteral("Ctrl+C"), "copy");
     paste = edit(QStringLiteral("&Paste"), QStringLiteral("Ctrl+V"), "paste");

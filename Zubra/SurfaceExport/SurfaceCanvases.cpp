@@ -87,18 +87,10 @@ EmptyStateView* emptyState(bool isFiltering, bool needsAccessibility, const QStr
     return view;
 }
 
-// The placeholder of an empty detail column.
+// The placeholder of an empty detail column: the window's own, symbol and text.
 QWidget* detailPlaceholder()
 {
-    auto* holder = new QWidget;
-    auto* column = new QVBoxLayout(holder);
-    column->addStretch(1);
-    auto* text = new QLabel(u"Select a selection to inspect it"_s);
-    text->setAlignment(Qt::AlignCenter);
-    text->setForegroundRole(QPalette::PlaceholderText);
-    column->addWidget(text);
-    column->addStretch(1);
-    return holder;
+    return LibraryPlaceholders::detail(nullptr);
 }
 
 // The list of captures for the sample screenshot: every row painted by the library's row painter.

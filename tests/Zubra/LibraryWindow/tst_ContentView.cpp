@@ -12,6 +12,7 @@
 #include "support/WidgetSnapshot.h"
 
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTest>
@@ -78,6 +79,7 @@ private slots:
     void storeChangesKeepSelectionAndScroll();
     void notifications();
     void draftsAndTitle();
+    void titleNamesTheWindow();
     void welcomeRule();
     void layoutPanes();
     void revealShowsTheStoresOwnFile();
@@ -447,6 +449,27 @@ void TestContentView::draftsAndTitle()
     v.setSidebarSelection(SidebarItem::draft(QUuid::createUuid()));
     QCOMPARE(v.titleText(), u"Tessellon \u2014 "_qs + store.findDraft(third)->name);
     QCOMPARE(v.composeDraftID(), std::nullopt);
+}
+
+void TestContentView::titleNamesTheWindow()
+{
+    // Placed in a main window, as the program does: the title is that window's.
+    h->open();
+    QMainWindow host;
+    host.setWindowTitle(u"Untitled"_qs);
+    auto* hosted = new ContentView(*h->store, environment, &host);
+    host.setCentralWidget(hosted);
+    QCOMPARE(host.windowTitle(), u"Tessellon"_qs);
+    hosted->openPrompt();
+    QCOMPARE(host.windowTitle(), u"Tessellon \u2014 Prompt 1"_qs);
+    hosted->setSidebarSelection(SidebarItem::allSelections());
+    QCOMPARE(host.windowTitle(), u"Tessellon"_qs);
+
+    // A view built first and placed afterwards brings its title along.
+    hosted->openPrompt();
+    QMainWindow later;
+    later.setCentralWidget(hosted);
+    QCOMPARE(later.windowTitle(), u"Tessellon \u2014 Prompt 1"_qs);
 }
 
 void TestContentView::welcomeRule()

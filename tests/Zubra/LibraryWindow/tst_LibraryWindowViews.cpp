@@ -1,4 +1,7 @@
 #include "Zubra/LibraryWindow/ContentView.h"
+#include "Zubra/LibraryWindow/FocusRing.h"
+#include "Zubra/LibraryWindow/LibrarySelectionList.h"
+#include "Zubra/LibraryWindow/SidebarSectionList.h"
 #include "Zubra/LibraryWindow/LibraryToolbar.h"
 #include "Zubra/LibraryWindow/LibraryWindowViews.h"
 #include "Zubra/LibraryWindow/NamingSheetPresenter.h"
@@ -19,6 +22,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <QToolButton>
 
 using WidgetText::plainOf;
 
@@ -58,6 +62,8 @@ private slots:
     void detailFollowsTheInspectedSelection();
     void emptyStateFollowsTheWindow();
     void unreadableLibrary();
+    void deleteKeyDeletesSelectedRows();
+    void keyboardReachesEveryControl();
     void snapshot();
 
 private:
@@ -306,6 +312,100 @@ void TestLibraryWindowViews::unreadableLibrary()
     QTest::mouseClick(m_views->unavailable().revealButton(), Qt::LeftButton);
     QCOMPARE(m_workspace.revealedFiles, QStringList {m_harness->path()});
     QVERIFY(!m_views->toolbar().actions().first()->isEnabled()); // capture
+}
+
+void TestLibraryWindowViews::deleteKeyDeletesSelectedRows()
+{
+    const Selection a = add(u"a"_qs, std::nullopt, 1);
+    const Selection b = add(u"b"_qs, std::nullopt, 2);
+    const Selection c = add(u"c"_qs, std::nullopt, 3);
+    open();
+    QListView& list = m_window->list();
+    list.setFocus();
+    // Nothing selected: the key does nothing.
+    QTest::keyClick(&list, Qt::Key_Delete);
+    QCOMPARE(m_store->selections().size(), 3);
+    m_window->selectionState().set({a.id, c.id}, c.id);
+    QTest::keyClick(&list, Qt::Key_Delete);
+    QCOMPARE(m_store->selections().size(), 1);
+    QCOMPARE(m_store->selections().first().id, b.id);
+    QVERIFY(m_window->selectionState().selectedIDs().isEmpty());
+}
+
+void TestLibraryWindowViews::keyboardReachesEveryControl()
+{
+    const Selection a = add(u"a"_qs, u"https://moon.example/"_qs, 1);
+    add(u"b"_qs, std::nullopt, 2);
+    m_store->addGroup(u"G"_qs, u"#245BD7"_qs);
+    m_window = std::make_unique<ContentView>(*m_store, m_environment);
+    m_views = new LibraryWindowViews(*m_window);
+    m_window->selectionState().set({a.id}, a.id);
+    m_window->resize(1120, 660);
+    m_window->show();
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+
+    m_window->searchField().setFocus(Qt::TabFocusReason);
+    QSet<QWidget*> reached;
+    for (int press = 0; press < 60; ++press) {
+        QWidget* focus = QApplication::focusWidget();
+        QVERIFY(focus);
+        reached.insert(focus);
+        // Every control but a list (whose current row is marked) shows the ring around itself.
+        if (!qobject_cast<QAbstractItemView*>(focus)) {
+            QCOMPARE(m_window->focusRing().target(), focus);
+            const QRect shown(focus->mapTo(m_window.get(), QPoint(0, 0)), focus->size());
+            QVERIFY2(m_window->focusRing().geometry().contains(shown.intersected(m_window->rect())),
+                focus->metaObject()->className());
+        }
+        QTest::keyClick(focus, Qt::Key_Tab);
+    }
+
+    QStringList missed;
+    const auto expect = [&](QWidget* widget, const QString& what) {
+        if (!reached.contains(widget))
+            missed.append(what);
+    };
+    expect(&m_window->searchField(), u"search field"_qs);
+    expect(&m_window->list(), u"selection list"_qs);
+    for (QAction* item : m_views->toolbar().actions())
+        expect(m_views->toolbar().widgetForAction(item), u"toolbar: "_qs + item->text());
+    for (auto section : {SidebarModel::Section::prompt, SidebarModel::Section::library, SidebarModel::Section::groups,
+             SidebarModel::Section::sources}) {
+        SidebarSectionList* list = m_views->sidebar().list(section);
+        if (list->model()->rowCount(list->rootIndex()) > 0)
+            expect(list, u"sidebar section "_qs + QString::number(int(section)));
+    }
+    for (QPushButton* button : m_views->sidebar().findChildren<QPushButton*>())
+        expect(button, u"sidebar: "_qs + button->text());
+    for (QToolButton* button : m_views->detail().findChildren<QToolButton*>()) {
+        if (button->isVisibleTo(m_window.get()))
+            expect(button, u"detail: "_qs + button->accessibleName() + button->text());
+    }
+    QVERIFY2(missed.isEmpty(), qPrintable(missed.join(u", "_qs)));
+
+    // The toolbar is rebuilt when "Delete" empties the selection: the keyboard stays in it.
+    QWidget* deleteButton = nullptr;
+    for (QAction* item : m_views->toolbar().actions()) {
+        if (item->text() == u"Delete"_qs)
+            deleteButton = m_views->toolbar().widgetForAction(item);
+    }
+    QVERIFY(deleteButton);
+    deleteButton->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(deleteButton, Qt::Key_Space);
+    QApplication::processEvents();
+    QCOMPARE(m_store->selections().size(), 1);
+    QVERIFY(QApplication::focusWidget());
+    QVERIFY(m_views->toolbar().isAncestorOf(QApplication::focusWidget()));
+    QCOMPARE(m_window->focusRing().target(), QApplication::focusWidget());
+
+    // A click leaves no ring behind.
+    QWidget* capture = m_views->toolbar().widgetForAction(m_views->toolbar().actions().first());
+    capture->setFocus(Qt::TabFocusReason);
+    QCOMPARE(m_window->focusRing().target(), capture);
+    QTest::mouseClick(&m_window->searchField(), Qt::LeftButton);
+    QCOMPARE(QApplication::focusWidget(), &m_window->searchField());
+    QVERIFY(!m_window->focusRing().target());
 }
 
 void TestLibraryWindowViews::snapshot()

@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
+#include <QTextFrame>
 
 namespace {
 
@@ -48,6 +49,9 @@ private slots:
     void partsSplitBetweenBlocks_data();
     void partsSplitBetweenBlocks();
     void largePassageRendersInSteps();
+    void emphasisIsItalic();
+    void costlyPartsShowTheirSource_data();
+    void costlyPartsShowTheirSource();
 };
 
 void TestPassageRenderer::rawHtmlStaysLiteral_data()
@@ -221,6 +225,71 @@ void TestPassageRenderer::largePassageRendersInSteps()
     QVERIFY(view.isComplete());
     QTest::qWait(20);
     QCOMPARE(view.document()->toPlainText(), u"short"_qs);
+}
+
+void TestPassageRenderer::emphasisIsItalic()
+{
+    PassageView view;
+    view.setMarkdownPassage(u"Kept for _ninety days_ and *a week*, __bold__."_qs);
+    QStringList italic;
+    for (auto it = view.document()->begin().begin(); !it.atEnd(); ++it) {
+        const QTextCharFormat format = it.fragment().charFormat();
+        QVERIFY2(!format.fontUnderline(), qPrintable(it.fragment().text()));
+        if (format.fontItalic())
+            italic.append(it.fragment().text());
+    }
+    QCOMPARE(italic, (QStringList {u"ninety days"_qs, u"a week"_qs}));
+}
+
+void TestPassageRenderer::costlyPartsShowTheirSource_data()
+{
+    QTest::addColumn<QString>("costly");
+    QTest::addColumn<QString>("shown"); // a line of the source the document shows as it is
+    QString table;
+    for (int row = 0; row < 60; ++row) {
+        for (int cell = 0; cell < 10; ++cell)
+            table += row == 1 ? u"| --- "_qs : u"| c"_qs + QString::number(cell) + u' ';
+        table += u"|\n"_qs;
+    }
+    QTest::newRow("table of 600 cells") << table << u"| c0 | c1 | c2 "_qs;
+    QString line;
+    for (int i = 0; i < 40'000; ++i)
+        line += QChar(i % 3 == 0 ? u'\0' : i % 3 == 1 ? u'\uFFFF' : u'>');
+    QTest::newRow("one line of 40,000 characters") << line << u"\uFFFD\uFFFF>\uFFFD"_qs;
+    QTest::newRow("quotes nested 40 deep") << QString(40, u'>') + u" deep"_qs << u">>>>>>>>>>"_qs;
+    QString paragraph;
+    while (paragraph.size() < 70'000)
+        paragraph += u"word *and* more\n"_qs;
+    QTest::newRow("70,000 characters without a blank line") << paragraph << u"word *and* more"_qs;
+}
+
+void TestPassageRenderer::costlyPartsShowTheirSource()
+{
+    QFETCH(QString, costly);
+    QFETCH(QString, shown);
+    // The parts around the costly one keep their Markdown.
+    const QString markdown = u"# Title\n\nSome _text_.\n\n"_qs + costly + u"\n\nAfter **it**.\n"_qs;
+    const QList<PassageRenderer::Step> steps = PassageRenderer::steps(markdown, 1024);
+    QVERIFY(steps.size() >= 3);
+    QVERIFY(steps.first().isMarkdown);
+    QVERIFY(steps.last().isMarkdown);
+    int plain = 0;
+    for (const PassageRenderer::Step& step : steps) {
+        QVERIFY(step.text.size() <= 1024 || step.isMarkdown);
+        QVERIFY(!step.text.contains(QChar(0)));
+        plain += step.isMarkdown ? 0 : 1;
+    }
+    QVERIFY(plain >= 1);
+
+    PassageView view;
+    view.setMarkdownPassage(markdown);
+    view.finishRendering();
+    const QTextDocument& document = *view.document();
+    QCOMPARE(document.begin().blockFormat().headingLevel(), 1);
+    QVERIFY(document.toPlainText().contains(shown));
+    QVERIFY(!document.toPlainText().contains(QChar(0)));
+    QVERIFY(document.toPlainText().endsWith(u"After it."_qs));
+    QVERIFY(document.rootFrame()->childFrames().isEmpty()); // no table, no quotation frames
 }
 
 TESSELLON_GUI_TEST_MAIN(TestPassageRenderer)

@@ -14,6 +14,8 @@
 #include <QMenu>
 #include <QToolButton>
 #include <QTest>
+#include <QScrollBar>
+#include <QScrollArea>
 
 Q_DECLARE_METATYPE(std::optional<QString>)
 
@@ -66,6 +68,9 @@ private slots:
     void passageLinksOpenThroughTheWorkspace();
     void footerArrangements();
     void copiedResets();
+    void prominentButtonKeepsItsColours();
+    void contentScrollsAsOne_data();
+    void contentScrollsAsOne();
     void snapshot();
 
 private:
@@ -366,6 +371,68 @@ void TestSelectionDetail::snapshot()
     QVERIFY(!image.isNull());
     QVERIFY(view.passage()->document()->toPlainText().contains(u"<div>raw html</div>"_qs));
     WidgetSnapshot::saveForReview(image, u"detail-markdown.png"_qs);
+}
+
+void TestSelectionDetail::prominentButtonKeepsItsColours()
+{
+    SelectionDetailView view(*m_store, m_environment);
+    view.setSelection(add(u"text"_qs));
+    // A palette set on every control, as the surface export does.
+    QPalette palette = view.palette();
+    palette.setColor(QPalette::Highlight, QColor(0x24, 0x5B, 0xD7));
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    palette.setColor(QPalette::Button, QColor(0xEE, 0xEE, 0xEE));
+    palette.setColor(QPalette::ButtonText, Qt::black);
+    view.setPalette(palette);
+    for (QWidget* child : view.findChildren<QWidget*>())
+        child->setPalette(palette);
+    QToolButton* markdown = nullptr;
+    for (QToolButton* button : view.findChildren<QToolButton*>()) {
+        if (button->text() == u"Copy Markdown"_qs)
+            markdown = button;
+    }
+    QVERIFY(markdown);
+    QCOMPARE(markdown->palette().color(QPalette::Button), QColor(0x24, 0x5B, 0xD7));
+    QCOMPARE(markdown->palette().color(QPalette::ButtonText), QColor(Qt::white));
+}
+
+void TestSelectionDetail::contentScrollsAsOne_data()
+{
+    QTest::addColumn<int>("paragraphs");
+    QTest::newRow("short passage") << 1;
+    QTest::newRow("long passage") << 80;
+}
+
+void TestSelectionDetail::contentScrollsAsOne()
+{
+    QFETCH(int, paragraphs);
+    QString markdown;
+    for (int i = 0; i < paragraphs; ++i)
+        markdown += u"Paragraph "_qs + QString::number(i) + u" of the passage, long enough to wrap once.\n\n"_qs;
+    Selection selection = add(markdown, u"https://moon.example/"_qs);
+    SelectionDetailView view(*m_store, m_environment);
+    view.setSelection(selection);
+    WidgetSnapshot::render(view, QSize(420, 660));
+    view.passage()->finishRendering();
+    QApplication::processEvents();
+
+    // The passage shows whole, without a scroll bar of its own; the boxes follow right below it,
+    // and the one scroll view around them scrolls when they do not fit.
+    PassageView* passage = view.passage();
+    QVERIFY(!passage->verticalScrollBar()->isVisible());
+    QVERIFY(passage->height() >= int(passage->document()->size().height()));
+    QGroupBox* provenance = nullptr;
+    for (QGroupBox* box : view.findChildren<QGroupBox*>()) {
+        if (box->title() == u"Provenance"_qs)
+            provenance = box;
+    }
+    QVERIFY(provenance);
+    const int passageBottom = passage->mapTo(view.contentScroll()->widget(), QPoint(0, passage->height())).y();
+    const int provenanceTop = provenance->mapTo(view.contentScroll()->widget(), QPoint(0, 0)).y();
+    QVERIFY(provenanceTop >= passageBottom);
+    QVERIFY2(provenanceTop - passageBottom < 40, qPrintable(QString::number(provenanceTop - passageBottom)));
+    QVERIFY(view.contentScroll()->isAncestorOf(provenance));
+    QCOMPARE(view.contentScroll()->verticalScrollBar()->maximum() > 0, paragraphs > 1);
 }
 
 TESSELLON_GUI_TEST_MAIN(TestSelectionDetail)

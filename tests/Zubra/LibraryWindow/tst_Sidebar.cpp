@@ -53,6 +53,9 @@ private slots:
     void drops();
     void dragPayloads();
     void choosingRows();
+    void onlyTheChoiceIsMarked_data();
+    void onlyTheChoiceIsMarked();
+    void keyboardChoosesRows();
     void snapshot();
 
 private:
@@ -387,6 +390,104 @@ void TestSidebar::choosingRows()
     QCOMPARE(chosen.size(), 2);
     QCOMPARE(view.list(SidebarModel::Section::library)->selectionModel()->selectedIndexes().size(), 1);
     QVERIFY(sources->selectionModel()->selectedIndexes().isEmpty());
+}
+
+namespace {
+
+// The rows drawn as chosen, over every section.
+QList<QModelIndex> markedRows(SidebarView& view)
+{
+    QList<QModelIndex> out;
+    for (auto section : {SidebarModel::Section::prompt, SidebarModel::Section::library, SidebarModel::Section::groups,
+             SidebarModel::Section::sources})
+        out += view.list(section)->selectionModel()->selectedIndexes();
+    return out;
+}
+
+} // namespace
+
+void TestSidebar::onlyTheChoiceIsMarked_data()
+{
+    QTest::addColumn<QString>("gesture");
+    QTest::newRow("press on a row, release on another of its section") << u"pressRelease"_qs;
+    QTest::newRow("press on a row, release in another section") << u"pressReleaseElsewhere"_qs;
+    QTest::newRow("press alone") << u"press"_qs;
+    QTest::newRow("the chosen last group deleted") << u"deleteLast"_qs;
+}
+
+void TestSidebar::onlyTheChoiceIsMarked()
+{
+    QFETCH(QString, gesture);
+    add(u"a"_qs, u"Firefox"_qs, u"https://moon.example/"_qs, 1);
+    const SelectionGroup first = *m_store->addGroup(u"First"_qs, u"#FF0000"_qs);
+    const SelectionGroup last = *m_store->addGroup(u"Last"_qs, u"#00AA00"_qs);
+    SidebarView view(*m_store, m_environment, m_callbacks);
+    view.setSelection(SidebarItem::allSelections());
+    WidgetSnapshot::render(view, QSize(240, 500));
+    QList<SidebarItem> chosen;
+    connect(&view, &SidebarView::chosen, this, [&](const SidebarItem& item) { chosen.append(item); });
+
+    SidebarSectionList* groups = view.list(SidebarModel::Section::groups);
+    SidebarSectionList* sources = view.list(SidebarModel::Section::sources);
+    const QPoint onFirst = groups->visualRect(groupRow(view, first.id)).topLeft() + QPoint(20, 5);
+    const QPoint onLast = groups->visualRect(groupRow(view, last.id)).topLeft() + QPoint(20, 5);
+    if (gesture == u"deleteLast"_qs) {
+        view.setSelection(SidebarItem::group(last.id));
+        groups->setCurrentIndex(groupRow(view, last.id));
+        // The window leaves the group before the store deletes it.
+        view.setSelection(SidebarItem::allSelections());
+        m_store->deleteGroup(last.id);
+    } else {
+        QTest::mousePress(groups->viewport(), Qt::LeftButton, {}, onFirst);
+        if (gesture == u"pressRelease"_qs) {
+            QMouseEvent move(QEvent::MouseMove, onLast, groups->viewport()->mapToGlobal(onLast), Qt::NoButton,
+                Qt::LeftButton, {});
+            QApplication::sendEvent(groups->viewport(), &move);
+            QTest::mouseRelease(groups->viewport(), Qt::LeftButton, {}, onLast);
+        } else if (gesture == u"pressReleaseElsewhere"_qs) {
+            QTest::mouseRelease(sources->viewport(), Qt::LeftButton, {}, QPoint(20, 5));
+        }
+    }
+    QApplication::processEvents();
+    QVERIFY(chosen.isEmpty());
+    const QList<QModelIndex> marked = markedRows(view);
+    QCOMPARE(marked.size(), 1);
+    QVERIFY(view.itemAt(marked.first()) == SidebarItem::allSelections());
+}
+
+void TestSidebar::keyboardChoosesRows()
+{
+    const SelectionGroup first = *m_store->addGroup(u"First"_qs, u"#FF0000"_qs);
+    const SelectionGroup second = *m_store->addGroup(u"Second"_qs, u"#00AA00"_qs);
+    SidebarView view(*m_store, m_environment, m_callbacks);
+    view.setSelection(SidebarItem::allSelections());
+    WidgetSnapshot::render(view, QSize(240, 500));
+    QList<SidebarItem> chosen;
+    connect(&view, &SidebarView::chosen, this, [&](const SidebarItem& item) {
+        chosen.append(item);
+        view.setSelection(item); // as the window does
+    });
+
+    SidebarSectionList* groups = view.list(SidebarModel::Section::groups);
+    groups->setFocus(Qt::TabFocusReason);
+    groups->setCurrentIndex(groupRow(view, first.id));
+    // The arrow moves the focus mark only; Space, then Return, choose.
+    QTest::keyClick(groups, Qt::Key_Down);
+    QCOMPARE(groups->currentIndex(), groupRow(view, second.id));
+    QVERIFY(chosen.isEmpty());
+    QTest::keyClick(groups, Qt::Key_Space);
+    QCOMPARE(chosen.size(), 1);
+    QVERIFY(chosen.last() == SidebarItem::group(second.id));
+    QTest::keyClick(groups, Qt::Key_Up);
+    QTest::keyClick(groups, Qt::Key_Return);
+    QVERIFY(chosen.last() == SidebarItem::group(first.id));
+    const QList<QModelIndex> marked = markedRows(view);
+    QCOMPARE(marked.size(), 1);
+    QCOMPARE(marked.first(), groupRow(view, first.id));
+
+    // An empty section is skipped by Tab.
+    QCOMPARE(view.list(SidebarModel::Section::sources)->focusPolicy(), Qt::NoFocus);
+    QVERIFY(groups->focusPolicy() & Qt::TabFocus);
 }
 
 void TestSidebar::snapshot()

@@ -45,8 +45,8 @@ void TestStatusViews::emptyStateCases_data()
            u"viewfinder button)."_qs;
     QTest::newRow("welcome") << false << true << QString() << EmptyStateScope::library << u"text.quote"_qs
                              << u"Welcome to Tessellon"_qs
-                             << u"Turn on your desktop's accessibility support so Tessellon can read selected text, "
-                                u"then select anything on your computer and press Ctrl+Alt+Super+C to save it."_qs;
+                             << u"Turn on your desktop's accessibility support, then select text anywhere and press "
+                                u"Ctrl+Alt+Super+C to save it."_qs;
 }
 
 void TestStatusViews::emptyStateCases()
@@ -88,6 +88,13 @@ void TestStatusViews::emptyStateView()
     QTest::mouseClick(button, Qt::LeftButton);
     QCOMPARE(turnedOn, 1);
     WidgetSnapshot::saveForReview(WidgetSnapshot::render(view), u"empty-welcome.png"_qs);
+    // The welcome sentence fits its three lines whole, the longest hotkey text included.
+    for (QLabel* label : view.findChildren<QLabel*>()) {
+        if (label->text().startsWith(u"Turn on"_qs)) {
+            QVERIFY2(!label->text().endsWith(u"\u2026"_qs), qPrintable(label->text()));
+            QVERIFY(label->text().simplified().endsWith(u"Ctrl+Alt+Super+C to save it."_qs));
+        }
+    }
 
     // A subtitle longer than three lines is cut after the third.
     view.setState(true, false, QString(400, u'w').replace(u"wwwww"_qs, u"word "_qs), EmptyStateScope::library, {});

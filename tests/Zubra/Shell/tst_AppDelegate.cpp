@@ -50,6 +50,7 @@ private slots:
     void statusMenuNamesTheRegisteredShortcut();
     void commands_data();
     void commands();
+    void commandsInFrontActAtOnce();
     void collectIntoPrompt_data();
     void collectIntoPrompt();
     void accessibilityAndUpdates();
@@ -284,6 +285,30 @@ void TestAppDelegate::commands()
     QVERIFY(h.notifications.isEmpty());
     h.advance(1ms);
     QCOMPARE(h.notifications, notification.isEmpty() ? QStringList() : QStringList {notification});
+}
+
+void TestAppDelegate::commandsInFrontActAtOnce()
+{
+    AppHarness h(ShellFixture::Library::empty);
+    h.delegate->finishLaunching({"tessellon"});
+    h.delegate->showMainWindow();
+    QMainWindow* window = h.delegate->mainWindow();
+    QVERIFY(window);
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window));
+    h.notifications.clear();
+    h.delegate->menuBar().focusSearch->trigger();
+    QCOMPARE(h.notifications, QStringList {u"TessellonFocusSearch"_qs});
+    // Nothing in the window can be undone, so Undo is not offered.
+    QVERIFY(!h.delegate->menuBar().undo->isEnabled());
+
+    // A window sent away first comes forward, then the command follows after the wait.
+    window->showMinimized();
+    h.notifications.clear();
+    h.delegate->menuBar().focusSearch->trigger();
+    QVERIFY(h.notifications.isEmpty());
+    h.advance(350ms);
+    QCOMPARE(h.notifications, QStringList {u"TessellonFocusSearch"_qs});
 }
 
 void TestAppDelegate::collectIntoPrompt_data()
