@@ -59,6 +59,7 @@ struct AppHarness
             [] { return QDateTime(QDate(2026, 5, 6), QTime(7, 8, 9), Qt::UTC); },
             std::nullopt,
             statusItem,
+            {},
             // With a real status item the real tray decides; otherwise the test does.
             statusItem ? std::function<bool()>() : std::function<bool()>([this] { return trayAvailable; }),
         });
