@@ -7,13 +7,27 @@
 
 namespace {
 QPointer<HotKeyManager> sharedManager;
+
+// The stored combination when it is usable; else the default, saying why in the log.
+HotKeyCombo startingCombo(const ShellSettings& settings)
+{
+    const std::optional<HotKeyCombo> stored = settings.hotKeyCombo();
+    if (!stored)
+        return HotKeyCombo::defaultCombo();
+    if (const auto why = stored->whyUnusable()) {
+        logMP(QStringLiteral("Stored shortcut not used: ") + *why + QStringLiteral(" Using ")
+            + HotKeyCombo::defaultCombo().display() + QStringLiteral(" instead."));
+        return HotKeyCombo::defaultCombo();
+    }
+    return *stored;
+}
 } // namespace
 
 HotKeyManager::HotKeyManager(HotKeyService& service, QSettings* settings, QObject* parent)
     : QObject(parent)
     , m_service(service)
     , m_settings(settings)
-    , m_currentCombo(m_settings.hotKeyCombo().value_or(HotKeyCombo::defaultCombo()))
+    , m_currentCombo(startingCombo(m_settings))
 {
     // The service may outlive the manager: a press after that reaches nothing.
     const int status = m_service.installHandler([self = QPointer<HotKeyManager>(this)] {
@@ -42,7 +56,12 @@ void HotKeyManager::setShared(HotKeyManager* manager)
 
 bool HotKeyManager::registerCombo(const HotKeyCombo& combo)
 {
-    const bool hadPrevious = m_registered;
+    if (const auto why = combo.whyUnusable()) {
+        Loggers::hotkey().error(QStringLiteral("Shortcut refused: ") + *why);
+        return false;
+    }
+    const bool hadPrevious = m_registered || m_paused;
+    m_paused = false;
     const HotKeyCombo previous = m_currentCombo;
     unregisterCombo();
     if (!m_handlerInstalled)
@@ -67,4 +86,21 @@ void HotKeyManager::unregisterCombo()
     if (m_registered)
         m_service.unregisterHotKey();
     m_registered = false;
+}
+
+void HotKeyManager::pause()
+{
+    if (!m_registered)
+        return;
+    unregisterCombo();
+    m_paused = true;
+}
+
+void HotKeyManager::resume()
+{
+    if (!m_paused)
+        return;
+    m_paused = false;
+    if (!m_registered)
+        m_registered = m_service.registerHotKey(m_currentCombo.keyCode, m_currentCombo.modsCarbon) == HotKeyService::ok;
 }

@@ -8,6 +8,7 @@
 
 #include <QObject>
 #include <functional>
+#include <optional>
 
 class HotKeyService;
 
@@ -33,10 +34,17 @@ public:
     bool isRegistered() const { return m_registered; }
 
     // Replaces the registered shortcut; true on success, when the combination is also stored.
-    // When the service refuses it, the combination registered before (if any) is taken again,
+    // An unusable combination (see HotKeyCombo::whyUnusable) is refused before anything
+    // changes. When the service refuses it, the combination registered before (if any) is taken again,
     // unsaved, so the shortcut the user sees keeps working; the answer is still false.
     bool registerCombo(const HotKeyCombo& combo);
     void unregisterCombo();
+
+    // While a new shortcut is recorded the registered one is let go, so that its keys reach the
+    // recorder instead of starting a capture; resuming takes it again unless a new combination
+    // was registered meanwhile.
+    void pause();
+    void resume();
 
 signals:
     // A registration succeeded (the status menu names the new shortcut).
@@ -48,4 +56,5 @@ private:
     HotKeyCombo m_currentCombo;
     bool m_registered = false;
     bool m_handlerInstalled = false;
+    bool m_paused = false; // the current combination was registered when pause() let it go
 };
