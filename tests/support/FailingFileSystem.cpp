@@ -30,13 +30,13 @@ FileContents FailingFileSystem::read(const QString& path, qint64 maxBytes) const
     return m_disk.read(path, maxBytes);
 }
 
-FileOutcome FailingFileSystem::writeAtomically(
-    const QString& path, const QByteArray& bytes, const std::function<FileOutcome()>& beforeReplace)
+FileOutcome FailingFileSystem::writeAtomically(const QString& path, const QByteArray& bytes,
+    const std::function<FileOutcome()>& beforeReplace, FileAccess access)
 {
     m_calls.append({Operation::writeAtomically, path});
     if (shouldFail(Operation::writeAtomically, path))
         return FileError {failureText()};
-    return m_disk.writeAtomically(path, bytes, beforeReplace);
+    return m_disk.writeAtomically(path, bytes, beforeReplace, access);
 }
 
 FileOutcome FailingFileSystem::copy(const QString& from, const QString& to)
