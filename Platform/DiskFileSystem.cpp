@@ -337,8 +337,8 @@ FileContents DiskFileSystem::read(const QString& path, qint64 maxBytes) const
     return FileContents::of(std::move(bytes), readPadding);
 }
 
-FileOutcome DiskFileSystem::writeAtomically(const QString& path, const QByteArray& bytes,
-    const std::function<FileOutcome()>& beforeReplace, FileAccess access)
+FileOutcome DiskFileSystem::writeAtomically(
+    const QString& path, const QByteArray& bytes, const std::function<FileOutcome()>& beforeReplace, FileAccess access)
 {
     FileError error;
     const std::optional<QString> target = replaceTarget(path, error);

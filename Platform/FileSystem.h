@@ -4,9 +4,9 @@
 //
 // Files and folders this seam creates are private to the user: files 0600, folders 0700,
 // whatever the umask. The one exception is a file written for the user to keep or share (an
-// exported prompt), which gets the mode the umask gives, as any program's new file. Paths it did not create are opened without waiting (a pipe or a device at
-// a library path never blocks) and only regular files, or links to them, are read, copied or
-// replaced.
+// exported prompt), which gets the mode the umask gives, as any program's new file. Paths it did
+// not create are opened without waiting (a pipe or a device at a library path never blocks) and
+// only regular files, or links to them, are read, copied or replaced.
 
 #include <QByteArray>
 #include <QString>

@@ -69,7 +69,8 @@ std::optional<QString> HotKeyCombo::whyUnusable(KeyLayout& layout) const
         return quoted + QStringLiteral(" has no Ctrl, Alt, Shift or Super: it would take that key from every app.");
     // The capture presses the key that types c with Ctrl (Ctrl+Shift in terminals): as the
     // shortcut, copying would capture, and a capture would set off another one.
-    if ((mods == control || mods == (control | shift)) && layout.keyText(keyCode).compare(QStringLiteral("c"), Qt::CaseInsensitive) == 0)
+    if ((mods == control || mods == (control | shift))
+        && layout.keyText(keyCode).compare(QStringLiteral("c"), Qt::CaseInsensitive) == 0)
         return quoted + QStringLiteral(" is the copy keystroke Tessellon sends to capture. Choose another shortcut.");
     return std::nullopt;
 }

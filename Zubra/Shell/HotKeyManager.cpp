@@ -86,6 +86,7 @@ void HotKeyManager::unregisterCombo()
     if (m_registered)
         m_service.unregisterHotKey();
     m_registered = false;
+    m_paused = false;
 }
 
 void HotKeyManager::pause()

@@ -8,7 +8,6 @@
 
 #include <QObject>
 #include <functional>
-#include <optional>
 
 class HotKeyService;
 
@@ -35,9 +34,10 @@ public:
 
     // Replaces the registered shortcut; true on success, when the combination is also stored.
     // An unusable combination (see HotKeyCombo::whyUnusable) is refused before anything
-    // changes. When the service refuses it, the combination registered before (if any) is taken again,
-    // unsaved, so the shortcut the user sees keeps working; the answer is still false.
+    // changes. When the service refuses it, the combination registered before (if any) is taken
+    // again, unsaved, so the shortcut the user sees keeps working; the answer is still false.
     bool registerCombo(const HotKeyCombo& combo);
+    // Lets go of the shortcut for good: a paused one is not taken again on resume().
     void unregisterCombo();
 
     // While a new shortcut is recorded the registered one is let go, so that its keys reach the

@@ -73,12 +73,15 @@ private slots:
         QTest::addColumn<quint32>("mods");
         QTest::addColumn<QString>("keyText");
         QTest::addColumn<QString>("why"); // empty: usable
-        const QString copy = QStringLiteral(" is the copy keystroke Tessellon sends to capture. Choose another shortcut.");
-        const QString bare = QStringLiteral(" has no Ctrl, Alt, Shift or Super: it would take that key from every app.");
+        const QString copy
+            = QStringLiteral(" is the copy keystroke Tessellon sends to capture. Choose another shortcut.");
+        const QString bare
+            = QStringLiteral(" has no Ctrl, Alt, Shift or Super: it would take that key from every app.");
         const auto quoted = [](const char* text) {
             return QString::fromUtf16(u"\u201c") + QString::fromLatin1(text) + QString::fromUtf16(u"\u201d");
         };
-        QTest::newRow("the default") << 8u << 0x1900u << "c" << "";
+        QTest::newRow("the default") << 8u << 0x1900u << "c"
+                                     << "";
         QTest::newRow("a bare key") << 8u << 0u << "c" << quoted("C") + bare;
         QTest::newRow("only bits that are no modifier") << 9u << 0x40001u << "v" << quoted("V") + bare;
         QTest::newRow("Ctrl+C") << 8u << 0x1000u << "c" << quoted("Ctrl+C") + copy;
@@ -86,11 +89,16 @@ private slots:
         QTest::newRow("Ctrl+C with a stray bit") << 8u << 0x1001u << "c" << quoted("Ctrl+C") + copy;
         // The copy keystroke is the key that types c, wherever the layout puts it.
         QTest::newRow("c elsewhere on the layout") << 34u << 0x1000u << "c" << quoted("Ctrl+C") + copy;
-        QTest::newRow("where c is on US, another letter") << 8u << 0x1000u << "j" << "";
-        QTest::newRow("Ctrl+Alt+C") << 8u << 0x1800u << "c" << "";
-        QTest::newRow("Shift+C") << 8u << 0x200u << "c" << "";
-        QTest::newRow("Super+C") << 8u << 0x100u << "c" << "";
-        QTest::newRow("Ctrl+V") << 9u << 0x1000u << "v" << "";
+        QTest::newRow("where c is on US, another letter") << 8u << 0x1000u << "j"
+                                                          << "";
+        QTest::newRow("Ctrl+Alt+C") << 8u << 0x1800u << "c"
+                                    << "";
+        QTest::newRow("Shift+C") << 8u << 0x200u << "c"
+                                 << "";
+        QTest::newRow("Super+C") << 8u << 0x100u << "c"
+                                 << "";
+        QTest::newRow("Ctrl+V") << 9u << 0x1000u << "v"
+                                << "";
     }
     void unusableCombinations()
     {

@@ -142,6 +142,13 @@ private slots:
         manager.resume();
         QVERIFY(service.registrations.isEmpty());
         QCOMPARE(service.registered, (MemoryHotKeyService::Shortcut {ctrlShiftV.keyCode, ctrlShiftV.modsCarbon}));
+
+        // Let go for good (the program quits) while paused: resuming takes nothing back.
+        manager.pause();
+        manager.unregisterCombo();
+        manager.resume();
+        QVERIFY(service.registrations.isEmpty());
+        QVERIFY(!service.registered);
     }
 
     void registeringStoresLogsAndDeliversPresses()

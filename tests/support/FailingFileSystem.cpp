@@ -30,8 +30,8 @@ FileContents FailingFileSystem::read(const QString& path, qint64 maxBytes) const
     return m_disk.read(path, maxBytes);
 }
 
-FileOutcome FailingFileSystem::writeAtomically(const QString& path, const QByteArray& bytes,
-    const std::function<FileOutcome()>& beforeReplace, FileAccess access)
+FileOutcome FailingFileSystem::writeAtomically(
+    const QString& path, const QByteArray& bytes, const std::function<FileOutcome()>& beforeReplace, FileAccess access)
 {
     m_calls.append({Operation::writeAtomically, path});
     if (shouldFail(Operation::writeAtomically, path))

@@ -151,15 +151,17 @@ void TestSettingsView::recording_data()
     // The copy keystrokes a capture sends (Ctrl+Shift+C to terminals) would set off captures.
     QTest::newRow("Ctrl+C is the capture's own keystroke")
         << int(Qt::Key_C) << int(nativeOf(8)) << ctrl << false << false << former
-        << QString::fromUtf16(u"\u201cCtrl+C\u201d is the copy keystroke Tessellon sends to capture. Choose another shortcut.");
+        << QString::fromUtf16(
+               u"\u201cCtrl+C\u201d is the copy keystroke Tessellon sends to capture. Choose another shortcut.");
     QTest::newRow("Ctrl+Shift+C is the terminals' copy keystroke")
-        << int(Qt::Key_C) << int(nativeOf(8)) << Qt::KeyboardModifiers(Qt::ControlModifier | Qt::ShiftModifier)
-        << false << false << former
+        << int(Qt::Key_C) << int(nativeOf(8)) << Qt::KeyboardModifiers(Qt::ControlModifier | Qt::ShiftModifier) << false
+        << false << former
         << QString::fromUtf16(
                u"\u201cCtrl+Shift+C\u201d is the copy keystroke Tessellon sends to capture. Choose another shortcut.");
     QTest::newRow("Ctrl+Alt+C is fine") << int(Qt::Key_C) << int(nativeOf(8))
                                         << Qt::KeyboardModifiers(Qt::ControlModifier | Qt::AltModifier) << false
-                                        << false << "Ctrl+Alt+C" << "";
+                                        << false << "Ctrl+Alt+C"
+                                        << "";
 }
 
 void TestSettingsView::recording()

@@ -223,8 +223,7 @@ private slots:
         const Masks masks = X11HotKeyService::currentMasks(m_x->connection());
         const xcb_keycode_t keycodeJ = X11HotKeyService::keycodeOf(m_x->connection(), "AC07");
         QVERIFY(keycodeJ);
-        ForeignGrab other(keycodeJ,
-            X11HotKeyService::modifierState(HotKeyCombo::control | HotKeyCombo::option, masks));
+        ForeignGrab other(keycodeJ, X11HotKeyService::modifierState(HotKeyCombo::control | HotKeyCombo::option, masks));
         QVERIFY(other.held());
 
         X11HotKeyService service;
