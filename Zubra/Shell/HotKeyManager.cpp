@@ -4,19 +4,20 @@
 #include "ZubraCore/Support/Logging.h"
 
 #include <QPointer>
+#include <utility>
 
 namespace {
 QPointer<HotKeyManager> sharedManager;
 
-// The stored combination when it is usable; else the default, saying why in the log.
-HotKeyCombo startingCombo(const ShellSettings& settings)
+// The stored combination when it is usable; else the default, with the log line that says why.
+HotKeyCombo startingCombo(const ShellSettings& settings, std::optional<QString>& note)
 {
     const std::optional<HotKeyCombo> stored = settings.hotKeyCombo();
     if (!stored)
         return HotKeyCombo::defaultCombo();
     if (const auto why = stored->whyUnusable()) {
-        logMP(QStringLiteral("Stored shortcut not used: ") + *why + QStringLiteral(" Using ")
-            + HotKeyCombo::defaultCombo().display() + QStringLiteral(" instead."));
+        note = QStringLiteral("Stored shortcut not used: ") + *why + QStringLiteral(" Using ")
+            + HotKeyCombo::defaultCombo().display() + QStringLiteral(" instead.");
         return HotKeyCombo::defaultCombo();
     }
     return *stored;
@@ -27,7 +28,7 @@ HotKeyManager::HotKeyManager(HotKeyService& service, QSettings* settings, QObjec
     : QObject(parent)
     , m_service(service)
     , m_settings(settings)
-    , m_currentCombo(startingCombo(m_settings))
+    , m_currentCombo(startingCombo(m_settings, m_startingNote))
 {
     // The service may outlive the manager: a press after that reaches nothing.
     const int status = m_service.installHandler([self = QPointer<HotKeyManager>(this)] {
@@ -56,6 +57,8 @@ void HotKeyManager::setShared(HotKeyManager* manager)
 
 bool HotKeyManager::registerCombo(const HotKeyCombo& combo)
 {
+    if (m_startingNote)
+        logMP(*std::exchange(m_startingNote, std::nullopt));
     if (const auto why = combo.whyUnusable()) {
         Loggers::hotkey().error(QStringLiteral("Shortcut refused: ") + *why);
         return false;

@@ -8,6 +8,7 @@
 
 #include <QObject>
 #include <functional>
+#include <optional>
 
 class HotKeyService;
 
@@ -17,7 +18,8 @@ class HotKeyManager final : public QObject
 
 public:
     // Reads the stored combination (else the default) and installs the press handler; nothing
-    // is registered yet. The service and the settings must outlive the manager.
+    // is registered yet. A stored combination that is unusable counts as none; why is logged at
+    // the first registration (the log file is open by then). The service and the settings must outlive the manager.
     HotKeyManager(HotKeyService& service, QSettings* settings, QObject* parent = nullptr);
     ~HotKeyManager() override;
 
@@ -53,6 +55,7 @@ signals:
 private:
     HotKeyService& m_service;
     ShellSettings m_settings;
+    std::optional<QString> m_startingNote; // why the stored combination was not used, until logged
     HotKeyCombo m_currentCombo;
     bool m_registered = false;
     bool m_handlerInstalled = false;
