@@ -19,6 +19,24 @@ namespace {
 constexpr mode_t privateFile = 0600;
 constexpr mode_t privateFolder = 0700;
 
+// The process's umask, read without changing it (umask(2) can only swap it, which races with
+// other threads creating files); 022 where /proc does not tell.
+mode_t currentUmask()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (status.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            if (!line.startsWith("Umask:"))
+                continue;
+            bool ok = false;
+            const uint mask = line.mid(6).trimmed().toUInt(&ok, 8);
+            if (ok && mask <= 0777)
+                return mode_t(mask);
+        }
+    }
+    return 022;
+}
+
 QString systemError(int error = errno)
 {
     return QString::fromLocal8Bit(std::strerror(error));
@@ -123,14 +141,14 @@ bool writeAll(int fd, const char* data, qint64 size)
 class TemporaryFile
 {
 public:
-    explicit TemporaryFile(const QString& target)
+    explicit TemporaryFile(const QString& target, mode_t mode = privateFile)
     {
         const QFileInfo info(target);
         m_path = native(info.absolutePath() + QStringLiteral("/.") + info.fileName() + QStringLiteral(".XXXXXX"));
         m_fd = ::mkostemp(m_path.data(), O_CLOEXEC);
         m_created = m_fd >= 0;
-        // mkostemp honours the umask; the mode is exact whatever it is.
-        if (m_created && ::fchmod(m_fd, privateFile) < 0)
+        // mkostemp's own mode is not the one asked for: set it exactly.
+        if (m_created && ::fchmod(m_fd, mode) < 0)
             close();
     }
     ~TemporaryFile()
@@ -320,13 +338,13 @@ FileContents DiskFileSystem::read(const QString& path, qint64 maxBytes) const
 }
 
 FileOutcome DiskFileSystem::writeAtomically(
-    const QString& path, const QByteArray& bytes, const std::function<FileOutcome()>& beforeReplace)
+    const QString& path, const QByteArray& bytes, const std::function<FileOutcome()>& beforeReplace, FileAccess access)
 {
     FileError error;
     const std::optional<QString> target = replaceTarget(path, error);
     if (!target)
         return error;
-    TemporaryFile file(*target);
+    TemporaryFile file(*target, access == FileAccess::ownerOnly ? privateFile : mode_t(0666 & ~currentUmask()));
     if (!file.isOpen())
         return failure(folderOf(*target), QStringLiteral("a temporary file could not be created"));
     if (!writeAll(file.fd(), bytes.constData(), bytes.size()))

@@ -10,7 +10,7 @@ public:
     FileContents read(const QString& path, qint64 maxBytes) const override;
     using FileSystem::writeAtomically;
     FileOutcome writeAtomically(const QString& path, const QByteArray& bytes,
-        const std::function<FileOutcome()>& beforeReplace) override;
+        const std::function<FileOutcome()>& beforeReplace, FileAccess access) override;
     FileOutcome copy(const QString& from, const QString& to) override;
     FileOutcome createFolder(const QString& path) override;
     LockAttempt lock(const QString& path) override;

@@ -3,9 +3,10 @@
 // of them fail (running as root, permissions cannot).
 //
 // Files and folders this seam creates are private to the user: files 0600, folders 0700,
-// whatever the umask. Paths it did not create are opened without waiting (a pipe or a device at
-// a library path never blocks) and only regular files, or links to them, are read, copied or
-// replaced.
+// whatever the umask. The one exception is a file written for the user to keep or share (an
+// exported prompt), which gets the mode the umask gives, as any program's new file. Paths it did
+// not create are opened without waiting (a pipe or a device at a library path never blocks) and
+// only regular files, or links to them, are read, copied or replaced.
 
 #include <QByteArray>
 #include <QString>
@@ -17,6 +18,10 @@ struct FileError
 {
     QString description; // the system's or the implementation's own words
 };
+
+// Who may read a file the seam writes: the user alone (library files), or whoever the user's
+// umask lets (files the user exports).
+enum class FileAccess { ownerOnly, umask };
 
 // Nothing on success, else why the operation failed.
 using FileOutcome = std::optional<FileError>;
@@ -74,11 +79,19 @@ public:
     // Replaces the file in one step: a reader sees either the old or the new bytes, and the
     // new name is synced to disk with its folder before success is reported. Only a regular
     // file, or a link to one (the linked file is replaced), is ever replaced.
-    FileOutcome writeAtomically(const QString& path, const QByteArray& bytes) { return writeAtomically(path, bytes, {}); }
+    FileOutcome writeAtomically(const QString& path, const QByteArray& bytes, FileAccess access = FileAccess::ownerOnly)
+    {
+        return writeAtomically(path, bytes, {}, access);
+    }
     // The same, asking `beforeReplace` once the new bytes are on disk and before anything is
     // replaced: its failure stops the write (the temporary file is removed) and is returned.
-    virtual FileOutcome writeAtomically(
+    FileOutcome writeAtomically(
         const QString& path, const QByteArray& bytes, const std::function<FileOutcome()>& beforeReplace)
+    {
+        return writeAtomically(path, bytes, beforeReplace, FileAccess::ownerOnly);
+    }
+    virtual FileOutcome writeAtomically(const QString& path, const QByteArray& bytes,
+        const std::function<FileOutcome()>& beforeReplace, FileAccess access)
         = 0;
     // Copies a regular file to a path where nothing stands yet; fails when something does.
     // Holes of a sparse file stay holes; the bytes never pass through memory.

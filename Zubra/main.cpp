@@ -170,7 +170,7 @@ QWidget* makeContentView(Store& store, CaptureBackends& capture, QSettings& sett
     ComposerServices composer;
     composer.pasteboard = &capture.pasteboard;
     composer.files = std::make_shared<DiskFileSystem>();
-    composer.chooser = std::make_shared<DialogExportFileChooser>();
+    composer.chooser = std::make_shared<DialogExportFileChooser>(&settings);
     composer.templateDefaults = &settings;
     composer.hotkeyDisplay = view->environment().shellActions().hotkeyDisplay();
     auto* compose = new ComposeView(store, composer);

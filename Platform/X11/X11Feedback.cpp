@@ -3,10 +3,25 @@
 #include "Platform/AppIdentity.h"
 #include "Platform/X11/XcbConnection.h"
 
+#include <alsa/asoundlib.h>
 #include <canberra.h>
+#include <mutex>
 
-X11Feedback::X11Feedback(std::function<void(const QString&)> diagnostic)
+namespace {
+// ALSA prints every error of a missing or busy device to standard error itself; the sound's
+// own status says what matters, so its messages are dropped.
+void ignoreAlsaError(const char*, int, const char*, int, const char*, ...) { }
+
+void silenceAlsa()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { snd_lib_error_set_handler(&ignoreAlsaError); });
+}
+} // namespace
+
+X11Feedback::X11Feedback(std::function<void(const QString&)> diagnostic, SoundPlayer player)
     : m_diagnostic(std::move(diagnostic))
+    , m_player(std::move(player))
     , m_connection(XcbConnection::open())
 {
 }
@@ -33,10 +48,11 @@ void X11Feedback::alertBeep()
     xcb_flush(m_connection->connection());
 }
 
-void X11Feedback::savedSound()
+std::optional<QString> X11Feedback::playThroughCanberra(const char* eventId)
 {
     if (!m_soundsTried) {
         m_soundsTried = true;
+        silenceAlsa();
         int status = ca_context_create(&m_sounds);
         if (status == CA_SUCCESS)
             status = ca_context_change_props(m_sounds, CA_PROP_APPLICATION_NAME, AppIdentity::applicationName,
@@ -44,16 +60,26 @@ void X11Feedback::savedSound()
         if (status == CA_SUCCESS)
             status = ca_context_open(m_sounds);
         if (status != CA_SUCCESS) {
-            report(QStringLiteral("Sounds unavailable: ") + QString::fromUtf8(ca_strerror(status)));
             if (m_sounds)
                 ca_context_destroy(m_sounds);
             m_sounds = nullptr;
+            return QStringLiteral("Sounds unavailable: ") + QString::fromUtf8(ca_strerror(status));
         }
     }
     if (!m_sounds)
-        return;
-    const int status = ca_context_play(
-        m_sounds, 0, CA_PROP_EVENT_ID, savedSoundEvent, CA_PROP_EVENT_DESCRIPTION, "Capture saved", nullptr);
+        return QStringLiteral("Sounds unavailable");
+    const int status
+        = ca_context_play(m_sounds, 0, CA_PROP_EVENT_ID, eventId, CA_PROP_EVENT_DESCRIPTION, "Capture saved", nullptr);
     if (status != CA_SUCCESS)
-        report(QStringLiteral("Saved sound not played: ") + QString::fromUtf8(ca_strerror(status)));
+        return QStringLiteral("Sounds unavailable: ") + QString::fromUtf8(ca_strerror(status));
+    return std::nullopt;
+}
+
+void X11Feedback::savedSound()
+{
+    const std::optional<QString> failure = m_player ? m_player(savedSoundEvent) : playThroughCanberra(savedSoundEvent);
+    if (!failure || m_soundFailureReported)
+        return;
+    m_soundFailureReported = true;
+    report(*failure + QStringLiteral(" (no further sound failures are logged in this run)"));
 }

@@ -464,7 +464,8 @@ void ComposePreviewPane::exportPrompt()
         this, u"Export Prompt"_s, DraftOperations::safeFileName(d->name) + u".md"_s);
     if (!path)
         return;
-    if (const FileOutcome failure = m_services.files->writeAtomically(*path, m_composed->text.toUtf8())) {
+    if (const FileOutcome failure
+        = m_services.files->writeAtomically(*path, m_composed->text.toUtf8(), FileAccess::umask)) {
         logMP(u"Prompt export failed: "_s + failure->description);
         m_state.setExportError(u"Prompt could not be exported."_s);
         return;

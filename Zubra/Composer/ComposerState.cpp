@@ -1,20 +1,41 @@
 #include "Zubra/Composer/ComposerState.h"
 
+#include "ZubraCore/Support/AppSettings.h"
+
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QStandardPaths>
 
 using namespace Qt::StringLiterals;
+
+QString DialogExportFileChooser::startFolder() const
+{
+    if (m_settings) {
+        const QString last = AppSettings(*m_settings).lastExportFolder();
+        if (!last.isEmpty() && QFileInfo(last).isDir())
+            return last;
+    }
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!documents.isEmpty() && QFileInfo(documents).isDir())
+        return documents;
+    return QDir::homePath();
+}
 
 std::optional<QString> DialogExportFileChooser::chooseFile(
     QWidget* parent, const QString& title, const QString& suggestedName)
 {
-    QFileDialog dialog(parent, title);
+    QFileDialog dialog(parent, title, startFolder());
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setNameFilter(u"Markdown text (*.md)"_s);
     dialog.setDefaultSuffix(u"md"_s);
     dialog.selectFile(suggestedName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return std::nullopt;
-    return dialog.selectedFiles().constFirst();
+    const QString chosen = dialog.selectedFiles().constFirst();
+    if (m_settings)
+        AppSettings(*m_settings).setLastExportFolder(QFileInfo(chosen).absolutePath());
+    return chosen;
 }
 
 void ComposerState::setUsePreamble(bool on)

@@ -22,11 +22,23 @@ public:
     virtual std::optional<QString> chooseFile(QWidget* parent, const QString& title, const QString& suggestedName) = 0;
 };
 
-// The real chooser: the desktop's save dialog, for Markdown text.
+// The real chooser: the desktop's save dialog, for Markdown text. It opens in the folder of the
+// last export, else the user's documents folder, else the home folder; never the working
+// directory the program happened to start in.
 class DialogExportFileChooser final : public ExportFileChooser
 {
 public:
+    // The settings keep the last export's folder; they must outlive the chooser. None: nothing
+    // is remembered.
+    explicit DialogExportFileChooser(QSettings* settings = nullptr)
+        : m_settings(settings)
+    {
+    }
     std::optional<QString> chooseFile(QWidget* parent, const QString& title, const QString& suggestedName) override;
+    QString startFolder() const;
+
+private:
+    QSettings* m_settings;
 };
 
 struct ComposerServices

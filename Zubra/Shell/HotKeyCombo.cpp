@@ -51,6 +51,30 @@ QString HotKeyCombo::display(KeyLayout& layout) const
     return text + glyph(keyCode, layout);
 }
 
+std::optional<QString> HotKeyCombo::whyUnusable() const
+{
+    std::shared_ptr<KeyLayout> layout;
+    {
+        const QMutexLocker locker(&layoutMutex);
+        layout = processLayout();
+    }
+    return whyUnusable(*layout);
+}
+
+std::optional<QString> HotKeyCombo::whyUnusable(KeyLayout& layout) const
+{
+    const quint32 mods = modsCarbon & (control | option | shift | command);
+    const QString quoted = QString::fromUtf16(u"\u201c") + display(layout) + QString::fromUtf16(u"\u201d");
+    if (mods == 0)
+        return quoted + QStringLiteral(" has no Ctrl, Alt, Shift or Super: it would take that key from every app.");
+    // The capture presses the key that types c with Ctrl (Ctrl+Shift in terminals): as the
+    // shortcut, copying would capture, and a capture would set off another one.
+    if ((mods == control || mods == (control | shift))
+        && layout.keyText(keyCode).compare(QStringLiteral("c"), Qt::CaseInsensitive) == 0)
+        return quoted + QStringLiteral(" is the copy keystroke Tessellon sends to capture. Choose another shortcut.");
+    return std::nullopt;
+}
+
 QString HotKeyCombo::glyph(quint32 keyCode, KeyLayout& layout)
 {
     const QString text = layout.keyText(keyCode);

@@ -30,6 +30,12 @@ struct HotKeyCombo
     // The key's first character on the layout, upper-cased; "?" when it types nothing printable.
     static QString glyph(quint32 keyCode, KeyLayout& layout);
 
+    // Why the combination cannot be the capture shortcut, as a sentence for the user; nothing
+    // when it can. Without Ctrl, Alt, Shift or Super it would take a plain key from every
+    // application; Ctrl+C and Ctrl+Shift+C are the copy keystrokes a capture sends itself.
+    std::optional<QString> whyUnusable() const;
+    std::optional<QString> whyUnusable(KeyLayout& layout) const;
+
     // The modifier bits of Qt's modifier flags: Ctrl → control, Alt → option, Shift → shift,
     // Meta (Super) → command; every other flag is ignored.
     static quint32 carbonMods(Qt::KeyboardModifiers modifiers);

@@ -4,16 +4,31 @@
 #include "ZubraCore/Support/Logging.h"
 
 #include <QPointer>
+#include <utility>
 
 namespace {
 QPointer<HotKeyManager> sharedManager;
+
+// The stored combination when it is usable; else the default, with the log line that says why.
+HotKeyCombo startingCombo(const ShellSettings& settings, std::optional<QString>& note)
+{
+    const std::optional<HotKeyCombo> stored = settings.hotKeyCombo();
+    if (!stored)
+        return HotKeyCombo::defaultCombo();
+    if (const auto why = stored->whyUnusable()) {
+        note = QStringLiteral("Stored shortcut not used: ") + *why + QStringLiteral(" Using ")
+            + HotKeyCombo::defaultCombo().display() + QStringLiteral(" instead.");
+        return HotKeyCombo::defaultCombo();
+    }
+    return *stored;
+}
 } // namespace
 
 HotKeyManager::HotKeyManager(HotKeyService& service, QSettings* settings, QObject* parent)
     : QObject(parent)
     , m_service(service)
     , m_settings(settings)
-    , m_currentCombo(m_settings.hotKeyCombo().value_or(HotKeyCombo::defaultCombo()))
+    , m_currentCombo(startingCombo(m_settings, m_startingNote))
 {
     // The service may outlive the manager: a press after that reaches nothing.
     const int status = m_service.installHandler([self = QPointer<HotKeyManager>(this)] {
@@ -42,7 +57,14 @@ void HotKeyManager::setShared(HotKeyManager* manager)
 
 bool HotKeyManager::registerCombo(const HotKeyCombo& combo)
 {
-    const bool hadPrevious = m_registered;
+    if (m_startingNote)
+        logMP(*std::exchange(m_startingNote, std::nullopt));
+    if (const auto why = combo.whyUnusable()) {
+        Loggers::hotkey().error(QStringLiteral("Shortcut refused: ") + *why);
+        return false;
+    }
+    const bool hadPrevious = m_registered || m_paused;
+    m_paused = false;
     const HotKeyCombo previous = m_currentCombo;
     unregisterCombo();
     if (!m_handlerInstalled)
@@ -67,4 +89,22 @@ void HotKeyManager::unregisterCombo()
     if (m_registered)
         m_service.unregisterHotKey();
     m_registered = false;
+    m_paused = false;
+}
+
+void HotKeyManager::pause()
+{
+    if (!m_registered)
+        return;
+    unregisterCombo();
+    m_paused = true;
+}
+
+void HotKeyManager::resume()
+{
+    if (!m_paused)
+        return;
+    m_paused = false;
+    if (!m_registered)
+        m_registered = m_service.registerHotKey(m_currentCombo.keyCode, m_currentCombo.modsCarbon) == HotKeyService::ok;
 }

@@ -8,6 +8,7 @@
 
 #include <QObject>
 #include <functional>
+#include <optional>
 
 class HotKeyService;
 
@@ -17,7 +18,8 @@ class HotKeyManager final : public QObject
 
 public:
     // Reads the stored combination (else the default) and installs the press handler; nothing
-    // is registered yet. The service and the settings must outlive the manager.
+    // is registered yet. A stored combination that is unusable counts as none; why is logged at
+    // the first registration (the log file is open by then). The service and the settings must outlive the manager.
     HotKeyManager(HotKeyService& service, QSettings* settings, QObject* parent = nullptr);
     ~HotKeyManager() override;
 
@@ -33,10 +35,18 @@ public:
     bool isRegistered() const { return m_registered; }
 
     // Replaces the registered shortcut; true on success, when the combination is also stored.
-    // When the service refuses it, the combination registered before (if any) is taken again,
-    // unsaved, so the shortcut the user sees keeps working; the answer is still false.
+    // An unusable combination (see HotKeyCombo::whyUnusable) is refused before anything
+    // changes. When the service refuses it, the combination registered before (if any) is taken
+    // again, unsaved, so the shortcut the user sees keeps working; the answer is still false.
     bool registerCombo(const HotKeyCombo& combo);
+    // Lets go of the shortcut for good: a paused one is not taken again on resume().
     void unregisterCombo();
+
+    // While a new shortcut is recorded the registered one is let go, so that its keys reach the
+    // recorder instead of starting a capture; resuming takes it again unless a new combination
+    // was registered meanwhile.
+    void pause();
+    void resume();
 
 signals:
     // A registration succeeded (the status menu names the new shortcut).
@@ -45,7 +55,9 @@ signals:
 private:
     HotKeyService& m_service;
     ShellSettings m_settings;
+    std::optional<QString> m_startingNote; // why the stored combination was not used, until logged
     HotKeyCombo m_currentCombo;
     bool m_registered = false;
     bool m_handlerInstalled = false;
+    bool m_paused = false; // the current combination was registered when pause() let it go
 };

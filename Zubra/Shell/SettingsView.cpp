@@ -158,6 +158,11 @@ SettingsView::SettingsView(Inputs inputs, QWidget* parent)
                                                "your library. Press Escape to cancel recording."),
         captureBox));
     connect(m_recorder, &ShortcutRecorder::signErrorChanged, this, &SettingsView::refreshSignError);
+    if (hotKeys) {
+        // The current shortcut lets go of its keys while a new one is recorded.
+        connect(m_recorder, &ShortcutRecorder::recordingChanged, hotKeys,
+            [hotKeys](bool recording) { recording ? hotKeys->pause() : hotKeys->resume(); });
+    }
     outer->addWidget(captureBox);
 
     // General.

@@ -103,16 +103,20 @@ void ShortcutRecorder::startRecording()
         emit signErrorChanged();
     }
     qApp->installEventFilter(this);
+    grabKeyboard();
     refreshButton();
+    emit recordingChanged(true);
 }
 
 void ShortcutRecorder::stopRecording()
 {
     if (!m_recording)
         return;
+    releaseKeyboard();
     qApp->removeEventFilter(this);
     m_recording = false;
     refreshButton();
+    emit recordingChanged(false);
 }
 
 bool ShortcutRecorder::eventFilter(QObject* watched, QEvent* event)
@@ -149,7 +153,10 @@ void ShortcutRecorder::handleKeyPress(QKeyEvent* event)
         break;
     }
     const HotKeyCombo offered {*code, mods & recordedModifiers};
-    if (m_tryCombo(offered)) {
+    if (const auto why = offered.whyUnusable(*m_layout)) {
+        m_signError = *why;
+        emit signErrorChanged();
+    } else if (m_tryCombo(offered)) {
         m_combo = offered;
         emit comboChanged(offered);
     } else {

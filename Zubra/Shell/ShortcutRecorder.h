@@ -2,7 +2,10 @@
 // The shortcut row of the settings: a button naming the capture shortcut; pressed, it waits for
 // the next key press of the application and offers it to the hotkey manager. Escape cancels; a
 // key without Ctrl, Alt, Shift or Super, and a modifier key pressed on its own, keep it waiting.
-// While it waits no key of the application reaches anything else.
+// While it waits it holds the keyboard, so that no key reaches anything else, in this program
+// or another one: a combination another program has taken comes here and is refused as taken.
+// Combinations that cannot be the capture shortcut (HotKeyCombo::whyUnusable) are refused with
+// the reason.
 
 #include "Zubra/Shell/HotKeyCombo.h"
 
@@ -49,6 +52,7 @@ public:
 signals:
     void signErrorChanged();
     void comboChanged(const HotKeyCombo& combo);
+    void recordingChanged(bool recording);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -20,6 +20,15 @@ std::unique_ptr<QSettings> AppSettings::openLegacy()
     return openScope(AppIdentity::legacyApplicationName);
 }
 
+QString AppSettings::lastExportFolder() const
+{
+    const QVariant value = m_settings->value(lastExportFolderKey);
+    if (value.typeId() != QMetaType::QString)
+        return {};
+    const QString folder = value.toString();
+    return folder.size() > 4096 ? QString() : folder;
+}
+
 bool AppSettings::collectIntoActiveDraft() const
 {
     const QVariant value = m_settings->value(collectIntoActiveDraftKey);

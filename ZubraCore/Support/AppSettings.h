@@ -26,6 +26,9 @@ public:
     static inline const QString mainWindowFrameKey = QStringLiteral("NSWindow Frame TessellonMainWindow");
     static inline const QString settingsWindowFrameKey = QStringLiteral("NSWindow Frame TessellonSettingsWindow");
 
+    // The folder a prompt was last exported to: a path as text, absent until the first export.
+    static inline const QString lastExportFolderKey = QStringLiteral("Tessellon.lastExportFolder");
+
     explicit AppSettings(QSettings& settings)
         : m_settings(&settings)
     {
@@ -46,6 +49,10 @@ public:
     // The stored templates value as it is (invalid when absent); PromptTemplates decodes it.
     QVariant customPromptTemplates() const { return m_settings->value(customPromptTemplatesKey); }
     void setCustomPromptTemplates(const QByteArray& json) { m_settings->setValue(customPromptTemplatesKey, json); }
+    // Empty unless a path of plausible length is stored as text.
+    QString lastExportFolder() const;
+    void setLastExportFolder(const QString& folder) { m_settings->setValue(lastExportFolderKey, folder); }
+
     // The n-th place for unreadable templates, counted from 1.
     static QString unreadableCustomPromptTemplatesKeyFor(int n);
 

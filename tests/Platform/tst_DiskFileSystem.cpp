@@ -292,6 +292,38 @@ private slots:
         QCOMPARE(permissionsOf(dir.path()), mode_t(0755));
     }
 
+    // A file written for the user (an export) gets the mode the umask gives, also when it
+    // replaces a private one; library files written beside it stay private.
+    void userFilesFollowTheUmask_data()
+    {
+        QTest::addColumn<int>("mask");
+        QTest::addColumn<int>("mode");
+        QTest::newRow("umask 022") << 022 << 0644;
+        QTest::newRow("umask 002") << 002 << 0664;
+        QTest::newRow("umask 077") << 077 << 0600;
+    }
+
+    void userFilesFollowTheUmask()
+    {
+        QFETCH(int, mask);
+        QFETCH(int, mode);
+        QTemporaryDir dir;
+        const UmaskGuard guard {mode_t(mask)};
+        DiskFileSystem disk;
+        const QString exported = dir.filePath(QStringLiteral("prompt.md"));
+        QVERIFY(!disk.writeAtomically(exported, "text", FileAccess::umask));
+        QCOMPARE(permissionsOf(exported), mode_t(mode));
+        QVERIFY(!disk.writeAtomically(exported, "private", FileAccess::ownerOnly));
+        QCOMPARE(permissionsOf(exported), mode_t(0600));
+        QVERIFY(!disk.writeAtomically(exported, "again", FileAccess::umask));
+        QCOMPARE(permissionsOf(exported), mode_t(mode));
+        QCOMPARE(*disk.read(exported, 100).bytes, QByteArray("again"));
+        const QString library = dir.filePath(QStringLiteral("Tessellon.json"));
+        QVERIFY(!disk.writeAtomically(library, "{}"));
+        QVERIFY(!disk.writeAtomically(library, "{}", [] { return FileOutcome(); }));
+        QCOMPARE(permissionsOf(library), mode_t(0600));
+    }
+
     // A full disk is reported in the system's words, and leaves no temporary file.
     void fullDiskSaysSo()
     {

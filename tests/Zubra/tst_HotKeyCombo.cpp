@@ -67,6 +67,50 @@ private slots:
         QCOMPARE((HotKeyCombo {keyCode, mods}.display(layout)), display);
     }
 
+    void unusableCombinations_data()
+    {
+        QTest::addColumn<quint32>("keyCode");
+        QTest::addColumn<quint32>("mods");
+        QTest::addColumn<QString>("keyText");
+        QTest::addColumn<QString>("why"); // empty: usable
+        const QString copy
+            = QStringLiteral(" is the copy keystroke Tessellon sends to capture. Choose another shortcut.");
+        const QString bare
+            = QStringLiteral(" has no Ctrl, Alt, Shift or Super: it would take that key from every app.");
+        const auto quoted = [](const char* text) {
+            return QString::fromUtf16(u"\u201c") + QString::fromLatin1(text) + QString::fromUtf16(u"\u201d");
+        };
+        QTest::newRow("the default") << 8u << 0x1900u << "c"
+                                     << "";
+        QTest::newRow("a bare key") << 8u << 0u << "c" << quoted("C") + bare;
+        QTest::newRow("only bits that are no modifier") << 9u << 0x40001u << "v" << quoted("V") + bare;
+        QTest::newRow("Ctrl+C") << 8u << 0x1000u << "c" << quoted("Ctrl+C") + copy;
+        QTest::newRow("Ctrl+Shift+C") << 8u << 0x1200u << "c" << quoted("Ctrl+Shift+C") + copy;
+        QTest::newRow("Ctrl+C with a stray bit") << 8u << 0x1001u << "c" << quoted("Ctrl+C") + copy;
+        // The copy keystroke is the key that types c, wherever the layout puts it.
+        QTest::newRow("c elsewhere on the layout") << 34u << 0x1000u << "c" << quoted("Ctrl+C") + copy;
+        QTest::newRow("where c is on US, another letter") << 8u << 0x1000u << "j"
+                                                          << "";
+        QTest::newRow("Ctrl+Alt+C") << 8u << 0x1800u << "c"
+                                    << "";
+        QTest::newRow("Shift+C") << 8u << 0x200u << "c"
+                                 << "";
+        QTest::newRow("Super+C") << 8u << 0x100u << "c"
+                                 << "";
+        QTest::newRow("Ctrl+V") << 9u << 0x1000u << "v"
+                                << "";
+    }
+    void unusableCombinations()
+    {
+        QFETCH(quint32, keyCode);
+        QFETCH(quint32, mods);
+        QFETCH(QString, keyText);
+        QFETCH(QString, why);
+        TableLayout layout;
+        layout.texts.insert(keyCode, keyText);
+        QCOMPARE((HotKeyCombo {keyCode, mods}.whyUnusable(layout)).value_or(QString()), why);
+    }
+
     void processLayoutIsUsOnlyUntilOneIsSet()
     {
         QCOMPARE(HotKeyCombo::defaultCombo().display(), QStringLiteral("Ctrl+Alt+Super+C"));

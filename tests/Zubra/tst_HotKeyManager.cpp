@@ -62,6 +62,98 @@ private slots:
         QVERIFY(service.registrations.isEmpty()); // the application registers at launch
     }
 
+    void anUnusableStoredCombinationGivesTheDefault_data()
+    {
+        QTest::addColumn<HotKeyCombo>("stored");
+        QTest::addColumn<QString>("logLine");
+        const QString tail = QStringLiteral(" Using Ctrl+Alt+Super+C instead.");
+        QTest::newRow("no modifier (hand-edited, or from the earlier product)")
+            << HotKeyCombo {8, 0}
+            << QString::fromUtf16(u"Stored shortcut not used: \u201cC\u201d has no Ctrl, Alt, Shift or Super: it "
+                                  u"would take that key from every app.")
+                + tail;
+        QTest::newRow("the capture's own copy keystroke")
+            << HotKeyCombo {8, HotKeyCombo::control}
+            << QString::fromUtf16(u"Stored shortcut not used: \u201cCtrl+C\u201d is the copy keystroke Tessellon "
+                                  u"sends to capture. Choose another shortcut.")
+                + tail;
+    }
+    void anUnusableStoredCombinationGivesTheDefault()
+    {
+        QFETCH(HotKeyCombo, stored);
+        QFETCH(QString, logLine);
+        m_settings->setValue(ShellSettings::hotKeyComboKey, stored.toJson());
+        MemoryHotKeyService service;
+        HotKeyManager manager(service, m_settings.get());
+        QCOMPARE(manager.currentCombo(), defaultCombo);
+        // What the application registers at launch is the default, never the bare key; the log
+        // says why then, once.
+        QVERIFY(manager.registerCombo(manager.currentCombo()));
+        QCOMPARE(service.registrations,
+            (QList<MemoryHotKeyService::Shortcut> {{defaultCombo.keyCode, defaultCombo.modsCarbon}}));
+        QCOMPARE(m_log.messages(Loggers::app().category()), QStringList {logLine});
+        QVERIFY(manager.registerCombo(ctrlShiftV));
+        QCOMPARE(m_log.messages(Loggers::app().category()), QStringList {logLine});
+    }
+
+    void anUnusableCombinationIsRefusedBeforeAnythingChanges()
+    {
+        MemoryHotKeyService service;
+        HotKeyManager manager(service, m_settings.get());
+        QVERIFY(manager.registerCombo(ctrlShiftV));
+        service.registrations.clear();
+        m_log.clear();
+        QVERIFY(!manager.registerCombo({8, 0}));
+        QVERIFY(!manager.registerCombo({8, HotKeyCombo::control | HotKeyCombo::shift}));
+        QVERIFY(service.registrations.isEmpty());
+        QCOMPARE(hotkeyLines().size(), 2);
+        QVERIFY(hotkeyLines().constFirst().startsWith(QStringLiteral("Shortcut refused: ")));
+        QVERIFY(manager.isRegistered());
+        QCOMPARE(manager.currentCombo(), ctrlShiftV);
+        QCOMPARE(stored(), ctrlShiftV);
+    }
+
+    void pausingLetsGoAndResumingTakesBack()
+    {
+        MemoryHotKeyService service;
+        service.taken.append({altSpace.keyCode, altSpace.modsCarbon});
+        HotKeyManager manager(service, m_settings.get());
+        // Nothing registered: pausing and resuming register nothing.
+        manager.pause();
+        manager.resume();
+        QVERIFY(service.registrations.isEmpty());
+
+        QVERIFY(manager.registerCombo(defaultCombo));
+        manager.pause();
+        QVERIFY(!service.registered);
+        QVERIFY(!manager.isRegistered());
+        manager.resume();
+        QVERIFY(manager.isRegistered());
+        QCOMPARE(service.registered, (MemoryHotKeyService::Shortcut {defaultCombo.keyCode, defaultCombo.modsCarbon}));
+
+        // A refusal while paused brings the former shortcut back at once.
+        manager.pause();
+        QVERIFY(!manager.registerCombo(altSpace));
+        QCOMPARE(service.registered, (MemoryHotKeyService::Shortcut {defaultCombo.keyCode, defaultCombo.modsCarbon}));
+        manager.resume();
+        QVERIFY(manager.isRegistered());
+
+        // A new shortcut registered while paused stays; resuming does not bring back the old one.
+        manager.pause();
+        QVERIFY(manager.registerCombo(ctrlShiftV));
+        service.registrations.clear();
+        manager.resume();
+        QVERIFY(service.registrations.isEmpty());
+        QCOMPARE(service.registered, (MemoryHotKeyService::Shortcut {ctrlShiftV.keyCode, ctrlShiftV.modsCarbon}));
+
+        // Let go for good (the program quits) while paused: resuming takes nothing back.
+        manager.pause();
+        manager.unregisterCombo();
+        manager.resume();
+        QVERIFY(service.registrations.isEmpty());
+        QVERIFY(!service.registered);
+    }
+
     void registeringStoresLogsAndDeliversPresses()
     {
         MemoryHotKeyService service;

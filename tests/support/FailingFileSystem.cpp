@@ -31,12 +31,12 @@ FileContents FailingFileSystem::read(const QString& path, qint64 maxBytes) const
 }
 
 FileOutcome FailingFileSystem::writeAtomically(
-    const QString& path, const QByteArray& bytes, const std::function<FileOutcome()>& beforeReplace)
+    const QString& path, const QByteArray& bytes, const std::function<FileOutcome()>& beforeReplace, FileAccess access)
 {
     m_calls.append({Operation::writeAtomically, path});
     if (shouldFail(Operation::writeAtomically, path))
         return FileError {failureText()};
-    return m_disk.writeAtomically(path, bytes, beforeReplace);
+    return m_disk.writeAtomically(path, bytes, beforeReplace, access);
 }
 
 FileOutcome FailingFileSystem::copy(const QString& from, const QString& to)

@@ -41,7 +41,7 @@ FileContents MemoryFileSystem::read(const QString& path, qint64 maxBytes) const
 }
 
 FileOutcome MemoryFileSystem::writeAtomically(
-    const QString& path, const QByteArray& bytes, const std::function<FileOutcome()>& beforeReplace)
+    const QString& path, const QByteArray& bytes, const std::function<FileOutcome()>& beforeReplace, FileAccess)
 {
     if (m_folders.contains(clean(path)))
         return FileError {QStringLiteral("Is a directory")};

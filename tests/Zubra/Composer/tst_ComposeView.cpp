@@ -23,6 +23,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QtTest>
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -244,6 +245,13 @@ private slots:
         c.preview()->exportPrompt();
         QVERIFY(!c.view->state().exportError());
         QCOMPARE(QString::fromUtf8(LibraryFixtures::readFile(path)), c.preview()->composed()->text);
+        // The export is the user's file to share: the umask's mode, not the library's private one.
+        const mode_t mask = ::umask(022);
+        c.preview()->exportPrompt();
+        ::umask(mask);
+        struct stat info;
+        QCOMPARE(::stat(QFile::encodeName(path).constData(), &info), 0);
+        QCOMPARE(info.st_mode & 0777, mode_t(0644));
     }
 
     void rowsReorderOnlyDuringARowDrag()

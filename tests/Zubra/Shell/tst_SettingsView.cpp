@@ -109,6 +109,7 @@ private slots:
     void recording();
     void menuShortcutsWaitWhileRecording();
     void hidingEndsRecording();
+    void theCurrentShortcutRestsWhileRecording();
     void newRecordingClearsTheRefusal();
     void launchAtLogin_data();
     void launchAtLogin();
@@ -147,6 +148,20 @@ void TestSettingsView::recording_data()
                                                 << "";
     QTest::newRow("taken shortcut") << int(Qt::Key_V) << int(nativeOf(9)) << ctrl << true << false << former
                                     << QString::fromUtf16(u"\u201cCtrl+V\u201d is already in use by another app.");
+    // The copy keystrokes a capture sends (Ctrl+Shift+C to terminals) would set off captures.
+    QTest::newRow("Ctrl+C is the capture's own keystroke")
+        << int(Qt::Key_C) << int(nativeOf(8)) << ctrl << false << false << former
+        << QString::fromUtf16(
+               u"\u201cCtrl+C\u201d is the copy keystroke Tessellon sends to capture. Choose another shortcut.");
+    QTest::newRow("Ctrl+Shift+C is the terminals' copy keystroke")
+        << int(Qt::Key_C) << int(nativeOf(8)) << Qt::KeyboardModifiers(Qt::ControlModifier | Qt::ShiftModifier) << false
+        << false << former
+        << QString::fromUtf16(
+               u"\u201cCtrl+Shift+C\u201d is the copy keystroke Tessellon sends to capture. Choose another shortcut.");
+    QTest::newRow("Ctrl+Alt+C is fine") << int(Qt::Key_C) << int(nativeOf(8))
+                                        << Qt::KeyboardModifiers(Qt::ControlModifier | Qt::AltModifier) << false
+                                        << false << "Ctrl+Alt+C"
+                                        << "";
 }
 
 void TestSettingsView::recording()
@@ -170,6 +185,12 @@ void TestSettingsView::recording()
     QCOMPARE(recorder->button()->text(), button);
     QCOMPARE(recorder->signError().value_or(QString()), signError);
     QCOMPARE(w.hotKeys.currentCombo().display(), button);
+    // Whatever happened, a shortcut works once recording has ended: the former or the new one.
+    if (!stillRecording) {
+        QVERIFY(w.hotKeys.isRegistered());
+        QCOMPARE(w.service.registered,
+            (MemoryHotKeyService::Shortcut {w.hotKeys.currentCombo().keyCode, w.hotKeys.currentCombo().modsCarbon}));
+    }
     // The press never reaches the text field.
     QCOMPARE(w.field->text(), QString());
     const QLabel* errorLabel = w.view->findChild<QWidget*>(QStringLiteral("signErrorRow"))->findChildren<QLabel*>().last();
@@ -202,6 +223,35 @@ void TestSettingsView::hidingEndsRecording()
     QVERIFY(!recorder->isRecording());
     QTest::keyClick(w.field, Qt::Key_B);
     QCOMPARE(w.field->text(), QStringLiteral("b"));
+}
+
+void TestSettingsView::theCurrentShortcutRestsWhileRecording()
+{
+    Window w;
+    int captures = 0;
+    w.hotKeys.onCapture = [&] { ++captures; };
+    ShortcutRecorder* recorder = w.view->recorder();
+    // While recording, the current shortcut's keys come to the recorder, not to a capture.
+    QTest::mouseClick(recorder->button(), Qt::LeftButton);
+    QVERIFY(!w.service.registered);
+    QVERIFY(!w.service.press());
+    // Cancelled: the same shortcut is taken again, without rewriting the settings.
+    w.settings.remove(ShellSettings::hotKeyComboKey);
+    w.press(Qt::Key_Escape, nativeOf(53), Qt::NoModifier);
+    QVERIFY(w.hotKeys.isRegistered());
+    QVERIFY(w.service.press());
+    QCOMPARE(captures, 1);
+    QVERIFY(!ShellSettings(&w.settings).hotKeyCombo());
+    // Recording the current shortcut again succeeds instead of finding it taken by ourselves.
+    QTest::mouseClick(recorder->button(), Qt::LeftButton);
+    w.press(Qt::Key_C, nativeOf(8), Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    QVERIFY(!recorder->signError());
+    QCOMPARE(ShellSettings(&w.settings).hotKeyCombo(), HotKeyCombo::defaultCombo());
+    // Hidden while recording: the shortcut comes back too.
+    QTest::mouseClick(recorder->button(), Qt::LeftButton);
+    w.view->hide();
+    QVERIFY(w.service.press());
+    QCOMPARE(captures, 2);
 }
 
 void TestSettingsView::newRecordingClearsTheRefusal()

@@ -1,15 +1,20 @@
 // The capture shortcut on a real X server: the grab through Qt's connection, presses with and
-// without Num Lock and Caps Lock, a shortcut another client holds, and the key layout.
+// without Num Lock and Caps Lock, a shortcut another client holds (also while the settings record
+// one), and the key layout.
 
 #include "Platform/X11/X11HotKeyService.h"
 #include "Platform/X11/XcbConnection.h"
 #include "Platform/X11/XkbKeyLayout.h"
 #include "Zubra/Shell/HotKeyManager.h"
+#include "Zubra/Shell/SettingsView.h"
+#include "Zubra/Shell/ShortcutRecorder.h"
 #include "ZubraCore/Support/Logging.h"
+#include "support/MemoryLoginItems.h"
 #include "support/RecordingSystemLog.h"
 #include "support/TestMain.h"
 #include "support/X11Programs.h"
 
+#include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <cstdlib>
@@ -208,6 +213,57 @@ private slots:
         QVERIFY(manager.isRegistered());
         QVERIFY(xdotool({"key", "ctrl+alt+super+c"}));
         QTRY_COMPARE(captures, 1);
+    }
+
+    // Recording holds the keyboard: a combination another client has grabbed comes to the
+    // recorder and is reported taken, instead of setting off the other program; the current
+    // shortcut's keys are recorded rather than captured; the copy keystroke is refused.
+    void recordingSeesWhatOtherProgramsHold()
+    {
+        const Masks masks = X11HotKeyService::currentMasks(m_x->connection());
+        const xcb_keycode_t keycodeJ = X11HotKeyService::keycodeOf(m_x->connection(), "AC07");
+        QVERIFY(keycodeJ);
+        ForeignGrab other(keycodeJ, X11HotKeyService::modifierState(HotKeyCombo::control | HotKeyCombo::option, masks));
+        QVERIFY(other.held());
+
+        X11HotKeyService service;
+        HotKeyManager manager(service, m_settings.get());
+        int captures = 0;
+        manager.onCapture = [&] { ++captures; };
+        QVERIFY(manager.registerCombo(defaultCombo));
+        MemoryLoginItems loginItems;
+        SettingsView::Inputs inputs = SettingsView::live(manager, loginItems, QStringLiteral("/lib/T.json"));
+        inputs.layout = std::make_shared<XkbKeyLayout>();
+        SettingsView view(inputs);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        ShortcutRecorder* recorder = view.recorder();
+
+        QTest::mouseClick(recorder->button(), Qt::LeftButton);
+        QVERIFY(recorder->isRecording());
+        QVERIFY(xdotool({"key", "ctrl+alt+j"}));
+        QTRY_COMPARE(recorder->signError().value_or(QString()),
+            QString::fromUtf16(u"\u201cCtrl+Alt+J\u201d is already in use by another app."));
+        QVERIFY(!recorder->isRecording());
+        // The former shortcut works again once recording has ended.
+        QVERIFY(xdotool({"key", "ctrl+alt+super+c"}));
+        QTRY_COMPARE(captures, 1);
+
+        QTest::mouseClick(recorder->button(), Qt::LeftButton);
+        QVERIFY(xdotool({"key", "ctrl+alt+super+c"}));
+        QTRY_VERIFY(!recorder->isRecording());
+        QVERIFY(!recorder->signError());
+        QTest::qWait(100);
+        QCOMPARE(captures, 1);
+
+        QTest::mouseClick(recorder->button(), Qt::LeftButton);
+        QVERIFY(xdotool({"key", "ctrl+c"}));
+        QTRY_COMPARE(recorder->signError().value_or(QString()),
+            QString::fromUtf16(
+                u"\u201cCtrl+C\u201d is the copy keystroke Tessellon sends to capture. Choose another shortcut."));
+        QCOMPARE(manager.currentCombo(), defaultCombo);
+        QVERIFY(xdotool({"key", "ctrl+alt+super+c"}));
+        QTRY_COMPARE(captures, 2);
     }
 
     void keyLayout()
