@@ -147,7 +147,7 @@ AppDelegate* AppDelegate::shared()
     return sharedDelegate.data();
 }
 
-void AppDelegate::handOff(
+bool AppDelegate::handOff(
     InstanceChannel& channel, const InstanceChannel::RunningInstance& running, const std::shared_ptr<MainQueue>& queue)
 {
     FileLogger::start();
@@ -156,9 +156,13 @@ void AppDelegate::handOff(
     logMP(QStringLiteral("Another Tessellon instance found (pid ") + QString::number(running.processIdentifier)
         + QStringLiteral("); delegating"));
     // The request also asks the running instance to bring its window forward.
-    if (!channel.sendShowWindowRequest())
-        logMP(QStringLiteral("The running instance did not take the show-window request"));
+    if (!channel.sendShowWindowRequest()) {
+        logMP(QStringLiteral("The running instance did not take the show-window request; starting in its place"));
+        channel.takeOver();
+        return false;
+    }
     queue->asyncAfter(handOffQuitDelay, work([] { QCoreApplication::quit(); }));
+    return true;
 }
 
 void AppDelegate::finishLaunching(const QStringList& arguments)
