@@ -173,6 +173,8 @@ void AppDelegate::finishLaunching(const QStringList& arguments)
         + QLatin1Char(')'));
     if (m_services.migrationLogMessage)
         logMP(*m_services.migrationLogMessage);
+    if (const auto problem = AppSettings(m_services.settings).storageProblem())
+        logMP(*problem);
 
     if (m_services.channel)
         connect(m_services.channel, &InstanceChannel::showWindowRequested, this,
@@ -284,7 +286,8 @@ void AppDelegate::showSettings()
         auto* layout = new QVBoxLayout(window);
         layout->setContentsMargins(0, 0, 0, 0);
         SettingsView::Inputs inputs
-            = SettingsView::live(m_services.hotKeys, m_services.loginItems, m_services.store.storeURL());
+            = SettingsView::live(m_services.hotKeys, m_services.loginItems, m_services.store.storeURL(),
+                AppSettings(m_services.settings).storageProblem());
         inputs.layout = m_services.keyLayout;
         layout->addWidget(new SettingsView(std::move(inputs), window));
         // The menu bar's shortcuts (Close Window, Quit, Settings…) work here too.
