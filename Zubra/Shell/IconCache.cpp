@@ -1,11 +1,11 @@
 #include "Zubra/Shell/IconCache.h"
 
-#include "Platform/DispatchQueue.h"
 #include "Platform/IconProvider.h"
 #include "Zubra/Shell/Symbols.h"
 
 #include <QMutexLocker>
 #include <QPixmap>
+#include <QThread>
 
 namespace {
 // The provider of a process that has not installed one: it knows no icons.
@@ -26,12 +26,22 @@ IconCache::IconCache(std::shared_ptr<IconProvider> provider)
 {
 }
 
-IconCache::~IconCache() = default;
+IconCache::~IconCache()
+{
+    // A lookup under way finishes; queued ones are dropped.
+    if (m_worker) {
+        m_worker->quit();
+        m_worker->wait();
+        delete m_workerContext;
+    }
+}
 
 IconCache& IconCache::shared()
 {
-    static IconCache cache(std::make_shared<NoIcons>());
-    return cache;
+    // Never destroyed: its worker runs until the process ends, together with what Qt keeps for
+    // that thread (font engines of drawn icons), instead of being stopped during exit.
+    static IconCache* const cache = new IconCache(std::make_shared<NoIcons>());
+    return *cache;
 }
 
 void IconCache::installSharedProvider(std::shared_ptr<IconProvider> provider, bool background)
@@ -59,8 +69,13 @@ QIcon IconCache::fallbackIcon()
 void IconCache::lookUpInBackground()
 {
     const QMutexLocker locker(&m_lock);
-    if (!m_worker)
-        m_worker = std::make_unique<DispatchQueue>(QStringLiteral("Application icons"));
+    if (m_worker)
+        return;
+    m_worker = std::make_unique<QThread>();
+    m_worker->setObjectName(QStringLiteral("Application icons"));
+    m_workerContext = new QObject;
+    m_workerContext->moveToThread(m_worker.get());
+    m_worker->start();
 }
 
 QIcon IconCache::icon(const std::optional<QString>& bundleID, const QString& appName)
@@ -76,12 +91,12 @@ QIcon IconCache::icon(const std::optional<QString>& bundleID, const QString& app
                 m_inFlight.insert(key);
                 // The worker answers with an image; icons and pixmaps are made on this thread.
                 // Destroying the cache finishes the worker first, so `this` outlives the work.
-                m_worker->async([this, key, bundleID, appName] {
+                QMetaObject::invokeMethod(m_workerContext, [this, key, bundleID, appName] {
                     std::optional<QImage> image;
                     if (const std::optional<QIcon> found = find(bundleID, appName))
                         image = found->pixmap(backgroundIconSide, backgroundIconSide).toImage();
                     QMetaObject::invokeMethod(this, [this, key, image] { store(key, image); }, Qt::QueuedConnection);
-                });
+                }, Qt::QueuedConnection);
             }
             return fallbackIcon();
         }

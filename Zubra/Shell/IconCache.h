@@ -16,8 +16,8 @@
 #include <memory>
 #include <optional>
 
-class DispatchQueue;
 class IconProvider;
+class QThread;
 
 class IconCache final : public QObject
 {
@@ -61,5 +61,8 @@ private:
     QMutex m_lock; // guards m_cache and m_inFlight only; never held during a lookup
     QHash<QString, QIcon> m_cache;
     QSet<QString> m_inFlight;
-    std::unique_ptr<DispatchQueue> m_worker;
+    // The worker is a QThread: the per-thread caches Qt fills while icons are drawn (fonts among
+    // them) are released when it ends.
+    std::unique_ptr<QThread> m_worker;
+    QObject* m_workerContext = nullptr; // lives on the worker; lookups are queued to it
 };
