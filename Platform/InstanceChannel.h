@@ -27,6 +27,8 @@ public:
     virtual std::optional<RunningInstance> claim() = 0;
     // Sends the show-window request to the running instance; true when it was delivered.
     virtual bool sendShowWindowRequest() = 0;
+    // After a hand-off that was not delivered: this process becomes the one that hears requests.
+    virtual void takeOver() {}
 
 signals:
     // The running instance was asked to show its window.

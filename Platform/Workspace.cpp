@@ -12,3 +12,13 @@ bool Workspace::isOpenableAddress(const QString& address)
             return !address.contains(u'\n') && !address.contains(u'\r') && !address.contains(QChar(0));
     return false;
 }
+
+QString RunningApplication::boundedName(const QString& name)
+{
+    if (name.size() <= maxNameLength)
+        return name;
+    qsizetype length = maxNameLength;
+    if (name.at(length - 1).isHighSurrogate())
+        --length;
+    return name.left(length);
+}

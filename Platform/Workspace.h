@@ -9,6 +9,13 @@
 
 struct RunningApplication
 {
+    // The longest application name kept or logged. Real names are a few dozen characters; a
+    // hostile desktop entry or window property can carry hundreds of thousands, which would
+    // otherwise be stored with every capture and written to every log line.
+    static constexpr qsizetype maxNameLength = 256;
+    // The name cut to maxNameLength, never inside a surrogate pair.
+    static QString boundedName(const QString& name);
+
     qint32 processIdentifier = 0;
     std::optional<QString> localizedName;
     // The application's desktop-entry id; Tessellon's own is "com.vesk.tessellon".

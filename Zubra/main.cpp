@@ -221,10 +221,8 @@ int main(int argc, char* argv[])
     // A later instance asks the running one to show its window and leaves: it never adopts,
     // loads or saves the library.
     LocalInstanceChannel channel;
-    if (const auto running = channel.claim()) {
-        AppDelegate::handOff(channel, *running, queue);
+    if (const auto running = channel.claim(); running && AppDelegate::handOff(channel, *running, queue))
         return application.exec();
-    }
 
     const AppDataMigration::Outcome adoption = AppDataMigration::migrateIfNeeded();
     if (adoption.failure)
@@ -245,10 +243,10 @@ int main(int argc, char* argv[])
     HotKeyManager::setShared(&hotKeys);
     auto keyLayout = std::make_shared<XkbKeyLayout>();
     HotKeyCombo::setProcessKeyLayout(keyLayout);
-    // Application icons are looked up on the GUI thread, through a workspace of their own (the
-    // capture's is used by its worker).
+    // Application icons are looked up on the icon cache's worker, through a workspace (and X
+    // connection) of their own: reading desktop entries and icon files never holds up painting.
     X11Workspace iconWorkspace;
-    IconCache::installSharedProvider(std::make_shared<WorkspaceIconProvider>(iconWorkspace));
+    IconCache::installSharedProvider(std::make_shared<WorkspaceIconProvider>(iconWorkspace), true);
     X11Feedback feedback([](const QString& line) { logMP(line); });
     UnavailableUpdater updater;
     XdgAutostartLoginItems loginItems;

@@ -2,18 +2,21 @@
 
 #include "Platform/AppIdentity.h"
 
+#include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
-#include <QFileInfo>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QLockFile>
 #include <QStandardPaths>
 #include <QThread>
+#include <QTimer>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
 #include <unistd.h>
 
 namespace {
@@ -23,10 +26,12 @@ constexpr qsizetype maxRequestBytes = 256;
 // How long a later instance tries to reach the running one (it may still be starting).
 constexpr std::chrono::milliseconds deliveryTimeout {700};
 constexpr std::chrono::milliseconds reconnectPause {20};
+// The lock file holds a process id and a line end; more is not read.
+constexpr qsizetype maxLockFileBytes = 32;
 
-QString errnoText()
+QString errnoText(int error = errno)
 {
-    return QString::fromLocal8Bit(std::strerror(errno));
+    return QString::fromLocal8Bit(std::strerror(error));
 }
 
 // The folder exists, is a real folder of this user, and nobody else may enter it.
@@ -49,6 +54,69 @@ bool makePrivate(const QString& path, QString* problem)
     return true;
 }
 
+// A folder of this user that nobody else may write to (the runtime folder the session made).
+bool isOwnUnsharedFolder(const QString& path)
+{
+    struct stat info {};
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISDIR(info.st_mode)
+        && info.st_uid == ::getuid() && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+// The lock file, opened without following a link and without blocking; whatever else stands at
+// its path (a link, a folder, a pipe, another user's file) is removed once and the file made anew.
+int openLockFile(const QString& path, QString* problem)
+{
+    const QByteArray native = QFile::encodeName(path);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const int descriptor = ::open(native.constData(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+        if (descriptor >= 0) {
+            struct stat info {};
+            if (::fstat(descriptor, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::getuid())
+                return descriptor;
+            ::close(descriptor);
+        } else if (errno != ELOOP && errno != EISDIR && errno != ENXIO && errno != EACCES) {
+            *problem = QStringLiteral("Could not open the lock file ") + path + QStringLiteral(": ") + errnoText();
+            return -1;
+        }
+        if (attempt == 0 && (::unlink(native.constData()) == 0 || ::rmdir(native.constData()) == 0))
+            continue;
+        break;
+    }
+    *problem = QStringLiteral("The lock file ") + path + QStringLiteral(" is not a file of this user");
+    return -1;
+}
+
+// The process that holds the lock on the file, as the kernel lists it; else the id the holder
+// wrote into the file; 0 when neither names one.
+qint64 lockHolder(int descriptor)
+{
+    struct stat info {};
+    if (::fstat(descriptor, &info) == 0) {
+        // "1: FLOCK  ADVISORY  WRITE 1234 08:01:5678 0 EOF"
+        const QByteArray device = QByteArray::number(major(info.st_dev), 16).rightJustified(2, '0') + ':'
+            + QByteArray::number(minor(info.st_dev), 16).rightJustified(2, '0') + ':'
+            + QByteArray::number(qulonglong(info.st_ino));
+        QFile locks(QStringLiteral("/proc/locks"));
+        if (locks.open(QIODevice::ReadOnly)) {
+            const QList<QByteArray> lines = locks.readAll().split('\n');
+            for (const QByteArray& line : lines) {
+                const QList<QByteArray> fields = line.simplified().split(' ');
+                if (fields.size() > 5 && fields.at(1) == "FLOCK" && fields.at(5) == device) {
+                    bool ok = false;
+                    const qint64 pid = fields.at(4).toLongLong(&ok);
+                    if (ok && pid > 0)
+                        return pid;
+                }
+            }
+        }
+    }
+    char bytes[maxLockFileBytes] {};
+    const ssize_t count = ::pread(descriptor, bytes, sizeof bytes, 0);
+    bool ok = false;
+    const qint64 pid = count > 0 ? QByteArray(bytes, count).trimmed().toLongLong(&ok) : 0;
+    return ok && pid > 0 ? pid : 0;
+}
+
 } // namespace
 
 LocalInstanceChannel::LocalInstanceChannel(QString folder, QString name, QObject* parent)
@@ -58,12 +126,24 @@ LocalInstanceChannel::LocalInstanceChannel(QString folder, QString name, QObject
 {
 }
 
-LocalInstanceChannel::~LocalInstanceChannel() = default;
+LocalInstanceChannel::~LocalInstanceChannel()
+{
+    // The server's connections announce their end while it is destroyed: not to this object,
+    // whose members are gone by then.
+    if (m_server) {
+        for (QLocalSocket* socket : m_server->findChildren<QLocalSocket*>())
+            socket->disconnect(this);
+        delete m_server;
+    }
+    if (m_lockDescriptor >= 0)
+        ::close(m_lockDescriptor); // releases the lock
+}
 
 std::optional<QString> LocalInstanceChannel::runtimeFolder(QString* problem)
 {
+    // Another user's folder, or one others may write to, could hold their socket in place of ours.
     const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime) && QFileInfo(runtime).isDir())
+    if (!runtime.isEmpty() && QDir::isAbsolutePath(runtime) && isOwnUnsharedFolder(runtime))
         return QDir::cleanPath(runtime);
 
     QString ignored;
@@ -90,6 +170,13 @@ QString LocalInstanceChannel::socketPath() const
     return m_folder + QLatin1Char('/') + m_name + QStringLiteral(".socket");
 }
 
+bool LocalInstanceChannel::isListening() const
+{
+    // A failed accept closes the listening socket but leaves the server's name set, so that
+    // isListening() alone still answers true.
+    return m_server && m_server->isListening() && m_server->socketDescriptor() != -1;
+}
+
 std::optional<InstanceChannel::RunningInstance> LocalInstanceChannel::claim()
 {
     if (m_folder.isEmpty()) {
@@ -99,42 +186,90 @@ std::optional<InstanceChannel::RunningInstance> LocalInstanceChannel::claim()
         m_folder = *folder;
     }
 
-    m_lock = std::make_unique<QLockFile>(lockPath());
-    // Stale only when its process is gone, never by age: the program runs for weeks.
-    m_lock->setStaleLockTime(0);
-    if (!m_lock->tryLock(0)) {
-        if (m_lock->error() != QLockFile::LockFailedError) {
-            m_problem = QStringLiteral("Could not create the lock file ") + lockPath();
-            return std::nullopt;
+    const int descriptor = openLockFile(lockPath(), &m_problem);
+    if (descriptor < 0)
+        return std::nullopt;
+    // The kernel drops the lock when its holder ends, however it ends: a held lock is a live
+    // instance, and a file left behind (empty, garbage, an old process id) is nobody's.
+    if (::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        if (error == EWOULDBLOCK) {
+            RunningInstance running;
+            running.processIdentifier = lockHolder(descriptor);
+            ::close(descriptor);
+            return running;
         }
-        RunningInstance running;
-        m_lock->getLockInfo(&running.processIdentifier, nullptr, nullptr);
-        m_lock.reset();
-        return running;
+        m_problem = QStringLiteral("Could not lock ") + lockPath() + QStringLiteral(": ") + errnoText(error);
+        ::close(descriptor);
+        return std::nullopt;
     }
+    m_lockDescriptor = descriptor;
+    const QByteArray pid = QByteArray::number(QCoreApplication::applicationPid()) + '\n';
+    if (::ftruncate(descriptor, 0) != 0 || ::pwrite(descriptor, pid.constData(), size_t(pid.size()), 0) != pid.size())
+        m_problem = QStringLiteral("Could not write ") + lockPath() + QStringLiteral(": ") + errnoText();
 
-    // Holding the lock, any socket left at the path belongs to an instance that has ended.
+    listen();
+    return std::nullopt;
+}
+
+void LocalInstanceChannel::takeOver()
+{
+    if (m_folder.isEmpty() || m_server)
+        return;
+    listen();
+}
+
+void LocalInstanceChannel::listen()
+{
+    if (!m_server) {
+        m_server = new QLocalServer(this);
+        m_server->setSocketOptions(QLocalServer::UserAccessOption);
+        m_server->setMaxPendingConnections(maxPendingConnections);
+        connect(m_server, &QLocalServer::newConnection, this, &LocalInstanceChannel::acceptConnections);
+        // A failed accept (no descriptors left, say) closes the server and removes its socket:
+        // it listens again once the cause is gone, instead of turning every later launch away.
+        m_relisten = new QTimer(this);
+        m_relisten->setInterval(relistenInterval);
+        connect(m_relisten, &QTimer::timeout, this, [this] {
+            if (!isListening())
+                listen();
+        });
+        m_relisten->start();
+    }
+    // This process serves the channel now: a socket left at the path is no one's.
+    m_server->close();
     QLocalServer::removeServer(socketPath());
-    m_server = new QLocalServer(this);
-    m_server->setSocketOptions(QLocalServer::UserAccessOption);
-    connect(m_server, &QLocalServer::newConnection, this, &LocalInstanceChannel::acceptConnections);
     if (!m_server->listen(socketPath()))
         m_problem = QStringLiteral("Could not listen on ") + socketPath() + QStringLiteral(": ")
             + m_server->errorString();
-    return std::nullopt;
 }
 
 void LocalInstanceChannel::acceptConnections()
 {
     while (QLocalSocket* socket = m_server->nextPendingConnection()) {
+        if (m_pending.size() >= maxPendingConnections) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
         m_pending.insert(socket, {});
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readRequest(socket); });
+        // A socket may say so again while it is destroyed: only one still pending is released here.
         connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
-            m_pending.remove(socket);
-            socket->deleteLater();
+            if (m_pending.remove(socket))
+                socket->deleteLater();
         });
+        QTimer::singleShot(idleConnectionTimeout, socket, [this, socket] { dropConnection(socket); });
         readRequest(socket);
     }
+}
+
+void LocalInstanceChannel::dropConnection(QLocalSocket* socket)
+{
+    if (!m_pending.remove(socket))
+        return;
+    socket->abort();
+    socket->deleteLater();
 }
 
 void LocalInstanceChannel::readRequest(QLocalSocket* socket)
@@ -149,6 +284,7 @@ void LocalInstanceChannel::readRequest(QLocalSocket* socket)
     const bool asked = end >= 0 && QByteArrayView(*pending).first(end) == showWindowRequest.toLatin1();
     m_pending.erase(pending);
     socket->disconnectFromServer();
+    socket->deleteLater();
     if (asked)
         emit showWindowRequested();
 }

@@ -7,43 +7,58 @@
 #include <QByteArray>
 #include <QHash>
 #include <QString>
-#include <memory>
+#include <chrono>
 
 class QLocalServer;
 class QLocalSocket;
-class QLockFile;
+class QTimer;
 
 class LocalInstanceChannel final : public InstanceChannel
 {
     Q_OBJECT
 
 public:
+    // A peer that has not sent its request by then is cut off.
+    static constexpr std::chrono::milliseconds idleConnectionTimeout {1000};
+    // Connections waiting for their request at once; further ones are closed on arrival.
+    static constexpr int maxPendingConnections = 16;
+    // How often a server that stopped listening (a failed accept closes it) is started again.
+    static constexpr std::chrono::milliseconds relistenInterval {1000};
+
     // folder: where the lock and the socket live; empty = runtimeFolder(). name: their base name.
     explicit LocalInstanceChannel(QString folder = {}, QString name = {}, QObject* parent = nullptr);
     ~LocalInstanceChannel() override;
 
+    // Another instance runs only while a live process holds the lock on the lock file; the
+    // file's contents (the holder's process id, for the log) never decide it.
     std::optional<RunningInstance> claim() override;
     bool sendShowWindowRequest() override;
+    // After a failed hand-off: serves the socket although the lock stays with the silent holder.
+    void takeOver() override;
 
     QString lockPath() const;
     QString socketPath() const;
     // What went wrong while claiming (folder, lock or socket), for the log; empty when nothing did.
     // A failed claim still answers "one instance": the program runs rather than refusing to start.
     QString problem() const { return m_problem; }
+    bool isListening() const;
 
-    // $XDG_RUNTIME_DIR when it names an existing folder, else a folder of this user's own under the
-    // cache folder, created with mode 0700 (and tightened to it when found looser). Nothing when
-    // no private folder could be had.
+    // $XDG_RUNTIME_DIR when it names a folder of this user that nobody else may write to, else a
+    // folder of this user's own under the cache folder, created with mode 0700 (and tightened to
+    // it when found looser). Nothing when no private folder could be had.
     static std::optional<QString> runtimeFolder(QString* problem = nullptr);
 
 private:
+    void listen();
     void acceptConnections();
     void readRequest(QLocalSocket* socket);
+    void dropConnection(QLocalSocket* socket);
 
     QString m_folder;
     QString m_name;
     QString m_problem;
-    std::unique_ptr<QLockFile> m_lock;
+    int m_lockDescriptor = -1;
     QLocalServer* m_server = nullptr;
+    QTimer* m_relisten = nullptr;
     QHash<QLocalSocket*, QByteArray> m_pending;
 };

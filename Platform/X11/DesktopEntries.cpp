@@ -1,5 +1,8 @@
 #include "Platform/X11/DesktopEntries.h"
 
+#include "Platform/RegularFile.h"
+#include "Platform/Workspace.h"
+
 #include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
@@ -178,13 +181,16 @@ QStringList applicationDirectories()
 
 std::optional<Entry> read(const QString& path, const QString& id)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxEntryBytes)
+    // Anyone can drop a file in the user's applications folder: a pipe or device there must not
+    // stall the caller, so only a regular file is read, without blocking and within the cap.
+    const std::optional<QByteArray> bytes = RegularFile::read(path, kMaxEntryBytes);
+    if (!bytes)
         return std::nullopt;
-    const QByteArray bytes = file.read(kMaxEntryBytes + 1);
-    if (bytes.size() > kMaxEntryBytes)
-        return std::nullopt;
+    return parse(*bytes, id);
+}
 
+std::optional<Entry> parse(const QByteArray& bytes, const QString& id)
+{
     const QLocale locale;
     const QString full = locale.name(); // "de_DE"
     const QString language = full.section(u'_', 0, 0); // "de"
@@ -227,6 +233,7 @@ std::optional<Entry> read(const QString& path, const QString& id)
     Entry entry;
     entry.id = id;
     entry.name = !nameFull.isEmpty() ? nameFull : !nameLanguage.isEmpty() ? nameLanguage : name;
+    entry.name = RunningApplication::boundedName(entry.name);
     entry.startupWMClass = wmClass;
     entry.icon = icon;
     entry.program = programOf(exec);

@@ -23,8 +23,11 @@ struct Entry
 // The applications folders in lookup order: $XDG_DATA_HOME, then each of $XDG_DATA_DIRS.
 QStringList applicationDirectories();
 
-// Parses one entry; nothing when it is not a readable application entry within the size cap.
+// Reads one entry; nothing when it is not a regular, readable application entry within the size
+// cap. Never blocks: a pipe or device at the path is not opened for reading.
 std::optional<Entry> read(const QString& path, const QString& id);
+// Parses the text of one entry; the name is cut to RunningApplication::maxNameLength.
+std::optional<Entry> parse(const QByteArray& bytes, const QString& id);
 
 // Every readable application entry of the folders, in lookup order; the first entry of an id
 // shadows later ones of the same id. Built on first use, rebuilt when a folder has changed.

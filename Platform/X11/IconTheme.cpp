@@ -1,10 +1,17 @@
 #include "Platform/X11/IconTheme.h"
 
+#include "Platform/RegularFile.h"
+
+#include <QBuffer>
 #include <QFileInfo>
+#include <QImageReader>
+#include <QPixmap>
 
 namespace {
 // Pictures bigger than this are not icons; a broken or hostile file is not decoded at all.
 constexpr qint64 maxIconFileBytes = 8 * 1024 * 1024;
+// A scalable picture is drawn at this size, the largest the views show an icon at.
+constexpr int scalableIconSide = 128;
 
 // An icon that actually draws: the file behind it was found and decoded.
 std::optional<QIcon> drawable(const QIcon& icon)
@@ -14,12 +21,23 @@ std::optional<QIcon> drawable(const QIcon& icon)
     return icon;
 }
 
+// The picture is read here, as a regular file without blocking, and decoded from memory: a pipe
+// or device named like an icon never stalls the lookup.
 std::optional<QIcon> fromFile(const QString& path)
 {
-    const QFileInfo info(path);
-    if (!info.isFile() || !info.isReadable() || info.size() > maxIconFileBytes)
+    const std::optional<QByteArray> bytes = RegularFile::read(path, maxIconFileBytes);
+    if (!bytes)
         return std::nullopt;
-    return drawable(QIcon(path));
+    QBuffer buffer;
+    buffer.setData(*bytes);
+    QImageReader reader(&buffer, QFileInfo(path).suffix().toLatin1().toLower());
+    reader.setDecideFormatFromContent(true);
+    if (reader.format() == "svg" || reader.format() == "svgz")
+        reader.setScaledSize(QSize(scalableIconSide, scalableIconSide));
+    const QImage image = reader.read();
+    if (image.isNull())
+        return std::nullopt;
+    return drawable(QIcon(QPixmap::fromImage(image)));
 }
 } // namespace
 

@@ -3,6 +3,7 @@
 #include "Zubra/LibraryWindow/CopiedFlash.h"
 #include "Zubra/LibraryWindow/LibrarySelectionState.h"
 #include "Zubra/LibraryWindow/SelectionListDelegate.h"
+#include "Zubra/Shell/IconCache.h"
 #include "ZubraCore/Drag/SelectionDragIDs.h"
 #include "ZubraCore/Models/VisibleSelectionsModel.h"
 
@@ -34,6 +35,19 @@ LibrarySelectionList::LibrarySelectionList(Store& store, VisibleSelectionsModel&
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setFrameShape(QFrame::NoFrame);
     setItemDelegate(new SelectionListDelegate(store, environment, *m_flash, this));
+    // An application icon found in the background: the visible rows of that application draw again.
+    connect(&IconCache::shared(), &IconCache::iconReady, this, [this](const QString& key) {
+        const QModelIndex first = indexAt(viewport()->rect().topLeft());
+        if (!first.isValid())
+            return;
+        const QModelIndex last = indexAt(viewport()->rect().bottomLeft());
+        const int end = last.isValid() ? last.row() : m_model.rowCount() - 1;
+        for (int row = first.row(); row <= end; ++row) {
+            const Selection& selection = m_model.selectionAt(row);
+            if (IconCache::keyOf(selection.bundleID, selection.appName) == key)
+                update(m_model.index(row, 0));
+        }
+    });
 
     // The selection changes that the view's selection model announces while rows move are not
     // the user's. The flag goes up before the selection model reacts to the model's signals

@@ -143,6 +143,10 @@ SelectionDetailView::SelectionDetailView(Store& store, const LibraryEnvironment&
     layout->addWidget(bottomRule);
     buildFooter(layout);
 
+    connect(&IconCache::shared(), &IconCache::iconReady, this, [this](const QString& key) {
+        if (m_selection && IconCache::keyOf(m_selection->bundleID, m_selection->appName) == key)
+            m_icon->setPixmap(roundedIcon(m_environment.iconFor(*m_selection), iconSide, devicePixelRatioF()));
+    });
     connect(&m_store, &Store::groupsChanged, this, &SelectionDetailView::refresh);
     connect(&m_store, &Store::draftsChanged, this, &SelectionDetailView::refresh);
     connect(&m_store, &Store::activeDraftIDChanged, this, &SelectionDetailView::refresh);

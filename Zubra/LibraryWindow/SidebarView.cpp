@@ -5,6 +5,7 @@
 #include "Zubra/LibraryWindow/SidebarRowDelegate.h"
 #include "Zubra/LibraryWindow/SidebarSectionList.h"
 #include "Zubra/LibraryWindow/SourceMarkdown.h"
+#include "Zubra/Shell/IconCache.h"
 #include "ZubraCore/Capture/Clipboard.h"
 #include "ZubraCore/Drag/SelectionDragIDs.h"
 #include "ZubraCore/Library/SelectionsMarkdown.h"
@@ -98,6 +99,12 @@ SidebarView::SidebarView(Store& store, const LibraryEnvironment& environment, Si
         m_ownsModel = true;
     }
     m_delegate = new SidebarRowDelegate(environment, this);
+    // An application icon found in the background: the source rows draw again.
+    connect(&IconCache::shared(), &IconCache::iconReady, this, [this] {
+        for (QAbstractItemView* list : m_lists)
+            if (list)
+                list->viewport()->update();
+    });
     setMinimumWidth(190);
     setMaximumWidth(280);
     setWidgetResizable(true);

@@ -204,7 +204,7 @@ AppDelegate* AppDelegate::shared()
     return sharedDelegate.data();
 }
 
-void AppDelegate::handOff(
+bool AppDelegate::handOff(
     InstanceChannel& channel, const InstanceChannel::RunningInstance& running, const std::shared_ptr<MainQueue>& queue)
 {
     FileLogger::start();
@@ -213,9 +213,13 @@ void AppDelegate::handOff(
     logMP(QStringLiteral("Another Tessellon instance found (pid ") + QString::number(running.processIdentifier)
         + QStringLiteral("); delegating"));
     // The request also asks the running instance to bring its window forward.
-    if (!channel.sendShowWindowRequest())
-        logMP(QStringLiteral("The running instance did not take the show-window request"));
+    if (!channel.sendShowWindowRequest()) {
+        logMP(QStringLiteral("The running instance did not take the show-window request; starting in its place"));
+        channel.takeOver();
+        return false;
+    }
     queue->asyncAfter(handOffQuitDelay, work([] { QCoreApplication::quit(); }));
+    return true;
 }
 
 void AppDelegate::finishLaunching(const QStringList& arguments)
@@ -226,6 +230,8 @@ void AppDelegate::finishLaunching(const QStringList& arguments)
         + QLatin1Char(')'));
     if (m_services.migrationLogMessage)
         logMP(*m_services.migrationLogMessage);
+    if (const auto problem = AppSettings(m_services.settings).storageProblem())
+        logMP(*problem);
 
     if (m_services.channel)
         connect(m_services.channel, &InstanceChannel::showWindowRequested, this,
@@ -349,7 +355,8 @@ void AppDelegate::showSettings()
         auto* layout = new QVBoxLayout(window);
         layout->setContentsMargins(0, 0, 0, 0);
         SettingsView::Inputs inputs
-            = SettingsView::live(m_services.hotKeys, m_services.loginItems, m_services.store.storeURL());
+            = SettingsView::live(m_services.hotKeys, m_services.loginItems, m_services.store.storeURL(),
+                AppSettings(m_services.settings).storageProblem());
         inputs.layout = m_services.keyLayout;
         layout->addWidget(new SettingsView(std::move(inputs), window));
         // The menu bar's window shortcuts (New Prompt…, Focus Search, Close Window, Quit, …) work

@@ -103,8 +103,9 @@ public:
     static AppDelegate* shared();
 
     // A later instance: logs, asks the running one to show its window and quits the event loop
-    // 0.3 s later. Nothing of the library is touched.
-    static void handOff(InstanceChannel& channel, const InstanceChannel::RunningInstance& running,
+    // 0.3 s later. Nothing of the library is touched. When the running one does not take the
+    // request, answers false and quits nothing: the caller starts this process in its place.
+    static bool handOff(InstanceChannel& channel, const InstanceChannel::RunningInstance& running,
         const std::shared_ptr<MainQueue>& queue);
 
     // The launch steps, with the process arguments.

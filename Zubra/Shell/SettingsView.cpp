@@ -92,13 +92,22 @@ QWidget* iconCaption(QLabel* label, QStyle::StandardPixmap icon, QWidget* parent
 
 } // namespace
 
-SettingsView::Inputs SettingsView::live(HotKeyManager& hotKeys, LoginItems& loginItems, const QString& libraryPath)
+SettingsView::Inputs SettingsView::live(HotKeyManager& hotKeys, LoginItems& loginItems, const QString& libraryPath,
+    std::optional<QString> settingsProblem)
 {
     Inputs inputs;
     inputs.hotKeys = &hotKeys;
     inputs.loginItems = &loginItems;
     inputs.libraryPath = libraryPath;
+    inputs.settingsProblem = std::move(settingsProblem);
     return inputs;
+}
+
+std::optional<QString> SettingsView::settingsProblemText() const
+{
+    if (!m_settingsProblem || m_settingsProblem->parentWidget()->isHidden())
+        return std::nullopt;
+    return m_settingsProblem->text();
 }
 
 SettingsView::Inputs SettingsView::snapshotOf(const SnapshotValues& values)
@@ -179,6 +188,14 @@ SettingsView::SettingsView(Inputs inputs, QWidget* parent)
     path->setFont(m_signError->font());
     path->setForegroundRole(QPalette::PlaceholderText);
     generalForm->addRow(QStringLiteral("Library"), path);
+    // Settings that are not kept: said here, since nothing else shows that changes are lost.
+    m_settingsProblem = caption(m_inputs.settingsProblem.value_or(QString()), generalBox);
+    m_settingsProblem->setPalette(red);
+    m_settingsProblem->setForegroundRole(QPalette::WindowText);
+    QWidget* problemRow = iconCaption(m_settingsProblem, QStyle::SP_MessageBoxWarning, generalBox);
+    problemRow->setObjectName(QStringLiteral("settingsProblemRow"));
+    problemRow->setVisible(!snapshot && m_inputs.settingsProblem.has_value());
+    generalForm->addRow(problemRow);
     auto* versionLabel = new QLabel(QStringLiteral("Version"), generalBox);
     auto* versionValue = new QLabel(versionString(), generalBox);
     versionLabel->setForegroundRole(QPalette::PlaceholderText);

@@ -37,8 +37,10 @@ public:
         LoginItems* loginItems = nullptr; // live only
         QString libraryPath; // live only: the store's own file
         std::shared_ptr<KeyLayout> layout; // none: the process's layout when live, US otherwise
+        std::optional<QString> settingsProblem; // live only: why the settings are not kept
     };
-    static Inputs live(HotKeyManager& hotKeys, LoginItems& loginItems, const QString& libraryPath);
+    static Inputs live(HotKeyManager& hotKeys, LoginItems& loginItems, const QString& libraryPath,
+        std::optional<QString> settingsProblem = std::nullopt);
     static Inputs snapshotOf(const SnapshotValues& values);
 
     static inline const QString loginFailureNote = QStringLiteral("Tessellon could not update launch at login.");
@@ -50,6 +52,8 @@ public:
     QCheckBox* launchAtLoginToggle() const { return m_launchToggle; }
     std::optional<QString> launchAtLoginNote() const { return m_launchNote; }
     QString libraryText() const { return m_libraryPath; }
+    // The shown reason the settings are not kept; nothing when they are.
+    std::optional<QString> settingsProblemText() const;
     QString versionString() const;
     // The short version and the build in parentheses ("1.0.0 (1)").
     static QString bundleVersionLine();
@@ -68,4 +72,5 @@ private:
     QCheckBox* m_launchToggle = nullptr;
     QLabel* m_signError = nullptr;
     QLabel* m_launchNoteLabel = nullptr;
+    QLabel* m_settingsProblem = nullptr;
 };

@@ -1,5 +1,6 @@
 #include "Zubra/SurfaceExport/AppScreenshotExporter.h"
 
+#include "Platform/DiskFileSystem.h"
 #include "Zubra/Composer/ComposerSheets.h"
 #include "Zubra/Shell/SettingsView.h"
 #include "Zubra/Shell/ShellActions.h"
@@ -31,9 +32,10 @@ struct Surface
 
 std::optional<QString> makeFolder(const QString& directory)
 {
-    if (QDir().mkpath(directory))
-        return std::nullopt;
-    return u"The folder \u201C"_s + directory + u"\u201D could not be created."_s;
+    DiskFileSystem disk;
+    if (const FileOutcome failed = disk.createFolder(directory))
+        return failed->description;
+    return std::nullopt;
 }
 
 QString hotkey()

@@ -6,6 +6,18 @@ namespace AppScreenshotExporter {
 
 namespace {
 
+// Cleans an absolute path; a ".." above the root stays at the root, as the system resolves it
+// (QDir::cleanPath keeps "/../a" as it is).
+QString cleanAbsolutePath(const QString& path)
+{
+    QString clean = QDir::cleanPath(path);
+    while (clean.startsWith(QLatin1String("/../")))
+        clean.remove(0, 3);
+    if (clean == QLatin1String("/.."))
+        clean = QStringLiteral("/");
+    return clean;
+}
+
 // The value after the first of the flags, made absolute against the current folder and cleaned
 // ("." and ".." removed) without touching the file system.
 RequestedPath valueAfter(const QStringList& arguments, std::initializer_list<const char*> flags, ExportError missing)
@@ -17,7 +29,7 @@ RequestedPath valueAfter(const QStringList& arguments, std::initializer_list<con
             continue;
         if (i + 1 == arguments.size())
             return {std::nullopt, missing};
-        return {QDir::cleanPath(QDir::current().absoluteFilePath(arguments[i + 1])), std::nullopt};
+        return {cleanAbsolutePath(QDir::current().absoluteFilePath(arguments[i + 1])), std::nullopt};
     }
     return {};
 }

@@ -1,5 +1,6 @@
 #include "Zubra/SurfaceExport/SurfaceRenderer.h"
 
+#include "Platform/DiskFileSystem.h"
 #include "Zubra/SurfaceExport/ExportFlags.h"
 
 #include <QApplication>
@@ -7,7 +8,6 @@
 #include <QDeadlineTimer>
 #include <QImage>
 #include <QPainter>
-#include <QSaveFile>
 #include <QStyle>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -103,9 +103,15 @@ std::optional<QString> render(QWidget* view, QSize size, int scale, ColorScheme 
     buffer.open(QIODevice::WriteOnly);
     if (!image.save(&buffer, "PNG") || png.isEmpty())
         return description(ExportError::encodeFailed);
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(png) != png.size() || !file.commit())
-        return file.errorString();
+    DiskFileSystem disk;
+    return writeImage(disk, path, png);
+}
+
+std::optional<QString> writeImage(FileSystem& files, const QString& path, const QByteArray& png)
+{
+    // The file system's own words ("No space left on device"), not a generic device error.
+    if (const FileOutcome failed = files.writeAtomically(path, png))
+        return failed->description;
     return std::nullopt;
 }
 

@@ -8,6 +8,7 @@
 #include <QString>
 #include <optional>
 
+class FileSystem;
 class QWidget;
 
 namespace AppScreenshotExporter {
@@ -20,5 +21,7 @@ QPalette palette(ColorScheme scheme);
 // Renders `view` (which the call takes over and deletes) at `size` points and `scale` pixels per
 // point to `path`. No value on success, else the error's text.
 std::optional<QString> render(QWidget* view, QSize size, int scale, ColorScheme scheme, const QString& path);
+// Writes the encoded image in one step; no value on success, else the system's description.
+std::optional<QString> writeImage(FileSystem& files, const QString& path, const QByteArray& png);
 
 } // namespace AppScreenshotExporter

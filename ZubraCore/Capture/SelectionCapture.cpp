@@ -46,8 +46,12 @@ CaptureOutcome SelectionCapture::capture()
         return CaptureError::noFrontmostApp();
     }
     const qint32 pid = app->processIdentifier;
-    const QString appName = app->localizedName.value_or(unknownApp);
-    const std::optional<QString> bundleID = app->bundleIdentifier;
+    // Names and ids come from other programs' files and window properties: cut to a length no real
+    // one reaches before they are stored or logged.
+    const QString appName = RunningApplication::boundedName(app->localizedName.value_or(unknownApp));
+    const std::optional<QString> bundleID = app->bundleIdentifier
+        ? std::optional<QString>(RunningApplication::boundedName(*app->bundleIdentifier))
+        : std::nullopt;
     Loggers::capture().debug(QStringLiteral("Capturing from ") + appName + QStringLiteral(" (") + QString::number(pid)
         + QStringLiteral(")"));
 

@@ -2,6 +2,9 @@
 
 #include "Platform/AppIdentity.h"
 
+#include <QFileInfo>
+#include <unistd.h>
+
 namespace {
 std::unique_ptr<QSettings> openScope(const char* application)
 {
@@ -47,4 +50,29 @@ void AppSettings::setCollectIntoActiveDraft(bool collect)
 QString AppSettings::unreadableCustomPromptTemplatesKeyFor(int n)
 {
     return n <= 1 ? unreadableCustomPromptTemplatesKey : unreadableCustomPromptTemplatesKey + u'-' + QString::number(n);
+}
+
+std::optional<QString> AppSettings::storageProblem() const
+{
+    m_settings->sync();
+    const QString path = m_settings->fileName();
+    const QString notSaved = QStringLiteral(": settings are not saved.");
+    const QFileInfo file(path);
+    if (file.exists() && !file.isFile())
+        return QStringLiteral("The settings file ") + path + QStringLiteral(" is not a file") + notSaved;
+    if (file.exists() && ::access(QFile::encodeName(path).constData(), R_OK) != 0)
+        return QStringLiteral("The settings file ") + path + QStringLiteral(" cannot be read") + notSaved;
+    // A missing file is made in its folder, and missing folders in the nearest one that exists:
+    // that one must be a folder this process may write to.
+    QString nearest = path;
+    while (!QFileInfo::exists(nearest) && QFileInfo(nearest).absolutePath() != nearest)
+        nearest = QFileInfo(nearest).absolutePath();
+    const bool writable = nearest == path ? ::access(QFile::encodeName(path).constData(), W_OK) == 0
+                                          : QFileInfo(nearest).isDir()
+            && ::access(QFile::encodeName(nearest).constData(), W_OK | X_OK) == 0;
+    if (!writable || m_settings->status() == QSettings::AccessError)
+        return QStringLiteral("The settings file ") + path + QStringLiteral(" cannot be written") + notSaved;
+    if (m_settings->status() == QSettings::FormatError)
+        return QStringLiteral("The settings file ") + path + QStringLiteral(" cannot be read") + notSaved;
+    return std::nullopt;
 }

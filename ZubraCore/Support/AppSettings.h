@@ -9,6 +9,7 @@
 #include <QString>
 #include <QVariant>
 #include <memory>
+#include <optional>
 
 class AppSettings
 {
@@ -40,6 +41,11 @@ public:
     static std::unique_ptr<QSettings> openLegacy();
 
     QSettings& settings() const { return *m_settings; }
+
+    // Why the settings are not kept, or nothing when they are: the file is a folder or something
+    // else that is not a file, cannot be read, or it or its folder cannot be written. Writes out
+    // what is pending first. QSettings itself only drops such changes silently.
+    std::optional<QString> storageProblem() const;
 
     // True only for a stored Boolean true (or its text forms "true" and "1").
     bool collectIntoActiveDraft() const;

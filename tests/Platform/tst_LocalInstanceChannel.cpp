@@ -12,7 +12,11 @@
 #include <QTimer>
 #include <csignal>
 #include <cstdio>
+#include <memory>
+#include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <vector>
 
 namespace {
 
@@ -108,6 +112,10 @@ private slots:
     void lockOfAnEndedInstanceIsTakenOver();
     void malformedRequestsAreIgnored_data();
     void malformedRequestsAreIgnored();
+    void leftoverLockFileIsNobodys_data();
+    void leftoverLockFileIsNobodys();
+    void idleConnectionsAreCutOff();
+    void failedAcceptListensAgain();
     void runtimeFolder_data();
     void runtimeFolder();
     void noPrivateFolderStillRuns();
@@ -195,28 +203,156 @@ void TestLocalInstanceChannel::malformedRequestsAreIgnored()
     QTRY_COMPARE(requests.count(), 1);
 }
 
+void TestLocalInstanceChannel::leftoverLockFileIsNobodys_data()
+{
+    QTest::addColumn<QString>("kind"); // "file", "link", "fifo", "folder"
+    QTest::addColumn<QByteArray>("contents");
+    QTest::newRow("empty") << "file" << QByteArray();
+    QTest::newRow("garbage") << "file" << QByteArray("x");
+    QTest::newRow("pid zero") << "file" << QByteArray("0\n");
+    QTest::newRow("this very process") << "file" << QByteArray::number(QCoreApplication::applicationPid());
+    QTest::newRow("ended process") << "file" << QByteArray("2147483646\n");
+    QTest::newRow("old lock file format") << "file" << QByteArray("1\ntessellon\nhost\n");
+    QTest::newRow("link elsewhere") << "link" << QByteArray("12\n");
+    QTest::newRow("pipe") << "fifo" << QByteArray();
+    QTest::newRow("folder") << "folder" << QByteArray();
+}
+
+void TestLocalInstanceChannel::leftoverLockFileIsNobodys()
+{
+    QFETCH(QString, kind);
+    QFETCH(QByteArray, contents);
+    QTemporaryDir folder;
+    QTemporaryDir elsewhere;
+    LocalInstanceChannel channel(folder.path());
+    const QString target = elsewhere.path() + QStringLiteral("/target");
+    if (kind == u"file" || kind == u"link") {
+        QFile file(kind == u"file" ? channel.lockPath() : target);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(contents);
+    }
+    if (kind == u"link")
+        QVERIFY(QFile::link(target, channel.lockPath()));
+    if (kind == u"fifo")
+        QCOMPARE(::mkfifo(QFile::encodeName(channel.lockPath()).constData(), 0600), 0);
+    if (kind == u"folder")
+        QVERIFY(QDir().mkdir(channel.lockPath()));
+
+    QVERIFY(!channel.claim());
+    QCOMPARE(channel.problem(), QString());
+    QVERIFY(channel.isListening());
+    QVERIFY(S_ISREG(modeOf(channel.lockPath())));
+    if (kind == u"link") {
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), contents); // the link was not followed
+    }
+
+    // Held now: a second claim finds this process as the running instance and reaches it.
+    LocalInstanceChannel later(folder.path());
+    const auto running = later.claim();
+    QVERIFY(running);
+    QCOMPARE(running->processIdentifier, QCoreApplication::applicationPid());
+}
+
+void TestLocalInstanceChannel::idleConnectionsAreCutOff()
+{
+    QTemporaryDir folder;
+    LocalInstanceChannel channel(folder.path());
+    QVERIFY(!channel.claim());
+    QSignalSpy requests(&channel, &InstanceChannel::showWindowRequested);
+    std::vector<std::unique_ptr<QLocalSocket>> silent;
+    for (int i = 0; i < LocalInstanceChannel::maxPendingConnections * 3; ++i) {
+        auto socket = std::make_unique<QLocalSocket>();
+        socket->connectToServer(channel.socketPath());
+        QVERIFY(socket->waitForConnected(2000));
+        silent.push_back(std::move(socket));
+    }
+    QElapsedTimer clock;
+    clock.start();
+    for (const auto& socket : silent)
+        QTRY_COMPARE_WITH_TIMEOUT(socket->state(), QLocalSocket::UnconnectedState, 5000);
+    QVERIFY(clock.elapsed() >= LocalInstanceChannel::idleConnectionTimeout.count() / 2);
+    sendRaw(channel.socketPath(), "TessellonShowWindowRequest\n");
+    QTRY_COMPARE(requests.count(), 1);
+}
+
+void TestLocalInstanceChannel::failedAcceptListensAgain()
+{
+    QTemporaryDir folder;
+    LocalInstanceChannel channel(folder.path());
+    QVERIFY(!channel.claim());
+    QSignalSpy requests(&channel, &InstanceChannel::showWindowRequested);
+
+    // No descriptor left but the one a peer's connection takes: the server's accept then fails.
+    rlimit saved {};
+    QCOMPARE(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    int highest = 0; // a new descriptor must stay below the limit
+    for (int descriptor = 0; descriptor < 4096; ++descriptor)
+        if (::fcntl(descriptor, F_GETFD) != -1)
+            highest = descriptor;
+    rlimit tight = saved;
+    tight.rlim_cur = rlim_t(highest + 16);
+    QCOMPARE(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+    std::vector<int> filler;
+    for (int descriptor; (descriptor = ::dup(0)) != -1;)
+        filler.push_back(descriptor);
+    QVERIFY(!filler.empty());
+    ::close(filler.back());
+    filler.pop_back();
+    QLocalSocket peer;
+    peer.connectToServer(channel.socketPath());
+    QVERIFY(peer.waitForConnected(1000));
+    QTRY_VERIFY_WITH_TIMEOUT(!channel.isListening(), 1000);
+    peer.abort();
+    for (int descriptor : filler)
+        ::close(descriptor);
+    QCOMPARE(::setrlimit(RLIMIT_NOFILE, &saved), 0);
+
+    QTRY_VERIFY_WITH_TIMEOUT(channel.isListening(), 5000);
+    LocalInstanceChannel later(folder.path());
+    QVERIFY(later.claim());
+    QVERIFY(later.sendShowWindowRequest());
+    QTRY_COMPARE(requests.count(), 1);
+}
+
 void TestLocalInstanceChannel::runtimeFolder_data()
 {
     QTest::addColumn<QString>("runtime"); // "<tmp>" = a real folder
+    QTest::addColumn<int>("runtimeMode"); // of that real folder
+    QTest::addColumn<bool>("othersOwnRuntime"); // it belongs to another user (root only)
     QTest::addColumn<int>("existingMode"); // of the private folder before the call; 0 = absent
     QTest::addColumn<bool>("usesRuntime");
-    QTest::newRow("runtime folder set") << "<tmp>" << 0 << true;
-    QTest::newRow("unset: private folder made") << "" << 0 << false;
-    QTest::newRow("relative runtime folder") << "run/user" << 0 << false;
-    QTest::newRow("runtime folder missing") << "/nonexistent/tessellon-run" << 0 << false;
-    QTest::newRow("loose private folder tightened") << "" << 0755 << false;
-    QTest::newRow("private folder kept") << "" << 0700 << false;
+    QTest::newRow("runtime folder set") << "<tmp>" << 0700 << false << 0 << true;
+    QTest::newRow("runtime folder others may read") << "<tmp>" << 0755 << false << 0 << true;
+    QTest::newRow("runtime folder others may write") << "<tmp>" << 0777 << false << 0 << false;
+    QTest::newRow("runtime folder its group may write") << "<tmp>" << 0770 << false << 0 << false;
+    QTest::newRow("runtime folder sticky and shared") << "<tmp>" << 01777 << false << 0 << false;
+    if (::getuid() == 0)
+        QTest::newRow("runtime folder of another user") << "<tmp>" << 0700 << true << 0 << false;
+    QTest::newRow("unset: private folder made") << "" << 0 << false << 0 << false;
+    QTest::newRow("relative runtime folder") << "run/user" << 0 << false << 0 << false;
+    QTest::newRow("runtime folder missing") << "/nonexistent/tessellon-run" << 0 << false << 0 << false;
+    QTest::newRow("loose private folder tightened") << "" << 0 << false << 0755 << false;
+    QTest::newRow("private folder kept") << "" << 0 << false << 0700 << false;
 }
 
 void TestLocalInstanceChannel::runtimeFolder()
 {
     QFETCH(QString, runtime);
+    QFETCH(int, runtimeMode);
+    QFETCH(bool, othersOwnRuntime);
     QFETCH(int, existingMode);
     QFETCH(bool, usesRuntime);
     const EnvironmentGuard guard {"XDG_RUNTIME_DIR", "XDG_CACHE_HOME"};
     QTemporaryDir runtimeFolder;
     QTemporaryDir cache;
     const QString runtimePath = runtime == u"<tmp>" ? runtimeFolder.path() : runtime;
+    if (runtime == u"<tmp>") {
+        QCOMPARE(::chmod(QFile::encodeName(runtimePath).constData(), mode_t(runtimeMode)), 0);
+        if (othersOwnRuntime)
+            QCOMPARE(::chown(QFile::encodeName(runtimePath).constData(), 65534, 65534), 0);
+    }
     if (runtimePath.isEmpty())
         qunsetenv("XDG_RUNTIME_DIR");
     else

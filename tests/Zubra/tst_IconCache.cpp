@@ -7,9 +7,31 @@
 #include "support/TestMain.h"
 
 #include <QPixmap>
+#include <QSemaphore>
+#include <QSignalSpy>
 #include <thread>
 
 namespace {
+// Answers only when the test lets it, from whatever thread asks: a lookup that takes long.
+class GatedProvider final : public IconProvider
+{
+public:
+    std::optional<QIcon> installedApplicationIcon(const QString& id) override
+    {
+        entered.release();
+        gate.acquire();
+        asked.release();
+        return icons.value(id).isNull() ? std::nullopt : std::optional<QIcon>(icons.value(id));
+    }
+    std::optional<QIcon> runningApplicationIcon(const QString&) override { return std::nullopt; }
+    std::optional<QIcon> runningApplicationIconNamed(const QString&) override { return std::nullopt; }
+
+    QSemaphore entered;
+    QSemaphore gate;
+    QSemaphore asked;
+    QHash<QString, QIcon> icons;
+};
+
 QIcon solid(QColor color)
 {
     QPixmap pixmap(16, 16);
@@ -28,6 +50,52 @@ class TestIconCache : public QObject
     Q_OBJECT
 
 private slots:
+    void backgroundLookupsNeverHoldUpTheCaller_data()
+    {
+        QTest::addColumn<bool>("found");
+        QTest::newRow("icon found") << true;
+        QTest::newRow("only the fallback") << false;
+    }
+    void backgroundLookupsNeverHoldUpTheCaller()
+    {
+        QFETCH(bool, found);
+        auto provider = std::make_shared<GatedProvider>();
+        if (found)
+            provider->icons.insert(QStringLiteral("org.example.Slow"), solid(Qt::red));
+        {
+            IconCache cache(provider);
+            cache.lookUpInBackground();
+            QSignalSpy ready(&cache, &IconCache::iconReady);
+            const std::optional<QString> id = QStringLiteral("org.example.Slow");
+            // The lookup is stuck; the caller still gets the placeholder at once, every time.
+            QCOMPARE(colorOf(cache.icon(id, QStringLiteral("Slow"))), colorOf(IconCache::fallbackIcon()));
+            QCOMPARE(colorOf(cache.icon(id, QStringLiteral("Slow"))), colorOf(IconCache::fallbackIcon()));
+            QCOMPARE(ready.count(), 0);
+            provider->gate.release(10);
+            QTRY_COMPARE(ready.count(), 1);
+            QCOMPARE(ready.first().first().toString(), QStringLiteral("org.example.Slow"));
+            QCOMPARE(provider->asked.available(), 1); // one lookup for both asks
+            QCOMPARE(colorOf(cache.icon(id, QStringLiteral("Slow"))),
+                found ? QColor(Qt::red) : colorOf(IconCache::fallbackIcon()));
+            QCOMPARE(provider->asked.available(), 1);
+        }
+        // A cache destroyed while its worker is stuck lets the worker finish first.
+        auto stuck = std::make_shared<GatedProvider>();
+        std::thread releaser;
+        {
+            IconCache cache(stuck);
+            cache.lookUpInBackground();
+            cache.icon(QStringLiteral("org.example.Stuck"), QStringLiteral("Stuck"));
+            stuck->entered.acquire(); // the worker is inside the lookup
+            releaser = std::thread([stuck] {
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+                stuck->gate.release();
+            });
+        }
+        releaser.join();
+        QCOMPARE(stuck->asked.available(), 1);
+    }
+
     void lookupOrder_data()
     {
         QTest::addColumn<QStringList>("present"); // which answers the provider has

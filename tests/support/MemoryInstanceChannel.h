@@ -13,10 +13,12 @@ public:
         ++requestsSent;
         return delivers;
     }
+    void takeOver() override { ++takeOvers; }
     // Another instance asks this one to show its window.
     void receiveShowWindowRequest() { emit showWindowRequested(); }
 
     std::optional<RunningInstance> running;
     bool delivers = true;
     int requestsSent = 0;
+    int takeOvers = 0;
 };

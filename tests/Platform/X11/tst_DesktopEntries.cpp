@@ -1,12 +1,19 @@
 // Desktop entries as the workspace reads them: ids, names, window classes, and bad files.
 
+#include "Platform/Workspace.h"
 #include "Platform/X11/DesktopEntries.h"
+#include "Platform/X11/IconTheme.h"
 #include "support/TestMain.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <chrono>
+#include <fcntl.h>
+#include <future>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -53,6 +60,60 @@ private slots:
         QCOMPARE(entry.has_value(), !name.isEmpty());
         if (entry)
             QCOMPARE(entry->name, name);
+    }
+
+    void oversizedNameIsCut()
+    {
+        const QString huge(250'000, u'x');
+        const auto entry = DesktopEntries::parse(
+            "[Desktop Entry]\nType=Application\nName=" + huge.toUtf8() + "\n", QStringLiteral("a"));
+        QVERIFY(entry);
+        QCOMPARE(entry->name, huge.left(RunningApplication::maxNameLength));
+    }
+
+    // Whatever else stands where an entry or an icon is looked for is never opened for reading:
+    // a pipe without a writer would keep the caller waiting for ever.
+    void specialFilesNeverBlock_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("pipe") << "fifo";
+        QTest::newRow("link to a pipe") << "link";
+        QTest::newRow("folder") << "folder";
+        QTest::newRow("device") << "device";
+    }
+    void specialFilesNeverBlock()
+    {
+        QFETCH(QString, kind);
+        QTemporaryDir home;
+        const QString applications = home.path() + QStringLiteral("/applications");
+        QVERIFY(QDir().mkpath(applications));
+        const QString fifo = home.path() + QStringLiteral("/pipe");
+        QCOMPARE(::mkfifo(QFile::encodeName(fifo).constData(), 0600), 0);
+        const QString entry = applications + QStringLiteral("/x.desktop");
+        const QString icon = home.path() + QStringLiteral("/icon.png");
+        for (const QString& path : {entry, icon}) {
+            if (kind == u"fifo")
+                QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+            else if (kind == u"link")
+                QVERIFY(QFile::link(fifo, path));
+            else if (kind == u"folder")
+                QVERIFY(QDir().mkdir(path));
+            else
+                QVERIFY(QFile::link(QStringLiteral("/dev/zero"), path));
+        }
+        write(applications + QStringLiteral("/y.desktop"), "[Desktop Entry]\nType=Application\nName=Y\n");
+
+        auto lookups = std::async(std::launch::async, [&] {
+            return !DesktopEntries::read(entry, QStringLiteral("x")) && !DesktopEntries::byId(QStringLiteral("x"), {applications})
+                && DesktopEntries::all({applications}).size() == 1 && !IconTheme::resolve(icon, {});
+        });
+        const bool finished = lookups.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+        // Let a blocked reader go, as often as it blocks, so that the test can end.
+        while (!finished && lookups.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready)
+            for (const QString& path : {entry, icon, fifo})
+                ::close(::open(QFile::encodeName(path).constData(), O_WRONLY | O_NONBLOCK));
+        QVERIFY2(finished, "a lookup waited on a special file");
+        QVERIFY(lookups.get());
     }
 
     void lookups()

@@ -16,6 +16,11 @@
 #include <QPixmap>
 #include <QTemporaryDir>
 #include <QWidget>
+#include <chrono>
+#include <fcntl.h>
+#include <future>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 void write(const QString& path, const QByteArray& body)
@@ -227,6 +232,51 @@ private slots:
         QVERIFY(icon);
         QCOMPARE(icon->pixmap(32, 32).toImage().pixelColor(16, 16), QColor(0, 0, 255));
         QVERIFY(!workspace.runningApplicationIcon(999999));
+    }
+
+    void pipeAsDesktopEntryNeverBlocks()
+    {
+        // A window that names its application "x" while x.desktop in the user's applications
+        // folder is a pipe nobody writes to: listing the running applications still answers.
+        auto x = XcbConnection::open();
+        const auto windowManager
+            = [&] { return x->cardinal(x->root(), x->atom("_NET_SUPPORTING_WM_CHECK"), XCB_ATOM_WINDOW).has_value(); };
+        if (!QTest::qWaitFor(windowManager, 10000))
+            QSKIP("no window manager runs in this X session");
+        const QString pipe = m_home.filePath(QStringLiteral("applications/x.desktop"));
+        QVERIFY(QDir().mkpath(m_home.filePath(QStringLiteral("applications"))));
+        QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+        QWidget window;
+        window.setWindowTitle(QStringLiteral("Pipe entry"));
+        window.resize(120, 80);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        xcb_change_property(x->connection(), XCB_PROP_MODE_REPLACE, xcb_window_t(window.winId()),
+            x->atom("_GTK_APPLICATION_ID"), x->atom("UTF8_STRING"), 8, 1, "x");
+        xcb_flush(x->connection());
+
+        const qint32 pid = qint32(QCoreApplication::applicationPid());
+        const auto listed = [pid] {
+            X11Workspace workspace;
+            for (const RunningApplication& app : workspace.runningApplications())
+                if (app.processIdentifier == pid)
+                    return true;
+            return false;
+        };
+        bool found = false;
+        for (int attempt = 0; attempt < 100 && !found; ++attempt) {
+            auto lookup = std::async(std::launch::async, listed);
+            const bool answered = lookup.wait_for(std::chrono::seconds(5)) == std::future_status::ready;
+            // Let a blocked reader go, as often as it blocks, so that the test can end.
+            while (!answered && lookup.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready)
+                ::close(::open(QFile::encodeName(pipe).constData(), O_WRONLY | O_NONBLOCK));
+            QVERIFY2(answered, "listing the running applications waited on the pipe");
+            found = lookup.get();
+            if (!found)
+                QTest::qWait(100); // the window manager lists the window once it manages it
+        }
+        QVERIFY(found);
+        QFile::remove(pipe);
     }
 
     void openAddresses_data()

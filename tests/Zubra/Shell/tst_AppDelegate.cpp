@@ -66,6 +66,7 @@ private slots:
     void settingsWindowAnswersTheWindowShortcuts();
     void showWindowRequest();
     void handOffTouchesNoLibrary();
+    void undeliveredHandOffStartsThisInstance();
     void quitWaitsForTheCaptureAndSaves();
 };
 
@@ -577,8 +578,9 @@ void TestAppDelegate::handOffTouchesNoLibrary()
     ShellFixture fixture;
     auto queue = std::make_shared<ManualMainQueue>();
     MemoryInstanceChannel channel;
-    AppDelegate::handOff(channel, {4321}, queue);
+    QVERIFY(AppDelegate::handOff(channel, {4321}, queue));
     QCOMPARE(channel.requestsSent, 1);
+    QCOMPARE(channel.takeOvers, 0);
     const QStringList lines = fixture.appLines();
     QCOMPARE(lines, (QStringList {"Tessellon launched (bundle com.vesk.tessellon)",
                         "Another Tessellon instance found (pid 4321); delegating"}));
@@ -587,6 +589,19 @@ void TestAppDelegate::handOffTouchesNoLibrary()
     QCOMPARE(queue->pending(), 1);
     queue->advance(1ms);
     QCOMPARE(queue->pending(), 0);
+}
+
+void TestAppDelegate::undeliveredHandOffStartsThisInstance()
+{
+    ShellFixture fixture;
+    auto queue = std::make_shared<ManualMainQueue>();
+    MemoryInstanceChannel channel;
+    channel.delivers = false;
+    QVERIFY(!AppDelegate::handOff(channel, {4321}, queue));
+    QCOMPARE(channel.takeOvers, 1);
+    QCOMPARE(queue->pending(), 0); // no quit: the caller starts this process instead
+    QCOMPARE(fixture.appLines().last(),
+        QStringLiteral("The running instance did not take the show-window request; starting in its place"));
 }
 
 void TestAppDelegate::quitWaitsForTheCaptureAndSaves()

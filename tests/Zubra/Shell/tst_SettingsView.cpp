@@ -100,6 +100,8 @@ struct Window
 Q_DECLARE_METATYPE(Qt::KeyboardModifiers)
 Q_DECLARE_METATYPE(LoginItems::Status)
 
+Q_DECLARE_METATYPE(std::optional<QString>)
+
 class TestSettingsView : public QObject
 {
     Q_OBJECT
@@ -115,6 +117,8 @@ private slots:
     void launchAtLogin();
     void turningOnWhileEnabledKeepsTheNote();
     void liveValues();
+    void settingsProblemIsShown_data();
+    void settingsProblemIsShown();
     void snapshotValues();
 };
 
@@ -351,6 +355,28 @@ void TestSettingsView::liveValues()
     SettingsView again(SettingsView::live(w.hotKeys, w.loginItems, QStringLiteral("/lib/T.json")));
     QVERIFY(again.launchAtLoginToggle()->isChecked());
     QCOMPARE(again.recorder()->button()->text(), QStringLiteral("Ctrl+Alt+Super+C"));
+}
+
+void TestSettingsView::settingsProblemIsShown_data()
+{
+    QTest::addColumn<std::optional<QString>>("problem");
+    QTest::newRow("settings kept") << std::optional<QString>();
+    QTest::newRow("settings not kept") << std::optional<QString>(
+        QStringLiteral("The settings file /home/example/.config/Vesk/Tessellon.conf is not a file: settings are not saved."));
+}
+
+void TestSettingsView::settingsProblemIsShown()
+{
+    QFETCH(std::optional<QString>, problem);
+    Window w;
+    SettingsView view(SettingsView::live(w.hotKeys, w.loginItems, QStringLiteral("/lib/T.json"), problem));
+    view.resize(520, 380);
+    view.show();
+    QCOMPARE(view.settingsProblemText(), problem);
+    const QImage image = WidgetSnapshot::render(view, QSize(520, 380));
+    const QString dir = qEnvironmentVariable("TESSELLON_REVIEW_DIR");
+    if (!dir.isEmpty() && problem)
+        image.save(dir + QStringLiteral("/settings-view-problem.png"));
 }
 
 void TestSettingsView::snapshotValues()

@@ -61,6 +61,14 @@ void TestExportFlags::flags_data()
                                      << none << true;
     QTest::newRow("dot dot removed") << QStringList {app, "-exportUISurfaces", "/Volumes/Data/shots/../out"}
                                      << path("/Volumes/Data/out") << none << true;
+    QTest::newRow("dot dot above the root") << QStringList {app, "-exportUISurfaces", "/a/../../../out"}
+                                            << path("/out") << none << true;
+    QTest::newRow("only dot dots above the root") << QStringList {app, "-exportSampleScreenshot", "/../.."} << none
+                                                  << path("/") << true;
+    QTest::newRow("relative, climbing past the root")
+        << QStringList {app, "-exportUISurfaces",
+               QStringLiteral("../").repeated(QDir::current().absolutePath().count(u'/') + 3) + "shots"}
+        << path("/shots") << none << true;
     QTest::newRow("trailing slash and dots") << QStringList {app, "-exportUISurfaces", "/a/./b//c/"}
                                              << path("/a/b/c") << none << true;
     QTest::newRow("relative folder") << QStringList {app, "-exportUISurfaces", "out"} << path("@/out") << none

@@ -1,6 +1,8 @@
 // The export mode of the real program: its command line, its messages and exit codes, the files it
 // writes at their pixel sizes, nothing left behind, and every image against its reference.
 
+#include "Platform/DiskFileSystem.h"
+#include "Zubra/SurfaceExport/SurfaceRenderer.h"
 #include "support/TestMain.h"
 
 #include <QDir>
@@ -8,6 +10,9 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <csignal>
+#include <cstring>
+#include <sys/resource.h>
 
 using namespace Qt::StringLiterals;
 
@@ -191,6 +196,29 @@ private slots:
         QCOMPARE(QDir(temp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
     }
 
+    void writeFailureGivesTheSystemsDescription()
+    {
+        // A file size limit makes the kernel refuse the write (EFBIG) as a full disk would (ENOSPC):
+        // the message is the system's description of that very error, never "Unknown error".
+        QTemporaryDir temp;
+        const QString path = temp.filePath(u"big.png"_s);
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit saved {};
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+        rlimit small = saved;
+        small.rlim_cur = 4096;
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        DiskFileSystem disk;
+        const std::optional<QString> error = AppScreenshotExporter::writeImage(disk, path, QByteArray(64 * 1024, 'x'));
+        ::setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previousHandler);
+        QVERIFY(error);
+        QVERIFY2(error->endsWith(QString::fromLocal8Bit(std::strerror(EFBIG))), qPrintable(*error));
+        QVERIFY(!QFile::exists(path));
+        QVERIFY(!AppScreenshotExporter::writeImage(disk, path, QByteArray(64 * 1024, 'x')));
+        QCOMPARE(QFileInfo(path).size(), 64 * 1024);
+    }
+
     void unwritableFolderFailsWithTheSystemsReason()
     {
         QTemporaryDir temp;
@@ -199,7 +227,8 @@ private slots:
         blocker.close();
         const Run run = runExport({u"-exportStorageFailureSurfaces"_s, temp.filePath(u"file/sub"_s)}, temp.path());
         QCOMPARE(run.exitCode, 1);
-        QVERIFY(run.err.startsWith("error: "));
+        QVERIFY2(run.err.startsWith("error: ") && run.err.endsWith(QByteArray(std::strerror(ENOTDIR)) + '\n'),
+            run.err.constData());
         QCOMPARE(run.out, QByteArray());
     }
 };

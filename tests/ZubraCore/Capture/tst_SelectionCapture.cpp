@@ -261,6 +261,35 @@ private slots:
         QVERIFY(rig.scripts.ran.isEmpty()); // an empty identifier matches no browser
     }
 
+    void hostileNamesAreCutBeforeStoringOrLogging_data()
+    {
+        QTest::addColumn<bool>("selected");
+        QTest::newRow("captured") << true;
+        QTest::newRow("nothing selected: logged only") << false;
+    }
+
+    void hostileNamesAreCutBeforeStoringOrLogging()
+    {
+        QFETCH(bool, selected);
+        Rig rig;
+        const QString huge(250'000, u'N');
+        rig.workspace.frontmost = RunningApplication {4242, huge, QString(250'000, u'i')};
+        if (selected)
+            rig.focused()->setText(AccessibleAttribute::SelectedText, QStringLiteral("x"));
+        const CaptureOutcome outcome = rig.run();
+        if (selected) {
+            QVERIFY(resultOf(outcome));
+            QCOMPARE(resultOf(outcome)->appName, huge.left(RunningApplication::maxNameLength));
+            QCOMPARE(resultOf(outcome)->bundleID->size(), RunningApplication::maxNameLength);
+        } else {
+            QVERIFY(errorOf(outcome));
+        }
+        QVERIFY(!m_log.entries().isEmpty());
+        for (const SystemLogEntry& entry : m_log.entries())
+            QVERIFY2(entry.publicPart.size() + entry.privatePart.size() < 4 * RunningApplication::maxNameLength,
+                qPrintable(entry.publicPart.left(80)));
+    }
+
     void twoPassesWithoutChangeThenNoThirdKeystroke()
     {
         Rig rig;
