@@ -109,8 +109,9 @@ std::optional<QString> render(QWidget* view, QSize size, int scale, ColorScheme 
 
 std::optional<QString> writeImage(FileSystem& files, const QString& path, const QByteArray& png)
 {
-    // The file system's own words ("No space left on device"), not a generic device error.
-    if (const FileOutcome failed = files.writeAtomically(path, png))
+    // The file system's own words ("No space left on device"), not a generic device error. The
+    // images are the user's files: their mode follows the umask, as any program's output does.
+    if (const FileOutcome failed = files.writeAtomically(path, png, FileAccess::umask))
         return failed->description;
     return std::nullopt;
 }

@@ -13,6 +13,7 @@
 #include <csignal>
 #include <cstring>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -215,8 +216,15 @@ private slots:
         QVERIFY(error);
         QVERIFY2(error->endsWith(QString::fromLocal8Bit(std::strerror(EFBIG))), qPrintable(*error));
         QVERIFY(!QFile::exists(path));
-        QVERIFY(!AppScreenshotExporter::writeImage(disk, path, QByteArray(64 * 1024, 'x')));
+        const mode_t previousMask = ::umask(022);
+        const bool written = !AppScreenshotExporter::writeImage(disk, path, QByteArray(64 * 1024, 'x'));
+        ::umask(previousMask);
+        QVERIFY(written);
         QCOMPARE(QFileInfo(path).size(), 64 * 1024);
+        // An exported image is the user's file, readable as the umask allows.
+        struct stat status {};
+        QCOMPARE(::stat(QFile::encodeName(path).constData(), &status), 0);
+        QCOMPARE(status.st_mode & 0777, mode_t(0644));
     }
 
     void unwritableFolderFailsWithTheSystemsReason()
