@@ -77,7 +77,9 @@ public:
     DispatchQueue& saveQueue() const { return *m_saveQueue; }
 
     // Writes the current library now and returns when the write is done; a pending save is
-    // cancelled. Must not be called on the save queue.
+    // cancelled. Writes nothing when both files already hold the current library (no change
+    // since the last successful write, or since a load that found both files current). Must
+    // not be called on the save queue.
     void saveNow();
 
     // Selections.
@@ -154,7 +156,8 @@ private:
     void beginChange();
     void scheduleSave();
     StoreSnapshot snapshot() const;
-    void persist(const StoreSnapshot& snapshot);
+    // Writes the snapshot of the given change generation and records which files now hold it.
+    void persist(const StoreSnapshot& snapshot, quint64 generation);
     void clearTransientPersistenceStatus();
     void setPersistenceStatus(StorePersistenceStatus status);
     void setActiveDraftID(const std::optional<QUuid>& id);
@@ -182,6 +185,13 @@ private:
     std::unique_ptr<StorePersistence> m_persistence;
     std::unique_ptr<DispatchQueue> m_saveQueue;
     std::shared_ptr<DispatchWorkItem> m_pendingSave;
+    // Counts the changes (main thread). The generation each file is known to hold is read and
+    // written only on the save queue (and in the constructor, before the queue runs anything);
+    // notOnDisk when the file holds something else or its state is unknown.
+    static constexpr quint64 notOnDisk = ~quint64(0);
+    quint64 m_changeGeneration = 0;
+    quint64 m_primaryGeneration = notOnDisk;
+    quint64 m_backupGeneration = notOnDisk;
 
     StoreIndex m_index;
 };
