@@ -61,7 +61,17 @@ public:
     void enter(qsizetype index) { m_path.push_back({nullptr, index}); }
     void leave() { m_path.pop_back(); }
 
+    // A short text that recurs from record to record (an application name, a bundle
+    // identifier): one string shared by the records this context reads, not one each.
+    QString shared(std::string_view text);
+
 private:
+    struct Recent
+    {
+        std::string bytes;
+        QString text;
+    };
+    std::vector<Recent> m_recent; // most recently used last
     struct Segment
     {
         const char* key;
