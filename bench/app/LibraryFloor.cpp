@@ -32,24 +32,25 @@ class FloorModel final : public QAbstractListModel
 public:
     explicit FloorModel(int count)
     {
-        static const char* const words[] = {"context", "model", "token", "budget", "passage", "source", "library",
-            "prompt", "the", "of", "and", "a", "caf\u00e9", "\u2014", "42"};
+        // Cut from one long text made of a few words, so that making the items costs little
+        // beside showing them; each item holds its own copy of its row and body.
+        static const char16_t* const words[] = {u"context", u"model", u"token", u"budget", u"passage", u"source",
+            u"library", u"prompt", u"the", u"of", u"and", u"a", u"caf\u00e9", u"\u2014", u"42"};
+        constexpr qsizetype span = 1 << 16;
+        QString source;
+        source.reserve(span + 700);
         quint32 state = 20250314;
-        const auto text = [&state](qsizetype length) {
-            QString out;
-            out.reserve(length);
-            while (out.size() < length) {
-                state = state * 1664525u + 1013904223u;
-                out += QString::fromUtf8(words[(state >> 16) % (sizeof words / sizeof *words)]);
-                out += u' ';
-            }
-            out.truncate(length);
-            out.squeeze();
-            return out;
-        };
+        while (source.size() < span + 660) {
+            state = state * 1664525u + 1013904223u;
+            source += QStringView(words[(state >> 16) % (sizeof words / sizeof *words)]);
+            source += u' ';
+        }
         m_items.reserve(size_t(count));
-        for (int i = 0; i < count; ++i)
-            m_items.push_back(Item {text(80), text(580)});
+        for (int i = 0; i < count; ++i) {
+            state = state * 1664525u + 1013904223u;
+            const qsizetype at = qsizetype(state % span);
+            m_items.push_back(Item {QString(source.constData() + at, 80), QString(source.constData() + at + 80, 580)});
+        }
     }
     int rowCount(const QModelIndex& parent) const override { return parent.isValid() ? 0 : int(m_items.size()); }
     QVariant data(const QModelIndex& index, int role) const override

@@ -76,51 +76,44 @@ int main(int argc, char* argv[])
         if (writer.write(LibraryGenerator::generate(n)))
             return 1;
     }
-    const auto perSelection = [n](double mb) { return mb * 1024.0 * 1024.0 / double(std::max(n, 1)); };
     std::printf("%d selections; bytes per selection\n", n);
 
     const double base = residentMB();
-    double decoded = 0;
-    {
-        StorePersistence persistence(primary, StoreLocations::backupURL(primary));
-        StoreLoadResult loaded = persistence.load();
-        decoded = residentMB() - base;
-        const QList<Selection>& selections = loaded.snapshot->selections;
-        Tally text, markdown, small;
-        for (const Selection& s : selections) {
-            text.add(s.text);
-            if (s.markdown.constData() != s.text.constData())
-                markdown.add(s.markdown);
-            small.add(s.appName);
-            small.add(s.bundleID);
-            small.add(s.sourceURL);
-            small.add(s.sourceTitle);
-            small.add(s.filePath);
-        }
-        double groups = 0;
-        for (const Selection& s : selections)
-            groups += s.groupIDs.isEmpty() ? 0 : 48;
-        std::printf("  %-44s %8.0f\n", "decoded records, resident", perSelection(decoded));
-        std::printf("  %-44s %8.0f\n", "  Selection value in the list", double(sizeof(Selection)));
-        std::printf("  %-44s %8.0f\n", "  text", text.bytes / n);
-        std::printf("  %-44s %8.0f\n", "  markdown (not sharing the text's block)", markdown.bytes / n);
-        std::printf("  %-44s %8.0f\n", "  app, bundle, address, title, file path", small.bytes / n);
-        std::printf("  %-44s %8.0f\n", "  group ids", groups / n);
-    }
-    residentMB();
-    const double beforeStore = residentMB();
     QSettings defaults(dir.filePath(QStringLiteral("defaults.ini")), QSettings::IniFormat);
     Store store(primary, &defaults);
-    const double loadedStore = residentMB() - beforeStore;
-    store.index().search();
-    const double searched = residentMB() - beforeStore;
-    std::printf("  %-44s %8.0f\n", "store: records + index (orders, keys, names)", perSelection(loadedStore));
-    std::printf("  %-44s %8.0f\n", "  of which not the records", perSelection(loadedStore - decoded));
-    std::printf("  %-44s %8.0f\n", "search text", perSelection(searched - loadedStore));
-    const double beforeModels = residentMB();
+    store.index().search(); // waits for the search text built in the background
+    const double withStore = residentMB() - base;
     VisibleSelectionsModel visible(&store);
     SidebarModel sidebar(&store);
-    std::printf("  %-44s %8.0f\n", "item models (list and sidebar)", perSelection(residentMB() - beforeModels));
-    std::printf("  %-44s %8.0f\n", "total above the empty process", perSelection(residentMB() - base));
+    const double total = residentMB() - base;
+
+    // The records, counted string by string (each shared block once).
+    const QList<Selection>& selections = store.selections();
+    Tally text, markdown, small;
+    double groups = 0;
+    for (const Selection& s : selections) {
+        text.add(s.text);
+        if (s.markdown.constData() != s.text.constData())
+            markdown.add(s.markdown);
+        small.add(s.appName);
+        small.add(s.bundleID);
+        small.add(s.sourceURL);
+        small.add(s.sourceTitle);
+        small.add(s.filePath);
+        groups += s.groupIDs.isEmpty() ? 0 : 48;
+    }
+    const double records = double(sizeof(Selection)) * n + text.bytes + markdown.bytes + small.bytes + groups;
+    const auto row = [n](const char* what, double bytes) {
+        std::printf("  %-48s %8.0f\n", what, bytes / double(std::max(n, 1)));
+    };
+    row("records", records);
+    row("  Selection values in the list", double(sizeof(Selection)) * n);
+    row("  text", text.bytes);
+    row("  markdown (where not the text's own string)", markdown.bytes);
+    row("  app, bundle, address, title, file path", small.bytes);
+    row("  group ids", groups);
+    row("index: keys, orders, names, sources, search text", withStore * 1048576.0 - records);
+    row("item models (list and sidebar)", (total - withStore) * 1048576.0);
+    row("resident above the empty process", total * 1048576.0);
     return 0;
 }

@@ -50,9 +50,18 @@ void note(std::uint32_t drawable, const char* request)
     ::close(fd);
 }
 
-template <typename Function> Function next(const char* name)
+// The real function. Qt's platform plugin, which brings the xcb libraries, is opened with local
+// symbols, where RTLD_NEXT does not look: the library is then asked by name.
+template <typename Function> Function next(const char* name, const char* library)
 {
-    return reinterpret_cast<Function>(::dlsym(RTLD_NEXT, name));
+    void* found = ::dlsym(RTLD_NEXT, name);
+    if (!found) {
+        if (void* handle = ::dlopen(library, RTLD_NOW | RTLD_NOLOAD))
+            found = ::dlsym(handle, name);
+    }
+    if (!found)
+        std::abort();
+    return reinterpret_cast<Function>(found);
 }
 
 } // namespace
@@ -67,7 +76,7 @@ VoidCookie xcb_shm_put_image(void* c, std::uint32_t drawable, std::uint32_t gc, 
     using Fn = VoidCookie (*)(void*, std::uint32_t, std::uint32_t, std::uint16_t, std::uint16_t, std::uint16_t,
         std::uint16_t, std::uint16_t, std::uint16_t, std::int16_t, std::int16_t, std::uint8_t, std::uint8_t,
         std::uint8_t, std::uint32_t, std::uint32_t);
-    static const Fn real = next<Fn>("xcb_shm_put_image");
+    static const Fn real = next<Fn>("xcb_shm_put_image", "libxcb-shm.so.0");
     note(drawable, "shm_put_image");
     return real(c, drawable, gc, totalWidth, totalHeight, srcX, srcY, srcWidth, srcHeight, dstX, dstY, depth, format,
         sendEvent, shmseg, offset);
@@ -79,7 +88,7 @@ VoidCookie xcb_put_image(void* c, std::uint8_t format, std::uint32_t drawable, s
 {
     using Fn = VoidCookie (*)(void*, std::uint8_t, std::uint32_t, std::uint32_t, std::uint16_t, std::uint16_t,
         std::int16_t, std::int16_t, std::uint8_t, std::uint8_t, std::uint32_t, const std::uint8_t*);
-    static const Fn real = next<Fn>("xcb_put_image");
+    static const Fn real = next<Fn>("xcb_put_image", "libxcb.so.1");
     note(drawable, "put_image");
     return real(c, format, drawable, gc, width, height, dstX, dstY, leftPad, depth, dataLength, data);
 }
@@ -89,7 +98,7 @@ VoidCookie xcb_copy_area(void* c, std::uint32_t src, std::uint32_t dst, std::uin
 {
     using Fn = VoidCookie (*)(void*, std::uint32_t, std::uint32_t, std::uint32_t, std::int16_t, std::int16_t,
         std::int16_t, std::int16_t, std::uint16_t, std::uint16_t);
-    static const Fn real = next<Fn>("xcb_copy_area");
+    static const Fn real = next<Fn>("xcb_copy_area", "libxcb.so.1");
     note(dst, "copy_area");
     return real(c, src, dst, gc, srcX, srcY, dstX, dstY, width, height);
 }
