@@ -8,6 +8,8 @@
 
 #include <QMetaObject>
 #include <QThread>
+#include <system_error>
+#include <thread>
 
 
 Store::Store(const std::optional<QString>& storeURL, QSettings* defaults, QObject* parent)
@@ -70,6 +72,15 @@ Store::~Store()
     if (m_pendingSave)
         m_pendingSave->cancel();
     m_saveQueue.reset(); // waits for a write that has begun
+    auto discard = [selections = std::move(m_selections), index = std::move(m_ownedIndex)]() mutable {
+        index.reset();
+        selections = {};
+    };
+    try {
+        std::thread(std::move(discard)).detach();
+    } catch (const std::system_error&) {
+        // No thread to be had: the lambda, destroyed here, frees everything now.
+    }
 }
 
 QString Store::defaultStoreURL()

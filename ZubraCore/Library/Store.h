@@ -50,7 +50,9 @@ public:
     explicit Store(const std::optional<QString>& storeURL = std::nullopt, QSettings* defaults = nullptr,
         QObject* parent = nullptr);
     explicit Store(Options options, QObject* parent = nullptr);
-    // Cancels a pending save and waits for a running one.
+    // Cancels a pending save and waits for a running one. The records and their index are freed
+    // on a thread of their own: freeing a large library record by record would hold up closing
+    // (at quit, the process ends without waiting for it).
     ~Store() override;
 
     // $XDG_DATA_HOME/Tessellon/Tessellon.json; creates the folder (a failure is ignored).
@@ -193,5 +195,7 @@ private:
     quint64 m_primaryGeneration = notOnDisk;
     quint64 m_backupGeneration = notOnDisk;
 
-    StoreIndex m_index;
+    // Held apart so that the destructor can hand it to the thread that frees it.
+    std::unique_ptr<StoreIndex> m_ownedIndex = std::make_unique<StoreIndex>();
+    StoreIndex& m_index = *m_ownedIndex;
 };
