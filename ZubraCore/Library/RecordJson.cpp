@@ -89,8 +89,10 @@ void parse(ParsedJson& parsed, QByteArrayView bytes, qsizetype padding)
         parsed.copy = std::make_unique<simdjson::padded_string>(bytes.data(), size_t(bytes.size()));
         text = parsed.copy->data();
     }
+    // A parser of its own, freed with its structural index as soon as the document is built.
+    simdjson::dom::parser parser;
     const simdjson::error_code code
-        = parsed.parser.parse(text, size_t(bytes.size()), false).get(parsed.root);
+        = parser.parse_into_document(parsed.document, text, size_t(bytes.size()), false).get(parsed.root);
     parsed.error = code == simdjson::SUCCESS ? QString()
                                              : QStringLiteral("The document is not valid JSON (")
             + QString::fromUtf8(simdjson::error_message(code)) + u')';

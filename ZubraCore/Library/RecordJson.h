@@ -33,11 +33,12 @@ using Value = simdjson::dom::element;
 // Bytes the parser may read after the end of a text; a text followed by fewer is copied first.
 constexpr qsizetype parsePadding = simdjson::SIMDJSON_PADDING;
 
-// One parsed JSON text: the parser owns the values `root` reaches. Nesting is bounded by the
-// parser (1024 levels), so a deeply nested file cannot exhaust the stack.
+// One parsed JSON text: the document owns the values `root` reaches (the parser's working
+// buffers are gone once the parse is done). Nesting is bounded by the parser (1024 levels), so
+// a deeply nested file cannot exhaust the stack.
 struct ParsedJson
 {
-    simdjson::dom::parser parser;
+    simdjson::dom::document document;
     Value root;
     std::unique_ptr<simdjson::padded_string> copy; // the text, when it had to be copied
     QString error; // empty when the text parsed
