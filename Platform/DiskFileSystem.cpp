@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -13,6 +14,7 @@
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -318,6 +320,8 @@ FileContents DiskFileSystem::read(const QString& path, qint64 maxBytes) const
             = FileContents::of(QByteArray::fromRawData(static_cast<const char*>(area), qsizetype(size)),
                 qsizetype(total - size_t(size)));
         contents.mapping = std::move(mapping);
+        // The pages are clean copies of the file: dropping them loses nothing.
+        contents.releasePages = [area, fileSpan] { ::madvise(area, fileSpan, MADV_DONTNEED); };
         return contents;
     }
 
@@ -335,6 +339,34 @@ FileContents DiskFileSystem::read(const QString& path, qint64 maxBytes) const
     }
     bytes.truncate(qsizetype(done)); // keeps the allocation, so the padding stays readable
     return FileContents::of(std::move(bytes), readPadding);
+}
+
+std::optional<bool> DiskFileSystem::holds(const QString& path, QByteArrayView bytes, qint64 maxBytes) const
+{
+    struct stat info;
+    QString error;
+    const Descriptor fd(openRegular(path, info, error));
+    if (fd.get() < 0 || info.st_size > maxBytes)
+        return std::nullopt;
+    if (info.st_size != bytes.size())
+        return false;
+    // Read through a small buffer: the file's pages stay in the page cache, not in this process.
+    constexpr qint64 block = qint64(1) << 20;
+    std::vector<char> buffer(static_cast<size_t>(block));
+    qint64 done = 0;
+    while (done < bytes.size()) {
+        const ssize_t got = ::pread(fd.get(), buffer.data(), size_t(std::min(block, bytes.size() - done)), done);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return std::nullopt;
+        if (got == 0)
+            return false; // the file shrank while it was read
+        if (std::memcmp(buffer.data(), bytes.data() + done, size_t(got)) != 0)
+            return false;
+        done += got;
+    }
+    return true;
 }
 
 FileOutcome DiskFileSystem::writeAtomically(

@@ -8,6 +8,7 @@ class DiskFileSystem : public FileSystem
 public:
     bool exists(const QString& path) const override;
     FileContents read(const QString& path, qint64 maxBytes) const override;
+    std::optional<bool> holds(const QString& path, QByteArrayView bytes, qint64 maxBytes) const override;
     using FileSystem::writeAtomically;
     FileOutcome writeAtomically(const QString& path, const QByteArray& bytes,
         const std::function<FileOutcome()>& beforeReplace, FileAccess access) override;

@@ -36,6 +36,10 @@ struct FileContents
     // Readable bytes after the end of `bytes` (zeros for a mapped file), so that a parser that
     // reads ahead may parse in place.
     qsizetype padding = 0;
+    // For mapped bytes: lets the system drop this process's copies of the pages (they are read
+    // from the file again when next used), so that bytes already parsed stop counting as the
+    // process's memory. Empty for bytes held in memory.
+    std::function<void()> releasePages;
 
     static FileContents failed(QString why)
     {
@@ -76,6 +80,9 @@ public:
     // The whole file; fails when it is not a regular file (or a link to one), cannot be opened
     // or read, or holds more than maxBytes.
     virtual FileContents read(const QString& path, qint64 maxBytes) const = 0;
+    // Whether the file holds exactly these bytes; nothing when it cannot be read (or holds more
+    // than maxBytes). Streams the file, holding only a small part of it in memory at a time.
+    virtual std::optional<bool> holds(const QString& path, QByteArrayView bytes, qint64 maxBytes) const;
     // Replaces the file in one step: a reader sees either the old or the new bytes, and the
     // new name is synced to disk with its folder before success is reported. Only a regular
     // file, or a link to one (the linked file is replaced), is ever replaced.

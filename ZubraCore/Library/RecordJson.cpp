@@ -4,8 +4,31 @@
 #include "ZubraCore/Text/Uuids.h"
 
 #include <QUrl>
+#include <algorithm>
+#include <string>
 
 namespace RecordJson {
+
+QString DecodeContext::shared(std::string_view text)
+{
+    // A handful of recent texts, looked through in order: records of one source come in runs.
+    constexpr size_t keep = 8;
+    constexpr size_t longest = 96;
+    if (text.size() > longest)
+        return QString::fromUtf8(text.data(), qsizetype(text.size()));
+    for (size_t i = m_recent.size(); i-- > 0;) {
+        if (m_recent[i].bytes == text) {
+            QString found = m_recent[i].text;
+            if (i + 1 != m_recent.size())
+                std::rotate(m_recent.begin() + qsizetype(i), m_recent.begin() + qsizetype(i) + 1, m_recent.end());
+            return found;
+        }
+    }
+    if (m_recent.size() == keep)
+        m_recent.erase(m_recent.begin());
+    m_recent.push_back({std::string(text), QString::fromUtf8(text.data(), qsizetype(text.size()))});
+    return m_recent.back().text;
+}
 
 void DecodeContext::fail(const char* key, const QString& reason)
 {
@@ -66,8 +89,10 @@ void parse(ParsedJson& parsed, QByteArrayView bytes, qsizetype padding)
         parsed.copy = std::make_unique<simdjson::padded_string>(bytes.data(), size_t(bytes.size()));
         text = parsed.copy->data();
     }
+    // A parser of its own, freed with its structural index as soon as the document is built.
+    simdjson::dom::parser parser;
     const simdjson::error_code code
-        = parsed.parser.parse(text, size_t(bytes.size()), false).get(parsed.root);
+        = parser.parse_into_document(parsed.document, text, size_t(bytes.size()), false).get(parsed.root);
     parsed.error = code == simdjson::SUCCESS ? QString()
                                              : QStringLiteral("The document is not valid JSON (")
             + QString::fromUtf8(simdjson::error_message(code)) + u')';
@@ -182,6 +207,59 @@ bool readString(const Value* value, const char* name, DecodeContext& context, QS
         return wrongType(context, name, "a string");
     if (out)
         *out = text(view);
+    return true;
+}
+
+// A required string read through the context's pool of recurring texts.
+bool requiredSharedString(const Value& object, const char* name, DecodeContext& context, QString* out)
+{
+    Value slot;
+    const Value* value = required(object, name, context, slot);
+    std::string_view view;
+    if (!value)
+        return false;
+    if (value->get_string().get(view) != simdjson::SUCCESS)
+        return wrongType(context, name, "a string");
+    if (out)
+        *out = context.shared(view);
+    return true;
+}
+
+bool optionalSharedString(const Value& object, const char* name, DecodeContext& context, std::optional<QString>* out)
+{
+    Value slot;
+    const Value* value = optional(object, name, slot);
+    if (!value)
+        return true;
+    std::string_view view;
+    if (value->get_string().get(view) != simdjson::SUCCESS)
+        return wrongType(context, name, "a string");
+    if (out)
+        *out = context.shared(view);
+    return true;
+}
+
+// The text and the markdown of a selection; a markdown equal to the text shares its string.
+bool textAndMarkdown(const Value& object, DecodeContext& context, Selection* out)
+{
+    Value textSlot;
+    Value markdownSlot;
+    const Value* text = required(object, "text", context, textSlot);
+    std::string_view textView;
+    if (!text)
+        return false;
+    if (text->get_string().get(textView) != simdjson::SUCCESS)
+        return wrongType(context, "text", "a string");
+    const Value* markdown = required(object, "markdown", context, markdownSlot);
+    std::string_view markdownView;
+    if (!markdown)
+        return false;
+    if (markdown->get_string().get(markdownView) != simdjson::SUCCESS)
+        return wrongType(context, "markdown", "a string");
+    if (out) {
+        out->text = RecordJson::text(textView);
+        out->markdown = markdownView == textView ? out->text : RecordJson::text(markdownView);
+    }
     return true;
 }
 
@@ -424,10 +502,9 @@ bool write(Writer& writer, const SourceIdentity& i)
 bool read(const Value& value, DecodeContext& c, Selection* out)
 {
     return requireObject(value, c) && requiredUuid(value, "id", c, out ? &out->id : nullptr)
-        && requiredString(value, "text", c, out ? &out->text : nullptr)
-        && requiredString(value, "markdown", c, out ? &out->markdown : nullptr)
-        && requiredString(value, "appName", c, out ? &out->appName : nullptr)
-        && optionalString(value, "bundleID", c, out ? &out->bundleID : nullptr)
+        && textAndMarkdown(value, c, out)
+        && requiredSharedString(value, "appName", c, out ? &out->appName : nullptr)
+        && optionalSharedString(value, "bundleID", c, out ? &out->bundleID : nullptr)
         && optionalWebAddress(value, "sourceURL", c, out ? &out->sourceURL : nullptr)
         && optionalString(value, "sourceTitle", c, out ? &out->sourceTitle : nullptr)
         && optionalString(value, "filePath", c, out ? &out->filePath : nullptr)

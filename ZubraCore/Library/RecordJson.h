@@ -33,11 +33,12 @@ using Value = simdjson::dom::element;
 // Bytes the parser may read after the end of a text; a text followed by fewer is copied first.
 constexpr qsizetype parsePadding = simdjson::SIMDJSON_PADDING;
 
-// One parsed JSON text: the parser owns the values `root` reaches. Nesting is bounded by the
-// parser (1024 levels), so a deeply nested file cannot exhaust the stack.
+// One parsed JSON text: the document owns the values `root` reaches (the parser's working
+// buffers are gone once the parse is done). Nesting is bounded by the parser (1024 levels), so
+// a deeply nested file cannot exhaust the stack.
 struct ParsedJson
 {
-    simdjson::dom::parser parser;
+    simdjson::dom::document document;
     Value root;
     std::unique_ptr<simdjson::padded_string> copy; // the text, when it had to be copied
     QString error; // empty when the text parsed
@@ -61,7 +62,17 @@ public:
     void enter(qsizetype index) { m_path.push_back({nullptr, index}); }
     void leave() { m_path.pop_back(); }
 
+    // A short text that recurs from record to record (an application name, a bundle
+    // identifier): one string shared by the records this context reads, not one each.
+    QString shared(std::string_view text);
+
 private:
+    struct Recent
+    {
+        std::string bytes;
+        QString text;
+    };
+    std::vector<Recent> m_recent; // most recently used last
     struct Segment
     {
         const char* key;

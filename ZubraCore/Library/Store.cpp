@@ -8,6 +8,8 @@
 
 #include <QMetaObject>
 #include <QThread>
+#include <system_error>
+#include <thread>
 
 
 Store::Store(const std::optional<QString>& storeURL, QSettings* defaults, QObject* parent)
@@ -34,6 +36,11 @@ Store::Store(Options options, QObject* parent)
     }
     m_recoveredDuringLaunch = loaded.status == StorePersistenceStatus::recoveredFromBackup;
     m_persistenceStatus = loaded.status;
+    // What the files hold after the load. An older version, a file without drafts or a repaired
+    // active draft differ from what a save would write: those are written at the next save.
+    const bool fileIsCurrent = !loaded.snapshot
+        || (loaded.snapshot->version == StoreSnapshot::currentVersion && loaded.snapshot->drafts.has_value());
+    const std::optional<QUuid> loadedActiveDraftID = loaded.snapshot ? loaded.snapshot->activeDraftID : std::nullopt;
     if (loaded.snapshot) {
         m_selections = std::move(loaded.snapshot->selections);
         m_groups = std::move(loaded.snapshot->groups);
@@ -42,6 +49,21 @@ Store::Store(Options options, QObject* parent)
     }
     m_collectIntoActiveDraft = AppSettings(*m_defaults).collectIntoActiveDraft();
     repairActiveDraft();
+    if (fileIsCurrent && m_activeDraftID == loadedActiveDraftID) {
+        // With no file at all, the empty library needs no file either.
+        switch (loaded.status) {
+        case StorePersistenceStatus::ready:
+        case StorePersistenceStatus::recoveredFromBackup:
+            m_primaryGeneration = m_changeGeneration;
+            m_backupGeneration = m_changeGeneration;
+            break;
+        case StorePersistenceStatus::backupUnavailable:
+            m_primaryGeneration = m_changeGeneration;
+            break;
+        default:
+            break;
+        }
+    }
     m_index.assign(m_selections);
 }
 
@@ -50,6 +72,15 @@ Store::~Store()
     if (m_pendingSave)
         m_pendingSave->cancel();
     m_saveQueue.reset(); // waits for a write that has begun
+    auto discard = [selections = std::move(m_selections), index = std::move(m_ownedIndex)]() mutable {
+        index.reset();
+        selections = {};
+    };
+    try {
+        std::thread(std::move(discard)).detach();
+    } catch (const std::system_error&) {
+        // No thread to be had: the lambda, destroyed here, frees everything now.
+    }
 }
 
 QString Store::defaultStoreURL()
@@ -114,6 +145,7 @@ StoreSnapshot Store::snapshot() const
 
 void Store::beginChange()
 {
+    ++m_changeGeneration;
     if (m_pendingSave)
         m_pendingSave->cancel();
 }
@@ -125,8 +157,10 @@ void Store::scheduleSave()
         return;
     if (m_pendingSave)
         m_pendingSave->cancel();
+    const quint64 generation = ++m_changeGeneration;
     // The store outlives every item on its queue (the destructor drains it), so `this` is safe.
-    m_pendingSave = std::make_shared<DispatchWorkItem>([this, snapshot = snapshot()] { persist(snapshot); });
+    m_pendingSave = std::make_shared<DispatchWorkItem>(
+        [this, generation, snapshot = snapshot()] { persist(snapshot, generation); });
     m_saveQueue->asyncAfter(saveDelay, m_pendingSave);
 }
 
@@ -138,13 +172,29 @@ void Store::saveNow()
     if (m_pendingSave)
         m_pendingSave->cancel();
     const StoreSnapshot current = snapshot();
-    m_saveQueue->sync([this, &current] { persist(current); });
+    const quint64 generation = m_changeGeneration;
+    // After any write already running: a cancelled or failed save leaves a file behind the
+    // current generation, and only then is there something to write.
+    m_saveQueue->sync([this, &current, generation] {
+        if (m_primaryGeneration == generation && m_backupGeneration == generation)
+            return;
+        persist(current, generation);
+    });
 }
 
 // On the save queue. Status changes go back to the main thread.
-void Store::persist(const StoreSnapshot& snapshot)
+void Store::persist(const StoreSnapshot& snapshot, quint64 generation)
 {
-    if (const std::optional<PersistenceError> error = m_persistence->write(snapshot)) {
+    // Until the write is over neither file is known to hold anything; a failed write leaves
+    // something to write at the next save, whatever it changed.
+    m_primaryGeneration = notOnDisk;
+    m_backupGeneration = notOnDisk;
+    const std::optional<PersistenceError> error = m_persistence->write(snapshot);
+    if (!error || error->kind == PersistenceError::backupWriteFailed)
+        m_primaryGeneration = generation;
+    if (!error)
+        m_backupGeneration = generation;
+    if (error) {
         logMP(u"Store save failed: "_qs + error->description());
         const StorePersistenceStatus status = StorePersistence::failureStatus(*error);
         QMetaObject::invokeMethod(

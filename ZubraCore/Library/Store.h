@@ -50,7 +50,9 @@ public:
     explicit Store(const std::optional<QString>& storeURL = std::nullopt, QSettings* defaults = nullptr,
         QObject* parent = nullptr);
     explicit Store(Options options, QObject* parent = nullptr);
-    // Cancels a pending save and waits for a running one.
+    // Cancels a pending save and waits for a running one. The records and their index are freed
+    // on a thread of their own: freeing a large library record by record would hold up closing
+    // (at quit, the process ends without waiting for it).
     ~Store() override;
 
     // $XDG_DATA_HOME/Tessellon/Tessellon.json; creates the folder (a failure is ignored).
@@ -77,7 +79,9 @@ public:
     DispatchQueue& saveQueue() const { return *m_saveQueue; }
 
     // Writes the current library now and returns when the write is done; a pending save is
-    // cancelled. Must not be called on the save queue.
+    // cancelled. Writes nothing when both files already hold the current library (no change
+    // since the last successful write, or since a load that found both files current). Must
+    // not be called on the save queue.
     void saveNow();
 
     // Selections.
@@ -154,7 +158,8 @@ private:
     void beginChange();
     void scheduleSave();
     StoreSnapshot snapshot() const;
-    void persist(const StoreSnapshot& snapshot);
+    // Writes the snapshot of the given change generation and records which files now hold it.
+    void persist(const StoreSnapshot& snapshot, quint64 generation);
     void clearTransientPersistenceStatus();
     void setPersistenceStatus(StorePersistenceStatus status);
     void setActiveDraftID(const std::optional<QUuid>& id);
@@ -182,6 +187,15 @@ private:
     std::unique_ptr<StorePersistence> m_persistence;
     std::unique_ptr<DispatchQueue> m_saveQueue;
     std::shared_ptr<DispatchWorkItem> m_pendingSave;
+    // Counts the changes (main thread). The generation each file is known to hold is read and
+    // written only on the save queue (and in the constructor, before the queue runs anything);
+    // notOnDisk when the file holds something else or its state is unknown.
+    static constexpr quint64 notOnDisk = ~quint64(0);
+    quint64 m_changeGeneration = 0;
+    quint64 m_primaryGeneration = notOnDisk;
+    quint64 m_backupGeneration = notOnDisk;
 
-    StoreIndex m_index;
+    // Held apart so that the destructor can hand it to the thread that frees it.
+    std::unique_ptr<StoreIndex> m_ownedIndex = std::make_unique<StoreIndex>();
+    StoreIndex& m_index = *m_ownedIndex;
 };

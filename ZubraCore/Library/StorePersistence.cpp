@@ -3,7 +3,6 @@
 #include "ZubraCore/Library/LibraryDocument.h"
 #include "ZubraCore/Support/Logging.h"
 
-#include "ZubraCore/Support/ParallelChunks.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -28,25 +27,6 @@ void logFailure(const QString& message, const QString& description)
 QString folderOf(const QString& path)
 {
     return QFileInfo(path).absolutePath();
-}
-
-bool sameContent(const QByteArray& a, const QByteArray& b)
-{
-    if (a.size() != b.size())
-        return false;
-    constexpr qsizetype block = qsizetype(4) << 20;
-    const qsizetype blocks = (a.size() + block - 1) / block;
-    std::vector<char> differs(size_t(std::max<qsizetype>(blocks, 1)), 0);
-    ParallelChunks::run(blocks, ParallelChunks::chunkCount(blocks, 4), [&](int, qsizetype begin, qsizetype end) {
-        for (qsizetype i = begin; i < end; ++i) {
-            const qsizetype length = std::min(block, a.size() - i * block);
-            if (std::memcmp(a.constData() + i * block, b.constData() + i * block, size_t(length)) != 0) {
-                differs[size_t(i)] = 1;
-                return;
-            }
-        }
-    });
-    return std::find(differs.cbegin(), differs.cend(), 1) == differs.cend();
 }
 
 // One file as read at launch, parsed at most once and decoded at most once.
@@ -175,20 +155,24 @@ StoreLoadResult StorePersistence::load()
     // With no library yet nothing is created: the first save takes the lock.
     const bool lockedOut = (primary.exists || backup.exists) && !takeLock();
     primary.contents = m_fileSystem->read(m_storePath, m_sizeLimit);
-    backup.contents = m_fileSystem->read(m_backupPath, m_sizeLimit);
     const auto parse = [](const FileContents& contents) {
         // The document keeps the file's bytes (its mapping, or its shared array) alive.
         std::shared_ptr<const void> owner = contents.mapping
             ? contents.mapping
             : std::make_shared<const QByteArray>(*contents.bytes);
-        return std::make_shared<const ParsedLibraryDocument>(
+        auto parsed = std::make_shared<const ParsedLibraryDocument>(
             QByteArrayView(*contents.bytes), contents.padding, std::move(owner));
+        // The parse holds what it read: the file's pages need not stay in memory beside it.
+        if (contents.releasePages)
+            contents.releasePages();
+        return parsed;
     };
-    // Compared without copying either file: sizes first, then the (mapped) bytes, while the
-    // primary is parsed.
-    const auto compare = [&primary, &backup] {
-        return primary.contents.bytes && backup.contents.bytes
-            && sameContent(*primary.contents.bytes, *backup.contents.bytes);
+    // The backup is compared with the primary by streaming it, while the primary is parsed,
+    // so that it never sits in memory beside the primary and its parse. It is read whole only
+    // when it differs (or there is no primary to compare it with).
+    const auto compare = [this, &primary, &backup] {
+        return primary.contents.bytes && backup.exists
+            && m_fileSystem->holds(m_backupPath, *primary.contents.bytes, m_sizeLimit).value_or(false);
     };
     std::future<bool> comparing;
     try {
@@ -199,11 +183,15 @@ StoreLoadResult StorePersistence::load()
     if (primary.contents.bytes)
         primary.parsed = parse(primary.contents);
     const bool sameBytes = comparing.get();
-    // A backup equal to the primary shares its parse.
-    if (sameBytes)
+    // A backup equal to the primary shares its bytes and its parse.
+    if (sameBytes) {
+        backup.contents = primary.contents;
         backup.parsed = primary.parsed;
-    else if (backup.contents.bytes)
-        backup.parsed = parse(backup.contents);
+    } else {
+        backup.contents = m_fileSystem->read(m_backupPath, m_sizeLimit);
+        if (backup.contents.bytes)
+            backup.parsed = parse(backup.contents);
+    }
 
     // A version this program does not read, in either file, stops everything.
     for (const LaunchFile* file : {&primary, &backup}) {

@@ -89,6 +89,53 @@ private slots:
             QCOMPARE(*contents.bytes, setup == "empty" ? QByteArray("") : QByteArray("hello"));
     }
 
+    void holds_data()
+    {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<qint64>("maxBytes");
+        QTest::addColumn<int>("expected"); // 1 holds, 0 differs, -1 not read
+        const QByteArray large = QByteArray(3 << 20, 'x') + "tail"; // more than one block
+        QByteArray largeChangedAtEnd = large;
+        largeChangedAtEnd[largeChangedAtEnd.size() - 1] = 'L';
+        QByteArray largeChangedInSecondBlock = large;
+        largeChangedInSecondBlock[(1 << 20) + 5] = 'y';
+        QTest::newRow("same") << "hello" << QByteArray("hello") << qint64(100) << 1;
+        QTest::newRow("empty, same") << "" << QByteArray("") << qint64(100) << 1;
+        QTest::newRow("other byte") << "hello" << QByteArray("hellO") << qint64(100) << 0;
+        QTest::newRow("shorter") << "hello" << QByteArray("hell") << qint64(100) << 0;
+        QTest::newRow("longer") << "hello" << QByteArray("hello!") << qint64(100) << 0;
+        QTest::newRow("large, same") << "large" << large << (qint64(1) << 30) << 1;
+        QTest::newRow("large, last byte differs")
+            << "large" << largeChangedAtEnd << (qint64(1) << 30) << 0;
+        QTest::newRow("large, second block differs")
+            << "large" << largeChangedInSecondBlock << (qint64(1) << 30) << 0;
+        QTest::newRow("over the limit") << "hello" << QByteArray("hello") << qint64(4) << -1;
+        QTest::newRow("missing") << "missing" << QByteArray("hello") << qint64(100) << -1;
+        QTest::newRow("folder") << "folder" << QByteArray("hello") << qint64(100) << -1;
+        QTest::newRow("pipe without a writer") << "fifo" << QByteArray() << qint64(100) << -1;
+    }
+
+    void holds()
+    {
+        QFETCH(QString, setup);
+        QFETCH(QByteArray, bytes);
+        QFETCH(qint64, maxBytes);
+        QFETCH(int, expected);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("f"));
+        if (setup == "large")
+            QVERIFY(writeFile(path, QByteArray(3 << 20, 'x') + "tail"));
+        else if (setup == "folder")
+            QVERIFY(QDir().mkpath(path));
+        else if (setup == "fifo")
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        else if (setup != "missing")
+            QVERIFY(writeFile(path, setup.toUtf8()));
+        const std::optional<bool> held = DiskFileSystem().holds(path, bytes, maxBytes);
+        QCOMPARE(held ? int(*held) : -1, expected);
+    }
+
     void writeAtomically_data()
     {
         QTest::addColumn<QString>("setup");

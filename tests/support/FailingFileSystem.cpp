@@ -9,7 +9,7 @@ QList<FailingFileSystem::Call> FailingFileSystem::changes() const
 {
     QList<Call> result;
     for (const Call& call : m_calls)
-        if (call.operation != Operation::read)
+        if (call.operation != Operation::read && call.operation != Operation::compare)
             result.append(call);
     return result;
 }
@@ -28,6 +28,14 @@ FileContents FailingFileSystem::read(const QString& path, qint64 maxBytes) const
     if (shouldFail(Operation::read, path))
         return FileContents::failed(failureText());
     return m_disk.read(path, maxBytes);
+}
+
+std::optional<bool> FailingFileSystem::holds(const QString& path, QByteArrayView bytes, qint64 maxBytes) const
+{
+    m_calls.append({Operation::compare, path});
+    if (shouldFail(Operation::read, path) || shouldFail(Operation::compare, path))
+        return std::nullopt;
+    return m_disk.holds(path, bytes, maxBytes);
 }
 
 FileOutcome FailingFileSystem::writeAtomically(

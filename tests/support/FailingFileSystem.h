@@ -10,7 +10,8 @@
 class FailingFileSystem final : public FileSystem
 {
 public:
-    enum class Operation { read, writeAtomically, copy, createFolder };
+    // `compare` is holds(); a failing read makes it fail too.
+    enum class Operation { read, writeAtomically, copy, createFolder, compare };
 
     struct Call
     {
@@ -30,6 +31,7 @@ public:
 
     bool exists(const QString& path) const override { return m_disk.exists(path); }
     FileContents read(const QString& path, qint64 maxBytes) const override;
+    std::optional<bool> holds(const QString& path, QByteArrayView bytes, qint64 maxBytes) const override;
     using FileSystem::writeAtomically;
     FileOutcome writeAtomically(const QString& path, const QByteArray& bytes,
         const std::function<FileOutcome()>& beforeReplace, FileAccess access) override;

@@ -192,6 +192,47 @@ private slots:
         QCOMPARE(decoding.snapshot->groups.size(), 1);
     }
 
+    // Decoded records share one string where their texts are equal: a markdown equal to its
+    // text, an application name or bundle identifier repeated from record to record. Equal
+    // values either way; the sharing is what keeps a large library's memory down.
+    void equalTextsShareOneString_data()
+    {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QByteArray>("markdown");
+        QTest::addColumn<bool>("markdownShares");
+        QTest::newRow("markdown equals text") << QByteArray("same words") << QByteArray("same words") << true;
+        QTest::newRow("markdown differs") << QByteArray("plain") << QByteArray("**plain**") << false;
+        QTest::newRow("markdown differs in case") << QByteArray("Plain") << QByteArray("plain") << false;
+        QTest::newRow("empty markdown, text") << QByteArray("text") << QByteArray("") << false;
+        QTest::newRow("both empty") << QByteArray("") << QByteArray("") << true;
+        QTest::newRow("escaped alike") << QByteArray("a\\nb \u00e9") << QByteArray("a\\nb \u00e9") << true;
+    }
+    void equalTextsShareOneString()
+    {
+        QFETCH(QByteArray, text);
+        QFETCH(QByteArray, markdown);
+        QFETCH(bool, markdownShares);
+        QByteArray records;
+        for (int i = 1; i <= 3; ++i) {
+            records += (i > 1 ? "," : "") + selection(i)
+                           .replace("\"t\"", "\"" + text + "\"")
+                           .replace("\"m\"", "\"" + markdown + "\"")
+                           .replace("\"appName\":\"A\"", "\"appName\":\"Text Editor\",\"bundleID\":\"org.example.Editor\"");
+        }
+        const DocumentDecoding decoded = LibraryDocument::decode(document("2", records));
+        QVERIFY2(decoded.snapshot, decoded.error ? qPrintable(decoded.error->description) : "");
+        const QList<Selection>& selections = decoded.snapshot->selections;
+        QCOMPARE(selections.size(), 3);
+        for (const Selection& s : selections) {
+            QCOMPARE(s.markdown == s.text, markdownShares);
+            QCOMPARE(!s.text.isEmpty() && s.markdown.constData() == s.text.constData(), markdownShares && !text.isEmpty());
+            QCOMPARE(s.appName, QString("Text Editor"));
+            QCOMPARE(s.bundleID, std::optional<QString>("org.example.Editor"));
+            QCOMPARE(s.appName.constData(), selections.first().appName.constData());
+            QCOMPARE(s.bundleID->constData(), selections.first().bundleID->constData());
+        }
+    }
+
     void roundTripKeepsWholeSeconds()
     {
         StoreSnapshot snapshot = LibraryFixtures::snapshot(12);

@@ -20,6 +20,8 @@ private slots:
     void activeDraftRepair();
     void changesCloserThanTheDelayMakeOneWrite();
     void saveNowWritesAtOnceAndCancelsThePendingWrite();
+    void saveNowWritesOnlyWhatTheFilesLack_data();
+    void saveNowWritesOnlyWhatTheFilesLack();
     void readOnlyLibraryRefusesEveryChange_data();
     void readOnlyLibraryRefusesEveryChange();
     void statusAfterFailedAndSuccessfulSaves_data();
@@ -124,8 +126,78 @@ void TestStore::saveNowWritesAtOnceAndCancelsThePendingWrite()
     QCOMPARE(h.onDisk().selections.size(), 1);
     h.elapse(2s);
     QCOMPARE(h.writes(), 1);
-    store.saveNow(); // nothing pending: still writes the current state
-    QCOMPARE(h.writes(), 2);
+    store.saveNow(); // nothing new since the last write: the files stay as they are
+    QCOMPARE(h.writes(), 1);
+}
+
+void TestStore::saveNowWritesOnlyWhatTheFilesLack_data()
+{
+    // How the library is set up before the store opens, what happens after, and whether the
+    // save at quit must write.
+    QTest::addColumn<QString>("onDisk"); // none, current, version 1, no drafts, dangling active, stale backup
+    QTest::addColumn<QString>("then"); // nothing, saved, pending, primary failed, backup failed, launch backup failed
+    QTest::addColumn<bool>("writes");
+    QTest::newRow("first launch, no change") << "none" << "nothing" << false;
+    QTest::newRow("loaded, no change") << "current" << "nothing" << false;
+    QTest::newRow("loaded, stale backup refreshed") << "stale backup" << "nothing" << false;
+    QTest::newRow("change saved") << "current" << "saved" << false;
+    QTest::newRow("change pending") << "current" << "pending" << true;
+    QTest::newRow("first change pending") << "none" << "pending" << true;
+    QTest::newRow("primary write failed") << "current" << "primary failed" << true;
+    QTest::newRow("backup write failed") << "current" << "backup failed" << true;
+    QTest::newRow("backup not refreshed at launch") << "stale backup" << "launch backup failed" << true;
+    QTest::newRow("older version") << "version 1" << "nothing" << true;
+    QTest::newRow("file without drafts") << "no drafts" << "nothing" << true;
+    QTest::newRow("active draft repaired") << "dangling active" << "nothing" << true;
+}
+
+void TestStore::saveNowWritesOnlyWhatTheFilesLack()
+{
+    QFETCH(QString, onDisk);
+    QFETCH(QString, then);
+    QFETCH(bool, writes);
+    StoreHarness h;
+    StoreSnapshot stored = LibraryFixtures::snapshot(3);
+    if (onDisk == "version 1")
+        stored.version = 1;
+    if (onDisk == "no drafts") {
+        stored.drafts.reset();
+        stored.activeDraftID.reset();
+    }
+    if (onDisk == "dangling active")
+        stored.activeDraftID = QUuid::createUuid();
+    if (onDisk != "none")
+        h.writeLibrary(stored);
+    if (onDisk == "stale backup")
+        QVERIFY(LibraryFixtures::writeFile(h.backupPath(), LibraryDocument::encode(LibraryFixtures::snapshot(1)).bytes));
+    if (then == "launch backup failed")
+        h.files->failOn(Op::writeAtomically, h.backupPath());
+    Store& store = h.open();
+    h.files->clearFailures();
+    if (then == "primary failed")
+        h.files->failOn(Op::writeAtomically, h.path());
+    if (then == "backup failed")
+        h.files->failOn(Op::writeAtomically, h.backupPath());
+    if (then != "nothing" && then != "launch backup failed") {
+        store.add(capture("latest"));
+        if (then != "pending")
+            h.elapse(400ms);
+    }
+    h.files->clearFailures();
+    h.files->clearCalls();
+
+    store.saveNow();
+    QCOMPARE(h.writes(), writes ? 1 : 0);
+    QCOMPARE(h.files->changes().isEmpty(), !writes);
+    // Either way both files now hold what the store holds.
+    if (onDisk != "none" || then != "nothing") {
+        const StoreSnapshot held {
+            StoreSnapshot::currentVersion, store.selections(), store.groups(), store.drafts(), store.activeDraftID()};
+        QCOMPARE(h.onDisk(), held);
+        QCOMPARE(LibraryFixtures::readFile(h.backupPath()), LibraryFixtures::readFile(h.path()));
+    }
+    store.saveNow(); // and a second save at once has nothing to write
+    QCOMPARE(h.writes(), writes ? 1 : 0);
 }
 
 void TestStore::readOnlyLibraryRefusesEveryChange_data()

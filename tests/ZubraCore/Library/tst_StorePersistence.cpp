@@ -301,6 +301,37 @@ private slots:
         }
     }
 
+    // A backup equal to the primary is compared by streaming it, never read whole beside the
+    // primary; one that may differ is read, as its content may be needed.
+    void backupIsReadWholeOnlyWhenItDiffers_data()
+    {
+        QTest::addColumn<File>("primary");
+        QTest::addColumn<File>("backup");
+        QTest::addColumn<bool>("compared");
+        QTest::addColumn<bool>("readWhole");
+        QTest::newRow("identical") << File::a << File::a << true << false;
+        QTest::newRow("identical, both damaged") << File::damaged << File::damaged << true << false;
+        QTest::newRow("different") << File::a << File::b << true << true;
+        QTest::newRow("damaged primary") << File::damaged << File::b << true << true;
+        QTest::newRow("no primary") << File::missing << File::b << false << true;
+        QTest::newRow("no backup") << File::a << File::missing << false << true;
+    }
+    void backupIsReadWholeOnlyWhenItDiffers()
+    {
+        QFETCH(File, primary);
+        QFETCH(File, backup);
+        QFETCH(bool, compared);
+        QFETCH(bool, readWhole);
+        Library library;
+        QVERIFY(Library::place(library.primary, primary));
+        QVERIFY(Library::place(library.backup, backup));
+        StorePersistence persistence = library.persistence();
+        persistence.load();
+        const QList<FailingFileSystem::Call> calls = library.fileSystem->calls();
+        QCOMPARE(calls.contains({Op::compare, library.backup}), compared);
+        QCOMPARE(calls.contains({Op::read, library.backup}), readWhole);
+    }
+
     void refreshedBackupIsQuietNextTime()
     {
         Library library;
