@@ -577,8 +577,7 @@ std::vector<Best> bestEarlierMatches(const QList<Dedupe::IdText>& texts, double 
     constexpr size_t blockTexts = 32;
     constexpr size_t tileTexts = 64;
     const size_t blocks = (wordTexts.size() + blockTexts - 1) / blockTexts;
-    const int chunks
-        = (qEnvironmentVariableIsSet("ONE") ? 1 : ParallelChunks::chunkCount(qsizetype(wordTexts.size()), 256));
+    const int chunks = ParallelChunks::chunkCount(qsizetype(wordTexts.size()), 256);
     ParallelChunks::run(chunks, chunks, [&](int chunk, qsizetype, qsizetype) {
         std::vector<qsizetype> seenBy(n, -1);
         std::vector<int> candidates;
