@@ -1,15 +1,15 @@
 #include "Zubra/Shell/AppIcon.h"
 
 #include "AppIconData.h"
+#include "Zubra/Shell/PaintedIconEngine.h"
 
-#include <QIconEngine>
 #include <QPainter>
 #include <QPixmap>
 #include <QSvgRenderer>
 
 namespace {
 
-class SvgEngine final : public QIconEngine
+class SvgEngine final : public PaintedIconEngine
 {
 public:
     void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State) override
@@ -22,15 +22,6 @@ public:
         renderer.render(painter,
             QRectF(rect.x() + (rect.width() - side) / 2.0, rect.y() + (rect.height() - side) / 2.0, side, side));
         painter->restore();
-    }
-
-    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
-    {
-        QPixmap pixmap(size);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        paint(&painter, QRect(QPoint(0, 0), size), mode, state);
-        return pixmap;
     }
 
     QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override

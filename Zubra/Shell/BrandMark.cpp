@@ -1,7 +1,7 @@
 #include "Zubra/Shell/BrandMark.h"
+#include "Zubra/Shell/PaintedIconEngine.h"
 
 #include <QApplication>
-#include <QIconEngine>
 #include <QPainter>
 #include <QPalette>
 #include <QPixmap>
@@ -40,7 +40,7 @@ void paintBrackets(
     painter.restore();
 }
 
-class MarkEngine final : public QIconEngine
+class MarkEngine final : public PaintedIconEngine
 {
 public:
     MarkEngine(bool status, QColor color)
@@ -57,15 +57,6 @@ public:
             BrandMark::paintStatusImage(*painter, rect, text);
         else
             BrandMark::paintMark(*painter, rect, text, palette.color(QPalette::Highlight));
-    }
-
-    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
-    {
-        QPixmap pixmap(size);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        paint(&painter, QRect(QPoint(0, 0), size), mode, state);
-        return pixmap;
     }
 
     QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override

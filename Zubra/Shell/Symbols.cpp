@@ -1,7 +1,7 @@
 #include "Zubra/Shell/Symbols.h"
+#include "Zubra/Shell/PaintedIconEngine.h"
 
 #include <QApplication>
-#include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPalette>
@@ -10,7 +10,7 @@
 namespace {
 using Symbols::Symbol;
 
-class DrawnEngine final : public QIconEngine
+class DrawnEngine final : public PaintedIconEngine
 {
 public:
     DrawnEngine(Symbols::Drawing drawing, QColor color)
@@ -32,15 +32,6 @@ public:
         painter->scale(side / 24.0, side / 24.0);
         m_drawing(*painter, color);
         painter->restore();
-    }
-
-    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State state) override
-    {
-        QPixmap pixmap(size);
-        pixmap.fill(Qt::transparent);
-        QPainter painter(&pixmap);
-        paint(&painter, QRect(QPoint(0, 0), size), mode, state);
-        return pixmap;
     }
 
     QIconEngine* clone() const override { return new DrawnEngine(m_drawing, m_color); }
