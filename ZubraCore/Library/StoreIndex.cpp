@@ -122,27 +122,50 @@ void StoreIndex::assign(const QList<Selection>& selections)
     const auto n = selections.size();
     m_records.resize(size_t(n) + 1);
     m_libraryKeys.reserve(size_t(n));
+    m_keyOf.reserve(n);
     std::vector<Key> searchKeys(static_cast<size_t>(n));
+    // Each distinct spelling (app name or source key) is hashed once here and then known by its
+    // place in `distinct`: the records below look up no string.
+    QList<QString> distinct;
+    std::vector<int> spellingOf(size_t(n) * 2); // app name, source key
     {
-        QSet<QString> distinct;
-        for (const Selection& s : selections) {
-            distinct.insert(s.appName);
-            distinct.insert(SourceIdentity::keyOf(s));
+        QHash<QString, int> place;
+        for (qsizetype i = 0; i < n; ++i) {
+            const Selection& s = selections[i];
+            const QString* spellings[] = {&s.appName, &SourceIdentity::keyOf(s)};
+            for (size_t f = 0; f < 2; ++f) {
+                auto it = place.constFind(*spellings[f]);
+                if (it == place.cend()) {
+                    it = place.insert(*spellings[f], int(distinct.size()));
+                    distinct.append(*spellings[f]);
+                }
+                spellingOf[size_t(i) * 2 + f] = *it;
+            }
         }
-        addNames(QList<QString>(distinct.cbegin(), distinct.cend()));
+        addNames(distinct);
     }
+    std::vector<int> nameOfPlace(size_t(distinct.size()));
+    for (qsizetype p = 0; p < distinct.size(); ++p)
+        nameOfPlace[size_t(p)] = m_nameOfSpelling.value(distinct[p]);
+    std::vector<int> sourceOfPlace(size_t(distinct.size()), -1); // made on first use, in key order
     for (qsizetype i = n - 1; i >= 0; --i) {
         const Selection& s = selections[i];
         const Key key = m_nextKey++;
-        m_records[key] = makeRecord(s);
+        const int app = spellingOf[size_t(i) * 2];
+        const int source = spellingOf[size_t(i) * 2 + 1];
+        if (sourceOfPlace[size_t(source)] < 0)
+            sourceOfPlace[size_t(source)] = sourceFor(distinct[source]);
+        m_records[key] = Record {s.id, timeKey(s.createdAt), nameOfPlace[size_t(app)], nameOfPlace[size_t(source)],
+            SourceIdentity::keyOf(s), sourceOfPlace[size_t(source)], s.groupIDs, true};
         m_libraryKeys.push_back(key);
         searchKeys[size_t(i)] = key;
         m_keyOf.insert(IdKey {s.id}, key); // from the end, so the first of repeated ids wins
         count(m_records[key], 1);
         addToSource(key);
     }
-    m_search.buildInBackground(selections, std::move(searchKeys));
+    // The orders first: the search text's build takes every core it can get.
     sortAll();
+    m_search.buildInBackground(selections, std::move(searchKeys));
 }
 
 // The name orders compare ranks of name classes here, the same order as their collation keys
@@ -159,25 +182,47 @@ void StoreIndex::sortAll()
     for (size_t i = 0; i < byKey.size(); ++i)
         rank[size_t(byKey[i])] = int(i);
 
-    for (SortMode mode : SortModes::allCases()) {
+    // The time orders: the library is mostly in capture order already (either way round), so a
+    // check in one pass usually spares the sort. Oldest first is newest first read backwards, with
+    // the selections of one moment kept in library order.
+    {
+        const auto newestStored = [this](Key a, Key b) { return storedBefore(SortMode::newestFirst, a, b); };
+        std::vector<Key>& newest = m_orders[size_t(SortMode::newestFirst)];
+        newest.assign(m_libraryKeys.begin(), m_libraryKeys.end());
+        if (!std::is_sorted(newest.begin(), newest.end(), newestStored)) {
+            std::reverse(newest.begin(), newest.end());
+            if (!std::is_sorted(newest.begin(), newest.end(), newestStored))
+                std::sort(newest.begin(), newest.end(), newestStored);
+        }
+        std::vector<Key>& oldest = m_orders[size_t(SortMode::oldestFirst)];
+        oldest = newest;
+        for (auto run = oldest.begin(); run != oldest.end();) {
+            const qint64 time = m_records[*run].time;
+            const auto end = std::find_if(run, oldest.end(), [&](Key key) { return m_records[key].time != time; });
+            std::reverse(run, end);
+            run = end;
+        }
+        Q_ASSERT(std::is_sorted(oldest.begin(), oldest.end(),
+            [this](Key a, Key b) { return storedBefore(SortMode::oldestFirst, a, b); }));
+    }
+    // The name orders, one on another thread.
+    constexpr std::array<SortMode, 2> nameModes {SortMode::byApp, SortMode::bySource};
+    ParallelChunks::run(2, 2, [&](int chunk, qsizetype, qsizetype) {
+        const SortMode mode = nameModes[size_t(chunk)];
         std::vector<Key>& order = m_orders[size_t(mode)];
         order.assign(m_libraryKeys.rbegin(), m_libraryKeys.rend());
-        if (mode == SortMode::byApp || mode == SortMode::bySource) {
-            std::vector<int> rankOf(m_records.size());
-            for (Key key : order)
-                rankOf[key] = rank[size_t(m_names[size_t(nameOf(mode, key))].nameClass)];
-            std::sort(order.begin(), order.end(), [&](Key a, Key b) {
-                if (rankOf[a] != rankOf[b])
-                    return rankOf[a] < rankOf[b];
-                const qint64 ta = m_records[a].time;
-                const qint64 tb = m_records[b].time;
-                return ta != tb ? ta > tb : a > b;
-            });
-            Q_ASSERT(std::is_sorted(order.begin(), order.end(), [&](Key a, Key b) { return storedBefore(mode, a, b); }));
-        } else {
-            std::sort(order.begin(), order.end(), [this, mode](Key a, Key b) { return storedBefore(mode, a, b); });
-        }
-    }
+        std::vector<int> rankOf(m_records.size());
+        for (Key key : order)
+            rankOf[key] = rank[size_t(m_names[size_t(nameOf(mode, key))].nameClass)];
+        std::sort(order.begin(), order.end(), [&](Key a, Key b) {
+            if (rankOf[a] != rankOf[b])
+                return rankOf[a] < rankOf[b];
+            const qint64 ta = m_records[a].time;
+            const qint64 tb = m_records[b].time;
+            return ta != tb ? ta > tb : a > b;
+        });
+        Q_ASSERT(std::is_sorted(order.begin(), order.end(), [&](Key a, Key b) { return storedBefore(mode, a, b); }));
+    });
 }
 
 bool StoreIndex::precedes(SortMode mode, Key a, Key b) const

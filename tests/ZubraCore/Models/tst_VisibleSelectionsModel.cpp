@@ -48,11 +48,50 @@ class TestVisibleSelectionsModel : public QObject
     Q_OBJECT
 
 private slots:
+    void loadedLibraryShowsEveryOrder_data();
+    void loadedLibraryShowsEveryOrder();
     void followsTheOracleThroughRandomChanges();
     void largeLibraryChangesRowsNeverResets();
     void keepsTheCurrentRowAcrossAFilterChange();
     void draftKeystrokeTouchesNoSelectionSignal();
 };
+
+void TestVisibleSelectionsModel::loadedLibraryShowsEveryOrder_data()
+{
+    QTest::addColumn<QString>("arrangement");
+    for (const char* arrangement : {"newest first", "oldest first", "shuffled"})
+        QTest::newRow(arrangement) << QString::fromLatin1(arrangement);
+}
+
+// A library as loaded, in capture order either way round (ties included) or in none: every order
+// equals the oracle's, also after a capture that ties with loaded selections.
+void TestVisibleSelectionsModel::loadedLibraryShowsEveryOrder()
+{
+    QFETCH(QString, arrangement);
+    QRandomGenerator random(7);
+    StoreSnapshot snapshot = randomSnapshot(random, 400);
+    QList<Selection>& selections = snapshot.selections;
+    const auto newer = [](const Selection& a, const Selection& b) { return a.createdAt > b.createdAt; };
+    if (arrangement == u"newest first"_qs)
+        std::stable_sort(selections.begin(), selections.end(), newer);
+    else if (arrangement == u"oldest first"_qs)
+        std::stable_sort(selections.begin(), selections.end(), [&](const Selection& a, const Selection& b) {
+            return newer(b, a);
+        });
+    StoreHarness h;
+    h.writeLibrary(snapshot);
+    Store& store = h.open();
+    VisibleSelectionsModel model(&store);
+    for (int round = 0; round < 2; ++round) {
+        for (SortMode mode : SortModes::allCases()) {
+            model.setSortMode(mode);
+            QCOMPARE(rowIDs(model), expectedRows(store, SidebarChoice::all(), QString(), mode));
+        }
+        Selection tied = randomSelection(random);
+        tied.createdAt = selections[random.bounded(int(selections.size()))].createdAt;
+        store.add(tied);
+    }
+}
 
 // Random captures, imports, deletes, group edits, searches, orders and sidebar choices: after each,
 // the rows equal the oracle's, the tester finds the signals consistent, and a row held by a
