@@ -34,6 +34,7 @@
 
 using namespace Qt::StringLiterals;
 using X11Programs::Child;
+using namespace std::chrono_literals;
 
 namespace {
 // CJK, an emoji outside the BMP and Hebrew.
@@ -133,6 +134,21 @@ std::optional<QString> treeSelection(qint64 pid)
     if (text.kind != AccessibleValue::Kind::Text)
         return std::nullopt;
     return text.text.trimmed();
+}
+
+// Whether the tree shows `text` as the selection within `timeout`. Each read opens a connection
+// to the accessibility bus of its own: a few reads a second, not a busy poll, which makes Qt's
+// bus connections come and go fast enough to race in their teardown.
+bool treeShows(qint64 pid, const QString& text, std::chrono::milliseconds timeout)
+{
+    QDeadlineTimer deadline(timeout);
+    while (true) {
+        if (treeSelection(pid) == std::optional<QString>(text))
+            return true;
+        if (deadline.hasExpired())
+            return false;
+        QTest::qWait(250);
+    }
 }
 
 enum class Selecting { all, tripleClick };
@@ -342,11 +358,11 @@ private slots:
             // An editor that shows its window before it takes keys drops an early Control+A:
             // select again, a few times, until the tree shows the selection.
             for (int tries = 0; tries < 4 && selecting == Selecting::all; ++tries) {
-                if (QTest::qWaitFor([&] { return treeSelection(app.pid()) == std::optional<QString>(knownText); }, 2500))
+                if (treeShows(app.pid(), knownText, 2500ms))
                     break;
                 X11Programs::key(u"ctrl+a"_s);
             }
-            QTRY_COMPARE_WITH_TIMEOUT(treeSelection(app.pid()), std::optional<QString>(knownText), 10000);
+            QVERIFY2(treeShows(app.pid(), knownText, 10s), "the tree never showed the selection");
         } else if (selected == Selected::inPrimary) {
             // A word processor opens its document after showing its window: select again until
             // it owns PRIMARY.
