@@ -222,7 +222,7 @@ bool AppDelegate::handOff(
     return true;
 }
 
-void AppDelegate::finishLaunching(const QStringList& arguments)
+void AppDelegate::finishLaunching(const QStringList& arguments, std::chrono::milliseconds sinceProcessStart)
 {
     sharedDelegate = this;
     FileLogger::start();
@@ -242,17 +242,31 @@ void AppDelegate::finishLaunching(const QStringList& arguments)
     registerHotKey();
 
     QPointer<AppDelegate> self(this);
+    // A step whose time has passed while the library loaded runs as soon as launching is done;
+    // those due together keep their order (the alert, the window, the capture).
+    const auto afterLaunch = [sinceProcessStart](std::chrono::milliseconds delay) {
+        return std::max(delay - sinceProcessStart, std::chrono::milliseconds::zero());
+    };
+    // The library's state does not change below (the samples leave it usable), so the alert's
+    // condition is read now; it is read again when the alert is due.
+    if (m_services.store.persistenceStatus().shouldShowLaunchAccessibilityPrompt(isTrusted())) {
+        m_services.queue->asyncAfter(afterLaunch(accessibilityPromptDelay), work([self] {
+            if (self && self->store().persistenceStatus().shouldShowLaunchAccessibilityPrompt(self->isTrusted()))
+                self->showAccessibilityPrompt();
+        }));
+    }
     const bool showWindow = arguments.contains(QStringLiteral("-showWindowOnLaunch"));
     if (showWindow)
-        m_services.queue->asyncAfter(showWindowFlagDelay, work([self] {
+        m_services.queue->asyncAfter(afterLaunch(showWindowFlagDelay), work([self] {
             if (self)
                 self->showMainWindow();
         }));
     if (arguments.contains(QStringLiteral("-captureOnLaunch")))
-        m_services.queue->asyncAfter(captureFlagDelay, work([self] {
+        m_services.queue->asyncAfter(afterLaunch(captureFlagDelay), work([self] {
             if (self)
                 self->captureNow();
         }));
+    // Before any delayed step runs: the window opens on the seeded library.
     if (showWindow && m_services.store.selections().isEmpty()) {
         for (const Selection& sample : SampleData::sampleSelections(m_services.now()))
             m_services.store.add(sample);
@@ -261,13 +275,6 @@ void AppDelegate::finishLaunching(const QStringList& arguments)
     // with an empty library, the welcome sheet on it).
     if (!showWindow && !isTrayAvailable())
         showMainWindow();
-
-    if (m_services.store.persistenceStatus().shouldShowLaunchAccessibilityPrompt(isTrusted())) {
-        m_services.queue->asyncAfter(accessibilityPromptDelay, work([self] {
-            if (self && self->store().persistenceStatus().shouldShowLaunchAccessibilityPrompt(self->isTrusted()))
-                self->showAccessibilityPrompt();
-        }));
-    }
 }
 
 void AppDelegate::setupStatusItem()

@@ -108,8 +108,10 @@ public:
     static bool handOff(InstanceChannel& channel, const InstanceChannel::RunningInstance& running,
         const std::shared_ptr<MainQueue>& queue);
 
-    // The launch steps, with the process arguments.
-    void finishLaunching(const QStringList& arguments);
+    // The launch steps, with the process arguments. The delayed launch steps (the launch flags and
+    // the accessibility alert) count from the process start: `sinceProcessStart` is how long the
+    // process ran before this call (mostly the library's load), and is taken off their delays.
+    void finishLaunching(const QStringList& arguments, std::chrono::milliseconds sinceProcessStart = {});
 
     // Windows, created on first show and kept.
     void showMainWindow();

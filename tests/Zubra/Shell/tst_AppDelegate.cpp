@@ -41,6 +41,8 @@ private slots:
     void launchLinesAndShared();
     void launchFlags_data();
     void launchFlags();
+    void launchStepsCountFromTheProcessStart_data();
+    void launchStepsCountFromTheProcessStart();
     void withoutTrayAPlainStartOpensTheWindow();
     void oneAccessibilityAlertAtATime();
     void accessibilityPromptAtLaunch_data();
@@ -128,6 +130,63 @@ void TestAppDelegate::launchFlags()
     QVERIFY(h.captures.isEmpty());
     h.advance(1ms);
     QCOMPARE(h.captures.size(), captures ? 1 : 0);
+}
+
+void TestAppDelegate::launchStepsCountFromTheProcessStart_data()
+{
+    QTest::addColumn<int>("sinceStart"); // ms the process ran before launching finished
+    QTest::addColumn<int>("promptAt"); // ms after launching finished
+    QTest::addColumn<int>("windowAt");
+    QTest::addColumn<int>("captureAt");
+    QTest::newRow("quick load") << 0 << 400 << 600 << 1200;
+    QTest::newRow("load took part of the wait") << 250 << 150 << 350 << 950;
+    QTest::newRow("load outlasted the alert's wait") << 500 << 0 << 100 << 700;
+    QTest::newRow("load outlasted every wait") << 1500 << 0 << 0 << 0;
+}
+
+void TestAppDelegate::launchStepsCountFromTheProcessStart()
+{
+    QFETCH(int, sinceStart);
+    QFETCH(int, promptAt);
+    QFETCH(int, windowAt);
+    QFETCH(int, captureAt);
+    AppHarness h;
+    h.trusted = false;
+    std::optional<bool> windowOpenAtPrompt;
+    h.whileAccessibilityPromptOpen = [&] {
+        windowOpenAtPrompt = h.delegate->mainWindow() != nullptr;
+        h.trusted = true; // granted from the alert: the capture then runs
+    };
+    h.delegate->finishLaunching(
+        {"tessellon", "-showWindowOnLaunch", "-captureOnLaunch"}, std::chrono::milliseconds(sinceStart));
+    // The samples are in before anything delayed runs, also when everything is already due.
+    QCOMPARE(h.fixture.store->selections().size(), 6);
+    QVERIFY(!h.delegate->mainWindow());
+    QCOMPARE(h.accessibilityPrompts, 0);
+    struct Step
+    {
+        int at;
+        std::function<bool()> done;
+    };
+    const QList<Step> steps {
+        {promptAt, [&] { return h.accessibilityPrompts == 1; }},
+        {windowAt, [&] { return h.delegate->mainWindow() && h.delegate->mainWindow()->isVisible(); }},
+        {captureAt, [&] { return h.captures.size() == 1; }},
+    };
+    int now = 0;
+    for (const Step& step : steps) {
+        if (step.at > now) {
+            h.advance(std::chrono::milliseconds(step.at - 1 - now));
+            QVERIFY(!step.done());
+            h.advance(1ms);
+        } else {
+            h.advance(0ms);
+        }
+        now = std::max(now, step.at);
+        QVERIFY(step.done());
+    }
+    // Due together, they keep their order: the alert came before the window.
+    QCOMPARE(windowOpenAtPrompt, std::optional<bool>(false));
 }
 
 void TestAppDelegate::withoutTrayAPlainStartOpensTheWindow()
