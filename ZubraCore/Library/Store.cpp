@@ -5,11 +5,10 @@
 #include "ZubraCore/Support/Logging.h"
 #include "ZubraCore/Library/StoreLocations.h"
 #include "ZubraCore/Library/StorePersistence.h"
+#include "ZubraCore/Support/DiscardInBackground.h"
 
 #include <QMetaObject>
 #include <QThread>
-#include <system_error>
-#include <thread>
 
 
 Store::Store(const std::optional<QString>& storeURL, QSettings* defaults, QObject* parent)
@@ -72,15 +71,7 @@ Store::~Store()
     if (m_pendingSave)
         m_pendingSave->cancel();
     m_saveQueue.reset(); // waits for a write that has begun
-    auto discard = [selections = std::move(m_selections), index = std::move(m_ownedIndex)]() mutable {
-        index.reset();
-        selections = {};
-    };
-    try {
-        std::thread(std::move(discard)).detach();
-    } catch (const std::system_error&) {
-        // No thread to be had: the lambda, destroyed here, frees everything now.
-    }
+    discardInBackground(std::make_pair(std::move(m_selections), std::move(m_ownedIndex)));
 }
 
 QString Store::defaultStoreURL()

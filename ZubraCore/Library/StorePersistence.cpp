@@ -1,6 +1,7 @@
 #include "ZubraCore/Library/StorePersistence.h"
 
 #include "ZubraCore/Library/LibraryDocument.h"
+#include "ZubraCore/Support/DiscardInBackground.h"
 #include "ZubraCore/Support/Logging.h"
 
 
@@ -145,7 +146,15 @@ std::optional<QString> StorePersistence::nextPreservedPath(const QString& storeP
 
 StoreLoadResult StorePersistence::load()
 {
-    LaunchFiles files;
+    auto files = std::make_unique<LaunchFiles>();
+    StoreLoadResult result = load(*files);
+    // The parse and the file's mapping are large: launching goes on while they are freed.
+    discardInBackground(std::move(files));
+    return result;
+}
+
+StoreLoadResult StorePersistence::load(LaunchFiles& files)
+{
     LaunchFile& primary = files.primary;
     LaunchFile& backup = files.backup;
 

@@ -86,6 +86,7 @@ public:
 
 private:
     struct LaunchFiles;
+    StoreLoadResult load(LaunchFiles& files);
     StoreLoadResult recoverFromBackup(const LaunchFiles& files);
     StoreLoadResult recoverMissingPrimary(const LaunchFiles& files);
     StoreLoadResult openedElsewhere(const LaunchFiles& files);
