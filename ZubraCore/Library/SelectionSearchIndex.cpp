@@ -1,5 +1,6 @@
 #include "ZubraCore/Library/SelectionSearchIndex.h"
 
+#include "Platform/HeapGrowth.h"
 #include "ZubraCore/Support/ParallelChunks.h"
 
 namespace {
@@ -171,6 +172,7 @@ void SelectionSearchIndex::buildInBackground(const QList<Selection>& selections,
     const Key last = keys.empty() ? 0 : *std::max_element(keys.begin(), keys.end());
     // The list is shared, not copied: the store's later changes detach their own copy.
     m_builder = std::thread([this, selections, keys = std::move(keys), last] {
+        const LargeHeapSteps heapSteps; // the entries are made on several threads at once
         std::vector<Entry> built(size_t(last) + 1);
         const auto count = selections.size();
         ParallelChunks::run(count, ParallelChunks::chunkCount(count, 2048), [&](int, qsizetype begin, qsizetype end) {

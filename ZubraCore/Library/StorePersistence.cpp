@@ -1,5 +1,6 @@
 #include "ZubraCore/Library/StorePersistence.h"
 
+#include "Platform/HeapGrowth.h"
 #include "ZubraCore/Library/LibraryDocument.h"
 #include "ZubraCore/Support/DiscardInBackground.h"
 #include "ZubraCore/Support/Logging.h"
@@ -146,6 +147,8 @@ std::optional<QString> StorePersistence::nextPreservedPath(const QString& storeP
 
 StoreLoadResult StorePersistence::load()
 {
+    // The records are decoded on several threads at once.
+    const LargeHeapSteps heapSteps;
     auto files = std::make_unique<LaunchFiles>();
     StoreLoadResult result = load(*files);
     // The parse and the file's mapping are large: launching goes on while they are freed.
