@@ -122,25 +122,67 @@ void StoreIndex::assign(const QList<Selection>& selections)
     const auto n = selections.size();
     m_records.resize(size_t(n) + 1);
     m_libraryKeys.reserve(size_t(n));
-    m_keyOf.reserve(n);
     std::vector<Key> searchKeys(static_cast<size_t>(n));
-    // Each distinct spelling (app name or source key) is hashed once here and then known by its
-    // place in `distinct`: the records below look up no string.
+    // Keys are given from the end (key n - i for selections[i]): the first of repeated ids wins.
+    const auto keyAt = [n](qsizetype i) { return Key(n - i); };
+    ParallelChunks::together(
+        [&] {
+            m_keyOf.reserve(n);
+            for (qsizetype i = n - 1; i >= 0; --i)
+                m_keyOf.insert(IdKey {selections[i].id}, keyAt(i));
+        },
+        [&] { assignRecords(selections, keyAt, searchKeys); });
+    m_nextKey = Key(n) + 1;
+    // The orders first: the search text's build takes every core it can get.
+    sortAll();
+    m_search.buildInBackground(selections, std::move(searchKeys));
+}
+
+template <typename KeyAt>
+void StoreIndex::assignRecords(const QList<Selection>& selections, KeyAt keyAt, std::vector<Key>& searchKeys)
+{
+    const auto n = selections.size();
+    // Each distinct spelling (app name or source key) is hashed once and then known by its place
+    // in `distinct`: the records below look up no string. Chunks find theirs in parallel; their
+    // lists are joined in order, so places follow the first appearance as in one pass.
     QList<QString> distinct;
     std::vector<int> spellingOf(size_t(n) * 2); // app name, source key
     {
-        QHash<QString, int> place;
-        for (qsizetype i = 0; i < n; ++i) {
-            const Selection& s = selections[i];
-            const QString* spellings[] = {&s.appName, &SourceIdentity::keyOf(s)};
-            for (size_t f = 0; f < 2; ++f) {
-                auto it = place.constFind(*spellings[f]);
-                if (it == place.cend()) {
-                    it = place.insert(*spellings[f], int(distinct.size()));
-                    distinct.append(*spellings[f]);
+        const int chunks = ParallelChunks::chunkCount(n, 16384);
+        std::vector<QList<QString>> chunkDistinct(static_cast<size_t>(chunks));
+        std::vector<qsizetype> chunkBegin(static_cast<size_t>(chunks));
+        ParallelChunks::run(n, chunks, [&](int chunk, qsizetype begin, qsizetype end) {
+            chunkBegin[size_t(chunk)] = begin;
+            QHash<QString, int> place;
+            QList<QString>& found = chunkDistinct[size_t(chunk)];
+            for (qsizetype i = begin; i < end; ++i) {
+                const Selection& s = selections[i];
+                const QString* spellings[] = {&s.appName, &SourceIdentity::keyOf(s)};
+                for (size_t f = 0; f < 2; ++f) {
+                    auto it = place.constFind(*spellings[f]);
+                    if (it == place.cend()) {
+                        it = place.insert(*spellings[f], int(found.size()));
+                        found.append(*spellings[f]);
+                    }
+                    spellingOf[size_t(i) * 2 + f] = *it;
                 }
-                spellingOf[size_t(i) * 2 + f] = *it;
             }
+        });
+        QHash<QString, int> place;
+        for (size_t chunk = 0; chunk < chunkDistinct.size(); ++chunk) {
+            const QList<QString>& found = chunkDistinct[chunk];
+            std::vector<int> global(static_cast<size_t>(found.size()));
+            for (qsizetype p = 0; p < found.size(); ++p) {
+                auto it = place.constFind(found[p]);
+                if (it == place.cend()) {
+                    it = place.insert(found[p], int(distinct.size()));
+                    distinct.append(found[p]);
+                }
+                global[size_t(p)] = *it;
+            }
+            const qsizetype end = chunk + 1 < chunkDistinct.size() ? chunkBegin[chunk + 1] : n;
+            for (qsizetype i = chunkBegin[chunk] * 2; i < end * 2; ++i)
+                spellingOf[size_t(i)] = global[size_t(spellingOf[size_t(i)])];
         }
         addNames(distinct);
     }
@@ -150,7 +192,7 @@ void StoreIndex::assign(const QList<Selection>& selections)
     std::vector<int> sourceOfPlace(size_t(distinct.size()), -1); // made on first use, in key order
     for (qsizetype i = n - 1; i >= 0; --i) {
         const Selection& s = selections[i];
-        const Key key = m_nextKey++;
+        const Key key = keyAt(i);
         const int app = spellingOf[size_t(i) * 2];
         const int source = spellingOf[size_t(i) * 2 + 1];
         if (sourceOfPlace[size_t(source)] < 0)
@@ -159,13 +201,9 @@ void StoreIndex::assign(const QList<Selection>& selections)
             SourceIdentity::keyOf(s), sourceOfPlace[size_t(source)], s.groupIDs, true};
         m_libraryKeys.push_back(key);
         searchKeys[size_t(i)] = key;
-        m_keyOf.insert(IdKey {s.id}, key); // from the end, so the first of repeated ids wins
         count(m_records[key], 1);
         addToSource(key);
     }
-    // The orders first: the search text's build takes every core it can get.
-    sortAll();
-    m_search.buildInBackground(selections, std::move(searchKeys));
 }
 
 // The name orders compare ranks of name classes here, the same order as their collation keys

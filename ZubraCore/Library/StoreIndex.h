@@ -123,6 +123,11 @@ public:
     }
 
 private:
+    // The records, spellings, sources and group counts of a whole library; keyAt(i) is the key of
+    // selections[i].
+    template <typename KeyAt>
+    void assignRecords(const QList<Selection>& selections, KeyAt keyAt, std::vector<Key>& searchKeys);
+
     // Qt's hash of a QUuid folds its fields with XOR, so ids that differ only in a few fields
     // (sequential ids written by other tools) fall into one bucket chain; this one mixes every byte.
     struct IdKey

@@ -38,4 +38,20 @@ template <typename Work> void run(qsizetype count, int chunks, Work&& work)
         thread.join();
 }
 
+// Runs `other` on a thread of its own (here, after `here`, when no thread is to be had) while
+// the calling thread runs `here`; returns when both are done.
+template <typename Other, typename Here> void together(Other&& other, Here&& here)
+{
+    std::thread thread;
+    try {
+        thread = std::thread([&other] { other(); });
+    } catch (const std::system_error&) {
+    }
+    here();
+    if (thread.joinable())
+        thread.join();
+    else
+        other();
+}
+
 } // namespace ParallelChunks

@@ -1,6 +1,7 @@
 #include "LibraryTestData.h"
 #include "ZubraCore/Library/SelectionSearchIndex.h"
 #include "ZubraCore/Library/SortMode.h"
+#include "ZubraCore/Library/StoreIndex.h"
 #include "ZubraCore/Text/TextCollation.h"
 #include "support/TestMain.h"
 
@@ -30,6 +31,7 @@ private slots:
     void indexAgreesWithMatches();
     void indexAgreesOnRandomLibraries();
     void indexFollowsChangedAndErasedEntries();
+    void indexOfALargeLibraryAgreesWithOneBuiltInSteps();
 };
 
 void TestSortMode::rawValues_data()
@@ -344,3 +346,61 @@ void TestSortMode::indexFollowsChangedAndErasedEntries()
 
 TESSELLON_TEST_MAIN(TestSortMode)
 #include "tst_SortMode.moc"
+
+// A library indexed at once (in parallel parts) and the same library inserted one selection at a
+// time give the same orders, names, sources and keys. Some names appear only in the later part.
+void TestSortMode::indexOfALargeLibraryAgreesWithOneBuiltInSteps()
+{
+    const QStringList early {"Notes", "notes", u"\u00C9diteur"_qs, "Mail", "Zed"};
+    const QStringList late {u"E\u0301diteur"_qs, "NOTES", "Alpha", "mail"};
+    const QList<QUuid> groups {QUuid::createUuid(), QUuid::createUuid()};
+    QRandomGenerator random(11);
+    constexpr int count = 40000; // more than one part
+    QList<Selection> library; // newest first
+    for (int i = 0; i < count; ++i) {
+        Selection s;
+        s.id = QUuid::createUuid();
+        const bool lateOne = i > count * 3 / 4 && random.bounded(3) == 0;
+        s.appName = (lateOne ? late : early)[random.bounded(int((lateOne ? late : early).size()))];
+        switch (random.bounded(3)) {
+        case 0:
+            s.sourceURL = u"https://example.org/"_qs + QString::number(random.bounded(lateOne ? 400 : 200));
+            break;
+        case 1:
+            s.filePath = u"/home/user/n"_qs + QString::number(random.bounded(50));
+            break;
+        default:
+            break;
+        }
+        if (random.bounded(5) == 0)
+            s.groupIDs.append(groups[random.bounded(2)]);
+        s.createdAt = at(u"00:00"_qs, count - i - random.bounded(3)); // ties included
+        library.append(s);
+    }
+    StoreIndex atOnce;
+    atOnce.assign(library);
+    StoreIndex inSteps;
+    for (qsizetype i = library.size() - 1; i >= 0; --i)
+        inSteps.insertFront(library[i]);
+
+    QCOMPARE(atOnce.size(), inSteps.size());
+    for (const Selection& s : library) {
+        QCOMPARE(atOnce.keyOf(s.id), inSteps.keyOf(s.id));
+        QCOMPARE(atOnce.sourceCount(SourceIdentity::keyOf(s)), inSteps.sourceCount(SourceIdentity::keyOf(s)));
+    }
+    for (const QUuid& group : groups)
+        QCOMPARE(atOnce.groupCount(group), inSteps.groupCount(group));
+    for (const SortMode mode : SortModes::allCases()) {
+        std::vector<StoreIndex::Key> a = atOnce.order(mode);
+        std::vector<StoreIndex::Key> b = inSteps.order(mode);
+        QCOMPARE(a, b);
+        atOnce.groupSpellings(mode, a);
+        inSteps.groupSpellings(mode, b);
+        QCOMPARE(a, b);
+        if (mode == SortMode::byApp || mode == SortMode::bySource) {
+            for (const StoreIndex::Key key : a)
+                QCOMPARE(atOnce.name(atOnce.nameOf(mode, key)).collationKey,
+                    inSteps.name(inSteps.nameOf(mode, key)).collationKey);
+        }
+    }
+}
