@@ -175,7 +175,8 @@ void SelectionSearchIndex::buildInBackground(const QList<Selection>& selections,
         const LargeHeapSteps heapSteps; // the entries are made on several threads at once
         std::vector<Entry> built(size_t(last) + 1);
         const auto count = selections.size();
-        ParallelChunks::run(count, ParallelChunks::chunkCount(count, 2048), [&](int, qsizetype begin, qsizetype end) {
+        // A core stays free for the GUI thread, which shows the window meanwhile.
+        ParallelChunks::run(count, ParallelChunks::chunkCount(count, 2048, 1), [&](int, qsizetype begin, qsizetype end) {
             for (qsizetype i = begin; i < end; ++i)
                 built[keys[size_t(i)]] = makeEntry(selections[i]);
         });

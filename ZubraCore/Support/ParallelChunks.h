@@ -10,10 +10,11 @@
 
 namespace ParallelChunks {
 
-// The number of chunks for `count` items of at least `minChunk` each, bounded by the cores.
-inline int chunkCount(qsizetype count, qsizetype minChunk)
+// The number of chunks for `count` items of at least `minChunk` each, bounded by the cores
+// (less the ones left for other work, such as the GUI thread's).
+inline int chunkCount(qsizetype count, qsizetype minChunk, int coresLeft = 0)
 {
-    const int cores = int(std::max(1u, std::thread::hardware_concurrency()));
+    const int cores = std::max(1, int(std::thread::hardware_concurrency()) - coresLeft);
     return int(std::clamp<qsizetype>(count / std::max<qsizetype>(minChunk, 1), 1, qsizetype(std::min(cores, 8))));
 }
 
