@@ -11,11 +11,39 @@
 
 using RecordJson::DecodeContext;
 
+// The selections of a large document are parsed and read each from its own text, on several
+// threads; the rest of the document (its "skeleton", with an empty "selections" array) is
+// parsed whole. The selections are read once, on first need.
+struct SelectionTexts
+{
+    std::vector<std::string_view> texts; // into the document's bytes
+    bool read = false;
+    bool built = false; // the records are in `records`
+    QString notJson; // the first text that is not JSON: then the document is not JSON
+    QString recordError; // the first record that does not read, by position
+    QList<Selection> records;
+    std::vector<std::array<quint64, 2>> ids;
+};
+
 struct ParsedLibraryDocument::Parsed
 {
     QByteArray buffer; // keeps a text parsed in place alive
     std::shared_ptr<const void> owner; // the same, for bytes someone else holds (a mapped file)
-    RecordJson::ParsedJson json;
+    std::unique_ptr<simdjson::padded_string> copy; // the bytes, when too little padding followed them
+    RecordJson::ParsedJson json; // the whole document, or its skeleton
+    QByteArray skeleton;
+    mutable std::optional<SelectionTexts> selections; // when split
+
+    // Reads the selections' texts, building the records when asked (once).
+    void readSelections(bool build) const;
+    // The document is JSON: the whole, or the skeleton and every selection's text.
+    const QString& jsonError() const
+    {
+        if (!json.error.isEmpty() || !selections)
+            return json.error;
+        readSelections(false);
+        return selections->notJson;
+    }
 };
 
 namespace {
@@ -144,6 +172,174 @@ bool encodeFollowingSelections(const QList<Selection>& selections, std::vector<S
 
 } // namespace
 
+void ParsedLibraryDocument::Parsed::readSelections(bool build) const
+{
+    SelectionTexts& in = *selections;
+    if (in.read && (in.built || !build))
+        return;
+    const qsizetype count = qsizetype(in.texts.size());
+    const int chunks = ParallelChunks::chunkCount(count, 2048);
+    if (build) {
+        in.records.resize(count);
+        in.built = true;
+    }
+    Selection* records = build ? in.records.data() : nullptr;
+    in.ids.resize(in.texts.size());
+    std::vector<QString> notJson(static_cast<size_t>(chunks));
+    std::vector<QString> errors(static_cast<size_t>(chunks));
+    ParallelChunks::run(count, chunks, [&](int chunk, qsizetype begin, qsizetype end) {
+        simdjson::dom::parser parser;
+        DecodeContext context;
+        context.enter("selections");
+        for (qsizetype i = begin; i < end; ++i) {
+            const std::string_view text = in.texts[size_t(i)];
+            RecordJson::Value value;
+            // Padding follows: the document's own bytes, then its padding.
+            if (const auto code = parser.parse(text.data(), text.size(), false).get(value)) {
+                notJson[size_t(chunk)] = QStringLiteral("The document is not valid JSON (")
+                    + QString::fromUtf8(simdjson::error_message(code)) + u')';
+                return;
+            }
+            if (!errors[size_t(chunk)].isEmpty())
+                continue; // still checked as JSON
+            context.enter(i);
+            const bool ok = RecordJson::read(value, context, records ? records + i : nullptr);
+            context.leave();
+            if (!ok) {
+                errors[size_t(chunk)] = context.error();
+                continue;
+            }
+            in.ids[size_t(i)] = bytesOf(*RecordJson::parseUuid(value.at_key("id").get_string().value_unsafe()));
+        }
+    });
+    in.read = true;
+    const auto first = [](const std::vector<QString>& found) {
+        const auto it = std::find_if(found.cbegin(), found.cend(), [](const QString& e) { return !e.isEmpty(); });
+        return it == found.cend() ? QString() : *it;
+    };
+    in.notJson = first(notJson);
+    in.recordError = first(errors);
+    if (!in.notJson.isEmpty() || !in.recordError.isEmpty()) {
+        in.records.clear();
+        in.built = build;
+    }
+}
+
+namespace {
+
+// Finds the "selections" array of a document and the text of each of its elements from the
+// structural index of simdjson's first stage (which checks the UTF-8 and the strings of the
+// whole text), then parses the rest of the document whole with that array emptied. Every
+// element's text and the rest are checked as JSON when parsed. False when the document does not
+// have that plain shape (or a key is escaped): it is then parsed whole, which reports what is
+// wrong with it.
+bool splitSelections(ParsedLibraryDocument::Parsed& parsed, const char* text, size_t length)
+{
+    std::unique_ptr<simdjson::internal::dom_parser_implementation> stage1;
+    if (simdjson::get_active_implementation()->create_dom_parser_implementation(
+            length, simdjson::DEFAULT_MAX_DEPTH, stage1)
+            != simdjson::SUCCESS
+        || stage1->stage1(reinterpret_cast<const uint8_t*>(text), length, simdjson::stage1_mode::regular)
+            != simdjson::SUCCESS)
+        return false;
+    const uint32_t* at = stage1->structural_indexes.get();
+    const size_t n = stage1->n_structural_indexes;
+    const auto token = [&](size_t i) { return i < n ? text[at[i]] : '\0'; };
+    // Past a value starting at token i: a scalar, or an object or array with what it holds.
+    const auto skip = [&](size_t i) {
+        if (token(i) != '{' && token(i) != '[')
+            return i + 1;
+        size_t depth = 0;
+        for (; i < n; ++i) {
+            const char c = token(i);
+            if (c == '{' || c == '[')
+                ++depth;
+            else if ((c == '}' || c == ']') && --depth == 0)
+                return i + 1;
+        }
+        return n + 1;
+    };
+    if (token(0) != '{')
+        return false;
+    const char* open = nullptr; // the array's "[" and "]"
+    const char* close = nullptr;
+    std::vector<std::string_view> elements;
+    size_t i = 1;
+    if (token(i) == '}') {
+        ++i;
+    } else {
+        for (;;) {
+            // A key without escapes, a colon, then the value.
+            if (token(i) != '"')
+                return false;
+            const char* key = text + at[i] + 1;
+            const char* keyEnd = key;
+            while (keyEnd < text + length && *keyEnd != '"' && *keyEnd != '\\')
+                ++keyEnd;
+            if (keyEnd == text + length || *keyEnd != '"' || token(i + 1) != ':')
+                return false;
+            i += 2;
+            if (!open && std::string_view(key, size_t(keyEnd - key)) == "selections" && token(i) == '[') {
+                open = text + at[i];
+                ++i;
+                if (token(i) == ']') {
+                    close = text + at[i];
+                    ++i;
+                } else {
+                    // Elements end at a comma or the closing bracket outside any nesting.
+                    size_t begin = at[i];
+                    size_t depth = 0;
+                    for (; i < n; ++i) {
+                        const char c = token(i);
+                        if (c == '{' || c == '[') {
+                            ++depth;
+                        } else if (c == '}' || c == ']') {
+                            if (depth-- == 0)
+                                break;
+                        } else if (c == ',' && depth == 0) {
+                            elements.emplace_back(text + begin, at[i] - begin);
+                            begin = i + 1 < n ? at[i + 1] : at[i];
+                        }
+                    }
+                    if (token(i) != ']')
+                        return false;
+                    elements.emplace_back(text + begin, at[i] - begin);
+                    close = text + at[i];
+                    ++i;
+                }
+            } else {
+                i = skip(i);
+            }
+            if (token(i) == ',') {
+                ++i;
+                continue;
+            }
+            if (token(i) != '}')
+                return false;
+            ++i;
+            break;
+        }
+    }
+    if (!open || i != n)
+        return false;
+    stage1.reset();
+    // The skeleton, with zero padding after it within its allocation, parsed in place.
+    const qsizetype before = qsizetype(open - text) + 1;
+    const qsizetype after = qsizetype(text + length - close);
+    QByteArray& skeleton = parsed.skeleton;
+    skeleton.resize(before + after + RecordJson::parsePadding);
+    std::memcpy(skeleton.data(), text, size_t(before));
+    std::memcpy(skeleton.data() + before, close, size_t(after));
+    std::memset(skeleton.data() + before + after, 0, size_t(RecordJson::parsePadding));
+    skeleton.truncate(before + after);
+    RecordJson::parse(parsed.json, skeleton, RecordJson::parsePadding);
+    parsed.selections.emplace();
+    parsed.selections->texts = std::move(elements);
+    return true;
+}
+
+} // namespace
+
 namespace {
 
 // A library is one JSON object: anything else is turned down at its first bytes, without
@@ -164,10 +360,16 @@ QString screenHead(QByteArrayView bytes)
 
 void parseDocument(ParsedLibraryDocument::Parsed& parsed, QByteArrayView bytes, qsizetype padding)
 {
-
     parsed.json.error = screenHead(bytes);
-    if (parsed.json.error.isEmpty())
-        RecordJson::parse(parsed.json, bytes, padding);
+    if (!parsed.json.error.isEmpty())
+        return;
+    const char* text = bytes.data();
+    if (padding < RecordJson::parsePadding) {
+        parsed.copy = std::make_unique<simdjson::padded_string>(bytes.data(), size_t(bytes.size()));
+        text = parsed.copy->data();
+    }
+    if (!splitSelections(parsed, text, size_t(bytes.size())))
+        RecordJson::parse(parsed.json, QByteArrayView(text, bytes.size()), RecordJson::parsePadding);
 }
 
 // Readable bytes after a byte array's end within its own allocation.
@@ -206,7 +408,7 @@ std::optional<qint64> ParsedLibraryDocument::version() const
 {
     const RecordJson::ParsedJson& json = m_parsed->json;
     int64_t version;
-    if (!json.error.isEmpty() || !json.root.is_object()
+    if (!m_parsed->jsonError().isEmpty() || !json.root.is_object()
         || json.root.at_key("version").get_int64().get(version) != simdjson::SUCCESS)
         return std::nullopt;
     return version;
@@ -220,8 +422,8 @@ static std::optional<DocumentError> decodeInto(
         return DocumentError {DocumentError::incompatibleVersion,
             QStringLiteral("The library has version ") + QString::number(*version)
                 + QStringLiteral(", which this version of Tessellon cannot read.")};
-    if (!parsed.json.error.isEmpty())
-        return DocumentError {DocumentError::malformed, parsed.json.error};
+    if (!parsed.jsonError().isEmpty())
+        return DocumentError {DocumentError::malformed, parsed.jsonError()};
 
     const RecordJson::Value& document = parsed.json.root;
     DecodeContext context;
@@ -263,8 +465,19 @@ static std::optional<DocumentError> decodeInto(
     const std::optional<std::vector<RecordJson::Value>> selections = field("selections");
     if (!selections)
         return malformed();
-    if (std::optional<DocumentError> error = records(*selections, "selections", snapshot.selections))
+    if (parsed.selections) {
+        parsed.readSelections(out != nullptr);
+        if (!parsed.selections->recordError.isEmpty())
+            return DocumentError {DocumentError::malformed, parsed.selections->recordError};
+        if (out) {
+            // Handed over, not shared: a later decode reads them again.
+            snapshot.selections = std::move(parsed.selections->records);
+            parsed.selections->built = false;
+            parsed.selections->read = false;
+        }
+    } else if (std::optional<DocumentError> error = records(*selections, "selections", snapshot.selections)) {
         return error;
+    }
     const std::optional<std::vector<RecordJson::Value>> groups = field("groups");
     if (!groups)
         return malformed();
@@ -298,8 +511,10 @@ static std::optional<DocumentError> decodeInto(
         return DocumentError {DocumentError::duplicateIdentity,
             QLatin1String(what) + QStringLiteral(": ") + QLatin1String(duplicateText)};
     };
+    if (parsed.selections && !distinct(parsed.selections->ids))
+        return duplicate("selections");
     if (out) {
-        if (!distinctIds(snapshot.selections))
+        if (!parsed.selections && !distinctIds(snapshot.selections))
             return duplicate("selections");
         if (!distinctIds(snapshot.groups))
             return duplicate("groups");
@@ -312,7 +527,7 @@ static std::optional<DocumentError> decodeInto(
         }
         *out = std::move(snapshot);
     } else {
-        if (!distinctIds(*selections))
+        if (!parsed.selections && !distinctIds(*selections))
             return duplicate("selections");
         if (!distinctIds(*groups))
             return duplicate("groups");

@@ -126,6 +126,73 @@ private slots:
             Outcome::decodes);
         row("unknown keys", document("2", selection(1).replace("{", "{\"extra\":[[[{}]]],"), ",\"later\":{\"a\":1}"),
             Outcome::decodes);
+        // The selections are found in the text and read one by one: their boundaries.
+        row("brackets, commas and quotes in texts", document("2", selection(1).replace("\"t\"", "\"],[{,}\\\"]\"")),
+            Outcome::decodes);
+        row("no selections", document("2", ""), Outcome::decodes);
+        row("trailing comma after the selections", document("2", selection(1) + ","), Outcome::malformed);
+        row("selections without a comma", document("2", selection(1) + selection(2)), Outcome::malformed);
+        row("empty place between selections", document("2", selection(1) + ",," + selection(2)), Outcome::malformed);
+        row("a number among the selections", document("2", selection(1) + ",42"), Outcome::malformed);
+        row("an array among the selections", document("2", selection(1) + ",[]"), Outcome::malformed);
+        row("unbalanced selection", document("2", selection(1).replace("[]", "[")), Outcome::malformed);
+        row("selection not JSON, version 3", document("3", selection(1).replace("\"t\"", "tru")), Outcome::malformed);
+        row("selection not JSON, version 2", document("2", selection(1).replace("\"t\"", "tru")), Outcome::malformed);
+        row("escaped key", document("2").replace("\"selections\"", "\"selection\\u0073\""), Outcome::decodes);
+        row("selections twice, the second damaged", document("2", selection(1), ",\"selections\":[{}]"),
+            Outcome::decodes);
+        row("selections twice, the first damaged", document("2", "{}", ",\"selections\":[" + selection(1) + "]"),
+            Outcome::malformed);
+        row("spaces everywhere",
+            "{ \"groups\" : [ " + group(50) + " ] ,\n \"selections\" : [ " + selection(1) + " ,\n " + selection(2)
+                + " ] , \"version\" : 2 }",
+            Outcome::decodes);
+    }
+
+    // A large library's selections are read in parts on several threads: every record in its
+    // place, and the first damage by position named.
+    void selectionsReadInParts_data()
+    {
+        QTest::addColumn<int>("damaged"); // -1: none
+        QTest::addColumn<int>("repeated"); // a selection whose id the last one repeats; -1: none
+        QTest::newRow("all good") << -1 << -1;
+        QTest::newRow("damage in a later part") << 4321 << -1;
+        QTest::newRow("damage in two parts, the first named") << 17 << -1;
+        QTest::newRow("an id repeated across parts") << -1 << 3;
+    }
+    void selectionsReadInParts()
+    {
+        QFETCH(int, damaged);
+        QFETCH(int, repeated);
+        constexpr int count = 5000;
+        QByteArray records;
+        for (int i = 0; i < count; ++i) {
+            QByteArray record = selection(i == count - 1 && repeated >= 0 ? repeated : i)
+                                    .replace("\"t\"", "\"text " + QByteArray::number(i) + "\"");
+            if (i == damaged || (damaged == 17 && i == 4321))
+                record.replace("09:26:53Z", "09:26Z");
+            records += (i ? "," : "") + record;
+        }
+        const QByteArray json = document("2", records);
+        for (const bool copy : {true, false}) {
+            const DocumentDecoding decoding
+                = copy ? ParsedLibraryDocument(json).decode() : ParsedLibraryDocument::consuming(json).decode();
+            if (damaged >= 0) {
+                QVERIFY(decoding.error);
+                QCOMPARE(decoding.error->kind, DocumentError::malformed);
+                QVERIFY2(decoding.error->description.contains("selections[" + QString::number(damaged) + "]"),
+                    qPrintable(decoding.error->description));
+            } else if (repeated >= 0) {
+                QVERIFY(decoding.error);
+                QCOMPARE(decoding.error->kind, DocumentError::duplicateIdentity);
+            } else {
+                QVERIFY(decoding.snapshot);
+                QCOMPARE(decoding.snapshot->selections.size(), count);
+                for (int i = 0; i < count; i += 499)
+                    QCOMPARE(decoding.snapshot->selections[i].text, "text " + QString::number(i));
+            }
+            QCOMPARE(ParsedLibraryDocument(json).validate().has_value(), damaged >= 0 || repeated >= 0);
+        }
     }
 
     void decoding()
