@@ -209,7 +209,8 @@ void ParsedLibraryDocument::Parsed::readSelections(bool build) const
                 errors[size_t(chunk)] = context.error();
                 continue;
             }
-            in.ids[size_t(i)] = bytesOf(*RecordJson::parseUuid(value.at_key("id").get_string().value_unsafe()));
+            in.ids[size_t(i)] = bytesOf(
+                records ? records[i].id : *RecordJson::parseUuid(value.at_key("id").get_string().value_unsafe()));
         }
     });
     in.read = true;
