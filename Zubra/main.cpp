@@ -6,6 +6,7 @@
 #include "Platform/AppIdentity.h"
 #include "Platform/Clock.h"
 #include "Platform/DiskFileSystem.h"
+#include "Platform/HugePageHeap.h"
 #include "Platform/IconProvider.h"
 #include "Platform/MainQueue.h"
 #include "Platform/Posix/LocalInstanceChannel.h"
@@ -207,9 +208,10 @@ void postWindowNotification(const QString& name)
 
 int main(int argc, char* argv[])
 {
-    // The launch's delayed steps count from here, so that a long load of the library is part of
-    // their wait rather than added to it.
-    const auto processStart = std::chrono::steady_clock::now();
+    HugePageHeap::restartWithHugePages(argv);
+    // The launch's delayed steps count from the start, so that a long load of the library is part
+    // of their wait rather than added to it.
+    const auto processStart = HugePageHeap::processStart();
     const QStringList arguments = rawArguments(argc, argv);
     if (isExportRun(arguments))
         return runExport(argc, argv, arguments);

@@ -1,0 +1,21 @@
+#pragma once
+// The heap in transparent huge pages. A large library then loads several times faster (one
+// page fault where there were 512) and goes back to the system at once when the process ends.
+// The C library takes this setting only from the environment when a process starts, so the
+// process starts itself once more with it.
+
+#include <chrono>
+
+namespace HugePageHeap {
+
+// Call first thing in main. Either does not return (this program starts again, with the same
+// arguments and process id), or returns when the heap already uses huge pages or cannot
+// (no glibc, no huge pages on this system, a sanitizer's allocator, a failed restart). The
+// setting is then taken out of the environment again, so programs started from here don't
+// inherit it.
+void restartWithHugePages(char** argv);
+
+// When the first start of this process began (before a restart), on the steady clock.
+std::chrono::steady_clock::time_point processStart();
+
+} // namespace HugePageHeap
