@@ -60,7 +60,13 @@ void restartWithHugePages(char** argv)
     const std::string wanted = current && *current ? std::string(current) + ':' + hugePages : hugePages;
     ::setenv(tunables, wanted.c_str(), 1);
     ::setenv(startedAt, std::to_string(std::chrono::duration_cast<std::chrono::nanoseconds>(firstStart.time_since_epoch()).count()).c_str(), 1);
-    ::execv("/proc/self/exe", argv);
+    // By its own path, not /proc/self/exe: the process keeps its name.
+    char path[4096];
+    const ssize_t length = ::readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length > 0) {
+        path[length] = '\0';
+        ::execv(path, argv);
+    }
     // Not restarted: go on as things are.
     takeOutOfEnvironment();
 #else
