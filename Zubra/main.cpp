@@ -295,6 +295,7 @@ int main(int argc, char* argv[])
     delegate.finishLaunching(arguments,
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - processStart));
     const int status = application.exec();
+    store.leaveToProcessEnd(); // saved on the way out
     HotKeyManager::setShared(nullptr);
     // A capture that outlived every wait still uses the backends: leave without tearing them down.
     if (!capture.runner.waitForIdle(AppDelegate::quitCaptureBound)) {

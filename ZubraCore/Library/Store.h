@@ -51,9 +51,13 @@ public:
         QObject* parent = nullptr);
     explicit Store(Options options, QObject* parent = nullptr);
     // Cancels a pending save and waits for a running one. The records and their index are freed
-    // on a thread of their own: freeing a large library record by record would hold up closing
-    // (at quit, the process ends without waiting for it).
+    // on a thread of their own: freeing a large library record by record would hold up closing.
+    // After leaveToProcessEnd() they are not freed at all.
     ~Store() override;
+    // For the store the program quits with, once it is saved: its records and index go with the
+    // process. Freeing them would only keep the ending process busy (and contend with it for the
+    // heap) while the system takes the memory back at once anyway.
+    void leaveToProcessEnd() { m_leaveToProcessEnd = true; }
 
     // $XDG_DATA_HOME/Tessellon/Tessellon.json; creates the folder (a failure is ignored).
     static QString defaultStoreURL();
@@ -195,6 +199,7 @@ private:
     quint64 m_primaryGeneration = notOnDisk;
     quint64 m_backupGeneration = notOnDisk;
 
+    bool m_leaveToProcessEnd = false;
     // Held apart so that the destructor can hand it to the thread that frees it.
     std::unique_ptr<StoreIndex> m_ownedIndex = std::make_unique<StoreIndex>();
     StoreIndex& m_index = *m_ownedIndex;
