@@ -15,6 +15,13 @@ constexpr const char* hugePages = "glibc.malloc.hugetlb=1";
 constexpr const char* startedAt = "TESSELLON_STARTED_AT";
 constexpr const char* tunablesBefore = "TESSELLON_GLIBC_TUNABLES";
 
+// The setting is glibc's; a sanitizer's allocator takes none.
+#if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__)
+constexpr bool restartable = true;
+#else
+constexpr bool restartable = false;
+#endif
+
 std::chrono::steady_clock::time_point firstStart = std::chrono::steady_clock::now();
 
 // Transparent huge pages the process may ask for: "always" or "madvise", not "never".
@@ -43,7 +50,8 @@ namespace HugePageHeap {
 
 void restartWithHugePages(char** argv)
 {
-#if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__)
+    if (!restartable)
+        return;
     if (const char* started = std::getenv(startedAt)) {
         char* end = nullptr;
         const long long nanoseconds = std::strtoll(started, &end, 10);
@@ -69,9 +77,6 @@ void restartWithHugePages(char** argv)
     }
     // Not restarted: go on as things are.
     takeOutOfEnvironment();
-#else
-    (void)argv;
-#endif
 }
 
 std::chrono::steady_clock::time_point processStart()
