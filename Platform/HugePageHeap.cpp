@@ -48,7 +48,7 @@ void takeOutOfEnvironment()
 
 namespace HugePageHeap {
 
-void restartWithHugePages(char** argv)
+void restartWithHugePages(char** argv, bool largeHeap)
 {
     if (!restartable)
         return;
@@ -61,7 +61,7 @@ void restartWithHugePages(char** argv)
         return;
     }
     const char* current = std::getenv(tunables);
-    if ((current && std::strstr(current, hugePages)) || !hugePagesAvailable())
+    if (!largeHeap || (current && std::strstr(current, hugePages)) || !hugePagesAvailable())
         return;
     if (current)
         ::setenv(tunablesBefore, current, 1);

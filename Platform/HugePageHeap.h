@@ -8,12 +8,13 @@
 
 namespace HugePageHeap {
 
-// Call first thing in main. Either does not return (this program starts again, with the same
-// arguments and process id), or returns when the heap already uses huge pages or cannot
-// (no glibc, no huge pages on this system, a sanitizer's allocator, a failed restart). The
-// setting is then taken out of the environment again, so programs started from here don't
-// inherit it.
-void restartWithHugePages(char** argv);
+// Call first thing in main, with whether the heap will be large enough for huge pages to pay
+// (they leave part of a page unused here and there: a few percent more memory on a small heap).
+// Either does not return (this program starts again, with the same arguments and process id),
+// or returns when the heap already uses huge pages, need not, or cannot (no glibc, no huge pages
+// on this system, a sanitizer's allocator, a failed restart). The setting is then taken out of
+// the environment again, so programs started from here don't inherit it.
+void restartWithHugePages(char** argv, bool largeHeap);
 
 // When the first start of this process began (before a restart), on the steady clock.
 std::chrono::steady_clock::time_point processStart();

@@ -18,9 +18,13 @@ namespace StoreLocations {
 
 QString defaultStoreURL()
 {
-    const QString folder = dataFolder(u"Tessellon"_qs);
-    DiskFileSystem().createFolder(folder); // private when created; a failure shows at the first write
-    return folder + u"/Tessellon.json"_qs;
+    DiskFileSystem().createFolder(dataFolder(u"Tessellon"_qs)); // private when created; a failure shows at the first write
+    return defaultStorePath();
+}
+
+QString defaultStorePath()
+{
+    return dataFolder(u"Tessellon"_qs) + u"/Tessellon.json"_qs;
 }
 
 QString backupURL(const QString& storeURL)

@@ -7,6 +7,8 @@ namespace StoreLocations {
 
 // $XDG_DATA_HOME/Tessellon/Tessellon.json; creates the folder on every call (a failure is ignored).
 QString defaultStoreURL();
+// The same path, without creating anything.
+QString defaultStorePath();
 
 // The library path without its extension, plus ".backup.json", in the same folder
 // ("Library.json" → "Library.backup.json").

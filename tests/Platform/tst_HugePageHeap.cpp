@@ -48,7 +48,7 @@ int probe(int argc, char** argv)
 {
     const std::string image = "image " + std::to_string(::getpid()) + '\n';
     [[maybe_unused]] const ssize_t written = ::write(1, image.data(), image.size());
-    HugePageHeap::restartWithHugePages(argv);
+    HugePageHeap::restartWithHugePages(argv, std::getenv("PROBE_SMALL_HEAP") == nullptr);
     const auto sinceStart = std::chrono::steady_clock::now() - HugePageHeap::processStart();
     const char* tunables = std::getenv("GLIBC_TUNABLES");
     std::printf("pid %d\ntunables %s\nmarker %s\nstarted %s\nhuge %ld\n", int(::getpid()), tunables ? tunables : "-",
@@ -76,8 +76,10 @@ private slots:
     void restartsOnceKeepingArgumentsAndEnvironment_data()
     {
         QTest::addColumn<QString>("tunablesBefore"); // empty: none
-        QTest::newRow("no tunables") << QString();
-        QTest::newRow("other tunables kept") << QStringLiteral("glibc.malloc.tcache_count=10");
+        QTest::addColumn<bool>("largeHeap");
+        QTest::newRow("no tunables") << QString() << true;
+        QTest::newRow("other tunables kept") << QStringLiteral("glibc.malloc.tcache_count=10") << true;
+        QTest::newRow("small heap: no restart") << QString() << false;
     }
     void restartsOnceKeepingArgumentsAndEnvironment()
     {
@@ -85,11 +87,14 @@ private slots:
         QSKIP("the sanitizer's allocator takes no glibc setting: no restart");
 #endif
         QFETCH(QString, tunablesBefore);
+        QFETCH(bool, largeHeap);
         QProcess child;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.remove(QStringLiteral("GLIBC_TUNABLES"));
         if (!tunablesBefore.isEmpty())
             environment.insert(QStringLiteral("GLIBC_TUNABLES"), tunablesBefore);
+        if (!largeHeap)
+            environment.insert(QStringLiteral("PROBE_SMALL_HEAP"), QStringLiteral("1"));
         child.setProcessEnvironment(environment);
         const QStringList arguments {QStringLiteral("--probe"), QStringLiteral("two words"), u"\u00fcber"_qs};
         child.start(QCoreApplication::applicationFilePath(), arguments);
@@ -104,7 +109,7 @@ private slots:
         };
         // The same process ran each image.
         const QString pid = value(u"pid"_qs);
-        const bool restarts = hugePagesAvailable();
+        const bool restarts = largeHeap && hugePagesAvailable();
         QCOMPARE(lines.filter(QRegularExpression(u"^image "_qs)),
             QStringList(restarts ? QStringList {u"image "_qs + pid, u"image "_qs + pid} : QStringList {u"image "_qs + pid}));
         // The setting went back out of the environment (the original tunables stay).
