@@ -93,8 +93,13 @@ int main(int argc, char* argv[])
     double groups = 0;
     for (const Selection& s : selections) {
         text.add(s.text);
-        if (s.markdown.constData() != s.text.constData())
-            markdown.add(s.markdown);
+        // Kept whole or as its middle; the text it is a difference from is the text's own block
+        // (and if not, its old text, counted here).
+        const SelectionMarkdown& form = s.markdownForm();
+        if (form.middle().constData() != s.text.constData())
+            markdown.add(form.middle());
+        if (form.isDifference() && form.base().constData() != s.text.constData())
+            markdown.add(form.base());
         small.add(s.appName);
         small.add(s.bundleID);
         small.add(s.sourceURL);
@@ -109,7 +114,7 @@ int main(int argc, char* argv[])
     row("records", records);
     row("  Selection values in the list", double(sizeof(Selection)) * n);
     row("  text", text.bytes);
-    row("  markdown (where not the text's own string)", markdown.bytes);
+    row("  markdown (middle, or whole if unlike text)", markdown.bytes);
     row("  app, bundle, address, title, file path", small.bytes);
     row("  group ids", groups);
     row("index: keys, orders, names, sources, search text", withStore * 1048576.0 - records);
