@@ -149,6 +149,9 @@ private slots:
         QTest::newRow("four-byte sequences sharing three bytes")
             << u"smile \U0001F600 and carry on with the day"_qs << u"smile \U0001F601 and carry on with the day"_qs
             << true;
+        QTest::newRow("four-byte sequences in the shared beginning and end")
+            << u"\U0001F600 smile and carry on with the day \U0001F601"_qs
+            << u"\U0001F600 smile and **carry** on with the day \U0001F601"_qs << true;
         QTest::newRow("deletion") << paragraph
                                   << u"Caf\u00e9 society met \u2014 and \"quoted\" in full.\nSecond line."_qs << true;
         QTest::newRow("markdown longer by a tail")
