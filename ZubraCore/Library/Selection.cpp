@@ -62,16 +62,32 @@ SelectionMarkdown SelectionMarkdown::fromParts(
     Q_ASSERT(prefix >= 0 && suffix >= 0 && prefix + suffix <= text.size());
     SelectionMarkdown form(middle);
     if (prefix + suffix > 0) {
-        form.m_base = text;
-        form.m_prefix = qint32(prefix);
-        form.m_suffix = qint32(suffix);
+        auto* difference = new Difference;
+        difference->base = text;
+        difference->prefix = qint32(prefix);
+        difference->suffix = qint32(suffix);
+        form.m_difference.reset(difference);
     }
     return form;
 }
 
+size_t SelectionMarkdown::differenceBytes()
+{
+    return sizeof(Difference);
+}
+
+const QString& SelectionMarkdown::base() const
+{
+    static const QString none;
+    return m_difference ? m_difference->base : none;
+}
+
 std::array<QStringView, 3> SelectionMarkdown::pieces() const
 {
-    return {QStringView(m_base).first(m_prefix), QStringView(m_middle), QStringView(m_base).last(m_suffix)};
+    if (!m_difference)
+        return {QStringView(), QStringView(m_middle), QStringView()};
+    const QStringView base(m_difference->base);
+    return {base.first(m_difference->prefix), QStringView(m_middle), base.last(m_difference->suffix)};
 }
 
 QString SelectionMarkdown::toString() const
@@ -91,9 +107,8 @@ bool operator==(const SelectionMarkdown& a, const SelectionMarkdown& b)
 {
     if (a.size() != b.size())
         return false;
-    if (a.m_prefix == b.m_prefix && a.m_suffix == b.m_suffix
-        && (a.m_prefix + a.m_suffix == 0
-            || (a.m_base.constData() == b.m_base.constData() && a.m_base.size() == b.m_base.size())))
+    if (a.prefix() == b.prefix() && a.suffix() == b.suffix() && a.base().constData() == b.base().constData()
+        && a.base().size() == b.base().size())
         return a.m_middle == b.m_middle;
     // Piece by piece, without building either string.
     const std::array<QStringView, 3> x = a.pieces();

@@ -5,6 +5,7 @@
 #include "ZubraCore/Library/SourceIdentity.h"
 
 #include <QDateTime>
+#include <QExplicitlySharedDataPointer>
 #include <QList>
 #include <QString>
 #include <QUuid>
@@ -33,25 +34,34 @@ public:
     static SelectionMarkdown fromParts(const QString& text, qsizetype prefix, const QString& middle, qsizetype suffix);
 
     QString toString() const;
-    qsizetype size() const { return m_prefix + m_middle.size() + m_suffix; }
+    qsizetype size() const { return prefix() + m_middle.size() + suffix(); }
     bool isEmpty() const { return size() == 0; }
     // The three pieces in order (the first and last are empty when kept whole).
     std::array<QStringView, 3> pieces() const;
 
     // The form, for the search index and memory accounting.
-    bool isDifference() const { return m_prefix + m_suffix > 0; }
-    const QString& base() const { return m_base; } // the text formed against; null when kept whole
+    bool isDifference() const { return bool(m_difference); }
+    const QString& base() const; // the text formed against; null when kept whole
     const QString& middle() const { return m_middle; } // the whole markdown when kept whole
-    qsizetype prefix() const { return m_prefix; }
-    qsizetype suffix() const { return m_suffix; }
+    qsizetype prefix() const { return m_difference ? m_difference->prefix : 0; }
+    qsizetype suffix() const { return m_difference ? m_difference->suffix : 0; }
+
+    // What a difference keeps out of line, for memory accounting.
+    static size_t differenceBytes();
 
     friend bool operator==(const SelectionMarkdown& a, const SelectionMarkdown& b);
 
 private:
-    QString m_base;
+    // Out of line, so that a selection grows by one pointer only: the list of selections is
+    // moved as bytes when a selection is removed from its middle.
+    struct Difference : QSharedData
+    {
+        QString base;
+        qint32 prefix = 0;
+        qint32 suffix = 0;
+    };
     QString m_middle;
-    qint32 m_prefix = 0;
-    qint32 m_suffix = 0;
+    QExplicitlySharedDataPointer<const Difference> m_difference;
 };
 
 // Longest shared beginning and end, in code units (the end not overlapping `prefix`), at

@@ -51,9 +51,10 @@ struct Tally
         if (s.isNull() || s.capacity() == 0 || seen.contains(s.constData()))
             return;
         seen.insert(s.constData());
-        const size_t block = 16 + size_t(s.capacity() + 1) * 2;
-        bytes += double((block + 8 + 15) / 16 * 16);
+        addBlock(16 + size_t(s.capacity() + 1) * 2);
     }
+    // A heap block with the allocator's header and rounding.
+    void addBlock(size_t size) { bytes += double((size + 8 + 15) / 16 * 16); }
     void add(const std::optional<QString>& s)
     {
         if (s)
@@ -93,13 +94,16 @@ int main(int argc, char* argv[])
     double groups = 0;
     for (const Selection& s : selections) {
         text.add(s.text);
-        // Kept whole or as its middle; the text it is a difference from is the text's own block
-        // (and if not, its old text, counted here).
+        // Kept whole or as its middle; a difference adds a small block that refers to the text's
+        // own string (or, after the text changed, to its old text, counted here).
         const SelectionMarkdown& form = s.markdownForm();
         if (form.middle().constData() != s.text.constData())
             markdown.add(form.middle());
-        if (form.isDifference() && form.base().constData() != s.text.constData())
-            markdown.add(form.base());
+        if (form.isDifference()) {
+            markdown.addBlock(SelectionMarkdown::differenceBytes());
+            if (form.base().constData() != s.text.constData())
+                markdown.add(form.base());
+        }
         small.add(s.appName);
         small.add(s.bundleID);
         small.add(s.sourceURL);
