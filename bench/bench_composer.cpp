@@ -57,7 +57,8 @@ struct Library
         for (int i = 0; i < entryCount; ++i) {
             Selection s;
             s.id = QUuid::createUuid();
-            s.text = s.markdown = paragraph(random, selectionLength);
+            s.text = paragraph(random, selectionLength);
+            s.setMarkdown(s.text);
             s.appName = u"Firefox"_s;
             s.sourceURL = u"https://site"_s + QString::number(i % 400) + u".example.org/article"_s;
             s.sourceTitle = u"Article "_s + QString::number(i % 400);

@@ -47,7 +47,7 @@ Selection makeSelection(QRandomGenerator& random, int n)
     Selection s;
     s.id = QUuid::createUuid();
     s.text = paragraph(random, 1000);
-    s.markdown = n % 3 == 2 ? QStringLiteral("**") + s.text + QStringLiteral("**") : s.text;
+    s.setMarkdown(n % 3 == 2 ? QStringLiteral("**") + s.text + QStringLiteral("**") : s.text);
     static const QStringList apps {
         "Firefox", "Chromium", "Text Editor", "Terminal", "Mail", "notes", "Notes", "Reader", "Office", "Code"};
     s.appName = apps[random.bounded(int(apps.size()))];

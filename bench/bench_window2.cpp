@@ -29,7 +29,7 @@ Selection makeSelection(int n, const QString& text, const QString& markdown)
     Selection s;
     s.id = QUuid::createUuid();
     s.text = text;
-    s.markdown = markdown;
+    s.setMarkdown(markdown);
     static const QStringList apps {u"Firefox"_qs, u"Chromium"_qs, u"Text Editor"_qs, u"Terminal"_qs, u"Reader"_qs};
     s.appName = apps[n % apps.size()];
     const int source = n % sourceCount;

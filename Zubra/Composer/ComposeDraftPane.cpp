@@ -101,7 +101,7 @@ ComposeDraftPane::ComposeDraftPane(Store& store, ComposerState& state, ComposerS
         = [this](const QUuid& id, const QString& note) { DraftOperations::setNote(m_store, m_draftID, id, note); };
     rowActions.copyMarkdown = [this](const Selection& s) {
         if (m_services.pasteboard)
-            Clipboard::writeMarkdown(s.markdown, *m_services.pasteboard);
+            Clipboard::writeMarkdown(s.markdown(), *m_services.pasteboard);
     };
     rowActions.copyPlain = [this](const Selection& s) {
         if (m_services.pasteboard)

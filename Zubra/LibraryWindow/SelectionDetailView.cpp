@@ -348,8 +348,8 @@ void SelectionDetailView::buildFooter(QVBoxLayout* layout)
 
 void SelectionDetailView::setSelection(const Selection& selection)
 {
-    const bool samePassage = m_selection && m_selection->id == selection.id
-        && m_selection->markdown == selection.markdown;
+    const bool samePassage
+        = m_selection && m_selection->id == selection.id && m_selection->markdownForm() == selection.markdownForm();
     m_selection = selection;
 
     const qreal ratio = devicePixelRatioF();
@@ -364,7 +364,7 @@ void SelectionDetailView::setSelection(const Selection& selection)
         DetailDates::Style::shortStyle, m_environment.locale, m_environment.timeZone));
 
     if (!samePassage) {
-        m_passage->setMarkdownPassage(selection.markdown);
+        m_passage->setMarkdownPassage(selection.markdown());
         m_scroll->verticalScrollBar()->setValue(0);
     }
     refresh();
@@ -562,7 +562,7 @@ void SelectionDetailView::copyMarkdown()
     if (!m_selection)
         return;
     if (m_environment.pasteboard)
-        Clipboard::writeMarkdown(m_selection->markdown, *m_environment.pasteboard);
+        Clipboard::writeMarkdown(m_selection->markdown(), *m_environment.pasteboard);
     flash(m_copiedMarkdown);
 }
 

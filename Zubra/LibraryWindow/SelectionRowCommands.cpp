@@ -31,7 +31,7 @@ SelectionRowCommands::SelectionRowCommands(Store& store, const LibraryEnvironmen
 void SelectionRowCommands::copyMarkdown(const Selection& selection)
 {
     if (m_environment.pasteboard)
-        Clipboard::writeMarkdown(selection.markdown, *m_environment.pasteboard);
+        Clipboard::writeMarkdown(selection.markdown(), *m_environment.pasteboard);
     flashCopied(selection);
 }
 

@@ -43,7 +43,7 @@ QString entryBody(const ContextDraftEntry& entry, const Selection& selection)
     const QString text = selection.text.trimmed();
     if (auto code = asCode(text))
         return *code;
-    const QString markdown = selection.markdown.trimmed();
+    const QString markdown = selection.markdown().trimmed();
     return markdown.isEmpty() ? text : markdown;
 }
 

@@ -155,7 +155,7 @@ bool encodeFollowingSelections(const QList<Selection>& selections, std::vector<S
         SelectionChunk& chunk = chunks[size_t(index)];
         size_t estimate = 0;
         for (qsizetype i = begin; i < end; ++i)
-            estimate += size_t(selections[i + 1].text.size() + selections[i + 1].markdown.size()) * 11 / 10 + 512;
+            estimate += size_t(selections[i + 1].text.size() + selections[i + 1].markdownSize()) * 11 / 10 + 512;
         chunk.text.Reserve(estimate);
         RecordJson::Writer writer(chunk.text);
         writer.StartObject();

@@ -5,6 +5,8 @@
 
 #include <QUrl>
 #include <algorithm>
+#include <cstring>
+#include <limits>
 #include <string>
 
 namespace RecordJson {
@@ -239,7 +241,56 @@ bool optionalSharedString(const Value& object, const char* name, DecodeContext& 
     return true;
 }
 
-// The text and the markdown of a selection; a markdown equal to the text shares its string.
+bool isContinuationByte(char c)
+{
+    return (uchar(c) & 0xC0) == 0x80;
+}
+
+// Code units of valid UTF-8 once in UTF-16: one per sequence, two for four-byte ones.
+qsizetype utf16Size(std::string_view utf8)
+{
+    qsizetype units = 0;
+    for (const char c : utf8)
+        units += qsizetype(!isContinuationByte(c)) + qsizetype(uchar(c) >= 0xF0);
+    return units;
+}
+
+// The markdown's form against the decoded text, found by comparing the stored bytes (memcmp
+// speed) and converting only the middle; the same choice as SelectionMarkdown::against.
+SelectionMarkdown markdownForm(const QString& text, std::string_view textView, std::string_view markdownView)
+{
+    if (markdownView == textView)
+        return SelectionMarkdown(text);
+    constexpr size_t block = 64; // bytes compared with one memcmp
+    const size_t shortest = std::min(textView.size(), markdownView.size());
+    const char* t = textView.data();
+    const char* m = markdownView.data();
+    size_t prefix = 0;
+    while (prefix + block <= shortest && std::memcmp(t + prefix, m + prefix, block) == 0)
+        prefix += block;
+    while (prefix < shortest && t[prefix] == m[prefix])
+        ++prefix;
+    // Both are valid UTF-8 and agree up to here: a sequence cut in one is cut in the other.
+    while (prefix > 0 && prefix < markdownView.size() && isContinuationByte(m[prefix]))
+        --prefix;
+    const char* tEnd = t + textView.size();
+    const char* mEnd = m + markdownView.size();
+    size_t suffix = 0;
+    while (suffix + block <= shortest - prefix && std::memcmp(tEnd - suffix - block, mEnd - suffix - block, block) == 0)
+        suffix += block;
+    while (suffix < shortest - prefix && tEnd[-1 - qsizetype(suffix)] == mEnd[-1 - qsizetype(suffix)])
+        ++suffix;
+    while (suffix > 0 && isContinuationByte(markdownView[markdownView.size() - suffix]))
+        --suffix;
+    const size_t middle = markdownView.size() - prefix - suffix;
+    if (prefix + suffix < middle || prefix + suffix == 0 || text.size() > std::numeric_limits<qint32>::max())
+        return SelectionMarkdown(RecordJson::text(markdownView));
+    return SelectionMarkdown::fromParts(text, utf16Size(textView.substr(0, prefix)),
+        RecordJson::text(markdownView.substr(prefix, middle)), utf16Size(textView.substr(textView.size() - suffix)));
+}
+
+// The text and the markdown of a selection; a markdown equal to the text shares its string, one
+// that is the text with a few local changes is kept as the difference.
 bool textAndMarkdown(const Value& object, DecodeContext& context, Selection* out)
 {
     Value textSlot;
@@ -258,7 +309,7 @@ bool textAndMarkdown(const Value& object, DecodeContext& context, Selection* out
         return wrongType(context, "markdown", "a string");
     if (out) {
         out->text = RecordJson::text(textView);
-        out->markdown = markdownView == textView ? out->text : RecordJson::text(markdownView);
+        out->setMarkdownForm(markdownForm(out->text, textView, markdownView));
     }
     return true;
 }
@@ -432,7 +483,7 @@ bool write(Writer& writer, const Selection& s)
     }
     writer.EndArray();
     uuidField(writer, "id", s.id);
-    stringField(writer, "markdown", s.markdown);
+    stringField(writer, "markdown", s.markdown());
     optionalStringField(writer, "sourceTitle", s.sourceTitle);
     optionalStringField(writer, "sourceURL", s.sourceURL);
     stringField(writer, "text", s.text);

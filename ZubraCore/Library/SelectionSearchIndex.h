@@ -76,12 +76,24 @@ public:
 private:
     struct Entry
     {
-        // Lowered and normalized; the markdown only when it differs from the text.
+        // Lowered and normalized. The lowered markdown is kept like the selection's: whole when
+        // markdownPrefix is whole, else as loweredText's first markdownPrefix code units, then
+        // loweredMarkdown, then loweredText's last markdownSuffix code units (a markdown equal to
+        // the text: all of the text and an empty middle).
         QString loweredText;
         QString loweredMarkdown;
-        bool markdownIsText = false;
+        qint32 markdownPrefix = whole;
+        qint32 markdownSuffix = 0;
         QString loweredRest; // app name, address and file path joined by line feeds
         Grams grams; // of the lowered fields, each on its own
+
+        static constexpr qint32 whole = -1;
+        bool markdownIsText() const
+        {
+            return markdownPrefix != whole && loweredMarkdown.isEmpty()
+                && markdownPrefix + markdownSuffix == loweredText.size();
+        }
+        QString fullLoweredMarkdown() const;
     };
 
     // The normalized query and the position of its rarest code unit.

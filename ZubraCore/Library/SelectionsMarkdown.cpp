@@ -26,7 +26,7 @@ QStringList captureBlocks(const QList<Selection>& selections)
     blocks.reserve(ordered.size());
     for (const Selection* s : ordered)
         blocks.append(u"## "_qs + s->appName + u" \u00B7 "_qs + SelectionsMarkdown::headingTime(s->createdAt)
-            + u"\n\n"_qs + s->markdown);
+            + u"\n\n"_qs + s->markdown());
     return blocks;
 }
 
@@ -36,7 +36,7 @@ namespace SelectionsMarkdown {
 
 QString single(const Selection& selection)
 {
-    return selection.markdown;
+    return selection.markdown();
 }
 
 QString document(const QList<Selection>& selections)

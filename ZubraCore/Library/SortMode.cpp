@@ -205,8 +205,8 @@ bool matches(const QString& query, const Selection& selection)
     if (query.isEmpty())
         return true;
     const QChar lineFeed(u'\n');
-    const QString searchText = selection.text + lineFeed + selection.markdown + lineFeed + selection.appName + lineFeed
-        + selection.sourceURL.value_or(QString()) + lineFeed + selection.filePath.value_or(QString());
+    const QString searchText = selection.text + lineFeed + selection.markdown() + lineFeed + selection.appName
+        + lineFeed + selection.sourceURL.value_or(QString()) + lineFeed + selection.filePath.value_or(QString());
     return searchText.toLower()
         .normalized(QString::NormalizationForm_C)
         .contains(query.normalized(QString::NormalizationForm_C));

@@ -278,7 +278,7 @@ QVariant VisibleSelectionsModel::data(const QModelIndex& modelIndex, int role) c
     case TextRole:
         return s.text;
     case MarkdownRole:
-        return s.markdown;
+        return s.markdown();
     case AppNameRole:
         return s.appName;
     case BundleIDRole:

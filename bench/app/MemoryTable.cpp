@@ -51,9 +51,10 @@ struct Tally
         if (s.isNull() || s.capacity() == 0 || seen.contains(s.constData()))
             return;
         seen.insert(s.constData());
-        const size_t block = 16 + size_t(s.capacity() + 1) * 2;
-        bytes += double((block + 8 + 15) / 16 * 16);
+        addBlock(16 + size_t(s.capacity() + 1) * 2);
     }
+    // A heap block with the allocator's header and rounding.
+    void addBlock(size_t size) { bytes += double((size + 8 + 15) / 16 * 16); }
     void add(const std::optional<QString>& s)
     {
         if (s)
@@ -93,8 +94,16 @@ int main(int argc, char* argv[])
     double groups = 0;
     for (const Selection& s : selections) {
         text.add(s.text);
-        if (s.markdown.constData() != s.text.constData())
-            markdown.add(s.markdown);
+        // Kept whole or as its middle; a difference adds a small block that refers to the text's
+        // own string (or, after the text changed, to its old text, counted here).
+        const SelectionMarkdown& form = s.markdownForm();
+        if (form.middle().constData() != s.text.constData())
+            markdown.add(form.middle());
+        if (form.isDifference()) {
+            markdown.addBlock(SelectionMarkdown::differenceBytes());
+            if (form.base().constData() != s.text.constData())
+                markdown.add(form.base());
+        }
         small.add(s.appName);
         small.add(s.bundleID);
         small.add(s.sourceURL);
@@ -109,7 +118,7 @@ int main(int argc, char* argv[])
     row("records", records);
     row("  Selection values in the list", double(sizeof(Selection)) * n);
     row("  text", text.bytes);
-    row("  markdown (where not the text's own string)", markdown.bytes);
+    row("  markdown (middle, or whole if unlike text)", markdown.bytes);
     row("  app, bundle, address, title, file path", small.bytes);
     row("  group ids", groups);
     row("index: keys, orders, names, sources, search text", withStore * 1048576.0 - records);

@@ -63,9 +63,9 @@ StoreSnapshot generate(int selections, quint32 seed)
         Selection s;
         s.id = uuid(random);
         s.text = sentence(random, 420 + random.bounded(160));
-        s.markdown = random.bounded(3) == 0
-            ? s.text
-            : QStringLiteral("**") + s.text.left(40) + QStringLiteral("**") + s.text.mid(40);
+        s.setMarkdown(random.bounded(3) == 0
+                ? s.text
+                : QStringLiteral("**") + s.text.left(40) + QStringLiteral("**") + s.text.mid(40));
         switch (random.bounded(3)) {
         case 0:
             s.appName = QStringLiteral("Firefox");

@@ -25,7 +25,7 @@ Selection selection(int n, int textSize)
     Selection s;
     s.id = id(1, n);
     s.text = text;
-    s.markdown = n % 3 == 0 ? text : QStringLiteral("**") + text + QStringLiteral("**");
+    s.setMarkdown(n % 3 == 0 ? text : QStringLiteral("**") + text + QStringLiteral("**"));
     s.appName = n % 2 == 0 ? QStringLiteral("Firefox") : QStringLiteral("Text Editor");
     if (n % 2 == 0) {
         s.bundleID = QStringLiteral("org.mozilla.firefox");

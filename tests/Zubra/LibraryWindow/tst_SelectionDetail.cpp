@@ -326,7 +326,7 @@ void TestSelectionDetail::commandsReachTheDoubles()
 void TestSelectionDetail::passageLinksOpenThroughTheWorkspace()
 {
     Selection selection = add(u"x"_qs);
-    selection.markdown = u"read [this](https://example.com/p) or [that](file:///etc/passwd)"_qs;
+    selection.setMarkdown(u"read [this](https://example.com/p) or [that](file:///etc/passwd)"_qs);
     SelectionDetailView view(*m_store, m_environment);
     view.setSelection(selection);
     emit view.passage()->anchorClicked(QUrl(u"https://example.com/p"_qs));

@@ -161,7 +161,7 @@ void TestSelectionRowCommands::copies()
     QTRY_VERIFY(!flash->isShown(s.id));
 
     find(*menu, u"Copy as Markdown"_qs)->trigger();
-    QCOMPARE(plain(), s.markdown);
+    QCOMPARE(plain(), s.markdown());
     QVERIFY(pasteboard.string(PasteboardType::html).value_or(QString()).contains(u"<strong>Markdown</strong>"_qs));
     QVERIFY(flash->isShown(s.id));
     QTRY_VERIFY(!flash->isShown(s.id));

@@ -182,7 +182,7 @@ void TestCaptureFlow::savedCapture()
     QCOMPARE(store.selections().size(), 1);
     const Selection& s = store.selections().first();
     QCOMPARE(s.text, QStringLiteral("Selected words"));
-    QCOMPARE(s.markdown, s.text); // no Markdown in the result
+    QCOMPARE(s.markdown(), s.text); // no Markdown in the result
     QCOMPARE(s.appName, QStringLiteral("Editor"));
     QCOMPARE(s.filePath, QStringLiteral("/home/u/notes.txt"));
     QCOMPARE(s.createdAt, QDateTime(QDate(2026, 3, 4), QTime(5, 6, 7), Qt::UTC));

@@ -46,11 +46,11 @@ void TestSampleData::samples()
             QVERIFY(s.sourceURL->startsWith(QStringLiteral("https://")));
     }
     // Only the first carries Markdown of its own; its title is not plain ASCII.
-    QCOMPARE(samples[0].markdown, QStringLiteral("**Swift**") + samples[0].text.mid(5));
+    QCOMPARE(samples[0].markdown(), QStringLiteral("**Swift**") + samples[0].text.mid(5));
     QCOMPARE(TextMetrics::count(*samples[0].sourceTitle), 44);
     QCOMPARE(samples[0].sourceTitle->toUtf8().size(), 46);
     for (qsizetype i = 1; i < samples.size(); ++i)
-        QCOMPARE(samples[i].markdown, samples[i].text);
+        QCOMPARE(samples[i].markdown(), samples[i].text);
 }
 
 void TestSampleData::callsDifferOnlyInIdentifiers()

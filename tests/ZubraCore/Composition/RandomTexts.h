@@ -47,7 +47,7 @@ inline QList<Selection> selections(QRandomGenerator& rng, int count)
         Selection s;
         s.id = QUuid::createUuid();
         s.text = text(rng, 8);
-        s.markdown = rng.bounded(3) == 0 ? text(rng, 6) : s.text;
+        s.setMarkdown(rng.bounded(3) == 0 ? text(rng, 6) : s.text);
         s.appName = apps[rng.bounded(int(apps.size()))];
         s.sourceURL = maybe(rng, urls[rng.bounded(int(urls.size()))], 40);
         s.filePath = maybe(rng, paths[rng.bounded(int(paths.size()))], 30);

@@ -272,7 +272,7 @@ private slots:
         // the first message by itself; A and B (49 together) share the next, C takes the last.
         Fixture f = fixture();
         f.selections[3].text = QString(50, u'd');
-        f.selections[3].markdown = f.selections[3].text;
+        f.selections[3].setMarkdown(f.selections[3].text);
         const QString bigD = u"SOURCE: D\n\n"_qs + QString(50, u'd');
         const QList<ComposedContext> messages
             = ContextComposer::splitForMessages(f.draft, f.selections, std::nullopt, perCharacter, 49);

@@ -53,7 +53,7 @@ void edit(QRandomGenerator& rng, ContextDraft& draft, QList<Selection>& selectio
                 s.text = RandomTexts::text(rng, 6);
                 break;
             case 1:
-                s.markdown = RandomTexts::text(rng, 6);
+                s.setMarkdown(RandomTexts::text(rng, 6));
                 break;
             case 2:
                 s.sourceTitle = RandomTexts::maybe(rng, RandomTexts::text(rng, 3), 70);
@@ -149,7 +149,7 @@ private slots:
         session.compose(draft, selections, std::nullopt, perCharacter);
         QCOMPARE(session.lastPreparedCount(), 1);
 
-        selections[4].markdown = u"**changed**"_qs;
+        selections[4].setMarkdown(u"**changed**"_qs);
         session.compose(draft, selections, std::nullopt, perCharacter);
         QCOMPARE(session.lastPreparedCount(), 1);
 

@@ -22,7 +22,7 @@ inline Selection fromLine(const QString& line)
     Selection s;
     s.id = QUuid::createUuid();
     s.text = f.value(0);
-    s.markdown = s.text;
+    s.setMarkdown(s.text);
     s.appName = f.value(1);
     s.createdAt = at(f.value(2, u"00:00"_qs));
     if (!f.value(3).isEmpty())

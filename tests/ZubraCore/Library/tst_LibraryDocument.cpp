@@ -291,8 +291,9 @@ private slots:
         const QList<Selection>& selections = decoded.snapshot->selections;
         QCOMPARE(selections.size(), 3);
         for (const Selection& s : selections) {
-            QCOMPARE(s.markdown == s.text, markdownShares);
-            QCOMPARE(!s.text.isEmpty() && s.markdown.constData() == s.text.constData(), markdownShares && !text.isEmpty());
+            QCOMPARE(s.markdown() == s.text, markdownShares);
+            QCOMPARE(
+                !s.text.isEmpty() && s.markdown().constData() == s.text.constData(), markdownShares && !text.isEmpty());
             QCOMPARE(s.appName, QString("Text Editor"));
             QCOMPARE(s.bundleID, std::optional<QString>("org.example.Editor"));
             QCOMPARE(s.appName.constData(), selections.first().appName.constData());

@@ -30,6 +30,7 @@ private slots:
     void indexAgreesWithMatches_data() { matches_data(); }
     void indexAgreesWithMatches();
     void indexAgreesOnRandomLibraries();
+    void indexAgreesOnLocallyEditedMarkdowns();
     void indexFollowsChangedAndErasedEntries();
     void indexOfALargeLibraryAgreesWithOneBuiltInSteps();
 };
@@ -228,6 +229,59 @@ void TestSortMode::matches_data()
     QTest::newRow("empty markdown") << "x\n\napp"
                                     << "x|App"
                                     << "" << QString() << true;
+
+    // Markdowns that are the text with a local change, kept (and searched) as the difference.
+    const QString fox = u"The quick brown fox jumps over the lazy dog|App"_qs;
+    const QString boldFox = u"The **quick** brown fox jumps over the lazy dog"_qs;
+    QTest::newRow("bold run: opening marks") << "e **q" << fox << boldFox << QString() << true;
+    QTest::newRow("bold run: closing marks") << "ck** b" << fox << boldFox << QString() << true;
+    QTest::newRow("bold run: from the start into the middle") << "the **quick" << fox << boldFox << QString() << true;
+    QTest::newRow("bold run: far side of the closing marks")
+        << "** brown fox jumps over the lazy" << fox << boldFox << QString() << true;
+    QTest::newRow("bold run: whole markdown") << boldFox.toLower() << fox << boldFox << QString() << true;
+    QTest::newRow("bold run: in the shared end") << "lazy dog" << fox << boldFox << QString() << true;
+    QTest::newRow("bold run: absent") << "e ** q" << fox << boldFox << QString() << false;
+    QTest::newRow("bold run: longer than the markdown")
+        << boldFox.toLower() + u" and more"_qs << fox << boldFox << QString() << false;
+    QTest::newRow("deletion: across the seam")
+        << "the quick fox" << fox << "The quick fox jumps over the lazy dog" << QString() << true;
+    QTest::newRow("deletion: not across the seam")
+        << "quick brown fox" << fox << "The quick fox jumps over the lazy dog" << QString() << true;
+    QTest::newRow("heading marker") << "# the quick" << fox << u"# The quick brown fox jumps over the lazy dog"_qs
+                                    << QString() << true;
+    QTest::newRow("trailing link") << "dog [x](" << fox << u"The quick brown fox jumps over the lazy dog [x](y)"_qs
+                                   << QString() << true;
+    QTest::newRow("prefix and suffix overlap") << "abababababab"
+                                               << "ababababab|App"
+                                               << "abababababab" << QString() << true;
+    QTest::newRow("prefix and suffix overlap, too long") << "ababababababa"
+                                                         << "ababababab|App"
+                                                         << "abababababab" << QString() << false;
+    QTest::newRow("surrogate pair in the middle")
+        << u"\U0001F601 and carry"_qs << u"smile \U0001F600 and carry on with the day|App"_qs
+        << u"smile \U0001F601 and carry on with the day"_qs << QString() << true;
+    QTest::newRow("surrogate pair, text's own")
+        << u"smile \U0001F600 and"_qs << u"smile \U0001F600 and carry on with the day|App"_qs
+        << u"smile \U0001F601 and carry on with the day"_qs << QString() << true;
+    QTest::newRow("lowered in the middle only")
+        << "the **quick**" << u"the Quick brown fox jumps over the lazy dog|App"_qs
+        << u"the **QUICK** brown fox jumps over the lazy dog"_qs << QString() << true;
+    QTest::newRow("differs in case only") << "the quick brown" << u"The Quick brown fox jumps over the lazy dog|App"_qs
+                                          << u"the quick brown fox jumps over the lazy dog"_qs << QString() << true;
+    QTest::newRow("NFC: mark inserted composes with the shared beginning")
+        << u"resum\u00e9 of"_qs << u"Resume of the year, in full|App"_qs << u"Resume\u0301 of the year, in full"_qs
+        << QString() << true;
+    QTest::newRow("NFC: marks composed in the markdown equal the text")
+        << u"re\u0301sume\u0301 of the year"_qs << u"R\u00e9sum\u00e9 of the year, in full|App"_qs
+        << u"R\u00e9sume\u0301 of the year, in full"_qs << QString() << true;
+    QTest::newRow("NFC: bold run in a text with marks")
+        << u"caf\u00e9 **au**"_qs << u"Cafe\u0301 au lait, with sugar and more|App"_qs
+        << u"Cafe\u0301 **au** lait, with sugar and more"_qs << QString() << true;
+    QTest::newRow("dotted capital I lowers to two units")
+        << u"**i\u0307stanbul** is"_qs << u"\u0130stanbul is large and old and busy|App"_qs
+        << u"**\u0130stanbul** is large and old and busy"_qs << QString() << true;
+    QTest::newRow("query with a line feed across a difference")
+        << "dog\nthe **quick" << fox << boldFox << QString() << true;
 }
 
 namespace {
@@ -236,7 +290,7 @@ Selection matchSelection(const QString& line, const QString& markdown, const QSt
 {
     Selection s = fromLine(line);
     if (!markdown.isNull())
-        s.markdown = markdown;
+        s.setMarkdown(markdown);
     if (!title.isNull())
         s.sourceTitle = title;
     s.bundleID = u"com.vesk.sample"_qs;
@@ -286,7 +340,7 @@ void TestSortMode::indexAgreesOnRandomLibraries()
         Selection s;
         s.id = QUuid::createUuid();
         s.text = randomText(12);
-        s.markdown = random.bounded(2) ? s.text : randomText(6);
+        s.setMarkdown(random.bounded(2) ? s.text : randomText(6));
         s.appName = randomText(3);
         if (random.bounded(2))
             s.sourceURL = randomText(4);
@@ -305,7 +359,7 @@ void TestSortMode::indexAgreesOnRandomLibraries()
     int found = 0;
     for (int q = 0; q < 400; ++q) {
         const Selection& source = library[random.bounded(int(library.size()))];
-        const QString joined = (source.text + u'\n' + source.markdown + u'\n' + source.appName + u'\n'
+        const QString joined = (source.text + u'\n' + source.markdown() + u'\n' + source.appName + u'\n'
             + source.sourceURL.value_or(QString()) + u'\n' + source.filePath.value_or(QString()))
                                    .toLower();
         const int from = random.bounded(int(joined.size()));
@@ -318,6 +372,86 @@ void TestSortMode::indexAgreesOnRandomLibraries()
         }
     }
     QVERIFY(found > 400); // the queries did hit
+}
+
+// Markdowns that are their text with a few local insertions, deletions and replacements (kept as
+// differences), some then outliving a change of the text; queries cut around the edits, so that
+// many span the edges of the middle.
+void TestSortMode::indexAgreesOnLocallyEditedMarkdowns()
+{
+    const QStringList fragments {"a", "B", " ", "\n", "**", "[", "](", u"\u00E9"_qs, u"\u0301"_qs, u"\u03A3"_qs,
+        u"\u0130"_qs, u"\U0001F600"_qs, u"\U0001F601"_qs, "x", "Q", u"\u00C0"_qs, "ab"};
+    QRandomGenerator random(11);
+    auto randomText = [&](int minFragments, int maxFragments) {
+        QString text;
+        const int n = minFragments + random.bounded(maxFragments - minFragments + 1);
+        for (int i = 0; i < n; ++i)
+            text += fragments[random.bounded(int(fragments.size()))];
+        return text;
+    };
+    QList<Selection> library;
+    QList<QList<qsizetype>> edits; // where each markdown was changed
+    int differences = 0;
+    for (int i = 0; i < 300; ++i) {
+        Selection s;
+        s.id = QUuid::createUuid();
+        s.text = randomText(20, 40);
+        QString markdown = s.text;
+        QList<qsizetype> at;
+        for (int e = 1 + random.bounded(2); e > 0; --e) {
+            qsizetype where = random.bounded(int(markdown.size()) + 1);
+            // Lowering replaces a lone surrogate or not depending on what came before it, so the
+            // edits keep pairs whole, as real captures do.
+            if (where > 0 && where < markdown.size() && markdown[where].isLowSurrogate())
+                --where;
+            qsizetype cut = std::min<qsizetype>(random.bounded(4), markdown.size() - where);
+            if (cut > 0 && where + cut < markdown.size() && markdown[where + cut].isLowSurrogate())
+                ++cut;
+            markdown = markdown.first(where) + randomText(0, 2) + markdown.sliced(where + cut);
+            at.append(where);
+        }
+        s.setMarkdown(markdown);
+        differences += s.markdownForm().isDifference();
+        if (random.bounded(4) == 0)
+            s.text = randomText(5, 20); // the markdown keeps its value
+        s.appName = randomText(1, 3);
+        if (random.bounded(2))
+            s.filePath = randomText(1, 4);
+        library.append(s);
+        edits.append(at);
+    }
+    QVERIFY(differences > 150);
+    SelectionSearchIndex index;
+    std::vector<SelectionSearchIndex::Key> keys;
+    for (int i = 0; i < 150; ++i)
+        keys.push_back(SelectionSearchIndex::Key(i + 1));
+    index.buildInBackground(library.mid(0, 150), keys);
+    for (int i = 150; i < 300; ++i)
+        index.set(SelectionSearchIndex::Key(i + 1), library[i]);
+    index.waitUntilBuilt();
+    int found = 0;
+    for (int q = 0; q < 500; ++q) {
+        const int source = random.bounded(int(library.size()));
+        const QString markdown = library[source].markdown().toLower();
+        const QList<qsizetype>& at = edits[source];
+        const qsizetype around = std::min(at[random.bounded(int(at.size()))], markdown.size());
+        const int size = 1 + random.bounded(8);
+        const qsizetype from = std::max<qsizetype>(0, around - random.bounded(size + 1));
+        QString query = random.bounded(8) ? markdown.mid(from, size) : randomText(1, 3).toLower();
+        if (!query.isEmpty() && query.front().isLowSurrogate())
+            query.remove(0, 1);
+        if (!query.isEmpty() && query.back().isHighSurrogate())
+            query.chop(1);
+        if (query.isEmpty())
+            continue;
+        const SelectionSearchIndex::Query prepared = SelectionSearchIndex::prepare(query);
+        for (int i = 0; i < library.size(); ++i) {
+            const bool expected = SortModes::matches(query, library[i]);
+            found += expected;
+            QCOMPARE(index.matches(SelectionSearchIndex::Key(i + 1), prepared), expected);
+        }
+    }
+    QVERIFY(found > 500);
 }
 
 // An entry set again follows the new fields; one erased, or changed while the background build
@@ -337,7 +471,7 @@ void TestSortMode::indexFollowsChangedAndErasedEntries()
     };
     QVERIFY(has(1, "beta") && has(1, "alpha"));
     QVERIFY(!has(2, "gamma"));
-    s.markdown = "delta";
+    s.setMarkdown("delta");
     s.filePath = "/tmp/Epsilon";
     index.set(1, s);
     QVERIFY(!has(1, "alpha") && has(1, "delta") && has(1, "epsilon"));

@@ -140,7 +140,7 @@ void TestStoreAggregation::document()
 void TestStoreAggregation::documentLeavesInputAlone()
 {
     QList<Selection> input = fromLines({"b|B|10:00", "a|A|09:00"});
-    input[0].markdown = "";
+    input[0].setMarkdown("");
     input[0].createdAt = input[0].createdAt.addSecs(30); // same minute as shown, later in fact
     input[1].createdAt = input[0].createdAt.addSecs(-10);
     const QList<Selection> copy = input;

@@ -162,7 +162,7 @@ void TestStoreOperations::importedChunks()
     QCOMPARE(LibraryTestData::labels(made), (QStringList {"A", "B "}));
     QCOMPARE(LibraryTestData::labels(s.selections()), (QStringList {"B ", "A", "c", "b", "a"}));
     for (const Selection& m : made) {
-        QCOMPARE(m.markdown, m.text);
+        QCOMPARE(m.markdown(), m.text);
         QCOMPARE(m.appName, QString("Pasted text"));
         QVERIFY(!m.bundleID && !m.sourceURL && !m.sourceTitle && !m.filePath && m.groupIDs.isEmpty());
         QCOMPARE(m.createdAt, h.wallClock);

@@ -25,7 +25,7 @@ inline Selection randomSelection(QRandomGenerator& random)
     s.id = QUuid::createUuid();
     for (int i = 0; i < 3; ++i)
         s.text += words[random.bounded(int(words.size()))] + u' ';
-    s.markdown = random.bounded(3) == 0 ? u"**"_qs + s.text + u"**"_qs : s.text;
+    s.setMarkdown(random.bounded(3) == 0 ? u"**"_qs + s.text + u"**"_qs : s.text);
     s.appName = apps[random.bounded(int(apps.size()))];
     switch (random.bounded(3)) {
     case 0:
