@@ -13,6 +13,23 @@ using namespace LibraryTestData;
 Q_DECLARE_METATYPE(SortMode)
 Q_DECLARE_METATYPE(std::optional<SortMode>)
 
+namespace {
+
+// The first half of a 300-selection library built in the background, the rest set one by one
+// meanwhile: key i + 1 for selection i.
+void indexHalfBuiltHalfSet(SelectionSearchIndex& index, const QList<Selection>& library)
+{
+    std::vector<SelectionSearchIndex::Key> keys;
+    for (int i = 0; i < 150; ++i)
+        keys.push_back(SelectionSearchIndex::Key(i + 1));
+    index.buildInBackground(library.mid(0, 150), keys);
+    for (int i = 150; i < 300; ++i)
+        index.set(SelectionSearchIndex::Key(i + 1), library[i]);
+    index.waitUntilBuilt();
+}
+
+} // namespace
+
 class TestSortMode : public QObject
 {
     Q_OBJECT
@@ -349,13 +366,7 @@ void TestSortMode::indexAgreesOnRandomLibraries()
         library.append(s);
     }
     SelectionSearchIndex index;
-    std::vector<SelectionSearchIndex::Key> keys;
-    for (int i = 0; i < 150; ++i)
-        keys.push_back(SelectionSearchIndex::Key(i + 1));
-    index.buildInBackground(library.mid(0, 150), keys);
-    for (int i = 150; i < 300; ++i)
-        index.set(SelectionSearchIndex::Key(i + 1), library[i]);
-    index.waitUntilBuilt();
+    indexHalfBuiltHalfSet(index, library);
     int found = 0;
     for (int q = 0; q < 400; ++q) {
         const Selection& source = library[random.bounded(int(library.size()))];
@@ -422,13 +433,7 @@ void TestSortMode::indexAgreesOnLocallyEditedMarkdowns()
     }
     QVERIFY(differences > 150);
     SelectionSearchIndex index;
-    std::vector<SelectionSearchIndex::Key> keys;
-    for (int i = 0; i < 150; ++i)
-        keys.push_back(SelectionSearchIndex::Key(i + 1));
-    index.buildInBackground(library.mid(0, 150), keys);
-    for (int i = 150; i < 300; ++i)
-        index.set(SelectionSearchIndex::Key(i + 1), library[i]);
-    index.waitUntilBuilt();
+    indexHalfBuiltHalfSet(index, library);
     int found = 0;
     for (int q = 0; q < 500; ++q) {
         const int source = random.bounded(int(library.size()));
