@@ -1,6 +1,7 @@
 #include "ZubraCore/Library/RecordJson.h"
 
 #include "ZubraCore/Support/IsoDate.h"
+#include "ZubraCore/Text/CommonAffixes.h"
 #include "ZubraCore/Text/Uuids.h"
 
 #include <QUrl>
@@ -261,25 +262,13 @@ SelectionMarkdown markdownForm(const QString& text, std::string_view textView, s
 {
     if (markdownView == textView)
         return SelectionMarkdown(text);
-    constexpr size_t block = 64; // bytes compared with one memcmp
     const size_t shortest = std::min(textView.size(), markdownView.size());
-    const char* t = textView.data();
-    const char* m = markdownView.data();
-    size_t prefix = 0;
-    while (prefix + block <= shortest && std::memcmp(t + prefix, m + prefix, block) == 0)
-        prefix += block;
-    while (prefix < shortest && t[prefix] == m[prefix])
-        ++prefix;
+    size_t prefix = size_t(CommonAffixes::prefixSize(textView.data(), markdownView.data(), qsizetype(shortest)));
     // Both are valid UTF-8 and agree up to here: a sequence cut in one is cut in the other.
-    while (prefix > 0 && prefix < markdownView.size() && isContinuationByte(m[prefix]))
+    while (prefix > 0 && prefix < markdownView.size() && isContinuationByte(markdownView[prefix]))
         --prefix;
-    const char* tEnd = t + textView.size();
-    const char* mEnd = m + markdownView.size();
-    size_t suffix = 0;
-    while (suffix + block <= shortest - prefix && std::memcmp(tEnd - suffix - block, mEnd - suffix - block, block) == 0)
-        suffix += block;
-    while (suffix < shortest - prefix && tEnd[-1 - qsizetype(suffix)] == mEnd[-1 - qsizetype(suffix)])
-        ++suffix;
+    size_t suffix = size_t(CommonAffixes::suffixSize(textView.data() + textView.size(),
+        markdownView.data() + markdownView.size(), qsizetype(shortest - prefix)));
     while (suffix > 0 && isContinuationByte(markdownView[markdownView.size() - suffix]))
         --suffix;
     const size_t middle = markdownView.size() - prefix - suffix;

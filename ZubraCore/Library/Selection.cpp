@@ -1,42 +1,10 @@
 #include "ZubraCore/Library/Selection.h"
 
+#include "ZubraCore/Text/CommonAffixes.h"
 #include "ZubraCore/Text/TextMetrics.h"
 
 #include <cstring>
 #include <limits>
-
-namespace {
-
-constexpr qsizetype compareBlock = 32; // code units compared with one memcmp
-
-} // namespace
-
-qsizetype commonPrefixSize(QStringView a, QStringView b)
-{
-    const qsizetype n = std::min(a.size(), b.size());
-    const QChar* x = a.data();
-    const QChar* y = b.data();
-    qsizetype i = 0;
-    while (i + compareBlock <= n && std::memcmp(x + i, y + i, compareBlock * sizeof(QChar)) == 0)
-        i += compareBlock;
-    while (i < n && x[i] == y[i])
-        ++i;
-    return i;
-}
-
-qsizetype commonSuffixSize(QStringView a, QStringView b, qsizetype prefix)
-{
-    const qsizetype n = std::min(a.size(), b.size()) - prefix;
-    const QChar* x = a.data() + a.size();
-    const QChar* y = b.data() + b.size();
-    qsizetype i = 0;
-    while (i + compareBlock <= n
-        && std::memcmp(x - i - compareBlock, y - i - compareBlock, compareBlock * sizeof(QChar)) == 0)
-        i += compareBlock;
-    while (i < n && x[-i - 1] == y[-i - 1])
-        ++i;
-    return i;
-}
 
 SelectionMarkdown SelectionMarkdown::against(const QString& text, const QString& markdown)
 {
@@ -44,10 +12,12 @@ SelectionMarkdown SelectionMarkdown::against(const QString& text, const QString&
         return SelectionMarkdown(text);
     if (text.size() > std::numeric_limits<qint32>::max() || markdown.size() > std::numeric_limits<qint32>::max())
         return SelectionMarkdown(markdown);
-    qsizetype prefix = commonPrefixSize(text, markdown);
+    const qsizetype shortest = std::min(text.size(), markdown.size());
+    qsizetype prefix = CommonAffixes::prefixSize(text.constData(), markdown.constData(), shortest);
     if (prefix > 0 && markdown[prefix - 1].isHighSurrogate())
         --prefix;
-    qsizetype suffix = commonSuffixSize(text, markdown, prefix);
+    qsizetype suffix = CommonAffixes::suffixSize(
+        text.constData() + text.size(), markdown.constData() + markdown.size(), shortest - prefix);
     if (suffix > 0 && markdown[markdown.size() - suffix].isLowSurrogate())
         --suffix;
     const qsizetype middle = markdown.size() - prefix - suffix;

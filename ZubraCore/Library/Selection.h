@@ -64,11 +64,6 @@ private:
     QExplicitlySharedDataPointer<const Difference> m_difference;
 };
 
-// Longest shared beginning and end, in code units (the end not overlapping `prefix`), at
-// memcmp speed.
-qsizetype commonPrefixSize(QStringView a, QStringView b);
-qsizetype commonSuffixSize(QStringView a, QStringView b, qsizetype prefix);
-
 struct Selection
 {
     QUuid id;

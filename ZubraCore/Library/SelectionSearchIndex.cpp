@@ -7,15 +7,15 @@
 
 namespace {
 
-// Same string, cheaply when both share one buffer.
-bool sameText(const QString& a, const QString& b)
-{
-    return (a.constData() == b.constData() && a.size() == b.size()) || a == b;
-}
-
 bool sameBuffer(const QString& a, const QString& b)
 {
     return a.constData() == b.constData() && a.size() == b.size();
+}
+
+// Same string, cheaply when both share one buffer.
+bool sameText(const QString& a, const QString& b)
+{
+    return sameBuffer(a, b) || a == b;
 }
 
 // Below U+0300 there are no combining marks, and the only character whose lower case is not a
