@@ -5,6 +5,7 @@
 #include "Platform/X11/XcbConnection.h"
 #include "support/TestMain.h"
 #include "support/X11Programs.h"
+#include "support/X11Wait.h"
 
 #include <cstdlib>
 
@@ -93,8 +94,10 @@ private slots:
         QtPasteboard pasteboard;
         Child target;
         QVERIFY(target.start(QStringLiteral(TESSELLON_CAPTURE_TARGET), {"--text", "one two three", "--select", "two"}));
-        QVERIFY(target.waitForLine("ready"));
-        QTest::qWait(100);
+        const auto ready = target.waitForLine("ready");
+        QVERIFY(ready);
+        // The keystrokes go where the X server's input focus is: in the target's window.
+        QVERIFY(X11Wait::focused(xcb_window_t(ready->toULongLong())));
 
         Child releaser;
         if (!heldKey.isEmpty()) {

@@ -279,9 +279,11 @@ void TestComposerAccessibilityX11::keyboardAloneUsesARow()
     c.pane()->nameField()->setFocus(Qt::TabFocusReason);
 
     // From the name field, Tab through the task, Template and import into the first row's switch.
+    // Each Tab is pressed once the one before has moved the focus, so none is lost or doubled.
     for (int i = 0; i < 8 && QApplication::focusWidget() != c.pane()->entryList(); ++i) {
+        QWidget* const before = QApplication::focusWidget();
         QVERIFY(X11Programs::key(u"Tab"_s));
-        QTest::qWait(50);
+        QTRY_VERIFY(QApplication::focusWidget() != before);
     }
     QCOMPARE(QApplication::focusWidget(), c.pane()->entryList());
     QCOMPARE(c.pane()->entryList()->focusedPart(), ComposeEntryRow::Part::checkbox);
@@ -341,7 +343,6 @@ void TestComposerAccessibilityX11::focusIsMarkedOnScreen()
     list->setFocus(Qt::TabFocusReason);
     list->setCurrentIndex(list->model()->index(1, 0));
     list->setFocusedPart(ComposeEntryRow::Part::handle);
-    QTest::qWait(100);
     const QColor highlight = c.view->palette().color(QPalette::Highlight);
     const auto ringPixels = [&](QWidget* around, const QRect& local) {
         const QRect area(around->mapTo(c.view.get(), local.topLeft()) - QPoint(4, 4), local.size() + QSize(8, 8));
@@ -354,6 +355,8 @@ void TestComposerAccessibilityX11::focusIsMarkedOnScreen()
     };
     const QRect handle
         = list->row()->partRect(list->visualRect(list->model()->index(1, 0)), ComposeEntryRow::Part::handle);
+    // The ring shows once the focus change has been painted.
+    QTRY_VERIFY(ringPixels(list->viewport(), handle).first > 10);
     auto [onHandle, shot] = ringPixels(list->viewport(), handle);
     QVERIFY(onHandle > 10);
     const QString name = QString::fromLatin1(QTest::currentDataTag());
@@ -366,10 +369,10 @@ void TestComposerAccessibilityX11::focusIsMarkedOnScreen()
             cleanup = b;
     QVERIFY(cleanup);
     cleanup->setFocus(Qt::TabFocusReason);
-    QTest::qWait(100);
+    QTRY_VERIFY(ringPixels(cleanup, cleanup->rect()).first > 10);
     auto [onButton, buttonShot] = ringPixels(cleanup, cleanup->rect());
     QVERIFY(onButton > 10);
-    QCOMPARE(ringPixels(list->viewport(), handle).first, 0);
+    QTRY_COMPARE(ringPixels(list->viewport(), handle).first, 0);
     QVERIFY(buttonShot.save(QStringLiteral(TESSELLON_SCREENSHOT_DIR "/composer-") + name + u"-button.png"_s));
 }
 

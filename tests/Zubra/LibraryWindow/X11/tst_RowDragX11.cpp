@@ -9,6 +9,7 @@
 #include "support/StoreHarness.h"
 #include "support/TestMain.h"
 #include "support/X11Programs.h"
+#include "support/X11Wait.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -69,7 +70,9 @@ void TestRowDragX11::rowDragReachesAnotherWindow()
     target.show();
     QVERIFY(QTest::qWaitForWindowExposed(&list));
     QVERIFY(QTest::qWaitForWindowExposed(&target));
-    QTest::qWait(300); // the window manager places both
+    // The window manager places both; the gesture's points come from where they ended up.
+    QVERIFY(X11Wait::placed(list.windowHandle()));
+    QVERIFY(X11Wait::placed(target.windowHandle()));
 
     const QPoint from = list.viewport()->mapToGlobal(list.visualRect(model.index(2, 0)).center());
     const QPoint to = target.mapToGlobal(target.rect().center());
