@@ -7,6 +7,7 @@
 #include "support/LibraryFixtures.h"
 #include "support/TestMain.h"
 #include "support/X11Programs.h"
+#include "support/X11Wait.h"
 
 #include <QDir>
 #include <QFile>
@@ -188,11 +189,12 @@ private slots:
         }
         const QString scheme = dark ? QStringLiteral("dark") : QStringLiteral("light");
         QDir().mkpath(QStringLiteral(TESSELLON_SCREENSHOT_DIR));
-        const auto shoot = [&](const QString& name) {
+        const auto shoot = [&](const QString& name, QSize size) {
+            QVERIFY(X11Wait::sized(xcb_window_t(m_window.toULong()), size));
             QVERIFY(X11Programs::activate(m_window));
-            QTest::qWait(800);
-            const QPixmap screen = QGuiApplication::primaryScreen()->grabWindow(0);
-            QVERIFY(screen.save(QStringLiteral(TESSELLON_SCREENSHOT_DIR "/library-window-") + name + u'-' + scheme
+            const auto screen = X11Wait::settledScreen();
+            QVERIFY(screen);
+            QVERIFY(screen->save(QStringLiteral(TESSELLON_SCREENSHOT_DIR "/library-window-") + name + u'-' + scheme
                 + QStringLiteral(".png")));
         };
         // The window filling the screen, as maximised, then at its smallest. Sized directly:
@@ -200,9 +202,9 @@ private slots:
         // maximised refuses a new size.
         QVERIFY(X11Programs::run(QStringLiteral("xdotool"), {"windowmove", m_window, "0", "0"}));
         QVERIFY(X11Programs::run(QStringLiteral("xdotool"), {"windowsize", m_window, "100%", "100%"}));
-        shoot(QStringLiteral("maximised"));
+        shoot(QStringLiteral("maximised"), QGuiApplication::primaryScreen()->size());
         QVERIFY(X11Programs::run(QStringLiteral("xdotool"), {"windowsize", m_window, "980", "600"}));
-        shoot(QStringLiteral("minimum"));
+        shoot(QStringLiteral("minimum"), QSize(980, 600));
     }
 
     void cleanupTestCase()

@@ -12,6 +12,7 @@
 #include "support/LibraryFixtures.h"
 #include "support/TestMain.h"
 #include "support/X11Programs.h"
+#include "support/X11Wait.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -242,10 +243,10 @@ private slots:
         const QString window = X11Programs::windowOf(m_app.processId());
         QVERIFY(!window.isEmpty());
         QVERIFY(X11Programs::activate(window));
-        QTest::qWait(600);
+        const auto screen = X11Wait::settledScreen();
+        QVERIFY(screen);
         QDir().mkpath(QStringLiteral(TESSELLON_SCREENSHOT_DIR));
-        const QPixmap screen = QGuiApplication::primaryScreen()->grabWindow(0);
-        QVERIFY(screen.save(QStringLiteral(TESSELLON_SCREENSHOT_DIR "/tessellon-after-capture.png")));
+        QVERIFY(screen->save(QStringLiteral(TESSELLON_SCREENSHOT_DIR "/tessellon-after-capture.png")));
     }
 
     void terminationSignalQuitsCleanly()

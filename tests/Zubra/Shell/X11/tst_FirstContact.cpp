@@ -9,6 +9,7 @@
 #include "Platform/X11/XcbConnection.h"
 #include "support/TestMain.h"
 #include "support/X11Programs.h"
+#include "support/X11Wait.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
@@ -168,11 +169,14 @@ private slots:
         QVERIFY(start.startAgain());
         QTest::qWait(500);
         QCOMPARE(start.windows(), (QStringList {library, welcome}));
-        const QString main = X11Programs::windowOf(start.app.processId());
-        QVERIFY(X11Programs::run(QStringLiteral("xdotool"), {"search", "--pid", QString::number(start.app.processId()),
-            "--name", "^Tessellon$", "windowminimize", "--sync"}));
+        const auto found = X11Programs::run(QStringLiteral("xdotool"),
+            {"search", "--pid", QString::number(start.app.processId()), "--name", "^Tessellon$"});
+        QVERIFY(found);
+        const QString main = QString::fromLatin1(found->split('\n').value(0)).trimmed();
+        QVERIFY(X11Programs::run(QStringLiteral("xdotool"), {"windowminimize", "--sync", main}));
         QVERIFY(start.startAgain());
-        QTest::qWait(500);
+        // Shown again: the window manager maps the library window back.
+        QVERIFY(X11Wait::shown(xcb_window_t(main.toULong())));
         QCOMPARE(start.windows(), (QStringList {library, welcome}));
         QVERIFY2(waitFor([] { return activeWindowTitle() == welcome; }, 5000), qPrintable(activeWindowTitle()));
 
