@@ -343,6 +343,7 @@ void TestComposerAccessibilityX11::focusIsMarkedOnScreen()
     list->setFocus(Qt::TabFocusReason);
     list->setCurrentIndex(list->model()->index(1, 0));
     list->setFocusedPart(ComposeEntryRow::Part::handle);
+    QTest::qWait(100);
     const QColor highlight = c.view->palette().color(QPalette::Highlight);
     const auto ringPixels = [&](QWidget* around, const QRect& local) {
         const QRect area(around->mapTo(c.view.get(), local.topLeft()) - QPoint(4, 4), local.size() + QSize(8, 8));
@@ -355,8 +356,6 @@ void TestComposerAccessibilityX11::focusIsMarkedOnScreen()
     };
     const QRect handle
         = list->row()->partRect(list->visualRect(list->model()->index(1, 0)), ComposeEntryRow::Part::handle);
-    // The ring shows once the focus change has been painted.
-    QTRY_VERIFY(ringPixels(list->viewport(), handle).first > 10);
     auto [onHandle, shot] = ringPixels(list->viewport(), handle);
     QVERIFY(onHandle > 10);
     const QString name = QString::fromLatin1(QTest::currentDataTag());
@@ -369,10 +368,10 @@ void TestComposerAccessibilityX11::focusIsMarkedOnScreen()
             cleanup = b;
     QVERIFY(cleanup);
     cleanup->setFocus(Qt::TabFocusReason);
-    QTRY_VERIFY(ringPixels(cleanup, cleanup->rect()).first > 10);
+    QTest::qWait(100);
     auto [onButton, buttonShot] = ringPixels(cleanup, cleanup->rect());
     QVERIFY(onButton > 10);
-    QTRY_COMPARE(ringPixels(list->viewport(), handle).first, 0);
+    QCOMPARE(ringPixels(list->viewport(), handle).first, 0);
     QVERIFY(buttonShot.save(QStringLiteral(TESSELLON_SCREENSHOT_DIR "/composer-") + name + u"-button.png"_s));
 }
 
