@@ -2,6 +2,7 @@
 
 #include "Platform/KeyLayout.h"
 #include "Platform/LoginItems.h"
+#include "Zubra/LibraryWindow/FocusRing.h"
 #include "Zubra/Shell/BundleInfo.h"
 #include "Zubra/Shell/HotKeyManager.h"
 #include "Zubra/Shell/ShortcutRecorder.h"
@@ -286,6 +287,17 @@ SettingsView::SettingsView(Inputs inputs, QWidget* parent)
         connect(m_launchToggle, &QCheckBox::toggled, this, &SettingsView::applyLaunchAtLogin);
     refreshSignError();
     setLaunchNote(std::nullopt);
+    // The style marks a focused button faintly: a ring shows where the keyboard is.
+    new FocusRing(this);
+}
+
+void SettingsView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // The window opens with the keyboard on its first control, marked.
+    QWidget* focus = window()->focusWidget();
+    if (!focus || !isAncestorOf(focus))
+        m_recorder->button()->setFocus(Qt::TabFocusReason);
 }
 
 void SettingsView::refreshSignError()

@@ -2,6 +2,7 @@
 // the login-item statuses, the live and snapshot values, and a picture for review.
 
 #include "Platform/KeyLayout.h"
+#include "Zubra/LibraryWindow/FocusRing.h"
 #include "Zubra/Shell/HotKeyManager.h"
 #include "Zubra/Shell/SettingsView.h"
 #include "Zubra/Shell/ShortcutRecorder.h"
@@ -124,6 +125,7 @@ private slots:
     void settingsProblemIsShown();
     void copyingTheLibraryPathGivesThePath_data();
     void copyingTheLibraryPathGivesThePath();
+    void opensWithVisibleFocus();
     void snapshotValues();
 };
 
@@ -411,6 +413,20 @@ void TestSettingsView::copyingTheLibraryPathGivesThePath()
     QCOMPARE(QApplication::clipboard()->text(), path);
     // It shows in at most two lines, as tall as they are.
     QVERIFY(label->height() <= 2 * label->fontMetrics().lineSpacing() + 2);
+}
+
+void TestSettingsView::opensWithVisibleFocus()
+{
+    Window w;
+    SettingsView view(SettingsView::live(w.hotKeys, w.loginItems, u"/lib/T.json"_s, std::nullopt));
+    view.resize(520, 380);
+    view.show();
+    QApplication::setActiveWindow(&view);
+    QVERIFY(QTest::qWaitForWindowActive(&view));
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(view.recorder()->button()));
+    auto* ring = view.findChild<FocusRing*>();
+    QVERIFY(ring);
+    QTRY_COMPARE(ring->target(), QApplication::focusWidget());
 }
 
 void TestSettingsView::snapshotValues()
