@@ -115,6 +115,9 @@ public:
     DetailContent detailContent() const;
     bool persistenceBannerShown() const;
     bool permissionBannerShown() const;
+    // Reads trust again and shows or hides the permission banner: after the banner's own button,
+    // when the desktop's accessibility switch changes, and when the window becomes active.
+    void refreshTrust();
 
 signals:
     void trustRead(); // refreshTrust() ran: views that show trust read it again
@@ -127,10 +130,6 @@ signals:
     void renameSheetRequested();
     void deleteGroupAlertRequested();
     void welcomeRequested();
-
-    // Reads trust again and shows or hides the permission banner: after the banner's own button,
-    // when the desktop's accessibility switch changes, and when the window becomes active.
-    void refreshTrust();
 
 protected:
     bool event(QEvent* event) override;

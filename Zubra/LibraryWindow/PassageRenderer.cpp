@@ -1,6 +1,7 @@
 #include "Zubra/LibraryWindow/PassageRenderer.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QFontDatabase>
 #include <QTextBlock>
 #include <QtMath>
 #include <QTextCursor>
@@ -177,6 +178,45 @@ void replaceImagesWithAltText(QTextDocument& document)
     }
 }
 
+// Inline code comes from the parser marked fixed-pitch in the body font's family: it gets the
+// desktop's fixed-width family, as fenced code has.
+void monospaceInlineCode(QTextDocument& document)
+{
+    const QStringList families = QFontDatabase::systemFont(QFontDatabase::FixedFont).families();
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        QList<QTextFragment> code;
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat format = it.fragment().charFormat();
+            if (format.fontFixedPitch() && format.fontFamilies().toStringList() != families)
+                code.append(it.fragment());
+        }
+        for (const QTextFragment& fragment : code) {
+            QTextCursor cursor(&document);
+            cursor.setPosition(fragment.position());
+            cursor.setPosition(fragment.position() + fragment.length(), QTextCursor::KeepAnchor);
+            QTextCharFormat mono;
+            mono.setFontFamilies(families);
+            mono.setFontFixedPitch(true);
+            cursor.mergeCharFormat(mono);
+        }
+    }
+}
+
+// Where a piece of a long line ends: after the last blank within the piece's length, so that
+// words stay whole; at the length itself when the piece has no blank (never inside a surrogate
+// pair).
+qsizetype pieceEnd(QStringView line, qsizetype from)
+{
+    const qsizetype limit = from + plainLineLength;
+    if (limit >= line.size())
+        return line.size();
+    for (qsizetype i = limit - 1; i > from; --i) {
+        if (line[i] == u' ' || line[i] == u'\t')
+            return i + 1;
+    }
+    return line[limit - 1].isHighSurrogate() ? limit - 1 : limit;
+}
+
 } // namespace
 
 QList<Step> steps(const QString& markdown, qsizetype size)
@@ -215,14 +255,17 @@ QList<Step> steps(const QString& markdown, qsizetype size)
             if (lineEnd < 0)
                 lineEnd = body.size();
             const QStringView line = QStringView(body).mid(lineStart, lineEnd - lineStart);
-            for (qsizetype at = 0; at < line.size() || at == 0; at += plainLineLength) {
-                const QStringView cut = line.mid(at, plainLineLength);
+            qsizetype at = 0;
+            do { // an empty line too is one piece
+                const qsizetype end = pieceEnd(line, at);
+                const QStringView cut = line.mid(at, end - at);
                 if (!piece.isEmpty() && piece.size() + cut.size() + 1 > pieceSize)
                     flush();
                 if (!piece.isEmpty())
                     piece += u'\n';
                 piece += cut;
-            }
+                at = end;
+            } while (at < line.size());
             lineStart = lineEnd + 1;
         }
         flush();
@@ -248,6 +291,7 @@ void appendMarkdown(QTextDocument& document, const QString& markdown)
     PassageDocument part;
     part.setMarkdown(markdown, features());
     replaceImagesWithAltText(part);
+    monospaceInlineCode(part);
     QTextCursor cursor(&document);
     cursor.movePosition(QTextCursor::End);
     if (!document.isEmpty())

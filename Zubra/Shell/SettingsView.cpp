@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QStyle>
 #include <QTextLayout>
 #include <QVBoxLayout>

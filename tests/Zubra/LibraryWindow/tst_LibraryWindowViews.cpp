@@ -1,4 +1,5 @@
 #include "Zubra/LibraryWindow/ContentView.h"
+#include "Zubra/LibraryWindow/CopiedFlash.h"
 #include "Zubra/LibraryWindow/FocusRing.h"
 #include "Zubra/LibraryWindow/LibrarySelectionList.h"
 #include "Zubra/LibraryWindow/SidebarSectionList.h"
