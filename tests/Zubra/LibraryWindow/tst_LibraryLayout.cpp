@@ -215,11 +215,28 @@ private slots:
         QCOMPARE(m_views->sidebar().width(), before);
     }
 
+    void emptyStateClipsNothing_data()
+    {
+        QTest::addColumn<bool>("emptyLibrary");
+        QTest::newRow("nothing found") << false;
+        QTest::newRow("empty library, with the hotkey hint") << true;
+    }
     void emptyStateClipsNothing()
     {
-        m_window->setSearchText(u"nothing matches this"_s);
+        QFETCH(bool, emptyLibrary);
+        if (emptyLibrary) {
+            m_shell.trusted = false; // the permission banner above it as well
+            QSet<QUuid> all;
+            for (const Selection& s : m_store->selections())
+                all.insert(s.id);
+            m_store->deleteSelections(all);
+        } else {
+            m_window->setSearchText(u"nothing matches this"_s);
+        }
+        QCOMPARE(m_window->libraryContent(), ContentView::LibraryContent::emptyState);
         const QImage image = WidgetSnapshot::render(*m_window, windowSize());
-        WidgetSnapshot::saveForReview(image, u"empty-state-scale-"_s + scale() + u".png"_s);
+        WidgetSnapshot::saveForReview(image,
+            (emptyLibrary ? u"empty-library-scale-"_s : u"nothing-found-scale-"_s) + scale() + u".png"_s);
         const QStringList clipped = clippedTexts(m_window.get());
         QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(u'\n')));
     }
