@@ -2,6 +2,7 @@
 
 #include <QAbstractTextDocumentLayout>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QTextBlock>
 #include <QtMath>
 #include <QTextCursor>
@@ -50,6 +51,22 @@ constexpr qsizetype plainStepSize = 8 * 1024;
 constexpr qsizetype plainLineLength = 1024;
 
 } // namespace
+
+QFont codeFont(const QFont& desktopFixed)
+{
+    QFont font = desktopFixed;
+    if (!QFontInfo(font).fixedPitch()) {
+        font.setFamilies({u"monospace"_qs});
+        font.setStyleHint(QFont::TypeWriter);
+        font.setFixedPitch(true);
+    }
+    return font;
+}
+
+QFont codeFont()
+{
+    return codeFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+}
 
 bool isCostly(QStringView part)
 {
@@ -178,11 +195,12 @@ void replaceImagesWithAltText(QTextDocument& document)
     }
 }
 
-// Inline code comes from the parser marked fixed-pitch in the body font's family: it gets the
-// desktop's fixed-width family, as fenced code has.
+// Inline code comes from the parser in the desktop's fixed-width font, marked fixed-pitch; a
+// desktop whose "fixed" font is not fixed-width (a theme without one configured hands out the
+// body font) would draw it as body text: it gets a fixed-width family, as fenced code has.
 void monospaceInlineCode(QTextDocument& document)
 {
-    const QStringList families = QFontDatabase::systemFont(QFontDatabase::FixedFont).families();
+    const QStringList families = codeFont().families();
     for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
         QList<QTextFragment> code;
         for (auto it = block.begin(); !it.atEnd(); ++it) {
@@ -196,6 +214,7 @@ void monospaceInlineCode(QTextDocument& document)
             cursor.setPosition(fragment.position() + fragment.length(), QTextCursor::KeepAnchor);
             QTextCharFormat mono;
             mono.setFontFamilies(families);
+            mono.setFontStyleHint(QFont::TypeWriter);
             mono.setFontFixedPitch(true);
             cursor.mergeCharFormat(mono);
         }

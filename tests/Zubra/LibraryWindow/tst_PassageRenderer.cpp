@@ -52,6 +52,8 @@ private slots:
     void largePassageRendersInSteps();
     void emphasisIsItalic();
     void inlineCodeIsMonospaced();
+    void codeFontIsFixedWidth_data();
+    void codeFontIsFixedWidth();
     void longLineBreaksAtBlanks_data();
     void longLineBreaksAtBlanks();
     void costlyPartsShowTheirSource_data();
@@ -266,6 +268,24 @@ void TestPassageRenderer::inlineCodeIsMonospaced()
     QVERIFY(QFontInfo(inlineFont).fixedPitch());
     QCOMPARE(QFontInfo(inlineFont).family(), QFontInfo(fencedFont).family());
     QVERIFY(QFontInfo(inlineFont).family() != QFontInfo(bodyFont).family());
+}
+
+void TestPassageRenderer::codeFontIsFixedWidth_data()
+{
+    QTest::addColumn<QString>("desktopFixed");
+    QTest::newRow("a fixed-width face") << u"DejaVu Sans Mono"_qs;
+    QTest::newRow("the body face (a theme without a fixed font)") << u"DejaVu Sans"_qs;
+}
+
+void TestPassageRenderer::codeFontIsFixedWidth()
+{
+    QFETCH(QString, desktopFixed);
+    QFont given(desktopFixed, 14);
+    const QFont code = PassageRenderer::codeFont(given);
+    QVERIFY(QFontInfo(code).fixedPitch());
+    QCOMPARE(code.pointSize(), 14);
+    if (QFontInfo(given).fixedPitch())
+        QCOMPARE(code, given);
 }
 
 void TestPassageRenderer::longLineBreaksAtBlanks_data()
