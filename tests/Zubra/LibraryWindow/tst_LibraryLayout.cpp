@@ -50,7 +50,8 @@ QString where(const QWidget* widget)
 {
     QString path;
     for (const QWidget* w = widget; w; w = w->parentWidget())
-        path.prepend(u'/' + (w->objectName().isEmpty() ? QString::fromLatin1(w->metaObject()->className()) : w->objectName()));
+        path.prepend(
+            u'/' + (w->objectName().isEmpty() ? QString::fromLatin1(w->metaObject()->className()) : w->objectName()));
     return path;
 }
 
@@ -120,10 +121,11 @@ private slots:
         const SelectionGroup later = *m_store->addGroup(u"Read later"_s, u"#22AA44"_s);
         for (int i = 0; i < 11; ++i) {
             Selection s = Selection::make(QUuid::createUuid(),
-                u"Passage number "_s + QString::number(i) + u" about the quick brown fox that jumps over the lazy dog."_s,
+                u"Passage number "_s + QString::number(i)
+                    + u" about the quick brown fox that jumps over the lazy dog."_s,
                 std::nullopt, u"Firefox"_s, std::nullopt,
-                u"https://en.example.org/wiki/Article_with_a_long_name_"_s + QString::number(i), u"Article "_s + QString::number(i),
-                std::nullopt, {}, at.addSecs(-3600 * i));
+                u"https://en.example.org/wiki/Article_with_a_long_name_"_s + QString::number(i),
+                u"Article "_s + QString::number(i), std::nullopt, {}, at.addSecs(-3600 * i));
             m_store->add(s);
             if (i < 3)
                 m_store->addToGroup(i == 0 ? research.id : later.id, {s.id});
@@ -181,9 +183,10 @@ private slots:
         SidebarView& sidebar = m_views->sidebar();
         // The content is never wider than what the scroll area shows of it.
         QVERIFY2(sidebar.widget()->width() <= sidebar.viewport()->width(),
-            qPrintable(QString::number(sidebar.widget()->width()) + u" in "_s + QString::number(sidebar.viewport()->width())));
-        for (auto section : {SidebarModel::Section::prompt, SidebarModel::Section::library, SidebarModel::Section::groups,
-                 SidebarModel::Section::sources}) {
+            qPrintable(
+                QString::number(sidebar.widget()->width()) + u" in "_s + QString::number(sidebar.viewport()->width())));
+        for (auto section : {SidebarModel::Section::prompt, SidebarModel::Section::library,
+                 SidebarModel::Section::groups, SidebarModel::Section::sources}) {
             SidebarSectionList* list = sidebar.list(section);
             for (int row = 0; row < list->model()->rowCount(list->rootIndex()); ++row) {
                 const QRect rect = list->visualRect(list->model()->index(row, 0, list->rootIndex()));
@@ -235,8 +238,8 @@ private slots:
         }
         QCOMPARE(m_window->libraryContent(), ContentView::LibraryContent::emptyState);
         const QImage image = WidgetSnapshot::render(*m_window, windowSize());
-        WidgetSnapshot::saveForReview(image,
-            (emptyLibrary ? u"empty-library-scale-"_s : u"nothing-found-scale-"_s) + scale() + u".png"_s);
+        WidgetSnapshot::saveForReview(
+            image, (emptyLibrary ? u"empty-library-scale-"_s : u"nothing-found-scale-"_s) + scale() + u".png"_s);
         const QStringList clipped = clippedTexts(m_window.get());
         QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(u'\n')));
     }

@@ -101,8 +101,7 @@ private slots:
 
         CaptureToastController controller(MainQueue::system());
         controller.present({true, QStringLiteral("Saved \u00b7 Firefox"),
-            QStringLiteral("The quick brown fox jumps over the lazy dog"),
-            QStringLiteral("https://example.org/fox")});
+            QStringLiteral("The quick brown fox jumps over the lazy dog"), QStringLiteral("https://example.org/fox")});
         CaptureToastWidget* panel = controller.panel();
         QVERIFY(panel);
         QVERIFY(panel->rounded());
