@@ -49,6 +49,7 @@ public:
         policy.setHeightForWidth(true);
         setSizePolicy(policy);
         setPlainText(path);
+        recolour();
     }
 
     QSize sizeHint() const override { return {320, heightForWidth(320)}; }
@@ -70,6 +71,8 @@ protected:
         QPlainTextEdit::changeEvent(event);
         if (event->type() == QEvent::FontChange)
             lay(viewport()->width());
+        if (event->type() == QEvent::PaletteChange && !m_recolouring)
+            recolour();
     }
 
     QMimeData* createMimeDataFromSelection() const override
@@ -136,7 +139,18 @@ private:
         updateGeometry();
     }
 
+    // The secondary text colour of whatever palette it is given (the export sets its own).
+    void recolour()
+    {
+        m_recolouring = true;
+        QPalette secondary = palette();
+        secondary.setColor(QPalette::Text, secondary.color(QPalette::PlaceholderText));
+        setPalette(secondary);
+        m_recolouring = false;
+    }
+
     QString m_path;
+    bool m_recolouring = false;
     qsizetype m_head = 0;
     qsizetype m_cut = 0; // characters the ellipsis hides
 };
@@ -263,9 +277,6 @@ SettingsView::SettingsView(Inputs inputs, QWidget* parent)
     generalForm->addRow(noteRow);
     auto* path = new PathLabel(m_libraryPath, generalBox);
     path->setFont(m_signError->font());
-    QPalette secondary = path->palette();
-    secondary.setColor(QPalette::Text, secondary.color(QPalette::PlaceholderText));
-    path->setPalette(secondary);
     generalForm->addRow(QStringLiteral("Library"), path);
     // Settings that are not kept: said here, since nothing else shows that changes are lost.
     m_settingsProblem = caption(m_inputs.settingsProblem.value_or(QString()), generalBox);
