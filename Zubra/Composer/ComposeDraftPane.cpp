@@ -20,6 +20,7 @@
 #include <QPlainTextEdit>
 #include <QSet>
 #include <QStackedWidget>
+#include <QSystemTrayIcon>
 #include <QTextBlock>
 #include <QTimer>
 #include <QToolButton>
@@ -224,7 +225,9 @@ QString ComposeDraftPane::captionText(qsizetype included, qsizetype sources)
 QString ComposeDraftPane::emptyHint() const
 {
     return u"No sources yet. Select text anywhere and press "_s + m_services.hotkeyDisplay
-        + u" with \u201CCollect into Prompt\u201D on (menu bar) to add it here \u2014 or import pasted text below."_s;
+        + u" with \u201CCollect into Prompt\u201D on ("_s
+        + (QSystemTrayIcon::isSystemTrayAvailable() ? u"File menu or tray menu"_s : u"File menu"_s)
+        + u") to add it here \u2014 or import pasted text below."_s;
 }
 
 bool ComposeDraftPane::showsEmptyState() const

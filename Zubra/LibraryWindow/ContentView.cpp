@@ -9,7 +9,11 @@
 #include "ZubraCore/Models/VisibleSelectionsModel.h"
 #include "Platform/Workspace.h"
 
+#include <QAbstractButton>
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -81,6 +85,7 @@ ContentView::ContentView(Store& store, const LibraryEnvironment& environment, QW
     connect(&notifications, &WindowNotifications::openPrompt, this, &ContentView::openPrompt);
     connect(&notifications, &WindowNotifications::newPrompt, this, &ContentView::newPrompt);
     connect(&notifications, &WindowNotifications::focusSearch, this, &ContentView::focusSearch);
+    m_environment.shellActions().watchTrust(this, [this] { refreshTrust(); });
 
     refresh();
 }
@@ -177,6 +182,7 @@ void ContentView::buildLayout()
         slot->hide();
 
     connect(m_searchField, &QLineEdit::textChanged, this, &ContentView::setSearchText);
+    m_searchField->installEventFilter(this);
 }
 
 void ContentView::placeInSlot(QWidget* container, QWidget*& current, QWidget* view)
@@ -464,9 +470,70 @@ bool ContentView::event(QEvent* event)
     return handled;
 }
 
+bool ContentView::eventFilter(QObject* watched, QEvent* event)
+{
+    // Down in the search field goes on into the results, to the inspected row or the first.
+    if (watched == m_searchField && event->type() == QEvent::KeyPress
+        && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Down
+        && static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier
+        && m_libraryContent->currentWidget() == m_list) {
+        if (!m_list->currentIndex().isValid() && m_list->model()->rowCount() > 0)
+            m_list->setCurrentIndex(m_list->model()->index(0, 0));
+        m_list->setFocus(Qt::TabFocusReason);
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void ContentView::keyPressEvent(QKeyEvent* event)
+{
+    // Keys the focused control leaves unanswered, as Linux desktops use them.
+    QWidget* focus = QApplication::focusWidget();
+    if (focus && isAncestorOf(focus)) {
+        const bool plain = event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier;
+        auto* button = qobject_cast<QAbstractButton*>(focus);
+        if (button && plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)) {
+            if (button->isEnabled())
+                button->animateClick();
+            event->accept();
+            return;
+        }
+        if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+            const QPoint inside = focus->rect().center();
+            QContextMenuEvent menu(QContextMenuEvent::Keyboard, inside, focus->mapToGlobal(inside));
+            QApplication::sendEvent(focus, &menu);
+            event->accept();
+            return;
+        }
+    }
+    QWidget::keyPressEvent(event);
+}
+
+void ContentView::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        refreshTrust();
+}
+
+void ContentView::refreshTrust()
+{
+    m_permissionSlot->setVisible(m_permissionBanner && permissionBannerShown());
+    emit trustRead();
+}
+
 void ContentView::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
+    if (!m_shownBefore) {
+        // The window opens with the search field unfocused: the list, else the window itself, has
+        // the keyboard first.
+        m_shownBefore = true;
+        if (m_libraryContent->currentWidget() == m_list && m_list->isEnabled())
+            m_list->setFocus(Qt::OtherFocusReason);
+        else
+            setFocus(Qt::OtherFocusReason);
+    }
     if (!m_sidebarSelection)
         setSidebarSelection(SidebarItem::allSelections());
     if (m_store.selections().isEmpty() && m_store.canModifyLibrary()) {

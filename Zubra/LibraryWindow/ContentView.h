@@ -115,8 +115,12 @@ public:
     DetailContent detailContent() const;
     bool persistenceBannerShown() const;
     bool permissionBannerShown() const;
+    // Reads trust again and shows or hides the permission banner: after the banner's own button,
+    // when the desktop's accessibility switch changes, and when the window becomes active.
+    void refreshTrust();
 
 signals:
+    void trustRead(); // refreshTrust() ran: views that show trust read it again
     void sidebarSelectionChanged();
     void searchTextChanged();
     void sortModeChanged();
@@ -129,7 +133,10 @@ signals:
 
 protected:
     bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void buildLayout();
@@ -157,6 +164,7 @@ private:
     std::function<void()> m_presentWelcome;
     std::optional<QUuid> m_lastComposeDraftID;
     QString m_lastTitle;
+    bool m_shownBefore = false;
 
     // Widgets.
     QSplitter* m_columns = nullptr;

@@ -108,7 +108,9 @@ void FittedLabel::resizeEvent(QResizeEvent* event)
 
 void FittedLabel::refit()
 {
-    const QString fitted = DetailText::fitToLines(m_fullText, font(), width() - 2, m_lines, m_mode);
+    // The room for text: inside the label's contents margins and its own margin.
+    const int room = contentsRect().width() - 2 * margin() - 2;
+    const QString fitted = DetailText::fitToLines(m_fullText, font(), room, m_lines, m_mode);
     if (fitted != text()) {
         setText(fitted);
         updateGeometry();

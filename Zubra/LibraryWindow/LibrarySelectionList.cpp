@@ -15,6 +15,7 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QScrollBar>
+#include <algorithm>
 
 LibrarySelectionList::LibrarySelectionList(Store& store, VisibleSelectionsModel& model, LibrarySelectionState& state,
     const LibraryEnvironment& environment, QWidget* parent)
@@ -140,8 +141,25 @@ std::unique_ptr<QMenu> LibrarySelectionList::rowMenu(int row)
     return menu;
 }
 
+void LibrarySelectionList::copy()
+{
+    QList<int> rows;
+    for (const QModelIndex& index : selectionModel()->selectedRows())
+        rows.append(index.row());
+    std::sort(rows.begin(), rows.end());
+    QList<Selection> selections;
+    for (int row : rows)
+        selections.append(m_model.selectionAt(row));
+    m_commands.copyPlainText(selections);
+}
+
 void LibrarySelectionList::keyPressEvent(QKeyEvent* event)
 {
+    if (event->matches(QKeySequence::Copy)) {
+        copy();
+        event->accept();
+        return;
+    }
     if (event->matches(QKeySequence::Delete) && !m_state.selectedIDs().isEmpty()) {
         emit deleteRequested();
         event->accept();

@@ -47,6 +47,11 @@ public:
     using DragRunner = std::function<Qt::DropAction(std::unique_ptr<QMimeData>)>;
     void setDragRunner(DragRunner runner) { m_dragRunner = std::move(runner); }
 
+public slots:
+    // The standard copy (Ctrl+C, Edit ▸ Copy) while the list has the focus: the selected rows'
+    // plain text, in list order, as "Copy Plain Text" copies one row; nothing when none is selected.
+    void copy();
+
 signals:
     // The Delete key on selected rows: the toolbar's "Delete" does the deleting.
     void deleteRequested();

@@ -122,7 +122,10 @@ LibraryWindowViews::LibraryWindowViews(ContentView& window)
 
     // Empty, unavailable and status views.
     m_empty = new EmptyStateView;
-    m_empty->setTurnOnAccessibility([this] { m_window.environment().shellActions().openAccessibilitySettings(); });
+    m_empty->setTurnOnAccessibility([this] {
+        m_window.environment().shellActions().openAccessibilitySettings();
+        m_window.refreshTrust();
+    });
     connect(&window, &ContentView::searchTextChanged, this, &LibraryWindowViews::refreshEmptyState);
     window.setEmptyStateView(m_empty);
     const auto reveal = [this] { m_window.revealLibraryFolder(); };
@@ -131,7 +134,11 @@ LibraryWindowViews::LibraryWindowViews(ContentView& window)
     m_libraryBanner = new PersistenceStatusBanner(store.persistenceStatus(), reveal);
     m_composeBanner = new PersistenceStatusBanner(store.persistenceStatus(), reveal);
     window.setPersistenceBanners(m_libraryBanner, m_composeBanner);
-    m_permission = new PermissionBanner([this] { m_window.environment().shellActions().openAccessibilitySettings(); });
+    m_permission = new PermissionBanner([this] {
+        m_window.environment().shellActions().openAccessibilitySettings();
+        m_window.refreshTrust();
+    });
+    connect(&window, &ContentView::trustRead, this, &LibraryWindowViews::refreshEmptyState);
     window.setPermissionBanner(m_permission);
     connect(&store, &Store::persistenceStatusChanged, this, &LibraryWindowViews::refreshStatus);
     refreshEmptyState();

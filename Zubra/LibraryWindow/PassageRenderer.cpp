@@ -1,6 +1,8 @@
 #include "Zubra/LibraryWindow/PassageRenderer.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QFontDatabase>
+#include <QFontInfo>
 #include <QTextBlock>
 #include <QtMath>
 #include <QTextCursor>
@@ -49,6 +51,22 @@ constexpr qsizetype plainStepSize = 8 * 1024;
 constexpr qsizetype plainLineLength = 1024;
 
 } // namespace
+
+QFont codeFont(const QFont& desktopFixed)
+{
+    QFont font = desktopFixed;
+    if (!QFontInfo(font).fixedPitch()) {
+        font.setFamilies({u"monospace"_qs});
+        font.setStyleHint(QFont::TypeWriter);
+        font.setFixedPitch(true);
+    }
+    return font;
+}
+
+QFont codeFont()
+{
+    return codeFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+}
 
 bool isCostly(QStringView part)
 {
@@ -177,6 +195,47 @@ void replaceImagesWithAltText(QTextDocument& document)
     }
 }
 
+// Inline code comes from the parser in the desktop's fixed-width font, marked fixed-pitch; a
+// desktop whose "fixed" font is not fixed-width (a theme without one configured hands out the
+// body font) would draw it as body text: it gets a fixed-width family, as fenced code has.
+void monospaceInlineCode(QTextDocument& document)
+{
+    const QStringList families = codeFont().families();
+    for (QTextBlock block = document.begin(); block.isValid(); block = block.next()) {
+        QList<QTextFragment> code;
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat format = it.fragment().charFormat();
+            if (format.fontFixedPitch() && format.fontFamilies().toStringList() != families)
+                code.append(it.fragment());
+        }
+        for (const QTextFragment& fragment : code) {
+            QTextCursor cursor(&document);
+            cursor.setPosition(fragment.position());
+            cursor.setPosition(fragment.position() + fragment.length(), QTextCursor::KeepAnchor);
+            QTextCharFormat mono;
+            mono.setFontFamilies(families);
+            mono.setFontStyleHint(QFont::TypeWriter);
+            mono.setFontFixedPitch(true);
+            cursor.mergeCharFormat(mono);
+        }
+    }
+}
+
+// Where a piece of a long line ends: after the last blank within the piece's length, so that
+// words stay whole; at the length itself when the piece has no blank (never inside a surrogate
+// pair).
+qsizetype pieceEnd(QStringView line, qsizetype from)
+{
+    const qsizetype limit = from + plainLineLength;
+    if (limit >= line.size())
+        return line.size();
+    for (qsizetype i = limit - 1; i > from; --i) {
+        if (line[i] == u' ' || line[i] == u'\t')
+            return i + 1;
+    }
+    return line[limit - 1].isHighSurrogate() ? limit - 1 : limit;
+}
+
 } // namespace
 
 QList<Step> steps(const QString& markdown, qsizetype size)
@@ -215,14 +274,17 @@ QList<Step> steps(const QString& markdown, qsizetype size)
             if (lineEnd < 0)
                 lineEnd = body.size();
             const QStringView line = QStringView(body).mid(lineStart, lineEnd - lineStart);
-            for (qsizetype at = 0; at < line.size() || at == 0; at += plainLineLength) {
-                const QStringView cut = line.mid(at, plainLineLength);
+            qsizetype at = 0;
+            do { // an empty line too is one piece
+                const qsizetype end = pieceEnd(line, at);
+                const QStringView cut = line.mid(at, end - at);
                 if (!piece.isEmpty() && piece.size() + cut.size() + 1 > pieceSize)
                     flush();
                 if (!piece.isEmpty())
                     piece += u'\n';
                 piece += cut;
-            }
+                at = end;
+            } while (at < line.size());
             lineStart = lineEnd + 1;
         }
         flush();
@@ -248,6 +310,7 @@ void appendMarkdown(QTextDocument& document, const QString& markdown)
     PassageDocument part;
     part.setMarkdown(markdown, features());
     replaceImagesWithAltText(part);
+    monospaceInlineCode(part);
     QTextCursor cursor(&document);
     cursor.movePosition(QTextCursor::End);
     if (!document.isEmpty())

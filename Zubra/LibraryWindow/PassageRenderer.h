@@ -7,6 +7,7 @@
 // that would take the parser or the layout too long (a huge table, an endless line, deep quote
 // nesting) is shown as its plain source lines instead, in steps of the same size.
 
+#include <QFont>
 #include <QList>
 #include <QString>
 #include <QTextBrowser>
@@ -51,6 +52,11 @@ QString sanitized(const QString& text);
 
 // Whether rendering the part as Markdown could stall the window.
 bool isCostly(QStringView part);
+
+// The font of code: the desktop's fixed-width font, or a fixed-width family in its size when
+// the desktop's "fixed" font is proportional. Without an argument, the desktop's own.
+QFont codeFont(const QFont& desktopFixed);
+QFont codeFont();
 
 // The steps of a whole passage: its parts, each as Markdown, or as plain source lines of at most
 // `size` UTF-16 units each when it is costly (a longer line is cut).

@@ -30,6 +30,7 @@
 namespace {
 
 constexpr int iconSide = 38;
+constexpr int capturedLines = 4; // as many as the longest date needs in the narrowest column
 
 QPixmap dot(const QColor& color, int side, qreal ratio)
 {
@@ -339,6 +340,12 @@ void SelectionDetailView::buildFooter(QVBoxLayout* layout)
         {static_cast<QAbstractButton*>(m_promptLabelled), static_cast<QAbstractButton*>(m_promptCompact)})
         connect(button, &QAbstractButton::clicked, this, &SelectionDetailView::addToPrompt);
 
+    // The symbols beside the labels are as tall as the text's ascent, as a symbol in a line of
+    // text is, not the style's larger tool-button icon: the labelled arrangement then fits
+    // the detail column of the default window.
+    const int symbol = qMax(12, fontMetrics().ascent());
+    for (QToolButton* button : m_labelledFooter->findChildren<QToolButton*>())
+        button->setIconSize(QSize(symbol, symbol));
     stack->addWidget(m_labelledFooter);
     stack->addWidget(m_compactFooter);
     layout->addWidget(footer);
@@ -463,7 +470,7 @@ void SelectionDetailView::refreshProvenance()
         m_provenance->addRow(name, value);
     };
     const auto textValue = [&](const QString& text, int lines) {
-        auto* value = new FittedLabel(lines, Qt::ElideMiddle);
+        auto* value = new FittedLabel(lines, lines == capturedLines ? Qt::ElideRight : Qt::ElideMiddle);
         value->setTextInteractionFlags(Qt::TextSelectableByMouse);
         value->setFont(caption);
         value->setFullText(text);
@@ -474,10 +481,12 @@ void SelectionDetailView::refreshProvenance()
         addRow(u"Source"_qs, textValue(*s.sourceURL, 2));
     if (s.filePath)
         addRow(u"File"_qs, textValue(*s.filePath, 2));
-    addRow(u"Captured"_qs,
-        textValue(DetailDates::format(s.createdAt, DetailDates::Style::full, DetailDates::Style::medium,
-                      m_environment.locale, m_environment.timeZone),
-            1));
+    // The date wraps at its words rather than losing its middle: only addresses and paths shorten.
+    auto* captured = textValue(DetailDates::format(s.createdAt, DetailDates::Style::full, DetailDates::Style::medium,
+                                   m_environment.locale, m_environment.timeZone),
+        capturedLines);
+    captured->setObjectName(u"capturedDate"_qs);
+    addRow(u"Captured"_qs, captured);
     addRow(u"Length"_qs, textValue(lengthText(s.text), 1));
 
     const bool included = isInActivePrompt();

@@ -42,6 +42,23 @@ void SelectionRowCommands::copyPlainText(const Selection& selection)
     flashCopied(selection);
 }
 
+void SelectionRowCommands::copyPlainText(const QList<Selection>& selections)
+{
+    if (selections.size() == 1) {
+        copyPlainText(selections.first());
+        return;
+    }
+    if (selections.isEmpty())
+        return;
+    QStringList texts;
+    for (const Selection& selection : selections)
+        texts.append(selection.text);
+    if (m_environment.pasteboard)
+        Clipboard::writePlain(texts.join(u"\n\n"_qs), *m_environment.pasteboard);
+    for (const Selection& selection : selections)
+        flashCopied(selection);
+}
+
 void SelectionRowCommands::addToPrompt(const Selection& selection) { m_store.addSelectionToActiveDraft(selection.id); }
 
 void SelectionRowCommands::openInBrowser(const Selection& selection)

@@ -20,6 +20,9 @@ public:
 
     void copyMarkdown(const Selection& selection);
     void copyPlainText(const Selection& selection);
+    // Several rows at once: their texts in the given order, a blank line between two; each row
+    // shows "Copied". Nothing happens for none.
+    void copyPlainText(const QList<Selection>& selections);
     void addToPrompt(const Selection& selection);
     void openInBrowser(const Selection& selection);
     void copyURL(const Selection& selection);

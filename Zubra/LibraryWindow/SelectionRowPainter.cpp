@@ -383,7 +383,9 @@ void paint(QPainter& painter, const QRect& rect, const Content& content, const S
                 break;
             painter.save();
             painter.setRenderHint(QPainter::Antialiasing);
-            painter.setPen(Qt::NoPen);
+            // On a selected row the dot gets a rim of the row's text colour, as in the sidebar: a
+            // group may have the highlight's colour.
+            painter.setPen(style.selected ? QPen(colors.primary, 1.25) : QPen(Qt::NoPen));
             painter.setBrush(chip.color);
             painter.drawEllipse(QRectF(x, y + (h - chipDot) / 2.0, chipDot, chipDot));
             painter.restore();

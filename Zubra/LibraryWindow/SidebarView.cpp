@@ -1,5 +1,7 @@
 #include "Zubra/LibraryWindow/SidebarView.h"
 
+#include "Zubra/LibraryWindow/DetailText.h"
+
 #include "Zubra/LibraryWindow/LibraryStyle.h"
 #include "Zubra/LibraryWindow/LibrarySymbols.h"
 #include "Zubra/LibraryWindow/SidebarRowDelegate.h"
@@ -60,10 +62,12 @@ QLabel* sectionHeader(const QString& title, QWidget* parent)
     return label;
 }
 
+// A hint under a section: one line, ending in an ellipsis when the column is narrower, so that
+// it never widens the sidebar past its scroll area.
 QLabel* footer(const QString& text, QWidget* parent)
 {
-    auto* label = new QLabel(text, parent);
-    label->setTextFormat(Qt::PlainText);
+    auto* label = new FittedLabel(1, Qt::ElideRight, parent);
+    label->setFullText(text);
     label->setFont(LibraryStyle::caption2(parent->font()));
     LibraryStyle::setTextColor(label, LibraryStyle::tertiaryText(parent->palette()));
     label->setContentsMargins(12, 0, 8, 4);

@@ -1,6 +1,7 @@
 #include "Zubra/Shell/CaptureToast.h"
 
 #include "Platform/MainQueue.h"
+#include "Zubra/Shell/CaptureToastWindowSystem.h"
 #include "Zubra/Shell/Symbols.h"
 #include "ZubraCore/Library/Selection.h"
 
@@ -133,14 +134,15 @@ CaptureToastView CaptureToastView::saved(const Selection& selection, bool addedT
     return view;
 }
 
-CaptureToastWidget::CaptureToastWidget(const CaptureToastView& view, int maxWidth)
+CaptureToastWidget::CaptureToastWidget(const CaptureToastView& view, int maxWidth, bool rounded)
     : QWidget(nullptr,
         Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint | Qt::WindowDoesNotAcceptFocus
             | Qt::X11BypassWindowManagerHint)
     , m_view(view)
+    , m_rounded(rounded)
 {
     setAttribute(Qt::WA_ShowWithoutActivating);
-    setAttribute(Qt::WA_TranslucentBackground);
+    setAttribute(Qt::WA_TranslucentBackground, rounded);
     setFocusPolicy(Qt::NoFocus);
     setObjectName(QStringLiteral("CaptureToast"));
 
@@ -176,7 +178,10 @@ void CaptureToastWidget::paintEvent(QPaintEvent*)
     QColor background = pal.color(QPalette::Window);
     QColor text = pal.color(QPalette::WindowText);
     QPainterPath shape;
-    shape.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), cornerRadius, cornerRadius);
+    const qreal radius = m_rounded ? cornerRadius : 0;
+    shape.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), radius, radius);
+    if (!m_rounded)
+        painter.fillRect(rect(), background); // every pixel opaque, the border's half-pixel included
     painter.fillPath(shape, background);
     QColor border = text;
     border.setAlphaF(0.08f);
@@ -226,6 +231,7 @@ CaptureToastController::CaptureToastController(std::shared_ptr<MainQueue> queue,
         desktop.pointer = QCursor::pos();
         return desktop;
     })
+    , m_compositing(&CaptureToastWindowSystem::compositing)
 {
 }
 
@@ -281,11 +287,12 @@ void CaptureToastController::present(const CaptureToastView& view)
     }
 
     const auto screen = screenFor(m_desktop());
-    auto* panel = new CaptureToastWidget(view, screen ? maxWidth(*screen) : widthLimit);
+    auto* panel = new CaptureToastWidget(view, screen ? maxWidth(*screen) : widthLimit, m_compositing && m_compositing());
     if (screen)
         panel->move(origin(*screen, panel->size()));
     panel->setWindowOpacity(0.0);
     panel->show();
+    CaptureToastWindowSystem::flush();
     m_panel = panel;
 
     animate(m_panel, m_queue->now(), true);
@@ -307,6 +314,8 @@ void CaptureToastController::animate(QPointer<CaptureToastWidget> panel, std::ch
     const std::chrono::nanoseconds duration = in ? std::chrono::nanoseconds(fadeIn) : std::chrono::nanoseconds(fadeOut);
     const double progress = qBound(0.0, double((m_queue->now() - start).count()) / double(duration.count()), 1.0);
     panel->setWindowOpacity(in ? progress : 1.0 - progress);
+    // Each step reaches the compositing manager now, not with the next unrelated X traffic.
+    CaptureToastWindowSystem::flush();
     if (progress < 1.0) {
         m_frameWork = std::make_shared<DispatchWorkItem>([this, panel, start, in] { animate(panel, start, in); });
         m_queue->asyncAfter(frame, m_frameWork);

@@ -38,8 +38,12 @@ class CaptureToastWidget final : public QWidget
     Q_OBJECT
 
 public:
-    // maxWidth bounds the whole notice, the padding included.
-    CaptureToastWidget(const CaptureToastView& view, int maxWidth);
+    // maxWidth bounds the whole notice, the padding included. Rounded corners need a
+    // compositing manager: without one the notice is a plain opaque rectangle, since the
+    // transparent corners would show black.
+    CaptureToastWidget(const CaptureToastView& view, int maxWidth, bool rounded = true);
+
+    bool rounded() const { return m_rounded; }
 
     const CaptureToastView& view() const { return m_view; }
     // The lines as drawn, after wrapping and eliding.
@@ -52,6 +56,7 @@ protected:
 
 private:
     CaptureToastView m_view;
+    bool m_rounded = true;
     QString m_title;
     QStringList m_snippet;
     QString m_source;
@@ -87,6 +92,8 @@ public:
 
     // The desktop's screens and pointer; by default Qt's.
     void setDesktopSource(std::function<Desktop()> source) { m_desktop = std::move(source); }
+    // Whether a compositing manager runs, asked at each notice; by default the X server's answer.
+    void setCompositingSource(std::function<bool()> source) { m_compositing = std::move(source); }
 
     void showSaved(const Selection& selection, bool addedToPrompt);
     void present(const CaptureToastView& view);
@@ -108,6 +115,7 @@ private:
 
     std::shared_ptr<MainQueue> m_queue;
     std::function<Desktop()> m_desktop;
+    std::function<bool()> m_compositing;
     QPointer<CaptureToastWidget> m_panel;
     std::shared_ptr<DispatchWorkItem> m_dismissWork;
     std::shared_ptr<DispatchWorkItem> m_frameWork;

@@ -122,6 +122,8 @@ QMenuBar* MenuBar::buildMenuBar(QWidget* window) const
     QMenu* fileMenu = bar->addMenu(QStringLiteral("&File"));
     fileMenu->addAction(newPrompt);
     fileMenu->addAction(goToPrompt);
+    // The status menu's own item: a desktop without a tray reaches it here.
+    fileMenu->addAction(collectIntoPrompt);
     fileMenu->addSeparator();
     fileMenu->addAction(closeWindow);
     fileMenu->addAction(hide);

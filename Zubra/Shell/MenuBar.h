@@ -22,7 +22,8 @@ public:
     // Builds every action; the enabled flags of the library commands are taken now, once.
     explicit MenuBar(AppDelegate& delegate);
 
-    // The menu bar of a window: "File", "Edit", "View", "Help".
+    // The menu bar of a window: "File", "Edit", "View", "Help". "Collect into Prompt" is in File
+    // as well as in the status menu (one action: one check mark).
     QMenuBar* buildMenuBar(QWidget* window) const;
     // The status item's menu.
     QMenu* buildStatusMenu(QWidget* parent = nullptr) const;

@@ -2,6 +2,7 @@
 
 #include "Platform/KeyLayout.h"
 #include "Platform/LoginItems.h"
+#include "Zubra/LibraryWindow/FocusRing.h"
 #include "Zubra/Shell/BundleInfo.h"
 #include "Zubra/Shell/HotKeyManager.h"
 #include "Zubra/Shell/ShortcutRecorder.h"
@@ -12,56 +13,146 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QStyle>
+#include <QTextLayout>
 #include <QVBoxLayout>
 
 namespace {
 
-// A path shown in at most two lines, cut in the middle when longer, and selectable.
-class PathLabel final : public QLabel
+// A path shown in at most two lines, wrapped by the layout (never by inserted line breaks) and
+// cut in the middle when longer, and selectable: a copy gives the path's own characters,
+// those the cut hides included.
+class PathLabel final : public QPlainTextEdit
 {
 public:
     PathLabel(const QString& path, QWidget* parent)
-        : QLabel(parent)
+        : QPlainTextEdit(parent)
         , m_path(path)
     {
-        setTextInteractionFlags(Qt::TextSelectableByMouse);
+        setObjectName(QStringLiteral("libraryPath"));
+        setReadOnly(true);
+        setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+        setFrameShape(QFrame::NoFrame);
+        setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        setContextMenuPolicy(Qt::DefaultContextMenu);
+        document()->setDocumentMargin(0);
+        viewport()->setAutoFillBackground(false);
+        setBackgroundVisible(false);
         setToolTip(path);
         setMinimumWidth(120);
-        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        QSizePolicy policy(QSizePolicy::Ignored, QSizePolicy::Fixed);
+        policy.setHeightForWidth(true);
+        setSizePolicy(policy);
+        setPlainText(path);
+        recolour();
     }
 
-    QSize sizeHint() const override
+    QSize sizeHint() const override { return {320, heightForWidth(320)}; }
+    bool hasHeightForWidth() const override { return true; }
+    int heightForWidth(int width) const override
     {
-        return {320, fontMetrics().lineSpacing() * (needsTwoLines(320) ? 2 : 1)};
+        return fontMetrics().lineSpacing() * (linesAt(m_path, width) > 1 ? 2 : 1) + 2;
     }
 
 protected:
     void resizeEvent(QResizeEvent* event) override
     {
-        QLabel::resizeEvent(event);
-        lay(width());
+        QPlainTextEdit::resizeEvent(event);
+        lay(viewport()->width());
+    }
+
+    void changeEvent(QEvent* event) override
+    {
+        QPlainTextEdit::changeEvent(event);
+        if (event->type() == QEvent::FontChange)
+            lay(viewport()->width());
+        if (event->type() == QEvent::PaletteChange && !m_recolouring)
+            recolour();
+    }
+
+    QMimeData* createMimeDataFromSelection() const override
+    {
+        const QTextCursor cursor = textCursor();
+        auto* data = new QMimeData;
+        data->setText(m_path.mid(pathPosition(cursor.selectionStart()),
+            pathPosition(cursor.selectionEnd()) - pathPosition(cursor.selectionStart())));
+        return data;
     }
 
 private:
-    bool needsTwoLines(int width) const { return fontMetrics().horizontalAdvance(m_path) > width; }
+    // The lines the text takes in that width.
+    int linesAt(const QString& text, int width) const
+    {
+        QTextLayout layout(text, font());
+        QTextOption option;
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        int lines = 0;
+        for (QTextLine line = layout.createLine(); line.isValid() && lines <= 2; line = layout.createLine()) {
+            line.setLineWidth(qMax(1, width));
+            ++lines;
+        }
+        layout.endLayout();
+        return lines;
+    }
+
+    // Where a position of the text shown falls in the path.
+    qsizetype pathPosition(qsizetype shown) const
+    {
+        if (m_cut == 0 || shown <= m_head)
+            return shown;
+        return qMin(m_path.size(), shown - 1 + m_cut); // past the ellipsis, which stands for m_cut + 1 characters
+    }
 
     void lay(int width)
     {
-        const QFontMetrics metrics = fontMetrics();
-        if (!needsTwoLines(width)) {
-            setText(m_path);
-            return;
+        // The fewest middle characters to drop so that two lines hold the rest (more dropped
+        // never needs more lines).
+        const auto shownWith = [this](qsizetype cut) {
+            const qsizetype head = (m_path.size() - cut) / 2;
+            return cut == 0 ? m_path : m_path.left(head) + QStringLiteral("\u2026") + m_path.mid(head + cut);
+        };
+        qsizetype cut = 0;
+        if (linesAt(m_path, width) > 2) {
+            qsizetype low = 1, high = m_path.size();
+            while (low < high) {
+                const qsizetype middle = (low + high) / 2;
+                if (linesAt(shownWith(middle), width) > 2)
+                    low = middle + 1;
+                else
+                    high = middle;
+            }
+            cut = low;
         }
-        // The first line takes what fits from the start; the second ends with the file name and
-        // loses the middle when it is still too long.
-        qsizetype cut = 1;
-        while (cut < m_path.size() && metrics.horizontalAdvance(m_path.left(cut + 1)) <= width)
-            ++cut;
-        setText(m_path.left(cut) + QLatin1Char('\n') + metrics.elidedText(m_path.mid(cut), Qt::ElideMiddle, width));
+        const qsizetype head = cut == 0 ? m_path.size() : (m_path.size() - cut) / 2;
+        const QString shown = shownWith(cut);
+        m_cut = cut;
+        m_head = head;
+        if (shown != toPlainText())
+            setPlainText(shown);
+        updateGeometry();
+    }
+
+    // The secondary text colour of whatever palette it is given (the export sets its own).
+    void recolour()
+    {
+        m_recolouring = true;
+        QPalette secondary = palette();
+        secondary.setColor(QPalette::Text, secondary.color(QPalette::PlaceholderText));
+        setPalette(secondary);
+        m_recolouring = false;
     }
 
     QString m_path;
+    bool m_recolouring = false;
+    qsizetype m_head = 0;
+    qsizetype m_cut = 0; // characters the ellipsis hides
 };
 
 QLabel* caption(const QString& text, QWidget* parent)
@@ -186,7 +277,6 @@ SettingsView::SettingsView(Inputs inputs, QWidget* parent)
     generalForm->addRow(noteRow);
     auto* path = new PathLabel(m_libraryPath, generalBox);
     path->setFont(m_signError->font());
-    path->setForegroundRole(QPalette::PlaceholderText);
     generalForm->addRow(QStringLiteral("Library"), path);
     // Settings that are not kept: said here, since nothing else shows that changes are lost.
     m_settingsProblem = caption(m_inputs.settingsProblem.value_or(QString()), generalBox);
@@ -209,6 +299,17 @@ SettingsView::SettingsView(Inputs inputs, QWidget* parent)
         connect(m_launchToggle, &QCheckBox::toggled, this, &SettingsView::applyLaunchAtLogin);
     refreshSignError();
     setLaunchNote(std::nullopt);
+    // The style marks a focused button faintly: a ring shows where the keyboard is.
+    new FocusRing(this);
+}
+
+void SettingsView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    // The window opens with the keyboard on its first control, marked.
+    QWidget* focus = window()->focusWidget();
+    if (!focus || !isAncestorOf(focus))
+        m_recorder->button()->setFocus(Qt::TabFocusReason);
 }
 
 void SettingsView::refreshSignError()

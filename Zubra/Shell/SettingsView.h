@@ -61,6 +61,9 @@ public:
     // The toggle's action, run on every change with the new value.
     void applyLaunchAtLogin(bool on);
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
 private:
     void setLaunchNote(std::optional<QString> note);
     void refreshSignError();

@@ -3,6 +3,9 @@
 // off-screen export use NoShellActions, with which every request does nothing.
 
 #include <QString>
+#include <functional>
+
+class QObject;
 
 class ShellActions
 {
@@ -16,6 +19,9 @@ public:
     virtual bool isTrusted() = 0;
     // The capture shortcut as the user reads it ("Ctrl+Alt+Super+C").
     virtual QString hotkeyDisplay() = 0;
+    // Runs changed, for as long as context lives, whenever trust may have changed: by default
+    // when the session's accessibility bus reports its switch (org.a11y.Status) changed.
+    virtual void watchTrust(QObject* context, std::function<void()> changed);
 };
 
 class NoShellActions final : public ShellActions
@@ -25,4 +31,5 @@ public:
     void openAccessibilitySettings() override { }
     bool isTrusted() override { return true; }
     QString hotkeyDisplay() override;
+    void watchTrust(QObject*, std::function<void()>) override { }
 };

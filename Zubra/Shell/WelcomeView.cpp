@@ -1,5 +1,6 @@
 #include "Zubra/Shell/WelcomeView.h"
 
+#include "Zubra/LibraryWindow/FocusRing.h"
 #include "Zubra/Shell/BrandMark.h"
 #include "Zubra/Shell/ShellActions.h"
 #include "Zubra/Shell/Symbols.h"
@@ -83,6 +84,9 @@ WelcomeView::WelcomeView(bool needsAccessibility, const QString& hotkeyDisplay, 
     buttons->addWidget(m_getStarted);
     column->addLayout(buttons);
     column->addStretch(1);
+
+    // The accent filling hides the style's own focus mark: a ring around the focused control.
+    new FocusRing(this);
 
     connect(m_getStarted, &QPushButton::clicked, this, [this] {
         emit dismissRequested();

@@ -203,6 +203,34 @@ private slots:
         QVERIFY(!controller.panel()->isActiveWindow());
     }
 
+    // Without a compositing manager transparent pixels show black: the notice is then an opaque
+    // rectangle; with one, its corners are rounded and see-through. Asked at every notice.
+    void cornersFollowTheCompositingManager_data()
+    {
+        QTest::addColumn<bool>("compositing");
+        QTest::newRow("no compositing manager") << false;
+        QTest::newRow("compositing manager") << true;
+    }
+    void cornersFollowTheCompositingManager()
+    {
+        QFETCH(bool, compositing);
+        ManualMainQueue queue;
+        CaptureToastController controller(std::shared_ptr<MainQueue>(&queue, [](MainQueue*) {}));
+        controller.setDesktopSource([] { return oneScreen(); });
+        controller.setCompositingSource([compositing] { return compositing; });
+        controller.present({true, QStringLiteral("Saved \u00b7 Firefox"), QStringLiteral("Hello"), {}});
+        CaptureToastWidget* panel = controller.panel();
+        QCOMPARE(panel->rounded(), compositing);
+        QCOMPARE(panel->testAttribute(Qt::WA_TranslucentBackground), compositing);
+        QImage image(panel->size(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        panel->render(&image, {}, {}, QWidget::DrawChildren);
+        for (const QPoint corner : {QPoint(0, 0), QPoint(image.width() - 1, 0), QPoint(0, image.height() - 1),
+                 QPoint(image.width() - 1, image.height() - 1)})
+            QCOMPARE(qAlpha(image.pixel(corner)), compositing ? 0 : 255);
+        QCOMPARE(qAlpha(image.pixel(image.rect().center())), 255);
+    }
+
     void lifeOnTheClock()
     {
         ManualMainQueue queue;

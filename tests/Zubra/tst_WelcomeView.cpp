@@ -2,6 +2,7 @@
 // "Get Started", and a button that does nothing without a shell.
 
 #include "ReviewImage.h"
+#include "Zubra/LibraryWindow/FocusRing.h"
 #include "Zubra/Shell/ShellActions.h"
 #include "Zubra/Shell/WelcomeView.h"
 #include "support/TestMain.h"
@@ -131,6 +132,12 @@ private slots:
         QTRY_COMPARE(QApplication::activeWindow(), sheet);
         auto* view = sheet->findChild<WelcomeView*>();
         QCOMPARE(QApplication::focusWidget(), view->getStartedButton());
+        // The focused "Get Started" is marked by a ring around it, not by its filling alone.
+        auto* ring = sheet->findChild<FocusRing*>();
+        QVERIFY(ring);
+        QTRY_COMPARE(ring->target(), static_cast<QWidget*>(view->getStartedButton()));
+        QVERIFY(ring->geometry().contains(
+            QRect(view->getStartedButton()->mapTo(ring->parentWidget(), QPoint()), view->getStartedButton()->size())));
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
         QCOMPARE(dismissed, 1);
         QVERIFY(!sheet->isVisible());

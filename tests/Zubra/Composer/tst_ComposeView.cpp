@@ -109,6 +109,8 @@ private slots:
         Composer c;
         QVERIFY(c.pane()->showsEmptyState());
         QVERIFY(c.pane()->emptyHint().contains(u"press Ctrl+Alt+Super+C with"_s));
+        // Where the switch is on this desktop: no tray here, so the File menu alone.
+        QVERIFY(c.pane()->emptyHint().contains(u"\u201CCollect into Prompt\u201D on (File menu) to add"_s));
         for (QAction* a : c.pane()->cleanupMenu()->actions())
             QVERIFY(!a->isEnabled());
     }

@@ -1,4 +1,5 @@
 #include "Zubra/LibraryWindow/ContentView.h"
+#include "Zubra/LibraryWindow/CopiedFlash.h"
 #include "Zubra/LibraryWindow/FocusRing.h"
 #include "Zubra/LibraryWindow/LibrarySelectionList.h"
 #include "Zubra/LibraryWindow/SidebarSectionList.h"
@@ -21,6 +22,8 @@
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QSignalSpy>
+#include <QTimer>
 #include <QTest>
 #include <QToolButton>
 
@@ -33,10 +36,17 @@ class RecordingShell final : public ShellActions
 {
 public:
     void captureNow() override { ++captures; }
-    void openAccessibilitySettings() override { ++accessibilityRequests; }
+    void openAccessibilitySettings() override
+    {
+        ++accessibilityRequests;
+        trusted = trusted || turnOnTrusts;
+    }
     bool isTrusted() override { return trusted; }
     QString hotkeyDisplay() override { return u"Ctrl+Alt+Super+C"_qs; }
+    void watchTrust(QObject*, std::function<void()> changed) override { trustChanged = std::move(changed); }
 
+    std::function<void()> trustChanged; // the desktop's switch, as the window hears of it
+    bool turnOnTrusts = false; // the banner's button succeeds
     int captures = 0;
     int accessibilityRequests = 0;
     bool trusted = true;
@@ -64,6 +74,11 @@ private slots:
     void unreadableLibrary();
     void deleteKeyDeletesSelectedRows();
     void keyboardReachesEveryControl();
+    void permissionBannerFollowsTrust_data();
+    void permissionBannerFollowsTrust();
+    void searchFieldUnfocusedAtLaunch();
+    void keyboardHabits();
+    void copyCommandCopiesSelectedRows();
     void snapshot();
 
 private:
@@ -330,6 +345,129 @@ void TestLibraryWindowViews::deleteKeyDeletesSelectedRows()
     QCOMPARE(m_store->selections().size(), 1);
     QCOMPARE(m_store->selections().first().id, b.id);
     QVERIFY(m_window->selectionState().selectedIDs().isEmpty());
+}
+
+void TestLibraryWindowViews::permissionBannerFollowsTrust_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::newRow("the banner's button") << u"button"_qs;
+    QTest::newRow("the desktop's switch") << u"switch"_qs;
+    QTest::newRow("back to the window") << u"activation"_qs;
+}
+
+void TestLibraryWindowViews::permissionBannerFollowsTrust()
+{
+    QFETCH(QString, how);
+    add(u"a"_qs, std::nullopt, 1);
+    m_shell.trusted = false;
+    m_shell.turnOnTrusts = true;
+    m_window = std::make_unique<ContentView>(*m_store, m_environment);
+    m_views = new LibraryWindowViews(*m_window);
+    m_window->resize(1120, 660);
+    m_window->show();
+    QApplication::setActiveWindow(m_window.get());
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    auto* banner = m_window->findChild<PermissionBanner*>();
+    QVERIFY(banner);
+    QVERIFY(banner->isVisibleTo(m_window.get()));
+    if (how == u"button"_qs) {
+        banner->findChild<QPushButton*>()->click();
+        QCOMPARE(m_shell.accessibilityRequests, 1);
+    } else if (how == u"switch"_qs) {
+        QVERIFY(m_shell.trustChanged);
+        m_shell.trusted = true;
+        m_shell.trustChanged();
+    } else {
+        // Turned on in the desktop's settings, another window; then back here.
+        QWidget settings;
+        settings.show();
+        QApplication::setActiveWindow(&settings);
+        QVERIFY(QTest::qWaitForWindowActive(&settings));
+        m_shell.trusted = true;
+        QApplication::setActiveWindow(m_window.get());
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    }
+    // At once: no row click or library change needed.
+    QVERIFY(!banner->isVisibleTo(m_window.get()));
+    // And back when it is turned off again.
+    if (how == u"switch"_qs) {
+        m_shell.trusted = false;
+        m_shell.trustChanged();
+        QVERIFY(banner->isVisibleTo(m_window.get()));
+    }
+}
+
+void TestLibraryWindowViews::searchFieldUnfocusedAtLaunch()
+{
+    add(u"a"_qs, std::nullopt, 1);
+    m_window = std::make_unique<ContentView>(*m_store, m_environment);
+    m_views = new LibraryWindowViews(*m_window);
+    m_window->resize(1120, 660);
+    m_window->show();
+    QApplication::setActiveWindow(m_window.get());
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QVERIFY(QApplication::focusWidget() != &m_window->searchField());
+    QVERIFY(!m_window->searchField().hasFocus());
+}
+
+void TestLibraryWindowViews::keyboardHabits()
+{
+    const Selection a = add(u"a"_qs, std::nullopt, 1);
+    add(u"b"_qs, std::nullopt, 2);
+    m_window = std::make_unique<ContentView>(*m_store, m_environment);
+    m_views = new LibraryWindowViews(*m_window);
+    m_window->resize(1120, 660);
+    m_window->show();
+    QApplication::setActiveWindow(m_window.get());
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+
+    // Down in the search field moves into the results.
+    m_window->searchField().setFocus(Qt::TabFocusReason);
+    QTest::keyClick(&m_window->searchField(), Qt::Key_Down);
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(&m_window->list()));
+    QCOMPARE(m_window->list().currentIndex().row(), 0);
+
+    // Shift+F10 opens the focused row's context menu, as the Menu key does.
+    QString opened;
+    QTimer::singleShot(100, this, [&opened] {
+        if (auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget())) {
+            opened = menu->actions().value(0) ? menu->actions().value(0)->text() : u"(empty)"_qs;
+            menu->close();
+        }
+    });
+    QTest::keyClick(&m_window->list(), Qt::Key_F10, Qt::ShiftModifier);
+    QCOMPARE(opened, u"Copy as Markdown"_qs);
+
+    // Return on a focused push button presses it.
+    QPushButton* newGroup = nullptr;
+    for (QPushButton* button : m_views->sidebar().findChildren<QPushButton*>())
+        if (button->text() == u"New Group\u2026"_qs)
+            newGroup = button;
+    QVERIFY(newGroup);
+    QSignalSpy requested(m_window.get(), &ContentView::newGroupSheetRequested);
+    newGroup->setFocus(Qt::TabFocusReason);
+    QTest::keyClick(newGroup, Qt::Key_Return);
+    QTRY_COMPARE(requested.size(), 1);
+    Q_UNUSED(a);
+}
+
+void TestLibraryWindowViews::copyCommandCopiesSelectedRows()
+{
+    const Selection a = add(u"first text"_qs, std::nullopt, 1);
+    const Selection b = add(u"second text"_qs, std::nullopt, 2);
+    add(u"third"_qs, std::nullopt, 3);
+    open();
+    QListView& list = m_window->list();
+    list.setFocus();
+    m_window->selectionState().set({a.id, b.id}, a.id);
+    // The Edit menu's Copy reaches the focused list; rows in list order (newest first).
+    QVERIFY(list.metaObject()->indexOfMethod("copy()") >= 0);
+    QVERIFY(QMetaObject::invokeMethod(&list, "copy"));
+    QCOMPARE(m_pasteboard.string(PasteboardType::plainText), std::optional<QString>(u"second text\n\nfirst text"_qs));
+    m_window->selectionState().set({a.id}, a.id);
+    QTest::keyClick(&list, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(m_pasteboard.string(PasteboardType::plainText), std::optional<QString>(u"first text"_qs));
+    QTRY_VERIFY(m_window->list().copiedFlash().isShown(a.id));
 }
 
 void TestLibraryWindowViews::keyboardReachesEveryControl()

@@ -2,6 +2,7 @@
 #include "support/TestMain.h"
 
 #include <QFile>
+#include <QFontInfo>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -50,6 +51,11 @@ private slots:
     void partsSplitBetweenBlocks();
     void largePassageRendersInSteps();
     void emphasisIsItalic();
+    void inlineCodeIsMonospaced();
+    void codeFontIsFixedWidth_data();
+    void codeFontIsFixedWidth();
+    void longLineBreaksAtBlanks_data();
+    void longLineBreaksAtBlanks();
     void costlyPartsShowTheirSource_data();
     void costlyPartsShowTheirSource();
 };
@@ -239,6 +245,80 @@ void TestPassageRenderer::emphasisIsItalic()
             italic.append(it.fragment().text());
     }
     QCOMPARE(italic, (QStringList {u"ninety days"_qs, u"a week"_qs}));
+}
+
+void TestPassageRenderer::inlineCodeIsMonospaced()
+{
+    PassageView view;
+    view.setMarkdownPassage(u"Run `make all` now.\n\n```\nfenced\n```\n"_qs);
+    view.finishRendering();
+    QFont inlineFont, fencedFont, bodyFont;
+    for (QTextBlock block = view.document()->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            const QFont font = it.fragment().charFormat().font();
+            if (it.fragment().text() == u"make all"_qs)
+                inlineFont = font;
+            else if (it.fragment().text() == u"fenced"_qs)
+                fencedFont = font;
+            else if (it.fragment().text().startsWith(u"Run"_qs))
+                bodyFont = font;
+        }
+    }
+    // Drawn as fenced code is: in a fixed-width face, unlike the text around it.
+    QVERIFY(QFontInfo(inlineFont).fixedPitch());
+    QCOMPARE(QFontInfo(inlineFont).family(), QFontInfo(fencedFont).family());
+    QVERIFY(QFontInfo(inlineFont).family() != QFontInfo(bodyFont).family());
+}
+
+void TestPassageRenderer::codeFontIsFixedWidth_data()
+{
+    QTest::addColumn<QString>("desktopFixed");
+    QTest::newRow("a fixed-width face") << u"DejaVu Sans Mono"_qs;
+    QTest::newRow("the body face (a theme without a fixed font)") << u"DejaVu Sans"_qs;
+}
+
+void TestPassageRenderer::codeFontIsFixedWidth()
+{
+    QFETCH(QString, desktopFixed);
+    QFont given(desktopFixed, 14);
+    const QFont code = PassageRenderer::codeFont(given);
+    QVERIFY(QFontInfo(code).fixedPitch());
+    QCOMPARE(code.pointSize(), 14);
+    if (QFontInfo(given).fixedPitch())
+        QCOMPARE(code, given);
+}
+
+void TestPassageRenderer::longLineBreaksAtBlanks_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<bool>("hasBlanks");
+    QString words;
+    for (int i = 0; words.size() < 72'000; ++i)
+        words += u"word"_qs + QString::number(i % 97) + u' ';
+    QTest::newRow("72,000 characters of words") << words << true;
+    QTest::newRow("72,000 characters without a blank") << QString(72'000, u'x') << false;
+}
+
+void TestPassageRenderer::longLineBreaksAtBlanks()
+{
+    QFETCH(QString, line);
+    QFETCH(bool, hasBlanks);
+    QString shown;
+    for (const PassageRenderer::Step& step : PassageRenderer::steps(line, 8 * 1024)) {
+        QVERIFY(!step.isMarkdown);
+        shown += (shown.isEmpty() ? QString() : u"\n"_qs) + step.text;
+    }
+    const QStringList pieces = shown.split(u'\n');
+    QVERIFY(pieces.size() > 1);
+    QCOMPARE(pieces.join(QString()), line); // nothing lost or added but the breaks
+    for (qsizetype i = 0; i + 1 < pieces.size(); ++i) {
+        QVERIFY(pieces[i].size() <= 1024);
+        // Between words, when the line has blanks; else where the length says.
+        if (hasBlanks)
+            QVERIFY2(pieces[i].endsWith(u' '), qPrintable(pieces[i].right(20)));
+        else
+            QCOMPARE(pieces[i].size(), 1024);
+    }
 }
 
 void TestPassageRenderer::costlyPartsShowTheirSource_data()

@@ -2,6 +2,7 @@
 #include "support/WidgetSnapshot.h"
 #include "Platform/Memory/MemoryPasteboard.h"
 #include "Platform/Memory/MemoryWorkspace.h"
+#include "Zubra/LibraryWindow/DetailDates.h"
 #include "Zubra/LibraryWindow/DetailText.h"
 #include "Zubra/LibraryWindow/PassageRenderer.h"
 #include "Zubra/LibraryWindow/SelectionDetailView.h"
@@ -67,6 +68,8 @@ private slots:
     void commandsReachTheDoubles();
     void passageLinksOpenThroughTheWorkspace();
     void footerArrangements();
+    void capturedDateIsNeverCut_data();
+    void capturedDateIsNeverCut();
     void copiedResets();
     void prominentButtonKeepsItsColours();
     void contentScrollsAsOne_data();
@@ -343,6 +346,39 @@ void TestSelectionDetail::footerArrangements()
     WidgetSnapshot::render(view, QSize(330, 500));
     QVERIFY(view.showsCompactFooter());
     WidgetSnapshot::saveForReview(WidgetSnapshot::render(view, QSize(330, 500)), u"detail-compact.png"_qs);
+}
+
+void TestSelectionDetail::capturedDateIsNeverCut_data()
+{
+    QTest::addColumn<int>("width");
+    QTest::addColumn<int>("pointSize");
+    QTest::newRow("narrowest column, 12 pt") << 320 << 12;
+    QTest::newRow("narrowest column, 16 pt") << 320 << 16;
+    QTest::newRow("ideal column, 12 pt") << 400 << 12;
+}
+
+void TestSelectionDetail::capturedDateIsNeverCut()
+{
+    QFETCH(int, width);
+    QFETCH(int, pointSize);
+    SelectionDetailView view(*m_store, m_environment);
+    QFont font = view.font();
+    font.setPointSize(pointSize);
+    view.setFont(font);
+    view.setSelection(add(u"text"_qs, u"https://example.com/"_qs + QString(200, u'a')));
+    WidgetSnapshot::render(view, QSize(width, 700));
+    auto* captured = view.findChild<QLabel*>(u"capturedDate"_qs);
+    QVERIFY(captured);
+    // Wrapped at its words when it must, every line shown; the address beside it still shortens.
+    const QString whole = DetailDates::format(QDateTime(QDate(2025, 3, 14), QTime(10, 5), Qt::UTC),
+        DetailDates::Style::full, DetailDates::Style::medium, m_environment.locale, m_environment.timeZone);
+    QVERIFY(whole.startsWith(u"Friday, March 14, 2025"_qs));
+    QCOMPARE(captured->text().replace(u'\n', u' ').simplified(), QString(whole).simplified());
+    QVERIFY(!captured->text().contains(u"\u2026"_qs));
+    const int lines = int(captured->text().count(u'\n')) + 1;
+    QVERIFY(captured->height() >= lines * captured->fontMetrics().lineSpacing());
+    for (const QString& line : captured->text().split(u'\n'))
+        QVERIFY2(captured->fontMetrics().horizontalAdvance(line) <= captured->width(), qPrintable(line));
 }
 
 void TestSelectionDetail::copiedResets()

@@ -72,6 +72,7 @@ private slots:
     void content();
     void accessibleTexts();
     void paintsInsideItsRect();
+    void chipDotKeepsItsRimOnTheHighlight();
     void copiedMarkShowsAndFades();
     void everyRowHasOneHeight();
     void dateIsDrawnWhole_data();
@@ -207,6 +208,18 @@ void TestSelectionRowPainter::paintsInsideItsRect()
     const QImage narrow = paintRow(c, 90);
     QVERIFY(rowIsBlank(narrow, 0));
     QVERIFY(rowIsBlank(narrow, narrow.height() - 1));
+}
+
+void TestSelectionRowPainter::chipDotKeepsItsRimOnTheHighlight()
+{
+    // A group of the highlight's own colour: on a selected row only a rim shows its dot (the
+    // chip's name is left empty so that the dot is all that differs).
+    const QString highlight = testStyle().palette.color(QPalette::Active, QPalette::Highlight).name().toUpper();
+    const Selection s = selection(u"text"_qs);
+    const Content withDot = SelectionRowPainter::content(s, {group(QString(), highlight)}, solidIcon(Qt::red),
+        u"3 minutes ago"_qs, 1.0);
+    const Content without = SelectionRowPainter::content(s, {}, solidIcon(Qt::red), u"3 minutes ago"_qs, 1.0);
+    QVERIFY(paintRow(withDot, 420, true) != paintRow(without, 420, true));
 }
 
 void TestSelectionRowPainter::copiedMarkShowsAndFades()

@@ -384,10 +384,17 @@ void TestAppDelegate::collectIntoPrompt()
     QFETCH(ShellFixture::Library, library);
     QFETCH(bool, toggles);
     AppHarness h(library);
+    h.trayAvailable = false;
     h.delegate->finishLaunching({"tessellon"});
     QAction* item = h.delegate->menuBar().collectIntoPrompt;
     QVERIFY(item->isCheckable());
     QVERIFY(!item->isChecked());
+    // Without a tray the window's File menu offers the same item: its text, mark and rule.
+    h.delegate->showMainWindow();
+    const QList<QAction*> fileItems = h.delegate->mainWindow()->menuBar()->actions().at(0)->menu()->actions();
+    QVERIFY(fileItems.contains(item));
+    QCOMPARE(item->text(), QStringLiteral("Collect into Prompt"));
+    QCOMPARE(item->isEnabled(), toggles);
     item->setEnabled(true);
     item->trigger(); // a click flips the mark before the command runs
     QCOMPARE(h.fixture.store->collectIntoActiveDraft(), toggles);
@@ -450,7 +457,7 @@ void TestAppDelegate::menuBarAsOnLinux_data()
     QTest::addColumn<QStringList>("items");
     QTest::newRow("File") << 0 << "&File"
                           << QStringList {QString::fromUtf16(u"&New Prompt\u2026\tCtrl+N"), "&Go to Prompt\tCtrl+Shift+P",
-                                 "-", "&Close Window\tCtrl+W", "&Hide Tessellon\tCtrl+H", "-", "&Quit Tessellon\tCtrl+Q"};
+                                 "Collect into Prompt\t", "-", "&Close Window\tCtrl+W", "&Hide Tessellon\tCtrl+H", "-", "&Quit Tessellon\tCtrl+Q"};
     QTest::newRow("Edit") << 1 << "&Edit"
                           << QStringList {"&Undo\tCtrl+Z", "&Redo\tCtrl+Shift+Z", "-", "Cu&t\tCtrl+X", "&Copy\tCtrl+C",
                                  "&Paste\tCtrl+V", "Select &All\tCtrl+A", "-",

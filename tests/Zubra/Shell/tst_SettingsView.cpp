@@ -2,6 +2,7 @@
 // the login-item statuses, the live and snapshot values, and a picture for review.
 
 #include "Platform/KeyLayout.h"
+#include "Zubra/LibraryWindow/FocusRing.h"
 #include "Zubra/Shell/HotKeyManager.h"
 #include "Zubra/Shell/SettingsView.h"
 #include "Zubra/Shell/ShortcutRecorder.h"
@@ -14,6 +15,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -22,6 +24,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -119,6 +123,9 @@ private slots:
     void liveValues();
     void settingsProblemIsShown_data();
     void settingsProblemIsShown();
+    void copyingTheLibraryPathGivesThePath_data();
+    void copyingTheLibraryPathGivesThePath();
+    void opensWithVisibleFocus();
     void snapshotValues();
 };
 
@@ -377,6 +384,49 @@ void TestSettingsView::settingsProblemIsShown()
     const QString dir = qEnvironmentVariable("TESSELLON_REVIEW_DIR");
     if (!dir.isEmpty() && problem)
         image.save(dir + QStringLiteral("/settings-view-problem.png"));
+}
+
+void TestSettingsView::copyingTheLibraryPathGivesThePath_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<int>("width");
+    QTest::newRow("one line") << u"/home/example/.local/share/Tessellon/Tessellon.json"_s << 700;
+    QTest::newRow("wrapped inside a name") << u"/home/example/.local/share/Tessellon/Tessellon.json"_s << 470;
+    QTest::newRow("two lines") << u"/home/someone/with/a/rather/deep/folder/structure/.local/share/Tessellon/Tessellon.json"_s
+                               << 460;
+    QTest::newRow("cut in the middle") << u"/home/"_s + QString(u'x').repeated(600) + u"/Tessellon/Tessellon.json"_s
+                                       << 460;
+}
+
+void TestSettingsView::copyingTheLibraryPathGivesThePath()
+{
+    QFETCH(QString, path);
+    QFETCH(int, width);
+    Window w;
+    SettingsView view(SettingsView::live(w.hotKeys, w.loginItems, path, std::nullopt));
+    WidgetSnapshot::render(view, QSize(width, 380));
+    auto* label = view.findChild<QWidget*>(u"libraryPath"_s);
+    QVERIFY(label);
+    QApplication::clipboard()->clear();
+    QTest::keyClick(label, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(label, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(), path);
+    // It shows in at most two lines, as tall as they are.
+    QVERIFY(label->height() <= 2 * label->fontMetrics().lineSpacing() + 2);
+}
+
+void TestSettingsView::opensWithVisibleFocus()
+{
+    Window w;
+    SettingsView view(SettingsView::live(w.hotKeys, w.loginItems, u"/lib/T.json"_s, std::nullopt));
+    view.resize(520, 380);
+    view.show();
+    QApplication::setActiveWindow(&view);
+    QVERIFY(QTest::qWaitForWindowActive(&view));
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(view.recorder()->button()));
+    auto* ring = view.findChild<FocusRing*>();
+    QVERIFY(ring);
+    QTRY_COMPARE(ring->target(), QApplication::focusWidget());
 }
 
 void TestSettingsView::snapshotValues()
