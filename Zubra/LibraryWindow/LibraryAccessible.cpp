@@ -139,8 +139,7 @@ public:
     {
         if (!isValid() || !m_view->isEnabled())
             return {};
-        return {LibraryAccessible::copyPlainTextAction(), LibraryAccessible::addToActivePromptAction(),
-            toggleAction()};
+        return {LibraryAccessible::copyPlainTextAction(), LibraryAccessible::addToActivePromptAction(), toggleAction()};
     }
 
     void doAction(const QString& name) override

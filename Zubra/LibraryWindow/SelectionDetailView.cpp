@@ -147,7 +147,8 @@ SelectionDetailView::SelectionDetailView(Store& store, const LibraryEnvironment&
 
     connect(&IconCache::shared(), &IconCache::iconReady, this, [this](const QString& key) {
         if (m_selection && IconCache::keyOf(m_selection->bundleID, m_selection->appName) == key)
-            m_header->setPixmap(m_icon, roundedIcon(m_environment.iconFor(*m_selection), iconSide, devicePixelRatioF()));
+            m_header->setPixmap(
+                m_icon, roundedIcon(m_environment.iconFor(*m_selection), iconSide, devicePixelRatioF()));
     });
     connect(&m_store, &Store::groupsChanged, this, &SelectionDetailView::refresh);
     connect(&m_store, &Store::draftsChanged, this, &SelectionDetailView::refresh);

@@ -115,10 +115,11 @@ private:
         return reply.type() == QDBusMessage::ReplyMessage ? reply.arguments() : QList<QVariant>();
     }
 
-    QVariant property(const Atspi::ObjectRef& object, const QString& name, const QString& interface = accessibleInterface)
+    QVariant property(
+        const Atspi::ObjectRef& object, const QString& name, const QString& interface = accessibleInterface)
     {
-        const auto answer = call(object, QStringLiteral("Get"), QStringLiteral("org.freedesktop.DBus.Properties"),
-            {interface, name});
+        const auto answer
+            = call(object, QStringLiteral("Get"), QStringLiteral("org.freedesktop.DBus.Properties"), {interface, name});
         return answer.isEmpty() ? QVariant() : qvariant_cast<QDBusVariant>(answer.first()).variant();
     }
 
@@ -139,8 +140,8 @@ private:
 
     std::optional<Atspi::ObjectRef> ownApplication()
     {
-        const Atspi::ObjectRef root {
-            QStringLiteral("org.a11y.atspi.Registry"), QDBusObjectPath(QStringLiteral("/org/a11y/atspi/accessible/root"))};
+        const Atspi::ObjectRef root {QStringLiteral("org.a11y.atspi.Registry"),
+            QDBusObjectPath(QStringLiteral("/org/a11y/atspi/accessible/root"))};
         for (const Atspi::ObjectRef& app : children(root)) {
             QDBusMessage ask = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
                 QStringLiteral("/org/freedesktop/DBus"), QStringLiteral("org.freedesktop.DBus"),

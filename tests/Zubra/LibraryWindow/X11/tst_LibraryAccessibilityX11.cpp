@@ -25,9 +25,18 @@ using AtspiTree::Element;
 
 namespace {
 
-QUuid sel(int n) { return LibraryFixtures::id(1, n); }
-QUuid grp(int n) { return LibraryFixtures::id(2, n); }
-QUuid draft(int n) { return LibraryFixtures::id(3, n); }
+QUuid sel(int n)
+{
+    return LibraryFixtures::id(1, n);
+}
+QUuid grp(int n)
+{
+    return LibraryFixtures::id(2, n);
+}
+QUuid draft(int n)
+{
+    return LibraryFixtures::id(3, n);
+}
 
 const QString handleHelp = u"Drag to add to a prompt or group"_s;
 
@@ -194,7 +203,8 @@ void TestLibraryAccessibilityX11::sourceRowsTellTheirOrigin()
     }
     firefox.sort();
     QCOMPARE(firefox,
-        (QStringList {u"https://docs.example.com/gamma"_s, u"https://example.org/alpha"_s, u"https://example.org/beta"_s}));
+        (QStringList {
+            u"https://docs.example.com/gamma"_s, u"https://example.org/alpha"_s, u"https://example.org/beta"_s}));
     // Address, else file, else application.
     QVERIFY(subtitles.contains(u"/home/user/plan.md"_s));
     QVERIFY(subtitles.contains(u"Terminal"_s));
