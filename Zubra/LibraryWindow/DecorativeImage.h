@@ -13,6 +13,9 @@ public:
     // A place of a fixed size; the pixmap is drawn centred in what the layout gives it.
     explicit DecorativeImage(const QSize& size);
 
+    // Laid out as a widget would be: with the layout's spacing beside it.
+    bool isEmpty() const override { return false; }
+
     const QPixmap& pixmap() const { return m_pixmap; }
     QRect imageRect() const;
 
