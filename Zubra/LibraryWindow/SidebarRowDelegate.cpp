@@ -83,7 +83,7 @@ QString SidebarRowDelegate::helpAt(const QRect& rowRect, const QModelIndex& inde
     // A source's subtitle is the lower line of its text, left of the handle.
     if (kindOf(index) == SidebarModel::ItemKind::source && point.y() > rowRect.center().y()
         && (handle.isNull() || point.x() < handle.left()))
-        return index.data(SidebarModel::SubtitleRole).toString();
+        return bounded(index.data(SidebarModel::SubtitleRole).toString());
     return {};
 }
 

@@ -370,27 +370,32 @@ void TestSidebar::helpFollowsThePointer_data()
 {
     QTest::addColumn<bool>("source"); // a source row, else a group row
     QTest::addColumn<QString>("place"); // handle, subtitle or name
+    QTest::addColumn<QString>("url"); // the source's address
     QTest::addColumn<QString>("help");
     const QString handle = u"Drag to add to a prompt or group"_qs;
-    QTest::newRow("source handle") << true << u"handle"_qs << handle;
-    QTest::newRow("source subtitle") << true << u"subtitle"_qs << u"https://moon.example/a/long/path"_qs;
-    QTest::newRow("source name") << true << u"name"_qs << QString();
-    QTest::newRow("group handle") << false << u"handle"_qs << handle;
-    QTest::newRow("group name") << false << u"name"_qs << QString();
+    const QString url = u"https://moon.example/a/long/path"_qs;
+    const QString huge = u"https://moon.example/"_qs + QString(100000, u'a') + u"/end"_qs;
+    QTest::newRow("source handle") << true << u"handle"_qs << url << handle;
+    QTest::newRow("source subtitle") << true << u"subtitle"_qs << url << url;
+    QTest::newRow("huge subtitle keeps its ends") << true << u"subtitle"_qs << huge
+                                                  << huge.left(500) + u"\u2026"_qs + huge.right(500);
+    QTest::newRow("source name") << true << u"name"_qs << url << QString();
+    QTest::newRow("group handle") << false << u"handle"_qs << url << handle;
+    QTest::newRow("group name") << false << u"name"_qs << url << QString();
 }
 
 void TestSidebar::helpFollowsThePointer()
 {
     QFETCH(bool, source);
     QFETCH(QString, place);
+    QFETCH(QString, url);
     QFETCH(QString, help);
-    add(u"a"_qs, u"Firefox"_qs, u"https://moon.example/a/long/path"_qs, 1);
+    add(u"a"_qs, u"Firefox"_qs, url, 1);
     const SelectionGroup group = *m_store->addGroup(u"G"_qs, u"#FF0000"_qs);
     SidebarView view(*m_store, m_environment, m_callbacks);
     WidgetSnapshot::render(view, QSize(240, 500));
     SidebarSectionList* list = view.list(source ? SidebarModel::Section::sources : SidebarModel::Section::groups);
-    const QModelIndex index
-        = source ? view.model()->indexOfSource(u"https://moon.example/a/long/path"_qs) : groupRow(view, group.id);
+    const QModelIndex index = source ? view.model()->indexOfSource(url) : groupRow(view, group.id);
     const QRect row = list->visualRect(index);
     const QPoint point = place == u"handle"_qs ? SidebarRowDelegate::handleRect(row, index).center()
         : place == u"subtitle"_qs              ? QPoint(row.left() + 40, row.bottom() - 6)
