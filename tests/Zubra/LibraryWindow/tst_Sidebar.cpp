@@ -377,8 +377,8 @@ void TestSidebar::helpFollowsThePointer_data()
     const QString huge = u"https://moon.example/"_qs + QString(100000, u'a') + u"/end"_qs;
     QTest::newRow("source handle") << true << u"handle"_qs << url << handle;
     QTest::newRow("source subtitle") << true << u"subtitle"_qs << url << url;
-    QTest::newRow("huge subtitle keeps its ends") << true << u"subtitle"_qs << huge
-                                                  << huge.left(500) + u"\u2026"_qs + huge.right(500);
+    QTest::newRow("huge subtitle keeps its ends")
+        << true << u"subtitle"_qs << huge << huge.left(500) + u"\u2026"_qs + huge.right(500);
     QTest::newRow("source name") << true << u"name"_qs << url << QString();
     QTest::newRow("group handle") << false << u"handle"_qs << url << handle;
     QTest::newRow("group name") << false << u"name"_qs << url << QString();
