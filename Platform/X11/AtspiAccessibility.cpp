@@ -1,5 +1,6 @@
 #include "Platform/X11/AtspiAccessibility.h"
 
+#include "Platform/X11/AtspiMarshalling.h"
 #include "Platform/X11/CopyCommand.h"
 #include "Platform/X11/PrimarySelection.h"
 #include "Platform/X11/XcbConnection.h"
@@ -31,19 +32,12 @@ constexpr int maxAddressChars = 16 * 1024;
 
 const QString registryService = u"org.a11y.atspi.Registry"_s;
 const QString rootPath = u"/org/a11y/atspi/accessible/root"_s;
-const QString nullPath = u"/org/a11y/atspi/null"_s;
 const QString accessibleInterface = u"org.a11y.atspi.Accessible"_s;
 const QString textInterface = u"org.a11y.atspi.Text"_s;
 const QString documentInterface = u"org.a11y.atspi.Document"_s;
 const QString collectionInterface = u"org.a11y.atspi.Collection"_s;
 
-// A reference to an accessible object: the bus name of its application and its path.
-struct ObjectRef
-{
-    QString service;
-    QDBusObjectPath path;
-    bool isNull() const { return service.isEmpty() || path.path().isEmpty() || path.path() == nullPath; }
-};
+using Atspi::ObjectRef;
 
 // The rule of a Collection query for the element in focus.
 struct FocusRule
@@ -51,26 +45,9 @@ struct FocusRule
 };
 } // namespace
 
-Q_DECLARE_METATYPE(ObjectRef)
 Q_DECLARE_METATYPE(FocusRule)
 
 namespace {
-QDBusArgument& operator<<(QDBusArgument& argument, const ObjectRef& ref)
-{
-    argument.beginStructure();
-    argument << ref.service << ref.path;
-    argument.endStructure();
-    return argument;
-}
-
-const QDBusArgument& operator>>(const QDBusArgument& argument, ObjectRef& ref)
-{
-    argument.beginStructure();
-    argument >> ref.service >> ref.path;
-    argument.endStructure();
-    return argument;
-}
-
 QDBusArgument& operator<<(QDBusArgument& argument, const FocusRule&)
 {
     const int all = ATSPI_Collection_MATCH_ALL;
@@ -94,8 +71,7 @@ const QDBusArgument& operator>>(const QDBusArgument& argument, FocusRule&)
 void registerTypes()
 {
     static const bool registered = [] {
-        qDBusRegisterMetaType<ObjectRef>();
-        qDBusRegisterMetaType<QList<ObjectRef>>();
+        Atspi::registerTypes();
         qDBusRegisterMetaType<FocusRule>();
         return true;
     }();

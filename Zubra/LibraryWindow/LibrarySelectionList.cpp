@@ -1,6 +1,7 @@
 #include "Zubra/LibraryWindow/LibrarySelectionList.h"
 
 #include "Zubra/LibraryWindow/CopiedFlash.h"
+#include "Zubra/LibraryWindow/LibraryAccessible.h"
 #include "Zubra/LibraryWindow/LibrarySelectionState.h"
 #include "Zubra/LibraryWindow/SelectionListDelegate.h"
 #include "Zubra/Shell/IconCache.h"
@@ -25,6 +26,7 @@ LibrarySelectionList::LibrarySelectionList(Store& store, VisibleSelectionsModel&
     , m_flash(std::make_unique<CopiedFlash>())
     , m_commands(store, environment, *m_flash)
 {
+    LibraryAccessible::install();
     setUniformItemSizes(true);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);

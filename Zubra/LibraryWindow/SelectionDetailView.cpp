@@ -1,6 +1,7 @@
 #include "Zubra/LibraryWindow/SelectionDetailView.h"
 
 #include "Zubra/LibraryWindow/CopiedFlash.h"
+#include "Zubra/LibraryWindow/DecorativeImage.h"
 #include "Zubra/LibraryWindow/DetailDates.h"
 #include "Zubra/LibraryWindow/DetailText.h"
 #include "Zubra/LibraryWindow/LibraryStyle.h"
@@ -31,6 +32,7 @@ namespace {
 
 constexpr int iconSide = 38;
 constexpr int capturedLines = 4; // as many as the longest date needs in the narrowest column
+constexpr int sourceSymbolSide = 12;
 
 QPixmap dot(const QColor& color, int side, qreal ratio)
 {
@@ -146,7 +148,8 @@ SelectionDetailView::SelectionDetailView(Store& store, const LibraryEnvironment&
 
     connect(&IconCache::shared(), &IconCache::iconReady, this, [this](const QString& key) {
         if (m_selection && IconCache::keyOf(m_selection->bundleID, m_selection->appName) == key)
-            m_icon->setPixmap(roundedIcon(m_environment.iconFor(*m_selection), iconSide, devicePixelRatioF()));
+            m_header->setPixmap(
+                m_icon, roundedIcon(m_environment.iconFor(*m_selection), iconSide, devicePixelRatioF()));
     });
     connect(&m_store, &Store::groupsChanged, this, &SelectionDetailView::refresh);
     connect(&m_store, &Store::draftsChanged, this, &SelectionDetailView::refresh);
@@ -159,13 +162,14 @@ SelectionDetailView::SelectionDetailView(Store& store, const LibraryEnvironment&
 
 void SelectionDetailView::buildHeader(QVBoxLayout* layout)
 {
-    auto* header = new QWidget(this);
+    // The icons only decorate: the header draws them, and a screen reader meets the texts alone.
+    auto* header = new DecoratedWidget(this);
+    m_header = header;
     auto* row = new QHBoxLayout(header);
     row->setContentsMargins(14, 14, 14, 14);
     row->setSpacing(12);
-    m_icon = new QLabel(header);
-    m_icon->setFixedSize(iconSide, iconSide);
-    row->addWidget(m_icon, 0, Qt::AlignVCenter);
+    m_icon = header->addImage(QSize(iconSide, iconSide));
+    row->addItem(m_icon);
 
     auto* column = new QVBoxLayout;
     column->setSpacing(3);
@@ -174,13 +178,13 @@ void SelectionDetailView::buildHeader(QVBoxLayout* layout)
     m_title = title;
     auto* sourceRow = new QHBoxLayout;
     sourceRow->setSpacing(4);
-    m_sourceIcon = new QLabel(header);
+    m_sourceIcon = header->addImage(QSize(sourceSymbolSide, sourceSymbolSide));
     auto* source = new FittedLabel(1, Qt::ElideMiddle, header);
     source->setFont(LibraryStyle::caption(font()));
     source->setTextInteractionFlags(Qt::TextSelectableByMouse);
     LibraryStyle::setTextColor(source, LibraryStyle::secondaryText(palette()));
     m_source = source;
-    sourceRow->addWidget(m_sourceIcon);
+    sourceRow->addItem(m_sourceIcon);
     sourceRow->addWidget(m_source, 1);
     m_date = new QLabel(header);
     m_date->setTextFormat(Qt::PlainText);
@@ -198,6 +202,7 @@ void SelectionDetailView::buildContent(QVBoxLayout* layout)
     // One scroll view holds the whole content: the passage at its full height, then the boxes.
     auto* scroll = new QScrollArea(this);
     scroll->setObjectName(u"detailContent"_qs);
+    scroll->setAccessibleName(u"Selection detail"_qs);
     scroll->setWidgetResizable(true);
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -361,11 +366,11 @@ void SelectionDetailView::setSelection(const Selection& selection)
 
     const qreal ratio = devicePixelRatioF();
     const QIcon icon = m_environment.iconFor(selection);
-    m_icon->setPixmap(roundedIcon(icon.isNull() ? IconCache::fallbackIcon() : icon, iconSide, ratio));
+    m_header->setPixmap(m_icon, roundedIcon(icon.isNull() ? IconCache::fallbackIcon() : icon, iconSide, ratio));
     static_cast<FittedLabel*>(m_title)->setFullText(recordTitle());
     const SourceInfo info = sourceInfo(selection);
-    m_sourceIcon->setPixmap(
-        LibrarySymbols::pixmap(info.symbol, LibraryStyle::secondaryText(palette()), 12, ratio));
+    m_header->setPixmap(m_sourceIcon,
+        LibrarySymbols::pixmap(info.symbol, LibraryStyle::secondaryText(palette()), sourceSymbolSide, ratio));
     static_cast<FittedLabel*>(m_source)->setFullText(info.text);
     m_date->setText(DetailDates::format(selection.createdAt, DetailDates::Style::medium,
         DetailDates::Style::shortStyle, m_environment.locale, m_environment.timeZone));

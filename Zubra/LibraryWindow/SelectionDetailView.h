@@ -13,6 +13,8 @@
 #include <functional>
 #include <optional>
 
+class DecoratedWidget;
+class DecorativeImage;
 class PassageView;
 class QFormLayout;
 class QGroupBox;
@@ -87,9 +89,10 @@ private:
     bool m_copiedMarkdown = false;
     bool m_copiedPlain = false;
 
-    QLabel* m_icon = nullptr;
+    DecoratedWidget* m_header = nullptr;
+    DecorativeImage* m_icon = nullptr;
     QLabel* m_title = nullptr;
-    QLabel* m_sourceIcon = nullptr;
+    DecorativeImage* m_sourceIcon = nullptr;
     QLabel* m_source = nullptr;
     QLabel* m_date = nullptr;
     QScrollArea* m_scroll = nullptr;

@@ -2,7 +2,6 @@
 
 #include "Zubra/LibraryWindow/CopiedFlash.h"
 #include "Zubra/LibraryWindow/LibraryEnvironment.h"
-#include "Zubra/LibraryWindow/SelectionRowPainter.h"
 #include "ZubraCore/Library/Store.h"
 #include "ZubraCore/Models/VisibleSelectionsModel.h"
 
@@ -38,13 +37,9 @@ SelectionListDelegate::SelectionListDelegate(
 
 void SelectionListDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
-    const auto* model = qobject_cast<const VisibleSelectionsModel*>(index.model());
-    if (!model)
+    if (!qobject_cast<const VisibleSelectionsModel*>(index.model()))
         return;
-    const Selection& selection = model->selectionAt(index.row());
-    const SelectionRowPainter::Content content = SelectionRowPainter::content(selection,
-        resolvedGroups(selection, m_store), m_environment.iconFor(selection),
-        m_environment.relativeDate(selection.createdAt), m_flash.opacity(selection.id));
+    const SelectionRowPainter::Content content = this->content(index);
     SelectionRowPainter::Style style = SelectionRowPainter::style(option.font, option.palette);
     style.selected = option.state.testFlag(QStyle::State_Selected);
     style.active = option.state.testFlag(QStyle::State_Active);
@@ -68,6 +63,16 @@ void SelectionListDelegate::paint(QPainter* painter, const QStyleOptionViewItem&
         painter->drawRoundedRect(QRectF(option.rect).adjusted(4, 3, -4, -3), 5, 5);
     }
     painter->restore();
+}
+
+SelectionRowPainter::Content SelectionListDelegate::content(const QModelIndex& index) const
+{
+    const auto* model = qobject_cast<const VisibleSelectionsModel*>(index.model());
+    if (!model || !index.isValid())
+        return {};
+    const Selection& selection = model->selectionAt(index.row());
+    return SelectionRowPainter::content(selection, resolvedGroups(selection, m_store), m_environment.iconFor(selection),
+        m_environment.relativeDate(selection.createdAt), m_flash.opacity(selection.id));
 }
 
 QSize SelectionListDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const

@@ -1,6 +1,8 @@
 #pragma once
 // Paints the rows of the library list with the one row painter; every row has the same height.
 
+#include "Zubra/LibraryWindow/SelectionRowPainter.h"
+
 #include <QStyledItemDelegate>
 
 class CopiedFlash;
@@ -18,6 +20,9 @@ public:
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+
+    // What the row of a library list's index shows.
+    SelectionRowPainter::Content content(const QModelIndex& index) const;
 
 private:
     Store& m_store;

@@ -5,8 +5,11 @@
 #include "Zubra/Shell/IconCache.h"
 #include "ZubraCore/Models/SidebarModel.h"
 
+#include <QAbstractItemView>
+#include <QHelpEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QToolTip>
 
 namespace {
 
@@ -65,6 +68,36 @@ QRect SidebarRowDelegate::handleRect(const QRect& rowRect, const QModelIndex& in
     const int badge = badgeWidth(metrics, index.data(SidebarModel::CountRole).toLongLong());
     const int right = rowRect.right() - padding - (badge > 0 ? badge + 6 : 0);
     return QRect(right - handleSide, rowRect.center().y() - handleSide / 2, handleSide, handleSide);
+}
+
+QString SidebarRowDelegate::handleHelp()
+{
+    return u"Drag to add to a prompt or group"_qs;
+}
+
+QString SidebarRowDelegate::helpAt(const QRect& rowRect, const QModelIndex& index, const QPoint& point)
+{
+    const QRect handle = handleRect(rowRect, index);
+    if (handle.contains(point))
+        return handleHelp();
+    // A source's subtitle is the lower line of its text, left of the handle.
+    if (kindOf(index) == SidebarModel::ItemKind::source && point.y() > rowRect.center().y()
+        && (handle.isNull() || point.x() < handle.left()))
+        return bounded(index.data(SidebarModel::SubtitleRole).toString());
+    return {};
+}
+
+bool SidebarRowDelegate::helpEvent(
+    QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option, const QModelIndex& index)
+{
+    if (!event || !view || event->type() != QEvent::ToolTip)
+        return QStyledItemDelegate::helpEvent(event, view, option, index);
+    const QString help = helpAt(option.rect, index, event->pos());
+    if (help.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(event->globalPos(), help, view->viewport(), option.rect);
+    return true;
 }
 
 QSize SidebarRowDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex& index) const

@@ -26,9 +26,16 @@ public:
     // Where the drag handle of a group or source row is drawn; empty for other rows.
     static QRect handleRect(const QRect& rowRect, const QModelIndex& index);
     static bool hasHandle(const QModelIndex& index);
+    // The help of the drag handle.
+    static QString handleHelp();
+    // The help shown at a point of a row: the handle's over the handle, a source's subtitle over
+    // the subtitle; empty elsewhere.
+    static QString helpAt(const QRect& rowRect, const QModelIndex& index, const QPoint& point);
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
     QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+        const QModelIndex& index) override;
 
 private:
     const LibraryEnvironment& m_environment;

@@ -1,5 +1,6 @@
 #include "Zubra/LibraryWindow/SidebarSectionList.h"
 
+#include "Zubra/LibraryWindow/LibraryAccessible.h"
 #include "Zubra/LibraryWindow/SidebarRowDelegate.h"
 #include "ZubraCore/Drag/SelectionDragIDs.h"
 
@@ -35,6 +36,7 @@ SidebarSectionList::SidebarSectionList(
     , m_section(section)
     , m_delegate(delegate)
 {
+    LibraryAccessible::install();
     setModel(model);
     setRootIndex(model->sectionIndex(section));
     setItemDelegate(delegate);

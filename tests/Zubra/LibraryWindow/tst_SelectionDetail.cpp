@@ -406,6 +406,12 @@ void TestSelectionDetail::snapshot()
     WidgetSnapshot::saveForReview(WidgetSnapshot::render(view, QSize(600, 660)), u"detail-wide.png"_qs);
     QVERIFY(!image.isNull());
     QVERIFY(view.passage()->document()->toPlainText().contains(u"<div>raw html</div>"_qs));
+    // The header draws the application's icon left of its texts (it is no widget of its own).
+    int iconPixels = 0;
+    for (int y = 0; y < 90; ++y)
+        for (int x = 14; x < 52; ++x)
+            iconPixels += image.pixelColor(x, y) != view.palette().color(QPalette::Window);
+    QVERIFY2(iconPixels > 300, qPrintable(QString::number(iconPixels)));
     WidgetSnapshot::saveForReview(image, u"detail-markdown.png"_qs);
 }
 

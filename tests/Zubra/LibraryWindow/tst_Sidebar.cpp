@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QToolTip>
 
 using namespace WidgetText;
 
@@ -52,6 +53,8 @@ private slots:
     void drops_data();
     void drops();
     void dragPayloads();
+    void helpFollowsThePointer_data();
+    void helpFollowsThePointer();
     void choosingRows();
     void onlyTheChoiceIsMarked_data();
     void onlyTheChoiceIsMarked();
@@ -361,6 +364,50 @@ void TestSidebar::dragPayloads()
     QVERIFY(SidebarRowDelegate::hasHandle(groupRow(view, empty.id)));
     QVERIFY(!SidebarRowDelegate::hasHandle(
         view.model()->index(0, 0, view.model()->sectionIndex(SidebarModel::Section::library))));
+}
+
+void TestSidebar::helpFollowsThePointer_data()
+{
+    QTest::addColumn<bool>("source"); // a source row, else a group row
+    QTest::addColumn<QString>("place"); // handle, subtitle or name
+    QTest::addColumn<QString>("url"); // the source's address
+    QTest::addColumn<QString>("help");
+    const QString handle = u"Drag to add to a prompt or group"_qs;
+    const QString url = u"https://moon.example/a/long/path"_qs;
+    const QString huge = u"https://moon.example/"_qs + QString(100000, u'a') + u"/end"_qs;
+    QTest::newRow("source handle") << true << u"handle"_qs << url << handle;
+    QTest::newRow("source subtitle") << true << u"subtitle"_qs << url << url;
+    QTest::newRow("huge subtitle keeps its ends")
+        << true << u"subtitle"_qs << huge << huge.left(500) + u"\u2026"_qs + huge.right(500);
+    QTest::newRow("source name") << true << u"name"_qs << url << QString();
+    QTest::newRow("group handle") << false << u"handle"_qs << url << handle;
+    QTest::newRow("group name") << false << u"name"_qs << url << QString();
+}
+
+void TestSidebar::helpFollowsThePointer()
+{
+    QFETCH(bool, source);
+    QFETCH(QString, place);
+    QFETCH(QString, url);
+    QFETCH(QString, help);
+    add(u"a"_qs, u"Firefox"_qs, url, 1);
+    const SelectionGroup group = *m_store->addGroup(u"G"_qs, u"#FF0000"_qs);
+    SidebarView view(*m_store, m_environment, m_callbacks);
+    WidgetSnapshot::render(view, QSize(240, 500));
+    SidebarSectionList* list = view.list(source ? SidebarModel::Section::sources : SidebarModel::Section::groups);
+    const QModelIndex index = source ? view.model()->indexOfSource(url) : groupRow(view, group.id);
+    const QRect row = list->visualRect(index);
+    const QPoint point = place == u"handle"_qs ? SidebarRowDelegate::handleRect(row, index).center()
+        : place == u"subtitle"_qs              ? QPoint(row.left() + 40, row.bottom() - 6)
+                                               : QPoint(row.left() + 40, row.top() + 6);
+    QCOMPARE(SidebarRowDelegate::helpAt(row, index, point), help);
+    if (help.isEmpty())
+        return;
+    // The pointer resting there shows it.
+    QHelpEvent event(QEvent::ToolTip, point, list->viewport()->mapToGlobal(point));
+    QApplication::sendEvent(list->viewport(), &event);
+    QCOMPARE(QToolTip::text(), help);
+    QToolTip::hideText();
 }
 
 void TestSidebar::choosingRows()

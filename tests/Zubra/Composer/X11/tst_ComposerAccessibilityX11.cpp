@@ -4,18 +4,12 @@
 // state, and keys pressed with xdotool reach a row's switch, toggle it, and copy the prompt.
 
 #include "../ComposerFixture.h"
-#include "Platform/X11/AtspiAccessibility.h"
 #include "Zubra/Composer/ComposeEntryList.h"
 #include "Zubra/SurfaceExport/SurfaceRenderer.h"
+#include "support/AtspiTree.h"
 #include "support/TestMain.h"
 #include "support/X11Programs.h"
 
-#include <QDBusArgument>
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusMetaType>
-#include <QDBusObjectPath>
-#include <QDBusVariant>
 #include <QDir>
 #include <QLineEdit>
 #include <QScopeGuard>
@@ -24,187 +18,13 @@
 #include <QStyleFactory>
 #include <QTest>
 #include <QToolButton>
-#include <atomic>
-#include <thread>
 
 namespace {
 
-// Protocol numbers of the AT-SPI states the test reads.
-constexpr int stateChecked = 4;
-constexpr int stateFocused = 12;
-constexpr uint relationLabelledBy = 2;
-
-struct ObjectRef
-{
-    QString service;
-    QDBusObjectPath path;
-};
-
-struct Relation
-{
-    uint type = 0;
-    QList<ObjectRef> targets;
-};
-
-} // namespace
-
-Q_DECLARE_METATYPE(ObjectRef)
-Q_DECLARE_METATYPE(Relation)
-
-namespace {
-
-QDBusArgument& operator<<(QDBusArgument& argument, const ObjectRef& ref)
-{
-    argument.beginStructure();
-    argument << ref.service << ref.path;
-    argument.endStructure();
-    return argument;
-}
-
-const QDBusArgument& operator>>(const QDBusArgument& argument, ObjectRef& ref)
-{
-    argument.beginStructure();
-    argument >> ref.service >> ref.path;
-    argument.endStructure();
-    return argument;
-}
-
-QDBusArgument& operator<<(QDBusArgument& argument, const Relation& relation)
-{
-    argument.beginStructure();
-    argument << relation.type << relation.targets;
-    argument.endStructure();
-    return argument;
-}
-
-const QDBusArgument& operator>>(const QDBusArgument& argument, Relation& relation)
-{
-    argument.beginStructure();
-    argument >> relation.type >> relation.targets;
-    argument.endStructure();
-    return argument;
-}
-
-// One element as a screen reader reads it.
-struct Element
-{
-    QString name;
-    QStringList labels; // the names of the elements that label it
-    QString role;
-    QString description;
-    quint64 states = 0;
-    bool has(int state) const { return states & (quint64(1) << state); }
-};
-
-// Reads this process's whole tree over the accessibility bus, from the calling thread.
-class TreeReader
-{
-public:
-    TreeReader()
-    {
-        qDBusRegisterMetaType<ObjectRef>();
-        qDBusRegisterMetaType<QList<ObjectRef>>();
-        qDBusRegisterMetaType<Relation>();
-        qDBusRegisterMetaType<QList<Relation>>();
-        if (const auto address = AtspiAccessibility::reachableBusAddress(nullptr))
-            m_bus = QDBusConnection::connectToBus(QString::fromUtf8(*address), u"composer-a11y-test"_s);
-    }
-    ~TreeReader() { QDBusConnection::disconnectFromBus(u"composer-a11y-test"_s); }
-
-    bool connected() const { return m_bus.isConnected(); }
-
-    QList<Element> read()
-    {
-        QList<Element> found;
-        const auto application = ownApplication();
-        if (!application)
-            return found;
-        QList<ObjectRef> queue {*application};
-        while (!queue.isEmpty() && found.size() < 3000) {
-            const ObjectRef node = queue.takeFirst();
-            Element e;
-            e.name = property(node, u"Name"_s).toString();
-            e.description = property(node, u"Description"_s).toString();
-            e.role = call(node, u"GetRoleName"_s).value(0).toString();
-            const auto words = qdbus_cast<QList<uint>>(call(node, u"GetState"_s).value(0));
-            e.states = quint64(words.value(0)) | (quint64(words.value(1)) << 32);
-            const auto relations = qdbus_cast<QList<Relation>>(call(node, u"GetRelationSet"_s).value(0));
-            for (const Relation& r : relations)
-                if (r.type == relationLabelledBy)
-                    for (const ObjectRef& label : r.targets)
-                        e.labels.append(property(label, u"Name"_s).toString());
-            found.append(e);
-            queue += children(node);
-        }
-        return found;
-    }
-
-private:
-    QList<QVariant> call(const ObjectRef& object, const QString& method,
-        const QString& interface = u"org.a11y.atspi.Accessible"_s, const QVariantList& arguments = {})
-    {
-        QDBusMessage message = QDBusMessage::createMethodCall(object.service, object.path.path(), interface, method);
-        message.setArguments(arguments);
-        const QDBusMessage reply = m_bus.call(message, QDBus::Block, 3000);
-        return reply.type() == QDBusMessage::ReplyMessage ? reply.arguments() : QList<QVariant>();
-    }
-
-    QVariant property(const ObjectRef& object, const QString& name)
-    {
-        const auto answer
-            = call(object, u"Get"_s, u"org.freedesktop.DBus.Properties"_s, {u"org.a11y.atspi.Accessible"_s, name});
-        return answer.isEmpty() ? QVariant() : qvariant_cast<QDBusVariant>(answer.first()).variant();
-    }
-
-    QList<ObjectRef> children(const ObjectRef& object)
-    {
-        const auto answer = call(object, u"GetChildren"_s);
-        return answer.isEmpty() ? QList<ObjectRef>() : qdbus_cast<QList<ObjectRef>>(answer.first());
-    }
-
-    std::optional<ObjectRef> ownApplication()
-    {
-        const ObjectRef root {u"org.a11y.atspi.Registry"_s, QDBusObjectPath(u"/org/a11y/atspi/accessible/root"_s)};
-        for (const ObjectRef& app : children(root)) {
-            QDBusMessage ask = QDBusMessage::createMethodCall(u"org.freedesktop.DBus"_s, u"/org/freedesktop/DBus"_s,
-                u"org.freedesktop.DBus"_s, u"GetConnectionUnixProcessID"_s);
-            ask.setArguments({app.service});
-            const QDBusMessage pid = m_bus.call(ask, QDBus::Block, 3000);
-            if (pid.type() == QDBusMessage::ReplyMessage
-                && pid.arguments().value(0).toLongLong() == QCoreApplication::applicationPid())
-                return app;
-        }
-        return std::nullopt;
-    }
-
-    QDBusConnection m_bus {QString()};
-};
-
-// The tree as read from another thread while this one keeps answering for the application.
-QList<Element> readTree()
-{
-    QList<Element> tree;
-    std::atomic<bool> done = false;
-    std::thread reader([&] {
-        TreeReader r;
-        if (r.connected())
-            tree = r.read();
-        done = true;
-    });
-    QDeadlineTimer deadline(60000);
-    while (!done && !deadline.hasExpired())
-        QTest::qWait(10);
-    reader.join();
-    return tree;
-}
-
-std::optional<Element> named(const QList<Element>& tree, const QString& name, const QString& role = {})
-{
-    for (const Element& e : tree)
-        if (e.name == name && (role.isEmpty() || e.role == role))
-            return e;
-    return std::nullopt;
-}
+using AtspiTree::Element;
+using AtspiTree::named;
+using AtspiTree::stateChecked;
+using AtspiTree::stateFocused;
 
 } // namespace
 
@@ -225,7 +45,7 @@ void TestComposerAccessibilityX11::screenReaderReadsTheComposer()
     DraftOperations::toggleInclude(c.store(), c.draftID, c.entry(1));
     c.settle();
     QVERIFY(QTest::qWaitForWindowExposed(c.view.get()));
-    const QList<Element> tree = readTree();
+    const QList<Element> tree = AtspiTree::read();
     if (tree.isEmpty())
         QSKIP("no accessibility bus in this session");
 
@@ -287,7 +107,7 @@ void TestComposerAccessibilityX11::keyboardAloneUsesARow()
     }
     QCOMPARE(QApplication::focusWidget(), c.pane()->entryList());
     QCOMPARE(c.pane()->entryList()->focusedPart(), ComposeEntryRow::Part::checkbox);
-    auto box = named(readTree(), u"Include First source"_s, u"check box"_s);
+    auto box = named(AtspiTree::read(), u"Include First source"_s, u"check box"_s);
     if (!box)
         QSKIP("no accessibility bus in this session");
     QVERIFY(box->has(stateFocused));
@@ -296,7 +116,7 @@ void TestComposerAccessibilityX11::keyboardAloneUsesARow()
     // Space switches the entry; a reader hears the new state.
     QVERIFY(X11Programs::key(u"space"_s));
     QTRY_VERIFY(!c.draft().entries[0].include);
-    box = named(readTree(), u"Include First source"_s, u"check box"_s);
+    box = named(AtspiTree::read(), u"Include First source"_s, u"check box"_s);
     QVERIFY(box);
     QVERIFY(!box->has(stateChecked));
     QCOMPARE(box->description, u"Include in prompt"_s);
