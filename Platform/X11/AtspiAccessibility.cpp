@@ -1,7 +1,9 @@
 #include "Platform/X11/AtspiAccessibility.h"
 
 #include "Platform/X11/CopyCommand.h"
+#include "Platform/X11/AtspiAccessibilityFocus.h"
 #include "Platform/X11/PrimarySelection.h"
+#include "Platform/X11/XTestKeyInjector.h"
 #include "Platform/X11/XcbConnection.h"
 
 #include <QDBusArgument>
@@ -36,6 +38,11 @@ const QString accessibleInterface = u"org.a11y.atspi.Accessible"_s;
 const QString textInterface = u"org.a11y.atspi.Text"_s;
 const QString documentInterface = u"org.a11y.atspi.Document"_s;
 const QString collectionInterface = u"org.a11y.atspi.Collection"_s;
+const QString applicationInterface = u"org.a11y.atspi.Application"_s;
+// How long the hotkey's keys may stay down before the tree is read anyway, and how long the
+// focus they hid may take to come back once they are up.
+constexpr std::chrono::milliseconds keyReleaseWait {1000};
+constexpr std::chrono::milliseconds refocusWait {200};
 
 // A reference to an accessible object: the bus name of its application and its path.
 struct ObjectRef
@@ -109,6 +116,9 @@ struct Session
     QDBusConnection bus {QString()};
     qint32 pid = 0;
     std::shared_ptr<XcbConnection> x;
+    std::shared_ptr<AtspiFocusTracker> tracker;
+    xcb_window_t frontWindow = XCB_WINDOW_NONE; // the process's window in front, if it is
+    bool withoutTree = false; // the process is not on the bus
     bool primaryFallback = true;
     Clock::time_point deadline;
     bool dead = false;
@@ -202,10 +212,59 @@ struct Session
         return qdbus_cast<ObjectRef>(*value);
     }
 
-    // The element in focus: asked of the application in one query where it can answer one,
-    // else found by walking the showing elements, active windows first, bounded.
+    // An element that still exists (a tracked one may have gone since).
+    std::optional<ObjectRef> alive(const ObjectRef& object)
+    {
+        const auto set = states(object);
+        if (!set || (*set & (quint64(1) << ATSPI_STATE_DEFUNCT)))
+            return std::nullopt;
+        return object;
+    }
+
+    std::optional<ObjectRef> tracked(const QString& service)
+    {
+        const auto focus = tracker ? tracker->lastFocus(service) : std::nullopt;
+        if (!focus)
+            return std::nullopt;
+        return alive({focus->service, QDBusObjectPath(focus->path)});
+    }
+
+    // The element in focus: the one the application last reported gaining it, else one query
+    // where the toolkit answers it cheaply, else a bounded walk of the tree.
     std::optional<ObjectRef> focused(const ObjectRef& application)
     {
+        const auto asked = Clock::now();
+        if (auto found = tracked(application.service))
+            return found;
+        // While the hotkey's keys are held its grab hides the focus from GTK 3, which gives it
+        // back as soon as they are up: the tree is read then.
+        if (x && XTestKeyInjector::keysDown(*x).value_or(false)) {
+            XTestKeyInjector::waitForKeysUp(*x, {}, keyReleaseWait);
+            if (tracker && usable()) {
+                const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+                if (const auto focus = tracker->waitForFocus(application.service, asked, std::min(refocusWait, left)))
+                    if (auto found = alive({focus->service, QDBusObjectPath(focus->path)}))
+                        return found;
+            }
+        }
+        if (auto found = queried(application))
+            return found;
+        // The walk has a bound of its own: what it cannot find in time the copy keystroke gets.
+        const Clock::time_point whole = deadline;
+        deadline = std::min(deadline, Clock::now() + AtspiAccessibility::walkBudget);
+        std::optional<ObjectRef> found = walked(application);
+        deadline = whole;
+        return found;
+    }
+
+    // One Collection query, where the toolkit offers it and answers it without visiting every
+    // element (GTK's bridge walks the whole tree for it, keeping the application busy).
+    std::optional<ObjectRef> queried(const ObjectRef& application)
+    {
+        const auto toolkit = property(application, applicationInterface, u"ToolkitName"_s);
+        const QString name = toolkit ? toolkit->toString().toLower() : QString();
+        if (name.startsWith(QLatin1String("gail")) || name.startsWith(QLatin1String("gtk")))
+            return std::nullopt;
         const QVariantList query {
             QVariant::fromValue(FocusRule {}), uint(ATSPI_Collection_SORT_ORDER_CANONICAL), 1, true};
         if (auto value = first(application, collectionInterface, u"GetMatches"_s, query)) {
@@ -214,41 +273,61 @@ struct Session
                 if (!match.isNull())
                     return match;
         }
+        return std::nullopt;
+    }
+
+    // The walk: active windows first. Showing elements are looked at before those that are
+    // only visible (GTK 4 marks nothing below its windows as showing).
+    std::optional<ObjectRef> walked(const ObjectRef& application)
+    {
+        QList<ObjectRef> active, inactive;
+        for (const ObjectRef& window : children(application))
+            (hasState(window, ATSPI_STATE_ACTIVE) ? active : inactive).append(window);
+        int visited = 0;
+        for (const QList<ObjectRef>& windows : {active, inactive})
+            if (auto found = walked(windows, visited))
+                return found;
+        return std::nullopt;
+    }
+
+    std::optional<ObjectRef> walked(const QList<ObjectRef>& windows, int& visited)
+    {
         struct Item
         {
             ObjectRef node;
             int depth;
         };
-        QList<ObjectRef> active, inactive;
-        for (const ObjectRef& window : children(application))
-            (hasState(window, ATSPI_STATE_ACTIVE) ? active : inactive).append(window);
-        QList<Item> stack;
-        for (auto it = inactive.crbegin(); it != inactive.crend(); ++it)
-            stack.append({*it, 1});
-        for (auto it = active.crbegin(); it != active.crend(); ++it)
-            stack.append({*it, 1});
-        int visited = 0;
-        while (!stack.isEmpty() && visited < maxNodes && usable()) {
-            const Item item = stack.takeLast();
+        QList<Item> shown, visible;
+        for (auto it = windows.crbegin(); it != windows.crend(); ++it)
+            shown.append({*it, 1});
+        while ((!shown.isEmpty() || !visible.isEmpty()) && visited < maxNodes && usable()) {
+            const Item item = !shown.isEmpty() ? shown.takeLast() : visible.takeLast();
             ++visited;
             const auto set = states(item.node);
             if (!set)
                 continue;
             if (*set & (quint64(1) << ATSPI_STATE_FOCUSED))
                 return item.node;
-            if (item.depth >= maxDepth || !(*set & (quint64(1) << ATSPI_STATE_SHOWING)))
+            const bool showing = *set & (quint64(1) << ATSPI_STATE_SHOWING);
+            if (item.depth >= maxDepth || (!showing && !(*set & (quint64(1) << ATSPI_STATE_VISIBLE))))
                 continue;
+            QList<Item>& next = showing ? shown : visible;
             const QList<ObjectRef> kids = children(item.node);
             for (auto it = kids.crbegin(); it != kids.crend(); ++it)
-                stack.append({*it, item.depth + 1});
+                next.append({*it, item.depth + 1});
         }
         return std::nullopt;
     }
 
-    // PRIMARY in place of the tree's selection, when this application owns it.
+    // PRIMARY in place of the tree's selection, when this application owns it; for a program
+    // without a tree, when the front window's own X client does.
     std::optional<QString> primary()
     {
-        if (!primaryFallback || !x || PrimarySelection::ownerProcess(*x) != pid)
+        if (!primaryFallback || !x)
+            return std::nullopt;
+        const bool owned = withoutTree ? PrimarySelection::ownedByClientOf(*x, frontWindow)
+                                       : PrimarySelection::ownerProcess(*x) == pid;
+        if (!owned)
             return std::nullopt;
         return PrimarySelection::read();
     }
@@ -395,8 +474,9 @@ public:
                 return AccessibleValue::ofElement(std::make_shared<ObjectElement>(m_session, focused, true, password));
             }
         }
-        // Without a focused element only a terminal whose selection is its copy has one to offer.
-        if (m_selectionTerminal && m_session->primaryFallback)
+        // Without a focused element only a terminal whose selection is its copy, or a program
+        // without a tree, has one to offer: its PRIMARY selection.
+        if ((m_selectionTerminal || !m_application) && m_session->primaryFallback)
             return AccessibleValue::ofElement(std::make_shared<ObjectElement>(m_session, std::nullopt, true, false));
         return AccessibleValue::absent();
     }
@@ -409,12 +489,13 @@ private:
 } // namespace
 
 AtspiAccessibility::AtspiAccessibility()
-    : m_connection(XcbConnection::open())
+    : AtspiAccessibility(XcbConnection::open())
 {
 }
 
 AtspiAccessibility::AtspiAccessibility(std::shared_ptr<XcbConnection> connection)
     : m_connection(std::move(connection))
+    , m_tracker(AtspiFocusTracker::shared())
 {
 }
 
@@ -495,14 +576,17 @@ AccessibleElementRef AtspiAccessibility::applicationElement(qint32 processIdenti
     session->pid = processIdentifier;
     session->x = m_connection;
     session->primaryFallback = m_primaryFallback;
+    session->tracker = m_tracker;
     session->deadline = Clock::now() + m_budget;
 
     // A terminal where selecting is copying: its PRIMARY selection stands for a focused element.
     bool selectionTerminal = false;
     if (m_connection) {
         const xcb_window_t active = m_connection->activeWindow();
-        selectionTerminal = active != XCB_WINDOW_NONE && m_connection->processOf(active) == processIdentifier
-            && CopyCommand::forWindow(*m_connection, active) == CopyCommand::Keys::none;
+        if (active != XCB_WINDOW_NONE && m_connection->processOf(active) == processIdentifier) {
+            session->frontWindow = active;
+            selectionTerminal = CopyCommand::forWindow(*m_connection, active) == CopyCommand::Keys::none;
+        }
     }
 
     // Without an accessibility bus there is neither a tree nor a safe PRIMARY stand-in (nothing
@@ -529,7 +613,10 @@ AccessibleElementRef AtspiAccessibility::applicationElement(qint32 processIdenti
     // A slow registry says nothing about the application itself: its budget starts now.
     session->dead = false;
     session->deadline = Clock::now() + m_budget;
-    if (!application && !selectionTerminal)
+    // A program without a tree offers its window's PRIMARY selection, once its copy keystroke
+    // has changed nothing.
+    session->withoutTree = !application;
+    if (!application && session->frontWindow == XCB_WINDOW_NONE)
         return nullptr;
     return std::make_shared<ApplicationElement>(session, application, selectionTerminal);
 }
