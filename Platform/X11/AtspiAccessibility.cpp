@@ -1,7 +1,7 @@
 #include "Platform/X11/AtspiAccessibility.h"
 
-#include "Platform/X11/CopyCommand.h"
 #include "Platform/X11/AtspiAccessibilityFocus.h"
+#include "Platform/X11/CopyCommand.h"
 #include "Platform/X11/PrimarySelection.h"
 #include "Platform/X11/XTestKeyInjector.h"
 #include "Platform/X11/XcbConnection.h"
@@ -43,6 +43,8 @@ const QString applicationInterface = u"org.a11y.atspi.Application"_s;
 // focus they hid may take to come back once they are up.
 constexpr std::chrono::milliseconds keyReleaseWait {1000};
 constexpr std::chrono::milliseconds refocusWait {200};
+// The focused element and this many of its ancestors are asked whether they are a password field.
+constexpr int passwordLevels = 3;
 
 // A reference to an accessible object: the bus name of its application and its path.
 struct ObjectRef
@@ -319,6 +321,25 @@ struct Session
         return std::nullopt;
     }
 
+    // Whether the element is a password field or part of one (GTK 4 focuses the text inside
+    // its password entry, and that text answers with the secret): asked before any text is read.
+    bool inPassword(const ObjectRef& element)
+    {
+        std::optional<ObjectRef> node = element;
+        for (int level = 0; node && !node->isNull() && level <= passwordLevels; ++level) {
+            const auto role = this->role(*node);
+            if (!role)
+                return false;
+            if (*role == ATSPI_ROLE_PASSWORD_TEXT)
+                return true;
+            if (*role == ATSPI_ROLE_FRAME || *role == ATSPI_ROLE_WINDOW || *role == ATSPI_ROLE_DIALOG
+                || *role == ATSPI_ROLE_APPLICATION)
+                return false;
+            node = parent(*node);
+        }
+        return false;
+    }
+
     // PRIMARY in place of the tree's selection, when this application owns it; for a program
     // without a tree, when the front window's own X client does.
     std::optional<QString> primary()
@@ -469,8 +490,7 @@ public:
             return AccessibleValue::absent();
         if (m_application) {
             if (const auto focused = m_session->focused(*m_application)) {
-                const auto role = m_session->role(*focused);
-                const bool password = role && *role == ATSPI_ROLE_PASSWORD_TEXT;
+                const bool password = m_session->inPassword(*focused);
                 return AccessibleValue::ofElement(std::make_shared<ObjectElement>(m_session, focused, true, password));
             }
         }

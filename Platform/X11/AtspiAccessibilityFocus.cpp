@@ -162,8 +162,8 @@ void AtspiFocusTracker::gained(const QString& service, const QString& path)
         const std::lock_guard lock(m_mutex);
         if (!m_focus.contains(service) && m_focus.size() >= maxApplications) {
             // Applications that have left leave their entries: the oldest goes.
-            const auto oldest = std::min_element(m_focus.cbegin(), m_focus.cend(),
-                [](const Focus& a, const Focus& b) { return a.at < b.at; });
+            const auto oldest = std::min_element(
+                m_focus.cbegin(), m_focus.cend(), [](const Focus& a, const Focus& b) { return a.at < b.at; });
             m_focus.remove(oldest.key());
         }
         m_focus.insert(service, Focus {service, path, Clock::now()});

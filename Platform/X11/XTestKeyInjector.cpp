@@ -94,7 +94,8 @@ std::optional<bool> XTestKeyInjector::keysDown(XcbConnection& connection, const 
     return held;
 }
 
-bool XTestKeyInjector::waitForKeysUp(XcbConnection& connection, const QSet<quint8>& watched, std::chrono::milliseconds bound)
+bool XTestKeyInjector::waitForKeysUp(
+    XcbConnection& connection, const QSet<quint8>& watched, std::chrono::milliseconds bound)
 {
     const auto start = std::chrono::steady_clock::now();
     for (;;) {
