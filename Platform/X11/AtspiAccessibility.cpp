@@ -321,6 +321,16 @@ struct Session
         return std::nullopt;
     }
 
+    // Whether the element is a document inside a frame of another document (a browser's iframe).
+    bool inFrame(const ObjectRef& element)
+    {
+        const auto up = parent(element);
+        if (!up || up->isNull())
+            return false;
+        const auto role = this->role(*up);
+        return role && *role == ATSPI_ROLE_INTERNAL_FRAME;
+    }
+
     // Whether the element is a password field or part of one (GTK 4 focuses the text inside
     // its password entry, and that text answers with the secret): asked before any text is read.
     bool inPassword(const ObjectRef& element)
@@ -443,7 +453,9 @@ private:
                 break;
             }
         }
-        if (!value)
+        // A frame's document names the frame, not the page the window shows: the address and
+        // the title stay the top-level document's pair.
+        if (!value || m_session->inFrame(*m_object))
             return AccessibleValue::absent();
         const QString lower = value->left(8).toLower();
         const bool isFile = lower.startsWith(QLatin1String("file:"));

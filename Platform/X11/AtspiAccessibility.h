@@ -18,7 +18,8 @@
 // PRIMARY selection stands in, but only for a known focused element that is not a password
 // field and only when the frontmost process owns PRIMARY); Protected = the password-text role;
 // Document = the document attribute "DocURL" (else "URI") when it is a file: address; URL = the
-// same when it is an http(s) address; Parent = the accessible parent. A terminal where
+// same when it is an http(s) address (a document in a frame of another gives neither: the page
+// the window shows is the top-level document); Parent = the accessible parent. A terminal where
 // selecting is copying (xterm), which has no tree, is one element whose selected text is its
 // PRIMARY selection; so is a program without a tree (a document viewer that only sets PRIMARY),
 // when its front window's own X client owns the selection.
