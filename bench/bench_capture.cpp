@@ -1,7 +1,7 @@
 // Whole captures with the real X11 backends: from the small Qt target window, and from the
-// applications people use (a GTK 3 editor and a GTK 4 editor, a GTK terminal, xterm, a browser, and the document
-// applications AbiWord, gedit, Evince and LibreOffice Writer), each with a known text, and the GTK
-// editor with a 1 MiB selection; and the steps a capture spends its time in.
+// applications people use (a GTK 3 editor, a GTK 4 editor, a GTK terminal, xterm, a browser, and
+// the document applications AbiWord, gedit, Evince and LibreOffice Writer), each with a known
+// text, and the GTK 3 editor with a 1 MiB selection; and the steps a capture spends its time in.
 // (A browser's own copy of 1 MiB takes seconds with its accessibility tree on, before the capture
 // can read anything, so it would measure the browser.) Each application
 // case reports the median of its captures in milliseconds ("median_ms"). Needs an X server with
@@ -20,8 +20,8 @@
 #include "support/X11Programs.h"
 
 #include <QApplication>
-#include <QDeadlineTimer>
 #include <QDebug>
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QPainter>
 #include <QPdfWriter>

@@ -22,9 +22,9 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QScopeGuard>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
@@ -302,22 +302,22 @@ private slots:
 
         const QString lines = u"i=0; while [ $i -lt 12 ]; do printf '%s\\n' \""_s + knownText
             + u"\"; i=$((i+1)); done; while :; do sleep 1; done"_s;
-        QTest::newRow("GTK editor: mousepad")
-            << u"mousepad"_s << QStringList {u"@FILE@"_s} << Selecting::all << true << u"Mousepad"_s
-            << u"org.xfce.mousepad"_s << Selected::inTree << QString();
+        QTest::newRow("GTK editor: mousepad") << u"mousepad"_s << QStringList {u"@FILE@"_s} << Selecting::all << true
+                                              << u"Mousepad"_s << u"org.xfce.mousepad"_s << Selected::inTree << QString();
         QTest::newRow("GTK text viewer: zenity --text-info")
             << u"zenity"_s << QStringList {u"--text-info"_s, u"--filename=@FILE@"_s} << Selecting::all << true
             << u"Zenity"_s << u"Zenity"_s << Selected::inTree << QString();
         QTest::newRow("GTK terminal: lxterminal")
             << u"lxterminal"_s << QStringList {u"--no-remote"_s, u"--geometry=60x6"_s, u"-e"_s, u"sh"_s, u"-c"_s, lines}
-            << Selecting::tripleClick << true << u"LXTerminal"_s << u"lxterminal"_s << Selected::inPrimary << QString();
+            << Selecting::tripleClick << true << u"LXTerminal"_s << u"lxterminal"_s << Selected::inPrimary
+            << QString();
         QTest::newRow("Qt editor: featherpad") << u"featherpad"_s << QStringList {u"@FILE@"_s} << Selecting::all << true
                                                << u"FeatherPad"_s << u"featherpad"_s << Selected::inTree << QString();
-        QTest::newRow("GTK editor: gedit")
-            << u"gedit"_s << QStringList {u"--standalone"_s, u"@FILE@"_s} << Selecting::all << true << u"gedit"_s
-            << u"org.gnome.gedit"_s << Selected::inTree << u"@FILE@"_s;
-        QTest::newRow("word processor: abiword") << u"abiword"_s << QStringList {u"@FILE@"_s} << Selecting::all << true
-                                                 << u"AbiWord"_s << u"abiword"_s << Selected::inPrimary << QString();
+        QTest::newRow("GTK editor: gedit") << u"gedit"_s << QStringList {u"--standalone"_s, u"@FILE@"_s}
+                                           << Selecting::all << true << u"gedit"_s << u"org.gnome.gedit"_s
+                                           << Selected::inTree << u"@FILE@"_s;
+        QTest::newRow("word processor: abiword") << u"abiword"_s << QStringList {u"@FILE@"_s} << Selecting::all
+                                                 << true << u"AbiWord"_s << u"abiword"_s << Selected::inPrimary << QString();
         QTest::newRow("document viewer: evince")
             << u"evince"_s << QStringList {u"@PDF@"_s} << Selecting::all << true << u"Document Viewer"_s
             << u"org.gnome.Evince"_s << Selected::unseen << u"@PDF@"_s;
@@ -436,14 +436,16 @@ private slots:
         QTest::addColumn<QStringList>("selectKeys");
         QTest::addColumn<QString>("titleAfter");
 
-        QTest::newRow("Emacs, Org file") << u"emacs"_s
-                                         << QStringList {u"-Q"_s, u"--no-splash"_s, u"--eval"_s,
-                                                u"(setq frame-title-format '(\"%+ %b\"))"_s, u"@ORG@"_s}
-                                         << QStringList {u"ctrl+x"_s, u"h"_s} << u"- known.org"_s;
-        QTest::newRow("GUI Vim, Visual mode") << u"gvim"_s
-                                              << QStringList {u"-f"_s, u"-u"_s, u"NONE"_s, u"-U"_s, u"NONE"_s, u"-N"_s,
-                                                     u"--cmd"_s, u"set title titlestring=%{mode()}"_s, u"@ORG@"_s}
-                                              << QStringList {u"shift+v"_s} << u"V"_s;
+        QTest::newRow("Emacs, Org file")
+            << u"emacs"_s
+            << QStringList {u"-Q"_s, u"--no-splash"_s, u"--eval"_s,
+                   u"(setq frame-title-format '(\"%+ %b\"))"_s, u"@ORG@"_s}
+            << QStringList {u"ctrl+x"_s, u"h"_s} << u"- known.org"_s;
+        QTest::newRow("GUI Vim, Visual mode")
+            << u"gvim"_s
+            << QStringList {u"-f"_s, u"-u"_s, u"NONE"_s, u"-U"_s, u"NONE"_s, u"-N"_s, u"--cmd"_s,
+                   u"set title titlestring=%{mode()}"_s, u"@ORG@"_s}
+            << QStringList {u"shift+v"_s} << u"V"_s;
     }
     void fromProgramWithoutCopyKeystroke()
     {
@@ -733,8 +735,7 @@ private slots:
         QFETCH(bool, selected);
         QFETCH(int, code);
         Child owner;
-        QVERIFY(
-            owner.start(QStringLiteral(TESSELLON_CAPTURE_TARGET), {"--hostile-clipboard", QString::number(targets)}));
+        QVERIFY(owner.start(QStringLiteral(TESSELLON_CAPTURE_TARGET), {"--hostile-clipboard", QString::number(targets)}));
         QVERIFY(owner.waitForLine("ready"));
         QVERIFY(clipboardOwnedBy(owner.pid()));
         Child target;
