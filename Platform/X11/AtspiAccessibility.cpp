@@ -537,6 +537,11 @@ AtspiAccessibility::~AtspiAccessibility()
         QDBusConnection::disconnectFromBus(m_busName);
 }
 
+bool AtspiAccessibility::followsFocus(std::chrono::milliseconds wait)
+{
+    return m_tracker->waitUntilListening(wait);
+}
+
 bool AtspiAccessibility::isTrusted()
 {
     if (QGuiApplication::platformName() != QLatin1String("xcb") || !m_connection)
@@ -600,6 +605,29 @@ bool AtspiAccessibility::ensureBus()
     return true;
 }
 
+namespace {
+std::optional<ObjectRef> unlistedApplication(Session& session, const ObjectRef& bus, qint32 processIdentifier)
+{
+    const auto names = session.first(bus, u"org.freedesktop.DBus"_s, u"ListNames"_s);
+    if (!names)
+        return std::nullopt;
+    int asked = 0;
+    for (const QString& name : names->toStringList()) {
+        if (!name.startsWith(u':') || name == session.bus.baseService())
+            continue;
+        if (++asked > maxApplications)
+            break;
+        const auto pid = session.first(bus, u"org.freedesktop.DBus"_s, u"GetConnectionUnixProcessID"_s, {name});
+        if (!pid || pid->toUInt() != uint(processIdentifier))
+            continue;
+        const ObjectRef root {name, QDBusObjectPath(rootPath)};
+        if (session.role(root))
+            return root;
+    }
+    return std::nullopt;
+}
+} // namespace
+
 AccessibleElementRef AtspiAccessibility::applicationElement(qint32 processIdentifier)
 {
     if (processIdentifier <= 0)
@@ -641,6 +669,10 @@ AccessibleElementRef AtspiAccessibility::applicationElement(qint32 processIdenti
                 break;
             }
         }
+        // An application on the bus that the registry does not list yet (GTK 4 registers with it
+        // some time after it connects): its root object, when it answers.
+        if (!application)
+            application = unlistedApplication(*session, bus, processIdentifier);
     }
     // A slow registry says nothing about the application itself: its budget starts now.
     session->dead = false;

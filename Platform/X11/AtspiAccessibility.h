@@ -52,6 +52,10 @@ public:
     bool isTrusted() override;
     AccessibleElementRef applicationElement(qint32 processIdentifier) override;
 
+    // Whether the focus events of the applications on the bus are followed, waiting at most
+    // `wait` for the listener to connect.
+    bool followsFocus(std::chrono::milliseconds wait);
+
     // Total time one application element may spend in AT-SPI calls.
     void setApplicationBudget(std::chrono::milliseconds budget) { m_budget = budget; }
     void setPrimaryFallback(bool enabled) { m_primaryFallback = enabled; }
