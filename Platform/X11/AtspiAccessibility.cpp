@@ -606,7 +606,9 @@ bool AtspiAccessibility::ensureBus()
 }
 
 namespace {
-std::optional<ObjectRef> unlistedApplication(Session& session, const ObjectRef& bus, qint32 processIdentifier)
+// `connected` tells whether the process is on the bus at all, answering or not.
+std::optional<ObjectRef> unlistedApplication(
+    Session& session, const ObjectRef& bus, qint32 processIdentifier, bool& connected)
 {
     const auto names = session.first(bus, u"org.freedesktop.DBus"_s, u"ListNames"_s);
     if (!names)
@@ -620,6 +622,7 @@ std::optional<ObjectRef> unlistedApplication(Session& session, const ObjectRef& 
         const auto pid = session.first(bus, u"org.freedesktop.DBus"_s, u"GetConnectionUnixProcessID"_s, {name});
         if (!pid || pid->toUInt() != uint(processIdentifier))
             continue;
+        connected = true;
         const ObjectRef root {name, QDBusObjectPath(rootPath)};
         if (session.role(root))
             return root;
@@ -654,6 +657,7 @@ AccessibleElementRef AtspiAccessibility::applicationElement(qint32 processIdenti
     if (!ensureBus())
         return nullptr;
     std::optional<ObjectRef> application;
+    bool connected = false; // on the bus, with or without a tree that answers
     {
         session->bus = QDBusConnection(m_busName);
         const ObjectRef desktop {registryService, QDBusObjectPath(rootPath)};
@@ -672,15 +676,16 @@ AccessibleElementRef AtspiAccessibility::applicationElement(qint32 processIdenti
         // An application on the bus that the registry does not list yet (GTK 4 registers with it
         // some time after it connects): its root object, when it answers.
         if (!application)
-            application = unlistedApplication(*session, bus, processIdentifier);
+            application = unlistedApplication(*session, bus, processIdentifier, connected);
     }
     // A slow registry says nothing about the application itself: its budget starts now.
     session->dead = false;
     session->deadline = Clock::now() + m_budget;
     // A program without a tree offers its window's PRIMARY selection, once its copy keystroke
-    // has changed nothing.
+    // has changed nothing. One on the bus whose tree does not answer (a toolkit whose
+    // accessibility has not come up) offers nothing: it may be a password field.
     session->withoutTree = !application;
-    if (!application && session->frontWindow == XCB_WINDOW_NONE)
+    if (!application && (connected || session->frontWindow == XCB_WINDOW_NONE) && !selectionTerminal)
         return nullptr;
     return std::make_shared<ApplicationElement>(session, application, selectionTerminal);
 }

@@ -187,6 +187,22 @@ class TestCaptureThroughHotkey : public QObject
         return m_accessibility->followsFocus(std::chrono::seconds(10));
     }
 
+    // Waits until the program's tree shows a focused element: a toolkit sets up its
+    // accessibility a moment after its window shows (GTK 4 sometimes takes seconds).
+    static bool treeIsUp(qint64 pid)
+    {
+        QDeadlineTimer deadline(30000);
+        while (!deadline.hasExpired()) {
+            AtspiAccessibility accessibility;
+            accessibility.setPrimaryFallback(false);
+            if (const auto app = accessibility.applicationElement(qint32(pid));
+                app && app->attribute(AccessibleAttribute::FocusedElement).kind == AccessibleValue::Kind::Element)
+                return true;
+            QTest::qWait(250);
+        }
+        return false;
+    }
+
     bool waitUntilFrontmost(qint64 pid)
     {
         X11Workspace workspace;
@@ -353,6 +369,8 @@ private slots:
         if (withoutTree || text == pdfText)
             QTRY_VERIFY_WITH_TIMEOUT(PrimarySelection::ownerProcess(*XcbConnection::open()) != decoy.pid(), 5000);
         QTest::qWait(300);
+        if (!withoutTree)
+            QVERIFY2(treeIsUp(app.pid()), "the program's tree never came up");
         if (!m_accessibility)
             QVERIFY(startAccessibility()); // listening, but the program's focus events are past
 
