@@ -1,8 +1,10 @@
 #include "Platform/X11/AtspiAccessibility.h"
 
+#include "Platform/X11/AtspiAccessibilityFocus.h"
 #include "Platform/X11/AtspiMarshalling.h"
 #include "Platform/X11/CopyCommand.h"
 #include "Platform/X11/PrimarySelection.h"
+#include "Platform/X11/XTestKeyInjector.h"
 #include "Platform/X11/XcbConnection.h"
 
 #include <QDBusArgument>
@@ -36,6 +38,13 @@ const QString accessibleInterface = u"org.a11y.atspi.Accessible"_s;
 const QString textInterface = u"org.a11y.atspi.Text"_s;
 const QString documentInterface = u"org.a11y.atspi.Document"_s;
 const QString collectionInterface = u"org.a11y.atspi.Collection"_s;
+const QString applicationInterface = u"org.a11y.atspi.Application"_s;
+// How long the hotkey's keys may stay down before the tree is read anyway, and how long the
+// focus they hid may take to come back once they are up.
+constexpr std::chrono::milliseconds keyReleaseWait {1000};
+constexpr std::chrono::milliseconds refocusWait {200};
+// The focused element and this many of its ancestors are asked whether they are a password field.
+constexpr int passwordLevels = 3;
 
 using Atspi::ObjectRef;
 
@@ -85,6 +94,9 @@ struct Session
     QDBusConnection bus {QString()};
     qint32 pid = 0;
     std::shared_ptr<XcbConnection> x;
+    std::shared_ptr<AtspiFocusTracker> tracker;
+    xcb_window_t frontWindow = XCB_WINDOW_NONE; // the process's window in front, if it is
+    bool withoutTree = false; // the process is not on the bus
     bool primaryFallback = true;
     Clock::time_point deadline;
     bool dead = false;
@@ -178,10 +190,59 @@ struct Session
         return qdbus_cast<ObjectRef>(*value);
     }
 
-    // The element in focus: asked of the application in one query where it can answer one,
-    // else found by walking the showing elements, active windows first, bounded.
+    // An element that still exists (a tracked one may have gone since).
+    std::optional<ObjectRef> alive(const ObjectRef& object)
+    {
+        const auto set = states(object);
+        if (!set || (*set & (quint64(1) << ATSPI_STATE_DEFUNCT)))
+            return std::nullopt;
+        return object;
+    }
+
+    std::optional<ObjectRef> tracked(const QString& service)
+    {
+        const auto focus = tracker ? tracker->lastFocus(service) : std::nullopt;
+        if (!focus)
+            return std::nullopt;
+        return alive({focus->service, QDBusObjectPath(focus->path)});
+    }
+
+    // The element in focus: the one the application last reported gaining it, else one query
+    // where the toolkit answers it cheaply, else a bounded walk of the tree.
     std::optional<ObjectRef> focused(const ObjectRef& application)
     {
+        const auto asked = Clock::now();
+        if (auto found = tracked(application.service))
+            return found;
+        // While the hotkey's keys are held its grab hides the focus from GTK 3, which gives it
+        // back as soon as they are up: the tree is read then.
+        if (x && XTestKeyInjector::keysDown(*x).value_or(false)) {
+            XTestKeyInjector::waitForKeysUp(*x, {}, keyReleaseWait);
+            if (tracker && usable()) {
+                const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+                if (const auto focus = tracker->waitForFocus(application.service, asked, std::min(refocusWait, left)))
+                    if (auto found = alive({focus->service, QDBusObjectPath(focus->path)}))
+                        return found;
+            }
+        }
+        if (auto found = queried(application))
+            return found;
+        // The walk has a bound of its own: what it cannot find in time the copy keystroke gets.
+        const Clock::time_point whole = deadline;
+        deadline = std::min(deadline, Clock::now() + AtspiAccessibility::walkBudget);
+        std::optional<ObjectRef> found = walked(application);
+        deadline = whole;
+        return found;
+    }
+
+    // One Collection query, where the toolkit offers it and answers it without visiting every
+    // element (GTK's bridge walks the whole tree for it, keeping the application busy).
+    std::optional<ObjectRef> queried(const ObjectRef& application)
+    {
+        const auto toolkit = property(application, applicationInterface, u"ToolkitName"_s);
+        const QString name = toolkit ? toolkit->toString().toLower() : QString();
+        if (name.startsWith(QLatin1String("gail")) || name.startsWith(QLatin1String("gtk")))
+            return std::nullopt;
         const QVariantList query {
             QVariant::fromValue(FocusRule {}), uint(ATSPI_Collection_SORT_ORDER_CANONICAL), 1, true};
         if (auto value = first(application, collectionInterface, u"GetMatches"_s, query)) {
@@ -190,41 +251,90 @@ struct Session
                 if (!match.isNull())
                     return match;
         }
+        return std::nullopt;
+    }
+
+    // The walk: active windows first. Showing elements are looked at before those that are
+    // only visible (GTK 4 marks nothing below its windows as showing).
+    std::optional<ObjectRef> walked(const ObjectRef& application)
+    {
+        QList<ObjectRef> active, inactive;
+        for (const ObjectRef& window : children(application))
+            (hasState(window, ATSPI_STATE_ACTIVE) ? active : inactive).append(window);
+        int visited = 0;
+        for (const QList<ObjectRef>& windows : {active, inactive})
+            if (auto found = walked(windows, visited))
+                return found;
+        return std::nullopt;
+    }
+
+    std::optional<ObjectRef> walked(const QList<ObjectRef>& windows, int& visited)
+    {
         struct Item
         {
             ObjectRef node;
             int depth;
         };
-        QList<ObjectRef> active, inactive;
-        for (const ObjectRef& window : children(application))
-            (hasState(window, ATSPI_STATE_ACTIVE) ? active : inactive).append(window);
-        QList<Item> stack;
-        for (auto it = inactive.crbegin(); it != inactive.crend(); ++it)
-            stack.append({*it, 1});
-        for (auto it = active.crbegin(); it != active.crend(); ++it)
-            stack.append({*it, 1});
-        int visited = 0;
-        while (!stack.isEmpty() && visited < maxNodes && usable()) {
-            const Item item = stack.takeLast();
+        QList<Item> shown, visible;
+        for (auto it = windows.crbegin(); it != windows.crend(); ++it)
+            shown.append({*it, 1});
+        while ((!shown.isEmpty() || !visible.isEmpty()) && visited < maxNodes && usable()) {
+            const Item item = !shown.isEmpty() ? shown.takeLast() : visible.takeLast();
             ++visited;
             const auto set = states(item.node);
             if (!set)
                 continue;
             if (*set & (quint64(1) << ATSPI_STATE_FOCUSED))
                 return item.node;
-            if (item.depth >= maxDepth || !(*set & (quint64(1) << ATSPI_STATE_SHOWING)))
+            const bool showing = *set & (quint64(1) << ATSPI_STATE_SHOWING);
+            if (item.depth >= maxDepth || (!showing && !(*set & (quint64(1) << ATSPI_STATE_VISIBLE))))
                 continue;
+            QList<Item>& next = showing ? shown : visible;
             const QList<ObjectRef> kids = children(item.node);
             for (auto it = kids.crbegin(); it != kids.crend(); ++it)
-                stack.append({*it, item.depth + 1});
+                next.append({*it, item.depth + 1});
         }
         return std::nullopt;
     }
 
-    // PRIMARY in place of the tree's selection, when this application owns it.
+    // Whether the element is a document inside a frame of another document (a browser's iframe).
+    bool inFrame(const ObjectRef& element)
+    {
+        const auto up = parent(element);
+        if (!up || up->isNull())
+            return false;
+        const auto role = this->role(*up);
+        return role && *role == ATSPI_ROLE_INTERNAL_FRAME;
+    }
+
+    // Whether the element is a password field or part of one (GTK 4 focuses the text inside
+    // its password entry, and that text answers with the secret): asked before any text is read.
+    bool inPassword(const ObjectRef& element)
+    {
+        std::optional<ObjectRef> node = element;
+        for (int level = 0; node && !node->isNull() && level <= passwordLevels; ++level) {
+            const auto role = this->role(*node);
+            if (!role)
+                return false;
+            if (*role == ATSPI_ROLE_PASSWORD_TEXT)
+                return true;
+            if (*role == ATSPI_ROLE_FRAME || *role == ATSPI_ROLE_WINDOW || *role == ATSPI_ROLE_DIALOG
+                || *role == ATSPI_ROLE_APPLICATION)
+                return false;
+            node = parent(*node);
+        }
+        return false;
+    }
+
+    // PRIMARY in place of the tree's selection, when this application owns it; for a program
+    // without a tree, when the front window's own X client does.
     std::optional<QString> primary()
     {
-        if (!primaryFallback || !x || PrimarySelection::ownerProcess(*x) != pid)
+        if (!primaryFallback || !x)
+            return std::nullopt;
+        const bool owned = withoutTree ? PrimarySelection::ownedByClientOf(*x, frontWindow)
+                                       : PrimarySelection::ownerProcess(*x) == pid;
+        if (!owned)
             return std::nullopt;
         return PrimarySelection::read();
     }
@@ -319,7 +429,9 @@ private:
                 break;
             }
         }
-        if (!value)
+        // A frame's document names the frame, not the page the window shows: the address and
+        // the title stay the top-level document's pair.
+        if (!value || m_session->inFrame(*m_object))
             return AccessibleValue::absent();
         const QString lower = value->left(8).toLower();
         const bool isFile = lower.startsWith(QLatin1String("file:"));
@@ -366,13 +478,13 @@ public:
             return AccessibleValue::absent();
         if (m_application) {
             if (const auto focused = m_session->focused(*m_application)) {
-                const auto role = m_session->role(*focused);
-                const bool password = role && *role == ATSPI_ROLE_PASSWORD_TEXT;
+                const bool password = m_session->inPassword(*focused);
                 return AccessibleValue::ofElement(std::make_shared<ObjectElement>(m_session, focused, true, password));
             }
         }
-        // Without a focused element only a terminal whose selection is its copy has one to offer.
-        if (m_selectionTerminal && m_session->primaryFallback)
+        // Without a focused element only a terminal whose selection is its copy, or a program
+        // without a tree, has one to offer: its PRIMARY selection.
+        if ((m_selectionTerminal || !m_application) && m_session->primaryFallback)
             return AccessibleValue::ofElement(std::make_shared<ObjectElement>(m_session, std::nullopt, true, false));
         return AccessibleValue::absent();
     }
@@ -385,12 +497,13 @@ private:
 } // namespace
 
 AtspiAccessibility::AtspiAccessibility()
-    : m_connection(XcbConnection::open())
+    : AtspiAccessibility(XcbConnection::open())
 {
 }
 
 AtspiAccessibility::AtspiAccessibility(std::shared_ptr<XcbConnection> connection)
     : m_connection(std::move(connection))
+    , m_tracker(AtspiFocusTracker::shared())
 {
 }
 
@@ -398,6 +511,11 @@ AtspiAccessibility::~AtspiAccessibility()
 {
     if (!m_busName.isEmpty())
         QDBusConnection::disconnectFromBus(m_busName);
+}
+
+bool AtspiAccessibility::followsFocus(std::chrono::milliseconds wait)
+{
+    return m_tracker->waitUntilListening(wait);
 }
 
 bool AtspiAccessibility::isTrusted()
@@ -463,6 +581,32 @@ bool AtspiAccessibility::ensureBus()
     return true;
 }
 
+namespace {
+// `connected` tells whether the process is on the bus at all, answering or not.
+std::optional<ObjectRef> unlistedApplication(
+    Session& session, const ObjectRef& bus, qint32 processIdentifier, bool& connected)
+{
+    const auto names = session.first(bus, u"org.freedesktop.DBus"_s, u"ListNames"_s);
+    if (!names)
+        return std::nullopt;
+    int asked = 0;
+    for (const QString& name : names->toStringList()) {
+        if (!name.startsWith(u':') || name == session.bus.baseService())
+            continue;
+        if (++asked > maxApplications)
+            break;
+        const auto pid = session.first(bus, u"org.freedesktop.DBus"_s, u"GetConnectionUnixProcessID"_s, {name});
+        if (!pid || pid->toUInt() != uint(processIdentifier))
+            continue;
+        connected = true;
+        const ObjectRef root {name, QDBusObjectPath(rootPath)};
+        if (session.role(root))
+            return root;
+    }
+    return std::nullopt;
+}
+} // namespace
+
 AccessibleElementRef AtspiAccessibility::applicationElement(qint32 processIdentifier)
 {
     if (processIdentifier <= 0)
@@ -471,14 +615,17 @@ AccessibleElementRef AtspiAccessibility::applicationElement(qint32 processIdenti
     session->pid = processIdentifier;
     session->x = m_connection;
     session->primaryFallback = m_primaryFallback;
+    session->tracker = m_tracker;
     session->deadline = Clock::now() + m_budget;
 
     // A terminal where selecting is copying: its PRIMARY selection stands for a focused element.
     bool selectionTerminal = false;
     if (m_connection) {
         const xcb_window_t active = m_connection->activeWindow();
-        selectionTerminal = active != XCB_WINDOW_NONE && m_connection->processOf(active) == processIdentifier
-            && CopyCommand::forWindow(*m_connection, active) == CopyCommand::Keys::none;
+        if (active != XCB_WINDOW_NONE && m_connection->processOf(active) == processIdentifier) {
+            session->frontWindow = active;
+            selectionTerminal = CopyCommand::forWindow(*m_connection, active) == CopyCommand::Keys::none;
+        }
     }
 
     // Without an accessibility bus there is neither a tree nor a safe PRIMARY stand-in (nothing
@@ -486,6 +633,7 @@ AccessibleElementRef AtspiAccessibility::applicationElement(qint32 processIdenti
     if (!ensureBus())
         return nullptr;
     std::optional<ObjectRef> application;
+    bool connected = false; // on the bus, with or without a tree that answers
     {
         session->bus = QDBusConnection(m_busName);
         const ObjectRef desktop {registryService, QDBusObjectPath(rootPath)};
@@ -501,11 +649,19 @@ AccessibleElementRef AtspiAccessibility::applicationElement(qint32 processIdenti
                 break;
             }
         }
+        // An application on the bus that the registry does not list yet (GTK 4 registers with it
+        // some time after it connects): its root object, when it answers.
+        if (!application)
+            application = unlistedApplication(*session, bus, processIdentifier, connected);
     }
     // A slow registry says nothing about the application itself: its budget starts now.
     session->dead = false;
     session->deadline = Clock::now() + m_budget;
-    if (!application && !selectionTerminal)
+    // A program without a tree offers its window's PRIMARY selection, once its copy keystroke
+    // has changed nothing. One on the bus whose tree does not answer (a toolkit whose
+    // accessibility has not come up) offers nothing: it may be a password field.
+    session->withoutTree = !application;
+    if (!application && (connected || session->frontWindow == XCB_WINDOW_NONE) && !selectionTerminal)
         return nullptr;
     return std::make_shared<ApplicationElement>(session, application, selectionTerminal);
 }

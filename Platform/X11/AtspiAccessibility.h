@@ -8,16 +8,21 @@
 // checked before it is used.
 //
 // The application is found by its process id among the applications registered on the bus;
-// its focused element by state (one Collection query where the toolkit offers it, else a
-// bounded walk of the showing elements, active windows first).
+// its focused element is the one it last reported gaining the focus (AtspiFocusTracker), else
+// found by state: once the hotkey's keys are up (their grab hides the focus from GTK 3), by one
+// Collection query where the toolkit answers it without walking its whole tree, else by a walk
+// bounded in elements and time (showing elements first, then those only visible, active
+// windows first).
 //
 // Attributes: selected text = the text interface's selections (when the tree has none, the
 // PRIMARY selection stands in, but only for a known focused element that is not a password
 // field and only when the frontmost process owns PRIMARY); Protected = the password-text role;
 // Document = the document attribute "DocURL" (else "URI") when it is a file: address; URL = the
-// same when it is an http(s) address; Parent = the accessible parent. A terminal where
+// same when it is an http(s) address (a document in a frame of another gives neither: the page
+// the window shows is the top-level document); Parent = the accessible parent. A terminal where
 // selecting is copying (xterm), which has no tree, is one element whose selected text is its
-// PRIMARY selection.
+// PRIMARY selection; so is a program without a tree (a document viewer that only sets PRIMARY),
+// when its front window's own X client owns the selection.
 // Without a reachable accessibility bus there is no element at all (no PRIMARY stand-in either).
 // Trust: X11 has no per-application grant; trusted = the xcb platform with XTEST present.
 
@@ -29,6 +34,7 @@
 #include <memory>
 #include <optional>
 
+class AtspiFocusTracker;
 class XcbConnection;
 
 class AtspiAccessibility final : public Accessibility
@@ -36,6 +42,8 @@ class AtspiAccessibility final : public Accessibility
 public:
     static constexpr std::chrono::milliseconds applicationBudget {2500};
     static constexpr std::chrono::milliseconds callTimeout {700};
+    // The part of the budget the walk to the focused element may take.
+    static constexpr std::chrono::milliseconds walkBudget {500};
 
     AtspiAccessibility();
     explicit AtspiAccessibility(std::shared_ptr<XcbConnection> connection);
@@ -43,6 +51,10 @@ public:
 
     bool isTrusted() override;
     AccessibleElementRef applicationElement(qint32 processIdentifier) override;
+
+    // Whether the focus events of the applications on the bus are followed, waiting at most
+    // `wait` for the listener to connect.
+    bool followsFocus(std::chrono::milliseconds wait);
 
     // Total time one application element may spend in AT-SPI calls.
     void setApplicationBudget(std::chrono::milliseconds budget) { m_budget = budget; }
@@ -56,6 +68,7 @@ private:
     bool ensureBus();
 
     std::shared_ptr<XcbConnection> m_connection;
+    std::shared_ptr<AtspiFocusTracker> m_tracker;
     std::chrono::milliseconds m_budget = applicationBudget;
     bool m_primaryFallback = true;
     QString m_busName; // the private connection's name once connected

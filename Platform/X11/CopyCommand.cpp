@@ -41,10 +41,8 @@ const QSet<QString>& shiftTerminals()
     return classes;
 }
 
-// Programs where Control+C is not a copy: in a classic terminal it reaches the running program,
-// in Emacs it starts a command (C-c C-c toggles a checkbox in an Org file), in GUI Vim it ends
-// Visual mode and loses the selection. Selecting puts the text into PRIMARY in all of them.
-const QSet<QString>& selectionPrograms()
+// The classic terminals, where Control+C reaches the running program.
+const QSet<QString>& classicTerminals()
 {
     static const QSet<QString> classes {
         u"xterm"_s,
@@ -52,9 +50,16 @@ const QSet<QString>& selectionPrograms()
         u"rxvt"_s,
         u"urxvt"_s,
         u"eterm"_s,
-        u"emacs"_s,
-        u"gvim"_s,
     };
+    return classes;
+}
+
+// Programs where Control+C is not a copy: the classic terminals, Emacs (C-c starts a command;
+// C-c C-c toggles a checkbox in an Org file) and GUI Vim (it ends Visual mode and loses the
+// selection). Selecting puts the text into PRIMARY in all of them.
+const QSet<QString>& selectionPrograms()
+{
+    static const QSet<QString> classes = classicTerminals() + QSet<QString> {u"emacs"_s, u"gvim"_s};
     return classes;
 }
 
@@ -73,6 +78,19 @@ Keys forWindowClass(const QString& instance, const QString& className)
     if (either(shiftTerminals(), instance, className))
         return Keys::controlShift;
     return Keys::control;
+}
+
+bool isTerminalClass(const QString& instance, const QString& className)
+{
+    return either(classicTerminals(), instance, className) || either(shiftTerminals(), instance, className);
+}
+
+bool isTerminal(XcbConnection& connection, xcb_window_t window)
+{
+    if (window == XCB_WINDOW_NONE)
+        return false;
+    const auto windowClass = connection.windowClass(window);
+    return windowClass && isTerminalClass(windowClass->instance, windowClass->className);
 }
 
 Keys forWindow(XcbConnection& connection, xcb_window_t window)

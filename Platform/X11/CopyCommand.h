@@ -22,4 +22,9 @@ Keys forWindowClass(const QString& instance, const QString& className);
 // By the class of the window or, when it names none, of its client window.
 Keys forWindow(XcbConnection& connection, xcb_window_t window);
 
+// Whether the class is a terminal emulator's (either kind above): its title and open files
+// name the program running in it, never a document its text comes from.
+bool isTerminalClass(const QString& instance, const QString& className);
+bool isTerminal(XcbConnection& connection, xcb_window_t window);
+
 } // namespace CopyCommand

@@ -5,13 +5,18 @@
 #include <QString>
 #include <chrono>
 #include <optional>
+#include <xcb/xcb.h>
 
 class XcbConnection;
 
 namespace PrimarySelection {
 
+// The window that owns the selection, XCB_WINDOW_NONE when nobody does.
+xcb_window_t ownerWindow(XcbConnection& connection);
 // The process that owns the selection, or zero when nobody does or it cannot be told.
 qint32 ownerProcess(XcbConnection& connection);
+// True when the selection's owner is the X client that made the window.
+bool ownedByClientOf(XcbConnection& connection, xcb_window_t window);
 
 // The selection as text (UTF-8, else Latin-1), incremental transfers included; nothing when
 // there is none, when the owner does not answer within the timeout, or when the text exceeds

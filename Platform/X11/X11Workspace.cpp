@@ -1,5 +1,6 @@
 #include "Platform/X11/X11Workspace.h"
 
+#include "Platform/X11/CopyCommand.h"
 #include "Platform/X11/WindowApplication.h"
 #include "Platform/X11/WindowDocument.h"
 #include "Platform/X11/XcbConnection.h"
@@ -62,7 +63,8 @@ std::optional<QString> X11Workspace::activeWindowDocument()
     if (!m_connection)
         return std::nullopt;
     const xcb_window_t window = m_connection->activeWindow();
-    if (window == XCB_WINDOW_NONE)
+    // A terminal's title and open files name the script or program running in it.
+    if (window == XCB_WINDOW_NONE || CopyCommand::isTerminal(*m_connection, window))
         return std::nullopt;
     auto title = m_connection->textProperty(window, "_NET_WM_NAME");
     if (!title)

@@ -19,7 +19,7 @@ public:
     std::optional<RunningApplication> frontmostApplication() override;
     std::optional<QString> activeWindowTitle() override;
     // The active window's title when it names a file, else a file its process holds open whose
-    // name the title shows.
+    // name the title shows; nothing for a terminal emulator's window.
     std::optional<QString> activeWindowDocument() override;
 
     // The applications of the window manager's client list (_NET_CLIENT_LIST), named as the

@@ -76,20 +76,35 @@ bool XTestKeyInjector::waitForHeldKeys()
             std::free(mapping);
         }
     }
+    return waitForKeysUp(*m_connection, watched, m_releaseWait);
+}
+
+std::optional<bool> XTestKeyInjector::keysDown(XcbConnection& connection, const QSet<quint8>& watched)
+{
+    xcb_connection_t* c = connection.connection();
+    auto keymap = xcb_query_keymap_reply(c, xcb_query_keymap(c), nullptr);
+    if (!keymap)
+        return std::nullopt;
+    bool held = false;
+    for (int code = 8; code < 256 && !held; ++code) {
+        const bool down = keymap->keys[code / 8] & (1 << (code % 8));
+        held = down && (watched.isEmpty() || watched.contains(quint8(code)));
+    }
+    std::free(keymap);
+    return held;
+}
+
+bool XTestKeyInjector::waitForKeysUp(
+    XcbConnection& connection, const QSet<quint8>& watched, std::chrono::milliseconds bound)
+{
     const auto start = std::chrono::steady_clock::now();
     for (;;) {
-        auto keymap = xcb_query_keymap_reply(c, xcb_query_keymap(c), nullptr);
-        if (!keymap)
-            return false;
-        bool held = false;
-        for (int code = 8; code < 256 && !held; ++code) {
-            const bool down = keymap->keys[code / 8] & (1 << (code % 8));
-            held = down && (watched.isEmpty() || watched.contains(quint8(code)));
-        }
-        std::free(keymap);
+        const auto held = keysDown(connection, watched);
         if (!held)
+            return false;
+        if (!*held)
             return true;
-        if (std::chrono::steady_clock::now() - start >= m_releaseWait)
+        if (std::chrono::steady_clock::now() - start >= bound)
             return false;
         std::this_thread::sleep_for(heldKeysPoll);
     }

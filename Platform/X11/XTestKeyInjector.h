@@ -9,6 +9,7 @@
 #include "Platform/X11/CopyCommand.h"
 
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <chrono>
 #include <memory>
@@ -32,6 +33,12 @@ public:
     // Set on the GUI thread while a capture may be pressing keys on its worker.
     void setHotkeyKeycodes(const QList<quint8>& keycodes);
     void setReleaseWait(std::chrono::milliseconds wait) { m_releaseWait = wait; }
+
+    // Whether one of the watched keys (any key when none are given) is down; nothing when the
+    // server does not answer.
+    static std::optional<bool> keysDown(XcbConnection& connection, const QSet<quint8>& watched = {});
+    // Waits until none of them is down, at most `bound`; true when they are all up.
+    static bool waitForKeysUp(XcbConnection& connection, const QSet<quint8>& watched, std::chrono::milliseconds bound);
 
     // The key symbols of a copy keystroke, modifiers first; empty for none.
     static QList<quint32> copyKeysyms(CopyCommand::Keys keys);

@@ -33,187 +33,205 @@ const QStringList& SelectionCapture::chromiumBundleIDs()
 
 CaptureOutcome SelectionCapture::capture()
 {
-    Pasteboard& pasteboard = m_services.pasteboard;
-    Clock& clock = m_services.clock;
-
     if (!m_services.accessibility.isTrusted()) {
         Loggers::capture().error(QStringLiteral("Not trusted for accessibility"));
         return CaptureError::notTrusted();
     }
-    const std::optional<RunningApplication> app = m_services.workspace.frontmostApplication();
-    if (!app) {
+    const std::optional<Source> source = frontmostSource();
+    if (!source) {
         Loggers::capture().error(QStringLiteral("No frontmost application"));
         return CaptureError::noFrontmostApp();
     }
-    const qint32 pid = app->processIdentifier;
-    // Names and ids come from other programs' files and window properties: cut to a length no real
-    // one reaches before they are stored or logged.
-    const QString appName = RunningApplication::boundedName(app->localizedName.value_or(unknownApp));
-    const std::optional<QString> bundleID = app->bundleIdentifier
-        ? std::optional<QString>(RunningApplication::boundedName(*app->bundleIdentifier))
-        : std::nullopt;
-    Loggers::capture().debug(QStringLiteral("Capturing from ") + appName + QStringLiteral(" (") + QString::number(pid)
-        + QStringLiteral(")"));
+    Loggers::capture().debug(QStringLiteral("Capturing from ") + source->appName + QStringLiteral(" (")
+        + QString::number(source->pid) + QStringLiteral(")"));
 
-    const AccessibleElementRef focused = focusedElement(pid);
+    const AccessibleElementRef focused = focusedElement(source->pid);
     if (isProtected(focused)) {
         // A password field: neither the tree, nor PRIMARY, nor a copy may give its text.
         const QString diagnostic
-            = diagnosticDetail(appName, pid, false, -1, false, {}) + QStringLiteral(", protected=yes");
-        logMP(QStringLiteral("Capture refused in ") + appName + QStringLiteral(": the focused field holds a password"));
+            = diagnosticDetail(source->appName, source->pid, false, -1, false, {}) + QStringLiteral(", protected=yes");
+        logMP(QStringLiteral("Capture refused in ") + source->appName
+            + QStringLiteral(": the focused field holds a password"));
         return CaptureError::noSelection(diagnostic);
     }
     // A terminal where selecting is copying: a keystroke would reach the program running in it.
     const bool copyCommand = m_services.keys.hasCopyCommand();
-
     // The clipboard is saved before the application is asked for its selection: some take the
     // clipboard when their PRIMARY selection is read (AbiWord claims it, offering nothing).
-    Clipboard::PasteboardSnapshot snapshot;
-    qint64 snapshotCount = 0;
-    if (copyCommand) {
-        if (m_services.lateCopies)
-            m_services.lateCopies->cancel(); // this capture's own snapshot takes over
-        // A write by another program during the snapshot would make the snapshot older than the
-        // count it is compared with, and the restore would overwrite the newer content: when the
-        // count moved while the snapshot was taken, take it once more.
-        const qint64 countBefore = Clipboard::changeCount(pasteboard);
-        snapshot = Clipboard::snapshot(pasteboard);
-        snapshotCount = Clipboard::changeCount(pasteboard);
-        if (snapshotCount != countBefore) {
-            snapshot = Clipboard::snapshot(pasteboard);
-            snapshotCount = Clipboard::changeCount(pasteboard);
-        }
-    }
-
+    const Saved saved = copyCommand ? saveClipboard() : Saved {};
     // A clipboard that cannot be saved would be lost to the copy: none is made.
-    const bool copying = copyCommand && snapshot.complete;
-    if (copyCommand && !snapshot.complete)
-        logMP(QStringLiteral("Capture: the clipboard could not be saved; no copy was made in ") + appName);
+    const bool copying = copyCommand && saved.snapshot.complete;
+    if (copyCommand && !saved.snapshot.complete)
+        logMP(QStringLiteral("Capture: the clipboard could not be saved; no copy was made in ") + source->appName);
 
     const AXExtract ax = extractAX(focused);
+    const Copy copy = copying ? copySelection(saved, *source) : Copy {saved.count, false};
+    const Copied copied = copy.changed ? readCopy() : Copied {};
+    const QStringList types = copy.changed ? Clipboard::availableTypes(m_services.pasteboard) : typesOf(saved.snapshot);
 
-    qint64 preCount = snapshotCount;
-    bool changed = false;
-    if (copying) {
-        // Only the copy counts as the copy, not a clipboard taken during the walk.
-        preCount = Clipboard::changeCount(pasteboard);
-        postCopyCommand();
-        changed = waitForPasteboardChange(preCount, clock.now() + pollingPass);
-        if (!changed) {
-            postCopyCommand();
-            changed = waitForPasteboardChange(preCount, clock.now() + pollingPass);
-        }
-        // The application may still copy once it gets to the keystrokes: the user's clipboard
-        // must not be left to that copy.
-        if (!changed && m_services.lateCopies)
-            m_services.lateCopies->watch(snapshot, preCount, pid, appName);
-    }
     // What the application put on the clipboard during the walk goes too.
-    const bool takenDuringWalk = preCount != snapshotCount;
-
-    std::optional<QString> plain;
-    std::optional<AttributedText> rich;
-    std::optional<QString> htmlTitle;
-    std::optional<QString> copiedAddress;
-    if (changed) {
-        plain = Clipboard::plainText(pasteboard);
-        rich = Clipboard::richAttributedString(pasteboard);
-        htmlTitle = Clipboard::htmlTitle(pasteboard);
-        if ((!plain || plain->isEmpty()) && (!rich || rich->length() == 0)) {
-            clock.sleep(rereadDelay);
-            plain = Clipboard::plainText(pasteboard);
-            rich = Clipboard::richAttributedString(pasteboard);
-            htmlTitle = Clipboard::htmlTitle(pasteboard);
-        }
-        copiedAddress = Clipboard::browserSourceURL(pasteboard);
-    }
-
-    // Unchanged, the clipboard still holds what the snapshot listed; its owner is not asked again.
-    QStringList types;
-    if (changed) {
-        types = Clipboard::availableTypes(pasteboard);
-    } else {
-        for (const auto& item : snapshot.items) {
-            for (const auto& entry : item) {
-                const QString type = entry.first.section(u'\n', 0, 0);
-                if (!types.contains(type))
-                    types.append(type);
-            }
-        }
-    }
-
-    if ((changed || takenDuringWalk) && !Clipboard::restore(snapshot, pasteboard)) {
+    const bool takenDuringWalk = copy.preCount != saved.count;
+    if ((copy.changed || takenDuringWalk) && !Clipboard::restore(saved.snapshot, m_services.pasteboard)) {
         logMP(QStringLiteral("Capture: clipboard restore failed; capture was not saved"));
         return CaptureError::clipboardRestoreFailed();
     }
 
-    const QString browserID = bundleID.value_or(QString());
-    std::optional<QString> sourceURL = ax.sourceURL;
-    if (!sourceURL)
-        sourceURL = copiedAddress;
-    if (!sourceURL)
-        sourceURL = BrowserURLProvider::currentURL(browserID, m_services.scripts);
-    std::optional<QString> sourceTitle = htmlTitle;
-    if (!sourceTitle) {
-        if (const auto windowTitle = m_services.workspace.activeWindowTitle())
-            sourceTitle = BrowserWindow::pageTitle(*windowTitle);
-    }
-    if (!sourceTitle)
-        sourceTitle = BrowserURLProvider::currentPageTitle(browserID, m_services.scripts);
-
-    const bool chromePDF = bundleID && chromiumBundleIDs().contains(*bundleID) && sourceURL && hasPdfPath(*sourceURL);
-
-    const qsizetype postCopyTextLength = plain ? TextMetrics::count(*plain) : -1;
-    const QString diagnostic
-        = diagnosticDetail(appName, pid, changed, postCopyTextLength, ax.selectedText.has_value(), types);
-
-    CaptureResult result;
-    result.appName = appName;
-    result.bundleID = bundleID;
-    result.sourceURL = sourceURL;
-    result.sourceTitle = sourceTitle;
-    result.filePath = ax.filePath;
-    if (!result.filePath)
-        result.filePath = m_services.workspace.activeWindowDocument();
-
-    if (changed) {
-        if (plain && !plain->isEmpty()) {
-            result.text = plain->trimmed();
-        } else if (rich && !rich->text().trimmed().isEmpty()) {
-            result.text = rich->text().trimmed();
-        } else if (ax.selectedText) {
-            result.text = ax.selectedText->trimmed();
-        } else {
-            logMP(QStringLiteral("Capture: pasteboard changed but nothing readable on it: ") + diagnostic);
-            return CaptureError::noSelection(diagnostic);
-        }
-        if (rich && rich->length() >= 1) {
-            const QString md = MarkdownSerializer::convert(*rich);
-            if (!md.isEmpty()) {
-                result.markdown = md;
-                Loggers::capture().debug(QStringLiteral("Converted rich text to markdown"));
-            }
-        }
-        return result;
-    }
-
+    CaptureResult result = describedSource(*source, ax, copied);
+    const qsizetype postCopyTextLength = copied.plain ? TextMetrics::count(*copied.plain) : -1;
+    const QString diagnostic = diagnosticDetail(
+        source->appName, source->pid, copy.changed, postCopyTextLength, ax.selectedText.has_value(), types);
+    if (copy.changed)
+        return withCopiedText(std::move(result), copied, ax, diagnostic);
     if (ax.selectedText) {
         result.text = ax.selectedText->trimmed();
         return result;
     }
+    const QString browserID = source->bundleID.value_or(QString());
     const std::optional<QString> selection
         = BrowserSelectionProvider::currentSelectionText(browserID, m_services.scripts);
     if (selection && !selection->trimmed().isEmpty()) {
-        logMP(QStringLiteral("Capture: using browser JS selection fallback for ") + appName);
+        logMP(QStringLiteral("Capture: using browser JS selection fallback for ") + source->appName);
         result.text = selection->trimmed();
         return result;
     }
-    logMP(QStringLiteral("Capture failed in ") + appName + QStringLiteral(": ") + diagnostic);
-    if (copyCommand && !snapshot.complete)
-        return snapshot.ownerSilent ? CaptureError::clipboardOwnerSilent() : CaptureError::clipboardTooLarge();
+    logMP(QStringLiteral("Capture failed in ") + source->appName + QStringLiteral(": ") + diagnostic);
+    if (copyCommand && !saved.snapshot.complete)
+        return saved.snapshot.ownerSilent ? CaptureError::clipboardOwnerSilent() : CaptureError::clipboardTooLarge();
+    const bool chromePDF = source->bundleID && chromiumBundleIDs().contains(*source->bundleID) && result.sourceURL
+        && hasPdfPath(*result.sourceURL);
     if (chromePDF)
         return CaptureError::chromePDF();
     return CaptureError::noSelection(diagnostic);
+}
+
+std::optional<SelectionCapture::Source> SelectionCapture::frontmostSource()
+{
+    const std::optional<RunningApplication> app = m_services.workspace.frontmostApplication();
+    if (!app)
+        return std::nullopt;
+    // Names and ids come from other programs' files and window properties: cut to a length no real
+    // one reaches before they are stored or logged.
+    Source source;
+    source.pid = app->processIdentifier;
+    source.appName = RunningApplication::boundedName(app->localizedName.value_or(unknownApp));
+    if (app->bundleIdentifier)
+        source.bundleID = RunningApplication::boundedName(*app->bundleIdentifier);
+    return source;
+}
+
+SelectionCapture::Saved SelectionCapture::saveClipboard()
+{
+    Pasteboard& pasteboard = m_services.pasteboard;
+    if (m_services.lateCopies)
+        m_services.lateCopies->cancel(); // this capture's own snapshot takes over
+    // A write by another program during the snapshot would make the snapshot older than the
+    // count it is compared with, and the restore would overwrite the newer content: when the
+    // count moved while the snapshot was taken, take it once more.
+    Saved saved;
+    const qint64 countBefore = Clipboard::changeCount(pasteboard);
+    saved.snapshot = Clipboard::snapshot(pasteboard);
+    saved.count = Clipboard::changeCount(pasteboard);
+    if (saved.count != countBefore) {
+        saved.snapshot = Clipboard::snapshot(pasteboard);
+        saved.count = Clipboard::changeCount(pasteboard);
+    }
+    return saved;
+}
+
+SelectionCapture::Copy SelectionCapture::copySelection(const Saved& saved, const Source& source)
+{
+    Clock& clock = m_services.clock;
+    // Only the copy counts as the copy, not a clipboard taken during the walk.
+    Copy copy {Clipboard::changeCount(m_services.pasteboard), false};
+    postCopyCommand();
+    copy.changed = waitForPasteboardChange(copy.preCount, clock.now() + pollingPass);
+    if (!copy.changed) {
+        postCopyCommand();
+        copy.changed = waitForPasteboardChange(copy.preCount, clock.now() + pollingPass);
+    }
+    // The application may still copy once it gets to the keystrokes: the user's clipboard must
+    // not be left to that copy.
+    if (!copy.changed && m_services.lateCopies)
+        m_services.lateCopies->watch(saved.snapshot, copy.preCount, source.pid, source.appName);
+    return copy;
+}
+
+SelectionCapture::Copied SelectionCapture::readCopy()
+{
+    Pasteboard& pasteboard = m_services.pasteboard;
+    Copied copied;
+    copied.plain = Clipboard::plainText(pasteboard);
+    copied.rich = Clipboard::richAttributedString(pasteboard);
+    copied.htmlTitle = Clipboard::htmlTitle(pasteboard);
+    if ((!copied.plain || copied.plain->isEmpty()) && (!copied.rich || copied.rich->length() == 0)) {
+        m_services.clock.sleep(rereadDelay);
+        copied.plain = Clipboard::plainText(pasteboard);
+        copied.rich = Clipboard::richAttributedString(pasteboard);
+        copied.htmlTitle = Clipboard::htmlTitle(pasteboard);
+    }
+    copied.address = Clipboard::browserSourceURL(pasteboard);
+    return copied;
+}
+
+QStringList SelectionCapture::typesOf(const Clipboard::PasteboardSnapshot& snapshot)
+{
+    // Unchanged, the clipboard still holds what the snapshot listed; its owner is not asked again.
+    QStringList types;
+    for (const auto& item : snapshot.items) {
+        for (const auto& entry : item) {
+            const QString type = entry.first.section(u'\n', 0, 0);
+            if (!types.contains(type))
+                types.append(type);
+        }
+    }
+    return types;
+}
+
+CaptureResult SelectionCapture::describedSource(const Source& source, const AXExtract& ax, const Copied& copied)
+{
+    const QString browserID = source.bundleID.value_or(QString());
+    CaptureResult result;
+    result.appName = source.appName;
+    result.bundleID = source.bundleID;
+    result.sourceURL = ax.sourceURL;
+    if (!result.sourceURL)
+        result.sourceURL = copied.address;
+    if (!result.sourceURL)
+        result.sourceURL = BrowserURLProvider::currentURL(browserID, m_services.scripts);
+    result.sourceTitle = copied.htmlTitle;
+    if (!result.sourceTitle) {
+        if (const auto windowTitle = m_services.workspace.activeWindowTitle())
+            result.sourceTitle = BrowserWindow::pageTitle(*windowTitle);
+    }
+    if (!result.sourceTitle)
+        result.sourceTitle = BrowserURLProvider::currentPageTitle(browserID, m_services.scripts);
+    result.filePath = ax.filePath;
+    if (!result.filePath)
+        result.filePath = m_services.workspace.activeWindowDocument();
+    return result;
+}
+
+CaptureOutcome SelectionCapture::withCopiedText(
+    CaptureResult result, const Copied& copied, const AXExtract& ax, const QString& diagnostic)
+{
+    if (copied.plain && !copied.plain->isEmpty()) {
+        result.text = copied.plain->trimmed();
+    } else if (copied.rich && !copied.rich->text().trimmed().isEmpty()) {
+        result.text = copied.rich->text().trimmed();
+    } else if (ax.selectedText) {
+        result.text = ax.selectedText->trimmed();
+    } else {
+        logMP(QStringLiteral("Capture: pasteboard changed but nothing readable on it: ") + diagnostic);
+        return CaptureError::noSelection(diagnostic);
+    }
+    if (copied.rich && copied.rich->length() >= 1) {
+        const QString md = MarkdownSerializer::convert(*copied.rich);
+        if (!md.isEmpty()) {
+            result.markdown = md;
+            Loggers::capture().debug(QStringLiteral("Converted rich text to markdown"));
+        }
+    }
+    return result;
 }
 
 AccessibleElementRef SelectionCapture::focusedElement(qint32 pid)

@@ -19,7 +19,9 @@
 #include "Platform/Pasteboard.h"
 #include "Platform/ScriptRunner.h"
 #include "Platform/Workspace.h"
+#include "ZubraCore/Capture/AttributedText.h"
 #include "ZubraCore/Capture/CaptureResult.h"
+#include "ZubraCore/Capture/Clipboard.h"
 
 #include <QString>
 #include <QStringList>
@@ -81,6 +83,44 @@ public:
     static bool hasPdfPath(const QString& url);
 
 private:
+    // The frontmost application as the capture names it.
+    struct Source
+    {
+        qint32 pid = 0;
+        QString appName;
+        std::optional<QString> bundleID;
+    };
+    // The user's clipboard as it was before the capture, and its change count then.
+    struct Saved
+    {
+        Clipboard::PasteboardSnapshot snapshot;
+        qint64 count = 0;
+    };
+    // The copy keystroke: the change count before it, and whether the clipboard moved.
+    struct Copy
+    {
+        qint64 preCount = 0;
+        bool changed = false;
+    };
+    // What the copy put on the clipboard.
+    struct Copied
+    {
+        std::optional<QString> plain;
+        std::optional<AttributedText> rich;
+        std::optional<QString> htmlTitle;
+        std::optional<QString> address; // the browser's source address beside the copy
+    };
+
+    std::optional<Source> frontmostSource();
+    Saved saveClipboard();
+    Copy copySelection(const Saved& saved, const Source& source);
+    Copied readCopy();
+    static QStringList typesOf(const Clipboard::PasteboardSnapshot& snapshot);
+    // The result's application, address, title and file, the text not yet chosen.
+    CaptureResult describedSource(const Source& source, const AXExtract& ax, const Copied& copied);
+    // The text from the copy (else the tree's), with the Markdown of its rich text.
+    static CaptureOutcome withCopiedText(
+        CaptureResult result, const Copied& copied, const AXExtract& ax, const QString& diagnostic);
     AccessibleElementRef focusedElement(qint32 pid);
     static bool isProtected(const AccessibleElementRef& element);
     void postCopyCommand();

@@ -649,6 +649,70 @@ private slots:
         verifyBeforeContentIsBack();
     }
 
+    // A page whose selection is in a frame of another origin: the address and the title are the
+    // top-level page's pair, not the frame's address beside the page's title.
+    void fromBrowserFrameOfAnotherOrigin()
+    {
+#ifdef __SANITIZE_ADDRESS__
+        QSKIP("the browser runs in the plain build only (too slow beside the sanitizers)");
+#endif
+        if (!X11Programs::available(u"chromium"_s))
+            QSKIP("chromium is not installed");
+        const QString site = m_home.path() + u"/site"_s;
+        QVERIFY(QDir().mkpath(site));
+        // Two servers on two loopback addresses: two origins.
+        Child top, other;
+        const auto serve = [&site](Child& server, const QString& address) -> QString {
+            if (!server.start(
+                    u"/usr/bin/python3"_s, {"-u", "-m", "http.server", "0", "--bind", address, "--directory", site}))
+                return {};
+            const auto line = server.waitForLine("Serving HTTP on");
+            const QByteArray port = line ? line->split(' ').value(2) : QByteArray();
+            return port.isEmpty() ? QString() : u"http://"_s + address + u':' + QString::fromLatin1(port);
+        };
+        const QString topOrigin = serve(top, u"127.0.0.1"_s);
+        const QString frameOrigin = serve(other, u"127.0.0.2"_s);
+        QVERIFY(!topOrigin.isEmpty() && !frameOrigin.isEmpty());
+        QFile page(site + u"/top.html"_s);
+        QVERIFY(page.open(QIODevice::WriteOnly));
+        page.write(("<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Tessellon page</title></head>"
+                    "<body style=\"margin:0\"><iframe style=\"border:0\" width=\"760\" height=\"380\" src=\""
+            + frameOrigin + "/frame.html\"></iframe></body></html>")
+                       .toUtf8());
+        page.close();
+        QFile frame(site + u"/frame.html"_s);
+        QVERIFY(frame.open(QIODevice::WriteOnly));
+        frame.write("<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Frame page</title></head>"
+                    "<body style=\"margin:0\"><p id=\"t\" style=\"margin:0;padding:120px 20px;font-size:24px\">"
+            + knownText.toUtf8() + "</p></body></html>");
+        frame.close();
+        putBeforeContent();
+        const QString address = topOrigin + u"/top.html"_s;
+        Child browser;
+        const QString window = startWindow(browser, u"chromium"_s,
+            {"--no-sandbox", "--user-data-dir=" + m_home.path() + "/chromium-frames", "--no-first-run",
+                "--no-default-browser-check", "--force-renderer-accessibility", "--disable-gpu",
+                "--password-store=basic", "--site-per-process", "--window-size=800,500", address});
+        QVERIFY(!window.isEmpty());
+        X11Workspace workspace;
+        QTRY_COMPARE_WITH_TIMEOUT(
+            workspace.activeWindowTitle().value_or(QString()), u"Tessellon page - Chromium"_s, 15000);
+        QTest::qWait(1000);
+        // A triple click in the frame selects its paragraph and gives the frame the focus.
+        QVERIFY(X11Programs::run(u"xdotool"_s,
+            {"mousemove", "--window", window, "200", "230", "click", "--repeat", "3", "--delay", "80", "1"}));
+        QTest::qWait(500);
+
+        const CaptureOutcome outcome = capture();
+        if (const auto* error = std::get_if<CaptureError>(&outcome))
+            QFAIL(qPrintable(error->errorDescription() + u' ' + error->diagnostic()));
+        const CaptureResult result = std::get<CaptureResult>(outcome);
+        QCOMPARE(result.text, knownText);
+        QCOMPARE(result.sourceURL.value_or(QString()), address);
+        QCOMPARE(result.sourceTitle.value_or(QString()), u"Tessellon page"_s);
+        verifyBeforeContentIsBack();
+    }
+
     // An owner that offers a flood of targets, and one that never answers: their clipboard cannot
     // be saved, so no copy is made and it stays theirs; the text comes from the tree, else the
     // capture says why it failed. The capture stays within its limit and the GUI thread never

@@ -1,6 +1,7 @@
 // The frontmost application on a real X server: its process, desktop-entry id and name.
 
 #include "Platform/X11/DesktopEntries.h"
+#include "Platform/X11/WindowDocument.h"
 #include "Platform/X11/X11Workspace.h"
 #include "Platform/X11/XcbConnection.h"
 #include "support/TestMain.h"
@@ -142,6 +143,41 @@ private slots:
         QVERIFY(app);
         QCOMPARE(app->bundleIdentifier, QStringLiteral("debian-xterm"));
         QCOMPARE(app->localizedName, QStringLiteral("XTerm"));
+    }
+
+    // A terminal's title names the script running in it, an existing file: no document path
+    // comes from a terminal's window, neither through its title nor through its open files.
+    void terminalWindowNamesNoDocument_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QStringList>("arguments"); // before the script's path
+        QTest::newRow("terminator -x") << QStringLiteral("terminator") << QStringList {"--no-dbus", "-x"};
+        QTest::newRow("st -e") << QStringLiteral("st") << QStringList {"-e"};
+        QTest::newRow("xterm -e") << QStringLiteral("xterm") << QStringList {"-e"};
+    }
+    void terminalWindowNamesNoDocument()
+    {
+        QFETCH(QString, program);
+        QFETCH(QStringList, arguments);
+        if (!X11Programs::available(program))
+            QSKIP(qPrintable(program + QStringLiteral(" is not installed")));
+        const QString script = m_home.path() + QStringLiteral("/term.sh");
+        QFile file(script);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write("#!/bin/sh\nprintf '\\033]0;%s\\007' \"$0\"\nexec sleep 60\n");
+        file.close();
+        QVERIFY(file.setPermissions(file.permissions() | QFileDevice::ExeOwner));
+        Child terminal;
+        QVERIFY(terminal.start(program, arguments + QStringList {script}));
+        const QString window = X11Programs::windowOf(terminal.pid(), 20000);
+        QVERIFY(!window.isEmpty());
+        QVERIFY(X11Programs::activate(window));
+        X11Workspace workspace;
+        QVERIFY(frontmostOnceItIs(workspace, terminal.pid()));
+        // The title names the script, which the title lookup alone would take for the document.
+        QTRY_COMPARE_WITH_TIMEOUT(workspace.activeWindowTitle().value_or(QString()), script, 10000);
+        QCOMPARE(WindowDocument::path(qint32(terminal.pid()), script), std::optional<QString>(script));
+        QCOMPARE(workspace.activeWindowDocument(), std::nullopt);
     }
 
     // Emacs and its client both declare the class "Emacs": the window of the emacs process is

@@ -1,0 +1,449 @@
+// Captures started as the user starts them: the capture hotkey pressed and held on a real X
+// server while this process's passive grab of it is active, the capture running on a worker
+// from the hotkey's press. GTK 3 drops its focus while the grab lasts; the focus comes from the
+// application's focus events, or from the tree once the keys are up. Password entries of GTK 3
+// and GTK 4 are refused with no keystroke sent and the clipboard untouched; a GTK 3 text view
+// that ignores Control+C, a GTK 4 editor, a PDF viewer whose selection is only PRIMARY, and a
+// window without any tree whose selection is only PRIMARY are captured exactly.
+
+#include "Platform/Clock.h"
+#include "Platform/X11/AtspiAccessibility.h"
+#include "Platform/X11/QtPasteboard.h"
+#include "Platform/X11/UnavailableScriptRunner.h"
+#include "Platform/X11/X11HotKeyService.h"
+#include "Platform/X11/X11Workspace.h"
+#include "Platform/X11/XTestKeyInjector.h"
+#include "ZubraCore/Capture/SelectionCapture.h"
+#include "support/TestMain.h"
+#include "support/X11Programs.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <atomic>
+#include <thread>
+
+using namespace Qt::StringLiterals;
+using X11Programs::Child;
+
+namespace {
+const QString knownText = u"Tessellon \u6F22\u5B57 \U0001F600 \u05E9\u05DC\u05D5\u05DD"_s;
+const QString pdfText = u"Tessellon document viewer sample"_s;
+// The default shortcut: key code 8 (C) with control, option and command.
+constexpr quint32 hotkeyKeyCode = 8;
+constexpr quint32 hotkeyMods = 0x1900;
+
+// Python programs: each prints "ready" once its window shows its focused widget, and "key"
+// with the key's name for every key press that reaches it.
+const QString gtk3Password = uR"(import gi
+gi.require_version('Gtk', '3.0')
+from gi.repository import Gtk, Gdk, GLib
+d = Gtk.Dialog(title='Sign in')
+e = Gtk.Entry()
+e.set_visibility(False)
+e.set_text('hunter2secret')
+d.get_content_area().add(e)
+d.connect('key-press-event', lambda w, ev: print('key', Gdk.keyval_name(ev.keyval), flush=True) and False)
+d.connect('destroy', Gtk.main_quit)
+d.show_all()
+e.grab_focus()
+e.select_region(0, -1)
+print('ready', flush=True)
+GLib.timeout_add(120000, Gtk.main_quit)
+Gtk.main()
+)"_s;
+
+const QString gtk4Password = uR"(import gi
+gi.require_version('Gtk', '4.0')
+from gi.repository import Gtk, GLib
+w = Gtk.Window(title='Sign in')
+e = Gtk.PasswordEntry()
+e.set_text('hunter2secret')
+w.set_child(e)
+keys = Gtk.EventControllerKey()
+keys.set_propagation_phase(Gtk.PropagationPhase.CAPTURE)
+keys.connect('key-pressed', lambda c, v, code, s: print('key', Gtk.accelerator_name(v, 0), flush=True) and False)
+w.add_controller(keys)
+w.present()
+e.grab_focus()
+print('ready', flush=True)
+loop = GLib.MainLoop()
+GLib.timeout_add(120000, loop.quit)
+loop.run()
+)"_s;
+
+// A text view that swallows Control+C: its selection is in its tree and in PRIMARY only.
+const QString gtk3NoCopy = uR"(import gi, sys
+gi.require_version('Gtk', '3.0')
+from gi.repository import Gtk, GLib
+w = Gtk.Window(title='Notes')
+v = Gtk.TextView()
+b = v.get_buffer()
+b.set_text(sys.argv[1])
+v.connect('copy-clipboard', lambda view: view.stop_emission_by_name('copy-clipboard'))
+w.add(v)
+w.connect('destroy', Gtk.main_quit)
+w.show_all()
+v.grab_focus()
+b.select_range(b.get_start_iter(), b.get_end_iter())
+print('ready', flush=True)
+GLib.timeout_add(120000, Gtk.main_quit)
+Gtk.main()
+)"_s;
+
+// A window of many widgets (a grid of labels) above a text view with its text selected.
+const QString gtk3ManyWidgets = uR"(import gi, sys
+gi.require_version('Gtk', '3.0')
+from gi.repository import Gtk, GLib
+w = Gtk.Window(title='Many')
+box = Gtk.Box(orientation=Gtk.Orientation.VERTICAL)
+v = Gtk.TextView()
+b = v.get_buffer()
+b.set_text(sys.argv[1])
+box.pack_start(v, False, False, 0)
+grid = Gtk.Grid()
+for i in range(int(sys.argv[2])):
+    grid.attach(Gtk.Label(label=str(i)), i % 100, i // 100, 1, 1)
+scrolled = Gtk.ScrolledWindow()
+scrolled.add(grid)
+scrolled.set_size_request(600, 400)
+box.pack_start(scrolled, True, True, 0)
+w.add(box)
+w.connect('destroy', Gtk.main_quit)
+w.show_all()
+v.grab_focus()
+b.select_range(b.get_start_iter(), b.get_end_iter())
+print('ready', flush=True)
+GLib.timeout_add(180000, Gtk.main_quit)
+Gtk.main()
+)"_s;
+
+enum class Expect { refused, captured };
+enum class Selecting { none, ctrlA, drag };
+} // namespace
+
+Q_DECLARE_METATYPE(Expect)
+Q_DECLARE_METATYPE(Selecting)
+
+class TestCaptureThroughHotkey : public QObject
+{
+    Q_OBJECT
+    QtPasteboard* m_pasteboard = nullptr;
+    QTemporaryDir m_home;
+    QString m_pdfFile;
+    QString m_textFile;
+    std::unique_ptr<X11HotKeyService> m_hotkey;
+    std::shared_ptr<XTestKeyInjector> m_keys;
+    std::unique_ptr<AtspiAccessibility> m_accessibility;
+
+    // Set by the hotkey's press; the capture's worker and its outcome.
+    std::thread m_worker;
+    std::atomic<bool> m_done = false;
+    std::optional<CaptureOutcome> m_outcome;
+    QElapsedTimer m_clock;
+    qint64 m_finishedAt = 0;
+
+    void startCapture()
+    {
+        if (m_worker.joinable())
+            return; // one capture at a time, as the application runs them
+        m_done = false;
+        m_worker = std::thread([this] {
+            X11Workspace workspace;
+            UnavailableScriptRunner scripts;
+            SystemClock clock;
+            SelectionCapture capture({*m_accessibility, workspace, *m_keys, *m_pasteboard, scripts, clock});
+            m_outcome = capture.capture();
+            m_finishedAt = m_clock.elapsed();
+            m_done = true;
+        });
+    }
+
+    // Presses the hotkey and holds it a moment, as a hand does; the outcome, and how long after
+    // the keys' release it came (negative: before it).
+    std::pair<CaptureOutcome, qint64> pressHotkey()
+    {
+        m_outcome.reset();
+        m_clock.start();
+        const bool pressed = X11Programs::run(
+            u"xdotool"_s, {"keydown", "ctrl+alt+super+c", "sleep", "0.3", "keyup", "ctrl+alt+super+c"})
+                                 .has_value();
+        const qint64 releasedAt = m_clock.elapsed();
+        QDeadlineTimer deadline(15000);
+        while (pressed && m_worker.joinable() && !m_done && !deadline.hasExpired())
+            QTest::qWait(5);
+        if (m_worker.joinable() && m_done)
+            m_worker.join();
+        if (!m_outcome)
+            return {CaptureError::noSelection(u"the hotkey started no capture"_s), 0};
+        return {*m_outcome, m_finishedAt - releasedAt};
+    }
+
+    // Tessellon's reader, once it follows the applications' focus events (as it does on a desktop
+    // long before a program starts).
+    bool startAccessibility()
+    {
+        m_accessibility = std::make_unique<AtspiAccessibility>();
+        return m_accessibility->followsFocus(std::chrono::seconds(10));
+    }
+
+    // Waits until the program's tree shows a focused element: a toolkit sets up its
+    // accessibility a moment after its window shows (GTK 4 sometimes takes seconds).
+    static bool treeIsUp(qint64 pid)
+    {
+        QDeadlineTimer deadline(30000);
+        while (!deadline.hasExpired()) {
+            AtspiAccessibility accessibility;
+            accessibility.setPrimaryFallback(false);
+            if (const auto app = accessibility.applicationElement(qint32(pid));
+                app && app->attribute(AccessibleAttribute::FocusedElement).kind == AccessibleValue::Kind::Element)
+                return true;
+            QTest::qWait(250);
+        }
+        return false;
+    }
+
+    bool waitUntilFrontmost(qint64 pid)
+    {
+        X11Workspace workspace;
+        QDeadlineTimer deadline(10000);
+        while (!deadline.hasExpired()) {
+            if (auto app = workspace.frontmostApplication(); app && app->processIdentifier == pid)
+                return true;
+            QTest::qWait(20);
+        }
+        return false;
+    }
+
+    // Drags across the PDF's line of text from a point at its left, to the right.
+    bool dragAcrossText(const QString& window, int button, QPoint from)
+    {
+        const QString b = QString::number(button);
+        return X11Programs::run(u"xdotool"_s,
+            {"mousemove", "--window", window, QString::number(from.x()), QString::number(from.y()), "mousedown", b,
+                "mousemove", "--window", window, QString::number(from.x() + 50), QString::number(from.y() + 4),
+                "mousemove", "--window", window, QString::number(from.x() + 420), QString::number(from.y() + 8),
+                "mouseup", b})
+            .has_value();
+    }
+
+private slots:
+    void initTestCase()
+    {
+        if (!X11Programs::available(u"xdotool"_s) || !X11Programs::available(u"xclip"_s))
+            QSKIP("xdotool or xclip is not installed");
+        m_pasteboard = new QtPasteboard(this);
+        qputenv("XDG_CONFIG_HOME", (m_home.path() + u"/config"_s).toUtf8());
+        qputenv("XDG_CACHE_HOME", (m_home.path() + u"/cache"_s).toUtf8());
+        qputenv("XDG_DATA_HOME", (m_home.path() + u"/data"_s).toUtf8());
+        qputenv("GSETTINGS_BACKEND", "memory");
+        m_keys = std::make_shared<XTestKeyInjector>();
+        m_hotkey = std::make_unique<X11HotKeyService>();
+        m_hotkey->setKeyInjector(m_keys);
+        QCOMPARE(m_hotkey->installHandler([this] { startCapture(); }), 0);
+        QCOMPARE(m_hotkey->registerHotKey(hotkeyKeyCode, hotkeyMods), 0);
+
+        m_textFile = m_home.path() + u"/known.txt"_s;
+        QFile text(m_textFile);
+        QVERIFY(text.open(QIODevice::WriteOnly));
+        text.write(knownText.toUtf8() + '\n');
+        text.close();
+        // A one-page PDF with one line of text at the top left, in the standard font.
+        m_pdfFile = m_home.path() + u"/known.pdf"_s;
+        const QByteArray content = "BT /F1 24 Tf 40 780 Td (" + pdfText.toLatin1() + ") Tj ET";
+        const QList<QByteArray> objects {"<< /Type /Catalog /Pages 2 0 R >>",
+            "<< /Type /Pages /Kids [3 0 R] /Count 1 >>",
+            "<< /Type /Page /Parent 2 0 R /MediaBox [0 0 595 842] /Contents 4 0 R /Resources << /Font << /F1 5 0 R >> "
+            ">> >>",
+            "<< /Length " + QByteArray::number(content.size()) + " >>\nstream\n" + content + "\nendstream",
+            "<< /Type /Font /Subtype /Type1 /BaseFont /Helvetica >>"};
+        QByteArray pdf = "%PDF-1.4\n";
+        QList<qsizetype> offsets;
+        for (qsizetype i = 0; i < objects.size(); ++i) {
+            offsets.append(pdf.size());
+            pdf += QByteArray::number(i + 1) + " 0 obj\n" + objects[i] + "\nendobj\n";
+        }
+        const qsizetype xref = pdf.size();
+        pdf += "xref\n0 " + QByteArray::number(objects.size() + 1) + "\n0000000000 65535 f \n";
+        for (qsizetype offset : offsets)
+            pdf += QByteArray::number(offset).rightJustified(10, '0') + " 00000 n \n";
+        pdf += "trailer\n<< /Size " + QByteArray::number(objects.size() + 1) + " /Root 1 0 R >>\nstartxref\n"
+            + QByteArray::number(xref) + "\n%%EOF\n";
+        QFile file(m_pdfFile);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(pdf);
+    }
+
+    void cleanupTestCase()
+    {
+        if (m_worker.joinable())
+            m_worker.join();
+        m_hotkey.reset();
+    }
+
+    void cleanup()
+    {
+        if (m_worker.joinable())
+            m_worker.join();
+        m_accessibility.reset();
+    }
+
+    void throughTheHotkey_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<bool>("trackedFromStart"); // else the program was there before Tessellon
+        QTest::addColumn<Selecting>("selecting");
+        QTest::addColumn<Expect>("expect");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("withoutTree"); // the program's accessibility is off
+
+        const QString python = u"/usr/bin/python3"_s;
+        QTest::newRow("GTK 3 password entry in a dialog") << python << QStringList {u"-c"_s, gtk3Password} << true
+                                                          << Selecting::none << Expect::refused << QString() << false;
+        QTest::newRow("GTK 3 password entry, open before Tessellon")
+            << python << QStringList {u"-c"_s, gtk3Password} << false << Selecting::none << Expect::refused << QString()
+            << false;
+        QTest::newRow("GTK 4 password entry") << python << QStringList {u"-c"_s, gtk4Password} << true
+                                              << Selecting::none << Expect::refused << QString() << false;
+        QTest::newRow("GTK 4 password entry, open before Tessellon")
+            << python << QStringList {u"-c"_s, gtk4Password} << false << Selecting::none << Expect::refused << QString()
+            << false;
+        QTest::newRow("GTK 3 text view that ignores Control+C")
+            << python << QStringList {u"-c"_s, gtk3NoCopy, knownText} << true << Selecting::none << Expect::captured
+            << knownText << false;
+        QTest::newRow("GTK 3 text view that ignores Control+C, open before Tessellon")
+            << python << QStringList {u"-c"_s, gtk3NoCopy, knownText} << false << Selecting::none << Expect::captured
+            << knownText << false;
+        QTest::newRow("GTK 4 editor: gnome-text-editor")
+            << u"gnome-text-editor"_s << QStringList {u"--standalone"_s, u"@FILE@"_s} << false << Selecting::ctrlA
+            << Expect::captured << knownText << false;
+        QTest::newRow("PDF viewer with a tree, selection in PRIMARY: zathura")
+            << u"zathura"_s << QStringList {u"@PDF@"_s} << true << Selecting::drag << Expect::captured << pdfText
+            << false;
+        QTest::newRow("Qt window without a tree that ignores Control+C, selection in PRIMARY")
+            << QStringLiteral(TESSELLON_CAPTURE_TARGET) << QStringList {u"--text"_s, knownText, u"--refuse-copy"_s}
+            << true << Selecting::ctrlA << Expect::captured << knownText << true;
+    }
+    void throughTheHotkey()
+    {
+        QFETCH(QString, program);
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, trackedFromStart);
+        QFETCH(Selecting, selecting);
+        QFETCH(Expect, expect);
+        QFETCH(QString, text);
+        QFETCH(bool, withoutTree);
+        if (!X11Programs::available(program))
+            QSKIP(qPrintable(program + u" is not installed"_s));
+        arguments.replaceInStrings(u"@PDF@"_s, m_pdfFile);
+        arguments.replaceInStrings(u"@FILE@"_s, m_textFile);
+        // The clipboard the user had; PRIMARY belongs to another program until the viewer selects.
+        QVERIFY(m_pasteboard->writeItems({{{u"text/plain"_s, QByteArrayLiteral("before the capture")}}}));
+        QTRY_VERIFY_WITH_TIMEOUT(m_pasteboard->types().contains(u"text/plain"_s), 5000);
+        Child decoy;
+        QVERIFY(decoy.start(u"xclip"_s, {"-quiet", "-selection", "primary", "-i"}, "decoy", true));
+
+        if (trackedFromStart)
+            QVERIFY(startAccessibility());
+        Child app;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        if (withoutTree) {
+            // No session bus, so no accessibility bus to publish a tree on.
+            environment.remove(u"QT_LINUX_ACCESSIBILITY_ALWAYS_ON"_s);
+            environment.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, u"unix:path=/nonexistent/tessellon-bus"_s);
+        }
+        QVERIFY(app.start(program, arguments, {}, false, environment));
+        const QString window = X11Programs::windowOf(app.pid(), 20000);
+        QVERIFY2(!window.isEmpty(), qPrintable(program + u" showed no window"_s));
+        if (program.startsWith(u"/usr/bin/python"_s) || program == QStringLiteral(TESSELLON_CAPTURE_TARGET))
+            QVERIFY(app.waitForLine("ready"));
+        QVERIFY(X11Programs::activate(window));
+        QVERIFY(waitUntilFrontmost(app.pid()));
+        QTest::qWait(700); // the window has drawn its document and takes input
+        if (selecting == Selecting::ctrlA)
+            QVERIFY(X11Programs::key(u"ctrl+a"_s));
+        else if (selecting != Selecting::none)
+            // zathura centres the page in its 800 pixels wide window.
+            QVERIFY(dragAcrossText(window, 1, QPoint(190, 36)));
+        if (withoutTree || text == pdfText)
+            QTRY_VERIFY_WITH_TIMEOUT(PrimarySelection::ownerProcess(*XcbConnection::open()) != decoy.pid(), 5000);
+        QTest::qWait(300);
+        if (!withoutTree)
+            QVERIFY2(treeIsUp(app.pid()), "the program's tree never came up");
+        if (!m_accessibility)
+            QVERIFY(startAccessibility()); // listening, but the program's focus events are past
+
+        const qint64 countBefore = m_pasteboard->changeCount();
+        const auto [outcome, afterRelease] = pressHotkey();
+        qInfo("outcome %lld ms after the keys' release", afterRelease);
+        if (expect == Expect::refused) {
+            const auto* error = std::get_if<CaptureError>(&outcome);
+            QVERIFY2(error, "a password was captured");
+            QCOMPARE(error->code(), CaptureError::Code::noSelection);
+            // Refused from the focused element, before any keystroke.
+            QVERIFY2(error->diagnostic().contains(u"protected=yes"_s), qPrintable(error->diagnostic()));
+            QVERIFY(!error->diagnostic().contains(u"hunter2"_s));
+            QCOMPARE(m_pasteboard->changeCount(), countBefore);
+            QTest::qWait(300);
+            while (const auto key = app.waitForLine("key", 10))
+                QVERIFY2(*key != "c" && *key != "C", "a copy keystroke reached the password entry");
+        } else {
+            if (const auto* error = std::get_if<CaptureError>(&outcome))
+                QFAIL(qPrintable(error->errorDescription() + u' ' + error->diagnostic()));
+            QCOMPARE(std::get<CaptureResult>(outcome).text, text);
+        }
+        // The user's clipboard, as another program reads it.
+        QCOMPARE(
+            X11Programs::run(u"xclip"_s, {"-o", "-selection", "clipboard", "-t", "text/plain"}).value_or(QByteArray()),
+            QByteArrayLiteral("before the capture"));
+    }
+
+    // A tree of 10,000 widgets: the focus is asked for in a way whose cost does not grow with
+    // the tree, so the capture gives the text at once and the program is not left busy walking
+    // its tree for a query given up on (it took seconds to answer a copy afterwards).
+    void largeTree_data()
+    {
+        QTest::addColumn<bool>("trackedFromStart");
+        QTest::newRow("focus events seen") << true;
+        QTest::newRow("open before Tessellon") << false;
+    }
+    void largeTree()
+    {
+        QFETCH(bool, trackedFromStart);
+        if (trackedFromStart)
+            QVERIFY(startAccessibility());
+        Child app;
+        QVERIFY(app.start(u"/usr/bin/python3"_s, {u"-c"_s, gtk3ManyWidgets, knownText, u"10000"_s}));
+        QVERIFY(app.waitForLine("ready", 60000));
+        const QString window = X11Programs::windowOf(app.pid(), 90000);
+        QVERIFY(!window.isEmpty());
+        QVERIFY(X11Programs::activate(window));
+        QVERIFY(waitUntilFrontmost(app.pid()));
+        QTest::qWait(500);
+        if (!m_accessibility)
+            QVERIFY(startAccessibility());
+        // Settled: the program answers a copy of its own.
+        const qint64 countAtStart = m_pasteboard->changeCount();
+        QVERIFY(X11Programs::key(u"ctrl+c"_s));
+        QTRY_VERIFY_WITH_TIMEOUT(m_pasteboard->changeCount() != countAtStart, 60000);
+        QVERIFY(m_pasteboard->writeItems({{{u"text/plain"_s, QByteArrayLiteral("before the capture")}}}));
+        QTRY_VERIFY_WITH_TIMEOUT(m_pasteboard->types().contains(u"text/plain"_s), 5000);
+
+        const auto [outcome, afterRelease] = pressHotkey();
+        qInfo("outcome %lld ms after the keys' release", afterRelease);
+        if (const auto* error = std::get_if<CaptureError>(&outcome))
+            QFAIL(qPrintable(error->errorDescription() + u' ' + error->diagnostic()));
+        QCOMPARE(std::get<CaptureResult>(outcome).text, knownText);
+        // The program answers its own copy at once (bounded loosely here; bench_capture times it).
+        const qint64 countBefore = m_pasteboard->changeCount();
+        QElapsedTimer answer;
+        answer.start();
+        QVERIFY(X11Programs::key(u"ctrl+c"_s));
+        QTRY_VERIFY_WITH_TIMEOUT(m_pasteboard->changeCount() != countBefore, 2000);
+        qInfo("the program copied %lld ms after the capture", answer.elapsed());
+    }
+};
+
+TESSELLON_GUI_TEST_MAIN(TestCaptureThroughHotkey)
+#include "tst_CaptureThroughHotkey.moc"
