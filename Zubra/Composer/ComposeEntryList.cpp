@@ -1,6 +1,7 @@
 #include "Zubra/Composer/ComposeEntryList.h"
 
 #include "Zubra/Composer/ComposeEntryAccessible.h"
+#include "ZubraCore/Drag/OwnDrags.h"
 #include "ZubraCore/Models/DraftEntriesModel.h"
 
 #include <QApplication>
@@ -256,6 +257,7 @@ void ComposeEntryList::startRowDrag(const QModelIndex& index)
     auto* drag = new QDrag(this);
     auto* mime = new QMimeData;
     mime->setText(id.toString(QUuid::WithoutBraces).toUpper());
+    OwnDrags::mark(*mime);
     drag->setMimeData(mime);
     drag->exec(Qt::MoveAction);
     // Over, wherever it ended: a later drag of other text must not reorder anything.

@@ -4,6 +4,7 @@
 #include "Zubra/Composer/ComposerSymbols.h"
 #include "ZubraCore/Composition/ContextComposer.h"
 #include "ZubraCore/Composition/TokenEstimator.h"
+#include "ZubraCore/Drag/OwnDrags.h"
 #include "ZubraCore/Models/DraftEntriesModel.h"
 
 #include <QApplication>
@@ -281,6 +282,8 @@ QWidget* ComposeEntryRow::createEditor(QWidget* parent, const QStyleOptionViewIt
     field->setFont(captionFont(QApplication::font()));
     // Reached from its row's controls, never on its own in the window's focus chain.
     field->setFocusPolicy(Qt::ClickFocus);
+    // A row dragged over the field reorders the list; its identifier is no note.
+    OwnDrags::refuseIn(field);
     const QUuid entryID = index.data(DraftEntriesModel::EntryIdRole).toUuid();
     connect(field, &QLineEdit::textEdited, this, [this, entryID](const QString& text) { emit noteEdited(entryID, text); });
     return field;

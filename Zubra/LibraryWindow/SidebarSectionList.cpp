@@ -1,6 +1,7 @@
 #include "Zubra/LibraryWindow/SidebarSectionList.h"
 
 #include "Zubra/LibraryWindow/SidebarRowDelegate.h"
+#include "ZubraCore/Drag/OwnDrags.h"
 #include "ZubraCore/Drag/SelectionDragIDs.h"
 
 #include <QApplication>
@@ -138,6 +139,7 @@ void SidebarSectionList::mouseMoveEvent(QMouseEvent* event)
             m_handlePressed = QPersistentModelIndex();
             auto* data = new QMimeData;
             data->setText(m_payload(index));
+            OwnDrags::mark(*data);
             auto* drag = new QDrag(this);
             drag->setMimeData(data);
             drag->exec(Qt::CopyAction);
