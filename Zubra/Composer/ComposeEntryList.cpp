@@ -9,6 +9,7 @@
 #include <QDrag>
 #include <QHelpEvent>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
 #include <QSortFilterProxyModel>
@@ -137,8 +138,12 @@ void ComposeEntryList::syncNoteEditors()
     for (int r = 0; r < m_rows->rowCount(); ++r) {
         const QModelIndex index = m_rows->index(r, 0);
         const bool shown = m_notesShown.contains(entryID(index));
-        if (shown && !isPersistentEditorOpen(index))
+        if (shown && !isPersistentEditorOpen(index)) {
             openPersistentEditor(index);
+            // The view selects an opened editor's whole text; a note shown is not being edited.
+            if (auto* field = qobject_cast<QLineEdit*>(indexWidget(index)))
+                field->deselect();
+        }
         else if (!shown && isPersistentEditorOpen(index))
             closePersistentEditor(index);
         else if (shown)

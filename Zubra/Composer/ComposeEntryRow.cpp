@@ -23,6 +23,7 @@ constexpr int checkboxSize = 16;
 constexpr QSize handleSize {18, 22};
 constexpr QSize menuSize {18, 18};
 constexpr int noteHeight = 24;
+constexpr int badgeSymbolGap = 3;
 constexpr double excludedOpacity = 0.62;
 
 QFont scaled(QFont font, double scale, QFont::Weight weight = QFont::Normal)
@@ -112,6 +113,15 @@ ComposeEntryRow::ComposeEntryRow(const QSet<QUuid>* notesShown, std::function<Mo
     , m_notesShown(notesShown)
     , m_profile(std::move(profile))
 {
+}
+
+ComposerSymbols::Symbol ComposeEntryRow::badgeSymbol(const QString& badge)
+{
+    using ComposerSymbols::Symbol;
+    return badge == u"Pinned"_s ? Symbol::pinFill
+        : badge == u"Verbatim"_s ? Symbol::lockDoc
+        : badge == u"Trimmed"_s  ? Symbol::scissors
+                                 : Symbol::noteText;
 }
 
 QStringList ComposeEntryRow::badges(const ContextDraftEntry& entry)
@@ -215,12 +225,16 @@ void ComposeEntryRow::paint(QPainter* painter, const QStyleOptionViewItem& optio
         line.translate(0, g.captionHeight + lineSpacing);
         line.setHeight(g.badgeHeight);
         painter->setFont(badgeFont(base));
+        const int side = painter->fontMetrics().height() - 2;
         int x = line.left();
         for (const QString& badge : badgeTexts) {
-            const QString text = u"\u25CF "_s + badge;
+            // Each badge is its symbol before its word.
+            ComposerSymbols::paint(*painter, badgeSymbol(badge),
+                QRectF(x, line.top() + (line.height() - side) / 2.0, side, side), secondary);
+            x += side + badgeSymbolGap;
             painter->drawText(QRect(x, line.top(), line.right() - x, line.height()), Qt::AlignLeft | Qt::AlignVCenter,
-                text);
-            x += painter->fontMetrics().horizontalAdvance(text) + spacing;
+                badge);
+            x += painter->fontMetrics().horizontalAdvance(badge) + spacing;
         }
     }
 

@@ -3,6 +3,7 @@
 // estimate, source line, badges, drag handle and options menu; the note field is its editor.
 // It also says what each control is called, for the help texts and assistive technology.
 
+#include "Zubra/Composer/ComposerSymbols.h"
 #include "ZubraCore/Library/ContextDraft.h"
 #include "ZubraCore/Library/ModelProfile.h"
 #include "ZubraCore/Library/Selection.h"
@@ -36,6 +37,8 @@ public:
     QRect partRect(const QRect& rect, Part part) const;
     // The badges that apply, in order.
     static QStringList badges(const ContextDraftEntry& entry);
+    // The symbol drawn before a badge's word.
+    static ComposerSymbols::Symbol badgeSymbol(const QString& badge);
     // The control the current row's focus mark is on.
     void setFocusedPart(Part part) { m_focusedPart = part; }
 

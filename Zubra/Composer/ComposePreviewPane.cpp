@@ -33,6 +33,8 @@ using namespace Qt::StringLiterals;
 namespace {
 // The part of a long prompt shown before the rest: a few screens of text.
 constexpr qsizetype firstPartLength = 64 * 1024;
+const QString copyLabel = QStringLiteral("Copy Prompt");
+const QString copiedLabel = QStringLiteral("Copied");
 } // namespace
 
 ComposePreviewPane::ComposePreviewPane(Store& store, ComposerState& state, ComposerServices services, QWidget* parent)
@@ -380,12 +382,17 @@ void ComposePreviewPane::updateActions()
 {
     const bool empty = !m_composed || m_composed->text.isEmpty();
     if (m_state.showCopied()) {
-        m_copyButton->setText(u"Copied"_s);
+        m_copyButton->setText(copiedLabel);
         m_copyButton->setIcon(style()->standardIcon(QStyle::SP_DialogApplyButton));
     } else {
-        m_copyButton->setText(u"Copy Prompt"_s);
+        m_copyButton->setText(copyLabel);
         m_copyButton->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
     }
+    // As wide as its wider label, so the buttons after it stay where they are while "Copied" shows.
+    const QFontMetrics metrics = m_copyButton->fontMetrics();
+    const int widest = std::max(metrics.horizontalAdvance(copyLabel), metrics.horizontalAdvance(copiedLabel));
+    m_copyButton->setMinimumWidth(
+        m_copyButton->sizeHint().width() + widest - metrics.horizontalAdvance(m_copyButton->text()));
     m_copyButton->setEnabled(!empty);
     m_exportButton->setEnabled(!empty);
     const auto& error = m_state.exportError();
@@ -470,5 +477,6 @@ void ComposePreviewPane::exportPrompt()
         m_state.setExportError(u"Prompt could not be exported."_s);
         return;
     }
+    m_services.chooser->exported(*path);
     m_state.setExportError(std::nullopt);
 }
