@@ -124,6 +124,7 @@ ComposePreviewPane::ComposePreviewPane(Store& store, ComposerState& state, Compo
     column->addLayout(actions);
     m_stack->addWidget(form);
 
+    fitCopyButton();
     connect(m_copyButton, &QPushButton::clicked, this, &ComposePreviewPane::copyPrompt);
     connect(m_exportButton, &QPushButton::clicked, this, &ComposePreviewPane::exportPrompt);
     connect(m_reduceButton, &QPushButton::clicked, this, &ComposePreviewPane::reduceToFit);
@@ -383,21 +384,41 @@ void ComposePreviewPane::updateActions()
     const bool empty = !m_composed || m_composed->text.isEmpty();
     if (m_state.showCopied()) {
         m_copyButton->setText(copiedLabel);
-        m_copyButton->setIcon(style()->standardIcon(QStyle::SP_DialogApplyButton));
+        m_copyButton->setIcon(copyIcon(true));
     } else {
         m_copyButton->setText(copyLabel);
-        m_copyButton->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
+        m_copyButton->setIcon(copyIcon(false));
     }
-    // As wide as its wider label, so the buttons after it stay where they are while "Copied" shows.
-    const QFontMetrics metrics = m_copyButton->fontMetrics();
-    const int widest = std::max(metrics.horizontalAdvance(copyLabel), metrics.horizontalAdvance(copiedLabel));
-    m_copyButton->setMinimumWidth(
-        m_copyButton->sizeHint().width() + widest - metrics.horizontalAdvance(m_copyButton->text()));
     m_copyButton->setEnabled(!empty);
     m_exportButton->setEnabled(!empty);
     const auto& error = m_state.exportError();
     m_exportErrorLabel->setVisible(error.has_value());
     m_exportErrorLabel->setText(error ? u"\u26A0 "_s + *error : QString());
+}
+
+QIcon ComposePreviewPane::copyIcon(bool copied) const
+{
+    return style()->standardIcon(copied ? QStyle::SP_DialogApplyButton : QStyle::SP_FileDialogDetailedView);
+}
+
+void ComposePreviewPane::fitCopyButton()
+{
+    // As wide as its wider label, so the buttons after it stay where they are while "Copied" shows.
+    int widest = 0;
+    for (const bool copied : {false, true}) {
+        QPushButton probe(copyIcon(copied), copied ? copiedLabel : copyLabel);
+        probe.setFont(m_copyButton->font());
+        probe.setStyle(m_copyButton->style());
+        widest = std::max(widest, probe.sizeHint().width());
+    }
+    m_copyButton->setMinimumWidth(widest);
+}
+
+void ComposePreviewPane::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        fitCopyButton();
 }
 
 void ComposePreviewPane::copyPrompt()
