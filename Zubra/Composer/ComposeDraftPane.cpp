@@ -162,14 +162,18 @@ QWidget* ComposeDraftPane::buildFooter()
     auto* row = new QHBoxLayout(footer);
     row->setContentsMargins(10, 10, 10, 10);
     row->setSpacing(8);
-    auto* noticeRow = new QHBoxLayout;
+    // The notice is centred in the footer's height; its symbol stands at its first line.
+    auto* notice = new QWidget;
+    auto* noticeRow = new QHBoxLayout(notice);
+    noticeRow->setContentsMargins(0, 0, 0, 0);
     noticeRow->setSpacing(4);
     m_noticeSymbol = new QLabel;
     m_notice = new ClampedLabel(2);
+    m_notice->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     ComposerStyle::useCaptionFont(m_notice);
     noticeRow->addWidget(m_noticeSymbol, 0, Qt::AlignTop);
     noticeRow->addWidget(m_notice, 1);
-    row->addLayout(noticeRow, 1);
+    row->addWidget(notice, 1, Qt::AlignVCenter);
     row->addSpacing(4);
     m_cleanupButton = ComposerStyle::menuButton(u"Cleanup"_s);
     m_cleanupButton->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
