@@ -178,9 +178,9 @@ QWidget* ComposeDraftPane::buildFooter()
     m_cleanupButton = ComposerStyle::menuButton(u"Cleanup"_s);
     m_cleanupButton->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     m_cleanupMenu = new QMenu(m_cleanupButton);
-    m_removeDuplicates = m_cleanupMenu->addAction(
-        ComposerSymbols::icon(ComposerSymbols::Symbol::scissorsBadgeEllipsis, QColor()), u"Remove Duplicates"_s, this,
-        [this] { setNotice(DraftOperations::removeDuplicates(m_store, m_draftID)); });
+    m_removeDuplicates
+        = m_cleanupMenu->addAction(ComposerSymbols::icon(ComposerSymbols::Symbol::scissorsBadgeEllipsis, QColor()),
+            u"Remove Duplicates"_s, this, [this] { setNotice(DraftOperations::removeDuplicates(m_store, m_draftID)); });
     m_removeExcluded = m_cleanupMenu->addAction(ComposerSymbols::icon(ComposerSymbols::Symbol::trash, QColor()),
         u"Remove Excluded Sources"_s, this, [this] { setNotice(DraftOperations::removeExcluded(m_store, m_draftID)); });
     m_cleanupButton->setMenu(m_cleanupMenu);
@@ -311,8 +311,9 @@ void ComposeDraftPane::updateFooter()
     ComposerStyle::setTextColor(m_notice, shown ? std::nullopt : std::optional<QColor>(color));
     // The symbol stands at the first line, as tall as its text.
     const int side = m_notice->fontMetrics().height();
-    m_noticeSymbol->setPixmap(ComposerSymbols::pixmap(
-        shown ? ComposerSymbols::Symbol::infoCircle : ComposerSymbols::Symbol::scissors, color, side, devicePixelRatioF()));
+    m_noticeSymbol->setPixmap(
+        ComposerSymbols::pixmap(shown ? ComposerSymbols::Symbol::infoCircle : ComposerSymbols::Symbol::scissors, color,
+            side, devicePixelRatioF()));
 }
 
 void ComposeDraftPane::updateSymbols()

@@ -143,8 +143,7 @@ void ComposeEntryList::syncNoteEditors()
             // The view selects an opened editor's whole text; a note shown is not being edited.
             if (auto* field = qobject_cast<QLineEdit*>(indexWidget(index)))
                 field->deselect();
-        }
-        else if (!shown && isPersistentEditorOpen(index))
+        } else if (!shown && isPersistentEditorOpen(index))
             closePersistentEditor(index);
         else if (shown)
             m_row->setEditorData(indexWidget(index), index);

@@ -118,7 +118,7 @@ ComposeEntryRow::ComposeEntryRow(const QSet<QUuid>* notesShown, std::function<Mo
 ComposerSymbols::Symbol ComposeEntryRow::badgeSymbol(const QString& badge)
 {
     using ComposerSymbols::Symbol;
-    return badge == u"Pinned"_s ? Symbol::pinFill
+    return badge == u"Pinned"_s  ? Symbol::pinFill
         : badge == u"Verbatim"_s ? Symbol::lockDoc
         : badge == u"Trimmed"_s  ? Symbol::scissors
                                  : Symbol::noteText;
@@ -154,8 +154,8 @@ ComposeEntryRow::Geometry ComposeEntryRow::geometry(const QRect& rect, bool hasB
     g.checkbox = QRect(inner.left(), inner.top() + (g.headlineHeight - checkboxSize) / 2, checkboxSize, checkboxSize);
     g.menu = QRect(QPoint(inner.right() - menuSize.width() + 1, inner.top()), menuSize);
     g.handle = QRect(QPoint(g.menu.left() - spacing - handleSize.width(), inner.top() - 2), handleSize);
-    g.content = QRect(QPoint(g.checkbox.right() + 1 + spacing, inner.top()),
-        QPoint(g.handle.left() - spacing - 1, inner.bottom()));
+    g.content = QRect(
+        QPoint(g.checkbox.right() + 1 + spacing, inner.top()), QPoint(g.handle.left() - spacing - 1, inner.bottom()));
     if (shows) {
         int top = inner.top() + g.headlineHeight + lineSpacing + g.captionHeight + lineSpacing;
         if (hasBadges)
@@ -232,8 +232,8 @@ void ComposeEntryRow::paint(QPainter* painter, const QStyleOptionViewItem& optio
             ComposerSymbols::paint(*painter, badgeSymbol(badge),
                 QRectF(x, line.top() + (line.height() - side) / 2.0, side, side), secondary);
             x += side + badgeSymbolGap;
-            painter->drawText(QRect(x, line.top(), line.right() - x, line.height()), Qt::AlignLeft | Qt::AlignVCenter,
-                badge);
+            painter->drawText(
+                QRect(x, line.top(), line.right() - x, line.height()), Qt::AlignLeft | Qt::AlignVCenter, badge);
             x += painter->fontMetrics().horizontalAdvance(badge) + spacing;
         }
     }
@@ -299,7 +299,8 @@ QWidget* ComposeEntryRow::createEditor(QWidget* parent, const QStyleOptionViewIt
     // A row dragged over the field reorders the list; its identifier is no note.
     OwnDrags::refuseIn(field);
     const QUuid entryID = index.data(DraftEntriesModel::EntryIdRole).toUuid();
-    connect(field, &QLineEdit::textEdited, this, [this, entryID](const QString& text) { emit noteEdited(entryID, text); });
+    connect(
+        field, &QLineEdit::textEdited, this, [this, entryID](const QString& text) { emit noteEdited(entryID, text); });
     return field;
 }
 
@@ -311,7 +312,8 @@ void ComposeEntryRow::setEditorData(QWidget* editor, const QModelIndex& index) c
         field->setText(note);
 }
 
-void ComposeEntryRow::updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option, const QModelIndex& index) const
+void ComposeEntryRow::updateEditorGeometry(
+    QWidget* editor, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
     const RowData data = rowData(index);
     editor->setGeometry(geometry(option.rect, !badges(data.entry).isEmpty(), true).note);

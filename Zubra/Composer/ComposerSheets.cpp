@@ -86,8 +86,8 @@ void ComposerSheet::setSizes(QSize minimum, QSize ideal)
         layout()->hasHeightForWidth() ? layout()->minimumHeightForWidth(minimumWidth) : 0});
     setMinimumSize(minimumWidth, minimumHeight);
     m_idealSize = QSize(std::max(ideal.width(), minimumWidth), 0);
-    const int idealHeight = layout()->hasHeightForWidth() ? layout()->heightForWidth(m_idealSize.width())
-                                                          : layout()->sizeHint().height();
+    const int idealHeight
+        = layout()->hasHeightForWidth() ? layout()->heightForWidth(m_idealSize.width()) : layout()->sizeHint().height();
     m_idealSize.setHeight(std::max({ideal.height(), minimumHeight, idealHeight}));
     resize(m_idealSize);
 }

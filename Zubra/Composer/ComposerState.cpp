@@ -2,11 +2,11 @@
 
 #include "ZubraCore/Support/AppSettings.h"
 
+#include <QAbstractFileIconProvider>
 #include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QAbstractFileIconProvider>
-#include <QFile>
 #include <QIcon>
 #include <QMimeDatabase>
 #include <QStandardPaths>
@@ -55,7 +55,9 @@ bool DialogExportFileChooser::isSpecialFolder(const QString& folder)
     // Device nodes: /dev is a tmpfs like any other by its type, so it goes by its place.
     if (canonical == u"/dev"_s || canonical.startsWith(u"/dev/"_s))
         return true;
-    struct statfs info {};
+    struct statfs info
+    {
+    };
     if (canonical.isEmpty() || ::statfs(QFile::encodeName(canonical).constData(), &info) != 0)
         return false;
     switch (static_cast<unsigned long>(info.f_type)) {

@@ -124,8 +124,8 @@ void draw(Symbol symbol, QPainter& p, const QColor& c)
     }
     case Symbol::lockDoc:
         stroke(p, c, 1.8);
-        p.drawPolygon(QPolygonF({QPointF(4.5, 2.5), QPointF(13.5, 2.5), QPointF(19.5, 8.5), QPointF(19.5, 21.5),
-            QPointF(4.5, 21.5)}));
+        p.drawPolygon(QPolygonF(
+            {QPointF(4.5, 2.5), QPointF(13.5, 2.5), QPointF(19.5, 8.5), QPointF(19.5, 21.5), QPointF(4.5, 21.5)}));
         stroke(p, c, 1.6);
         p.drawArc(QRectF(9.5, 9, 5, 6), 0, 180 * 16);
         p.drawLine(QPointF(9.5, 12), QPointF(9.5, 13.5));

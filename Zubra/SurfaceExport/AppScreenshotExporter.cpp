@@ -38,7 +38,9 @@ std::optional<QString> makeFolder(const QString& directory)
 {
     QStringList missing;
     for (QString folder = QFileInfo(directory).absoluteFilePath();;) {
-        struct stat info {};
+        struct stat info
+        {
+        };
         if (::stat(QFile::encodeName(folder).constData(), &info) == 0) {
             if (!S_ISDIR(info.st_mode))
                 return folder + u": "_s + QString::fromLocal8Bit(std::strerror(ENOTDIR));

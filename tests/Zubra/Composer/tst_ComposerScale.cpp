@@ -65,10 +65,7 @@ class ComposerScaleTest : public QObject
     Q_OBJECT
 
 private slots:
-    void screenHasTheScale()
-    {
-        QCOMPARE(qApp->devicePixelRatio(), scaleName().toDouble());
-    }
+    void screenHasTheScale() { QCOMPARE(qApp->devicePixelRatio(), scaleName().toDouble()); }
 
     void symbolsStayInStepWithTheirText_data() { addFontRows(); }
     void symbolsStayInStepWithTheirText()
@@ -113,8 +110,10 @@ private slots:
         for (int points : {9, 12}) {
             const QString size = QString::number(points) + u" pt"_s;
             QTest::newRow(qPrintable(u"trim, "_s + size)) << points << u"trim"_s << QSize(440, 320) << QSize(520, 380);
-            QTest::newRow(qPrintable(u"import, "_s + size)) << points << u"import"_s << QSize(460, 360) << QSize(540, 420);
-            QTest::newRow(qPrintable(u"template, "_s + size)) << points << u"template"_s << QSize(320, 0) << QSize(360, 0);
+            QTest::newRow(qPrintable(u"import, "_s + size))
+                << points << u"import"_s << QSize(460, 360) << QSize(540, 420);
+            QTest::newRow(qPrintable(u"template, "_s + size))
+                << points << u"template"_s << QSize(320, 0) << QSize(360, 0);
         }
     }
     void sheetsFitTheirContent()
@@ -173,8 +172,8 @@ private slots:
         FontSize font(points);
         Composer c({u"alpha"_s});
         c.settle();
-        const QString longNotice = u"Applied template \u201C"_s + QString(u"A very long template name "_s).repeated(12)
-            + u"\u201D."_s;
+        const QString longNotice
+            = u"Applied template \u201C"_s + QString(u"A very long template name "_s).repeated(12) + u"\u201D."_s;
         c.view->state().setNotice(longNotice);
         for (int turn = 0; turn < 3; ++turn)
             QApplication::processEvents(); // each layout above the label in turn
@@ -279,13 +278,15 @@ private slots:
             c.view->state().setNotice(u"Removed excluded sources."_s);
             for (int turn = 0; turn < 3; ++turn)
                 QApplication::processEvents();
-            WidgetSnapshot::saveForReview(c.view->grab().toImage(), u"composer-"_s
-                    + (scheme == ColorScheme::dark ? u"dark"_s : u"light"_s) + u"-scale-"_s + scaleName() + u".png"_s);
+            WidgetSnapshot::saveForReview(c.view->grab().toImage(),
+                u"composer-"_s + (scheme == ColorScheme::dark ? u"dark"_s : u"light"_s) + u"-scale-"_s + scaleName()
+                    + u".png"_s);
             QVERIFY(!c.view->grab().isNull());
             Composer empty;
             empty.settle();
-            WidgetSnapshot::saveForReview(empty.view->grab().toImage(), u"composer-empty-"_s
-                    + (scheme == ColorScheme::dark ? u"dark"_s : u"light"_s) + u"-scale-"_s + scaleName() + u".png"_s);
+            WidgetSnapshot::saveForReview(empty.view->grab().toImage(),
+                u"composer-empty-"_s + (scheme == ColorScheme::dark ? u"dark"_s : u"light"_s) + u"-scale-"_s
+                    + scaleName() + u".png"_s);
             QApplication::setPalette(old);
         }
     }

@@ -43,7 +43,9 @@ struct Waypoint
 
 QStringList gesture(const QList<Waypoint>& points)
 {
-    const auto at = [](QPoint p) { return QStringList {u"mousemove"_s, QString::number(p.x()), QString::number(p.y())}; };
+    const auto at = [](QPoint p) {
+        return QStringList {u"mousemove"_s, QString::number(p.x()), QString::number(p.y())};
+    };
     QStringList script = at(points.first().at) + QStringList {u"sleep"_s, u"0.2"_s, u"mousedown"_s, u"1"_s};
     for (qsizetype i = 1; i < points.size(); ++i) {
         const QPoint from = points[i - 1].at;
