@@ -39,6 +39,7 @@ ComposeEntryList::ComposeEntryList(DraftEntriesModel* model, ComposeEntryActions
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setMouseTracking(true);
     setAcceptDrops(true);
+    OwnDrags::markSource(this); // its row drags are no text for a field
     setDragDropMode(QAbstractItemView::DropOnly);
     setResizeMode(QListView::Adjust);
 
@@ -261,7 +262,6 @@ void ComposeEntryList::startRowDrag(const QModelIndex& index)
     auto* drag = new QDrag(this);
     auto* mime = new QMimeData;
     mime->setText(id.toString(QUuid::WithoutBraces).toUpper());
-    OwnDrags::mark(*mime);
     drag->setMimeData(mime);
     drag->exec(Qt::MoveAction);
     // Over, wherever it ended: a later drag of other text must not reorder anything.

@@ -1,6 +1,5 @@
 #include "Zubra/LibraryWindow/ContentView.h"
 
-#include "Platform/Workspace.h"
 #include "Zubra/LibraryWindow/FocusRing.h"
 #include "Zubra/LibraryWindow/LibraryPlaceholders.h"
 #include "Zubra/LibraryWindow/LibrarySelectionList.h"
@@ -9,6 +8,7 @@
 #include "ZubraCore/Drag/OwnDrags.h"
 #include "ZubraCore/Library/Store.h"
 #include "ZubraCore/Models/VisibleSelectionsModel.h"
+#include "Platform/Workspace.h"
 
 #include <QEvent>
 #include <QLabel>

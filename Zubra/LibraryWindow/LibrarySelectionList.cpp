@@ -4,7 +4,6 @@
 #include "Zubra/LibraryWindow/LibrarySelectionState.h"
 #include "Zubra/LibraryWindow/SelectionListDelegate.h"
 #include "Zubra/Shell/IconCache.h"
-#include "ZubraCore/Drag/OwnDrags.h"
 #include "ZubraCore/Drag/SelectionDragIDs.h"
 #include "ZubraCore/Models/VisibleSelectionsModel.h"
 
@@ -131,7 +130,6 @@ std::unique_ptr<QMimeData> LibrarySelectionList::dragData(int row) const
 {
     auto data = std::make_unique<QMimeData>();
     data->setText(dragPayload(row));
-    OwnDrags::mark(*data);
     return data;
 }
 

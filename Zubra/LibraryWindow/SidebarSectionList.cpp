@@ -1,7 +1,6 @@
 #include "Zubra/LibraryWindow/SidebarSectionList.h"
 
 #include "Zubra/LibraryWindow/SidebarRowDelegate.h"
-#include "ZubraCore/Drag/OwnDrags.h"
 #include "ZubraCore/Drag/SelectionDragIDs.h"
 
 #include <QApplication>
@@ -139,7 +138,6 @@ void SidebarSectionList::mouseMoveEvent(QMouseEvent* event)
             m_handlePressed = QPersistentModelIndex();
             auto* data = new QMimeData;
             data->setText(m_payload(index));
-            OwnDrags::mark(*data);
             auto* drag = new QDrag(this);
             drag->setMimeData(data);
             drag->exec(Qt::CopyAction);

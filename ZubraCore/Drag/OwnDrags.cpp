@@ -1,5 +1,7 @@
 #include "ZubraCore/Drag/OwnDrags.h"
 
+#include "ZubraCore/Drag/SelectionDragIDs.h"
+
 #include <QDropEvent>
 #include <QEvent>
 #include <QMimeData>
@@ -8,6 +10,8 @@
 namespace OwnDrags {
 
 namespace {
+
+constexpr char sourceProperty[] = "tessellonRowDragSource";
 
 class Refusal final : public QObject
 {
@@ -21,7 +25,7 @@ protected:
         case QEvent::DragEnter:
         case QEvent::DragMove:
         case QEvent::Drop:
-            if (isOwn(static_cast<QDropEvent*>(event)->mimeData())) {
+            if (isOwn(*static_cast<QDropEvent*>(event))) {
                 // Ignored and handled: the application offers the drag to the parent instead.
                 event->ignore();
                 return true;
@@ -36,14 +40,18 @@ protected:
 
 } // namespace
 
-void mark(QMimeData& data)
+void markSource(QObject* source)
 {
-    data.setData(mimeType, QByteArray("1"));
+    if (source)
+        source->setProperty(sourceProperty, true);
 }
 
-bool isOwn(const QMimeData* data)
+bool isOwn(const QDropEvent& event)
 {
-    return data && data->hasFormat(mimeType);
+    if (const QObject* source = event.source(); source && source->property(sourceProperty).toBool())
+        return true;
+    const QMimeData* data = event.mimeData();
+    return data && data->hasText() && SelectionDragIDs::ids(data->text()).has_value();
 }
 
 void refuseIn(QObject* target)

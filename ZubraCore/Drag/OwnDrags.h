@@ -1,23 +1,22 @@
 #pragma once
-// Drags that start in Tessellon carry a private mark beside their text. Its own text fields refuse
-// a marked drag, so a row dropped on a note or on the search field never types its identifiers
-// there: the drag goes on to the field's parent (the composer's list reorders) or nowhere. Other
-// programs read only the text and receive it as before.
+// Tessellon's own row drags (a list of selections, or an entry of the composer being reordered)
+// are never typed into its own text fields: a field told to refuse them turns them away, and the
+// drag goes on to the field's parent (the composer's list reorders) or nowhere. Other programs
+// still receive the text, and any other text dragged onto a field is taken as before.
 
-#include <QString>
-
-class QMimeData;
+class QDropEvent;
 class QObject;
 
 namespace OwnDrags {
 
-inline const QString mimeType = QStringLiteral("application/x-tessellon-own-drag");
+// Marks `source` as a widget whose drags are rows, not text.
+void markSource(QObject* source);
+// Whether the drag carries the selection payload, or was started by a marked widget of this
+// process.
+bool isOwn(const QDropEvent& event);
 
-void mark(QMimeData& data);
-bool isOwn(const QMimeData* data);
-
-// Makes `target` refuse marked drags: a line edit, or the viewport of a text editor (where a
-// scroll area receives its drags). The refusal lives as long as the target.
+// Makes `target` refuse own drags: a line edit, or the viewport of a text editor (where a scroll
+// area receives its drags). The refusal lives as long as the target.
 void refuseIn(QObject* target);
 
 } // namespace OwnDrags
