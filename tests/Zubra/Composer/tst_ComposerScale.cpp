@@ -195,26 +195,33 @@ private slots:
     void taskFieldScrollsOnlyBeyondFiveLines_data()
     {
         QTest::addColumn<int>("points");
-        QTest::addColumn<int>("lines");
+        QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("scrollBar");
+        const auto lines = [](int count) {
+            QStringList text;
+            for (int n = 1; n <= count; ++n)
+                text.append(u"Line "_s + QString::number(n));
+            return text.join(u'\n');
+        };
+        // One paragraph the field wraps into about three lines.
+        const QString wrapping = QString(u"Summarise the sources for a reader in a hurry. "_s).repeated(4);
         for (int points : {9, 12}) {
-            for (int lines : {1, 3, 5, 8})
-                QTest::newRow(qPrintable(QString::number(points) + u" pt, "_s + QString::number(lines) + u" lines"_s))
-                    << points << lines << (lines > 5);
+            const QString size = QString::number(points) + u" pt, "_s;
+            for (int count : {1, 3, 5, 8})
+                QTest::newRow(qPrintable(size + QString::number(count) + u" lines"_s))
+                    << points << lines(count) << (count > 5);
+            QTest::newRow(qPrintable(size + u"wrapped"_s)) << points << wrapping << false;
         }
     }
     void taskFieldScrollsOnlyBeyondFiveLines()
     {
         QFETCH(int, points);
-        QFETCH(int, lines);
+        QFETCH(QString, text);
         QFETCH(bool, scrollBar);
         FontSize font(points);
         Composer c({u"alpha"_s});
-        QStringList text;
-        for (int n = 1; n <= lines; ++n)
-            text.append(u"Line "_s + QString::number(n));
         ContextDraft d = c.draft();
-        d.task = text.join(u'\n');
+        d.task = text;
         c.store().updateDraft(d);
         c.settle();
         for (int turn = 0; turn < 3; ++turn)
