@@ -1,5 +1,6 @@
 #include "Zubra/Composer/ComposeDraftPane.h"
 
+#include "Zubra/Composer/ClampedLabel.h"
 #include "Zubra/Composer/ComposeEntryList.h"
 #include "Zubra/Composer/ComposerSheets.h"
 #include "Zubra/Composer/ComposerStyle.h"
@@ -8,6 +9,7 @@
 #include "ZubraCore/Capture/Clipboard.h"
 #include "ZubraCore/Composition/ContextComposer.h"
 #include "ZubraCore/Composition/PromptTemplates.h"
+#include "ZubraCore/Drag/OwnDrags.h"
 #include "ZubraCore/Library/SourceIdentity.h"
 #include "ZubraCore/Library/Store.h"
 #include "ZubraCore/Models/DraftEntriesModel.h"
@@ -27,6 +29,10 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+constexpr int taskLines = 5; // the most the task field grows to
+} // namespace
+
 ComposeDraftPane::ComposeDraftPane(Store& store, ComposerState& state, ComposerServices services, QWidget* parent)
     : QWidget(parent)
     , m_store(store)
@@ -35,13 +41,24 @@ ComposeDraftPane::ComposeDraftPane(Store& store, ComposerState& state, ComposerS
 {
     m_refreshTimer = ComposerStyle::coalescingTimer(this, [this] { refreshNow(); });
     m_stack = ComposerStyle::paneStack(this, u"Prompt not found"_s);
-
     auto* content = new QWidget;
     auto* column = new QVBoxLayout(content);
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(0);
+    column->addWidget(buildHeader());
+    column->addWidget(ComposerStyle::divider());
+    column->addWidget(buildEntries(), 1);
+    column->addWidget(ComposerStyle::divider());
+    column->addWidget(buildFooter());
+    m_stack->addWidget(content);
+    connectEditors();
+    followStore();
+    clearEachNoticeInTime();
+    refreshNow();
+}
 
-    // Header: name, task, actions and the caption.
+QWidget* ComposeDraftPane::buildHeader()
+{
     auto* header = new QWidget;
     auto* headerColumn = new QVBoxLayout(header);
     headerColumn->setContentsMargins(14, 12, 14, 10);
@@ -59,23 +76,26 @@ ComposeDraftPane::ComposeDraftPane(Store& store, ComposerState& state, ComposerS
     m_task->setPlaceholderText(u"Task or instructions for the model"_s);
     m_task->setAccessibleName(u"Task or instructions for the model"_s);
     m_task->setTabChangesFocus(true);
-    m_task->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    m_task->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     headerColumn->addWidget(m_task);
+    // A row dragged from a list is no text for these fields.
+    OwnDrags::refuseIn(m_name);
+    OwnDrags::refuseIn(m_task->viewport());
 
     m_headerActions = new QWidget;
     auto* actions = new QHBoxLayout(m_headerActions);
     actions->setContentsMargins(0, 0, 0, 0);
     actions->setSpacing(8);
-    m_templateButton = ComposerStyle::menuButton(u"Template"_s, QStyle::SP_FileDialogContentsView);
+    m_templateButton = ComposerStyle::menuButton(u"Template"_s);
     m_templateButton->setToolTip(u"Apply a ready-made task template"_s);
     m_templateMenu = new QMenu(m_templateButton);
     m_templateButton->setMenu(m_templateMenu);
     connect(m_templateMenu, &QMenu::aboutToShow, this, &ComposeDraftPane::rebuildTemplateMenu);
-    auto* importButton = ComposerStyle::menuButton(u"Import text\u2026"_s, QStyle::SP_FileIcon);
-    importButton->setPopupMode(QToolButton::DelayedPopup);
-    connect(importButton, &QToolButton::clicked, this, &ComposeDraftPane::openImportSheet);
+    m_importButton = ComposerStyle::menuButton(u"Import text\u2026"_s);
+    m_importButton->setPopupMode(QToolButton::DelayedPopup);
+    connect(m_importButton, &QToolButton::clicked, this, &ComposeDraftPane::openImportSheet);
     actions->addWidget(m_templateButton);
-    actions->addWidget(importButton);
+    actions->addWidget(m_importButton);
     m_caption = ComposerStyle::captionLabel();
     m_headerRow = new QBoxLayout(QBoxLayout::LeftToRight);
     m_headerRow->setSpacing(8);
@@ -83,33 +103,39 @@ ComposeDraftPane::ComposeDraftPane(Store& store, ComposerState& state, ComposerS
     m_headerRow->addStretch(1);
     m_headerRow->addWidget(m_caption);
     headerColumn->addLayout(m_headerRow);
-    column->addWidget(header);
-    column->addWidget(ComposerStyle::divider());
+    return header;
+}
 
-    // Entries, or the hint while there are none.
-    m_entries = new DraftEntriesModel(&m_store, this);
-    ComposeEntryActions rowActions;
-    rowActions.toggleInclude = [this](const QUuid& id) { DraftOperations::toggleInclude(m_store, m_draftID, id); };
-    rowActions.togglePin = [this](const QUuid& id) { DraftOperations::togglePin(m_store, m_draftID, id); };
-    rowActions.toggleVerbatim = [this](const QUuid& id) { DraftOperations::toggleVerbatim(m_store, m_draftID, id); };
-    rowActions.move = [this](const QUuid& id, int by) { DraftOperations::move(m_store, m_draftID, id, by); };
-    rowActions.edit = [this](const QUuid& id) { openTrimSheet(id); };
-    rowActions.remove = [this](const QUuid& id) { DraftOperations::removeEntry(m_store, m_draftID, id); };
-    rowActions.moveEntry = [this](const std::optional<QUuid>& dragged, const QUuid& target) {
+ComposeEntryActions ComposeDraftPane::rowActions()
+{
+    ComposeEntryActions row;
+    row.toggleInclude = [this](const QUuid& id) { DraftOperations::toggleInclude(m_store, m_draftID, id); };
+    row.togglePin = [this](const QUuid& id) { DraftOperations::togglePin(m_store, m_draftID, id); };
+    row.toggleVerbatim = [this](const QUuid& id) { DraftOperations::toggleVerbatim(m_store, m_draftID, id); };
+    row.move = [this](const QUuid& id, int by) { DraftOperations::move(m_store, m_draftID, id, by); };
+    row.edit = [this](const QUuid& id) { openTrimSheet(id); };
+    row.remove = [this](const QUuid& id) { DraftOperations::removeEntry(m_store, m_draftID, id); };
+    row.moveEntry = [this](const std::optional<QUuid>& dragged, const QUuid& target) {
         DraftOperations::moveEntry(m_store, m_draftID, dragged, target);
     };
-    rowActions.setNote
+    row.setNote
         = [this](const QUuid& id, const QString& note) { DraftOperations::setNote(m_store, m_draftID, id, note); };
-    rowActions.copyMarkdown = [this](const Selection& s) {
+    row.copyMarkdown = [this](const Selection& s) {
         if (m_services.pasteboard)
             Clipboard::writeMarkdown(s.markdown(), *m_services.pasteboard);
     };
-    rowActions.copyPlain = [this](const Selection& s) {
+    row.copyPlain = [this](const Selection& s) {
         if (m_services.pasteboard)
             Clipboard::writePlain(s.text, *m_services.pasteboard);
     };
-    rowActions.profile = [this] { return profile(); };
-    m_list = new ComposeEntryList(m_entries, rowActions);
+    row.profile = [this] { return profile(); };
+    return row;
+}
+
+QWidget* ComposeDraftPane::buildEntries()
+{
+    m_entries = new DraftEntriesModel(&m_store, this);
+    m_list = new ComposeEntryList(m_entries, rowActions());
     m_list->setFrameShape(QFrame::NoFrame);
     // The hint while there are no entries: a symbol over the text, centred.
     m_emptyState = new QWidget;
@@ -128,35 +154,43 @@ ComposeDraftPane::ComposeDraftPane(Store& store, ComposerState& state, ComposerS
     m_entriesStack = new QStackedWidget;
     m_entriesStack->addWidget(m_list);
     m_entriesStack->addWidget(m_emptyState);
-    column->addWidget(m_entriesStack, 1);
-    column->addWidget(ComposerStyle::divider());
+    return m_entriesStack;
+}
 
-    // Footer: the notice and the Cleanup menu.
-    auto* footer = new QHBoxLayout;
-    footer->setContentsMargins(10, 10, 10, 10);
-    footer->setSpacing(8);
-    auto* noticeRow = new QHBoxLayout;
+QWidget* ComposeDraftPane::buildFooter()
+{
+    auto* footer = new QWidget;
+    auto* row = new QHBoxLayout(footer);
+    row->setContentsMargins(10, 10, 10, 10);
+    row->setSpacing(8);
+    // The notice is centred in the footer's height; its symbol stands at its first line.
+    auto* notice = new QWidget;
+    auto* noticeRow = new QHBoxLayout(notice);
+    noticeRow->setContentsMargins(0, 0, 0, 0);
     noticeRow->setSpacing(4);
     m_noticeSymbol = new QLabel;
-    m_noticeSymbol->setAlignment(Qt::AlignTop);
-    m_notice = ComposerStyle::captionLabel();
-    m_notice->setWordWrap(true);
-    m_notice->setMaximumHeight(2 * m_notice->fontMetrics().lineSpacing() + 2);
-    noticeRow->addWidget(m_noticeSymbol, 0, Qt::AlignVCenter);
+    m_notice = new ClampedLabel(2);
+    m_notice->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    ComposerStyle::useCaptionFont(m_notice);
+    noticeRow->addWidget(m_noticeSymbol, 0, Qt::AlignTop);
     noticeRow->addWidget(m_notice, 1);
-    footer->addLayout(noticeRow, 1);
-    footer->addSpacing(4);
-    auto* cleanup = ComposerStyle::menuButton(u"Cleanup"_s, QStyle::SP_TitleBarUnshadeButton);
-    m_cleanupMenu = new QMenu(cleanup);
-    m_removeDuplicates = m_cleanupMenu->addAction(u"Remove Duplicates"_s, this,
-        [this] { setNotice(DraftOperations::removeDuplicates(m_store, m_draftID)); });
-    m_removeExcluded = m_cleanupMenu->addAction(u"Remove Excluded Sources"_s, this,
-        [this] { setNotice(DraftOperations::removeExcluded(m_store, m_draftID)); });
-    cleanup->setMenu(m_cleanupMenu);
-    footer->addWidget(cleanup);
-    column->addLayout(footer);
-    m_stack->addWidget(content);
+    row->addWidget(notice, 1, Qt::AlignVCenter);
+    row->addSpacing(4);
+    m_cleanupButton = ComposerStyle::menuButton(u"Cleanup"_s);
+    m_cleanupButton->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    m_cleanupMenu = new QMenu(m_cleanupButton);
+    m_removeDuplicates
+        = m_cleanupMenu->addAction(ComposerSymbols::icon(ComposerSymbols::Symbol::scissorsBadgeEllipsis, QColor()),
+            u"Remove Duplicates"_s, this, [this] { setNotice(DraftOperations::removeDuplicates(m_store, m_draftID)); });
+    m_removeExcluded = m_cleanupMenu->addAction(ComposerSymbols::icon(ComposerSymbols::Symbol::trash, QColor()),
+        u"Remove Excluded Sources"_s, this, [this] { setNotice(DraftOperations::removeExcluded(m_store, m_draftID)); });
+    m_cleanupButton->setMenu(m_cleanupMenu);
+    row->addWidget(m_cleanupButton, 0, Qt::AlignVCenter);
+    return footer;
+}
 
+void ComposeDraftPane::connectEditors()
+{
     // Editors write on the user's edits only.
     connect(m_name, &QLineEdit::textEdited, this,
         [this](const QString& text) { DraftOperations::setName(m_store, m_draftID, text); });
@@ -165,7 +199,10 @@ ComposeDraftPane::ComposeDraftPane(Store& store, ComposerState& state, ComposerS
         if (!m_writingTask)
             DraftOperations::setTask(m_store, m_draftID, m_task->toPlainText());
     });
+}
 
+void ComposeDraftPane::followStore()
+{
     const auto draftTouched = [this](const QUuid& id) {
         if (id == m_draftID)
             scheduleRefresh();
@@ -177,7 +214,10 @@ ComposeDraftPane::ComposeDraftPane(Store& store, ComposerState& state, ComposerS
     connect(&m_store, &Store::selectionsRemoved, this, &ComposeDraftPane::scheduleRefresh);
     connect(&m_store, &Store::selectionsEdited, this, &ComposeDraftPane::scheduleRefresh);
     connect(&m_store, &Store::selectionsInserted, this, &ComposeDraftPane::scheduleRefresh);
+}
 
+void ComposeDraftPane::clearEachNoticeInTime()
+{
     // A notice goes 4 s after it was set, unless another has taken its place.
     connect(&m_state, &ComposerState::noticeChanged, this, [this] {
         updateFooter();
@@ -188,7 +228,6 @@ ComposeDraftPane::ComposeDraftPane(Store& store, ComposerState& state, ComposerS
             });
         }
     });
-    refreshNow();
 }
 
 std::optional<ContextDraft> ComposeDraftPane::draft() const
@@ -257,8 +296,7 @@ void ComposeDraftPane::refreshNow()
             sources.insert(SourceIdentity::from(*s).identifier);
     m_caption->setText(captionText(d->includedCount(), sources.size()));
     m_emptyHint->setText(emptyHint());
-    m_emptySymbol->setPixmap(ComposerSymbols::pixmap(
-        ComposerSymbols::Symbol::textBadgePlus, ComposerStyle::tertiary(palette()), 26, devicePixelRatioF()));
+    updateSymbols();
     m_entriesStack->setCurrentWidget(d->entries.isEmpty() ? m_emptyState : static_cast<QWidget*>(m_list));
     m_removeDuplicates->setEnabled(d->entries.size() >= 2);
     m_removeExcluded->setEnabled(std::any_of(
@@ -270,19 +308,26 @@ void ComposeDraftPane::refreshNow()
 void ComposeDraftPane::updateFooter()
 {
     const auto& notice = m_state.notice();
-    const int symbolSize = m_notice->fontMetrics().height();
-    const qreal ratio = devicePixelRatioF();
-    if (notice && !notice->isEmpty()) {
-        m_notice->setText(*notice);
-        ComposerStyle::setTextColor(m_notice, std::nullopt);
-        m_noticeSymbol->setPixmap(ComposerSymbols::pixmap(
-            ComposerSymbols::Symbol::infoCircle, ComposerStyle::secondary(palette()), symbolSize, ratio));
-    } else {
-        m_notice->setText(u"Trimmed text changes only this prompt."_s);
-        ComposerStyle::setTextColor(m_notice, ComposerStyle::tertiary(palette()));
-        m_noticeSymbol->setPixmap(ComposerSymbols::pixmap(
-            ComposerSymbols::Symbol::scissors, ComposerStyle::tertiary(palette()), symbolSize, ratio));
-    }
+    const bool shown = notice && !notice->isEmpty();
+    const QColor color = shown ? ComposerStyle::secondary(palette()) : ComposerStyle::tertiary(palette());
+    m_notice->setFullText(shown ? *notice : u"Trimmed text changes only this prompt."_s);
+    ComposerStyle::setTextColor(m_notice, shown ? std::nullopt : std::optional<QColor>(color));
+    // The symbol stands at the first line, as tall as its text.
+    const int side = m_notice->fontMetrics().height();
+    m_noticeSymbol->setPixmap(
+        ComposerSymbols::pixmap(shown ? ComposerSymbols::Symbol::infoCircle : ComposerSymbols::Symbol::scissors, color,
+            side, devicePixelRatioF()));
+}
+
+void ComposeDraftPane::updateSymbols()
+{
+    using ComposerSymbols::Symbol;
+    const QColor text = palette().color(QPalette::ButtonText);
+    m_templateButton->setIcon(ComposerSymbols::icon(Symbol::wandAndStars, text));
+    m_importButton->setIcon(ComposerSymbols::icon(Symbol::docBadgePlus, text));
+    m_cleanupButton->setIcon(ComposerSymbols::icon(Symbol::ellipsisCircle, text));
+    m_emptySymbol->setPixmap(
+        ComposerSymbols::pixmap(Symbol::textBadgePlus, ComposerStyle::tertiary(palette()), 26, devicePixelRatioF()));
 }
 
 void ComposeDraftPane::setNotice(const std::optional<QString>& notice)
@@ -293,14 +338,14 @@ void ComposeDraftPane::setNotice(const std::optional<QString>& notice)
 
 void ComposeDraftPane::updateTaskHeight()
 {
-    // Grows between two and five lines with its text.
+    // Grows between two and five lines with its text; the scroll bar shows only beyond five.
     const int line = m_task->fontMetrics().lineSpacing();
     int lines = 0;
-    for (QTextBlock b = m_task->document()->begin(); b.isValid() && lines < 5; b = b.next())
+    for (QTextBlock b = m_task->document()->begin(); b.isValid(); b = b.next())
         lines += std::max(1, b.layout() ? b.layout()->lineCount() : 1);
-    lines = std::clamp(lines, 2, 5);
     const int frame = 2 * m_task->frameWidth() + int(2 * m_task->document()->documentMargin());
-    m_task->setFixedHeight(lines * line + frame);
+    m_task->setFixedHeight(std::clamp(lines, 2, taskLines) * line + frame);
+    m_task->setVerticalScrollBarPolicy(lines > taskLines ? Qt::ScrollBarAsNeeded : Qt::ScrollBarAlwaysOff);
 }
 
 void ComposeDraftPane::updateArrangement()

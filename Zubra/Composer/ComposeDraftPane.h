@@ -5,6 +5,7 @@
 // refreshed from the store only where their value differs, and write to the store only on the
 // user's edits.
 
+#include "Zubra/Composer/ClampedLabel.h"
 #include "Zubra/Composer/ComposerSheets.h"
 #include "Zubra/Composer/ComposerState.h"
 #include "ZubraCore/Library/ContextDraft.h"
@@ -16,6 +17,7 @@
 #include <optional>
 
 class ComposeEntryList;
+struct ComposeEntryActions;
 class DraftEntriesModel;
 class QBoxLayout;
 class QLabel;
@@ -41,7 +43,7 @@ public:
     QLineEdit* nameField() const { return m_name; }
     QPlainTextEdit* taskField() const { return m_task; }
     QLabel* captionLabel() const { return m_caption; }
-    QLabel* noticeLabel() const { return m_notice; }
+    ClampedLabel* noticeLabel() const { return m_notice; }
     QLabel* noticeSymbol() const { return m_noticeSymbol; }
     QLabel* emptySymbol() const { return m_emptySymbol; }
     ComposeEntryList* entryList() const { return m_list; }
@@ -66,10 +68,20 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    // The steps of building the pane, top to bottom, then its connections.
+    QWidget* buildHeader();
+    QWidget* buildEntries();
+    ComposeEntryActions rowActions();
+    QWidget* buildFooter();
+    void connectEditors();
+    void followStore();
+    void clearEachNoticeInTime();
+
     std::optional<ContextDraft> draft() const;
     void scheduleRefresh();
     void rebuildTemplateMenu();
     void updateFooter();
+    void updateSymbols();
     void updateTaskHeight();
     void updateArrangement();
     void setNotice(const std::optional<QString>& notice);
@@ -89,6 +101,8 @@ private:
     QBoxLayout* m_headerRow = nullptr;
     QWidget* m_headerActions = nullptr;
     QToolButton* m_templateButton = nullptr;
+    QToolButton* m_importButton = nullptr;
+    QToolButton* m_cleanupButton = nullptr;
     QMenu* m_templateMenu = nullptr;
     QLabel* m_caption = nullptr;
     QStackedWidget* m_entriesStack = nullptr;
@@ -97,7 +111,7 @@ private:
     QLabel* m_emptySymbol = nullptr;
     QLabel* m_emptyHint = nullptr;
     QLabel* m_noticeSymbol = nullptr;
-    QLabel* m_notice = nullptr;
+    ClampedLabel* m_notice = nullptr;
     QMenu* m_cleanupMenu = nullptr;
     QAction* m_removeDuplicates = nullptr;
     QAction* m_removeExcluded = nullptr;

@@ -10,12 +10,12 @@
 // the row's context menu. The row's controls are published to assistive technology as the row's
 // children, with their names, help texts and states.
 
+#include "Zubra/Composer/ComposeEntryRow.h"
 #include "ZubraCore/Library/ContextDraft.h"
 #include "ZubraCore/Library/Selection.h"
 
 #include <QListView>
 #include <QSet>
-#include <QStyledItemDelegate>
 #include <QUuid>
 #include <functional>
 #include <optional>
@@ -37,60 +37,6 @@ struct ComposeEntryActions
     std::function<void(const Selection& selection)> copyMarkdown;
     std::function<void(const Selection& selection)> copyPlain;
     std::function<ModelProfile()> profile;
-};
-
-// Paints one entry row and places its note field.
-class ComposeEntryRow final : public QStyledItemDelegate
-{
-    Q_OBJECT
-
-public:
-    // The row's controls, in focus order.
-    enum class Part { none, checkbox, handle, menu };
-
-    ComposeEntryRow(const QSet<QUuid>* notesShown, std::function<ModelProfile()> profile, QObject* parent = nullptr);
-
-    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
-    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
-    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
-    void setEditorData(QWidget* editor, const QModelIndex& index) const override;
-    void setModelData(QWidget*, QAbstractItemModel*, const QModelIndex&) const override { }
-    void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
-
-    // Which control of the row at `rect` lies under `point`.
-    Part partAt(const QRect& rect, const QPoint& point) const;
-    // Where the control lies in the row at `rect`, for the note field's absence or presence alike.
-    QRect partRect(const QRect& rect, Part part) const;
-    // The badges that apply, in order.
-    static QStringList badges(const ContextDraftEntry& entry);
-    // The control the current row's focus mark is on.
-    void setFocusedPart(Part part) { m_focusedPart = part; }
-
-    // What a control says to the user and to assistive technology.
-    static QString headline(const Selection& selection);
-    static QString includeLabel(const Selection& selection);
-    static QString includeHelp(bool included);
-    static QString includeValue(bool included);
-    static QString handleHelp();
-    static QString handleLabel();
-    static QString menuHelp();
-    static QString menuLabel(const Selection& selection);
-
-signals:
-    void noteEdited(const QUuid& entryID, const QString& note) const;
-
-private:
-    struct Geometry
-    {
-        QRect checkbox, content, handle, menu, note;
-        int headlineHeight = 0, captionHeight = 0, badgeHeight = 0;
-    };
-    Geometry geometry(const QRect& rect, bool hasBadges, bool showsNote) const;
-    bool showsNote(const QModelIndex& index) const;
-
-    const QSet<QUuid>* m_notesShown;
-    std::function<ModelProfile()> m_profile;
-    Part m_focusedPart = Part::checkbox;
 };
 
 class ComposeEntryList final : public QListView

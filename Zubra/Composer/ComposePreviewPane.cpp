@@ -33,6 +33,8 @@ using namespace Qt::StringLiterals;
 namespace {
 // The part of a long prompt shown before the rest: a few screens of text.
 constexpr qsizetype firstPartLength = 64 * 1024;
+const QString copyLabel = QStringLiteral("Copy Prompt");
+const QString copiedLabel = QStringLiteral("Copied");
 } // namespace
 
 ComposePreviewPane::ComposePreviewPane(Store& store, ComposerState& state, ComposerServices services, QWidget* parent)
@@ -122,6 +124,7 @@ ComposePreviewPane::ComposePreviewPane(Store& store, ComposerState& state, Compo
     column->addLayout(actions);
     m_stack->addWidget(form);
 
+    fitCopyButton();
     connect(m_copyButton, &QPushButton::clicked, this, &ComposePreviewPane::copyPrompt);
     connect(m_exportButton, &QPushButton::clicked, this, &ComposePreviewPane::exportPrompt);
     connect(m_reduceButton, &QPushButton::clicked, this, &ComposePreviewPane::reduceToFit);
@@ -380,17 +383,42 @@ void ComposePreviewPane::updateActions()
 {
     const bool empty = !m_composed || m_composed->text.isEmpty();
     if (m_state.showCopied()) {
-        m_copyButton->setText(u"Copied"_s);
-        m_copyButton->setIcon(style()->standardIcon(QStyle::SP_DialogApplyButton));
+        m_copyButton->setText(copiedLabel);
+        m_copyButton->setIcon(copyIcon(true));
     } else {
-        m_copyButton->setText(u"Copy Prompt"_s);
-        m_copyButton->setIcon(style()->standardIcon(QStyle::SP_FileDialogDetailedView));
+        m_copyButton->setText(copyLabel);
+        m_copyButton->setIcon(copyIcon(false));
     }
     m_copyButton->setEnabled(!empty);
     m_exportButton->setEnabled(!empty);
     const auto& error = m_state.exportError();
     m_exportErrorLabel->setVisible(error.has_value());
     m_exportErrorLabel->setText(error ? u"\u26A0 "_s + *error : QString());
+}
+
+QIcon ComposePreviewPane::copyIcon(bool copied) const
+{
+    return style()->standardIcon(copied ? QStyle::SP_DialogApplyButton : QStyle::SP_FileDialogDetailedView);
+}
+
+void ComposePreviewPane::fitCopyButton()
+{
+    // As wide as its wider label, so the buttons after it stay where they are while "Copied" shows.
+    int widest = 0;
+    for (const bool copied : {false, true}) {
+        QPushButton probe(copyIcon(copied), copied ? copiedLabel : copyLabel);
+        probe.setFont(m_copyButton->font());
+        probe.setStyle(m_copyButton->style());
+        widest = std::max(widest, probe.sizeHint().width());
+    }
+    m_copyButton->setMinimumWidth(widest);
+}
+
+void ComposePreviewPane::changeEvent(QEvent* event)
+{
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
+        fitCopyButton();
 }
 
 void ComposePreviewPane::copyPrompt()
@@ -470,5 +498,6 @@ void ComposePreviewPane::exportPrompt()
         m_state.setExportError(u"Prompt could not be exported."_s);
         return;
     }
+    m_services.chooser->exported(*path);
     m_state.setExportError(std::nullopt);
 }

@@ -58,12 +58,15 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void scheduleRefresh();
     std::optional<ContextDraft> draft() const;
     std::optional<QString> preamble() const;
     void flashCopied();
+    void fitCopyButton();
+    QIcon copyIcon(bool copied) const;
     void showBudgetFeedback(const QString& text);
     void showText(const QString& text);
     void updatePickers(const ContextDraft& draft);

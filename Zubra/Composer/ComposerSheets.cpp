@@ -1,11 +1,11 @@
 #include "Zubra/Composer/ComposerSheets.h"
 
+#include "Zubra/Composer/ComposerStyle.h"
 #include "Zubra/Composer/DraftOperations.h"
 #include "ZubraCore/Composition/TextImport.h"
 #include "ZubraCore/Composition/TokenEstimator.h"
 #include "ZubraCore/Text/TextMetrics.h"
 
-#include <QFontDatabase>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
@@ -33,9 +33,7 @@ QLabel* captionLabel(const QString& text = QString())
 QPlainTextEdit* sheetEditor(const QString& text, int minimumHeight)
 {
     auto* editor = new QPlainTextEdit;
-    QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    mono.setPointSize(10);
-    editor->setFont(mono);
+    editor->setFont(ComposerStyle::monospaced());
     editor->setMinimumHeight(minimumHeight);
     editor->setPlainText(text);
     return editor;
@@ -76,6 +74,22 @@ ComposerSheet::ComposerSheet(
     connect(m_cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(m_confirm, &QPushButton::clicked, this, &ComposerSheet::confirm);
     layout->addLayout(m_bottom);
+}
+
+void ComposerSheet::setSizes(QSize minimum, QSize ideal)
+{
+    // What the content needs at the narrowest width wins over the given sizes: a larger font or
+    // scale makes the sheet taller, never its button row overlap the editor.
+    layout()->activate();
+    const int minimumWidth = std::max(minimum.width(), layout()->minimumSize().width());
+    const int minimumHeight = std::max({minimum.height(), layout()->minimumSize().height(),
+        layout()->hasHeightForWidth() ? layout()->minimumHeightForWidth(minimumWidth) : 0});
+    setMinimumSize(minimumWidth, minimumHeight);
+    m_idealSize = QSize(std::max(ideal.width(), minimumWidth), 0);
+    const int idealHeight
+        = layout()->hasHeightForWidth() ? layout()->heightForWidth(m_idealSize.width()) : layout()->sizeHint().height();
+    m_idealSize.setHeight(std::max({ideal.height(), minimumHeight, idealHeight}));
+    resize(m_idealSize);
 }
 
 void ComposerSheet::confirm()
@@ -119,8 +133,7 @@ EntryTrimSheet::EntryTrimSheet(
         text, 220, std::move(textChanged), std::move(onApply), parent)
     , m_profile(profile)
 {
-    setMinimumSize(440, 320);
-    resize(520, 380);
+    setSizes({440, 320}, {520, 380});
     refresh();
 }
 
@@ -137,8 +150,7 @@ ImportSheet::ImportSheet(const QString& text, TextChanged textChanged, Confirmed
         u"and adds each chunk to this prompt as a selectable source."_s,
         text, 260, std::move(textChanged), std::move(onAdd), parent)
 {
-    setMinimumSize(460, 360);
-    resize(540, 420);
+    setSizes({460, 360}, {540, 420});
     refresh();
 }
 
@@ -158,14 +170,13 @@ SaveTemplateSheet::SaveTemplateSheet(const QString& name, TextChanged nameChange
     : ComposerSheet(u"Save Task Template"_s, 14, u"Save"_s, std::move(onSave), parent)
     , m_nameChanged(std::move(nameChanged))
 {
-    setMinimumWidth(320);
-    resize(360, sizeHint().height());
     m_field = new QLineEdit(name);
     m_field->setPlaceholderText(u"Template name"_s);
     content()->addWidget(m_field);
     bottomRow()->addStretch(1);
     bottomRow()->addWidget(cancelButton());
     bottomRow()->addWidget(confirmButton());
+    setSizes({320, 0}, {360, 0});
     connect(m_field, &QLineEdit::textChanged, this, [this](const QString& text) {
         if (m_nameChanged)
             m_nameChanged(text);

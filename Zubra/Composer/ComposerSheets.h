@@ -27,14 +27,19 @@ public:
 
     QPushButton* confirmButton() const { return m_confirm; }
     QPushButton* cancelButton() const { return m_cancel; }
+    // The size the sheet opens at: the ideal size, or what its content needs where that is more.
+    QSize sizeHint() const override { return m_idealSize.isValid() ? m_idealSize : QDialog::sizeHint(); }
 
 protected:
     ComposerSheet(const QString& title, int spacing, const QString& confirmTitle, Confirmed confirmed, QWidget* parent);
     QVBoxLayout* content() const { return m_content; }
     QHBoxLayout* bottomRow() const { return m_bottom; }
     void confirm();
+    // The smallest and the ideal size, each grown to what the content needs (0: the content's own).
+    void setSizes(QSize minimum, QSize ideal);
 
 private:
+    QSize m_idealSize;
     QVBoxLayout* m_content = nullptr;
     QHBoxLayout* m_bottom = nullptr;
     QPushButton* m_cancel = nullptr;

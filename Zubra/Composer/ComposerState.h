@@ -20,11 +20,15 @@ class ExportFileChooser
 public:
     virtual ~ExportFileChooser() = default;
     virtual std::optional<QString> chooseFile(QWidget* parent, const QString& title, const QString& suggestedName) = 0;
+    // The prompt was written to `path`, chosen here.
+    virtual void exported(const QString& path) { Q_UNUSED(path) }
 };
 
 // The real chooser: the desktop's save dialog, for Markdown text. It opens in the folder of the
-// last export, else the user's documents folder, else the home folder; never the working
-// directory the program happened to start in.
+// last successful export, else the user's documents folder, else the home folder; never the
+// working directory the program happened to start in, and never a folder of a kernel file system
+// (/proc, /sys, /dev …), whose files may block whoever reads them. The dialog itself reads no
+// file's contents: it names and draws files by their names alone.
 class DialogExportFileChooser final : public ExportFileChooser
 {
 public:
@@ -35,7 +39,10 @@ public:
     {
     }
     std::optional<QString> chooseFile(QWidget* parent, const QString& title, const QString& suggestedName) override;
+    void exported(const QString& path) override;
     QString startFolder() const;
+    // Whether the folder lies on a kernel's pseudo file system rather than on storage.
+    static bool isSpecialFolder(const QString& folder);
 
 private:
     QSettings* m_settings;

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFocusFrame>
 #include <QFontDatabase>
+#include <QFontInfo>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -36,6 +37,10 @@ protected:
 
 namespace ComposerStyle {
 
+namespace {
+constexpr double captionScale = 0.85; // of the body font
+} // namespace
+
 QColor red()
 {
     return QColor(0xD7, 0x26, 0x1E);
@@ -60,7 +65,17 @@ QColor tertiary(const QPalette& palette)
 
 QFont monospaced()
 {
-    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    return monospaced(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+}
+
+QFont monospaced(const QFont& desktopFixed)
+{
+    QFont font = desktopFixed;
+    if (!QFontInfo(font).fixedPitch()) {
+        font = QFont(u"monospace"_s);
+        font.setStyleHint(QFont::Monospace);
+        font.setFixedPitch(true);
+    }
     font.setPixelSize(12);
     return font;
 }
@@ -78,10 +93,17 @@ QLabel* captionLabel(const QString& text, double scale)
 {
     auto* label = new QLabel(text);
     QFont font = label->font();
-    font.setPointSizeF(font.pointSizeF() * 0.85 * scale);
+    font.setPointSizeF(font.pointSizeF() * captionScale * scale);
     label->setFont(font);
     setTextColor(label, std::nullopt);
     return label;
+}
+
+void useCaptionFont(QWidget* widget)
+{
+    QFont font = widget->font();
+    font.setPointSizeF(font.pointSizeF() * captionScale);
+    widget->setFont(font);
 }
 
 QLabel* secondaryLabel(const QString& text)
@@ -140,11 +162,10 @@ QPushButton* smallButton(const QString& text)
     return button;
 }
 
-QToolButton* menuButton(const QString& text, QStyle::StandardPixmap icon)
+QToolButton* menuButton(const QString& text)
 {
     auto* button = new QToolButton;
     button->setText(text);
-    button->setIcon(QApplication::style()->standardIcon(icon));
     button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     button->setPopupMode(QToolButton::InstantPopup);
     QFont font = button->font();

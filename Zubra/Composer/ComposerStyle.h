@@ -28,8 +28,10 @@ QColor orange();
 // The secondary and tertiary text colours of `palette`.
 QColor secondary(const QPalette& palette);
 QColor tertiary(const QPalette& palette);
-// The monospaced font of the prompt preview and the sheet editors.
+// The monospaced font of the prompt preview and the sheet editors: the desktop's fixed font,
+// or the fonts' monospace family where that font is not fixed-pitch (no fixed font configured).
 QFont monospaced();
+QFont monospaced(const QFont& desktopFixed);
 
 QLabel* headlineLabel(const QString& text);
 // Caption text (smaller than the body) in the secondary colour, scaled further by `scale`.
@@ -38,7 +40,10 @@ QLabel* secondaryLabel(const QString& text);
 // A standard icon before a caption text, both in `color`.
 QWidget* symbolLabel(QStyle::StandardPixmap icon, const QString& text, const QColor& color);
 QPushButton* smallButton(const QString& text);
-QToolButton* menuButton(const QString& text, QStyle::StandardPixmap icon);
+// A small button with a menu or an action; the caller gives it its symbol.
+QToolButton* menuButton(const QString& text);
+// The caption font (smaller than the body) on `widget`.
+void useCaptionFont(QWidget* widget);
 QFrame* divider();
 // Text colour of a label; none restores the palette's secondary colour.
 void setTextColor(QLabel* label, const std::optional<QColor>& color);

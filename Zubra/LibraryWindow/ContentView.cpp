@@ -5,6 +5,7 @@
 #include "Zubra/LibraryWindow/LibrarySelectionList.h"
 #include "Zubra/LibraryWindow/WindowNotifications.h"
 #include "Zubra/Shell/ShellActions.h"
+#include "ZubraCore/Drag/OwnDrags.h"
 #include "ZubraCore/Library/Store.h"
 #include "ZubraCore/Models/VisibleSelectionsModel.h"
 #include "Platform/Workspace.h"
@@ -129,6 +130,7 @@ void ContentView::buildLayout()
     m_searchField->setPlaceholderText(searchPrompt);
     m_searchField->setAccessibleName(searchPrompt);
     m_searchField->setClearButtonEnabled(true);
+    OwnDrags::refuseIn(m_searchField); // a dropped row is no search
     auto* searchRow = slotWidget(libraryColumn, QMargins(10, 8, 10, 6));
     searchRow->layout()->addWidget(m_searchField);
     columnLayout->addWidget(searchRow);

@@ -1,6 +1,5 @@
 #include "Zubra/SurfaceExport/AppScreenshotExporter.h"
 
-#include "Platform/DiskFileSystem.h"
 #include "Zubra/Composer/ComposerSheets.h"
 #include "Zubra/Shell/SettingsView.h"
 #include "Zubra/Shell/ShellActions.h"
@@ -14,7 +13,10 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <cerrno>
+#include <cstring>
 #include <functional>
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -30,11 +32,32 @@ struct Surface
     std::function<QWidget*()> make;
 };
 
+// Creates the folder with its missing parents. The images are the user's to keep and share, and
+// so are the folders made for them: their modes follow the umask, as any program's new folder.
 std::optional<QString> makeFolder(const QString& directory)
 {
-    DiskFileSystem disk;
-    if (const FileOutcome failed = disk.createFolder(directory))
-        return failed->description;
+    QStringList missing;
+    for (QString folder = QFileInfo(directory).absoluteFilePath();;) {
+        struct stat info
+        {
+        };
+        if (::stat(QFile::encodeName(folder).constData(), &info) == 0) {
+            if (!S_ISDIR(info.st_mode))
+                return folder + u": "_s + QString::fromLocal8Bit(std::strerror(ENOTDIR));
+            break;
+        }
+        if (errno != ENOENT)
+            return folder + u": "_s + QString::fromLocal8Bit(std::strerror(errno));
+        missing.prepend(folder);
+        const QString parent = QFileInfo(folder).path();
+        if (parent == folder)
+            break;
+        folder = parent;
+    }
+    for (const QString& folder : std::as_const(missing)) {
+        if (::mkdir(QFile::encodeName(folder).constData(), 0777) != 0 && errno != EEXIST)
+            return folder + u": "_s + QString::fromLocal8Bit(std::strerror(errno));
+    }
     return std::nullopt;
 }
 

@@ -24,7 +24,9 @@ public:
         lastSuggestion = suggestedName;
         return answer;
     }
+    void exported(const QString& path) override { exportedPaths.append(path); }
     std::optional<QString> answer;
+    QStringList exportedPaths; // what the pane reported as written
     QString lastTitle;
     QString lastSuggestion;
 };

@@ -149,6 +149,39 @@ private slots:
         QTRY_COMPARE(c.preview()->copyButton()->text(), u"Copy Prompt"_s);
     }
 
+    void exportButtonStaysPutWhileCopiedShows()
+    {
+        Composer c({u"Body text"_s});
+        c.settle();
+        QPushButton* exportButton = c.preview()->exportButton();
+        QTRY_VERIFY(exportButton->isVisible());
+        const int before = exportButton->mapTo(c.view.get(), QPoint()).x();
+        c.view->state().copiedLifetime = std::chrono::seconds(5);
+        c.preview()->copyPrompt();
+        QCOMPARE(c.preview()->copyButton()->text(), u"Copied"_s);
+        for (int turn = 0; turn < 3; ++turn)
+            QApplication::processEvents(); // the layouts follow the label
+        QCOMPARE(exportButton->mapTo(c.view.get(), QPoint()).x(), before);
+    }
+
+    void shownNoteIsNotSelected()
+    {
+        // A note opens with its row; its text is not drawn selected as if it were being replaced.
+        DraftFixture noted({u"alpha"_s});
+        DraftOperations::setNote(noted.store(), noted.draftID, noted.entry(0), u"check this"_s);
+        ComposerServices services;
+        ComposeView view(noted.store(), services);
+        view.setDraftID(noted.draftID);
+        view.resize(1000, 640);
+        view.show();
+        QApplication::processEvents();
+        ComposeEntryList* list = view.draftPane()->entryList();
+        auto* note = qobject_cast<QLineEdit*>(list->noteField(list->indexOfEntry(noted.entry(0))));
+        QVERIFY(note);
+        QCOMPARE(note->text(), u"check this"_s);
+        QVERIFY(!note->hasSelectedText());
+    }
+
     void emptyPromptDisablesCopyAndExport()
     {
         Composer c;
@@ -242,10 +275,13 @@ private slots:
         c.preview()->exportPrompt();
         QCOMPARE(c.view->state().exportError(), std::optional<QString>(u"Prompt could not be exported."_s));
         QVERIFY(c.preview()->exportErrorLabel()->isVisibleTo(c.preview()));
+        // A folder that took no file is not offered again.
+        QCOMPARE(c.chooser->exportedPaths, QStringList());
 
         c.harness.files->clearFailures();
         c.preview()->exportPrompt();
         QVERIFY(!c.view->state().exportError());
+        QCOMPARE(c.chooser->exportedPaths, QStringList {path});
         QCOMPARE(QString::fromUtf8(LibraryFixtures::readFile(path)), c.preview()->composed()->text);
         // The export is the user's file to share: the umask's mode, not the library's private one.
         const mode_t mask = ::umask(022);

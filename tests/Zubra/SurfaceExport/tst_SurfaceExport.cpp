@@ -156,6 +156,31 @@ private slots:
         QCOMPARE(QDir(temp.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList());
     }
 
+    void createdFoldersFollowTheUmask_data()
+    {
+        QTest::addColumn<int>("umask");
+        QTest::addColumn<int>("mode");
+        QTest::newRow("022") << 022 << 0755;
+        QTest::newRow("077") << 077 << 0700;
+    }
+    void createdFoldersFollowTheUmask()
+    {
+        // The images are the user's to keep and share, and so are the folders made for them.
+        QFETCH(int, umask);
+        QFETCH(int, mode);
+        QTemporaryDir temp;
+        QTemporaryDir out;
+        const mode_t previous = ::umask(mode_t(umask));
+        const Run run = runExport({u"-exportStorageFailureSurfaces"_s, out.filePath(u"p/q"_s)}, temp.path());
+        ::umask(previous);
+        QCOMPARE(run.exitCode, 0);
+        for (const QString& folder : {u"p"_s, u"p/q"_s}) {
+            struct stat status {};
+            QCOMPARE(::stat(QFile::encodeName(out.filePath(folder)).constData(), &status), 0);
+            QCOMPARE(int(status.st_mode & 0777), mode);
+        }
+    }
+
     void sampleScreenshot()
     {
         QTemporaryDir temp;

@@ -1,0 +1,303 @@
+// The composer's geometry at the desktop's scale factor (ctest runs this at 1 and 2) with a 9- and
+// a 12-point font: symbols as tall as their text, sheets at least the sizes they are given and
+// never with their buttons over the editor, the notice elided at two lines, the task field without
+// a scroll bar while every line shows, wrapped labels with their last line, and a fixed-pitch font
+// for the prompt text. Pictures of the composer in light and dark go to $TESSELLON_REVIEW_DIR.
+
+#include "ComposerFixture.h"
+#include "Zubra/Composer/ClampedLabel.h"
+#include "Zubra/Composer/ComposeEntryList.h"
+#include "Zubra/Composer/ComposerStyle.h"
+#include "Zubra/Composer/ComposerSymbols.h"
+#include "Zubra/SurfaceExport/SurfaceRenderer.h"
+#include "support/TestMain.h"
+#include "support/WidgetSnapshot.h"
+
+#include <QFontInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSplitter>
+#include <QTest>
+#include <QTextCursor>
+#include <QToolButton>
+
+namespace {
+
+QString scaleName()
+{
+    return qEnvironmentVariable("QT_SCALE_FACTOR", u"1"_s);
+}
+
+// Sets the application's font size for one test; puts the old font back after it.
+struct FontSize
+{
+    explicit FontSize(int points)
+        : m_old(QApplication::font())
+    {
+        QFont font = m_old;
+        font.setPointSize(points);
+        QApplication::setFont(font);
+    }
+    ~FontSize() { QApplication::setFont(m_old); }
+    QFont m_old;
+};
+
+void addFontRows()
+{
+    QTest::addColumn<int>("points");
+    QTest::newRow("9 pt") << 9;
+    QTest::newRow("12 pt") << 12;
+}
+
+QRect inside(const QWidget* widget, const QWidget* ancestor)
+{
+    return QRect(widget->mapTo(ancestor, QPoint()), widget->size());
+}
+
+} // namespace
+
+class ComposerScaleTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void screenHasTheScale() { QCOMPARE(qApp->devicePixelRatio(), scaleName().toDouble()); }
+
+    void symbolsStayInStepWithTheirText_data() { addFontRows(); }
+    void symbolsStayInStepWithTheirText()
+    {
+        QFETCH(int, points);
+        FontSize font(points);
+        Composer c({u"alpha"_s});
+        c.settle();
+        const qreal ratio = c.view->devicePixelRatioF();
+        QCOMPARE(ratio, qApp->devicePixelRatio());
+        // The notice's symbol: as tall as the notice's text, drawn with the screen's pixels.
+        const QPixmap notice = c.pane()->noticeSymbol()->pixmap();
+        const int textHeight = c.pane()->noticeLabel()->fontMetrics().height();
+        QCOMPARE(notice.deviceIndependentSize(), QSizeF(textHeight, textHeight));
+        QCOMPARE(notice.size(), QSize(qRound(textHeight * ratio), qRound(textHeight * ratio)));
+        QVERIFY(c.pane()->noticeSymbol()->sizeHint().height() <= textHeight + 1);
+        c.view->state().setNotice(u"Removed excluded sources."_s);
+        QCOMPARE(c.pane()->noticeSymbol()->pixmap().deviceIndependentSize(), QSizeF(textHeight, textHeight));
+        // The empty list's symbol: 26 points.
+        DraftOperations::removeEntry(c.store(), c.draftID, c.entry(0));
+        c.settle();
+        QCOMPARE(c.pane()->emptySymbol()->pixmap().deviceIndependentSize(), QSizeF(26, 26));
+        QCOMPARE(ComposerSymbols::pixmap(ComposerSymbols::Symbol::scissors, Qt::black, 13, ratio).size(),
+            QSize(qRound(13 * ratio), qRound(13 * ratio)));
+        // The controls' symbols are drawn, not left out.
+        for (const QString& text : {u"Template"_s, u"Import text\u2026"_s, u"Cleanup"_s}) {
+            QToolButton* button = nullptr;
+            for (QToolButton* b : c.view->findChildren<QToolButton*>())
+                button = b->text() == text ? b : button;
+            QVERIFY2(button && !button->icon().isNull(), qPrintable(text));
+        }
+        for (QAction* item : c.pane()->cleanupMenu()->actions())
+            QVERIFY2(!item->icon().isNull(), qPrintable(item->text()));
+    }
+
+    void sheetsFitTheirContent_data()
+    {
+        QTest::addColumn<int>("points");
+        QTest::addColumn<QString>("sheet");
+        QTest::addColumn<QSize>("minimum");
+        QTest::addColumn<QSize>("ideal");
+        for (int points : {9, 12}) {
+            const QString size = QString::number(points) + u" pt"_s;
+            QTest::newRow(qPrintable(u"trim, "_s + size)) << points << u"trim"_s << QSize(440, 320) << QSize(520, 380);
+            QTest::newRow(qPrintable(u"import, "_s + size))
+                << points << u"import"_s << QSize(460, 360) << QSize(540, 420);
+            QTest::newRow(qPrintable(u"template, "_s + size))
+                << points << u"template"_s << QSize(320, 0) << QSize(360, 0);
+        }
+    }
+    void sheetsFitTheirContent()
+    {
+        QFETCH(int, points);
+        QFETCH(QString, sheet);
+        QFETCH(QSize, minimum);
+        QFETCH(QSize, ideal);
+        FontSize font(points);
+        std::unique_ptr<ComposerSheet> shown;
+        QWidget* input = nullptr;
+        if (sheet == u"trim"_s) {
+            auto* trim = new EntryTrimSheet(ModelProfile::gpt4o(), u"Some text\nover lines"_s, nullptr, nullptr);
+            input = trim->editor();
+            shown.reset(trim);
+        } else if (sheet == u"import"_s) {
+            auto* import = new ImportSheet(u"First.\n\nSecond."_s, nullptr, nullptr);
+            input = import->editor();
+            shown.reset(import);
+        } else {
+            auto* save = new SaveTemplateSheet(u"Research summary"_s, nullptr, nullptr);
+            input = save->field();
+            shown.reset(save);
+        }
+        shown->show();
+        QVERIFY(QTest::qWaitForWindowExposed(shown.get()));
+        QApplication::processEvents();
+        QVERIFY(shown->minimumWidth() >= minimum.width());
+        QVERIFY(shown->minimumHeight() >= minimum.height());
+        // It opens at its ideal size, or larger where its content needs more.
+        QVERIFY(shown->width() >= ideal.width());
+        QVERIFY(shown->height() >= ideal.height());
+        WidgetSnapshot::saveForReview(shown->grab().toImage(),
+            u"sheet-"_s + sheet + u"-"_s + QString::number(points) + u"pt-scale-"_s + scaleName() + u".png"_s);
+        // At its smallest too, the buttons stand below the input and every text keeps its lines.
+        for (const QSize size : {shown->size(), shown->minimumSize()}) {
+            shown->resize(size);
+            for (int turn = 0; turn < 3; ++turn)
+                QApplication::processEvents();
+            const QRect field = inside(input, shown.get());
+            for (QPushButton* button : {shown->cancelButton(), shown->confirmButton()}) {
+                const QRect place = inside(button, shown.get());
+                QVERIFY2(place.top() >= field.bottom(), qPrintable(QDebug::toString(place) + QDebug::toString(field)));
+                QVERIFY(shown->rect().contains(place));
+            }
+            for (QLabel* label : shown->findChildren<QLabel*>())
+                if (label->wordWrap() && label->isVisible())
+                    QVERIFY2(label->height() >= label->heightForWidth(label->width()), qPrintable(label->text()));
+        }
+    }
+
+    void noticeIsElidedAtTwoLines_data() { addFontRows(); }
+    void noticeIsElidedAtTwoLines()
+    {
+        QFETCH(int, points);
+        FontSize font(points);
+        Composer c({u"alpha"_s});
+        c.settle();
+        const QString longNotice
+            = u"Applied template \u201C"_s + QString(u"A very long template name "_s).repeated(12) + u"\u201D."_s;
+        c.view->state().setNotice(longNotice);
+        for (int turn = 0; turn < 3; ++turn)
+            QApplication::processEvents(); // each layout above the label in turn
+        ClampedLabel* notice = c.pane()->noticeLabel();
+        const QStringList lines = notice->text().split(u'\n');
+        QCOMPARE(lines.size(), 2);
+        QVERIFY(lines.last().endsWith(u"\u2026"_s));
+        QVERIFY(longNotice.startsWith(lines.first()));
+        QCOMPARE(notice->fullText(), longNotice);
+        for (const QString& line : lines)
+            QVERIFY(notice->fontMetrics().horizontalAdvance(line) <= notice->contentsRect().width());
+        // Both lines show whole.
+        QVERIFY(notice->height() >= 2 * notice->fontMetrics().lineSpacing());
+        // A short notice is one whole line.
+        c.view->state().setNotice(u"Trim applied."_s);
+        QCOMPARE(notice->text(), u"Trim applied."_s);
+    }
+
+    void taskFieldScrollsOnlyBeyondFiveLines_data()
+    {
+        QTest::addColumn<int>("points");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("scrollBar");
+        const auto lines = [](int count) {
+            QStringList text;
+            for (int n = 1; n <= count; ++n)
+                text.append(u"Line "_s + QString::number(n));
+            return text.join(u'\n');
+        };
+        // One paragraph the field wraps into about three lines.
+        const QString wrapping = QString(u"Summarise the sources for a reader in a hurry. "_s).repeated(4);
+        for (int points : {9, 12}) {
+            const QString size = QString::number(points) + u" pt, "_s;
+            for (int count : {1, 3, 5, 8})
+                QTest::newRow(qPrintable(size + QString::number(count) + u" lines"_s))
+                    << points << lines(count) << (count > 5);
+            QTest::newRow(qPrintable(size + u"wrapped"_s)) << points << wrapping << false;
+        }
+    }
+    void taskFieldScrollsOnlyBeyondFiveLines()
+    {
+        QFETCH(int, points);
+        QFETCH(QString, text);
+        QFETCH(bool, scrollBar);
+        FontSize font(points);
+        Composer c({u"alpha"_s});
+        ContextDraft d = c.draft();
+        d.task = text;
+        c.store().updateDraft(d);
+        c.settle();
+        for (int turn = 0; turn < 3; ++turn)
+            QApplication::processEvents();
+        QPlainTextEdit* task = c.pane()->taskField();
+        QCOMPARE(task->verticalScrollBar()->isVisible(), scrollBar);
+        if (!scrollBar) {
+            // Every line is inside the field.
+            QTextCursor end(task->document());
+            end.movePosition(QTextCursor::End);
+            QCOMPARE(task->verticalScrollBar()->value(), 0);
+            QVERIFY(task->cursorRect(end).bottom() <= task->viewport()->height());
+        }
+    }
+
+    void wrappedLabelsKeepTheirLastLine_data() { addFontRows(); }
+    void wrappedLabelsKeepTheirLastLine()
+    {
+        QFETCH(int, points);
+        FontSize font(points);
+        Composer c;
+        c.view->resize(700, 560);
+        c.view->splitter()->setSizes({300, 400}); // the draft pane at its narrowest
+        c.settle();
+        for (int turn = 0; turn < 3; ++turn)
+            QApplication::processEvents();
+        QVERIFY(c.pane()->showsEmptyState());
+        int checked = 0;
+        for (QLabel* label : c.pane()->findChildren<QLabel*>()) {
+            if (!label->isVisible() || !label->hasHeightForWidth() || label->text().isEmpty())
+                continue;
+            ++checked;
+            QVERIFY2(label->height() >= label->heightForWidth(label->width()), qPrintable(label->text()));
+        }
+        QVERIFY(checked >= 2); // the empty hint and the footer's hint
+    }
+
+    void promptTextIsFixedPitch()
+    {
+        QFont proportional(u"DejaVu Sans"_s);
+        QVERIFY(!QFontInfo(proportional).fixedPitch());
+        QVERIFY(QFontInfo(ComposerStyle::monospaced(proportional)).fixedPitch());
+        QFont fixed(u"DejaVu Sans Mono"_s);
+        QCOMPARE(QFontInfo(ComposerStyle::monospaced(fixed)).family(), QFontInfo(fixed).family());
+    }
+
+    void reviewPictures()
+    {
+        using AppScreenshotExporter::ColorScheme;
+        for (const auto scheme : {ColorScheme::light, ColorScheme::dark}) {
+            const QPalette old = QApplication::palette();
+            QApplication::setPalette(AppScreenshotExporter::palette(scheme));
+            Composer c({u"Swift concurrency makes asynchronous code safer"_s, u"git rebase -i HEAD~3"_s});
+            ContextDraft d = c.draft();
+            d.entries[0].pin = true;
+            d.entries[0].note = u"check this"_s;
+            d.entries[1].verbatim = true;
+            d.entries[1].customText = u"git rebase"_s;
+            c.store().updateDraft(d);
+            c.settle();
+            c.view->state().setNotice(u"Removed excluded sources."_s);
+            for (int turn = 0; turn < 3; ++turn)
+                QApplication::processEvents();
+            WidgetSnapshot::saveForReview(c.view->grab().toImage(),
+                u"composer-"_s + (scheme == ColorScheme::dark ? u"dark"_s : u"light"_s) + u"-scale-"_s + scaleName()
+                    + u".png"_s);
+            QVERIFY(!c.view->grab().isNull());
+            Composer empty;
+            empty.settle();
+            WidgetSnapshot::saveForReview(empty.view->grab().toImage(),
+                u"composer-empty-"_s + (scheme == ColorScheme::dark ? u"dark"_s : u"light"_s) + u"-scale-"_s
+                    + scaleName() + u".png"_s);
+            QApplication::setPalette(old);
+        }
+    }
+};
+
+TESSELLON_GUI_TEST_MAIN(ComposerScaleTest)
+#include "tst_ComposerScale.moc"
