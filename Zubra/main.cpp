@@ -6,7 +6,6 @@
 #include "Platform/AppIdentity.h"
 #include "Platform/Clock.h"
 #include "Platform/DiskFileSystem.h"
-#include "Platform/HugePageHeap.h"
 #include "Platform/IconProvider.h"
 #include "Platform/MainQueue.h"
 #include "Platform/Posix/LocalInstanceChannel.h"
@@ -43,7 +42,6 @@
 #include "ZubraCore/Support/Logging.h"
 
 #include <QApplication>
-#include <QFileInfo>
 #include <QMessageBox>
 #include <QPointer>
 #include <QSettings>
@@ -56,10 +54,6 @@
 namespace {
 
 using namespace AppScreenshotExporter;
-
-// From this size of library on (about 90,000 selections), the heap is large enough for huge
-// pages to pay for the memory they leave unused.
-constexpr qint64 hugePageLibrarySize = qint64(128) << 20;
 
 // An export run writes one line: its result on standard output or its error on standard error.
 // Qt's own messages (some come while the application object is being made) are kept off both.
@@ -214,11 +208,9 @@ void postWindowNotification(const QString& name)
 
 int main(int argc, char* argv[])
 {
-    HugePageHeap::restartWithHugePages(
-        argv, QFileInfo(StoreLocations::defaultStorePath()).size() >= hugePageLibrarySize);
     // The launch's delayed steps count from the start, so that a long load of the library is part
     // of their wait rather than added to it.
-    const auto processStart = HugePageHeap::processStart();
+    const auto processStart = std::chrono::steady_clock::now();
     const QStringList arguments = rawArguments(argc, argv);
     if (isExportRun(arguments))
         return runExport(argc, argv, arguments);
@@ -247,7 +239,9 @@ int main(int argc, char* argv[])
             + QStringLiteral(", preferences=") + QString::number(adoption.result.copiedPreferenceCount);
 
     const std::unique_ptr<QSettings> settings = AppSettings::openDefault();
-    Store store(std::nullopt, settings.get());
+    // Owned here and never destroyed: see the end of main.
+    auto ownedStore = std::make_unique<Store>(StoreLocations::defaultStoreURL(), settings.get());
+    Store& store = *ownedStore;
 
     CaptureBackends capture;
     X11HotKeyService hotKeyService;
@@ -302,7 +296,12 @@ int main(int argc, char* argv[])
     delegate.finishLaunching(arguments,
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - processStart));
     const int status = application.exec();
-    store.leaveToProcessEnd(); // saved on the way out
+    // Every change is written (on the way out already; this writes only what that missed), then
+    // the records go with the process: freeing a large library record by record would only keep
+    // the ending process busy. Held where leak checkers see it.
+    store.saveNow();
+    static const Store* const leftToProcessEnd = ownedStore.release();
+    (void)leftToProcessEnd;
     HotKeyManager::setShared(nullptr);
     // A capture that outlived every wait still uses the backends: leave without tearing them down.
     if (!capture.runner.waitForIdle(AppDelegate::quitCaptureBound)) {
