@@ -14,6 +14,8 @@ constexpr const char* hugePages = "glibc.malloc.hugetlb=1";
 // tunables as they were before (absent when there were none).
 constexpr const char* startedAt = "TESSELLON_STARTED_AT";
 constexpr const char* tunablesBefore = "TESSELLON_GLIBC_TUNABLES";
+// "0" turns the restart off.
+constexpr const char* switchName = "TESSELLON_HUGE_PAGES";
 
 // The setting is glibc's; a sanitizer's allocator takes none.
 #if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__)
@@ -61,7 +63,9 @@ void restartWithHugePages(char** argv, bool largeHeap)
         return;
     }
     const char* current = std::getenv(tunables);
-    if (!largeHeap || (current && std::strstr(current, hugePages)) || !hugePagesAvailable())
+    const char* wantedSwitch = std::getenv(switchName);
+    if (!largeHeap || (wantedSwitch && std::strcmp(wantedSwitch, "0") == 0)
+        || (current && std::strstr(current, hugePages)) || !hugePagesAvailable())
         return;
     if (current)
         ::setenv(tunablesBefore, current, 1);

@@ -247,7 +247,9 @@ int main(int argc, char* argv[])
             + QStringLiteral(", preferences=") + QString::number(adoption.result.copiedPreferenceCount);
 
     const std::unique_ptr<QSettings> settings = AppSettings::openDefault();
-    Store store(std::nullopt, settings.get());
+    // Owned here and never destroyed: see the end of main.
+    auto ownedStore = std::make_unique<Store>(StoreLocations::defaultStoreURL(), settings.get());
+    Store& store = *ownedStore;
 
     CaptureBackends capture;
     X11HotKeyService hotKeyService;
@@ -302,7 +304,12 @@ int main(int argc, char* argv[])
     delegate.finishLaunching(arguments,
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - processStart));
     const int status = application.exec();
-    store.leaveToProcessEnd(); // saved on the way out
+    // Every change is written (on the way out already; this writes only what that missed), then
+    // the records go with the process: freeing a large library record by record would only keep
+    // the ending process busy. Held where leak checkers see it.
+    store.saveNow();
+    static const Store* const leftToProcessEnd = ownedStore.release();
+    (void)leftToProcessEnd;
     HotKeyManager::setShared(nullptr);
     // A capture that outlived every wait still uses the backends: leave without tearing them down.
     if (!capture.runner.waitForIdle(AppDelegate::quitCaptureBound)) {

@@ -361,7 +361,7 @@ void SelectionDetailView::buildFooter(QVBoxLayout* layout)
 void SelectionDetailView::setSelection(const Selection& selection)
 {
     const bool samePassage
-        = m_selection && m_selection->id == selection.id && m_selection->markdownForm() == selection.markdownForm();
+        = m_selection && m_selection->id == selection.id && m_selection->markdown() == selection.markdown();
     m_selection = selection;
 
     const qreal ratio = devicePixelRatioF();

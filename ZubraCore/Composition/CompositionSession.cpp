@@ -12,7 +12,7 @@ namespace {
 // The selection fields an entry's body, source line and source key are made from.
 bool sameSource(const Selection& a, const Selection& b)
 {
-    return a.text == b.text && a.markdownForm() == b.markdownForm() && a.appName == b.appName
+    return a.text == b.text && a.markdown() == b.markdown() && a.appName == b.appName
         && a.sourceURL == b.sourceURL && a.sourceTitle == b.sourceTitle && a.filePath == b.filePath
         && a.bundleID == b.bundleID;
 }

@@ -228,23 +228,48 @@ void ParsedLibraryDocument::Parsed::readSelections(bool build) const
 
 namespace {
 
+// simdjson's first stage is not part of its public interface: this is the one place that calls
+// it, written against the simdjson of Debian 12. Another version may change it without notice:
+// check this function (and the split parse's fuzz target) before moving the assertion on.
+static_assert(simdjson::SIMDJSON_VERSION_MAJOR == 3 && simdjson::SIMDJSON_VERSION_MINOR == 0
+        && simdjson::SIMDJSON_VERSION_REVISION == 1,
+    "structuralIndex() calls simdjson's internal first stage as of simdjson 3.0.1");
+
+// The offsets of a JSON text's structural characters (braces, brackets, colons, commas and the
+// start of each scalar), once its UTF-8 and strings are checked. Nothing when they are not.
+struct StructuralIndex
+{
+    std::unique_ptr<simdjson::internal::dom_parser_implementation> parser; // holds the offsets
+    const uint32_t* at = nullptr;
+    size_t count = 0;
+};
+
+std::optional<StructuralIndex> structuralIndex(const char* text, size_t length)
+{
+    StructuralIndex index;
+    if (simdjson::get_active_implementation()->create_dom_parser_implementation(
+            length, simdjson::DEFAULT_MAX_DEPTH, index.parser)
+            != simdjson::SUCCESS
+        || index.parser->stage1(reinterpret_cast<const uint8_t*>(text), length, simdjson::stage1_mode::regular)
+            != simdjson::SUCCESS)
+        return std::nullopt;
+    index.at = index.parser->structural_indexes.get();
+    index.count = index.parser->n_structural_indexes;
+    return index;
+}
+
 // Finds the "selections" array of a document and the text of each of its elements from the
-// structural index of simdjson's first stage (which checks the UTF-8 and the strings of the
-// whole text), then parses the rest of the document whole with that array emptied. Every
-// element's text and the rest are checked as JSON when parsed. False when the document does not
-// have that plain shape (or a key is escaped): it is then parsed whole, which reports what is
-// wrong with it.
+// structural index (which checks the UTF-8 and the strings of the whole text), then parses the
+// rest of the document whole with that array emptied. Every element's text and the rest are
+// checked as JSON when parsed. False when the document does not have that plain shape (or a key
+// is escaped): it is then parsed whole, which reports what is wrong with it.
 bool splitSelections(ParsedLibraryDocument::Parsed& parsed, const char* text, size_t length)
 {
-    std::unique_ptr<simdjson::internal::dom_parser_implementation> stage1;
-    if (simdjson::get_active_implementation()->create_dom_parser_implementation(
-            length, simdjson::DEFAULT_MAX_DEPTH, stage1)
-            != simdjson::SUCCESS
-        || stage1->stage1(reinterpret_cast<const uint8_t*>(text), length, simdjson::stage1_mode::regular)
-            != simdjson::SUCCESS)
+    std::optional<StructuralIndex> index = structuralIndex(text, length);
+    if (!index)
         return false;
-    const uint32_t* at = stage1->structural_indexes.get();
-    const size_t n = stage1->n_structural_indexes;
+    const uint32_t* at = index->at;
+    const size_t n = index->count;
     const auto token = [&](size_t i) { return i < n ? text[at[i]] : '\0'; };
     // Past a value starting at token i: a scalar, or an object or array with what it holds.
     const auto skip = [&](size_t i) {
@@ -323,7 +348,7 @@ bool splitSelections(ParsedLibraryDocument::Parsed& parsed, const char* text, si
     }
     if (!open || i != n)
         return false;
-    stage1.reset();
+    index.reset();
     // The skeleton, with zero padding after it within its allocation, parsed in place.
     const qsizetype before = qsizetype(open - text) + 1;
     const qsizetype after = qsizetype(text + length - close);
@@ -359,7 +384,7 @@ QString screenHead(QByteArrayView bytes)
         + u')';
 }
 
-void parseDocument(ParsedLibraryDocument::Parsed& parsed, QByteArrayView bytes, qsizetype padding)
+void parseDocument(ParsedLibraryDocument::Parsed& parsed, QByteArrayView bytes, qsizetype padding, bool split = true)
 {
     parsed.json.error = screenHead(bytes);
     if (!parsed.json.error.isEmpty())
@@ -369,7 +394,7 @@ void parseDocument(ParsedLibraryDocument::Parsed& parsed, QByteArrayView bytes, 
         parsed.copy = std::make_unique<simdjson::padded_string>(bytes.data(), size_t(bytes.size()));
         text = parsed.copy->data();
     }
-    if (!splitSelections(parsed, text, size_t(bytes.size())))
+    if (!split || !splitSelections(parsed, text, size_t(bytes.size())))
         RecordJson::parse(parsed.json, QByteArrayView(text, bytes.size()), RecordJson::parsePadding);
 }
 
@@ -399,6 +424,15 @@ ParsedLibraryDocument::ParsedLibraryDocument(
 ParsedLibraryDocument ParsedLibraryDocument::consuming(QByteArray bytes)
 {
     return ParsedLibraryDocument(bytes);
+}
+
+ParsedLibraryDocument ParsedLibraryDocument::whole(const QByteArray& bytes)
+{
+    ParsedLibraryDocument document;
+    document.m_parsed = std::make_unique<Parsed>();
+    document.m_parsed->buffer = bytes;
+    parseDocument(*document.m_parsed, document.m_parsed->buffer, spareCapacity(document.m_parsed->buffer), false);
+    return document;
 }
 
 ParsedLibraryDocument::~ParsedLibraryDocument() = default;

@@ -45,6 +45,8 @@ public:
     ParsedLibraryDocument(QByteArrayView bytes, qsizetype padding, std::shared_ptr<const void> owner);
     // The same as the first constructor; the bytes are kept by the document.
     static ParsedLibraryDocument consuming(QByteArray bytes);
+    // Parsed whole, never split into its selections: what the split parse must agree with.
+    static ParsedLibraryDocument whole(const QByteArray& bytes);
     ~ParsedLibraryDocument();
     ParsedLibraryDocument(ParsedLibraryDocument&&) noexcept;
     ParsedLibraryDocument& operator=(ParsedLibraryDocument&&) noexcept;

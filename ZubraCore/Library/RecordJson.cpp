@@ -1,13 +1,11 @@
 #include "ZubraCore/Library/RecordJson.h"
 
 #include "ZubraCore/Support/IsoDate.h"
-#include "ZubraCore/Text/CommonAffixes.h"
 #include "ZubraCore/Text/Uuids.h"
 
 #include <QUrl>
 #include <algorithm>
 #include <cstring>
-#include <limits>
 #include <string>
 
 namespace RecordJson {
@@ -242,44 +240,7 @@ bool optionalSharedString(const Value& object, const char* name, DecodeContext& 
     return true;
 }
 
-bool isContinuationByte(char c)
-{
-    return (uchar(c) & 0xC0) == 0x80;
-}
-
-// Code units of valid UTF-8 once in UTF-16: one per sequence, two for four-byte ones.
-qsizetype utf16Size(std::string_view utf8)
-{
-    qsizetype units = 0;
-    for (const char c : utf8)
-        units += qsizetype(!isContinuationByte(c)) + qsizetype(uchar(c) >= 0xF0);
-    return units;
-}
-
-// The markdown's form against the decoded text, found by comparing the stored bytes (memcmp
-// speed) and converting only the middle; the same choice as SelectionMarkdown::against.
-SelectionMarkdown markdownForm(const QString& text, std::string_view textView, std::string_view markdownView)
-{
-    if (markdownView == textView)
-        return SelectionMarkdown(text);
-    const size_t shortest = std::min(textView.size(), markdownView.size());
-    size_t prefix = size_t(CommonAffixes::prefixSize(textView.data(), markdownView.data(), qsizetype(shortest)));
-    // Both are valid UTF-8 and agree up to here: a sequence cut in one is cut in the other.
-    while (prefix > 0 && prefix < markdownView.size() && isContinuationByte(markdownView[prefix]))
-        --prefix;
-    size_t suffix = size_t(CommonAffixes::suffixSize(textView.data() + textView.size(),
-        markdownView.data() + markdownView.size(), qsizetype(shortest - prefix)));
-    while (suffix > 0 && isContinuationByte(markdownView[markdownView.size() - suffix]))
-        --suffix;
-    const size_t middle = markdownView.size() - prefix - suffix;
-    if (prefix + suffix < middle || prefix + suffix == 0 || text.size() > std::numeric_limits<qint32>::max())
-        return SelectionMarkdown(RecordJson::text(markdownView));
-    return SelectionMarkdown::fromParts(text, utf16Size(textView.substr(0, prefix)),
-        RecordJson::text(markdownView.substr(prefix, middle)), utf16Size(textView.substr(textView.size() - suffix)));
-}
-
-// The text and the markdown of a selection; a markdown equal to the text shares its string, one
-// that is the text with a few local changes is kept as the difference.
+// The text and the markdown of a selection; a markdown equal to the text shares its string.
 bool textAndMarkdown(const Value& object, DecodeContext& context, Selection* out)
 {
     Value textSlot;
@@ -298,7 +259,7 @@ bool textAndMarkdown(const Value& object, DecodeContext& context, Selection* out
         return wrongType(context, "markdown", "a string");
     if (out) {
         out->text = RecordJson::text(textView);
-        out->setMarkdownForm(markdownForm(out->text, textView, markdownView));
+        out->setMarkdown(markdownView == textView ? out->text : RecordJson::text(markdownView));
     }
     return true;
 }

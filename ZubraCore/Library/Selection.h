@@ -5,64 +5,10 @@
 #include "ZubraCore/Library/SourceIdentity.h"
 
 #include <QDateTime>
-#include <QExplicitlySharedDataPointer>
 #include <QList>
 #include <QString>
 #include <QUuid>
-#include <array>
 #include <optional>
-
-// A selection's markdown, kept small: a rich capture is mostly its text with a few insertions,
-// so the markdown is kept as the text's first `prefix` code units, its own middle, and the text's
-// last `suffix` code units, when that middle is at most half of it. The text it was formed
-// against is held (shared, not copied), so the value stays what it was set to whatever later
-// happens to the selection's text. Otherwise the markdown is kept whole, and a markdown equal to
-// the text shares the text's string. Compared and hashed by value, never by form.
-class SelectionMarkdown
-{
-public:
-    SelectionMarkdown() = default;
-    // The markdown kept whole (no difference looked for).
-    explicit SelectionMarkdown(const QString& whole)
-        : m_middle(whole)
-    {
-    }
-    // The smallest form of `markdown` against `text`.
-    static SelectionMarkdown against(const QString& text, const QString& markdown);
-    // The markdown text[0, prefix) + middle + text[size - suffix, size), found by the caller (a
-    // decode compares the stored bytes); boundaries must not split a surrogate pair.
-    static SelectionMarkdown fromParts(const QString& text, qsizetype prefix, const QString& middle, qsizetype suffix);
-
-    QString toString() const;
-    qsizetype size() const { return prefix() + m_middle.size() + suffix(); }
-    bool isEmpty() const { return size() == 0; }
-    // The three pieces in order (the first and last are empty when kept whole).
-    std::array<QStringView, 3> pieces() const;
-
-    // The form, for the search index and memory accounting.
-    bool isDifference() const { return bool(m_difference); }
-    const QString& base() const; // the text formed against; null when kept whole
-    const QString& middle() const { return m_middle; } // the whole markdown when kept whole
-    qsizetype prefix() const { return m_difference ? m_difference->prefix : 0; }
-    qsizetype suffix() const { return m_difference ? m_difference->suffix : 0; }
-
-    // What a difference keeps out of line, for memory accounting.
-    static size_t differenceBytes();
-
-    friend bool operator==(const SelectionMarkdown& a, const SelectionMarkdown& b);
-
-private:
-    // Out of line, so that a selection grows by one pointer only: the list of selections is
-    // moved as bytes when a selection is removed from its middle.
-    struct Difference : QSharedData
-    {
-        QString base;
-        qint32 prefix = 0;
-        qint32 suffix = 0;
-    };
-    QString m_middle;
-    QExplicitlySharedDataPointer<const Difference> m_difference;
-};
 
 struct Selection
 {
@@ -91,19 +37,16 @@ struct Selection
     std::optional<QString> sourceDetail() const;
     SourceIdentity sourceIdentity() const { return SourceIdentity::from(*this); }
 
-    // Equals the text when there is no rich rendition. Rebuilt when kept as a difference: read it
-    // where it is used, not in a loop over the library.
-    QString markdown() const { return m_markdown.toString(); }
+    // Equals the text when there is no rich rendition; then it shares the text's string.
+    const QString& markdown() const { return m_markdown; }
     qsizetype markdownSize() const { return m_markdown.size(); }
-    // Kept in its smallest form against the current text: set the text first.
-    void setMarkdown(const QString& markdown) { m_markdown = SelectionMarkdown::against(text, markdown); }
-    const SelectionMarkdown& markdownForm() const { return m_markdown; }
-    void setMarkdownForm(const SelectionMarkdown& form) { m_markdown = form; }
+    // Shares the current text's string when equal to it: set the text first.
+    void setMarkdown(const QString& markdown);
 
     friend bool operator==(const Selection&, const Selection&) = default;
 
 private:
-    SelectionMarkdown m_markdown;
+    QString m_markdown;
 };
 
 // Moved in memory as raw bytes: every member is relocatable, so inserting or removing in a long

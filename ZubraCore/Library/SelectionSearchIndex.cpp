@@ -3,7 +3,6 @@
 #include "Platform/HeapGrowth.h"
 #include "ZubraCore/Support/ParallelChunks.h"
 
-#include <QVarLengthArray>
 
 namespace {
 
@@ -57,22 +56,6 @@ QString searchForm(const QString& text)
         return *simple;
     return generalSearchForm(text);
 }
-
-// Up to three pieces copied into one small buffer.
-class Joined
-{
-public:
-    Joined(QStringView a, QStringView b, QStringView c)
-    {
-        m_units.reserve(a.size() + b.size() + c.size());
-        for (const QStringView piece : {a, b, c})
-            m_units.append(reinterpret_cast<const char16_t*>(piece.utf16()), piece.size());
-    }
-    QStringView view() const { return QStringView(m_units.constData(), m_units.size()); }
-
-private:
-    QVarLengthArray<char16_t, 512> m_units;
-};
 
 // How common a code unit is in running text, higher = rarer: the search anchors on the rarest.
 int rarity(char16_t c)
@@ -146,12 +129,8 @@ bool SelectionSearchIndex::occursIn(QStringView haystack, const Needle& needle)
 
 // Lowering maps each character on its own and a line feed never composes under NFC, so the
 // search form of the joined fields is the join of each field's search form. A query without a
-// line feed cannot span two fields, so it is looked for in each field separately.
-//
-// A markdown kept as a difference from the text is searched only where it differs: an occurrence
-// that lies wholly in the shared beginning or end is one in the text, which is searched first; any
-// other overlaps the middle (or the seam between beginning and end when the middle is empty), so it
-// lies within the middle and the needle's size - 1 code units of text on either side.
+// line feed cannot span two fields, so it is looked for in each field separately; a markdown that
+// is the text is the text's field.
 bool SelectionSearchIndex::containsQuery(const Entry& entry, const Needle& needle)
 {
     if (!entry.grams.covers(needle.grams))
@@ -159,87 +138,30 @@ bool SelectionSearchIndex::containsQuery(const Entry& entry, const Needle& needl
     const QString& query = needle.text;
     if (query.contains(u'\n')) {
         const QChar lineFeed(u'\n');
-        return (entry.loweredText + lineFeed + entry.fullLoweredMarkdown() + lineFeed + entry.loweredRest)
-            .contains(query);
+        return (entry.loweredText + lineFeed + entry.loweredMarkdown + lineFeed + entry.loweredRest).contains(query);
     }
-    if (occursIn(entry.loweredText, needle))
-        return true;
-    if (entry.markdownPrefix == Entry::whole) {
-        if (occursIn(entry.loweredMarkdown, needle))
-            return true;
-    } else if (!entry.markdownIsText()) {
-        const QStringView text(entry.loweredText);
-        const qsizetype reach = std::max<qsizetype>(needle.text.size() - 1, 0);
-        const qsizetype before = std::min<qsizetype>(entry.markdownPrefix, reach);
-        const qsizetype suffixStart = text.size() - entry.markdownSuffix;
-        const qsizetype after = std::min<qsizetype>(entry.markdownSuffix, reach);
-        if (before + entry.loweredMarkdown.size() + after >= needle.text.size()) {
-            const Joined window(text.sliced(entry.markdownPrefix - before, before), entry.loweredMarkdown,
-                text.sliced(suffixStart, after));
-            if (occursIn(window.view(), needle))
-                return true;
-        }
-    }
-    return occursIn(entry.loweredRest, needle);
+    return occursIn(entry.loweredText, needle) || (!entry.markdownIsText() && occursIn(entry.loweredMarkdown, needle))
+        || occursIn(entry.loweredRest, needle);
 }
 
-QString SelectionSearchIndex::Entry::fullLoweredMarkdown() const
-{
-    if (markdownPrefix == whole)
-        return loweredMarkdown;
-    if (markdownIsText())
-        return loweredText;
-    const QStringView text(loweredText);
-    return Joined(text.first(markdownPrefix), loweredMarkdown, text.last(markdownSuffix)).view().toString();
-}
-
-// The lowered markdown in the selection's own form where lowering keeps each code unit in place
-// (the simple path of both the text and the middle), else lowered whole and compared with the
-// lowered text afresh. A middle equal to the selection's shares its string.
+// A markdown equal to the text shares the lowered text, found without lowering it again when the
+// selection's own strings are shared.
 SelectionSearchIndex::Entry SelectionSearchIndex::makeEntry(const Selection& s)
 {
     Entry entry;
-    std::optional<QString> simpleText = simpleSearchForm(s.text);
-    const bool textIsSimple = simpleText.has_value();
-    entry.loweredText = textIsSimple ? std::move(*simpleText) : generalSearchForm(s.text);
-    const SelectionMarkdown& markdown = s.markdownForm();
-    if (!markdown.isDifference() && sameBuffer(markdown.middle(), s.text)) {
-        entry.markdownPrefix = qint32(entry.loweredText.size());
-    } else if (markdown.isDifference() && textIsSimple && sameBuffer(markdown.base(), s.text)) {
-        if (std::optional<QString> middle = simpleSearchForm(markdown.middle())) {
-            entry.loweredMarkdown = std::move(*middle);
-            entry.markdownPrefix = qint32(markdown.prefix());
-            entry.markdownSuffix = qint32(markdown.suffix());
-        }
-    }
-    if (entry.markdownPrefix == Entry::whole) {
-        const QString lowered = searchForm(s.markdown());
-        const SelectionMarkdown form = SelectionMarkdown::against(entry.loweredText, lowered);
-        if (!form.isDifference() && sameBuffer(form.middle(), entry.loweredText)) {
-            entry.markdownPrefix = qint32(entry.loweredText.size());
-        } else if (form.isDifference()) {
-            entry.loweredMarkdown = sameText(form.middle(), markdown.middle()) ? markdown.middle() : form.middle();
-            entry.markdownPrefix = qint32(form.prefix());
-            entry.markdownSuffix = qint32(form.suffix());
-        } else {
-            entry.loweredMarkdown = form.middle();
-        }
+    entry.loweredText = searchForm(s.text);
+    if (sameBuffer(s.markdown(), s.text)) {
+        entry.loweredMarkdown = entry.loweredText;
+    } else {
+        QString lowered = searchForm(s.markdown());
+        entry.loweredMarkdown = sameText(lowered, entry.loweredText) ? entry.loweredText : std::move(lowered);
     }
     const QChar lineFeed(u'\n');
     entry.loweredRest = searchForm(
         s.appName + lineFeed + s.sourceURL.value_or(QString()) + lineFeed + s.filePath.value_or(QString()));
     entry.grams.add(entry.loweredText);
-    if (entry.markdownPrefix == Entry::whole) {
+    if (!entry.markdownIsText())
         entry.grams.add(entry.loweredMarkdown);
-    } else if (!entry.markdownIsText()) {
-        // Pairs and units wholly in the shared beginning or end are the text's already.
-        const QStringView text(entry.loweredText);
-        const qsizetype before = std::min<qsizetype>(entry.markdownPrefix, 1);
-        const qsizetype after = std::min<qsizetype>(entry.markdownSuffix, 1);
-        entry.grams.add(Joined(text.sliced(entry.markdownPrefix - before, before), entry.loweredMarkdown,
-            text.sliced(text.size() - entry.markdownSuffix, after))
-                            .view());
-    }
     entry.grams.add(entry.loweredRest);
     return entry;
 }

@@ -76,24 +76,17 @@ public:
 private:
     struct Entry
     {
-        // Lowered and normalized. The lowered markdown is kept like the selection's: whole when
-        // markdownPrefix is whole, else as loweredText's first markdownPrefix code units, then
-        // loweredMarkdown, then loweredText's last markdownSuffix code units (a markdown equal to
-        // the text: all of the text and an empty middle).
+        // Lowered and normalized. A markdown that is the text once lowered shares its string.
         QString loweredText;
         QString loweredMarkdown;
-        qint32 markdownPrefix = whole;
-        qint32 markdownSuffix = 0;
         QString loweredRest; // app name, address and file path joined by line feeds
         Grams grams; // of the lowered fields, each on its own
 
-        static constexpr qint32 whole = -1;
         bool markdownIsText() const
         {
-            return markdownPrefix != whole && loweredMarkdown.isEmpty()
-                && markdownPrefix + markdownSuffix == loweredText.size();
+            return loweredMarkdown.constData() == loweredText.constData()
+                && loweredMarkdown.size() == loweredText.size();
         }
-        QString fullLoweredMarkdown() const;
     };
 
     // The normalized query and the position of its rarest code unit.

@@ -11,7 +11,7 @@
 #include <QThread>
 
 
-Store::Store(const std::optional<QString>& storeURL, QSettings* defaults, QObject* parent)
+Store::Store(const QString& storeURL, QSettings* defaults, QObject* parent)
     : Store(Options {storeURL, defaults, nullptr, nullptr, nullptr}, parent)
 {
 }
@@ -21,7 +21,7 @@ Store::Store(Options options, QObject* parent)
     , m_now(options.now ? std::move(options.now) : [] { return QDateTime::currentDateTimeUtc(); })
     , m_saveQueue(std::make_unique<DispatchQueue>(u"com.tessellon.store.save"_qs, options.saveClock))
 {
-    m_storeURL = options.storeURL ? *options.storeURL : defaultStoreURL();
+    m_storeURL = options.storeURL;
     std::shared_ptr<FileSystem> fileSystem
         = options.fileSystem ? std::move(options.fileSystem) : std::make_shared<DiskFileSystem>();
     m_persistence = std::make_unique<StorePersistence>(m_storeURL, backupURL(m_storeURL), std::move(fileSystem));
@@ -66,22 +66,12 @@ Store::Store(Options options, QObject* parent)
     m_index.assign(m_selections);
 }
 
-namespace {
-// What stores leave to the process's end; still reachable, so that leak checkers don't count it.
-const void* leftToProcessEnd = nullptr;
-} // namespace
-
 Store::~Store()
 {
     if (m_pendingSave)
         m_pendingSave->cancel();
     m_saveQueue.reset(); // waits for a write that has begun
-    auto held = std::make_pair(std::move(m_selections), std::move(m_ownedIndex));
-    if (m_leaveToProcessEnd) {
-        leftToProcessEnd = new decltype(held)(std::move(held));
-        return;
-    }
-    discardInBackground(std::move(held));
+    discardInBackground(std::make_pair(std::move(m_selections), std::move(m_ownedIndex)));
 }
 
 QString Store::defaultStoreURL()

@@ -36,7 +36,7 @@ class Store : public QObject
 public:
     struct Options
     {
-        std::optional<QString> storeURL; // none: defaultStoreURL()
+        QString storeURL; // the library file; its backup lies beside it
         QSettings* defaults = nullptr; // none: the application's settings; must outlive the store
         std::shared_ptr<FileSystem> fileSystem; // none: the disk
         std::shared_ptr<DispatchClock> saveClock; // none: the system clock
@@ -47,17 +47,11 @@ public:
     static inline const QString& collectIntoActiveDraftKey = AppSettings::collectIntoActiveDraftKey;
 
     // Loads the library synchronously (recovery included) and repairs the active draft; saves nothing.
-    explicit Store(const std::optional<QString>& storeURL = std::nullopt, QSettings* defaults = nullptr,
-        QObject* parent = nullptr);
+    explicit Store(const QString& storeURL, QSettings* defaults = nullptr, QObject* parent = nullptr);
     explicit Store(Options options, QObject* parent = nullptr);
     // Cancels a pending save and waits for a running one. The records and their index are freed
     // on a thread of their own: freeing a large library record by record would hold up closing.
-    // After leaveToProcessEnd() they are not freed at all.
     ~Store() override;
-    // For the store the program quits with, once it is saved: its records and index go with the
-    // process. Freeing them would only keep the ending process busy (and contend with it for the
-    // heap) while the system takes the memory back at once anyway.
-    void leaveToProcessEnd() { m_leaveToProcessEnd = true; }
 
     // $XDG_DATA_HOME/Tessellon/Tessellon.json; creates the folder (a failure is ignored).
     static QString defaultStoreURL();
@@ -199,7 +193,6 @@ private:
     quint64 m_primaryGeneration = notOnDisk;
     quint64 m_backupGeneration = notOnDisk;
 
-    bool m_leaveToProcessEnd = false;
     // Held apart so that the destructor can hand it to the thread that frees it.
     std::unique_ptr<StoreIndex> m_ownedIndex = std::make_unique<StoreIndex>();
     StoreIndex& m_index = *m_ownedIndex;

@@ -28,7 +28,7 @@ void Store::editSelection(qsizetype position, const std::function<void(Selection
     const Selection before = m_selections[position]; // shares its strings
     edit(m_selections[position]);
     const Selection& after = std::as_const(m_selections)[position];
-    const bool searchedFieldsChanged = before.text != after.text || before.markdownForm() != after.markdownForm()
+    const bool searchedFieldsChanged = before.text != after.text || before.markdown() != after.markdown()
         || before.appName != after.appName || before.sourceURL != after.sourceURL || before.filePath != after.filePath;
     m_index.update(m_index.keyAt(position), after, searchedFieldsChanged);
 }

@@ -94,16 +94,9 @@ int main(int argc, char* argv[])
     double groups = 0;
     for (const Selection& s : selections) {
         text.add(s.text);
-        // Kept whole or as its middle; a difference adds a small block that refers to the text's
-        // own string (or, after the text changed, to its old text, counted here).
-        const SelectionMarkdown& form = s.markdownForm();
-        if (form.middle().constData() != s.text.constData())
-            markdown.add(form.middle());
-        if (form.isDifference()) {
-            markdown.addBlock(SelectionMarkdown::differenceBytes());
-            if (form.base().constData() != s.text.constData())
-                markdown.add(form.base());
-        }
+        // A markdown equal to the text shares its string.
+        if (s.markdown().constData() != s.text.constData())
+            markdown.add(s.markdown());
         small.add(s.appName);
         small.add(s.bundleID);
         small.add(s.sourceURL);
@@ -118,7 +111,7 @@ int main(int argc, char* argv[])
     row("records", records);
     row("  Selection values in the list", double(sizeof(Selection)) * n);
     row("  text", text.bytes);
-    row("  markdown (middle, or whole if unlike text)", markdown.bytes);
+    row("  markdown (unlike the text)", markdown.bytes);
     row("  app, bundle, address, title, file path", small.bytes);
     row("  group ids", groups);
     row("index: keys, orders, names, sources, search text", withStore * 1048576.0 - records);

@@ -1,5 +1,8 @@
 #include "bench/support/LibraryGenerator.h"
 
+#include "ZubraCore/Capture/MarkdownSerializer.h"
+#include "ZubraCore/Capture/OfflineHTMLConverter.h"
+
 #include <QRandomGenerator>
 
 namespace LibraryGenerator {
@@ -39,6 +42,82 @@ QString sentence(QRandomGenerator& random, int length)
     return text;
 }
 
+// A passage from a web page as a browser puts it on the clipboard: paragraphs with links,
+// emphasis and code throughout, now and then a list. Its text and markdown are what a capture
+// keeps: the rendered text, and the converter's HTML turned into Markdown.
+void fromPage(QRandomGenerator& random, int length, Selection& s)
+{
+    QString html = u"<meta charset=\"utf-8\"><p>"_qs;
+    int rendered = 0;
+    while (rendered < length) {
+        const QString words = sentence(random, 40 + int(random.bounded(60))).trimmed();
+        rendered += int(words.size()) + 1;
+        QString escaped = words.toHtmlEscaped();
+        escaped.replace(u'\n', u' ');
+        switch (random.bounded(6)) {
+        case 0:
+            html += u"<a href=\"https://example.org/articles/"_qs + QString::number(random.bounded(5000))
+                + u"?ref=feed\">"_qs + escaped + u"</a> "_qs;
+            break;
+        case 1:
+            html += u"<strong>"_qs + escaped + u"</strong> "_qs;
+            break;
+        case 2:
+            html += u"<em>"_qs + escaped + u"</em> "_qs;
+            break;
+        case 3:
+            html += u"<code>"_qs + escaped.left(24) + u"</code> "_qs + escaped.mid(24) + u' ';
+            break;
+        case 4:
+            html += u"</p><ul><li>"_qs + escaped + u"</li><li>"_qs + escaped.left(30) + u"</li></ul><p>"_qs;
+            break;
+        default:
+            html += escaped + u' ';
+            break;
+        }
+    }
+    html += u"</p>"_qs;
+    const std::optional<AttributedText> rich = OfflineHTMLConverter::convert(html.toUtf8());
+    s.text = rich ? rich->text().trimmed() : sentence(random, length);
+    s.setMarkdown(rich ? MarkdownSerializer::convert(*rich) : s.text);
+}
+
+// Markdown decorations across a passage, one every hundred or so characters: bold, emphasis,
+// links and inline code, as in notes written in Markdown.
+QString decorated(QRandomGenerator& random, const QString& text)
+{
+    QString markdown;
+    markdown.reserve(text.size() + text.size() / 3);
+    qsizetype at = 0;
+    while (at < text.size()) {
+        const qsizetype plain = 40 + random.bounded(120);
+        const qsizetype span = 8 + random.bounded(24);
+        if (at + plain + span >= text.size()) {
+            markdown += QStringView(text).sliced(at);
+            break;
+        }
+        markdown += QStringView(text).sliced(at, plain);
+        const QString inside = text.sliced(at + plain, span);
+        switch (random.bounded(4)) {
+        case 0:
+            markdown += u"**"_qs + inside + u"**"_qs;
+            break;
+        case 1:
+            markdown += u"*"_qs + inside + u'*';
+            break;
+        case 2:
+            markdown += u"["_qs + inside + u"](https://example.org/notes/"_qs + QString::number(random.bounded(900))
+                + u')';
+            break;
+        default:
+            markdown += u"`"_qs + inside + u'`';
+            break;
+        }
+        at += plain + span;
+    }
+    return markdown;
+}
+
 QUuid uuid(QRandomGenerator& random)
 {
     quint32 parts[4];
@@ -62,10 +141,28 @@ StoreSnapshot generate(int selections, quint32 seed)
     for (int n = 0; n < selections; ++n) {
         Selection s;
         s.id = uuid(random);
-        s.text = sentence(random, 420 + random.bounded(160));
-        s.setMarkdown(random.bounded(3) == 0
-                ? s.text
-                : QStringLiteral("**") + s.text.left(40) + QStringLiteral("**") + s.text.mid(40));
+        // A third plain text, a third captured from web pages, a sixth with Markdown across the
+        // passage and a sixth with one decoration near its start.
+        const int length = 420 + int(random.bounded(160));
+        switch (random.bounded(6)) {
+        case 0:
+        case 1:
+            s.text = sentence(random, length);
+            s.setMarkdown(s.text);
+            break;
+        case 2:
+        case 3:
+            fromPage(random, length, s);
+            break;
+        case 4:
+            s.text = sentence(random, length);
+            s.setMarkdown(decorated(random, s.text));
+            break;
+        default:
+            s.text = sentence(random, length);
+            s.setMarkdown(QStringLiteral("**") + s.text.left(40) + QStringLiteral("**") + s.text.mid(40));
+            break;
+        }
         switch (random.bounded(3)) {
         case 0:
             s.appName = QStringLiteral("Firefox");

@@ -1,6 +1,7 @@
 #pragma once
 // Generates a large, realistic library for the benchmarks: varied texts of about 1 KB per
-// selection (plain text and Markdown), web and file sources, groups and prompt drafts.
+// selection (plain text; rich captures from web pages, converted as a capture converts them;
+// Markdown across the passage or at its start), web and file sources, groups and prompt drafts.
 
 #include "ZubraCore/Library/StoreSnapshot.h"
 

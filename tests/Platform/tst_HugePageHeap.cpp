@@ -1,5 +1,6 @@
 // The program starting itself again with its heap in huge pages: same process, same arguments,
-// the setting gone from the environment afterwards, the first start's time kept.
+// the setting gone from the environment afterwards, the first start's time kept; not when turned
+// off.
 
 #include "Platform/HugePageHeap.h"
 
@@ -77,9 +78,12 @@ private slots:
     {
         QTest::addColumn<QString>("tunablesBefore"); // empty: none
         QTest::addColumn<bool>("largeHeap");
-        QTest::newRow("no tunables") << QString() << true;
-        QTest::newRow("other tunables kept") << QStringLiteral("glibc.malloc.tcache_count=10") << true;
-        QTest::newRow("small heap: no restart") << QString() << false;
+        QTest::addColumn<QString>("switchValue"); // TESSELLON_HUGE_PAGES; empty: unset
+        QTest::newRow("no tunables") << QString() << true << QString();
+        QTest::newRow("other tunables kept") << QStringLiteral("glibc.malloc.tcache_count=10") << true << QString();
+        QTest::newRow("small heap: no restart") << QString() << false << QString();
+        QTest::newRow("turned off: no restart") << QString() << true << QStringLiteral("0");
+        QTest::newRow("on") << QString() << true << QStringLiteral("1");
     }
     void restartsOnceKeepingArgumentsAndEnvironment()
     {
@@ -88,6 +92,7 @@ private slots:
 #endif
         QFETCH(QString, tunablesBefore);
         QFETCH(bool, largeHeap);
+        QFETCH(QString, switchValue);
         QProcess child;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.remove(QStringLiteral("GLIBC_TUNABLES"));
@@ -95,6 +100,9 @@ private slots:
             environment.insert(QStringLiteral("GLIBC_TUNABLES"), tunablesBefore);
         if (!largeHeap)
             environment.insert(QStringLiteral("PROBE_SMALL_HEAP"), QStringLiteral("1"));
+        environment.remove(QStringLiteral("TESSELLON_HUGE_PAGES"));
+        if (!switchValue.isEmpty())
+            environment.insert(QStringLiteral("TESSELLON_HUGE_PAGES"), switchValue);
         child.setProcessEnvironment(environment);
         const QStringList arguments {QStringLiteral("--probe"), QStringLiteral("two words"), u"\u00fcber"_qs};
         child.start(QCoreApplication::applicationFilePath(), arguments);
@@ -109,7 +117,7 @@ private slots:
         };
         // The same process ran each image.
         const QString pid = value(u"pid"_qs);
-        const bool restarts = largeHeap && hugePagesAvailable();
+        const bool restarts = largeHeap && switchValue != u"0" && hugePagesAvailable();
         QCOMPARE(lines.filter(QRegularExpression(u"^image "_qs)),
             QStringList(restarts ? QStringList {u"image "_qs + pid, u"image "_qs + pid} : QStringList {u"image "_qs + pid}));
         // The setting went back out of the environment (the original tunables stay).

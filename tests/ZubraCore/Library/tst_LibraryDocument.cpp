@@ -193,6 +193,12 @@ private slots:
             }
             QCOMPARE(ParsedLibraryDocument(json).validate().has_value(), damaged >= 0 || repeated >= 0);
         }
+        const DocumentDecoding whole = ParsedLibraryDocument::whole(json).decode();
+        const DocumentDecoding split = ParsedLibraryDocument(json).decode();
+        QCOMPARE(whole.snapshot, split.snapshot);
+        QCOMPARE(whole.error.has_value(), split.error.has_value());
+        if (whole.error)
+            QCOMPARE(whole.error->description, split.error->description);
     }
 
     void decoding()
@@ -223,6 +229,10 @@ private slots:
         const DocumentDecoding inPlace = ParsedLibraryDocument::consuming(json).decode();
         QCOMPARE(outcomeOf(inPlace.error), outcome);
         QCOMPARE(inPlace.snapshot, decoding.snapshot);
+        // The selections split out and parsed each on its own give what the whole parse gives.
+        const DocumentDecoding whole = ParsedLibraryDocument::whole(json).decode();
+        QCOMPARE(outcomeOf(whole.error), outcome);
+        QCOMPARE(whole.snapshot, decoding.snapshot);
         if (json.contains("\\u0000"))
             QCOMPARE(inPlace.snapshot->selections[0].text, QString::fromUtf8("a\0b", 3));
         if (decoding.error)

@@ -124,78 +124,57 @@ private slots:
         QCOMPARE(*back, s);
     }
 
-    // A markdown kept as its difference from the text is stored whole, byte for byte as if kept
-    // whole, and decodes to the same value, found from the stored bytes. The rows cut UTF-8
-    // sequences and surrogate pairs where text and markdown part.
-    void markdownDifferenceRoundTrip_data()
+    // The markdown is stored whole and decodes to the same value; one equal to the text shares
+    // the decoded text's string. The rows cut UTF-8 sequences and surrogate pairs where text and
+    // markdown part.
+    void markdownRoundTrip_data()
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("markdown");
-        QTest::addColumn<bool>("difference");
+        QTest::addColumn<bool>("sharesText");
         const QString paragraph = u"Caf\u00e9 society met on Tuesday \u2014 and \"quoted\" in full.\nSecond line."_qs;
         QTest::newRow("bold run")
             << paragraph << u"**Caf\u00e9** society met on Tuesday \u2014 and \"quoted\" in full.\nSecond line."_qs
-            << true;
-        QTest::newRow("heading marker") << paragraph << u"# "_qs + paragraph << true;
-        QTest::newRow("equal") << paragraph << paragraph << false;
+            << false;
+        QTest::newRow("heading marker") << paragraph << u"# "_qs + paragraph << false;
+        QTest::newRow("equal") << paragraph << paragraph << true;
         QTest::newRow("unlike") << paragraph << u"**x**"_qs << false;
         QTest::newRow("empty") << paragraph << QString() << false;
         QTest::newRow("two-byte sequences sharing a lead byte")
             << u"the caf\u00e9 on the corner of the street"_qs << u"the caf\u00e8 on the corner of the street"_qs
-            << true;
+            << false;
         QTest::newRow("two-byte sequences sharing a continuation byte")
             << u"the caf\u00e9 on the corner of the street"_qs << u"the caf\u0129 on the corner of the street"_qs
-            << true;
+            << false;
         QTest::newRow("four-byte sequences sharing three bytes")
             << u"smile \U0001F600 and carry on with the day"_qs << u"smile \U0001F601 and carry on with the day"_qs
-            << true;
+            << false;
         QTest::newRow("four-byte sequences in the shared beginning and end")
             << u"\U0001F600 smile and carry on with the day \U0001F601"_qs
-            << u"\U0001F600 smile and **carry** on with the day \U0001F601"_qs << true;
+            << u"\U0001F600 smile and **carry** on with the day \U0001F601"_qs << false;
         QTest::newRow("deletion") << paragraph
-                                  << u"Caf\u00e9 society met \u2014 and \"quoted\" in full.\nSecond line."_qs << true;
+                                  << u"Caf\u00e9 society met \u2014 and \"quoted\" in full.\nSecond line."_qs << false;
         QTest::newRow("markdown longer by a tail")
-            << paragraph << paragraph + u"\n\n[link](https://example.org)"_qs << true;
+            << paragraph << paragraph + u"\n\n[link](https://example.org)"_qs << false;
     }
 
-    void markdownDifferenceRoundTrip()
+    void markdownRoundTrip()
     {
         QFETCH(QString, text);
         QFETCH(QString, markdown);
-        QFETCH(bool, difference);
-        Selection small = Selection::make(selectionId, text, markdown, QStringLiteral("Firefox"), std::nullopt,
-            std::nullopt, std::nullopt, std::nullopt, {}, QDateTime(QDate(2025, 3, 14), QTime(9, 26, 53), Qt::UTC));
-        QCOMPARE(small.markdownForm().isDifference(), difference);
-        Selection whole = small;
-        whole.setMarkdownForm(SelectionMarkdown(markdown));
-        const std::optional<QByteArray> json = RecordJson::toJson(whole);
+        QFETCH(bool, sharesText);
+        const Selection selection = Selection::make(selectionId, text, markdown, QStringLiteral("Firefox"),
+            std::nullopt, std::nullopt, std::nullopt, std::nullopt, {},
+            QDateTime(QDate(2025, 3, 14), QTime(9, 26, 53), Qt::UTC));
+        const std::optional<QByteArray> json = RecordJson::toJson(selection);
         QVERIFY(json);
-        QCOMPARE(RecordJson::toJson(small), json);
 
         const std::optional<Selection> back = RecordJson::fromJson<Selection>(*json);
         QVERIFY(back);
         QCOMPARE(back->markdown(), markdown);
-        QCOMPARE(back->markdownForm().isDifference(), difference);
-        if (difference)
-            QVERIFY(back->markdownForm().middle().size() * 2 <= markdown.size());
-        QCOMPARE(*back, small);
+        QCOMPARE(back->markdown().constData() == back->text.constData(), sharesText);
+        QCOMPARE(*back, selection);
         QCOMPARE(RecordJson::toJson(*back), json);
-    }
-
-    // A lone surrogate (a capture can hold one) is written alike from either form.
-    void loneSurrogateWrittenAlike()
-    {
-        const QString text = u"prefix shared by both forms "_qs + QChar(0xD83D) + u" and a shared tail"_qs;
-        for (const QString& markdown :
-            {u"**prefix** shared by both forms "_qs + QChar(0xD83D) + u" and a shared tail"_qs,
-                u"prefix shared by both forms "_qs + QChar(0xDE00) + u" and a shared tail"_qs, text + QChar(0xD83D)}) {
-            Selection small = Selection::make(selectionId, text, markdown, QStringLiteral("A"), std::nullopt,
-                std::nullopt, std::nullopt, std::nullopt, {}, QDateTime(QDate(2025, 3, 14), QTime(9, 26, 53), Qt::UTC));
-            QVERIFY(small.markdownForm().isDifference());
-            Selection whole = small;
-            whole.setMarkdownForm(SelectionMarkdown(markdown));
-            QCOMPARE(RecordJson::toJson(small), RecordJson::toJson(whole));
-        }
     }
 
     void invalidTimeIsNotWritten()

@@ -28,8 +28,8 @@ class TestRecords : public QObject
 
 private slots:
     void markdownDefaultsToText();
-    void markdownKeptAsDifference_data();
-    void markdownKeptAsDifference();
+    void markdownReadsBackAsSet_data();
+    void markdownReadsBackAsSet();
     void markdownComparesByValue();
     void headline_data();
     void headline();
@@ -56,72 +56,61 @@ void TestRecords::markdownDefaultsToText()
     QCOMPARE(Selection::make(id, u"body"_qs, u"**body**"_qs, u"App"_qs).markdown(), u"**body**"_qs);
 }
 
-void TestRecords::markdownKeptAsDifference_data()
+void TestRecords::markdownReadsBackAsSet_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("markdown");
-    QTest::addColumn<bool>("difference");
+    QTest::addColumn<bool>("sharesText");
 
     const QString paragraph = u"The quick brown fox jumps over the lazy dog near the river bank."_qs;
-    QTest::newRow("equal") << paragraph << paragraph << false;
+    QTest::newRow("equal") << paragraph << paragraph << true;
+    QTest::newRow("equal, another string") << paragraph << QString(paragraph.constData(), paragraph.size()) << true;
     QTest::newRow("bold run near the start")
-        << paragraph << u"The **quick** brown fox jumps over the lazy dog near the river bank."_qs << true;
+        << paragraph << u"The **quick** brown fox jumps over the lazy dog near the river bank."_qs << false;
     QTest::newRow("link in the middle")
         << paragraph << u"The quick brown fox [jumps](https://example.org) over the lazy dog near the river bank."_qs
-        << true;
-    QTest::newRow("heading marker") << paragraph << u"## "_qs + paragraph << true;
-    QTest::newRow("quote prefix") << paragraph << u"> "_qs + paragraph << true;
-    QTest::newRow("trailing insertion") << paragraph << paragraph + u"  \n"_qs << true;
+        << false;
+    QTest::newRow("heading marker") << paragraph << u"## "_qs + paragraph << false;
+    QTest::newRow("quote prefix") << paragraph << u"> "_qs + paragraph << false;
+    QTest::newRow("trailing insertion") << paragraph << paragraph + u"  \n"_qs << false;
     QTest::newRow("deletion, empty middle")
-        << paragraph << u"The quick fox jumps over the lazy dog near the river bank."_qs << true;
-    QTest::newRow("prefix and suffix overlap") << u"abababababababab"_qs << u"ababababababababab"_qs << true;
-    QTest::newRow("markdown is the text's beginning") << paragraph << paragraph.first(40) << true;
+        << paragraph << u"The quick fox jumps over the lazy dog near the river bank."_qs << false;
+    QTest::newRow("prefix and suffix overlap") << u"abababababababab"_qs << u"ababababababababab"_qs << false;
+    QTest::newRow("markdown is the text's beginning") << paragraph << paragraph.first(40) << false;
     QTest::newRow("mostly different") << paragraph << u"A different sentence, entirely. bank."_qs << false;
     QTest::newRow("nothing shared") << u"abc"_qs << u"xyz"_qs << false;
     QTest::newRow("empty markdown") << paragraph << QString() << false;
     QTest::newRow("empty text") << QString() << u"**bold**"_qs << false;
-    // Pairs that differ only in their second half stay whole in the middle.
     QTest::newRow("surrogate pair differing in its low half")
-        << u"smile \U0001F600 and carry on with the day"_qs << u"smile \U0001F601 and carry on with the day"_qs << true;
+        << u"smile \U0001F600 and carry on with the day"_qs << u"smile \U0001F601 and carry on with the day"_qs << false;
     QTest::newRow("surrogate pair differing in its high half")
-        << u"smile \U0001F600 and carry on with the day"_qs << u"smile \U0002F600 and carry on with the day"_qs << true;
+        << u"smile \U0001F600 and carry on with the day"_qs << u"smile \U0002F600 and carry on with the day"_qs << false;
     QTest::newRow("combining mark inserted")
-        << u"resume of the year, in full"_qs << u"resume\u0301 of the year, in full"_qs << true;
+        << u"resume of the year, in full"_qs << u"resume\u0301 of the year, in full"_qs << false;
 }
 
-// Kept small or whole, the markdown reads back as set, keeps its value when the text changes,
-// and pieces never split a surrogate pair.
-void TestRecords::markdownKeptAsDifference()
+// The markdown reads back as set, shares the text's string when equal to it, and keeps its value
+// when the text changes.
+void TestRecords::markdownReadsBackAsSet()
 {
     QFETCH(QString, text);
     QFETCH(QString, markdown);
-    QFETCH(bool, difference);
+    QFETCH(bool, sharesText);
     Selection s = makeSelection(text);
     s.setMarkdown(markdown);
-    const SelectionMarkdown& form = s.markdownForm();
     QCOMPARE(s.markdown(), markdown);
     QCOMPARE(s.markdownSize(), markdown.size());
-    QCOMPARE(form.isDifference(), difference);
-    if (difference) {
-        QVERIFY(form.middle().size() * 2 <= markdown.size());
-        QCOMPARE(form.base().constData(), text.constData()); // shared, not copied
-        for (const QStringView piece : form.pieces()) {
-            QVERIFY(piece.isEmpty() || !piece.front().isLowSurrogate());
-            QVERIFY(piece.isEmpty() || !piece.back().isHighSurrogate());
-        }
-    }
-    if (markdown == text && !text.isEmpty())
-        QCOMPARE(form.middle().constData(), s.text.constData());
+    QCOMPARE(!s.text.isEmpty() && s.markdown().constData() == s.text.constData(), sharesText);
 
-    Selection whole = s;
-    whole.setMarkdownForm(SelectionMarkdown(markdown));
-    QCOMPARE(whole, s);
-    QCOMPARE(qHash(whole), qHash(s));
+    Selection copy = s;
+    copy.setMarkdown(QString(markdown.constData(), markdown.size()));
+    QCOMPARE(copy, s);
+    QCOMPARE(qHash(copy), qHash(s));
 
     s.text = u"replaced"_qs;
     QCOMPARE(s.markdown(), markdown);
-    whole.text = s.text;
-    QCOMPARE(whole, s);
+    copy.text = s.text;
+    QCOMPARE(copy, s);
 }
 
 void TestRecords::markdownComparesByValue()
@@ -129,13 +118,12 @@ void TestRecords::markdownComparesByValue()
     const QString text = u"alpha beta gamma delta epsilon zeta eta theta"_qs;
     Selection a = makeSelection(text);
     a.setMarkdown(u"alpha **beta** gamma delta epsilon zeta eta theta"_qs);
-    // The same value against another text: other pieces, equal markdown.
+    // The same value against another text: an equal markdown.
     Selection b = a;
     b.text = u"alpha **beta** gamma delta"_qs;
     b.setMarkdown(u"alpha **beta** gamma delta epsilon zeta eta theta"_qs);
-    QVERIFY(b.markdownForm().isDifference());
-    QVERIFY(b.markdownForm().prefix() != a.markdownForm().prefix());
-    QCOMPARE(a.markdownForm(), b.markdownForm());
+    QCOMPARE(a.markdown(), b.markdown());
+    QCOMPARE(a.markdown().constData() == a.text.constData(), false);
     // One code unit changed, in each piece in turn.
     const QString value = a.markdown();
     for (const qsizetype at : {qsizetype(1), value.indexOf(u'*') + 1, value.size() - 2}) {
@@ -143,8 +131,8 @@ void TestRecords::markdownComparesByValue()
         changed[at] = u'#';
         Selection c = a;
         c.setMarkdown(changed);
-        QVERIFY(c.markdownForm() != a.markdownForm());
-        QVERIFY(c.markdownForm() != b.markdownForm());
+        QVERIFY(c.markdown() != a.markdown());
+        QVERIFY(c.markdown() != b.markdown());
         QVERIFY(c != a);
     }
 }

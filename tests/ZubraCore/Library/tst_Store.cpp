@@ -30,6 +30,8 @@ private slots:
     void collectSwitchMirrorsDefaults();
     void explicitLocationLeavesDefaultFolderAlone();
     void destroyedStoreDropsItsPendingWrite();
+    void quitWritesEveryChangeOfAStoreNeverDestroyed_data();
+    void quitWritesEveryChangeOfAStoreNeverDestroyed();
 };
 
 void TestStore::firstLaunchStartsEmptyAndWritesNothing()
@@ -376,6 +378,47 @@ void TestStore::destroyedStoreDropsItsPendingWrite()
     h.clock->advance(2s);
     QVERIFY(h.files->changes().isEmpty());
     QVERIFY(!QFile::exists(h.path()));
+}
+
+void TestStore::quitWritesEveryChangeOfAStoreNeverDestroyed_data()
+{
+    // Changes made within the save delay before the quit, on a library that had one selection.
+    QTest::addColumn<std::function<void(Store&)>>("change");
+    QTest::newRow("capture") << std::function<void(Store&)>([](Store& store) { store.add(capture("late")); });
+    QTest::newRow("deletion") << std::function<void(Store&)>(
+        [](Store& store) { store.deleteSelection(store.selections().first().id); });
+    QTest::newRow("group and membership") << std::function<void(Store&)>([](Store& store) {
+        const auto group = store.addGroup(u"Reading"_qs, u"#4F8EF7"_qs);
+        store.addToGroup(group->id, {store.selections().first().id});
+    });
+    QTest::newRow("draft, then several changes") << std::function<void(Store&)>([](Store& store) {
+        store.newDraft(u"Prompt"_qs);
+        store.addSelectionToActiveDraft(store.selections().first().id);
+        store.add(capture("after the draft"));
+        store.setCollectIntoActiveDraft(true);
+    });
+}
+
+// The program's entry saves the store and lets it go without destroying it: what the quit's
+// saveNow() wrote is then all there is, and it holds every change however late.
+void TestStore::quitWritesEveryChangeOfAStoreNeverDestroyed()
+{
+    QFETCH(std::function<void(Store&)>, change);
+    StoreHarness h;
+    Store& store = h.open();
+    store.add(capture("first"));
+    h.elapse(Store::saveDelay);
+    QCOMPARE(h.writes(), 1);
+    change(store);
+    store.saveNow();
+    Store* const leftToProcessEnd = h.store.release();
+    h.clock->advance(10s); // the process is ending: nothing more runs
+    const StoreSnapshot disk = h.onDisk();
+    QCOMPARE(disk.selections, leftToProcessEnd->selections());
+    QCOMPARE(disk.groups, leftToProcessEnd->groups());
+    QCOMPARE(disk.drafts.value_or(QList<ContextDraft>()), leftToProcessEnd->drafts());
+    QCOMPARE(disk.activeDraftID, leftToProcessEnd->activeDraftID());
+    delete leftToProcessEnd; // this test's process goes on
 }
 
 TESSELLON_TEST_MAIN(TestStore)
