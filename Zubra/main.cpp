@@ -47,11 +47,13 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QSettings>
+#include <QThread>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <exception>
+#include <utility>
 
 namespace {
 
@@ -60,6 +62,32 @@ using namespace AppScreenshotExporter;
 // From this size of library on (about 90,000 selections), the heap is large enough for huge
 // pages to pay for the memory they leave unused.
 constexpr qint64 hugePageLibrarySize = qint64(128) << 20;
+
+// How long an ending that did not come through Quit waits for the library's pending save: the
+// process must end within about a second of the request.
+constexpr std::chrono::milliseconds lastWritesBound {800};
+
+// The store while the event loop runs. Anything that calls exit() from within the loop (Qt does
+// when the display connection is lost) skips Quit: the pending save is written on the way out.
+Store* storeOfTheRun = nullptr;
+
+// Writes what is pending from the thread the process ends on; safe off the store's thread.
+void writeLastChanges(Store& store)
+{
+    if (QThread::currentThread() == store.thread())
+        store.saveNow();
+    else if (!store.writePendingSave(lastWritesBound))
+        logMP(QStringLiteral("The library's last save did not finish before the end"));
+    FileLogger::flush();
+}
+
+extern "C" void saveOnUnplannedExit()
+{
+    if (Store* store = std::exchange(storeOfTheRun, nullptr)) {
+        logMP(QStringLiteral("Tessellon is ending without Quit (was the display connection lost?)"));
+        writeLastChanges(*store);
+    }
+}
 
 // An export run writes one line: its result on standard output or its error on standard error.
 // Qt's own messages (some come while the application object is being made) are kept off both.
@@ -237,7 +265,10 @@ int main(int argc, char* argv[])
     if (const auto running = channel.claim(); running && AppDelegate::handOff(channel, *running, queue))
         return application.exec();
 
-    const AppDataMigration::Outcome adoption = AppDataMigration::migrateIfNeeded();
+    // Opened once for the whole run; anything but a regular file of this user at the settings path
+    // leaves the settings in memory (never read, never written through).
+    const std::unique_ptr<QSettings> settings = AppSettings::openDefault();
+    const AppDataMigration::Outcome adoption = AppDataMigration::migrateIfNeeded(*settings);
     if (adoption.failure)
         return refuseToStart();
     std::optional<QString> migrationLogMessage;
@@ -246,7 +277,6 @@ int main(int argc, char* argv[])
             + (adoption.result.copiedStore ? QStringLiteral("true") : QStringLiteral("false"))
             + QStringLiteral(", preferences=") + QString::number(adoption.result.copiedPreferenceCount);
 
-    const std::unique_ptr<QSettings> settings = AppSettings::openDefault();
     Store store(std::nullopt, settings.get());
 
     CaptureBackends capture;
@@ -295,13 +325,21 @@ int main(int argc, char* argv[])
     if (!channel.problem().isEmpty())
         logMP(QStringLiteral("Single-instance channel: ") + channel.problem());
 
-    TerminationSignals terminationSignals;
+    TerminationSignals terminationSignals([&store] {
+        logMP(QStringLiteral("A second termination signal: Tessellon ends at once"));
+        writeLastChanges(store);
+    });
     QObject::connect(&terminationSignals, &TerminationSignals::terminationRequested, &delegate, &AppDelegate::terminate);
     QObject::connect(&application, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::applicationWillTerminate);
 
     delegate.finishLaunching(arguments,
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - processStart));
+    storeOfTheRun = &store;
+    // Registered now, after the statics that the save and the log use were made: exit() runs the
+    // handler before their destruction.
+    std::atexit(saveOnUnplannedExit);
     const int status = application.exec();
+    storeOfTheRun = nullptr;
     store.leaveToProcessEnd(); // saved on the way out
     HotKeyManager::setShared(nullptr);
     // A capture that outlived every wait still uses the backends: leave without tearing them down.

@@ -183,6 +183,11 @@ void Store::saveNow()
     });
 }
 
+bool Store::writePendingSave(std::chrono::milliseconds bound) const
+{
+    return m_saveQueue->drainNow(bound);
+}
+
 // On the save queue. Status changes go back to the main thread.
 void Store::persist(const StoreSnapshot& snapshot, quint64 generation)
 {

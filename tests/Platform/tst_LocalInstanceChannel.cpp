@@ -3,7 +3,9 @@
 #include "support/TestMain.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QSignalSpy>
@@ -116,6 +118,8 @@ private slots:
     void leftoverLockFileIsNobodys();
     void idleConnectionsAreCutOff();
     void failedAcceptListensAgain();
+    void removedFilesAreServedAgain_data();
+    void removedFilesAreServedAgain();
     void runtimeFolder_data();
     void runtimeFolder();
     void noPrivateFolderStillRuns();
@@ -314,6 +318,41 @@ void TestLocalInstanceChannel::failedAcceptListensAgain()
     QVERIFY(later.claim());
     QVERIFY(later.sendShowWindowRequest());
     QTRY_COMPARE(requests.count(), 1);
+}
+
+void TestLocalInstanceChannel::removedFilesAreServedAgain_data()
+{
+    QTest::addColumn<QString>("removed");
+    QTest::newRow("socket") << "socket";
+    QTest::newRow("lock file") << "lock";
+    QTest::newRow("socket and lock file") << "both";
+    QTest::newRow("the whole folder") << "folder";
+}
+
+// A cleaner empties the runtime folder, or removes it: the running instance makes what is gone
+// anew, so that a later start still finds it and hands off.
+void TestLocalInstanceChannel::removedFilesAreServedAgain()
+{
+    QFETCH(QString, removed);
+    QTemporaryDir parent;
+    const QString folder = parent.filePath(QStringLiteral("runtime"));
+    QVERIFY(QDir().mkdir(folder));
+    LocalInstanceChannel channel(folder);
+    QVERIFY(!channel.claim());
+    QSignalSpy requests(&channel, &InstanceChannel::showWindowRequested);
+    if (removed == u"socket" || removed == u"both")
+        QVERIFY(QFile::remove(channel.socketPath()));
+    if (removed == u"lock" || removed == u"both")
+        QVERIFY(QFile::remove(channel.lockPath()));
+    if (removed == u"folder")
+        QVERIFY(QDir(folder).removeRecursively());
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(channel.socketPath()).exists() && QFileInfo(channel.lockPath()).exists(), 2000);
+    Peer later(folder);
+    QVERIFY(later.waitForLine("running " + QByteArray::number(QCoreApplication::applicationPid())));
+    QVERIFY(later.waitForLine("sent"));
+    QTRY_COMPARE(requests.count(), 1);
+    QVERIFY(later.waitForExit(2000));
+    QCOMPARE(later.process.exitCode(), 0);
 }
 
 void TestLocalInstanceChannel::runtimeFolder_data()
