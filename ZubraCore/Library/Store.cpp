@@ -110,7 +110,8 @@ void Store::assertOwnThread() const
 bool Store::storageAllowsWrites() const
 {
     return m_persistenceStatus != StorePersistenceStatus::unreadablePrimary
-        && m_persistenceStatus != StorePersistenceStatus::incompatibleVersion;
+        && m_persistenceStatus != StorePersistenceStatus::incompatibleVersion
+        && m_persistenceStatus != StorePersistenceStatus::openElsewhere;
 }
 
 void Store::setCollectIntoActiveDraft(bool collect)
