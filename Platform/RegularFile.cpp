@@ -86,9 +86,10 @@ std::optional<PrivateFileProblem> preparePrivateFile(const QString& path)
     if (path.isEmpty())
         return PrivateFileProblem::notCreated;
     const QByteArray native = QFile::encodeName(path);
+    const bool folderReady = preparePrivateFolder(QFileInfo(path).absolutePath());
     struct stat info {};
     if (::lstat(native.constData(), &info) != 0) {
-        if (errno != ENOENT || !preparePrivateFolder(QFileInfo(path).absolutePath()))
+        if (errno != ENOENT || !folderReady)
             return PrivateFileProblem::notCreated;
         const int made = ::open(native.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
         if (made >= 0) {
