@@ -1,6 +1,5 @@
 #include "Platform/RegularFile.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <cerrno>

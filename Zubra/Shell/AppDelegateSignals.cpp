@@ -65,7 +65,7 @@ TerminationSignals::~TerminationSignals()
         return;
     if (m_watcher.joinable()) {
         setHandlers(SIG_DFL);
-        // A full pipe already wakes the thread; it stops at the byte after the signals.
+        // The thread ends when it reads this byte.
         while (::write(signalPipe[1], &stopByte, 1) < 0 && errno == EINTR) {
         }
         m_watcher.join();

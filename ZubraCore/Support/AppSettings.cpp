@@ -16,14 +16,13 @@ namespace {
 class SessionSettings final : public QSettings
 {
 public:
-    SessionSettings(QString path, QString problem)
+    // problem: why the file at the path is not used; empty when that is no problem.
+    SessionSettings(const QString& path, QString problem)
         : QSettings(u"/dev/null/"_s + QFileInfo(path).fileName(), QSettings::IniFormat)
-        , path(std::move(path))
         , problem(std::move(problem))
     {
     }
 
-    const QString path;
     const QString problem;
 };
 
