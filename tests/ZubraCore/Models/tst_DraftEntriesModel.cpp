@@ -10,6 +10,9 @@ using namespace ModelTestLibrary;
 
 namespace {
 
+// Rows of insertions: first and last.
+using Runs = QList<QPair<int, int>>;
+
 QList<QUuid> selectionIDs(const QList<ContextDraftEntry>& entries)
 {
     QList<QUuid> ids;
@@ -172,11 +175,11 @@ void TestDraftEntriesModel::runsOfNewEntriesAreOneInsertionEach_data()
 {
     // The new draft's entries: 'o' an entry already there (in order), 'n' a new one.
     QTest::addColumn<QString>("layout");
-    QTest::addColumn<QList<QPair<int, int>>>("insertions"); // first and last row of each
-    QTest::newRow("a batch appended") << "ooooonnnn" << QList<QPair<int, int>> {{5, 8}};
-    QTest::newRow("a batch in front") << "nnnooooo" << QList<QPair<int, int>> {{0, 2}};
-    QTest::newRow("runs between") << "nooonnooon" << QList<QPair<int, int>> {{0, 0}, {4, 5}, {9, 9}};
-    QTest::newRow("one removed, a run added") << "oooonnn" << QList<QPair<int, int>> {{4, 6}};
+    QTest::addColumn<Runs>("insertions");
+    QTest::newRow("a batch appended") << "ooooonnnn" << Runs {{5, 8}};
+    QTest::newRow("a batch in front") << "nnnooooo" << Runs {{0, 2}};
+    QTest::newRow("runs between") << "nooonnoon" << Runs {{0, 0}, {4, 5}, {8, 8}};
+    QTest::newRow("one removed, a run added") << "oooonnn" << Runs {{4, 6}};
 }
 
 // An import puts thousands of entries into a draft at once: the views hear one insertion per
@@ -184,7 +187,7 @@ void TestDraftEntriesModel::runsOfNewEntriesAreOneInsertionEach_data()
 void TestDraftEntriesModel::runsOfNewEntriesAreOneInsertionEach()
 {
     QFETCH(QString, layout);
-    QFETCH(QList<QPair<int, int>>, insertions);
+    QFETCH(Runs, insertions);
     Fixture f;
     ContextDraft draft = *f.store().findDraft(f.draftID);
     const QList<ContextDraftEntry> old = draft.entries;
@@ -202,7 +205,7 @@ void TestDraftEntriesModel::runsOfNewEntriesAreOneInsertionEach()
     }
     QSignalSpy inserted(f.model.get(), &QAbstractItemModel::rowsInserted);
     f.store().updateDraft(draft);
-    QList<QPair<int, int>> seen;
+    Runs seen;
     for (const QList<QVariant>& signal : inserted)
         seen.append({signal[1].toInt(), signal[2].toInt()});
     QCOMPARE(seen, insertions);
