@@ -53,6 +53,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <exception>
+#include <mutex>
 #include <utility>
 
 namespace {
@@ -67,8 +68,11 @@ constexpr qint64 hugePageLibrarySize = qint64(128) << 20;
 // process must end within about a second of the request.
 constexpr std::chrono::milliseconds lastWritesBound {800};
 
-// The store while the event loop runs. Anything that calls exit() from within the loop (Qt does
-// when the display connection is lost) skips Quit: the pending save is written on the way out.
+// The store while the event loop runs, for the ends that skip Quit: anything that calls exit()
+// from within the loop (Qt does when the display connection is lost), and a second termination
+// signal. Either writes the pending save on the way out. The mutex keeps the store from being
+// used by such an end once the run is over.
+std::mutex runMutex;
 Store* storeOfTheRun = nullptr;
 
 // Writes what is pending from the thread the process ends on; safe off the store's thread.
@@ -83,10 +87,22 @@ void writeLastChanges(Store& store)
 
 extern "C" void saveOnUnplannedExit()
 {
+    const std::lock_guard lock(runMutex);
     if (Store* store = std::exchange(storeOfTheRun, nullptr)) {
         logMP(QStringLiteral("Tessellon is ending without Quit (was the display connection lost?)"));
         writeLastChanges(*store);
     }
+}
+
+// On the signals' watching thread, before a second signal ends the process.
+void saveBeforeForcedEnd()
+{
+    const std::lock_guard lock(runMutex);
+    logMP(QStringLiteral("A second termination signal: Tessellon ends at once"));
+    if (Store* store = std::exchange(storeOfTheRun, nullptr))
+        writeLastChanges(*store);
+    else
+        FileLogger::flush();
 }
 
 // An export run writes one line: its result on standard output or its error on standard error.
@@ -251,6 +267,9 @@ int main(int argc, char* argv[])
     if (isExportRun(arguments))
         return runExport(argc, argv, arguments);
 
+    // Made before and destroyed after everything else: a second signal ends the process also
+    // while the shell is being torn down (a window or the X connection may block that).
+    std::unique_ptr<TerminationSignals> terminationSignals;
     QApplication application(argc, argv);
     QApplication::setOrganizationName(QString::fromLatin1(AppIdentity::organisation));
     QApplication::setApplicationName(QString::fromLatin1(AppIdentity::applicationName));
@@ -325,21 +344,25 @@ int main(int argc, char* argv[])
     if (!channel.problem().isEmpty())
         logMP(QStringLiteral("Single-instance channel: ") + channel.problem());
 
-    TerminationSignals terminationSignals([&store] {
-        logMP(QStringLiteral("A second termination signal: Tessellon ends at once"));
-        writeLastChanges(store);
-    });
-    QObject::connect(&terminationSignals, &TerminationSignals::terminationRequested, &delegate, &AppDelegate::terminate);
+    terminationSignals = std::make_unique<TerminationSignals>(saveBeforeForcedEnd);
+    QObject::connect(
+        terminationSignals.get(), &TerminationSignals::terminationRequested, &delegate, &AppDelegate::terminate);
     QObject::connect(&application, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::applicationWillTerminate);
 
     delegate.finishLaunching(arguments,
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - processStart));
-    storeOfTheRun = &store;
+    {
+        const std::lock_guard lock(runMutex);
+        storeOfTheRun = &store;
+    }
     // Registered now, after the statics that the save and the log use were made: exit() runs the
     // handler before their destruction.
     std::atexit(saveOnUnplannedExit);
     const int status = application.exec();
-    storeOfTheRun = nullptr;
+    {
+        const std::lock_guard lock(runMutex);
+        storeOfTheRun = nullptr; // saved by Quit
+    }
     store.leaveToProcessEnd(); // saved on the way out
     HotKeyManager::setShared(nullptr);
     // A capture that outlived every wait still uses the backends: leave without tearing them down.
