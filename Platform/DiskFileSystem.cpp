@@ -3,10 +3,12 @@
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <linux/fs.h>
 #include <sys/file.h>
@@ -269,14 +271,24 @@ bool copyData(int from, int to, qint64 size)
 class DiskFileLock final : public FileLock
 {
 public:
-    explicit DiskFileLock(int fd)
+    DiskFileLock(int fd, QByteArray path)
         : m_fd(fd)
+        , m_path(std::move(path))
     {
     }
     ~DiskFileLock() override { ::close(m_fd); } // closing releases the lock
 
+    bool isInPlace() const override
+    {
+        struct stat held {};
+        struct stat atPath {};
+        return ::fstat(m_fd, &held) == 0 && ::lstat(m_path.constData(), &atPath) == 0 && held.st_dev == atPath.st_dev
+            && held.st_ino == atPath.st_ino;
+    }
+
 private:
     int m_fd;
+    QByteArray m_path;
 };
 
 } // namespace
@@ -468,5 +480,32 @@ LockAttempt DiskFileSystem::lock(const QString& path)
             return {nullptr, true, {}};
         return {nullptr, false, path + QStringLiteral(": ") + systemError()};
     }
-    return {std::make_unique<DiskFileLock>(owned.release()), false, {}};
+    return {std::make_unique<DiskFileLock>(owned.release(), name), false, {}};
+}
+
+int DiskFileSystem::removeInterruptedWrites(const QString& path)
+{
+    const QFileInfo info(path);
+    const QByteArray folder = native(info.absolutePath());
+    // TemporaryFile's names: "." + the file's name + "." + six characters of mkostemp's.
+    const QByteArray prefix = '.' + native(info.fileName()) + '.';
+    constexpr qsizetype uniqueLength = 6;
+    DIR* directory = ::opendir(folder.constData());
+    if (!directory)
+        return 0;
+    int removed = 0;
+    while (const dirent* entry = ::readdir(directory)) {
+        const QByteArrayView name(entry->d_name);
+        if (name.size() != prefix.size() + uniqueLength || !name.startsWith(prefix))
+            continue;
+        const QByteArrayView unique = name.last(uniqueLength);
+        if (!std::all_of(unique.begin(), unique.end(), [](char c) { return std::isalnum(static_cast<unsigned char>(c)); }))
+            continue;
+        struct stat found {};
+        if (::fstatat(::dirfd(directory), entry->d_name, &found, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(found.st_mode)
+            && found.st_uid == ::getuid() && ::unlinkat(::dirfd(directory), entry->d_name, 0) == 0)
+            ++removed;
+    }
+    ::closedir(directory);
+    return removed;
 }

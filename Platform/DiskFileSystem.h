@@ -15,6 +15,7 @@ public:
     FileOutcome copy(const QString& from, const QString& to) override;
     FileOutcome createFolder(const QString& path) override;
     LockAttempt lock(const QString& path) override;
+    int removeInterruptedWrites(const QString& path) override;
 
     // Flushes a folder to disk, so that a rename inside it survives a power cut.
     static FileOutcome syncFolder(const QString& folder);

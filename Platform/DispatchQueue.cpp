@@ -136,6 +136,36 @@ void DispatchQueue::sync(const std::function<void()>& work)
     doneSignal.wait(lock, [&] { return done; });
 }
 
+bool DispatchQueue::drainNow(Duration bound)
+{
+    if (isCurrent())
+        return false;
+    struct Done
+    {
+        std::mutex mutex;
+        std::condition_variable signal;
+        bool done = false;
+    };
+    // Shared: the marker may run after this call has given up waiting.
+    const auto done = std::make_shared<Done>();
+    {
+        std::lock_guard lock(m_mutex);
+        const Duration now = m_clock->now();
+        for (Entry& entry : m_heap)
+            entry.deadline = std::min(entry.deadline, now);
+        std::make_heap(m_heap.begin(), m_heap.end(), later);
+        m_wake.notify_all();
+    }
+    // Due now and submitted last: it runs after everything above.
+    enqueue(m_clock->now(), std::make_shared<DispatchWorkItem>([done] {
+        std::lock_guard lock(done->mutex);
+        done->done = true;
+        done->signal.notify_all();
+    }));
+    std::unique_lock lock(done->mutex);
+    return done->signal.wait_for(lock, bound, [&] { return done->done; });
+}
+
 bool DispatchQueue::isCurrent() const
 {
     return std::this_thread::get_id() == m_worker.get_id();

@@ -72,6 +72,10 @@ public:
     // Runs the work on the queue after everything due before it and returns when it is done.
     // Called on the queue's own thread it runs the work at once instead of deadlocking.
     void sync(const std::function<void()>& work);
+    // Makes every delayed item due at once and waits, at most `bound`, until everything submitted
+    // so far has run or been cancelled; true when it has. For any thread but the worker's (which
+    // would wait for itself); the items run on the worker as always, one at a time.
+    bool drainNow(Duration bound);
     // True on the queue's worker thread.
     bool isCurrent() const;
 

@@ -61,6 +61,9 @@ class FileLock
 {
 public:
     virtual ~FileLock() = default;
+    // Whether the locked file still stands at its path. A lock on a file that was removed (its
+    // folder deleted, say) keeps nobody out: another open of the path locks a new file.
+    virtual bool isInPlace() const { return true; }
 };
 
 struct LockAttempt
@@ -107,4 +110,8 @@ public:
     virtual FileOutcome createFolder(const QString& path) = 0;
     // Takes an exclusive advisory lock on the file at the path, creating it when missing.
     virtual LockAttempt lock(const QString& path) = 0;
+    // Removes the temporary files that interrupted writes of this file left beside it: regular
+    // files of this user named as writeAtomically and copy name them, and nothing else. Returns
+    // how many were removed. Only for a caller that knows no write of the file is under way.
+    virtual int removeInterruptedWrites(const QString& /*path*/) { return 0; }
 };

@@ -47,11 +47,14 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QSettings>
+#include <QThread>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <exception>
+#include <mutex>
+#include <utility>
 
 namespace {
 
@@ -60,6 +63,47 @@ using namespace AppScreenshotExporter;
 // From this size of library on (about 90,000 selections), the heap is large enough for huge
 // pages to pay for the memory they leave unused.
 constexpr qint64 hugePageLibrarySize = qint64(128) << 20;
+
+// How long an ending that did not come through Quit waits for the library's pending save: the
+// process must end within about a second of the request.
+constexpr std::chrono::milliseconds lastWritesBound {800};
+
+// The store while the event loop runs, for the ends that skip Quit: anything that calls exit()
+// from within the loop (Qt does when the display connection is lost), and a second termination
+// signal. Either writes the pending save on the way out. The mutex keeps the store from being
+// used by such an end once the run is over.
+std::mutex runMutex;
+Store* storeOfTheRun = nullptr;
+
+// Writes what is pending from the thread the process ends on; safe off the store's thread.
+void writeLastChanges(Store& store)
+{
+    if (QThread::currentThread() == store.thread())
+        store.saveNow();
+    else if (!store.writePendingSave(lastWritesBound))
+        logMP(QStringLiteral("The library's last save did not finish before the end"));
+    FileLogger::flush();
+}
+
+extern "C" void saveOnUnplannedExit()
+{
+    const std::lock_guard lock(runMutex);
+    if (Store* store = std::exchange(storeOfTheRun, nullptr)) {
+        logMP(QStringLiteral("Tessellon is ending without Quit (was the display connection lost?)"));
+        writeLastChanges(*store);
+    }
+}
+
+// On the signals' watching thread, before a second signal ends the process.
+void saveBeforeForcedEnd()
+{
+    const std::lock_guard lock(runMutex);
+    logMP(QStringLiteral("A second termination signal: Tessellon ends at once"));
+    if (Store* store = std::exchange(storeOfTheRun, nullptr))
+        writeLastChanges(*store);
+    else
+        FileLogger::flush();
+}
 
 // An export run writes one line: its result on standard output or its error on standard error.
 // Qt's own messages (some come while the application object is being made) are kept off both.
@@ -223,6 +267,9 @@ int main(int argc, char* argv[])
     if (isExportRun(arguments))
         return runExport(argc, argv, arguments);
 
+    // Made before and destroyed after everything else: a second signal ends the process also
+    // while the shell is being torn down (a window or the X connection may block that).
+    std::unique_ptr<TerminationSignals> terminationSignals;
     QApplication application(argc, argv);
     QApplication::setOrganizationName(QString::fromLatin1(AppIdentity::organisation));
     QApplication::setApplicationName(QString::fromLatin1(AppIdentity::applicationName));
@@ -237,7 +284,10 @@ int main(int argc, char* argv[])
     if (const auto running = channel.claim(); running && AppDelegate::handOff(channel, *running, queue))
         return application.exec();
 
-    const AppDataMigration::Outcome adoption = AppDataMigration::migrateIfNeeded();
+    // Opened once for the whole run; anything but a regular file of this user at the settings path
+    // leaves the settings in memory (never read, never written through).
+    const std::unique_ptr<QSettings> settings = AppSettings::openDefault();
+    const AppDataMigration::Outcome adoption = AppDataMigration::migrateIfNeeded(*settings);
     if (adoption.failure)
         return refuseToStart();
     std::optional<QString> migrationLogMessage;
@@ -246,7 +296,6 @@ int main(int argc, char* argv[])
             + (adoption.result.copiedStore ? QStringLiteral("true") : QStringLiteral("false"))
             + QStringLiteral(", preferences=") + QString::number(adoption.result.copiedPreferenceCount);
 
-    const std::unique_ptr<QSettings> settings = AppSettings::openDefault();
     // Owned here and never destroyed: see the end of main.
     auto ownedStore = std::make_unique<Store>(StoreLocations::defaultStoreURL(), settings.get());
     Store& store = *ownedStore;
@@ -297,13 +346,25 @@ int main(int argc, char* argv[])
     if (!channel.problem().isEmpty())
         logMP(QStringLiteral("Single-instance channel: ") + channel.problem());
 
-    TerminationSignals terminationSignals;
-    QObject::connect(&terminationSignals, &TerminationSignals::terminationRequested, &delegate, &AppDelegate::terminate);
+    terminationSignals = std::make_unique<TerminationSignals>(saveBeforeForcedEnd);
+    QObject::connect(
+        terminationSignals.get(), &TerminationSignals::terminationRequested, &delegate, &AppDelegate::terminate);
     QObject::connect(&application, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::applicationWillTerminate);
 
     delegate.finishLaunching(arguments,
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - processStart));
+    {
+        const std::lock_guard lock(runMutex);
+        storeOfTheRun = &store;
+    }
+    // Registered now, after the statics that the save and the log use were made: exit() runs the
+    // handler before their destruction.
+    std::atexit(saveOnUnplannedExit);
     const int status = application.exec();
+    {
+        const std::lock_guard lock(runMutex);
+        storeOfTheRun = nullptr; // saved by Quit
+    }
     // Every change is written (on the way out already; this writes only what that missed), then
     // the records go with the process: freeing a large library record by record would only keep
     // the ending process busy. Held where leak checkers see it.

@@ -6,6 +6,7 @@
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QFileSystemWatcher>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QStandardPaths>
@@ -226,22 +227,74 @@ void LocalInstanceChannel::listen()
         m_server->setSocketOptions(QLocalServer::UserAccessOption);
         m_server->setMaxPendingConnections(maxPendingConnections);
         connect(m_server, &QLocalServer::newConnection, this, &LocalInstanceChannel::acceptConnections);
-        // A failed accept (no descriptors left, say) closes the server and removes its socket:
-        // it listens again once the cause is gone, instead of turning every later launch away.
         m_relisten = new QTimer(this);
+        m_relisten->setSingleShot(true);
         m_relisten->setInterval(relistenInterval);
-        connect(m_relisten, &QTimer::timeout, this, [this] {
-            if (!isListening())
-                listen();
-        });
-        m_relisten->start();
+        connect(m_relisten, &QTimer::timeout, this, &LocalInstanceChannel::keepServing);
+        // A failed accept closes the server and removes its socket; a cleaner may remove the
+        // socket or the whole folder. Either shows in the folder.
+        m_watcher = new QFileSystemWatcher(this);
+        connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, &LocalInstanceChannel::keepServing);
     }
     // This process serves the channel now: a socket left at the path is no one's.
     m_server->close();
     QLocalServer::removeServer(socketPath());
-    if (!m_server->listen(socketPath()))
+    m_socketDevice = m_socketInode = 0;
+    if (m_server->listen(socketPath())) {
+        struct stat info {};
+        if (::lstat(QFile::encodeName(socketPath()).constData(), &info) == 0) {
+            m_socketDevice = info.st_dev;
+            m_socketInode = info.st_ino;
+        }
+    } else {
         m_problem = QStringLiteral("Could not listen on ") + socketPath() + QStringLiteral(": ")
             + m_server->errorString();
+        m_relisten->start(); // once the cause is gone, instead of turning every later launch away
+    }
+    watchFolder();
+}
+
+void LocalInstanceChannel::watchFolder()
+{
+    if (m_watcher && !m_watcher->directories().contains(m_folder))
+        m_watcher->addPath(m_folder);
+}
+
+void LocalInstanceChannel::keepServing()
+{
+    const QByteArray folder = QFile::encodeName(m_folder);
+    struct stat info {};
+    if (::stat(folder.constData(), &info) != 0 && !makePrivate(m_folder, &m_problem))
+        return; // nothing to watch: a later launch finds no instance and runs on its own
+    // The lock held on a file that is gone keeps nobody out: it is taken on a new file.
+    if (m_lockDescriptor >= 0) {
+        struct stat held {};
+        const bool inPlace = ::fstat(m_lockDescriptor, &held) == 0
+            && ::stat(QFile::encodeName(lockPath()).constData(), &info) == 0 && info.st_dev == held.st_dev
+            && info.st_ino == held.st_ino;
+        if (!inPlace) {
+            const int descriptor = openLockFile(lockPath(), &m_problem);
+            if (descriptor >= 0 && ::flock(descriptor, LOCK_EX | LOCK_NB) == 0) {
+                ::close(m_lockDescriptor);
+                m_lockDescriptor = descriptor;
+                const QByteArray pid = QByteArray::number(QCoreApplication::applicationPid()) + '\n';
+                if (::pwrite(descriptor, pid.constData(), size_t(pid.size()), 0) != pid.size())
+                    m_problem = QStringLiteral("Could not write ") + lockPath() + QStringLiteral(": ") + errnoText();
+            } else if (descriptor >= 0) {
+                ::close(descriptor); // another instance runs there now: it serves the socket
+                m_problem = QStringLiteral("Another instance took the lock file ") + lockPath();
+                watchFolder();
+                return;
+            }
+        }
+    }
+    const bool socketInPlace = isListening()
+        && ::lstat(QFile::encodeName(socketPath()).constData(), &info) == 0 && S_ISSOCK(info.st_mode)
+        && quint64(info.st_dev) == m_socketDevice && quint64(info.st_ino) == m_socketInode;
+    if (!socketInPlace && !m_relisten->isActive())
+        listen();
+    else
+        watchFolder();
 }
 
 void LocalInstanceChannel::acceptConnections()

@@ -9,6 +9,7 @@
 #include <QString>
 #include <chrono>
 
+class QFileSystemWatcher;
 class QLocalServer;
 class QLocalSocket;
 class QTimer;
@@ -22,7 +23,7 @@ public:
     static constexpr std::chrono::milliseconds idleConnectionTimeout {1000};
     // Connections waiting for their request at once; further ones are closed on arrival.
     static constexpr int maxPendingConnections = 16;
-    // How often a server that stopped listening (a failed accept closes it) is started again.
+    // After a failed listen (no descriptors left, say), when it is tried again.
     static constexpr std::chrono::milliseconds relistenInterval {1000};
 
     // folder: where the lock and the socket live; empty = runtimeFolder(). name: their base name.
@@ -50,6 +51,11 @@ public:
 
 private:
     void listen();
+    // Serves again what was taken away: the folder, the lock file or the socket removed (a
+    // cleaner emptying the folder), or the socket closed by a failed accept. Runs when the
+    // folder changes, and after a failed listen; nothing polls.
+    void keepServing();
+    void watchFolder();
     void acceptConnections();
     void readRequest(QLocalSocket* socket);
     void dropConnection(QLocalSocket* socket);
@@ -59,6 +65,10 @@ private:
     QString m_problem;
     int m_lockDescriptor = -1;
     QLocalServer* m_server = nullptr;
-    QTimer* m_relisten = nullptr;
+    QTimer* m_relisten = nullptr; // single shot, after a failed listen
+    QFileSystemWatcher* m_watcher = nullptr;
+    // The socket file this server made: its device and inode (0 when there is none).
+    quint64 m_socketDevice = 0;
+    quint64 m_socketInode = 0;
     QHash<QLocalSocket*, QByteArray> m_pending;
 };

@@ -139,9 +139,22 @@ ImportOutcome addImported(Store& store, const QUuid& draftID, const QString& pas
     if (added.isEmpty())
         return outcome;
     // Into a draft that has gone the chunks stay in the library, and no notice claims otherwise.
-    const bool draftExists = store.findDraft(draftID).has_value();
-    for (const Selection& s : added)
-        addToDraft(store, draftID, s.id);
+    // All chunks go into the draft in one change: one update, one refresh of the views.
+    const bool draftExists = withDraft(store, draftID, [&](ContextDraft& d) {
+        QSet<QUuid> present;
+        for (const ContextDraftEntry& e : d.entries)
+            present.insert(e.selectionID);
+        d.entries.reserve(d.entries.size() + added.size());
+        for (const Selection& s : added) {
+            if (present.contains(s.id))
+                continue;
+            ContextDraftEntry entry;
+            entry.id = QUuid::createUuid();
+            entry.selectionID = s.id;
+            d.entries.append(entry);
+            present.insert(s.id);
+        }
+    });
     if (draftExists)
         outcome.notice = u"Imported "_s + QString::number(added.size()) + u" chunk"_s + plural(added.size())
             + u" into the prompt."_s;

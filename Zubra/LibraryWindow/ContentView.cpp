@@ -49,7 +49,7 @@ SidebarChoice choiceFor(const std::optional<SidebarItem>& item)
 
 bool libraryUnavailable(StorePersistenceStatus status)
 {
-    return status == StorePersistenceStatus::unreadablePrimary || status == StorePersistenceStatus::incompatibleVersion;
+    return status.unavailableLibraryPresentation().has_value();
 }
 
 } // namespace

@@ -110,7 +110,8 @@ PersistenceStatusContent persistenceStatusContent(StorePersistenceStatus status)
         return {u"arrow.counterclockwise.circle.fill"_qs, LibraryStyle::green(), u"Library recovered"_qs,
             u"Tessellon restored a known-good local backup and preserved the unreadable data."_qs, false};
     case StorePersistenceStatus::unreadablePrimary:
-    case StorePersistenceStatus::incompatibleVersion: {
+    case StorePersistenceStatus::incompatibleVersion:
+    case StorePersistenceStatus::openElsewhere: {
         const LibraryRecoveryPresentation presentation = *status.unavailableLibraryPresentation();
         return {warning, LibraryStyle::orange(), presentation.title(), presentation.message(),
             presentation.canRevealLibraryFolder()};

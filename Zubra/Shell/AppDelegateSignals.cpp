@@ -5,14 +5,21 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusVariant>
-#include <QSocketNotifier>
+#include <QMetaObject>
+#include <array>
+#include <cerrno>
 #include <csignal>
+#include <cstdlib>
+#include <system_error>
 #include <fcntl.h>
 #include <unistd.h>
 
 namespace {
 
 int signalPipe[2] = {-1, -1};
+constexpr std::array handledSignals {SIGTERM, SIGINT, SIGHUP};
+// Written by the destructor: the watching thread ends.
+constexpr unsigned char stopByte = 0;
 
 extern "C" void onTerminationSignal(int number)
 {
@@ -22,47 +29,74 @@ extern "C" void onTerminationSignal(int number)
     errno = saved;
 }
 
+void setHandlers(void (*handler)(int))
+{
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int number : handledSignals)
+        ::sigaction(number, &action, nullptr);
+}
+
 } // namespace
 
-TerminationSignals::TerminationSignals(QObject* parent)
+TerminationSignals::TerminationSignals(LastWrites lastWrites, QObject* parent)
     : QObject(parent)
+    , m_lastWrites(std::move(lastWrites))
 {
-    if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
+    // The read end blocks (the watching thread sleeps on it); the handler's write never does.
+    if (::pipe2(signalPipe, O_CLOEXEC) != 0 || ::fcntl(signalPipe[1], F_SETFL, O_NONBLOCK) != 0) {
         logMP(QStringLiteral("Termination signals are not handled: no pipe"));
         return;
     }
-    m_notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &TerminationSignals::drain);
-    struct sigaction action {};
-    action.sa_handler = onTerminationSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::sigaction(SIGINT, &action, nullptr);
+    try {
+        m_watcher = std::thread([this] { watch(); });
+    } catch (const std::system_error&) {
+        logMP(QStringLiteral("Termination signals are not handled: no thread"));
+        return;
+    }
+    setHandlers(onTerminationSignal);
 }
 
 TerminationSignals::~TerminationSignals()
 {
-    if (!m_notifier)
+    if (signalPipe[0] < 0)
         return;
-    struct sigaction action {};
-    action.sa_handler = SIG_DFL;
-    ::sigaction(SIGTERM, &action, nullptr);
-    ::sigaction(SIGINT, &action, nullptr);
-    delete m_notifier;
+    if (m_watcher.joinable()) {
+        setHandlers(SIG_DFL);
+        // The thread ends when it reads this byte.
+        while (::write(signalPipe[1], &stopByte, 1) < 0 && errno == EINTR) {
+        }
+        m_watcher.join();
+    }
     ::close(signalPipe[0]);
     ::close(signalPipe[1]);
     signalPipe[0] = signalPipe[1] = -1;
 }
 
-void TerminationSignals::drain()
+void TerminationSignals::watch()
 {
-    unsigned char byte = 0;
-    int last = 0;
-    while (::read(signalPipe[0], &byte, 1) == 1)
-        last = byte;
-    if (last != 0)
-        emit terminationRequested(last);
+    bool handedOver = false;
+    while (true) {
+        unsigned char byte = 0;
+        const ssize_t count = ::read(signalPipe[0], &byte, 1);
+        if (count < 0 && errno == EINTR)
+            continue;
+        if (count != 1 || byte == stopByte)
+            return;
+        if (!handedOver) {
+            handedOver = true;
+            const int number = byte;
+            QMetaObject::invokeMethod(
+                this, [this, number] { emit terminationRequested(number); }, Qt::QueuedConnection);
+            continue;
+        }
+        // The GUI thread has not ended the process since the first signal: it may be blocked.
+        if (m_lastWrites)
+            m_lastWrites();
+        std::_Exit(128 + byte);
+    }
 }
 
 namespace {

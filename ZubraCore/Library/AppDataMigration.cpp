@@ -83,10 +83,15 @@ QVariantMap readLegacyPreferences(QSettings& legacySettings)
 
 Outcome migrateIfNeeded()
 {
-    const QVariantMap legacyPreferences = readLegacyPreferences(*AppSettings::openLegacy());
     const std::unique_ptr<QSettings> currentDefaults = AppSettings::openDefault();
+    return migrateIfNeeded(*currentDefaults);
+}
+
+Outcome migrateIfNeeded(QSettings& currentDefaults)
+{
+    const QVariantMap legacyPreferences = readLegacyPreferences(*AppSettings::openLegacy());
     return migrate(
-        StoreLocations::legacyStoreURL(), StoreLocations::defaultStoreURL(), legacyPreferences, *currentDefaults);
+        StoreLocations::legacyStoreURL(), StoreLocations::defaultStoreURL(), legacyPreferences, currentDefaults);
 }
 
 } // namespace AppDataMigration

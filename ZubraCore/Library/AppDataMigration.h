@@ -48,6 +48,8 @@ struct Outcome
 // The launch entry: the real locations, the earlier product's settings (organisation "vesk",
 // application "Zubra") and Tessellon's own settings.
 Outcome migrateIfNeeded();
+// The same into settings already open (the program's own, as AppSettings::openDefault gives them).
+Outcome migrateIfNeeded(QSettings& currentDefaults);
 
 // The adoption over given locations. The current library counts as present when either its
 // primary or its backup exists; the earlier library is copied through a temporary file beside

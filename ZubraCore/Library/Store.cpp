@@ -100,7 +100,8 @@ void Store::assertOwnThread() const
 bool Store::storageAllowsWrites() const
 {
     return m_persistenceStatus != StorePersistenceStatus::unreadablePrimary
-        && m_persistenceStatus != StorePersistenceStatus::incompatibleVersion;
+        && m_persistenceStatus != StorePersistenceStatus::incompatibleVersion
+        && m_persistenceStatus != StorePersistenceStatus::openElsewhere;
 }
 
 void Store::setCollectIntoActiveDraft(bool collect)
@@ -171,6 +172,11 @@ void Store::saveNow()
             return;
         persist(current, generation);
     });
+}
+
+bool Store::writePendingSave(std::chrono::milliseconds bound) const
+{
+    return m_saveQueue->drainNow(bound);
 }
 
 // On the save queue. Status changes go back to the main thread.

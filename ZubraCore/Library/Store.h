@@ -81,6 +81,10 @@ public:
     // since the last successful write, or since a load that found both files current). Must
     // not be called on the save queue.
     void saveNow();
+    // Safe from any thread: the last resort of a process that must end while the store's thread
+    // is blocked. The pending save, which holds its own snapshot, is written now on the save
+    // queue; true when it (and any write before it) is done within the bound.
+    bool writePendingSave(std::chrono::milliseconds bound) const;
 
     // Selections.
     void add(const Selection& selection);

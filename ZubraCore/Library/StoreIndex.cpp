@@ -286,6 +286,29 @@ bool StoreIndex::precedes(SortMode mode, Key a, Key b) const
 
 StoreIndex::Key StoreIndex::insertFront(const Selection& selection)
 {
+    const Key key = insertRecord(selection);
+    insertInOrders(key);
+    return key;
+}
+
+void StoreIndex::insertFront(const QList<Selection>& selections)
+{
+    std::vector<Key> added;
+    added.reserve(size_t(selections.size()));
+    for (const Selection& selection : selections)
+        added.push_back(insertRecord(selection));
+    for (SortMode mode : SortModes::allCases()) {
+        const auto before = [this, mode](Key a, Key b) { return storedBefore(mode, a, b); };
+        std::vector<Key>& order = m_orders[size_t(mode)];
+        const auto oldEnd = qsizetype(order.size());
+        order.insert(order.end(), added.begin(), added.end());
+        std::sort(order.begin() + oldEnd, order.end(), before);
+        std::inplace_merge(order.begin(), order.begin() + oldEnd, order.end(), before);
+    }
+}
+
+StoreIndex::Key StoreIndex::insertRecord(const Selection& selection)
+{
     const Key key = m_nextKey++;
     if (m_records.size() <= key)
         m_records.resize(std::max(size_t(key) + 1, m_records.size() * 3 / 2));
@@ -295,7 +318,6 @@ StoreIndex::Key StoreIndex::insertFront(const Selection& selection)
     m_search.set(key, selection);
     count(m_records[key], 1);
     addToSource(key);
-    insertInOrders(key);
     return key;
 }
 

@@ -116,8 +116,11 @@ QString StorePersistence::lockPath(const QString& storePath)
 
 bool StorePersistence::takeLock()
 {
-    if (m_lock)
+    // A lock on a file that was removed (with the library's folder, say) keeps no other instance
+    // out: the lock is taken again on the file that stands at the path now, or writing stops.
+    if (m_lock && m_lock->isInPlace())
         return true;
+    m_lock.reset();
     LockAttempt attempt = m_fileSystem->lock(lockPath(m_storePath));
     if (attempt.heldElsewhere)
         return false;
@@ -220,6 +223,14 @@ StoreLoadResult StorePersistence::load(LaunchFiles& files)
 
     if (lockedOut)
         return openedElsewhere(files);
+    // Holding the lock, this store is the only writer: what interrupted saves left is no one's.
+    if (m_lock) {
+        const int removed
+            = m_fileSystem->removeInterruptedWrites(m_storePath) + m_fileSystem->removeInterruptedWrites(m_backupPath);
+        if (removed > 0)
+            logEvent(QStringLiteral("Removed ") + QString::number(removed)
+                + QStringLiteral(" temporary file(s) left by interrupted saves."));
+    }
     if (primary.exists) {
         if (!primary.decodes()) {
             logFailure(
@@ -288,8 +299,8 @@ StoreLoadResult StorePersistence::openedElsewhere(const LaunchFiles& files)
                             "read-only."));
     for (const LaunchFile* file : {&files.primary, &files.backup})
         if (file->decodes())
-            return {*file->decode().snapshot, StorePersistenceStatus::unreadablePrimary};
-    return {std::nullopt, StorePersistenceStatus::unreadablePrimary};
+            return {*file->decode().snapshot, StorePersistenceStatus::openElsewhere};
+    return {std::nullopt, StorePersistenceStatus::openElsewhere};
 }
 
 StoreLoadResult StorePersistence::recoverMissingPrimary(const LaunchFiles& files)
@@ -387,8 +398,9 @@ StorePersistenceStatus StorePersistence::failureStatus(const PersistenceError& e
 {
     switch (error.kind) {
     case PersistenceError::primaryNotPreserved:
-    case PersistenceError::libraryInUse:
         return StorePersistenceStatus::unreadablePrimary;
+    case PersistenceError::libraryInUse:
+        return StorePersistenceStatus::openElsewhere;
     case PersistenceError::backupWriteFailed:
         return StorePersistenceStatus::backupUnavailable;
     default:

@@ -15,7 +15,9 @@
 // While it may write, an instance holds an advisory lock on "<library>.lock" beside the library
 // (taken at launch when a library file exists, else at the first save). A second instance on the
 // same library, in this process or another, finds the lock held: it loads the library read-only
-// (status unreadablePrimary) and never writes.
+// (status openElsewhere) and never writes. Before each write the lock is proved to be on the
+// file at the lock's path; when that file was removed (the folder deleted) it is taken again, or
+// writing stops. Holding the lock at launch, it removes the temporary files of interrupted saves.
 
 #include "Platform/DiskFileSystem.h"
 #include "Platform/FileSystem.h"

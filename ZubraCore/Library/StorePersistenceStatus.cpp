@@ -7,6 +7,8 @@ QString LibraryRecoveryPresentation::title() const
         return QStringLiteral("Library unavailable");
     case incompatibleVersion:
         return QStringLiteral("Library version not supported");
+    case inUse:
+        return QStringLiteral("Library in use");
     }
     return {};
 }
@@ -20,6 +22,9 @@ QString LibraryRecoveryPresentation::message() const
     case incompatibleVersion:
         return QStringLiteral("The library or backup uses a format this version of Tessellon cannot open. Both files "
                               "are unchanged. Open them with a compatible version of Tessellon.");
+    case inUse:
+        return QStringLiteral("Another Tessellon session has the library open and saves it; here it is read-only. "
+                              "Quit the other session, then relaunch Tessellon.");
     }
     return {};
 }
@@ -36,6 +41,8 @@ std::optional<LibraryRecoveryPresentation> StorePersistenceStatus::unavailableLi
         return LibraryRecoveryPresentation::unreadable;
     case incompatibleVersion:
         return LibraryRecoveryPresentation::incompatibleVersion;
+    case openElsewhere:
+        return LibraryRecoveryPresentation::inUse;
     default:
         return std::nullopt;
     }
@@ -50,7 +57,7 @@ std::optional<QString> StorePersistenceStatus::blockedCaptureMessage() const
 
 bool StorePersistenceStatus::shouldShowLaunchAccessibilityPrompt(bool isAccessibilityTrusted) const
 {
-    return !isAccessibilityTrusted && m_value != unreadablePrimary && m_value != incompatibleVersion;
+    return !isAccessibilityTrusted && !unavailableLibraryPresentation();
 }
 
 QString StorePersistenceStatus::name() const
@@ -68,6 +75,8 @@ QString StorePersistenceStatus::name() const
         return QStringLiteral("backupUnavailable");
     case saveFailed:
         return QStringLiteral("saveFailed");
+    case openElsewhere:
+        return QStringLiteral("openElsewhere");
     }
     return {};
 }

@@ -7,11 +7,11 @@
 #include <QString>
 #include <optional>
 
-// The two blocking library states, as the windows and the capture flow show them.
+// The blocking library states, as the windows and the capture flow show them.
 class LibraryRecoveryPresentation
 {
 public:
-    enum Value : quint8 { unreadable, incompatibleVersion };
+    enum Value : quint8 { unreadable, incompatibleVersion, inUse };
 
     constexpr LibraryRecoveryPresentation(Value value)
         : m_value(value)
@@ -43,6 +43,7 @@ public:
         incompatibleVersion, // a file of a version this program does not read: both left unchanged
         backupUnavailable, // the library is fine but its backup could not be written
         saveFailed, // the last save failed for another reason
+        openElsewhere, // another running session holds the library for writing: read-only here
     };
 
     constexpr StorePersistenceStatus(Value value = ready)

@@ -119,18 +119,28 @@ QList<Selection> Store::addImportedTextChunks(const QStringList& chunks, const Q
     QList<Selection> created;
     if (!storageAllowsWrites())
         return created;
+    QSet<QUuid> taken;
     for (const QString& chunk : chunks) {
         if (chunk.trimmed().isEmpty())
             continue;
-        if (created.isEmpty())
-            beginChange();
-        Selection selection = Selection::make(freshSelectionID(), chunk, chunk, appName, std::nullopt, std::nullopt,
-            std::nullopt, std::nullopt, {}, now());
-        insertSelection(selection);
-        created.append(selection);
+        QUuid id = freshSelectionID();
+        while (taken.contains(id))
+            id = freshSelectionID();
+        taken.insert(id);
+        created.append(Selection::make(id, chunk, chunk, appName, std::nullopt, std::nullopt, std::nullopt,
+            std::nullopt, {}, now()));
     }
     if (created.isEmpty())
         return created;
+    // All at once: each chunk in front of the one before, as one by one, at the cost of one.
+    beginChange();
+    QList<Selection> library;
+    library.reserve(m_selections.size() + created.size());
+    for (qsizetype i = created.size() - 1; i >= 0; --i)
+        library.append(created[i]);
+    library.append(m_selections);
+    m_selections = std::move(library);
+    m_index.insertFront(created);
     scheduleSave();
     QList<QUuid> ids;
     QList<qsizetype> positions;

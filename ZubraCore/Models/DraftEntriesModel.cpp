@@ -3,6 +3,7 @@
 #include "ZubraCore/Library/Store.h"
 
 #include <QSet>
+#include <algorithm>
 
 DraftEntriesModel::DraftEntriesModel(Store* store, QObject* parent)
     : QAbstractListModel(parent)
@@ -86,17 +87,25 @@ void DraftEntriesModel::refresh()
         changePersistentIndexList(before, after);
         emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
     }
-    for (int row = 0; row < int(next.size()); ++row) {
+    for (int row = 0; row < int(next.size());) {
         if (row < m_entries.size() && m_entries[row].id == next[row].id) {
             if (!(m_entries[row] == next[row])) {
                 m_entries[row] = next[row];
                 emit dataChanged(index(row), index(row));
             }
+            ++row;
             continue;
         }
-        beginInsertRows({}, row, row);
-        m_entries.insert(row, next[row]);
+        // The entries that stay are in order by now: a run of new ones goes in as one insertion,
+        // so that views lay out once for a whole batch (an import adds thousands).
+        int end = row + 1;
+        while (end < int(next.size()) && !currentIDs.contains(next[end].id))
+            ++end;
+        beginInsertRows({}, row, end - 1);
+        m_entries.insert(row, end - row, ContextDraftEntry());
+        std::copy(next.cbegin() + row, next.cbegin() + end, m_entries.begin() + row);
         endInsertRows();
+        row = end;
     }
 }
 

@@ -1,26 +1,78 @@
 #include "ZubraCore/Support/AppSettings.h"
 
 #include "Platform/AppIdentity.h"
+#include "Platform/RegularFile.h"
 
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
-std::unique_ptr<QSettings> openScope(const char* application)
+
+// Settings kept for this process only: QSettings stands on a path below a device, where no
+// folder and no file can ever be made, so every write-out fails before it touches a file.
+class SessionSettings final : public QSettings
 {
-    return std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-        QString::fromLatin1(AppIdentity::organisation), QString::fromLatin1(application));
+public:
+    // problem: why the file at the path is not used; empty when that is no problem.
+    SessionSettings(const QString& path, QString problem)
+        : QSettings(u"/dev/null/"_s + QFileInfo(path).fileName(), QSettings::IniFormat)
+        , problem(std::move(problem))
+    {
+    }
+
+    const QString problem;
+};
+
+const QString notSaved = u": settings are not saved."_s;
+
+// Where QSettings keeps the user-scope native file of the program's organisation.
+QString scopePath(const char* application)
+{
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) + u'/'
+        + QString::fromLatin1(AppIdentity::organisation) + u'/' + QString::fromLatin1(application) + u".conf"_s;
 }
+
 } // namespace
 
 std::unique_ptr<QSettings> AppSettings::openDefault()
 {
-    return openScope(AppIdentity::applicationName);
+    return openPrivate(scopePath(AppIdentity::applicationName));
+}
+
+std::unique_ptr<QSettings> AppSettings::openPrivate(const QString& path)
+{
+    const std::optional<RegularFile::PrivateFileProblem> problem = RegularFile::preparePrivateFile(path);
+    if (!problem)
+        return std::make_unique<QSettings>(path, QSettings::IniFormat);
+    QString why;
+    switch (*problem) {
+    case RegularFile::PrivateFileProblem::link:
+        why = u" is a link"_s;
+        break;
+    case RegularFile::PrivateFileProblem::notAFile:
+        why = u" is not a file"_s;
+        break;
+    case RegularFile::PrivateFileProblem::otherOwner:
+        why = u" belongs to another user"_s;
+        break;
+    case RegularFile::PrivateFileProblem::notCreated:
+        why = u" cannot be written"_s;
+        break;
+    }
+    return std::make_unique<SessionSettings>(path, u"The settings file "_s + path + why + notSaved);
 }
 
 std::unique_ptr<QSettings> AppSettings::openLegacy()
 {
-    return openScope(AppIdentity::legacyApplicationName);
+    // Only read: a regular file, also through a link; anything else (a pipe would block the
+    // read for ever) counts as no earlier settings.
+    const QString path = scopePath(AppIdentity::legacyApplicationName);
+    if (!RegularFile::isRegularFile(path))
+        return std::make_unique<SessionSettings>(path, QString());
+    return std::make_unique<QSettings>(path, QSettings::IniFormat);
 }
 
 QString AppSettings::lastExportFolder() const
@@ -54,9 +106,10 @@ QString AppSettings::unreadableCustomPromptTemplatesKeyFor(int n)
 
 std::optional<QString> AppSettings::storageProblem() const
 {
+    if (const auto* session = dynamic_cast<const SessionSettings*>(m_settings); session && !session->problem.isEmpty())
+        return session->problem;
     m_settings->sync();
     const QString path = m_settings->fileName();
-    const QString notSaved = QStringLiteral(": settings are not saved.");
     const QFileInfo file(path);
     if (file.exists() && !file.isFile())
         return QStringLiteral("The settings file ") + path + QStringLiteral(" is not a file") + notSaved;

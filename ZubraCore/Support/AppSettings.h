@@ -37,13 +37,20 @@ public:
 
     // The settings file of the program's scope (organisation and application of AppIdentity).
     static std::unique_ptr<QSettings> openDefault();
-    // The earlier product's settings file, read once when its data is adopted.
+    // The settings file at the path, private to the user (0600 in a folder 0700). It is opened
+    // only when it is a regular file of this user, or was missing and has been made: anything else
+    // at the path (a link, a pipe, a device, another user's file) is never read nor written, and
+    // the settings then live in memory for this process, with storageProblem() saying why.
+    static std::unique_ptr<QSettings> openPrivate(const QString& path);
+    // The earlier product's settings file, read once when its data is adopted; empty unless a
+    // regular file stands at its path.
     static std::unique_ptr<QSettings> openLegacy();
 
     QSettings& settings() const { return *m_settings; }
 
-    // Why the settings are not kept, or nothing when they are: the file is a folder or something
-    // else that is not a file, cannot be read, or it or its folder cannot be written. Writes out
+    // Why the settings are not kept, or nothing when they are: the file is a link, a folder or
+    // something else that is not a file, another user's, cannot be read, or it or its folder cannot
+    // be written. Writes out
     // what is pending first. QSettings itself only drops such changes silently.
     std::optional<QString> storageProblem() const;
 

@@ -5,6 +5,7 @@
 #include <QStringList>
 #include <QTest>
 #include <future>
+#include <thread>
 
 using namespace std::chrono_literals;
 
@@ -49,6 +50,8 @@ private slots:
     void dueItemWaitingBehindRunningWorkIsCancellable();
     void cancelAfterRunReportsFalse();
     void syncWaitsForDueWorkAndRunsInline();
+    void drainNowRunsDelayedWorkAtOnce_data();
+    void drainNowRunsDelayedWorkAtOnce();
     void destructorFinishesRunningWorkAndDropsTheRest();
     void systemClockRunsDelayedWork();
 };
@@ -166,6 +169,62 @@ void TestDispatchQueue::syncWaitsForDueWorkAndRunsInline()
     QVERIFY(onQueue);
     QVERIFY(!queue.isCurrent());
     QCOMPARE(log.names(), (QStringList {"due", "sync", "nested"}));
+}
+
+void TestDispatchQueue::drainNowRunsDelayedWorkAtOnce_data()
+{
+    QTest::addColumn<bool>("busy"); // a write is running when the drain is asked for
+    QTest::addColumn<bool>("blockedLong"); // and it outlasts the bound
+    QTest::newRow("idle queue") << false << false;
+    QTest::newRow("behind a running write") << true << false;
+    QTest::newRow("behind a write that outlasts the bound") << true << true;
+}
+
+// The last resort of an ending process: delayed work runs now, in its order, cancelled work
+// never; the wait is bounded.
+void TestDispatchQueue::drainNowRunsDelayedWorkAtOnce()
+{
+    QFETCH(bool, busy);
+    QFETCH(bool, blockedLong);
+    auto clock = std::make_shared<ManualClock>(); // never advanced
+    RunLog log;
+    DispatchQueue queue("test.drain", clock);
+    std::promise<void> started;
+    std::promise<void> release;
+    std::shared_future<void> released = release.get_future().share();
+    if (busy) {
+        queue.async([&started, released, &log] {
+            started.set_value();
+            released.wait();
+            log.add("write");
+        });
+        started.get_future().wait();
+    }
+    queue.asyncAfter(400ms, logItem(log, "pending save"));
+    queue.asyncAfter(10s, logItem(log, "later"));
+    auto cancelled = logItem(log, "cancelled");
+    queue.asyncAfter(100ms, cancelled);
+    QVERIFY(cancelled->cancel());
+    std::thread releaser;
+    if (busy && !blockedLong)
+        releaser = std::thread([&release] {
+            std::this_thread::sleep_for(50ms);
+            release.set_value();
+        });
+    const bool drained = queue.drainNow(blockedLong ? 200ms : 5s);
+    if (releaser.joinable())
+        releaser.join();
+    QCOMPARE(drained, !blockedLong);
+    if (blockedLong) {
+        QVERIFY(log.names().isEmpty());
+        release.set_value();
+        QVERIFY(queue.drainNow(5s));
+    }
+    const QStringList ran = busy ? QStringList {"write", "pending save", "later"} : QStringList {"pending save", "later"};
+    QCOMPARE(log.names(), ran);
+    bool fromWorker = true;
+    queue.sync([&] { fromWorker = queue.drainNow(1s); });
+    QVERIFY(!fromWorker);
 }
 
 void TestDispatchQueue::destructorFinishesRunningWorkAndDropsTheRest()

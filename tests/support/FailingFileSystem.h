@@ -39,6 +39,7 @@ public:
     FileOutcome createFolder(const QString& path) override;
     // Locks are real (on disk) and not recorded: they change no library file.
     LockAttempt lock(const QString& path) override { return m_disk.lock(path); }
+    int removeInterruptedWrites(const QString& path) override { return m_disk.removeInterruptedWrites(path); }
 
     static QString failureText() { return QStringLiteral("Injected failure."); }
 

@@ -3,6 +3,7 @@
 #include "DraftFixture.h"
 #include "ZubraCore/Composition/ContextComposer.h"
 #include "ZubraCore/Composition/PromptTemplates.h"
+#include "ZubraCore/Composition/TextImport.h"
 #include "support/TestMain.h"
 
 #include <QtTest>
@@ -109,11 +110,18 @@ private slots:
         if (!draftExists)
             f.store().deleteDraft(f.draftID);
         const qsizetype before = f.store().selections().size();
+        QSignalSpy draftChanges(&f.store(), &Store::draftChanged);
         const DraftOperations::ImportOutcome outcome = DraftOperations::addImported(f.store(), f.draftID, pasted);
         QCOMPARE(outcome.notice.value_or(QString()), notice);
         QCOMPARE(f.store().selections().size() - before, outcome.imported);
-        if (draftExists)
+        // All chunks arrive in one change of the draft (the views refresh once), in the text's order.
+        QCOMPARE(draftChanges.count(), entries > 0 ? 1 : 0);
+        if (draftExists) {
             QCOMPARE(f.draft().entries.size(), entries);
+            const QStringList chunks = TextImport::chunks(pasted, DraftOperations::importChunkLength);
+            for (qsizetype i = 0; i < entries; ++i)
+                QCOMPARE(f.store().findByID(f.draft().entries[i].selectionID)->text, chunks[i]);
+        }
         for (const Selection& s : f.store().selections())
             QCOMPARE(s.appName, u"Pasted text"_s);
     }

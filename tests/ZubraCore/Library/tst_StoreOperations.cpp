@@ -49,6 +49,8 @@ private slots:
     void saveRules_data();
     void saveRules();
     void importedChunks();
+    void importedChunksTakeTheirPlaceInEveryOrder_data();
+    void importedChunksTakeTheirPlaceInEveryOrder();
     void deletingSelectionsCleansDrafts();
     void idIndexFollowsInsertionsAndDeletions();
     void groupOperations();
@@ -150,6 +152,47 @@ void TestStoreOperations::saveRules()
         QCOMPARE(disk.groups, s.groups());
         QCOMPARE(disk.activeDraftID, s.activeDraftID());
     }
+}
+
+void TestStoreOperations::importedChunksTakeTheirPlaceInEveryOrder_data()
+{
+    QTest::addColumn<int>("chunks");
+    QTest::addColumn<bool>("samePasteBefore"); // earlier pasted text at the same time: ties
+    QTest::newRow("one chunk") << 1 << false;
+    QTest::newRow("a few chunks") << 7 << false;
+    QTest::newRow("many chunks beside an earlier paste") << 300 << true;
+}
+
+// An import's chunks are ordered in one merge: every order of the library is as an index built
+// anew from the library would have it.
+void TestStoreOperations::importedChunksTakeTheirPlaceInEveryOrder()
+{
+    QFETCH(int, chunks);
+    QFETCH(bool, samePasteBefore);
+    StoreHarness h;
+    Seeded seed;
+    seed.install(h);
+    Store& s = h.open();
+    if (samePasteBefore)
+        s.addImportedTextChunks({"earlier one", "earlier two"}, "Pasted text");
+    QStringList texts;
+    for (int i = 0; i < chunks; ++i)
+        texts.append("chunk " + QString::number(i));
+    s.addImportedTextChunks(texts, "Pasted text");
+    QCOMPARE(s.selections().size(), 3 + chunks + (samePasteBefore ? 2 : 0));
+    QCOMPARE(s.selections().first().text, texts.last());
+    StoreIndex fresh;
+    fresh.assign(s.selections());
+    const auto ids = [](const StoreIndex& index, SortMode mode) {
+        QList<QUuid> list;
+        for (StoreIndex::Key key : index.order(mode))
+            list.append(index.record(key).id);
+        return list;
+    };
+    for (SortMode mode : SortModes::allCases())
+        QCOMPARE(ids(s.index(), mode), ids(fresh, mode));
+    for (qsizetype i = 0; i < s.selections().size(); ++i)
+        QCOMPARE(s.index().position(s.index().keyOf(s.selections()[i].id)), i);
 }
 
 void TestStoreOperations::importedChunks()

@@ -12,6 +12,7 @@
 #include "ZubraCore/Library/Store.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QScopeGuard>
@@ -506,6 +507,8 @@ private slots:
                                       << int(LibraryRecoveryPresentation::incompatibleVersion) << false;
         QTest::newRow("backup unavailable") << S(S::backupUnavailable) << -1 << true;
         QTest::newRow("save failed") << S(S::saveFailed) << -1 << true;
+        // Another session holds the library: nothing is damaged, and the notice says so.
+        QTest::newRow("open elsewhere") << S(S::openElsewhere) << int(LibraryRecoveryPresentation::inUse) << false;
     }
 
     void presentation()
@@ -518,6 +521,7 @@ private slots:
         QCOMPARE(status.blockedCaptureMessage().has_value(), presentation >= 0);
         if (shown) {
             QCOMPARE(int(LibraryRecoveryPresentation::Value(*shown)), presentation);
+            QCOMPARE(shown->message().contains(u"Restore"_qs), presentation == int(LibraryRecoveryPresentation::unreadable));
             QCOMPARE(status.blockedCaptureMessage(), std::optional<QString>(shown->message()));
         }
         QCOMPARE(status.shouldShowLaunchAccessibilityPrompt(false), promptWhenUntrusted);
@@ -757,7 +761,7 @@ private slots:
         {
             StorePersistence second = library.persistence();
             const StoreLoadResult result = second.load();
-            QCOMPARE(result.status, StorePersistenceStatus::unreadablePrimary);
+            QCOMPARE(result.status, StorePersistenceStatus::openElsewhere);
             QCOMPARE(contentOf(result.snapshot), Content::b);
             QVERIFY(!second.writesAllowed());
             QCOMPARE(m_log.messages(QStringLiteral("store")), QStringList {messageInUse});
@@ -776,7 +780,7 @@ private slots:
         QProcess late;
         late.setProcessEnvironment(environment);
         late.start(QCoreApplication::applicationFilePath(), {QStringLiteral("firstSaveTakesTheLock")});
-        QCOMPARE(holderReport(late), QByteArray("unreadablePrimary false"));
+        QCOMPARE(holderReport(late), QByteArray("openElsewhere false"));
         late.closeWriteChannel();
         QVERIFY(late.waitForFinished(30000));
         QCOMPARE(Library::contentOf(library.primary), Content::a);
@@ -795,10 +799,78 @@ private slots:
         const std::optional<PersistenceError> error = second.write(snapshotB());
         QVERIFY(error);
         QCOMPARE(error->kind, PersistenceError::libraryInUse);
-        QCOMPARE(StorePersistence::failureStatus(*error), StorePersistenceStatus::unreadablePrimary);
+        QCOMPARE(StorePersistence::failureStatus(*error), StorePersistenceStatus::openElsewhere);
         QVERIFY(!second.writesAllowed());
         QCOMPARE(Library::contentOf(library.primary), Content::a);
         QVERIFY(!first.write(snapshotB()));
+    }
+
+    void deletedFolderIsLockedAgain_data()
+    {
+        QTest::addColumn<bool>("otherOpensFirst");
+        QTest::newRow("the first store saves first") << false;
+        QTest::newRow("another store opens first") << true;
+    }
+    // The library's folder is deleted while a store has it open. Whichever store writes into
+    // the folder made anew holds the lock there: the other one never writes over it.
+    void deletedFolderIsLockedAgain()
+    {
+        QFETCH(bool, otherOpensFirst);
+        Library library;
+        QVERIFY(Library::place(library.primary, File::a));
+        QVERIFY(Library::place(library.backup, File::a));
+        StorePersistence first = library.persistence();
+        QCOMPARE(first.load().status, StorePersistenceStatus::ready);
+        QVERIFY(QDir(library.dir.path()).removeRecursively());
+
+        if (!otherOpensFirst)
+            QVERIFY(!first.write(snapshotA()));
+        StorePersistence second = library.persistence();
+        const StorePersistenceStatus secondStatus = second.load().status;
+        if (otherOpensFirst) {
+            QCOMPARE(secondStatus, StorePersistenceStatus::ready);
+            QVERIFY(!second.write(snapshotB()));
+            const std::optional<PersistenceError> error = first.write(snapshotA());
+            QVERIFY(error);
+            QCOMPARE(error->kind, PersistenceError::libraryInUse);
+            QCOMPARE(Library::contentOf(library.primary), Content::b);
+        } else {
+            QCOMPARE(secondStatus, StorePersistenceStatus::openElsewhere);
+            QVERIFY(second.write(snapshotB()));
+            QCOMPARE(Library::contentOf(library.primary), Content::a);
+            QVERIFY(!first.write(snapshotA()));
+        }
+    }
+
+    // Temporary files that saves killed midway left beside the library are removed at launch by
+    // the store that holds the lock; nothing else is, and nothing while another store holds it.
+    void interruptedSavesAreCleanedUp()
+    {
+        Library library;
+        QVERIFY(Library::place(library.primary, File::a));
+        QVERIFY(Library::place(library.backup, File::a));
+        const QStringList leftovers {QStringLiteral(".Tessellon.json.a1B2c3"), QStringLiteral(".Tessellon.backup.json.Zz9yX8")};
+        const QStringList kept {QStringLiteral(".Tessellon.json.toolong7"), QStringLiteral(".Tessellon.json.ab-cd_"),
+            QStringLiteral("Tessellon.json.a1B2c3"), QStringLiteral(".Other.json.a1B2c3"), QStringLiteral(".Tessellon.json.link01"),
+            QStringLiteral(".Tessellon.json.fold01")};
+        for (const QString& name : leftovers + kept.first(4))
+            QVERIFY(LibraryFixtures::writeFile(library.dir.filePath(name), "partial"));
+        QVERIFY(QFile::link(library.primary, library.dir.filePath(kept[4])));
+        QVERIFY(QDir(library.dir.path()).mkdir(kept[5]));
+        const auto present = [&library](const QString& name) { return QFileInfo(library.dir.filePath(name)).isSymLink() || QFileInfo::exists(library.dir.filePath(name)); };
+
+        {
+            StorePersistence holder = library.persistence();
+            QCOMPARE(holder.load().status, StorePersistenceStatus::ready);
+            QVERIFY(std::none_of(leftovers.begin(), leftovers.end(), present));
+            QVERIFY(std::all_of(kept.begin(), kept.end(), present));
+            QCOMPARE(Library::contentOf(library.primary), Content::a);
+            // Another store finds the lock held: it leaves a leftover made meanwhile alone.
+            QVERIFY(LibraryFixtures::writeFile(library.dir.filePath(leftovers[0]), "partial"));
+            StorePersistence other = library.persistence();
+            QCOMPARE(other.load().status, StorePersistenceStatus::openElsewhere);
+            QVERIFY(present(leftovers[0]));
+        }
     }
 
 private:

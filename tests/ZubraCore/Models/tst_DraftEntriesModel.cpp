@@ -10,6 +10,9 @@ using namespace ModelTestLibrary;
 
 namespace {
 
+// Rows of insertions: first and last.
+using Runs = QList<QPair<int, int>>;
+
 QList<QUuid> selectionIDs(const QList<ContextDraftEntry>& entries)
 {
     QList<QUuid> ids;
@@ -62,6 +65,8 @@ private slots:
     void moveRows();
     void editsWriteThroughTheStore();
     void changesFromElsewhereArriveAsRowSignals();
+    void runsOfNewEntriesAreOneInsertionEach_data();
+    void runsOfNewEntriesAreOneInsertionEach();
 };
 
 void TestDraftEntriesModel::moveRows_data()
@@ -164,6 +169,47 @@ void TestDraftEntriesModel::changesFromElsewhereArriveAsRowSignals()
     QCOMPARE(f.model->index(0).data(DraftEntriesModel::HeadlineRole).toString(),
         f.store().findByID(shown)->headline());
     QCOMPARE(resets.size(), 0);
+}
+
+void TestDraftEntriesModel::runsOfNewEntriesAreOneInsertionEach_data()
+{
+    // The new draft's entries: 'o' an entry already there (in order), 'n' a new one.
+    QTest::addColumn<QString>("layout");
+    QTest::addColumn<Runs>("insertions");
+    QTest::newRow("a batch appended") << "ooooonnnn" << Runs {{5, 8}};
+    QTest::newRow("a batch in front") << "nnnooooo" << Runs {{0, 2}};
+    QTest::newRow("runs between") << "nooonnoon" << Runs {{0, 0}, {4, 5}, {8, 8}};
+    QTest::newRow("one removed, a run added") << "oooonnn" << Runs {{4, 6}};
+}
+
+// An import puts thousands of entries into a draft at once: the views hear one insertion per
+// run of new rows, not one per row.
+void TestDraftEntriesModel::runsOfNewEntriesAreOneInsertionEach()
+{
+    QFETCH(QString, layout);
+    QFETCH(Runs, insertions);
+    Fixture f;
+    ContextDraft draft = *f.store().findDraft(f.draftID);
+    const QList<ContextDraftEntry> old = draft.entries;
+    draft.entries.clear();
+    qsizetype nextOld = 0;
+    for (const QChar kind : layout) {
+        if (kind == u'o') {
+            draft.entries.append(old[nextOld++]);
+        } else {
+            ContextDraftEntry entry;
+            entry.id = QUuid::createUuid();
+            entry.selectionID = f.store().selections()[20 + draft.entries.size()].id;
+            draft.entries.append(entry);
+        }
+    }
+    QSignalSpy inserted(f.model.get(), &QAbstractItemModel::rowsInserted);
+    f.store().updateDraft(draft);
+    Runs seen;
+    for (const QList<QVariant>& signal : inserted)
+        seen.append({signal[1].toInt(), signal[2].toInt()});
+    QCOMPARE(seen, insertions);
+    QCOMPARE(rowSelections(*f.model), f.stored());
 }
 
 TESSELLON_TEST_MAIN(TestDraftEntriesModel)

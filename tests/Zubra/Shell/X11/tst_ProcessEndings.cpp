@@ -1,0 +1,262 @@
+// The built program, each start with its own empty folders and a private home, attacked the ways
+// only a real process shows: something other than a file of the user's at the settings path
+// (a link, a pipe), which is never written through and never blocks the start; the ends that do
+// not come through Quit (SIGHUP, the X server gone, a second SIGTERM while the GUI thread is
+// stuck on a stopped X server), which still write the library's pending save. A change is
+// pending from the start: with -showWindowOnLaunch an empty library is seeded with samples,
+// saved 0.4 s later.
+
+#include "ZubraCore/Library/LibraryDocument.h"
+#include "support/TestMain.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+#include <sys/stat.h>
+
+namespace {
+
+QByteArray readAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// A private X server on a free display, for the tests that stop or kill it.
+class PrivateDisplay
+{
+public:
+    PrivateDisplay()
+    {
+        m_server.start(QStringLiteral("Xvfb"),
+            {QStringLiteral("-displayfd"), QStringLiteral("1"), QStringLiteral("-screen"), QStringLiteral("0"),
+                QStringLiteral("1024x768x24"), QStringLiteral("-nolisten"), QStringLiteral("tcp")});
+        QDeadlineTimer deadline(10000);
+        while (!m_server.canReadLine() && m_server.waitForReadyRead(int(deadline.remainingTime()))) {
+        }
+        const QByteArray number = m_server.readLine().trimmed();
+        if (!number.isEmpty())
+            m_name = QStringLiteral(":") + QString::fromLatin1(number);
+    }
+    ~PrivateDisplay()
+    {
+        if (m_server.state() != QProcess::NotRunning) {
+            ::kill(pid_t(m_server.processId()), SIGCONT);
+            m_server.kill();
+            m_server.waitForFinished(5000);
+        }
+    }
+    const QString& name() const { return m_name; }
+    void signal(int number) { ::kill(pid_t(m_server.processId()), number); }
+
+private:
+    QProcess m_server;
+    QString m_name;
+};
+
+struct Run
+{
+    QTemporaryDir home;
+    QProcess app;
+
+    QString path(const QString& relative) const { return home.filePath(relative); }
+    QString libraryPath() const { return path(QStringLiteral("data/Tessellon/Tessellon.json")); }
+    QString settingsPath() const { return path(QStringLiteral("config/vesk/Tessellon.conf")); }
+    QString logText() const { return QString::fromUtf8(readAll(path(QStringLiteral("log/tessellon.log")))); }
+
+    bool start(const QStringList& arguments, const QString& display = {})
+    {
+        for (const char* folder : {"data", "config", "state", "log", "run"})
+            QDir().mkpath(path(QString::fromLatin1(folder)));
+        ::chmod(QFile::encodeName(path(QStringLiteral("run"))).constData(), 0700);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("HOME"), home.path());
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), path(QStringLiteral("data")));
+        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("config")));
+        environment.insert(QStringLiteral("XDG_STATE_HOME"), path(QStringLiteral("state")));
+        environment.insert(QStringLiteral("XDG_CACHE_HOME"), path(QStringLiteral("cache")));
+        environment.insert(QStringLiteral("TESSELLON_LOG_DIR"), path(QStringLiteral("log")));
+        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), path(QStringLiteral("run")));
+        if (!display.isEmpty())
+            environment.insert(QStringLiteral("DISPLAY"), display);
+        app.setProcessEnvironment(environment);
+        app.setProcessChannelMode(QProcess::ForwardedChannels);
+        app.start(QStringLiteral(TESSELLON_PROGRAM), arguments);
+        return app.waitForStarted(5000);
+    }
+
+    bool waitForLog(const QString& line, int timeoutMs = 15000)
+    {
+        QDeadlineTimer deadline(timeoutMs);
+        while (!deadline.hasExpired()) {
+            if (logText().contains(line))
+                return true;
+            if (app.state() == QProcess::NotRunning)
+                return false;
+            QTest::qWait(5);
+        }
+        return false;
+    }
+
+    void signal(int number) { ::kill(pid_t(app.processId()), number); }
+
+    // The number of selections in the library file; -1 when it does not read.
+    qsizetype savedSelections() const
+    {
+        const auto document = LibraryDocument::decode(readAll(libraryPath()));
+        return document.snapshot ? document.snapshot->selections.size() : -1;
+    }
+
+    ~Run()
+    {
+        if (app.state() != QProcess::NotRunning) {
+            app.kill();
+            app.waitForFinished(5000);
+        }
+    }
+};
+
+} // namespace
+
+class TestProcessEndings : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void settingsPathThatIsNoFile_data();
+    void settingsPathThatIsNoFile();
+    void endsWithoutQuitSavePendingChanges_data();
+    void endsWithoutQuitSavePendingChanges();
+    void secondSignalEndsABlockedProcess();
+};
+
+void TestProcessEndings::settingsPathThatIsNoFile_data()
+{
+    QTest::addColumn<QString>("setup");
+    QTest::addColumn<QString>("logged"); // empty: the settings are kept in the file
+    QTest::newRow("nothing yet") << "none" << "";
+    QTest::newRow("link to a file of the user's") << "link" << " is a link: settings are not saved.";
+    QTest::newRow("pipe") << "pipe" << " is not a file: settings are not saved.";
+    QTest::newRow("link to a pipe") << "linkToPipe" << " is a link: settings are not saved.";
+}
+
+// A session and a quit leave whatever stands at the settings path as it was; a missing file is
+// made private, in a private folder, whatever the umask.
+void TestProcessEndings::settingsPathThatIsNoFile()
+{
+    QFETCH(QString, setup);
+    QFETCH(QString, logged);
+    Run run;
+    const QString target = run.path(QStringLiteral("mine.conf"));
+    const QByteArray targetBytes = "[General]\nnot=Tessellon's\n";
+    const QString pipe = run.path(QStringLiteral("pipe"));
+    QVERIFY(QDir().mkpath(run.path(QStringLiteral("config/vesk"))));
+    QVERIFY(::chmod(QFile::encodeName(run.path(QStringLiteral("config/vesk"))).constData(), 0755) == 0);
+    {
+        QFile file(target);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(targetBytes);
+    }
+    QCOMPARE(::mkfifo(QFile::encodeName(pipe).constData(), 0600), 0);
+    const QByteArray settings = QFile::encodeName(run.settingsPath());
+    if (setup == u"link")
+        QCOMPARE(::symlink(QFile::encodeName(target).constData(), settings.constData()), 0);
+    if (setup == u"pipe")
+        QCOMPARE(::mkfifo(settings.constData(), 0600), 0);
+    if (setup == u"linkToPipe")
+        QCOMPARE(::symlink(QFile::encodeName(pipe).constData(), settings.constData()), 0);
+
+    const mode_t umask = ::umask(022);
+    QVERIFY(run.start({QStringLiteral("-showWindowOnLaunch")}));
+    ::umask(umask);
+    QVERIFY2(run.waitForLog(QStringLiteral("Tessellon launched")), "the start never got as far as the log");
+    QTest::qWait(1000);
+    run.signal(SIGTERM);
+    QVERIFY(run.app.waitForFinished(10000));
+    QCOMPARE(run.app.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(run.app.exitCode(), 0);
+    QVERIFY(run.savedSelections() > 0);
+
+    QCOMPARE(readAll(target), targetBytes);
+    QVERIFY(!QFileInfo(pipe).isFile());
+    struct stat info {};
+    QCOMPARE(::lstat(settings.constData(), &info), 0);
+    if (logged.isEmpty()) {
+        // The window's frame was saved at the quit.
+        QVERIFY(S_ISREG(info.st_mode));
+        QCOMPARE(info.st_mode & 0777, mode_t(0600));
+        QVERIFY(readAll(run.settingsPath()).contains("TessellonMainWindow"));
+        QCOMPARE(::stat(QFile::encodeName(run.path(QStringLiteral("config/vesk"))).constData(), &info), 0);
+        QCOMPARE(info.st_mode & 0777, mode_t(0700));
+    } else {
+        QVERIFY(setup == u"pipe" ? S_ISFIFO(info.st_mode) : S_ISLNK(info.st_mode));
+        QVERIFY2(run.logText().contains(QStringLiteral("The settings file ") + run.settingsPath() + logged),
+            qPrintable(run.logText()));
+    }
+}
+
+void TestProcessEndings::endsWithoutQuitSavePendingChanges_data()
+{
+    QTest::addColumn<QString>("ending");
+    QTest::newRow("SIGHUP: the terminal closed") << "hangup";
+    QTest::newRow("the X server died") << "display";
+}
+
+void TestProcessEndings::endsWithoutQuitSavePendingChanges()
+{
+    QFETCH(QString, ending);
+    PrivateDisplay display;
+    QVERIFY(!display.name().isEmpty());
+    Run run;
+    QVERIFY(run.start({QStringLiteral("-showWindowOnLaunch")}, display.name()));
+    QVERIFY(run.waitForLog(QStringLiteral("Tessellon launched")));
+    // Within the save's 0.4 s delay.
+    if (ending == u"hangup")
+        run.signal(SIGHUP);
+    else
+        display.signal(SIGKILL);
+    QVERIFY(run.app.waitForFinished(10000));
+    QVERIFY2(run.savedSelections() > 0, qPrintable(run.logText()));
+    if (ending == u"hangup") {
+        QCOMPARE(run.app.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(run.app.exitCode(), 0);
+        QVERIFY(run.logText().trimmed().endsWith(QStringLiteral("Tessellon terminated")));
+    } else {
+        QVERIFY2(run.logText().contains(QStringLiteral("Tessellon is ending without Quit")), qPrintable(run.logText()));
+    }
+}
+
+// The X server stops answering: the first SIGTERM's quit gets stuck in a request to it. The
+// second one ends the process within a second, the library saved.
+void TestProcessEndings::secondSignalEndsABlockedProcess()
+{
+    PrivateDisplay display;
+    QVERIFY(!display.name().isEmpty());
+    Run run;
+    QVERIFY(run.start({QStringLiteral("-showWindowOnLaunch")}, display.name()));
+    QVERIFY(run.waitForLog(QStringLiteral("Tessellon launched")));
+    QTest::qWait(1000); // the window is up, the samples saved
+    const qsizetype saved = run.savedSelections();
+    QVERIFY(saved > 0);
+    display.signal(SIGSTOP);
+    run.signal(SIGTERM);
+    // Stuck: the first signal alone does not end it.
+    QVERIFY(!run.app.waitForFinished(1500));
+    QDeadlineTimer deadline(1000);
+    run.signal(SIGTERM);
+    QVERIFY(run.app.waitForFinished(5000));
+    QVERIFY2(!deadline.hasExpired(), "the second signal took longer than a second");
+    QVERIFY2(run.app.exitStatus() == QProcess::NormalExit, qPrintable(run.logText()));
+    QCOMPARE(run.app.exitCode(), 128 + SIGTERM);
+    QCOMPARE(run.savedSelections(), saved);
+    QVERIFY(run.logText().contains(QStringLiteral("A second termination signal")));
+    display.signal(SIGCONT);
+}
+
+TESSELLON_TEST_MAIN(TestProcessEndings)
+#include "tst_ProcessEndings.moc"
