@@ -1,5 +1,7 @@
 #include "Platform/DiskFileSystem.h"
 
+#include "Platform/Folders.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
@@ -433,30 +435,9 @@ FileOutcome DiskFileSystem::copy(const QString& from, const QString& to)
 
 FileOutcome DiskFileSystem::createFolder(const QString& path)
 {
-    const QString clean = QFileInfo(path).absoluteFilePath();
-    QStringList missing;
-    for (QString folder = clean;;) {
-        struct stat info;
-        if (::stat(native(folder).constData(), &info) == 0) {
-            if (!S_ISDIR(info.st_mode))
-                return failure(folder, {}, ENOTDIR);
-            break; // an existing folder is left as it is
-        }
-        if (errno != ENOENT)
-            return failure(folder, {});
-        missing.prepend(folder);
-        const QString parent = QFileInfo(folder).path();
-        if (parent == folder)
-            break;
-        folder = parent;
-    }
-    for (const QString& folder : std::as_const(missing)) {
-        // The umask may take bits away; a folder of ours is exactly private.
-        if (::mkdir(native(folder).constData(), privateFolder) == 0)
-            ::chmod(native(folder).constData(), privateFolder);
-        else if (errno != EEXIST)
-            return failure(folder, {});
-    }
+    // Existing folders are left as they are; a folder of ours is exactly private, whatever the umask.
+    if (const auto failed = Folders::createWithParents(path, privateFolder, true))
+        return failure(failed->folder, {}, failed->error);
     return std::nullopt;
 }
 

@@ -1,5 +1,7 @@
 #include "Zubra/SurfaceExport/AppScreenshotExporter.h"
 
+#include "Platform/Folders.h"
+
 #include "Zubra/Composer/ComposerSheets.h"
 #include "Zubra/Shell/SettingsView.h"
 #include "Zubra/Shell/ShellActions.h"
@@ -36,28 +38,8 @@ struct Surface
 // so are the folders made for them: their modes follow the umask, as any program's new folder.
 std::optional<QString> makeFolder(const QString& directory)
 {
-    QStringList missing;
-    for (QString folder = QFileInfo(directory).absoluteFilePath();;) {
-        struct stat info
-        {
-        };
-        if (::stat(QFile::encodeName(folder).constData(), &info) == 0) {
-            if (!S_ISDIR(info.st_mode))
-                return folder + u": "_s + QString::fromLocal8Bit(std::strerror(ENOTDIR));
-            break;
-        }
-        if (errno != ENOENT)
-            return folder + u": "_s + QString::fromLocal8Bit(std::strerror(errno));
-        missing.prepend(folder);
-        const QString parent = QFileInfo(folder).path();
-        if (parent == folder)
-            break;
-        folder = parent;
-    }
-    for (const QString& folder : std::as_const(missing)) {
-        if (::mkdir(QFile::encodeName(folder).constData(), 0777) != 0 && errno != EEXIST)
-            return folder + u": "_s + QString::fromLocal8Bit(std::strerror(errno));
-    }
+    if (const auto failed = Folders::createWithParents(directory, 0777))
+        return failed->folder + u": "_s + QString::fromLocal8Bit(std::strerror(failed->error));
     return std::nullopt;
 }
 

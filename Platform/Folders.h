@@ -1,0 +1,23 @@
+#pragma once
+// Creating a folder with its missing parents, the one way the program makes folder chains.
+
+#include <QString>
+
+#include <optional>
+#include <sys/types.h>
+
+namespace Folders {
+
+// Where making a folder chain stopped: the folder and the errno that stopped it.
+struct Failure
+{
+    QString folder;
+    int error = 0;
+};
+
+// Creates `path` and every missing parent. Existing folders are left as they are; a path part
+// that exists but is no folder fails with ENOTDIR. New folders get `mode` less the umask, or
+// exactly `mode` when `exact` (a private folder stays private whatever the umask).
+std::optional<Failure> createWithParents(const QString& path, mode_t mode, bool exact = false);
+
+} // namespace Folders
