@@ -1,13 +1,13 @@
 #include "Zubra/LibraryWindow/ContentView.h"
 
-#include "Zubra/LibraryWindow/FocusRing.h"
+#include "Platform/Workspace.h"
 #include "Zubra/LibraryWindow/LibraryPlaceholders.h"
 #include "Zubra/LibraryWindow/LibrarySelectionList.h"
 #include "Zubra/LibraryWindow/WindowNotifications.h"
-#include "Zubra/Shell/ShellActions.h"
+#include "Zubra/Widgets/FocusRing.h"
+#include "Zubra/Widgets/ShellActions.h"
 #include "ZubraCore/Library/Store.h"
 #include "ZubraCore/Models/VisibleSelectionsModel.h"
-#include "Platform/Workspace.h"
 
 #include <QAbstractButton>
 #include <QApplication>

@@ -3,8 +3,8 @@
 // presses turned into onCapture calls, the last registered combination kept in the settings.
 // GUI thread only.
 
-#include "Zubra/Shell/HotKeyCombo.h"
 #include "Zubra/Shell/ShellSettings.h"
+#include "Zubra/Widgets/HotKeyCombo.h"
 
 #include <QObject>
 #include <functional>

@@ -2,10 +2,10 @@
 // the login-item statuses, the live and snapshot values, and a picture for review.
 
 #include "Platform/KeyLayout.h"
-#include "Zubra/LibraryWindow/FocusRing.h"
 #include "Zubra/Shell/HotKeyManager.h"
 #include "Zubra/Shell/SettingsView.h"
 #include "Zubra/Shell/ShortcutRecorder.h"
+#include "Zubra/Widgets/FocusRing.h"
 #include "ZubraCore/Support/Logging.h"
 #include "support/MemoryHotKeyService.h"
 #include "support/MemoryLoginItems.h"

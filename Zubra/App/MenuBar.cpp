@@ -1,9 +1,9 @@
-#include "Zubra/Shell/MenuBar.h"
+#include "Zubra/App/MenuBar.h"
 
-#include "Zubra/Shell/AppDelegate.h"
+#include "Zubra/App/AppDelegate.h"
 #include "Zubra/Shell/EditAvailability.h"
-#include "Zubra/Shell/HotKeyCombo.h"
 #include "Zubra/Shell/HotKeyManager.h"
+#include "Zubra/Widgets/HotKeyCombo.h"
 #include "ZubraCore/Library/Store.h"
 
 #include <QAction>

@@ -3,7 +3,7 @@
 
 #include "Platform/KeyLayout.h"
 #include "Platform/VirtualKeys.h"
-#include "Zubra/Shell/HotKeyCombo.h"
+#include "Zubra/Widgets/HotKeyCombo.h"
 #include "support/TestMain.h"
 
 #include <QHash>

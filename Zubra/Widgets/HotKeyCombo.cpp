@@ -1,4 +1,4 @@
-#include "Zubra/Shell/HotKeyCombo.h"
+#include "Zubra/Widgets/HotKeyCombo.h"
 
 #include "Platform/KeyLayout.h"
 

@@ -2,10 +2,10 @@
 // An application delegate over doubles: a manual main queue, a memory hotkey service, login
 // items, workspace, feedback and instance channel; modal alerts and notifications recorded.
 
+#include "../Shell/ShellFixture.h"
 #include "Platform/Memory/MemoryWorkspace.h"
 #include "Platform/Updater.h"
-#include "ShellFixture.h"
-#include "Zubra/Shell/AppDelegate.h"
+#include "Zubra/App/AppDelegate.h"
 #include "Zubra/Shell/HotKeyManager.h"
 #include "Zubra/Shell/ShellSettings.h"
 #include "support/ManualMainQueue.h"

@@ -1,6 +1,6 @@
-#include "Zubra/Shell/ShellActions.h"
+#include "Zubra/Widgets/ShellActions.h"
 
-#include "Zubra/Shell/HotKeyCombo.h"
+#include "Zubra/Widgets/HotKeyCombo.h"
 
 #include <QDBusConnection>
 #include <QObject>

@@ -5,7 +5,7 @@
 
 #include "Platform/InstanceChannel.h"
 #include "Zubra/Shell/CaptureFlow.h"
-#include "Zubra/Shell/ShellActions.h"
+#include "Zubra/Widgets/ShellActions.h"
 
 #include <QByteArray>
 #include <QDateTime>
