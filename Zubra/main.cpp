@@ -167,9 +167,11 @@ struct CaptureBackends
 
 // The library window's root with its sidebar, toolbar, detail and status views, the prompt
 // composer, and the welcome sheet it asks for on an empty library.
-QWidget* makeContentView(Store& store, CaptureBackends& capture, QSettings& settings, QWidget* parent)
+QWidget* makeContentView(Store& store, CaptureBackends& capture, QSettings& settings,
+    const std::shared_ptr<WindowNotifications>& notifications, QWidget* parent)
 {
     LibraryEnvironment environment;
+    environment.notifications = notifications;
     environment.pasteboard = &capture.pasteboard;
     environment.workspace = &capture.workspace;
     environment.shell = AppDelegate::shared();
@@ -199,9 +201,8 @@ QWidget* makeContentView(Store& store, CaptureBackends& capture, QSettings& sett
     return view;
 }
 
-void postWindowNotification(const QString& name)
+void postWindowNotification(WindowNotifications& notifications, const QString& name)
 {
-    WindowNotifications& notifications = WindowNotifications::shared();
     if (name == WindowNotifications::openPromptName)
         notifications.postOpenPrompt();
     else if (name == WindowNotifications::newPromptName)
@@ -264,33 +265,35 @@ int main(int argc, char* argv[])
     UnavailableUpdater updater;
     XdgAutostartLoginItems loginItems;
 
+    const auto windowNotifications = std::make_shared<WindowNotifications>();
     AppDelegate delegate(AppDelegate::Services {
-        store,
-        *settings,
-        queue,
-        capture.workspace,
-        feedback,
-        updater,
-        loginItems,
-        hotKeys,
-        keyLayout,
-        &channel,
+        .store = store,
+        .settings = *settings,
+        .queue = queue,
+        .workspace = capture.workspace,
+        .feedback = feedback,
+        .updater = updater,
+        .loginItems = loginItems,
+        .hotKeys = hotKeys,
+        .keyLayout = keyLayout,
+        .channel = &channel,
         // Trusted: X11 with XTEST, and the desktop's accessibility support on (toolkits publish
         // their trees only then) or impossible (captures then use the copy keystroke alone).
-        [&capture] { return isCaptureTrusted(capture.accessibility.isTrusted()); },
-        [] {
-            if (!enableAccessibilityBus())
-                logMP(QStringLiteral("The accessibility bus could not be turned on"));
-        },
-        [&capture](CaptureFlow::Completion completion) { capture.start(std::move(completion)); },
-        [&store, &capture, &settings](QWidget* parent) { return makeContentView(store, capture, *settings, parent); },
-        postWindowNotification,
-        {},
-        {},
-        migrationLogMessage,
-        true,
-        [&capture] { return missingForCapture(capture.accessibility.isTrusted()); },
-        {}, // the tray: Qt's answer
+        .isTrusted = [&capture] { return isCaptureTrusted(capture.accessibility.isTrusted()); },
+        .enableAccessibility =
+            [] {
+                if (!enableAccessibilityBus())
+                    logMP(QStringLiteral("The accessibility bus could not be turned on"));
+            },
+        .startCapture = [&capture](CaptureFlow::Completion completion) { capture.start(std::move(completion)); },
+        .mainContent
+        = [&store, &capture, &settings, windowNotifications](
+              QWidget* parent) { return makeContentView(store, capture, *settings, windowNotifications, parent); },
+        .postNotification
+        = [windowNotifications](const QString& name) { postWindowNotification(*windowNotifications, name); },
+        .migrationLogMessage = migrationLogMessage,
+        .missingForCapture = [&capture] { return missingForCapture(capture.accessibility.isTrusted()); },
+        // The alerts, the clock, the status item and the tray: the real ones.
     });
     if (!channel.problem().isEmpty())
         logMP(QStringLiteral("Single-instance channel: ") + channel.problem());

@@ -75,7 +75,7 @@ ContentView::ContentView(Store& store, const LibraryEnvironment& environment, QW
     connect(&store, &Store::persistenceStatusChanged, this, &ContentView::refresh);
     connect(&m_selection, &LibrarySelectionState::detailSelectionIDChanged, this, &ContentView::refresh);
 
-    WindowNotifications& notifications = WindowNotifications::shared();
+    WindowNotifications& notifications = *m_environment.notifications;
     connect(&notifications, &WindowNotifications::requestNewGroup, this,
         [this](const std::optional<Selection>& selection) {
             m_groupPendingSelection = selection;

@@ -31,13 +31,14 @@ HotKeyManager::HotKeyManager(HotKeyService& service, QSettings* settings, QObjec
     , m_currentCombo(startingCombo(m_settings, m_startingNote))
 {
     // The service may outlive the manager: a press after that reaches nothing.
-    const int status = m_service.installHandler([self = QPointer<HotKeyManager>(this)] {
+    const HotKeyService::Result installed = m_service.installHandler([self = QPointer<HotKeyManager>(this)] {
         if (self && self->onCapture)
             self->onCapture();
     });
-    if (status != HotKeyService::ok)
-        Loggers::hotkey().error(QStringLiteral("InstallEventHandler failed with status ") + QString::number(status));
-    m_handlerInstalled = status == HotKeyService::ok;
+    if (!installed.isOk())
+        Loggers::hotkey().error(
+            QStringLiteral("InstallEventHandler failed with status ") + QString::number(installed.logCode()));
+    m_handlerInstalled = installed.isOk();
 }
 
 HotKeyManager::~HotKeyManager()
@@ -69,11 +70,12 @@ bool HotKeyManager::registerCombo(const HotKeyCombo& combo)
     unregisterCombo();
     if (!m_handlerInstalled)
         return false;
-    const int status = m_service.registerHotKey(combo.keyCode, combo.modsCarbon);
-    if (status != HotKeyService::ok) {
-        Loggers::hotkey().error(QStringLiteral("RegisterEventHotKey failed with status ") + QString::number(status));
+    const HotKeyService::Result registered = m_service.registerHotKey(combo.keyCode, combo.modsCarbon);
+    if (!registered.isOk()) {
+        Loggers::hotkey().error(
+            QStringLiteral("RegisterEventHotKey failed with status ") + QString::number(registered.logCode()));
         if (hadPrevious)
-            m_registered = m_service.registerHotKey(previous.keyCode, previous.modsCarbon) == HotKeyService::ok;
+            m_registered = m_service.registerHotKey(previous.keyCode, previous.modsCarbon).isOk();
         return false;
     }
     m_currentCombo = combo;
@@ -106,5 +108,5 @@ void HotKeyManager::resume()
         return;
     m_paused = false;
     if (!m_registered)
-        m_registered = m_service.registerHotKey(m_currentCombo.keyCode, m_currentCombo.modsCarbon) == HotKeyService::ok;
+        m_registered = m_service.registerHotKey(m_currentCombo.keyCode, m_currentCombo.modsCarbon).isOk();
 }

@@ -224,7 +224,7 @@ private slots:
     void withoutAHandlerNothingEverRegisters()
     {
         MemoryHotKeyService service;
-        service.installStatus = HotKeyService::unsupported;
+        service.installStatus = HotKeyService::Status::unsupported;
         HotKeyManager manager(service, m_settings.get());
         QCOMPARE(hotkeyLines(), QStringList {QStringLiteral("InstallEventHandler failed with status -1")});
         QVERIFY(!manager.registerCombo(defaultCombo));
