@@ -253,10 +253,9 @@ int main(int argc, char* argv[])
     CaptureBackends capture;
     X11HotKeyService hotKeyService;
     hotKeyService.setKeyInjector(capture.keys);
-    HotKeyManager hotKeys(hotKeyService, settings.get());
-    HotKeyManager::setShared(&hotKeys);
     auto keyLayout = std::make_shared<XkbKeyLayout>();
-    HotKeyCombo::setProcessKeyLayout(keyLayout);
+    HotKeyManager hotKeys(hotKeyService, settings.get(), keyLayout);
+    HotKeyManager::setShared(&hotKeys);
     // Application icons are looked up on the icon cache's worker, through a workspace (and X
     // connection) of their own: reading desktop entries and icon files never holds up painting.
     X11Workspace iconWorkspace;

@@ -1,6 +1,7 @@
 #include "Zubra/Shell/HotKeyManager.h"
 
 #include "Platform/HotKeyService.h"
+#include "Platform/KeyLayout.h"
 #include "ZubraCore/Support/Logging.h"
 
 #include <QPointer>
@@ -10,25 +11,27 @@ namespace {
 QPointer<HotKeyManager> sharedManager;
 
 // The stored combination when it is usable; else the default, with the log line that says why.
-HotKeyCombo startingCombo(const ShellSettings& settings, std::optional<QString>& note)
+HotKeyCombo startingCombo(const ShellSettings& settings, KeyLayout& layout, std::optional<QString>& note)
 {
     const std::optional<HotKeyCombo> stored = settings.hotKeyCombo();
     if (!stored)
         return HotKeyCombo::defaultCombo();
-    if (const auto why = stored->whyUnusable()) {
+    if (const auto why = stored->whyUnusable(layout)) {
         note = QStringLiteral("Stored shortcut not used: ") + *why + QStringLiteral(" Using ")
-            + HotKeyCombo::defaultCombo().display() + QStringLiteral(" instead.");
+            + HotKeyCombo::defaultCombo().display(layout) + QStringLiteral(" instead.");
         return HotKeyCombo::defaultCombo();
     }
     return *stored;
 }
 } // namespace
 
-HotKeyManager::HotKeyManager(HotKeyService& service, QSettings* settings, QObject* parent)
+HotKeyManager::HotKeyManager(
+    HotKeyService& service, QSettings* settings, std::shared_ptr<KeyLayout> layout, QObject* parent)
     : QObject(parent)
     , m_service(service)
+    , m_layout(layout ? std::move(layout) : std::make_shared<UsKeyLayout>())
     , m_settings(settings)
-    , m_currentCombo(startingCombo(m_settings, m_startingNote))
+    , m_currentCombo(startingCombo(m_settings, *m_layout, m_startingNote))
 {
     // The service may outlive the manager: a press after that reaches nothing.
     const HotKeyService::Result installed = m_service.installHandler([self = QPointer<HotKeyManager>(this)] {
@@ -56,11 +59,16 @@ void HotKeyManager::setShared(HotKeyManager* manager)
     sharedManager = manager;
 }
 
+QString HotKeyManager::display(const HotKeyCombo& combo) const
+{
+    return combo.display(*m_layout);
+}
+
 bool HotKeyManager::registerCombo(const HotKeyCombo& combo)
 {
     if (m_startingNote)
         logMP(*std::exchange(m_startingNote, std::nullopt));
-    if (const auto why = combo.whyUnusable()) {
+    if (const auto why = combo.whyUnusable(*m_layout)) {
         Loggers::hotkey().error(QStringLiteral("Shortcut refused: ") + *why);
         return false;
     }
@@ -81,7 +89,7 @@ bool HotKeyManager::registerCombo(const HotKeyCombo& combo)
     m_currentCombo = combo;
     m_registered = true;
     m_settings.setHotKeyCombo(combo);
-    Loggers::hotkey().debug(QStringLiteral("Registered hotkey ") + combo.display());
+    Loggers::hotkey().debug(QStringLiteral("Registered hotkey ") + display(combo));
     emit comboRegistered(combo);
     return true;
 }

@@ -1,5 +1,6 @@
 #include "Zubra/Widgets/ShellActions.h"
 
+#include "Platform/KeyLayout.h"
 #include "Zubra/Widgets/HotKeyCombo.h"
 
 #include <QDBusConnection>
@@ -40,7 +41,8 @@ void ShellActions::watchTrust(QObject* context, std::function<void()> changed)
 
 QString NoShellActions::hotkeyDisplay()
 {
-    return HotKeyCombo::defaultCombo().display();
+    UsKeyLayout us;
+    return HotKeyCombo::defaultCombo().display(us);
 }
 
 #include "ShellActions.moc"

@@ -111,17 +111,6 @@ private slots:
         QCOMPARE((HotKeyCombo {keyCode, mods}.whyUnusable(layout)).value_or(QString()), why);
     }
 
-    void processLayoutIsUsOnlyUntilOneIsSet()
-    {
-        QCOMPARE(HotKeyCombo::defaultCombo().display(), QStringLiteral("Ctrl+Alt+Super+C"));
-        auto layout = std::make_shared<TableLayout>();
-        layout->texts.insert(8, QStringLiteral("j"));
-        HotKeyCombo::setProcessKeyLayout(layout);
-        QCOMPARE(HotKeyCombo::defaultCombo().display(), QStringLiteral("Ctrl+Alt+Super+J"));
-        HotKeyCombo::setProcessKeyLayout(nullptr);
-        QCOMPARE(HotKeyCombo::defaultCombo().display(), QStringLiteral("Ctrl+Alt+Super+C"));
-    }
-
     void storedForm_data()
     {
         QTest::addColumn<QByteArray>("json");
