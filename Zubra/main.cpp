@@ -255,7 +255,6 @@ int main(int argc, char* argv[])
     hotKeyService.setKeyInjector(capture.keys);
     auto keyLayout = std::make_shared<XkbKeyLayout>();
     HotKeyManager hotKeys(hotKeyService, settings.get(), keyLayout);
-    HotKeyManager::setShared(&hotKeys);
     // Application icons are looked up on the icon cache's worker, through a workspace (and X
     // connection) of their own: reading desktop entries and icon files never holds up painting.
     X11Workspace iconWorkspace;
@@ -305,7 +304,6 @@ int main(int argc, char* argv[])
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - processStart));
     const int status = application.exec();
     store.leaveToProcessEnd(); // saved on the way out
-    HotKeyManager::setShared(nullptr);
     // A capture that outlived every wait still uses the backends: leave without tearing them down.
     if (!capture.runner.waitForIdle(AppDelegate::quitCaptureBound)) {
         FileLogger::flush();

@@ -8,7 +8,6 @@
 #include <utility>
 
 namespace {
-QPointer<HotKeyManager> sharedManager;
 
 // The stored combination when it is usable; else the default, with the log line that says why.
 HotKeyCombo startingCombo(const ShellSettings& settings, KeyLayout& layout, std::optional<QString>& note)
@@ -47,16 +46,6 @@ HotKeyManager::HotKeyManager(
 HotKeyManager::~HotKeyManager()
 {
     unregisterCombo();
-}
-
-HotKeyManager* HotKeyManager::shared()
-{
-    return sharedManager;
-}
-
-void HotKeyManager::setShared(HotKeyManager* manager)
-{
-    sharedManager = manager;
 }
 
 QString HotKeyManager::display(const HotKeyCombo& combo) const

@@ -27,10 +27,6 @@ public:
         QObject* parent = nullptr);
     ~HotKeyManager() override;
 
-    // The manager the program made (nullptr before that, and in a program without one).
-    static HotKeyManager* shared();
-    static void setShared(HotKeyManager* manager);
-
     // Run for every press, on the GUI thread.
     std::function<void()> onCapture;
 
