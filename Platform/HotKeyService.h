@@ -9,18 +9,48 @@
 class HotKeyService
 {
 public:
-    // Status codes of the calls below; any other non-zero value is the desktop's own error code.
-    static constexpr int ok = 0;
-    static constexpr int unsupported = -1; // this desktop delivers no global shortcuts to us
-    static constexpr int noSuchKey = -2; // the keyboard has no key at that position
-    static constexpr int notInstalled = -3; // registering before the handler was installed
-    static constexpr int taken = 10; // another program holds the shortcut (X11's BadAccess)
+    enum class Status {
+        ok,
+        unsupported, // this desktop delivers no global shortcuts to us
+        noSuchKey, // the keyboard has no key at that position
+        notInstalled, // registering before the handler was installed
+        taken, // another program holds the shortcut (X11's BadAccess)
+        refused, // the desktop refused it with another error
+    };
+
+    // The outcome of a call: taken and refused carry the desktop's own error code.
+    struct Result
+    {
+        Status status = Status::ok;
+        int desktopError = 0;
+
+        bool isOk() const { return status == Status::ok; }
+        // The number a log line shows: the desktop's error code, or a negative one of our own.
+        int logCode() const
+        {
+            switch (status) {
+            case Status::ok:
+                return 0;
+            case Status::unsupported:
+                return -1;
+            case Status::noSuchKey:
+                return -2;
+            case Status::notInstalled:
+                return -3;
+            case Status::taken:
+            case Status::refused:
+                break;
+            }
+            return desktopError;
+        }
+        friend bool operator==(const Result&, const Result&) = default;
+    };
 
     virtual ~HotKeyService() = default;
     // Sets the function every press of the registered shortcut runs, on the GUI thread.
-    virtual int installHandler(std::function<void()> onPressed) = 0;
+    virtual Result installHandler(std::function<void()> onPressed) = 0;
     // Takes the shortcut, replacing none: unregister first. All or nothing: on failure no part
     // of the shortcut stays taken.
-    virtual int registerHotKey(quint32 virtualKeyCode, quint32 modsCarbon) = 0;
+    virtual Result registerHotKey(quint32 virtualKeyCode, quint32 modsCarbon) = 0;
     virtual void unregisterHotKey() = 0;
 };

@@ -20,19 +20,19 @@
 #include "Platform/X11/X11Workspace.h"
 #include "Platform/X11/XTestKeyInjector.h"
 #include "Platform/X11/XkbKeyLayout.h"
+#include "Zubra/App/AppDelegate.h"
 #include "Zubra/Composer/ComposeView.h"
 #include "Zubra/LibraryWindow/ContentView.h"
 #include "Zubra/LibraryWindow/LibraryWindowViews.h"
 #include "Zubra/LibraryWindow/WindowNotifications.h"
-#include "Zubra/Shell/AppDelegate.h"
 #include "Zubra/Shell/AppDelegateSignals.h"
 #include "Zubra/Shell/AppIcon.h"
 #include "Zubra/Shell/HotKeyManager.h"
-#include "Zubra/Shell/IconCache.h"
 #include "Zubra/Shell/WelcomeView.h"
 #include "Zubra/SurfaceExport/AppScreenshotExporter.h"
 #include "Zubra/SurfaceExport/ExportFlags.h"
 #include "Zubra/SurfaceExport/ExportFonts.h"
+#include "Zubra/Widgets/IconCache.h"
 #include "ZubraCore/Capture/CaptureRunner.h"
 #include "ZubraCore/Capture/LateCopyGuard.h"
 #include "ZubraCore/Capture/SelectionCapture.h"
@@ -211,9 +211,11 @@ struct CaptureBackends
 
 // The library window's root with its sidebar, toolbar, detail and status views, the prompt
 // composer, and the welcome sheet it asks for on an empty library.
-QWidget* makeContentView(Store& store, CaptureBackends& capture, QSettings& settings, QWidget* parent)
+QWidget* makeContentView(Store& store, CaptureBackends& capture, QSettings& settings,
+    const std::shared_ptr<WindowNotifications>& notifications, QWidget* parent)
 {
     LibraryEnvironment environment;
+    environment.notifications = notifications;
     environment.pasteboard = &capture.pasteboard;
     environment.workspace = &capture.workspace;
     environment.shell = AppDelegate::shared();
@@ -243,9 +245,8 @@ QWidget* makeContentView(Store& store, CaptureBackends& capture, QSettings& sett
     return view;
 }
 
-void postWindowNotification(const QString& name)
+void postWindowNotification(WindowNotifications& notifications, const QString& name)
 {
-    WindowNotifications& notifications = WindowNotifications::shared();
     if (name == WindowNotifications::openPromptName)
         notifications.postOpenPrompt();
     else if (name == WindowNotifications::newPromptName)
@@ -303,10 +304,8 @@ int main(int argc, char* argv[])
     CaptureBackends capture;
     X11HotKeyService hotKeyService;
     hotKeyService.setKeyInjector(capture.keys);
-    HotKeyManager hotKeys(hotKeyService, settings.get());
-    HotKeyManager::setShared(&hotKeys);
     auto keyLayout = std::make_shared<XkbKeyLayout>();
-    HotKeyCombo::setProcessKeyLayout(keyLayout);
+    HotKeyManager hotKeys(hotKeyService, settings.get(), keyLayout);
     // Application icons are looked up on the icon cache's worker, through a workspace (and X
     // connection) of their own: reading desktop entries and icon files never holds up painting.
     X11Workspace iconWorkspace;
@@ -315,33 +314,35 @@ int main(int argc, char* argv[])
     UnavailableUpdater updater;
     XdgAutostartLoginItems loginItems;
 
+    const auto windowNotifications = std::make_shared<WindowNotifications>();
     AppDelegate delegate(AppDelegate::Services {
-        store,
-        *settings,
-        queue,
-        capture.workspace,
-        feedback,
-        updater,
-        loginItems,
-        hotKeys,
-        keyLayout,
-        &channel,
+        .store = store,
+        .settings = *settings,
+        .queue = queue,
+        .workspace = capture.workspace,
+        .feedback = feedback,
+        .updater = updater,
+        .loginItems = loginItems,
+        .hotKeys = hotKeys,
+        .keyLayout = keyLayout,
+        .channel = &channel,
         // Trusted: X11 with XTEST, and the desktop's accessibility support on (toolkits publish
         // their trees only then) or impossible (captures then use the copy keystroke alone).
-        [&capture] { return isCaptureTrusted(capture.accessibility.isTrusted()); },
-        [] {
-            if (!enableAccessibilityBus())
-                logMP(QStringLiteral("The accessibility bus could not be turned on"));
-        },
-        [&capture](CaptureFlow::Completion completion) { capture.start(std::move(completion)); },
-        [&store, &capture, &settings](QWidget* parent) { return makeContentView(store, capture, *settings, parent); },
-        postWindowNotification,
-        {},
-        {},
-        migrationLogMessage,
-        true,
-        [&capture] { return missingForCapture(capture.accessibility.isTrusted()); },
-        {}, // the tray: Qt's answer
+        .isTrusted = [&capture] { return isCaptureTrusted(capture.accessibility.isTrusted()); },
+        .enableAccessibility =
+            [] {
+                if (!enableAccessibilityBus())
+                    logMP(QStringLiteral("The accessibility bus could not be turned on"));
+            },
+        .startCapture = [&capture](CaptureFlow::Completion completion) { capture.start(std::move(completion)); },
+        .mainContent
+        = [&store, &capture, &settings, windowNotifications](
+              QWidget* parent) { return makeContentView(store, capture, *settings, windowNotifications, parent); },
+        .postNotification
+        = [windowNotifications](const QString& name) { postWindowNotification(*windowNotifications, name); },
+        .migrationLogMessage = migrationLogMessage,
+        .missingForCapture = [&capture] { return missingForCapture(capture.accessibility.isTrusted()); },
+        // The alerts, the clock, the status item and the tray: the real ones.
     });
     if (!channel.problem().isEmpty())
         logMP(QStringLiteral("Single-instance channel: ") + channel.problem());
@@ -371,7 +372,6 @@ int main(int argc, char* argv[])
     store.saveNow();
     static const Store* const leftToProcessEnd = ownedStore.release();
     (void)leftToProcessEnd;
-    HotKeyManager::setShared(nullptr);
     // A capture that outlived every wait still uses the backends: leave without tearing them down.
     if (!capture.runner.waitForIdle(AppDelegate::quitCaptureBound)) {
         FileLogger::flush();

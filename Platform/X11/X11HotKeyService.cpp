@@ -131,23 +131,23 @@ xcb_keycode_t X11HotKeyService::keycodeOf(xcb_connection_t* c, const char* xkbKe
     return keycode;
 }
 
-int X11HotKeyService::installHandler(std::function<void()> onPressed)
+HotKeyService::Result X11HotKeyService::installHandler(std::function<void()> onPressed)
 {
     auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
     if (!x11 || !x11->connection())
-        return unsupported;
+        return {Status::unsupported};
     m_connection = x11->connection();
     const xcb_setup_t* setup = xcb_get_setup(m_connection);
     xcb_screen_iterator_t screens = xcb_setup_roots_iterator(setup);
     if (!screens.rem)
-        return unsupported;
+        return {Status::unsupported};
     m_root = screens.data->root;
     m_onPressed = std::move(onPressed);
     if (!m_filterInstalled) {
         QCoreApplication::instance()->installNativeEventFilter(this);
         m_filterInstalled = true;
     }
-    return ok;
+    return {};
 }
 
 void X11HotKeyService::ungrab(const QList<quint16>& states)
@@ -157,15 +157,15 @@ void X11HotKeyService::ungrab(const QList<quint16>& states)
     xcb_flush(m_connection);
 }
 
-int X11HotKeyService::registerHotKey(quint32 virtualKeyCode, quint32 mods)
+HotKeyService::Result X11HotKeyService::registerHotKey(quint32 virtualKeyCode, quint32 mods)
 {
     unregisterHotKey();
     if (!m_connection)
-        return notInstalled;
+        return {Status::notInstalled};
     const auto name = VirtualKeys::xkbKeyName(virtualKeyCode);
     const xcb_keycode_t keycode = name ? keycodeOf(m_connection, name->constData()) : 0;
     if (!keycode)
-        return noSuchKey;
+        return {Status::noSuchKey};
 
     m_masks = currentMasks(m_connection);
     m_keycode = keycode;
@@ -175,25 +175,25 @@ int X11HotKeyService::registerHotKey(quint32 virtualKeyCode, quint32 mods)
     for (quint16 state : variants)
         cookies.append(
             xcb_grab_key_checked(m_connection, 1, m_root, state, keycode, XCB_GRAB_MODE_ASYNC, XCB_GRAB_MODE_ASYNC));
-    int status = ok;
+    Result result;
     QList<quint16> granted;
     for (qsizetype i = 0; i < cookies.size(); ++i) {
         Reply<xcb_generic_error_t> error(xcb_request_check(m_connection, cookies[i]));
         if (!error)
             granted.append(variants[i]);
-        else if (status == ok)
-            status = error->error_code;
+        else if (result.isOk())
+            result = {error->error_code == XCB_ACCESS ? Status::taken : Status::refused, error->error_code};
     }
-    if (status != ok) {
+    if (!result.isOk()) {
         // Another client holds one variant: give back the ones we got, so nothing half works.
         ungrab(granted);
         m_keycode = 0;
-        return status;
+        return result;
     }
     m_grabbed = granted;
     if (m_injector)
         m_injector->setHotkeyKeycodes({quint8(keycode)});
-    return ok;
+    return {};
 }
 
 void X11HotKeyService::unregisterHotKey()

@@ -32,8 +32,8 @@ public:
     void setKeyInjector(std::shared_ptr<XTestKeyInjector> injector) { m_injector = std::move(injector); }
 
     // Fails with `unsupported` when the application does not run on the xcb platform.
-    int installHandler(std::function<void()> onPressed) override;
-    int registerHotKey(quint32 virtualKeyCode, quint32 modsCarbon) override;
+    Result installHandler(std::function<void()> onPressed) override;
+    Result registerHotKey(quint32 virtualKeyCode, quint32 modsCarbon) override;
     void unregisterHotKey() override;
 
     bool nativeEventFilter(const QByteArray& eventType, void* message, qintptr* result) override;

@@ -1,6 +1,6 @@
 #include "Zubra/Composer/ComposerSymbols.h"
 
-#include "Zubra/Shell/Symbols.h"
+#include "Zubra/Widgets/Symbols.h"
 
 #include <QPainter>
 #include <QPainterPath>

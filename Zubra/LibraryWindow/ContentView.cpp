@@ -1,14 +1,14 @@
 #include "Zubra/LibraryWindow/ContentView.h"
 
-#include "Zubra/LibraryWindow/FocusRing.h"
+#include "Platform/Workspace.h"
 #include "Zubra/LibraryWindow/LibraryPlaceholders.h"
 #include "Zubra/LibraryWindow/LibrarySelectionList.h"
 #include "Zubra/LibraryWindow/WindowNotifications.h"
-#include "Zubra/Shell/ShellActions.h"
+#include "Zubra/Widgets/FocusRing.h"
+#include "Zubra/Widgets/ShellActions.h"
 #include "ZubraCore/Drag/OwnDrags.h"
 #include "ZubraCore/Library/Store.h"
 #include "ZubraCore/Models/VisibleSelectionsModel.h"
-#include "Platform/Workspace.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -76,7 +76,7 @@ ContentView::ContentView(Store& store, const LibraryEnvironment& environment, QW
     connect(&store, &Store::persistenceStatusChanged, this, &ContentView::refresh);
     connect(&m_selection, &LibrarySelectionState::detailSelectionIDChanged, this, &ContentView::refresh);
 
-    WindowNotifications& notifications = WindowNotifications::shared();
+    WindowNotifications& notifications = *m_environment.notifications;
     connect(&notifications, &WindowNotifications::requestNewGroup, this,
         [this](const std::optional<Selection>& selection) {
             m_groupPendingSelection = selection;

@@ -1,7 +1,7 @@
 #include "Zubra/LibraryWindow/LibraryEnvironment.h"
 
-#include "Zubra/Shell/IconCache.h"
-#include "Zubra/Shell/ShellActions.h"
+#include "Zubra/Widgets/IconCache.h"
+#include "Zubra/Widgets/ShellActions.h"
 #include "ZubraCore/Support/RelativeDate.h"
 
 QIcon LibraryEnvironment::iconFor(const Selection& selection) const

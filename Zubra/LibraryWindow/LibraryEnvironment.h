@@ -4,6 +4,7 @@
 // passes the real services; tests pass doubles; the off-screen export passes fixed values and
 // no shell, with which every outside action does nothing.
 
+#include "Zubra/LibraryWindow/WindowNotifications.h"
 #include "ZubraCore/Library/Selection.h"
 
 #include <QDateTime>
@@ -11,6 +12,7 @@
 #include <QLocale>
 #include <QTimeZone>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class Pasteboard;
@@ -30,6 +32,8 @@ struct LibraryEnvironment
     std::optional<QDateTime> relativeDateReference;
     // The current time; none: the system clock.
     std::function<QDateTime()> now;
+    // What the menu bar and the rows post to the main window; copies of an environment share it.
+    std::shared_ptr<WindowNotifications> notifications = std::make_shared<WindowNotifications>();
 
     QIcon iconFor(const Selection& selection) const;
     QDateTime currentTime() const { return now ? now() : QDateTime::currentDateTimeUtc(); }

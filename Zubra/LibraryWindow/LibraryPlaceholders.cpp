@@ -1,6 +1,6 @@
 #include "Zubra/LibraryWindow/LibraryPlaceholders.h"
 
-#include "Zubra/Shell/Symbols.h"
+#include "Zubra/Widgets/Symbols.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

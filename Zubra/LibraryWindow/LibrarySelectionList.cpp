@@ -4,7 +4,7 @@
 #include "Zubra/LibraryWindow/LibraryAccessible.h"
 #include "Zubra/LibraryWindow/LibrarySelectionState.h"
 #include "Zubra/LibraryWindow/SelectionListDelegate.h"
-#include "Zubra/Shell/IconCache.h"
+#include "Zubra/Widgets/IconCache.h"
 #include "ZubraCore/Drag/SelectionDragIDs.h"
 #include "ZubraCore/Models/VisibleSelectionsModel.h"
 

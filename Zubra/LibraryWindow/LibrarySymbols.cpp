@@ -1,6 +1,6 @@
 #include "Zubra/LibraryWindow/LibrarySymbols.h"
 
-#include "Zubra/Shell/Symbols.h"
+#include "Zubra/Widgets/Symbols.h"
 
 #include <QHash>
 #include <QPainter>

@@ -3,7 +3,7 @@
 #include "Zubra/LibraryWindow/LibraryStyle.h"
 #include "Zubra/LibraryWindow/LibrarySymbols.h"
 #include "Zubra/LibraryWindow/NamingSheetPresenter.h"
-#include "Zubra/Shell/ShellActions.h"
+#include "Zubra/Widgets/ShellActions.h"
 #include "ZubraCore/Capture/Clipboard.h"
 #include "ZubraCore/Library/SelectionsMarkdown.h"
 #include "ZubraCore/Library/Store.h"

@@ -7,7 +7,7 @@
 #include "Zubra/LibraryWindow/SelectionDetailView.h"
 #include "Zubra/LibraryWindow/SidebarView.h"
 #include "Zubra/LibraryWindow/StatusViews.h"
-#include "Zubra/Shell/ShellActions.h"
+#include "Zubra/Widgets/ShellActions.h"
 #include "ZubraCore/Library/Store.h"
 #include "ZubraCore/Models/VisibleSelectionsModel.h"
 

@@ -1,5 +1,6 @@
 #include "Zubra/LibraryWindow/SelectionDetailView.h"
 
+#include "Platform/Workspace.h"
 #include "Zubra/LibraryWindow/CopiedFlash.h"
 #include "Zubra/LibraryWindow/DecorativeImage.h"
 #include "Zubra/LibraryWindow/DetailDates.h"
@@ -8,8 +9,7 @@
 #include "Zubra/LibraryWindow/LibrarySymbols.h"
 #include "Zubra/LibraryWindow/PassageRenderer.h"
 #include "Zubra/LibraryWindow/SourceMarkdown.h"
-#include "Zubra/Shell/IconCache.h"
-#include "Platform/Workspace.h"
+#include "Zubra/Widgets/IconCache.h"
 #include "ZubraCore/Capture/Clipboard.h"
 #include "ZubraCore/Library/Store.h"
 #include "ZubraCore/Text/TextMetrics.h"

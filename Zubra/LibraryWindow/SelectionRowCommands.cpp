@@ -100,7 +100,7 @@ void SelectionRowCommands::deleteSelection(const Selection& selection) { m_store
 
 void SelectionRowCommands::requestNewGroup(const Selection& selection)
 {
-    WindowNotifications::shared().postRequestNewGroup(selection);
+    m_environment.notifications->postRequestNewGroup(selection);
 }
 
 QString SelectionRowCommands::copyAllTitle(const Selection& selection)

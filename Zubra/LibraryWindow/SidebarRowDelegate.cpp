@@ -2,7 +2,7 @@
 
 #include "Zubra/LibraryWindow/LibraryStyle.h"
 #include "Zubra/LibraryWindow/LibrarySymbols.h"
-#include "Zubra/Shell/IconCache.h"
+#include "Zubra/Widgets/IconCache.h"
 #include "ZubraCore/Models/SidebarModel.h"
 
 #include <QAbstractItemView>

@@ -7,7 +7,7 @@
 #include "Zubra/LibraryWindow/SidebarRowDelegate.h"
 #include "Zubra/LibraryWindow/SidebarSectionList.h"
 #include "Zubra/LibraryWindow/SourceMarkdown.h"
-#include "Zubra/Shell/IconCache.h"
+#include "Zubra/Widgets/IconCache.h"
 #include "ZubraCore/Capture/Clipboard.h"
 #include "ZubraCore/Drag/SelectionDragIDs.h"
 #include "ZubraCore/Library/SelectionsMarkdown.h"

@@ -1,6 +1,6 @@
 #pragma once
 // The in-process notifications by which the menu bar and the library rows drive the main window:
-// one application-wide object whose signals the main window's root alone receives.
+// one object per window, in its environment, whose signals the window's root alone receives.
 
 #include "ZubraCore/Library/Selection.h"
 
@@ -18,9 +18,6 @@ public:
     static inline const QString openPromptName = QStringLiteral("TessellonOpenPrompt");
     static inline const QString newPromptName = QStringLiteral("TessellonNewPrompt");
     static inline const QString focusSearchName = QStringLiteral("TessellonFocusSearch");
-
-    // The one instance, created on first use and living as long as the application.
-    static WindowNotifications& shared();
 
     // Posting: the signal is emitted at once, on the calling (main) thread.
     void postRequestNewGroup(const std::optional<Selection>& selection) { emit requestNewGroup(selection); }

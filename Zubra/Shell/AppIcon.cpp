@@ -1,7 +1,7 @@
 #include "Zubra/Shell/AppIcon.h"
 
 #include "AppIconData.h"
-#include "Zubra/Shell/PaintedIconEngine.h"
+#include "Zubra/Widgets/PaintedIconEngine.h"
 
 #include <QPainter>
 #include <QPixmap>

@@ -1,5 +1,5 @@
 #include "Zubra/Shell/BrandMark.h"
-#include "Zubra/Shell/PaintedIconEngine.h"
+#include "Zubra/Widgets/PaintedIconEngine.h"
 
 #include <QApplication>
 #include <QPainter>

@@ -2,7 +2,7 @@
 
 #include "Platform/MainQueue.h"
 #include "Zubra/Shell/CaptureToastWindowSystem.h"
-#include "Zubra/Shell/Symbols.h"
+#include "Zubra/Widgets/Symbols.h"
 #include "ZubraCore/Library/Selection.h"
 
 #include <QCursor>

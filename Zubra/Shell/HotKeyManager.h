@@ -3,14 +3,16 @@
 // presses turned into onCapture calls, the last registered combination kept in the settings.
 // GUI thread only.
 
-#include "Zubra/Shell/HotKeyCombo.h"
 #include "Zubra/Shell/ShellSettings.h"
+#include "Zubra/Widgets/HotKeyCombo.h"
 
 #include <QObject>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class HotKeyService;
+class KeyLayout;
 
 class HotKeyManager final : public QObject
 {
@@ -20,12 +22,10 @@ public:
     // Reads the stored combination (else the default) and installs the press handler; nothing
     // is registered yet. A stored combination that is unusable counts as none; why is logged at
     // the first registration (the log file is open by then). The service and the settings must outlive the manager.
-    HotKeyManager(HotKeyService& service, QSettings* settings, QObject* parent = nullptr);
+    // The layout names the keys in texts and log lines; none: a US layout.
+    HotKeyManager(HotKeyService& service, QSettings* settings, std::shared_ptr<KeyLayout> layout = {},
+        QObject* parent = nullptr);
     ~HotKeyManager() override;
-
-    // The manager the program made (nullptr before that, and in a program without one).
-    static HotKeyManager* shared();
-    static void setShared(HotKeyManager* manager);
 
     // Run for every press, on the GUI thread.
     std::function<void()> onCapture;
@@ -33,6 +33,8 @@ public:
     // The stored (or default) combination at creation; afterwards the last one registered.
     HotKeyCombo currentCombo() const { return m_currentCombo; }
     bool isRegistered() const { return m_registered; }
+    // A combination as the user reads it, on the manager's layout.
+    QString display(const HotKeyCombo& combo) const;
 
     // Replaces the registered shortcut; true on success, when the combination is also stored.
     // An unusable combination (see HotKeyCombo::whyUnusable) is refused before anything
@@ -54,6 +56,7 @@ signals:
 
 private:
     HotKeyService& m_service;
+    std::shared_ptr<KeyLayout> m_layout;
     ShellSettings m_settings;
     std::optional<QString> m_startingNote; // why the stored combination was not used, until logged
     HotKeyCombo m_currentCombo;

@@ -2,10 +2,10 @@
 
 #include "Platform/KeyLayout.h"
 #include "Platform/LoginItems.h"
-#include "Zubra/LibraryWindow/FocusRing.h"
 #include "Zubra/Shell/BundleInfo.h"
 #include "Zubra/Shell/HotKeyManager.h"
 #include "Zubra/Shell/ShortcutRecorder.h"
+#include "Zubra/Widgets/FocusRing.h"
 #include "ZubraCore/Support/Logging.h"
 
 #include <QCheckBox>

@@ -3,7 +3,7 @@
 // lives and which version runs. The off-screen export shows it with fixed values, and the view
 // then touches neither the hotkey, the login items nor the library location.
 
-#include "Zubra/Shell/HotKeyCombo.h"
+#include "Zubra/Widgets/HotKeyCombo.h"
 
 #include <QString>
 #include <QWidget>

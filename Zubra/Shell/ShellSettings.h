@@ -3,7 +3,7 @@
 // frames (their keys are AppSettings'). Values written by someone else that do not read back count
 // as nothing stored.
 
-#include "Zubra/Shell/HotKeyCombo.h"
+#include "Zubra/Widgets/HotKeyCombo.h"
 #include "ZubraCore/Support/AppSettings.h"
 
 #include <QByteArray>

@@ -91,7 +91,7 @@ ShortcutRecorder::Decision ShortcutRecorder::decide(
 
 void ShortcutRecorder::refreshButton()
 {
-    m_button->setText(m_buttonTitle ? *m_buttonTitle : m_combo.display());
+    m_button->setText(m_buttonTitle ? *m_buttonTitle : m_combo.display(*m_layout));
     m_stack->setCurrentIndex(m_recording ? 1 : 0);
 }
 
@@ -160,7 +160,7 @@ void ShortcutRecorder::handleKeyPress(QKeyEvent* event)
         m_combo = offered;
         emit comboChanged(offered);
     } else {
-        m_signError = QString::fromUtf16(u"\u201c") + offered.display()
+        m_signError = QString::fromUtf16(u"\u201c") + offered.display(*m_layout)
             + QString::fromUtf16(u"\u201d is already in use by another app.");
         emit signErrorChanged();
     }

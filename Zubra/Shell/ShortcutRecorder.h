@@ -7,7 +7,7 @@
 // Combinations that cannot be the capture shortcut (HotKeyCombo::whyUnusable) are refused with
 // the reason.
 
-#include "Zubra/Shell/HotKeyCombo.h"
+#include "Zubra/Widgets/HotKeyCombo.h"
 
 #include <QString>
 #include <QWidget>

@@ -1,9 +1,9 @@
 #include "Zubra/Shell/WelcomeView.h"
 
-#include "Zubra/LibraryWindow/FocusRing.h"
 #include "Zubra/Shell/BrandMark.h"
-#include "Zubra/Shell/ShellActions.h"
-#include "Zubra/Shell/Symbols.h"
+#include "Zubra/Widgets/FocusRing.h"
+#include "Zubra/Widgets/ShellActions.h"
+#include "Zubra/Widgets/Symbols.h"
 
 #include <QDialog>
 #include <QHBoxLayout>

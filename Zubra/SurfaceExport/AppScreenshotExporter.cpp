@@ -4,12 +4,12 @@
 
 #include "Zubra/Composer/ComposerSheets.h"
 #include "Zubra/Shell/SettingsView.h"
-#include "Zubra/Shell/ShellActions.h"
 #include "Zubra/Shell/WelcomeView.h"
 #include "Zubra/SurfaceExport/SampleData.h"
 #include "Zubra/SurfaceExport/SnapshotFixture.h"
 #include "Zubra/SurfaceExport/SurfaceCanvases.h"
 #include "Zubra/SurfaceExport/SurfaceRenderer.h"
+#include "Zubra/Widgets/ShellActions.h"
 #include "ZubraCore/Library/ModelProfile.h"
 #include "ZubraCore/Library/Store.h"
 

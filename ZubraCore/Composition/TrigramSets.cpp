@@ -370,24 +370,49 @@ private:
     std::vector<quint8> m_exact; // bytes, not bits: texts are filled on several threads
 };
 
-} // namespace
+using TrigramSets::Best;
 
-namespace TrigramSets {
+// Every text's distinct tokens as ids, and the number of texts holding each id.
+struct TokenSets
+{
+    std::vector<TextSet> sets;
+    std::vector<int> frequency; // by id
+    int tokenCount = 0;
+};
 
-std::vector<Best> bestEarlierMatches(const QList<Dedupe::IdText>& texts, double threshold)
+// A text's distinct ids in order of first occurrence, each counted once in `frequency`.
+TextSet distinctTokens(const TextKeys& keys, std::vector<int>& frequency)
+{
+    TextSet set;
+    if (keys.blank) {
+        set.kind = Kind::blank;
+        return set;
+    }
+    set.kind = Kind::words;
+    set.tokens.reserve(keys.keys.size());
+    for (quint64 key : keys.keys) {
+        // A first occurrence in this text counts; the mark says it has been counted.
+        int& f = frequency[size_t(key)];
+        if (f >= 0) {
+            set.tokens.push_back(int(key));
+            f = -f - 1;
+        }
+    }
+    for (int id : set.tokens)
+        frequency[size_t(id)] = -frequency[size_t(id)] - 1 + 1;
+    return set;
+}
+
+// Keys on several threads; ids for the few packed and string trigrams in input order; then each
+// text's distinct ids and their frequencies on several threads again.
+TokenSets tokenSetsOf(const QList<Dedupe::IdText>& texts)
 {
     const qsizetype n = texts.size();
-    std::vector<Best> best(n);
-    // No similarity exceeds 1, and only positive scores attach.
-    if (!(threshold <= 1.0))
-        return best;
-
-    std::vector<TextSet> sets(n);
-    // Keys on several threads; ids for the few packed and string trigrams in input order; then
-    // each text's distinct ids and their frequencies on several threads again.
+    TokenSets result;
+    result.sets.resize(size_t(n));
     std::vector<TextKeys> keys(static_cast<size_t>(n));
-    const int keyChunks = ParallelChunks::chunkCount(n, 64);
-    ParallelChunks::run(n, keyChunks, [&](int, qsizetype begin, qsizetype end) {
+    const int chunks = ParallelChunks::chunkCount(n, 64);
+    ParallelChunks::run(n, chunks, [&](int, qsizetype begin, qsizetype end) {
         for (qsizetype j = begin; j < end; ++j) {
             if (!texts[j].second.isEmpty())
                 keys[size_t(j)] = keysOf(texts[j].second);
@@ -398,44 +423,38 @@ std::vector<Best> bestEarlierMatches(const QList<Dedupe::IdText>& texts, double 
         if (k.tagged)
             tagged.resolve(k);
     }
-    const int tokenCount = tagged.tokenCount();
-    std::vector<std::vector<int>> chunkFrequency(static_cast<size_t>(keyChunks));
-    ParallelChunks::run(n, keyChunks, [&](int chunk, qsizetype begin, qsizetype end) {
+    result.tokenCount = tagged.tokenCount();
+    std::vector<std::vector<int>> chunkFrequency(static_cast<size_t>(chunks));
+    ParallelChunks::run(n, chunks, [&](int chunk, qsizetype begin, qsizetype end) {
         std::vector<int>& frequency = chunkFrequency[size_t(chunk)];
-        frequency.assign(size_t(tokenCount), 0);
+        frequency.assign(size_t(result.tokenCount), 0);
         for (qsizetype j = begin; j < end; ++j) {
             if (texts[j].second.isEmpty())
                 continue;
-            TextKeys& k = keys[size_t(j)];
-            if (k.blank) {
-                sets[j].kind = Kind::blank;
-            } else {
-                sets[j].kind = Kind::words;
-                std::vector<int>& tokens = sets[j].tokens;
-                tokens.reserve(k.keys.size());
-                for (quint64 key : k.keys) {
-                    // A first occurrence in this text counts; the mark says it has been counted.
-                    int& f = frequency[size_t(key)];
-                    if (f >= 0) {
-                        tokens.push_back(int(key));
-                        f = -f - 1;
-                    }
-                }
-                for (int id : tokens)
-                    frequency[size_t(id)] = -frequency[size_t(id)] - 1 + 1;
-            }
-            k = TextKeys();
+            result.sets[size_t(j)] = distinctTokens(keys[size_t(j)], frequency);
+            keys[size_t(j)] = TextKeys();
         }
     });
-    std::vector<int> frequency(static_cast<size_t>(tokenCount), 0);
+    result.frequency.assign(size_t(result.tokenCount), 0);
     for (const std::vector<int>& part : chunkFrequency) {
         for (size_t id = 0; id < part.size(); ++id)
-            frequency[id] += part[id];
+            result.frequency[id] += part[id];
     }
+    return result;
+}
 
-    // Tokens ranked rarest first, so that prefixes hold the tokens that find the fewest candidates:
-    // a counting sort on frequency (ties by id); each set rewritten as sorted ranks, the sets shared
-    // out among threads.
+// Tokens ranked rarest first, so that prefixes hold the tokens that find the fewest candidates.
+struct Ranking
+{
+    std::vector<int> rank; // by id
+    std::vector<int> frequency; // by rank
+    int usedCount = 0; // ids that some text holds
+};
+
+// A counting sort on frequency, ties by id; ids that no text holds come first and get no rank.
+Ranking rankRarestFirst(const std::vector<int>& frequency)
+{
+    const int tokenCount = int(frequency.size());
     int maxFrequency = 0;
     for (int f : frequency)
         maxFrequency = std::max(maxFrequency, f);
@@ -444,14 +463,26 @@ std::vector<Best> bestEarlierMatches(const QList<Dedupe::IdText>& texts, double 
         ++firstOfFrequency[size_t(f) + 1];
     for (size_t f = 1; f < firstOfFrequency.size(); ++f)
         firstOfFrequency[f] += firstOfFrequency[f - 1];
-    // Codes that no text holds come first; ranks start after them.
     const int unused = firstOfFrequency[1];
-    const int usedCount = tokenCount - unused;
-    std::vector<int> rank(static_cast<size_t>(tokenCount));
+    Ranking ranking;
+    ranking.usedCount = tokenCount - unused;
+    ranking.rank.resize(size_t(tokenCount));
     for (int id = 0; id < tokenCount; ++id)
-        rank[size_t(id)] = firstOfFrequency[size_t(frequency[size_t(id)])]++ - unused;
-    // A set's ranks come out sorted from a bitmap of all ranks: a pass over its words costs less
-    // than sorting.
+        ranking.rank[size_t(id)] = firstOfFrequency[size_t(frequency[size_t(id)])]++ - unused;
+    ranking.frequency.assign(size_t(ranking.usedCount), 0);
+    for (int id = 0; id < tokenCount; ++id) {
+        if (frequency[size_t(id)] > 0)
+            ranking.frequency[size_t(ranking.rank[size_t(id)])] = frequency[size_t(id)];
+    }
+    return ranking;
+}
+
+// Each set rewritten as sorted ranks, the sets shared out among threads. A set's ranks come out
+// sorted from a bitmap of all ranks: a pass over its words costs less than sorting.
+void rewriteAsRanks(std::vector<TextSet>& sets, const Ranking& ranking)
+{
+    const qsizetype n = qsizetype(sets.size());
+    const int usedCount = ranking.usedCount;
     ParallelChunks::run(n, ParallelChunks::chunkCount(n, 64), [&](int, qsizetype begin, qsizetype end) {
         std::vector<quint64> marks((size_t(usedCount) + 63) / 64, 0);
         for (qsizetype j = begin; j < end; ++j) {
@@ -461,7 +492,7 @@ std::vector<Best> bestEarlierMatches(const QList<Dedupe::IdText>& texts, double 
             int low = usedCount;
             int high = 0;
             for (int id : tokens) {
-                const int r = rank[size_t(id)];
+                const int r = ranking.rank[size_t(id)];
                 marks[size_t(r) / 64] |= quint64(1) << (r % 64);
                 low = std::min(low, r);
                 high = std::max(high, r);
@@ -474,19 +505,47 @@ std::vector<Best> bestEarlierMatches(const QList<Dedupe::IdText>& texts, double 
             }
         }
     });
+}
 
-    // A pair scores at least t only when it shares at least t * (|A| + |B|) / 2 tokens, and so each
-    // set holds at least t / (2 - t) of the other's size in common. The slack keeps every filter from
-    // dropping a pair whose computed score rounds up to the threshold.
-    const double t = std::max(threshold, 0.0);
-    const double ratio = t / (2.0 - t);
-    constexpr double slack = 1e-6;
-    auto minimalOverlap
-        = [&](qsizetype size) { return std::max<qsizetype>(1, qsizetype(std::ceil(ratio * double(size) - slack))); };
-    auto neededOverlap = [&](qsizetype a, qsizetype b) {
-        return std::max<qsizetype>(1, qsizetype(std::ceil(t * double(a + b) / 2.0 - slack)));
-    };
+// A pair scores at least t only when it shares at least t * (|A| + |B|) / 2 tokens, and so each
+// set holds at least t / (2 - t) of the other's size in common. The slack keeps every filter from
+// dropping a pair whose computed score rounds up to the threshold.
+class OverlapBounds
+{
+public:
+    explicit OverlapBounds(double threshold)
+        : m_t(std::max(threshold, 0.0))
+        , m_ratio(m_t / (2.0 - m_t))
+    {
+    }
 
+    // Whether sets of these sizes can score the threshold at all.
+    bool sizesFit(qsizetype a, qsizetype b) const
+    {
+        return !(double(a) + slack < m_ratio * double(b) || double(b) + slack < m_ratio * double(a));
+    }
+    qsizetype needed(qsizetype a, qsizetype b) const
+    {
+        return std::max<qsizetype>(1, qsizetype(std::ceil(m_t * double(a + b) / 2.0 - slack)));
+    }
+    // Two sets that share enough tokens share one among this many first tokens of each.
+    qsizetype prefix(qsizetype size) const { return size - minimal(size) + 1; }
+
+private:
+    static constexpr double slack = 1e-6;
+
+    qsizetype minimal(qsizetype size) const
+    {
+        return std::max<qsizetype>(1, qsizetype(std::ceil(m_ratio * double(size) - slack)));
+    }
+
+    double m_t;
+    double m_ratio;
+};
+
+BucketCounts bucketsOf(const std::vector<TextSet>& sets)
+{
+    const qsizetype n = qsizetype(sets.size());
     qsizetype words = 0;
     qsizetype totalSize = 0;
     for (const TextSet& s : sets) {
@@ -498,133 +557,228 @@ std::vector<Best> bestEarlierMatches(const QList<Dedupe::IdText>& texts, double 
     BucketCounts buckets(n, words ? totalSize / words : 0);
     ParallelChunks::run(n, ParallelChunks::chunkCount(n, 64), [&](int, qsizetype begin, qsizetype end) {
         for (qsizetype j = begin; j < end; ++j)
-            buckets.fill(j, sets[j].tokens);
+            buckets.fill(j, sets[size_t(j)].tokens);
     });
+    return buckets;
+}
 
-    // Two texts that normalise to nothing score 1 against each other, 0 against the rest.
+// Two texts that normalise to nothing score 1 against each other, 0 against the rest: every
+// blank text after the first attaches to the first.
+void attachBlanks(const std::vector<TextSet>& sets, double threshold, std::vector<Best>& best)
+{
     qsizetype firstBlank = -1;
-    std::vector<int> wordTexts; // positions of the texts with words, ascending
-    for (qsizetype j = 0; j < n; ++j) {
-        if (sets[j].kind == Kind::blank) {
-            if (firstBlank < 0)
-                firstBlank = j;
-            else if (1.0 >= threshold)
-                best[j] = {firstBlank, 1.0};
-        } else if (sets[j].kind == Kind::words) {
-            wordTexts.push_back(int(j));
-        }
+    for (size_t j = 0; j < sets.size(); ++j) {
+        if (sets[j].kind != Kind::blank)
+            continue;
+        if (firstBlank < 0)
+            firstBlank = qsizetype(j);
+        else if (1.0 >= threshold)
+            best[j] = {firstBlank, 1.0};
     }
+}
 
-    // Prefix filter: two sets that share enough tokens share one among the first
-    // size - minimalOverlap(size) + 1 of each (rarest first). The index maps a token to the texts
-    // holding it in that prefix, in ascending order, so that a text reads the earlier ones as a
-    // head of each list. A text probes it only when the prefix's tokens are rare enough that this
-    // costs less than looking at every earlier text (judged from their frequencies, which bound the
-    // lists); otherwise every earlier text is a candidate. Without a text that probes there is no
-    // index to build.
-    auto prefixOf = [&](qsizetype size) { return size - minimalOverlap(size) + 1; };
-    std::vector<int> rankFrequency(static_cast<size_t>(usedCount), 0);
-    for (int id = 0; id < tokenCount; ++id) {
-        if (frequency[size_t(id)] > 0)
-            rankFrequency[size_t(rank[size_t(id)])] = frequency[size_t(id)];
+// The positions of the texts with words, ascending.
+std::vector<int> wordTextsOf(const std::vector<TextSet>& sets)
+{
+    std::vector<int> wordTexts;
+    for (size_t j = 0; j < sets.size(); ++j) {
+        if (sets[j].kind == Kind::words)
+            wordTexts.push_back(int(j));
     }
-    std::vector<quint8> probes(wordTexts.size(), 0);
+    return wordTexts;
+}
+
+// Prefix filter: two sets that share enough tokens share one among the first prefix(size) of each
+// (rarest first). The index maps a token to the texts holding it in that prefix, in ascending
+// order, so that a text reads the earlier ones as a head of each list. A text probes it only when
+// the prefix's tokens are rare enough that this costs less than looking at every earlier text
+// (judged from their frequencies, which bound the lists); otherwise every earlier text is a
+// candidate. Without a text that probes there is no index to build.
+struct PrefixIndex
+{
+    std::vector<quint8> probes; // by position in the word texts
+    std::vector<std::vector<int>> lists; // by rank
+};
+
+PrefixIndex prefixIndexOf(const std::vector<TextSet>& sets, const std::vector<int>& wordTexts,
+    const Ranking& ranking, const OverlapBounds& overlap)
+{
+    PrefixIndex index;
+    index.probes.assign(wordTexts.size(), 0);
     bool anyProbes = false;
     for (size_t w = 0; w < wordTexts.size(); ++w) {
-        const std::vector<int>& tokens = sets[wordTexts[w]].tokens;
-        const qsizetype prefix = prefixOf(qsizetype(tokens.size()));
+        const std::vector<int>& tokens = sets[size_t(wordTexts[w])].tokens;
+        const qsizetype prefix = overlap.prefix(qsizetype(tokens.size()));
         size_t cost = 0;
         for (qsizetype p = 0; p < prefix && cost < w; ++p)
-            cost += size_t(rankFrequency[size_t(tokens[p])]);
-        probes[w] = cost < w;
-        anyProbes = anyProbes || probes[w];
+            cost += size_t(ranking.frequency[size_t(tokens[size_t(p)])]);
+        index.probes[w] = cost < w;
+        anyProbes = anyProbes || index.probes[w];
     }
-    std::vector<std::vector<int>> index(anyProbes ? static_cast<size_t>(usedCount) : 0);
-    if (anyProbes) {
-        for (int j : wordTexts) {
-            const TextSet& s = sets[j];
-            const qsizetype prefix = prefixOf(qsizetype(s.tokens.size()));
-            for (qsizetype p = 0; p < prefix; ++p)
-                index[s.tokens[p]].push_back(j);
+    if (!anyProbes)
+        return index;
+    index.lists.resize(size_t(ranking.usedCount));
+    for (int j : wordTexts) {
+        const std::vector<int>& tokens = sets[size_t(j)].tokens;
+        const qsizetype prefix = overlap.prefix(qsizetype(tokens.size()));
+        for (qsizetype p = 0; p < prefix; ++p)
+            index.lists[size_t(tokens[size_t(p)])].push_back(j);
+    }
+    return index;
+}
+
+// Each text's best earlier match depends on nothing but the sets, so blocks of texts are shared
+// out among threads, interleaved because later texts have more earlier ones to look at. A text
+// whose prefix finds few candidates looks at those; the others of a block look at every earlier
+// text together, a tile of earlier texts at a time, so that the bucket rows of both stay in the
+// cache.
+class EarlierMatchSearch
+{
+public:
+    EarlierMatchSearch(const std::vector<TextSet>& sets, const std::vector<int>& wordTexts,
+        const OverlapBounds& overlap, const BucketCounts& buckets, const PrefixIndex& index, double threshold)
+        : m_sets(sets)
+        , m_wordTexts(wordTexts)
+        , m_overlap(overlap)
+        , m_buckets(buckets)
+        , m_index(index)
+        , m_threshold(threshold)
+    {
+    }
+
+    void run(std::vector<Best>& best) const
+    {
+        const size_t blocks = (m_wordTexts.size() + blockTexts - 1) / blockTexts;
+        const int chunks = ParallelChunks::chunkCount(qsizetype(m_wordTexts.size()), 256);
+        ParallelChunks::run(chunks, chunks, [&](int chunk, qsizetype, qsizetype) {
+            Scratch scratch(m_sets.size());
+            for (size_t block = size_t(chunk); block < blocks; block += size_t(chunks))
+                searchBlock(block, scratch, best);
+        });
+    }
+
+private:
+    static constexpr size_t blockTexts = 32;
+    static constexpr size_t tileTexts = 64;
+
+    // One thread's working space, reused from block to block.
+    struct Scratch
+    {
+        explicit Scratch(size_t texts)
+            : seenBy(texts, -1)
+        {
         }
+        std::vector<qsizetype> seenBy; // the text that last took each text as a candidate
+        std::vector<int> candidates;
+        std::vector<size_t> everyEarlier; // positions in the word texts of the block's texts that look at all
+    };
+
+    void searchBlock(size_t block, Scratch& scratch, std::vector<Best>& best) const
+    {
+        const size_t first = block * blockTexts;
+        const size_t last = std::min(m_wordTexts.size(), first + blockTexts);
+        scratch.everyEarlier.clear();
+        for (size_t w = first; w < last; ++w) {
+            if (m_index.probes[w])
+                best[size_t(m_wordTexts[w])] = probe(m_wordTexts[w], scratch);
+            else
+                scratch.everyEarlier.push_back(w);
+        }
+        if (!scratch.everyEarlier.empty())
+            scanEveryEarlier(scratch.everyEarlier, best);
+    }
+
+    // The best match among the earlier texts that share a token of text j's prefix.
+    Best probe(int j, Scratch& scratch) const
+    {
+        const std::vector<int>& tokens = m_sets[size_t(j)].tokens;
+        const qsizetype prefix = m_overlap.prefix(qsizetype(tokens.size()));
+        scratch.candidates.clear();
+        for (qsizetype p = 0; p < prefix; ++p) {
+            for (int i : m_index.lists[size_t(tokens[size_t(p)])]) {
+                if (i >= j)
+                    break;
+                if (scratch.seenBy[size_t(i)] != j) {
+                    scratch.seenBy[size_t(i)] = j;
+                    scratch.candidates.push_back(i);
+                }
+            }
+        }
+        Best found;
+        for (int i : scratch.candidates)
+            consider(i, j, found);
+        return found;
+    }
+
+    // The best match of each of these texts among all earlier texts, a tile at a time.
+    void scanEveryEarlier(const std::vector<size_t>& everyEarlier, std::vector<Best>& best) const
+    {
+        std::vector<Best> found(everyEarlier.size());
+        for (size_t tile = 0; tile < everyEarlier.back(); tile += tileTexts) {
+            for (size_t e = 0; e < everyEarlier.size(); ++e) {
+                const size_t w = everyEarlier[e];
+                const size_t end = std::min(w, tile + tileTexts);
+                for (size_t k = tile; k < end; ++k)
+                    consider(m_wordTexts[k], m_wordTexts[w], found[e]);
+            }
+        }
+        for (size_t e = 0; e < everyEarlier.size(); ++e)
+            best[size_t(m_wordTexts[everyEarlier[e]])] = found[e];
     }
 
     // Scores one pair into the best match found so far for the later text.
-    auto consider = [&](int i, int j, Best& found) {
-        const qsizetype size = qsizetype(sets[j].tokens.size());
-        const qsizetype other = qsizetype(sets[i].tokens.size());
-        if (double(other) + slack < ratio * double(size) || double(size) + slack < ratio * double(other))
+    void consider(int i, int j, Best& found) const
+    {
+        const std::vector<int>& later = m_sets[size_t(j)].tokens;
+        const std::vector<int>& earlier = m_sets[size_t(i)].tokens;
+        const qsizetype size = qsizetype(later.size());
+        const qsizetype other = qsizetype(earlier.size());
+        if (!m_overlap.sizesFit(other, size))
             return;
-        const qsizetype needed = neededOverlap(other, size);
-        const qsizetype bound = buckets.bound(i, j, needed);
+        const qsizetype needed = m_overlap.needed(other, size);
+        const qsizetype bound = m_buckets.bound(i, j, needed);
         if (bound >= 0 && bound < needed)
             return;
-        const qsizetype shared = sharedAtLeast(sets[i].tokens, sets[j].tokens, needed);
+        const qsizetype shared = sharedAtLeast(earlier, later, needed);
         if (shared < 0)
             return;
         const double score = Dedupe::dice(shared, other, size);
         // Pairs come in no particular order: of equal scores the earliest text wins.
-        if (score >= threshold && score > 0
+        if (score >= m_threshold && score > 0
             && (found.index < 0 || score > found.score || (score == found.score && i < found.index)))
             found = {i, score};
-    };
+    }
 
-    // Each text's best earlier match depends on nothing but the sets, so blocks of texts are shared
-    // out among threads, interleaved because later texts have more earlier ones to look at. A text
-    // whose prefix finds few candidates looks at those; the others of a block look at every
-    // earlier text together, a tile of earlier texts at a time, so that the bucket rows of both
-    // stay in the cache.
-    constexpr size_t blockTexts = 32;
-    constexpr size_t tileTexts = 64;
-    const size_t blocks = (wordTexts.size() + blockTexts - 1) / blockTexts;
-    const int chunks = ParallelChunks::chunkCount(qsizetype(wordTexts.size()), 256);
-    ParallelChunks::run(chunks, chunks, [&](int chunk, qsizetype, qsizetype) {
-        std::vector<qsizetype> seenBy(n, -1);
-        std::vector<int> candidates;
-        std::vector<size_t> everyEarlier; // positions in wordTexts of the block's texts that look at all
-        for (size_t block = size_t(chunk); block < blocks; block += size_t(chunks)) {
-            const size_t first = block * blockTexts;
-            const size_t last = std::min(wordTexts.size(), first + blockTexts);
-            everyEarlier.clear();
-            for (size_t w = first; w < last; ++w) {
-                const int j = wordTexts[w];
-                const std::vector<int>& tokens = sets[j].tokens;
-                const qsizetype prefix = prefixOf(qsizetype(tokens.size()));
-                if (!probes[w]) {
-                    everyEarlier.push_back(w);
-                    continue;
-                }
-                candidates.clear();
-                for (qsizetype p = 0; p < prefix; ++p) {
-                    for (int i : index[tokens[p]]) {
-                        if (i >= j)
-                            break;
-                        if (seenBy[i] != j) {
-                            seenBy[i] = j;
-                            candidates.push_back(i);
-                        }
-                    }
-                }
-                Best found;
-                for (int i : candidates)
-                    consider(i, j, found);
-                best[j] = found;
-            }
-            if (everyEarlier.empty())
-                continue;
-            std::vector<Best> found(everyEarlier.size());
-            for (size_t tile = 0; tile < everyEarlier.back(); tile += tileTexts) {
-                for (size_t e = 0; e < everyEarlier.size(); ++e) {
-                    const size_t w = everyEarlier[e];
-                    const size_t end = std::min(w, tile + tileTexts);
-                    for (size_t k = tile; k < end; ++k)
-                        consider(wordTexts[k], wordTexts[w], found[e]);
-                }
-            }
-            for (size_t e = 0; e < everyEarlier.size(); ++e)
-                best[wordTexts[everyEarlier[e]]] = found[e];
-        }
-    });
+    const std::vector<TextSet>& m_sets;
+    const std::vector<int>& m_wordTexts;
+    const OverlapBounds& m_overlap;
+    const BucketCounts& m_buckets;
+    const PrefixIndex& m_index;
+    double m_threshold;
+};
+
+} // namespace
+
+namespace TrigramSets {
+
+std::vector<Best> bestEarlierMatches(const QList<Dedupe::IdText>& texts, double threshold)
+{
+    std::vector<Best> best(size_t(texts.size()));
+    // No similarity exceeds 1, and only positive scores attach.
+    if (!(threshold <= 1.0))
+        return best;
+
+    TokenSets tokens = tokenSetsOf(texts);
+    const Ranking ranking = rankRarestFirst(tokens.frequency);
+    rewriteAsRanks(tokens.sets, ranking);
+    const std::vector<TextSet>& sets = tokens.sets;
+
+    const OverlapBounds overlap(threshold);
+    const BucketCounts buckets = bucketsOf(sets);
+    attachBlanks(sets, threshold, best);
+    const std::vector<int> wordTexts = wordTextsOf(sets);
+    const PrefixIndex index = prefixIndexOf(sets, wordTexts, ranking, overlap);
+    EarlierMatchSearch(sets, wordTexts, overlap, buckets, index, threshold).run(best);
     return best;
 }
 

@@ -1,6 +1,7 @@
 // The process's capture shortcut: the stored combination, registration with the desktop's
 // service, the combination kept working when a new one is refused, and the log lines.
 
+#include "Platform/KeyLayout.h"
 #include "Platform/X11/X11HotKeyService.h"
 #include "Zubra/Shell/HotKeyManager.h"
 #include "ZubraCore/Support/Logging.h"
@@ -13,6 +14,14 @@
 #include <QTemporaryDir>
 
 namespace {
+// A layout on which the key of code 8 types j.
+class JLayout final : public KeyLayout
+{
+public:
+    QString keyText(quint32 code) override { return code == 8 ? QStringLiteral("j") : QString(); }
+    std::optional<quint32> virtualKeyCode(quint32) override { return std::nullopt; }
+};
+
 const HotKeyCombo defaultCombo = HotKeyCombo::defaultCombo();
 const HotKeyCombo ctrlShiftV {9, HotKeyCombo::control | HotKeyCombo::shift};
 const HotKeyCombo altSpace {49, HotKeyCombo::option};
@@ -221,10 +230,30 @@ private slots:
         QCOMPARE(stored(), ctrlShiftV);
     }
 
+    // Texts and log lines name the keys on the manager's layout; without one, on a US layout.
+    void namesKeysOnItsLayout()
+    {
+        MemoryHotKeyService service;
+        HotKeyManager us(service, m_settings.get());
+        QCOMPARE(us.display(defaultCombo), QStringLiteral("Ctrl+Alt+Super+C"));
+
+        m_settings->setValue(ShellSettings::hotKeyComboKey, HotKeyCombo {8, 0}.toJson());
+        MemoryHotKeyService other;
+        HotKeyManager j(other, m_settings.get(), std::make_shared<JLayout>());
+        QCOMPARE(j.display(defaultCombo), QStringLiteral("Ctrl+Alt+Super+J"));
+        m_log.clear();
+        QVERIFY(j.registerCombo(defaultCombo));
+        QCOMPARE(m_log.messages(Loggers::app().category()),
+            QStringList {QString::fromUtf16(u"Stored shortcut not used: \u201cJ\u201d has no Ctrl, Alt, Shift or "
+                                            u"Super: it would take that key from every app. Using Ctrl+Alt+Super+J "
+                                            u"instead.")});
+        QCOMPARE(hotkeyLines(), QStringList {QStringLiteral("Registered hotkey Ctrl+Alt+Super+J")});
+    }
+
     void withoutAHandlerNothingEverRegisters()
     {
         MemoryHotKeyService service;
-        service.installStatus = HotKeyService::unsupported;
+        service.installStatus = HotKeyService::Status::unsupported;
         HotKeyManager manager(service, m_settings.get());
         QCOMPARE(hotkeyLines(), QStringList {QStringLiteral("InstallEventHandler failed with status -1")});
         QVERIFY(!manager.registerCombo(defaultCombo));
@@ -241,18 +270,14 @@ private slots:
         QVERIFY(!manager.registerCombo(defaultCombo));
     }
 
-    void theSharedManagerIsTheOneSet()
+    void theManagerGivesItsShortcutBackWhenGone()
     {
-        QVERIFY(!HotKeyManager::shared());
         MemoryHotKeyService service;
         {
             HotKeyManager manager(service, m_settings.get());
-            HotKeyManager::setShared(&manager);
-            QCOMPARE(HotKeyManager::shared(), &manager);
             QVERIFY(manager.registerCombo(defaultCombo));
+            QVERIFY(service.registered);
         }
-        // Gone with the manager, which gave its shortcut back.
-        QVERIFY(!HotKeyManager::shared());
         QVERIFY(!service.registered);
     }
 };

@@ -2,9 +2,9 @@
 // "Get Started", and a button that does nothing without a shell.
 
 #include "ReviewImage.h"
-#include "Zubra/LibraryWindow/FocusRing.h"
-#include "Zubra/Shell/ShellActions.h"
 #include "Zubra/Shell/WelcomeView.h"
+#include "Zubra/Widgets/FocusRing.h"
+#include "Zubra/Widgets/ShellActions.h"
 #include "support/TestMain.h"
 
 #include <QApplication>

@@ -13,22 +13,25 @@ class MemoryHotKeyService final : public HotKeyService
 public:
     using Shortcut = QPair<quint32, quint32>; // virtual key code, modifier bits
 
-    int installHandler(std::function<void()> onPressed) override
+    // X11's error code for a shortcut another client holds (BadAccess).
+    static constexpr int badAccess = 10;
+
+    Result installHandler(std::function<void()> onPressed) override
     {
-        if (installStatus != ok)
-            return installStatus;
+        if (installStatus != Status::ok)
+            return {installStatus};
         m_onPressed = std::move(onPressed);
-        return ok;
+        return {};
     }
-    int registerHotKey(quint32 keyCode, quint32 mods) override
+    Result registerHotKey(quint32 keyCode, quint32 mods) override
     {
         registrations.append({keyCode, mods});
         if (registered)
-            return notInstalled; // a second registration without unregistering is a caller's fault
+            return {Status::notInstalled}; // a second registration without unregistering is a caller's fault
         if (taken.contains(Shortcut {keyCode, mods}))
-            return HotKeyService::taken;
+            return {Status::taken, badAccess};
         registered = Shortcut {keyCode, mods};
-        return ok;
+        return {};
     }
     void unregisterHotKey() override { registered.reset(); }
 
@@ -41,7 +44,7 @@ public:
         return true;
     }
 
-    int installStatus = ok;
+    Status installStatus = Status::ok;
     QList<Shortcut> taken;
     std::optional<Shortcut> registered;
     QList<Shortcut> registrations; // every attempt, in order

@@ -240,8 +240,8 @@ private slots:
         m_keys = std::make_shared<XTestKeyInjector>();
         m_hotkey = std::make_unique<X11HotKeyService>();
         m_hotkey->setKeyInjector(m_keys);
-        QCOMPARE(m_hotkey->installHandler([this] { startCapture(); }), 0);
-        QCOMPARE(m_hotkey->registerHotKey(hotkeyKeyCode, hotkeyMods), 0);
+        QVERIFY(m_hotkey->installHandler([this] { startCapture(); }).isOk());
+        QVERIFY(m_hotkey->registerHotKey(hotkeyKeyCode, hotkeyMods).isOk());
 
         m_textFile = m_home.path() + u"/known.txt"_s;
         QFile text(m_textFile);

@@ -389,7 +389,7 @@ void TestContentView::storeChangesKeepSelectionAndScroll()
 void TestContentView::notifications()
 {
     ContentView& v = openView();
-    WindowNotifications& post = WindowNotifications::shared();
+    WindowNotifications& post = *v.environment().notifications;
     QSignalSpy sheet(&v, &ContentView::newGroupSheetRequested);
 
     const Selection s = *h->store->findByID(sel(3));

@@ -12,7 +12,7 @@
 #include "Zubra/LibraryWindow/SelectionDetailView.h"
 #include "Zubra/LibraryWindow/SidebarSectionList.h"
 #include "Zubra/LibraryWindow/SidebarView.h"
-#include "Zubra/Shell/ShellActions.h"
+#include "Zubra/Widgets/ShellActions.h"
 #include "ZubraCore/Library/Store.h"
 #include "support/StoreHarness.h"
 #include "support/TestMain.h"

@@ -244,7 +244,7 @@ void TestSelectionRowCommands::newGroupAsksTheWindow()
 {
     const Selection s = make(1, std::nullopt, std::nullopt);
     h->store->add(s);
-    QSignalSpy spy(&WindowNotifications::shared(), &WindowNotifications::requestNewGroup);
+    QSignalSpy spy(environment.notifications.get(), &WindowNotifications::requestNewGroup);
     auto menu = menuFor(s.id);
     find(*menu, u"New Group\u2026"_qs)->trigger();
     QCOMPARE(spy.size(), 1);

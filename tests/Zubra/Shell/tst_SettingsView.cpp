@@ -2,10 +2,10 @@
 // the login-item statuses, the live and snapshot values, and a picture for review.
 
 #include "Platform/KeyLayout.h"
-#include "Zubra/LibraryWindow/FocusRing.h"
 #include "Zubra/Shell/HotKeyManager.h"
 #include "Zubra/Shell/SettingsView.h"
 #include "Zubra/Shell/ShortcutRecorder.h"
+#include "Zubra/Widgets/FocusRing.h"
 #include "ZubraCore/Support/Logging.h"
 #include "support/MemoryHotKeyService.h"
 #include "support/MemoryLoginItems.h"
@@ -195,7 +195,7 @@ void TestSettingsView::recording()
     QCOMPARE(recorder->isRecording(), stillRecording);
     QCOMPARE(recorder->button()->text(), button);
     QCOMPARE(recorder->signError().value_or(QString()), signError);
-    QCOMPARE(w.hotKeys.currentCombo().display(), button);
+    QCOMPARE(w.hotKeys.display(w.hotKeys.currentCombo()), button);
     // Whatever happened, a shortcut works once recording has ended: the former or the new one.
     if (!stillRecording) {
         QVERIFY(w.hotKeys.isRegistered());

@@ -3,7 +3,7 @@
 // screen); the welcome sheet's symbols stay in step with its text; the About dialog shows its
 // whole title. Pictures of the windows go to $TESSELLON_REVIEW_DIR when that is set.
 
-#include "AppHarness.h"
+#include "../App/AppHarness.h"
 #include "Zubra/LibraryWindow/LibrarySymbols.h"
 #include "Zubra/Shell/AboutDialog.h"
 #include "Zubra/Shell/WelcomeView.h"

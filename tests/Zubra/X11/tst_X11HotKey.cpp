@@ -180,6 +180,16 @@ private slots:
                 QStringList {QStringLiteral("RegisterEventHotKey failed with status 10")});
             QVERIFY(!manager.isRegistered());
             QVERIFY(!ShellSettings(m_settings.get()).hotKeyCombo());
+            // The service tells a shortcut held elsewhere from a key the keyboard lacks, and from
+            // registering before its handler.
+            X11HotKeyService direct;
+            QCOMPARE(direct.registerHotKey(defaultCombo.keyCode, defaultCombo.modsCarbon),
+                HotKeyService::Result {HotKeyService::Status::notInstalled});
+            QVERIFY(direct.installHandler([] {}).isOk());
+            QCOMPARE(direct.registerHotKey(defaultCombo.keyCode, defaultCombo.modsCarbon),
+                (HotKeyService::Result {HotKeyService::Status::taken, XCB_ACCESS}));
+            QCOMPARE(direct.registerHotKey(0xFFFF, defaultCombo.modsCarbon),
+                HotKeyService::Result {HotKeyService::Status::noSuchKey});
             // The three variants the other client does not hold are free: none was kept.
             for (quint16 variant : X11HotKeyService::lockVariants(state, masks)) {
                 if (variant == quint16(state | masks.numLock))

@@ -2,9 +2,9 @@
 // log; with a tray (this test's own XEmbed host, holding _NET_SYSTEM_TRAY_S0) it docks, and its
 // menu's items drive the application.
 
-#include "../AppHarness.h"
+#include "../../App/AppHarness.h"
 #include "Platform/X11/XcbConnection.h"
-#include "Zubra/Shell/MenuBar.h"
+#include "Zubra/App/MenuBar.h"
 #include "Zubra/Shell/StatusItem.h"
 #include "support/TestMain.h"
 

@@ -1,7 +1,7 @@
-#include "Zubra/Shell/IconCache.h"
+#include "Zubra/Widgets/IconCache.h"
 
 #include "Platform/IconProvider.h"
-#include "Zubra/Shell/Symbols.h"
+#include "Zubra/Widgets/Symbols.h"
 
 #include <QMutexLocker>
 #include <QPixmap>

@@ -1,9 +1,9 @@
 // Application icons: the lookup order, one lookup per key, the fallback kept like any answer.
 
+#include "../ReviewImage.h"
 #include "Platform/Memory/MemoryIconProvider.h"
 #include "Platform/Memory/MemoryWorkspace.h"
-#include "ReviewImage.h"
-#include "Zubra/Shell/IconCache.h"
+#include "Zubra/Widgets/IconCache.h"
 #include "support/TestMain.h"
 
 #include <QPixmap>

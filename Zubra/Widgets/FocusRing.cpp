@@ -1,4 +1,4 @@
-#include "Zubra/LibraryWindow/FocusRing.h"
+#include "Zubra/Widgets/FocusRing.h"
 
 #include <QAbstractItemView>
 #include <QApplication>

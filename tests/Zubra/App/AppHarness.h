@@ -2,10 +2,10 @@
 // An application delegate over doubles: a manual main queue, a memory hotkey service, login
 // items, workspace, feedback and instance channel; modal alerts and notifications recorded.
 
+#include "../Shell/ShellFixture.h"
 #include "Platform/Memory/MemoryWorkspace.h"
 #include "Platform/Updater.h"
-#include "ShellFixture.h"
-#include "Zubra/Shell/AppDelegate.h"
+#include "Zubra/App/AppDelegate.h"
 #include "Zubra/Shell/HotKeyManager.h"
 #include "Zubra/Shell/ShellSettings.h"
 #include "support/ManualMainQueue.h"
@@ -29,39 +29,38 @@ struct AppHarness
         hotKeys = std::make_unique<HotKeyManager>(hotKeyService, &fixture.settings);
         workspace.frontmost = RunningApplication {77, QStringLiteral("Editor"), QStringLiteral("org.example.Editor")};
         AppDelegate::Alerts alerts {
-            [this] {
-                ++accessibilityPrompts;
-                // What happens while the alert is open, once.
-                if (auto during = std::exchange(whileAccessibilityPromptOpen, {}))
-                    during();
-                return acceptAccessibilityPrompt;
-            },
-            [this] { ++updateAlerts; },
-            [] {},
+            .accessibilityPrompt =
+                [this] {
+                    ++accessibilityPrompts;
+                    // What happens while the alert is open, once.
+                    if (auto during = std::exchange(whileAccessibilityPromptOpen, {}))
+                        during();
+                    return acceptAccessibilityPrompt;
+                },
+            .updatesUnavailable = [this] { ++updateAlerts; },
+            .about = [] {},
         };
         delegate = std::make_unique<AppDelegate>(AppDelegate::Services {
-            *fixture.store,
-            fixture.settings,
-            queue,
-            workspace,
-            feedback,
-            updater,
-            loginItems,
-            *hotKeys,
-            {},
-            &channel,
-            [this] { return trusted; },
-            [this] { ++accessibilityEnabled; },
-            [this](CaptureFlow::Completion completion) { captures.append(std::move(completion)); },
-            [](QWidget* parent) { return new QLabel(QStringLiteral("library"), parent); },
-            [this](const QString& name) { notifications.append(name); },
-            alerts,
-            [] { return QDateTime(QDate(2026, 5, 6), QTime(7, 8, 9), Qt::UTC); },
-            std::nullopt,
-            statusItem,
-            {},
+            .store = *fixture.store,
+            .settings = fixture.settings,
+            .queue = queue,
+            .workspace = workspace,
+            .feedback = feedback,
+            .updater = updater,
+            .loginItems = loginItems,
+            .hotKeys = *hotKeys,
+            .channel = &channel,
+            .isTrusted = [this] { return trusted; },
+            .enableAccessibility = [this] { ++accessibilityEnabled; },
+            .startCapture = [this](CaptureFlow::Completion completion) { captures.append(std::move(completion)); },
+            .mainContent = [](QWidget* parent) { return new QLabel(QStringLiteral("library"), parent); },
+            .postNotification = [this](const QString& name) { notifications.append(name); },
+            .alerts = alerts,
+            .now = [] { return QDateTime(QDate(2026, 5, 6), QTime(7, 8, 9), Qt::UTC); },
+            .showStatusItem = statusItem,
             // With a real status item the real tray decides; otherwise the test does.
-            statusItem ? std::function<bool()>() : std::function<bool()>([this] { return trayAvailable; }),
+            .isTrayAvailable
+            = statusItem ? std::function<bool()>() : std::function<bool()>([this] { return trayAvailable; }),
         });
     }
     ~AppHarness() { delegate.reset(); }

@@ -1,9 +1,9 @@
-#include "Zubra/Shell/MenuBar.h"
+#include "Zubra/App/MenuBar.h"
 
-#include "Zubra/Shell/AppDelegate.h"
+#include "Zubra/App/AppDelegate.h"
 #include "Zubra/Shell/EditAvailability.h"
-#include "Zubra/Shell/HotKeyCombo.h"
 #include "Zubra/Shell/HotKeyManager.h"
+#include "Zubra/Widgets/HotKeyCombo.h"
 #include "ZubraCore/Library/Store.h"
 
 #include <QAction>
@@ -58,7 +58,7 @@ MenuBar::MenuBar(AppDelegate& delegate)
     openTessellon = make(QStringLiteral("Open Tessellon"), {});
     connect(openTessellon, &QAction::triggered, d, &AppDelegate::showMainWindow);
     // The title names the global shortcut; the item itself has none.
-    captureSelection = make(captureTitle(delegate.hotKeys().currentCombo()), {});
+    captureSelection = make(captureTitle(delegate.hotKeys().display(delegate.hotKeys().currentCombo())), {});
     captureSelection->setEnabled(canModify);
     connect(captureSelection, &QAction::triggered, d, &AppDelegate::captureNowAction);
     statusNewPrompt = make(QStringLiteral("New Prompt\u2026"), {});
@@ -90,14 +90,14 @@ QAction* MenuBar::make(const QString& title, const QString& shortcut)
     return action;
 }
 
-QString MenuBar::captureTitle(const HotKeyCombo& combo)
+QString MenuBar::captureTitle(const QString& shortcut)
 {
-    return QStringLiteral("Capture Selection  (") + combo.display() + QLatin1Char(')');
+    return QStringLiteral("Capture Selection  (") + shortcut + QLatin1Char(')');
 }
 
-void MenuBar::retitleCapture(const HotKeyCombo& combo)
+void MenuBar::retitleCapture(const QString& shortcut)
 {
-    captureSelection->setText(captureTitle(combo));
+    captureSelection->setText(captureTitle(shortcut));
 }
 
 bool MenuBar::sendToFocusWidget(const char* slot)

@@ -1,15 +1,15 @@
-#include "Zubra/Shell/AppDelegate.h"
+#include "Zubra/App/AppDelegate.h"
 
 #include "Platform/AppIdentity.h"
 #include "Platform/Feedback.h"
 #include "Platform/MainQueue.h"
 #include "Platform/Updater.h"
+#include "Zubra/App/MenuBar.h"
 #include "Zubra/Shell/AboutDialog.h"
 #include "Zubra/Shell/AppIcon.h"
 #include "Zubra/Shell/BundleInfo.h"
 #include "Zubra/Shell/CaptureToast.h"
 #include "Zubra/Shell/HotKeyManager.h"
-#include "Zubra/Shell/MenuBar.h"
 #include "Zubra/Shell/SettingsView.h"
 #include "Zubra/Shell/ShellSettings.h"
 #include "Zubra/Shell/StatusItem.h"
@@ -299,12 +299,12 @@ void AppDelegate::registerHotKey()
     };
     // The status menu names the shortcut that works, also after a change in Settings.
     connect(&hotKeys, &HotKeyManager::comboRegistered, this,
-        [this](const HotKeyCombo& combo) { m_menuBar->retitleCapture(combo); });
+        [this, &hotKeys](const HotKeyCombo& combo) { m_menuBar->retitleCapture(hotKeys.display(combo)); });
     if (hotKeys.registerCombo(hotKeys.currentCombo()))
         return;
     const HotKeyCombo fallback = HotKeyCombo::defaultCombo();
     if (hotKeys.registerCombo(fallback))
-        logMP(QStringLiteral("Chosen hotkey was taken; fell back to ") + fallback.display());
+        logMP(QStringLiteral("Chosen hotkey was taken; fell back to ") + hotKeys.display(fallback));
     else
         logMP(QStringLiteral("No hotkey could be registered"));
 }
@@ -539,7 +539,7 @@ bool AppDelegate::isTrusted()
 
 QString AppDelegate::hotkeyDisplay()
 {
-    return m_services.hotKeys.currentCombo().display();
+    return m_services.hotKeys.display(m_services.hotKeys.currentCombo());
 }
 
 void AppDelegate::terminate()

@@ -3,7 +3,7 @@
 
 #include "Platform/KeyLayout.h"
 #include "Platform/VirtualKeys.h"
-#include "Zubra/Shell/HotKeyCombo.h"
+#include "Zubra/Widgets/HotKeyCombo.h"
 #include "support/TestMain.h"
 
 #include <QHash>
@@ -109,17 +109,6 @@ private slots:
         TableLayout layout;
         layout.texts.insert(keyCode, keyText);
         QCOMPARE((HotKeyCombo {keyCode, mods}.whyUnusable(layout)).value_or(QString()), why);
-    }
-
-    void processLayoutIsUsOnlyUntilOneIsSet()
-    {
-        QCOMPARE(HotKeyCombo::defaultCombo().display(), QStringLiteral("Ctrl+Alt+Super+C"));
-        auto layout = std::make_shared<TableLayout>();
-        layout->texts.insert(8, QStringLiteral("j"));
-        HotKeyCombo::setProcessKeyLayout(layout);
-        QCOMPARE(HotKeyCombo::defaultCombo().display(), QStringLiteral("Ctrl+Alt+Super+J"));
-        HotKeyCombo::setProcessKeyLayout(nullptr);
-        QCOMPARE(HotKeyCombo::defaultCombo().display(), QStringLiteral("Ctrl+Alt+Super+C"));
     }
 
     void storedForm_data()

@@ -2,7 +2,7 @@
 // menu commands, the windows and their frames, the show-window request, and quitting.
 
 #include "AppHarness.h"
-#include "Zubra/Shell/MenuBar.h"
+#include "Zubra/App/MenuBar.h"
 #include "Zubra/SurfaceExport/SampleData.h"
 #include "support/TestMain.h"
 

@@ -30,9 +30,9 @@ public:
     // The window commands whose shortcuts every window of the program answers.
     QList<QAction*> windowShortcuts() const;
     // "Capture Selection  (" + the shortcut + ")".
-    static QString captureTitle(const HotKeyCombo& combo);
+    static QString captureTitle(const QString& shortcut);
     // Renames the status menu's capture item after a newly registered shortcut.
-    void retitleCapture(const HotKeyCombo& combo);
+    void retitleCapture(const QString& shortcut);
     // Sends an editing command ("copy", "undo", …) to the focus widget when it has that slot.
     static bool sendToFocusWidget(const char* slot);
 

@@ -1,5 +1,5 @@
-#include "Zubra/Shell/Symbols.h"
-#include "Zubra/Shell/PaintedIconEngine.h"
+#include "Zubra/Widgets/Symbols.h"
+#include "Zubra/Widgets/PaintedIconEngine.h"
 
 #include <QApplication>
 #include <QPainter>

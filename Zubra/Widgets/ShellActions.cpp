@@ -1,6 +1,7 @@
-#include "Zubra/Shell/ShellActions.h"
+#include "Zubra/Widgets/ShellActions.h"
 
-#include "Zubra/Shell/HotKeyCombo.h"
+#include "Platform/KeyLayout.h"
+#include "Zubra/Widgets/HotKeyCombo.h"
 
 #include <QDBusConnection>
 #include <QObject>
@@ -40,7 +41,8 @@ void ShellActions::watchTrust(QObject* context, std::function<void()> changed)
 
 QString NoShellActions::hotkeyDisplay()
 {
-    return HotKeyCombo::defaultCombo().display();
+    UsKeyLayout us;
+    return HotKeyCombo::defaultCombo().display(us);
 }
 
 #include "ShellActions.moc"

@@ -1,21 +1,12 @@
-#include "Zubra/Shell/HotKeyCombo.h"
+#include "Zubra/Widgets/HotKeyCombo.h"
 
 #include "Platform/KeyLayout.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QMutex>
-#include <QMutexLocker>
 #include <cmath>
 
 namespace {
-QMutex layoutMutex;
-std::shared_ptr<KeyLayout>& processLayout()
-{
-    static std::shared_ptr<KeyLayout> layout = std::make_shared<UsKeyLayout>();
-    return layout;
-}
-
 std::optional<quint32> wholeNumber(const QJsonValue& value)
 {
     if (!value.isDouble())
@@ -26,16 +17,6 @@ std::optional<quint32> wholeNumber(const QJsonValue& value)
     return quint32(number);
 }
 } // namespace
-
-QString HotKeyCombo::display() const
-{
-    std::shared_ptr<KeyLayout> layout;
-    {
-        const QMutexLocker locker(&layoutMutex);
-        layout = processLayout();
-    }
-    return display(*layout);
-}
 
 QString HotKeyCombo::display(KeyLayout& layout) const
 {
@@ -49,16 +30,6 @@ QString HotKeyCombo::display(KeyLayout& layout) const
     if (modsCarbon & command)
         text += QStringLiteral("Super+");
     return text + glyph(keyCode, layout);
-}
-
-std::optional<QString> HotKeyCombo::whyUnusable() const
-{
-    std::shared_ptr<KeyLayout> layout;
-    {
-        const QMutexLocker locker(&layoutMutex);
-        layout = processLayout();
-    }
-    return whyUnusable(*layout);
 }
 
 std::optional<QString> HotKeyCombo::whyUnusable(KeyLayout& layout) const
@@ -141,8 +112,3 @@ std::optional<HotKeyCombo> HotKeyCombo::fromJson(const QByteArray& json)
     return HotKeyCombo {*keyCode, *mods};
 }
 
-void HotKeyCombo::setProcessKeyLayout(std::shared_ptr<KeyLayout> layout)
-{
-    const QMutexLocker locker(&layoutMutex);
-    processLayout() = layout ? std::move(layout) : std::make_shared<UsKeyLayout>();
-}

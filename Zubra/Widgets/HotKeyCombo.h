@@ -24,8 +24,7 @@ struct HotKeyCombo
     static HotKeyCombo defaultCombo() { return {8, control | option | command}; }
 
     // "Ctrl+", "Alt+", "Shift+", "Super+" for the modifiers present, always in that order, then
-    // the key's text on the layout (the process's layout when none is given).
-    QString display() const;
+    // the key's text on the layout.
     QString display(KeyLayout& layout) const;
     // The key's first character on the layout, upper-cased; "?" when it types nothing printable.
     static QString glyph(quint32 keyCode, KeyLayout& layout);
@@ -33,7 +32,6 @@ struct HotKeyCombo
     // Why the combination cannot be the capture shortcut, as a sentence for the user; nothing
     // when it can. Without Ctrl, Alt, Shift or Super it would take a plain key from every
     // application; Ctrl+C and Ctrl+Shift+C are the copy keystrokes a capture sends itself.
-    std::optional<QString> whyUnusable() const;
     std::optional<QString> whyUnusable(KeyLayout& layout) const;
 
     // The modifier bits of Qt's modifier flags: Ctrl → control, Alt → option, Shift → shift,
@@ -46,9 +44,6 @@ struct HotKeyCombo
     QByteArray toJson() const;
     // Nothing unless both members are there as whole numbers from 0 to 2^32 - 1.
     static std::optional<HotKeyCombo> fromJson(const QByteArray& json);
-
-    // The layout every display() without one uses; a fixed US layout until one is set.
-    static void setProcessKeyLayout(std::shared_ptr<KeyLayout> layout);
 
     friend bool operator==(const HotKeyCombo&, const HotKeyCombo&) = default;
 };

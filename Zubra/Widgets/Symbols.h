@@ -1,5 +1,5 @@
 #pragma once
-// The small drawn symbols of the shell's views, painted at any size in one colour. They are
+// The small drawn symbols of the application's views, painted at any size in one colour. They are
 // our own drawings, so the views look the same on every desktop and in the off-screen export.
 
 #include <QColor>

@@ -5,7 +5,7 @@
 
 #include "Platform/InstanceChannel.h"
 #include "Zubra/Shell/CaptureFlow.h"
-#include "Zubra/Shell/ShellActions.h"
+#include "Zubra/Widgets/ShellActions.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -69,31 +69,31 @@ public:
     {
         Store& store;
         QSettings& settings; // window frames
-        std::shared_ptr<MainQueue> queue;
+        std::shared_ptr<MainQueue> queue {};
         Workspace& workspace;
         Feedback& feedback;
         Updater& updater;
         LoginItems& loginItems;
         HotKeyManager& hotKeys;
-        std::shared_ptr<KeyLayout> keyLayout; // names the keys the settings record
+        std::shared_ptr<KeyLayout> keyLayout {}; // names the keys the settings record
         InstanceChannel* channel = nullptr; // the channel this instance claimed
-        std::function<bool()> isTrusted;
-        std::function<void()> enableAccessibility;
-        std::function<void(CaptureFlow::Completion)> startCapture;
+        std::function<bool()> isTrusted {};
+        std::function<void()> enableAccessibility {};
+        std::function<void(CaptureFlow::Completion)> startCapture {};
         // The content of the main window, made when the window is first shown.
-        std::function<QWidget*(QWidget* parent)> mainContent;
+        std::function<QWidget*(QWidget* parent)> mainContent {};
         // Posts one of the main window's notifications ("TessellonOpenPrompt", …).
-        std::function<void(const QString& name)> postNotification;
-        Alerts alerts; // missing ones: the real dialogs
-        std::function<QDateTime()> now; // none: the current time
-        std::optional<QString> migrationLogMessage;
+        std::function<void(const QString& name)> postNotification {};
+        Alerts alerts {}; // missing ones: the real dialogs
+        std::function<QDateTime()> now {}; // none: the current time
+        std::optional<QString> migrationLogMessage {};
         bool showStatusItem = true;
         // What keeps captures from running besides the accessibility bus, for the alert (empty:
         // nothing else); none: nothing else.
         std::function<QString()> missingForCapture {};
         // A tray can show the status item; none: asks Qt (an XEmbed tray or a StatusNotifierItem
         // host). Without one a plain start opens the library window.
-        std::function<bool()> isTrayAvailable;
+        std::function<bool()> isTrayAvailable {};
     };
 
     explicit AppDelegate(Services services, QObject* parent = nullptr);
