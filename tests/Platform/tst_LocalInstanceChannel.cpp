@@ -134,12 +134,10 @@ void TestLocalInstanceChannel::laterInstanceHandsOffAndQuits()
     QCOMPARE(channel.problem(), QString());
     QSignalSpy requests(&channel, &InstanceChannel::showWindowRequested);
 
-    QElapsedTimer clock;
-    clock.start();
     Peer later(folder.path());
     QVERIFY(later.waitForLine("running " + QByteArray::number(QCoreApplication::applicationPid())));
-    QVERIFY(later.waitForExit(1000));
-    QVERIFY2(clock.elapsed() < 1000, QByteArray::number(clock.elapsed()).constData());
+    // It leaves by itself (a loaded machine may start it slowly; a hang never ends).
+    QVERIFY(later.waitForExit(5000));
     QCOMPARE(later.process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(later.process.exitCode(), 0);
     QTRY_COMPARE(requests.count(), 1);
