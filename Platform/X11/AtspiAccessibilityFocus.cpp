@@ -120,8 +120,9 @@ AtspiFocusTracker::AtspiFocusTracker()
 
 AtspiFocusTracker::~AtspiFocusTracker()
 {
-    // Ends the thread's event loop, waiting for the loop to run before asking it to end.
-    while (m_thread->isRunning() && !m_thread->wait(std::chrono::milliseconds(10)))
+    // Ends the thread's event loop; asked again while the loop has not started yet.
+    m_thread->exit();
+    while (!m_thread->wait(std::chrono::milliseconds(10)))
         m_thread->exit();
 }
 
