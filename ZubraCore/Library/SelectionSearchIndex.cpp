@@ -3,6 +3,7 @@
 #include "Platform/HeapGrowth.h"
 #include "ZubraCore/Support/ParallelChunks.h"
 
+#include <algorithm>
 
 namespace {
 
@@ -130,7 +131,9 @@ bool SelectionSearchIndex::occursIn(QStringView haystack, const Needle& needle)
 // Lowering maps each character on its own and a line feed never composes under NFC, so the
 // search form of the joined fields is the join of each field's search form. A query without a
 // line feed cannot span two fields, so it is looked for in each field separately; a markdown that
-// is the text is the text's field.
+// is the text is the text's field. In a markdown, an occurrence within its start or end shared
+// with the text is one in the text: only the part that differs, with the needle's length less one
+// on either side, is looked at.
 bool SelectionSearchIndex::containsQuery(const Entry& entry, const Needle& needle)
 {
     if (!entry.grams.covers(needle.grams))
@@ -140,8 +143,27 @@ bool SelectionSearchIndex::containsQuery(const Entry& entry, const Needle& needl
         const QChar lineFeed(u'\n');
         return (entry.loweredText + lineFeed + entry.loweredMarkdown + lineFeed + entry.loweredRest).contains(query);
     }
-    return occursIn(entry.loweredText, needle) || (!entry.markdownIsText() && occursIn(entry.loweredMarkdown, needle))
-        || occursIn(entry.loweredRest, needle);
+    if (occursIn(entry.loweredText, needle) || occursIn(entry.loweredRest, needle))
+        return true;
+    if (entry.markdownIsText())
+        return false;
+    const qsizetype reach = query.size() - 1;
+    const qsizetype from = std::max<qsizetype>(0, entry.markdownFrom - reach);
+    const qsizetype to = std::min<qsizetype>(entry.loweredMarkdown.size(), entry.markdownTo + reach);
+    return to - from >= query.size() && occursIn(QStringView(entry.loweredMarkdown).sliced(from, to - from), needle);
+}
+
+void SelectionSearchIndex::setMarkdownDifference(Entry& entry)
+{
+    const QStringView text = entry.loweredText;
+    const QStringView markdown = entry.loweredMarkdown;
+    const qsizetype shortest = std::min(text.size(), markdown.size());
+    const qsizetype prefix
+        = std::mismatch(text.begin(), text.begin() + shortest, markdown.begin()).first - text.begin();
+    const qsizetype suffix = std::mismatch(text.rbegin(), text.rbegin() + (shortest - prefix), markdown.rbegin()).first
+        - text.rbegin();
+    entry.markdownFrom = prefix;
+    entry.markdownTo = markdown.size() - suffix;
 }
 
 // A markdown equal to the text shares the lowered text, found without lowering it again when the
@@ -160,8 +182,13 @@ SelectionSearchIndex::Entry SelectionSearchIndex::makeEntry(const Selection& s)
     entry.loweredRest = searchForm(
         s.appName + lineFeed + s.sourceURL.value_or(QString()) + lineFeed + s.filePath.value_or(QString()));
     entry.grams.add(entry.loweredText);
-    if (!entry.markdownIsText())
-        entry.grams.add(entry.loweredMarkdown);
+    if (!entry.markdownIsText()) {
+        setMarkdownDifference(entry);
+        // The shared start and end add nothing to the text's grams but the pairs across their edges.
+        const qsizetype from = std::max<qsizetype>(0, entry.markdownFrom - 1);
+        const qsizetype to = std::min<qsizetype>(entry.loweredMarkdown.size(), entry.markdownTo + 1);
+        entry.grams.add(QStringView(entry.loweredMarkdown).sliced(from, to - from));
+    }
     entry.grams.add(entry.loweredRest);
     return entry;
 }

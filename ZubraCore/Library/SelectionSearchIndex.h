@@ -80,7 +80,11 @@ private:
         QString loweredText;
         QString loweredMarkdown;
         QString loweredRest; // app name, address and file path joined by line feeds
-        Grams grams; // of the lowered fields, each on its own
+        // Where the lowered markdown differs from the lowered text: before `markdownFrom` it is
+        // the text's start, from `markdownTo` on the text's end, both searched in the text already.
+        qsizetype markdownFrom = 0;
+        qsizetype markdownTo = 0;
+        Grams grams; // of the lowered fields, each on its own (the markdown where it differs)
 
         bool markdownIsText() const
         {
@@ -102,6 +106,7 @@ private:
     }
 
     static Entry makeEntry(const Selection& selection);
+    static void setMarkdownDifference(Entry& entry);
     static Needle makeNeedle(const QString& query);
     static bool occursIn(QStringView haystack, const Needle& needle);
     static bool containsQuery(const Entry& entry, const Needle& needle);
