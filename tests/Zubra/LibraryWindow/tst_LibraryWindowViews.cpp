@@ -84,6 +84,7 @@ private slots:
 private:
     Selection add(const QString& text, const std::optional<QString>& url, int minute);
     void open();
+    bool openActive();
 
     std::unique_ptr<StoreHarness> m_harness;
     Store* m_store = nullptr;
@@ -124,6 +125,17 @@ void TestLibraryWindowViews::open()
     m_window = std::make_unique<ContentView>(*m_store, m_environment);
     m_views = new LibraryWindowViews(*m_window);
     WidgetSnapshot::render(*m_window, QSize(1120, 660));
+}
+
+// Shown on screen and active, as at launch; false when the window never became active.
+bool TestLibraryWindowViews::openActive()
+{
+    m_window = std::make_unique<ContentView>(*m_store, m_environment);
+    m_views = new LibraryWindowViews(*m_window);
+    m_window->resize(1120, 660);
+    m_window->show();
+    QApplication::setActiveWindow(m_window.get());
+    return QTest::qWaitForWindowActive(m_window.get());
 }
 
 Selection TestLibraryWindowViews::add(const QString& text, const std::optional<QString>& url, int minute)
@@ -361,12 +373,7 @@ void TestLibraryWindowViews::permissionBannerFollowsTrust()
     add(u"a"_qs, std::nullopt, 1);
     m_shell.trusted = false;
     m_shell.turnOnTrusts = true;
-    m_window = std::make_unique<ContentView>(*m_store, m_environment);
-    m_views = new LibraryWindowViews(*m_window);
-    m_window->resize(1120, 660);
-    m_window->show();
-    QApplication::setActiveWindow(m_window.get());
-    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QVERIFY(openActive());
     auto* banner = m_window->findChild<PermissionBanner*>();
     QVERIFY(banner);
     QVERIFY(banner->isVisibleTo(m_window.get()));
@@ -400,12 +407,7 @@ void TestLibraryWindowViews::permissionBannerFollowsTrust()
 void TestLibraryWindowViews::searchFieldUnfocusedAtLaunch()
 {
     add(u"a"_qs, std::nullopt, 1);
-    m_window = std::make_unique<ContentView>(*m_store, m_environment);
-    m_views = new LibraryWindowViews(*m_window);
-    m_window->resize(1120, 660);
-    m_window->show();
-    QApplication::setActiveWindow(m_window.get());
-    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QVERIFY(openActive());
     QVERIFY(QApplication::focusWidget() != &m_window->searchField());
     QVERIFY(!m_window->searchField().hasFocus());
 }
@@ -414,12 +416,7 @@ void TestLibraryWindowViews::keyboardHabits()
 {
     const Selection a = add(u"a"_qs, std::nullopt, 1);
     add(u"b"_qs, std::nullopt, 2);
-    m_window = std::make_unique<ContentView>(*m_store, m_environment);
-    m_views = new LibraryWindowViews(*m_window);
-    m_window->resize(1120, 660);
-    m_window->show();
-    QApplication::setActiveWindow(m_window.get());
-    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    QVERIFY(openActive());
 
     // Down in the search field moves into the results.
     m_window->searchField().setFocus(Qt::TabFocusReason);
