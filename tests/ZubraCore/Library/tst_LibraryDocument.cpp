@@ -6,6 +6,8 @@
 #include "ZubraCore/Library/RecordJson.h"
 #include "ZubraCore/Text/Uuids.h"
 
+#include <algorithm>
+
 namespace {
 
 QByteArray uuid(int n)
@@ -356,9 +358,20 @@ private slots:
 
     // Large libraries are encoded and decoded in parallel chunks: the bytes must be those of one
     // plain writer, and a fault must be reported at its position whichever chunk holds it.
+    void largeLibraryMatchesOneWriter_data()
+    {
+        QTest::addColumn<int>("selections");
+        QTest::newRow("none") << 0;
+        QTest::newRow("one") << 1;
+        QTest::newRow("two") << 2;
+        QTest::newRow("just two chunks") << 8193;
+        QTest::newRow("several chunks") << 20001;
+    }
+
     void largeLibraryMatchesOneWriter()
     {
-        const StoreSnapshot snapshot = LibraryFixtures::snapshot(20001, 20);
+        QFETCH(int, selections);
+        const StoreSnapshot snapshot = LibraryFixtures::snapshot(selections, 20);
         rapidjson::StringBuffer buffer;
         RecordJson::Writer writer(buffer);
         writer.StartObject();
@@ -387,6 +400,9 @@ private slots:
         const DocumentEncoding encoding = LibraryDocument::encode(snapshot);
         QCOMPARE(encoding.bytes.size(), reference.size());
         QVERIFY(encoding.bytes == reference);
+        // The read-back check parses in place: zeros follow the end within the allocation.
+        const char* const end = encoding.bytes.constData() + encoding.bytes.size();
+        QVERIFY(std::all_of(end, end + RecordJson::parsePadding, [](char c) { return c == 0; }));
         const DocumentDecoding decoding = LibraryDocument::decode(encoding.bytes);
         QVERIFY(decoding.snapshot);
         QVERIFY(*decoding.snapshot == snapshot);
