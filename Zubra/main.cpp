@@ -42,6 +42,7 @@
 #include "ZubraCore/Support/AppSettings.h"
 #include "ZubraCore/Support/Logging.h"
 
+#include <QAccessible>
 #include <QApplication>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -351,6 +352,14 @@ int main(int argc, char* argv[])
     QObject::connect(
         terminationSignals.get(), &TerminationSignals::terminationRequested, &delegate, &AppDelegate::terminate);
     QObject::connect(&application, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::applicationWillTerminate);
+    // Once quitting is decided, the focus tracker leaves the bus on its own thread while the
+    // quit goes on. The windows closing would tell the bus, widget by widget, that each stopped
+    // showing (Qt sends such changes whenever anything listens, and the tracker did): nothing
+    // needs that of a program that is ending, and it lengthens the quit.
+    QObject::connect(&delegate, &AppDelegate::terminating, [&capture] {
+        capture.accessibility.stopFollowingFocus();
+        QAccessible::installUpdateHandler([](QAccessibleEvent*) { });
+    });
 
     delegate.finishLaunching(arguments,
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - processStart));

@@ -518,6 +518,11 @@ bool AtspiAccessibility::followsFocus(std::chrono::milliseconds wait)
     return m_tracker->waitUntilListening(wait);
 }
 
+void AtspiAccessibility::stopFollowingFocus()
+{
+    m_tracker->stop();
+}
+
 bool AtspiAccessibility::isTrusted()
 {
     if (QGuiApplication::platformName() != QLatin1String("xcb") || !m_connection)

@@ -55,6 +55,8 @@ public:
     // Whether the focus events of the applications on the bus are followed, waiting at most
     // `wait` for the listener to connect.
     bool followsFocus(std::chrono::milliseconds wait);
+    // Stops following them, for every reader of the process (at quit), without waiting.
+    void stopFollowingFocus();
 
     // Total time one application element may spend in AT-SPI calls.
     void setApplicationBudget(std::chrono::milliseconds budget) { m_budget = budget; }

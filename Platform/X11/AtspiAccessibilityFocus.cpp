@@ -113,6 +113,7 @@ AtspiFocusTracker::AtspiFocusTracker()
         listener.connectToBus();
         QEventLoop loop;
         loop.exec();
+        setListening(false); // leaving the bus: no gain comes any more
     }));
     m_thread->setObjectName(u"Accessibility focus"_s);
     m_thread->start();
@@ -124,6 +125,11 @@ AtspiFocusTracker::~AtspiFocusTracker()
     m_thread->exit();
     while (!m_thread->wait(std::chrono::milliseconds(10)))
         m_thread->exit();
+}
+
+void AtspiFocusTracker::stop()
+{
+    m_thread->exit();
 }
 
 std::optional<AtspiFocusTracker::Focus> AtspiFocusTracker::lastFocus(const QString& service) const

@@ -50,6 +50,9 @@ public:
     std::optional<Focus> waitForFocus(const QString& service, Clock::time_point since, std::chrono::milliseconds bound);
     // Whether the tracker listens to the bus, waiting for it at most `bound`.
     bool waitUntilListening(std::chrono::milliseconds bound);
+    // Stops listening without waiting for it: the thread leaves the bus while the caller goes
+    // on (at quit), and the destructor then finds it done. The gains seen so far stay.
+    void stop();
 
     // Called from the tracker's thread.
     void gained(const QString& service, const QString& path);

@@ -550,6 +550,7 @@ void AppDelegate::terminate()
     if (!m_captureFlow->waitUntilIdle(quitCaptureBound))
         logMP(QStringLiteral("Quitting while a capture is still running"));
     applicationWillTerminate();
+    emit terminating();
     QCoreApplication::quit();
 }
 

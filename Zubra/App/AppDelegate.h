@@ -156,6 +156,8 @@ public:
 
 signals:
     void mainWindowShown();
+    // Quitting is decided: the windows close next, and the event loop ends.
+    void terminating();
 
 private:
     void postAfterWindowReady(const QString& name);

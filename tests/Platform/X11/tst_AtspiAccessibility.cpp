@@ -9,11 +9,16 @@
 
 #include <QScopeGuard>
 
+#include <QDBusArgument>
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QUuid>
 #include <QThread>
 #include <atomic>
 #include <csignal>
+#include <optional>
 
 using X11Programs::Child;
 
@@ -32,6 +37,40 @@ AccessibleElementRef focusedOf(Accessibility& accessibility, qint64 pid)
         QTest::qWait(50);
     }
     return nullptr;
+}
+
+// The events the accessibility registry was asked for, one entry per listener and event, or
+// nothing when it does not answer.
+std::optional<int> registeredEvents()
+{
+    auto x = XcbConnection::open();
+    const auto address = x ? AtspiAccessibility::reachableBusAddress(x.get()) : std::nullopt;
+    if (!address)
+        return std::nullopt;
+    const QString name = QStringLiteral("tst-registry-reader-") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    std::optional<int> count;
+    {
+        QDBusConnection bus = QDBusConnection::connectToBus(QString::fromUtf8(*address), name);
+        const QDBusMessage reply = bus.call(QDBusMessage::createMethodCall(QStringLiteral("org.a11y.atspi.Registry"),
+            QStringLiteral("/org/a11y/atspi/registry"), QStringLiteral("org.a11y.atspi.Registry"),
+            QStringLiteral("GetRegisteredEvents")));
+        if (reply.type() == QDBusMessage::ReplyMessage && reply.arguments().size() == 1) {
+            const QDBusArgument listeners = reply.arguments().constFirst().value<QDBusArgument>();
+            count = 0;
+            listeners.beginArray();
+            while (!listeners.atEnd()) {
+                QString listener;
+                QString event;
+                listeners.beginStructure();
+                listeners >> listener >> event;
+                listeners.endStructure();
+                ++*count;
+            }
+            listeners.endArray();
+        }
+    }
+    QDBusConnection::disconnectFromBus(name);
+    return count;
 }
 
 // Sets PRIMARY from a process of its own (xclip stays in the foreground as the owner).
@@ -72,6 +111,20 @@ private slots:
     {
         AtspiAccessibility accessibility;
         QVERIFY(accessibility.isTrusted());
+    }
+
+    // At quit the focus tracker leaves the bus without being waited for: the registry drops the
+    // events it asked for, and the reader stops counting on them.
+    void stoppedFocusTrackingLeavesTheRegistry()
+    {
+        const std::optional<int> others = registeredEvents();
+        QVERIFY(others);
+        AtspiAccessibility accessibility;
+        QVERIFY(accessibility.followsFocus(std::chrono::seconds(10)));
+        QCOMPARE(registeredEvents().value_or(-1), *others + 2); // a focus gain, in two forms
+        accessibility.stopFollowingFocus();
+        QTRY_VERIFY(!accessibility.followsFocus(std::chrono::milliseconds(0)));
+        QTRY_COMPARE(registeredEvents().value_or(-1), *others);
     }
 
     void qtWindowSelectionComesFromTheTree()

@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
@@ -684,7 +685,15 @@ void TestAppDelegate::quitWaitsForTheCaptureAndSaves()
     result.appName = QStringLiteral("Editor");
     QTimer::singleShot(50, [&h, result] { h.captures.first()(result); });
 
+    // Announced once, after the library is written: what listens may stop what the quit no
+    // longer needs.
+    bool savedWhenAnnounced = false;
+    QSignalSpy terminating(h.delegate.get(), &AppDelegate::terminating);
+    QObject::connect(h.delegate.get(), &AppDelegate::terminating,
+        [&] { savedWhenAnnounced = QFile(h.fixture.libraryPath()).exists(); });
     h.delegate->terminate();
+    QCOMPARE(terminating.size(), 1);
+    QVERIFY(savedWhenAnnounced);
     QVERIFY(!h.delegate->captureFlow().isCapturing());
     QFile file(h.fixture.libraryPath());
     QVERIFY2(file.open(QIODevice::ReadOnly), qPrintable(h.fixture.appLines().join(u'|')));
@@ -697,6 +706,7 @@ void TestAppDelegate::quitWaitsForTheCaptureAndSaves()
     h.delegate->terminate();
     h.delegate->applicationWillTerminate();
     QCOMPARE(h.fixture.appLines().count(QStringLiteral("Tessellon terminated")), 1);
+    QCOMPARE(terminating.size(), 1);
 }
 
 TESSELLON_GUI_TEST_MAIN(TestAppDelegate)
