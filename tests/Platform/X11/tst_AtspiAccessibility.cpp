@@ -14,8 +14,8 @@
 #include <QDBusMessage>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QUuid>
 #include <QThread>
+#include <QUuid>
 #include <atomic>
 #include <csignal>
 #include <optional>
