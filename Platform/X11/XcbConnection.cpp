@@ -118,6 +118,13 @@ std::optional<QString> XcbConnection::textProperty(xcb_window_t window, const ch
     return std::nullopt;
 }
 
+bool XcbConnection::exists(xcb_window_t window)
+{
+    return reply(xcb_get_window_attributes_reply(
+               m_connection, xcb_get_window_attributes(m_connection, window), nullptr))
+        != nullptr;
+}
+
 xcb_window_t XcbConnection::parentOf(xcb_window_t window)
 {
     auto r = reply(xcb_query_tree_reply(m_connection, xcb_query_tree(m_connection, window), nullptr));
@@ -142,8 +149,11 @@ xcb_window_t XcbConnection::clientWindowOf(xcb_window_t window)
 xcb_window_t XcbConnection::activeWindow()
 {
     const xcb_atom_t active = atom("_NET_ACTIVE_WINDOW");
-    if (auto window = cardinal(m_root, active, XCB_ATOM_WINDOW); window && *window != XCB_WINDOW_NONE)
-        return *window;
+    if (auto window = cardinal(m_root, active, XCB_ATOM_WINDOW); window && *window != XCB_WINDOW_NONE) {
+        // A window manager may leave the property naming a window that is gone (a closed dialog
+        // with no other window focused): then no window is active, whoever made the old one.
+        return exists(*window) ? xcb_window_t(*window) : xcb_window_t(XCB_WINDOW_NONE);
+    }
     auto focus = reply(xcb_get_input_focus_reply(m_connection, xcb_get_input_focus(m_connection), nullptr));
     if (!focus || focus->focus == XCB_WINDOW_NONE || focus->focus == XCB_INPUT_FOCUS_POINTER_ROOT
         || focus->focus == m_root)

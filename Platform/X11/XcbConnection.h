@@ -42,8 +42,10 @@ public:
     std::optional<QString> textProperty(xcb_window_t window, const char* name);
 
     // The window the user works in: _NET_ACTIVE_WINDOW when a window manager publishes it,
-    // else the input focus climbed to its client window. XCB_WINDOW_NONE when there is none.
+    // else the input focus climbed to its client window. XCB_WINDOW_NONE when there is none, and
+    // when the window the window manager names no longer exists.
     xcb_window_t activeWindow();
+    bool exists(xcb_window_t window);
     xcb_window_t parentOf(xcb_window_t window);
     // The process that created the window: _NET_WM_PID of the window or an ancestor, else the
     // X-Resource extension's answer for the window's client. Zero when unknown.

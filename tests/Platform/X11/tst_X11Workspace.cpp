@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QWidget>
 
@@ -211,6 +212,29 @@ private slots:
         const auto app = frontmostOnceItIs(workspace, QCoreApplication::applicationPid());
         QVERIFY(app);
         QCOMPARE(app->bundleIdentifier, QStringLiteral("com.vesk.tessellon"));
+    }
+
+    // A window manager may leave _NET_ACTIVE_WINDOW naming a window that is gone (Tessellon's own
+    // alert, closed with no other window to focus): no application is frontmost then, not the
+    // one whose connection made the window.
+    void activeWindowThatIsGoneIsNoFrontmostApplication()
+    {
+        auto connection = XcbConnection::open();
+        QVERIFY(connection);
+        xcb_connection_t* c = connection->connection();
+        const xcb_window_t window = xcb_generate_id(c);
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, window, connection->root(), 0, 0, 1, 1, 0,
+            XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT, 0, nullptr);
+        xcb_destroy_window(c, window);
+        const xcb_atom_t active = connection->atom("_NET_ACTIVE_WINDOW");
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, connection->root(), active, XCB_ATOM_WINDOW, 32, 1, &window);
+        xcb_flush(c);
+        const auto forget = qScopeGuard([] { X11Programs::run(QStringLiteral("xprop"), {"-root", "-remove", "_NET_ACTIVE_WINDOW"}); });
+        QCOMPARE(connection->cardinal(connection->root(), active, XCB_ATOM_WINDOW), std::optional<uint32_t>(window));
+        QCOMPARE(connection->activeWindow(), xcb_window_t(XCB_WINDOW_NONE));
+        X11Workspace workspace;
+        QVERIFY(!workspace.frontmostApplication());
+        QVERIFY(!workspace.activeWindowTitle());
     }
 
     void processOfAWindowWithoutPidProperty()
