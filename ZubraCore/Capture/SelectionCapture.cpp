@@ -9,6 +9,7 @@
 
 #include <QSet>
 #include <QUrl>
+#include <algorithm>
 
 namespace {
 const QString unknownApp = QStringLiteral("Unknown App");
@@ -81,10 +82,10 @@ CaptureOutcome SelectionCapture::capture()
     const QString diagnostic = diagnosticDetail(
         source->appName, source->pid, copy.changed, postCopyTextLength, ax.selectedText.has_value(), types);
     if (copy.changed)
-        return withCopiedText(std::move(result), copied, ax, diagnostic);
+        return refusingMask(withCopiedText(std::move(result), copied, ax, diagnostic), *source, true, types);
     if (ax.selectedText) {
         result.text = ax.selectedText->trimmed();
-        return result;
+        return refusingMask(std::move(result), *source, false, types);
     }
     const QString browserID = source->bundleID.value_or(QString());
     const std::optional<QString> selection
@@ -92,7 +93,7 @@ CaptureOutcome SelectionCapture::capture()
     if (selection && !selection->trimmed().isEmpty()) {
         logMP(QStringLiteral("Capture: using browser JS selection fallback for ") + source->appName);
         result.text = selection->trimmed();
-        return result;
+        return refusingMask(std::move(result), *source, false, types);
     }
     logMP(QStringLiteral("Capture failed in ") + source->appName + QStringLiteral(": ") + diagnostic);
     if (copyCommand && !saved.snapshot.complete)
@@ -232,6 +233,29 @@ CaptureOutcome SelectionCapture::withCopiedText(
         }
     }
     return result;
+}
+
+CaptureOutcome SelectionCapture::refusingMask(
+    CaptureOutcome outcome, const Source& source, bool changed, const QStringList& types)
+{
+    const auto* result = std::get_if<CaptureResult>(&outcome);
+    if (!result || !isPasswordMask(result->text))
+        return outcome;
+    // Not even the mask's length is logged: it is the password's.
+    logMP(QStringLiteral("Capture refused in ") + source.appName
+        + QStringLiteral(": the selection is a password field's mask"));
+    return CaptureError::noSelection(
+        diagnosticDetail(source.appName, source.pid, changed, -1, false, types) + QStringLiteral(", protected=yes"));
+}
+
+bool SelectionCapture::isPasswordMask(const QString& text)
+{
+    static const QString masks = QStringLiteral(
+        "*\u00B7\u2022\u2217\u2219\u23FA\u25CF\u26AB\u2981\u2B24\u204E\u2731\uFF0A");
+    const QString trimmed = text.trimmed();
+    if (trimmed.size() < maskRepeats || !masks.contains(trimmed.front()))
+        return false;
+    return std::all_of(trimmed.cbegin(), trimmed.cend(), [&trimmed](QChar c) { return c == trimmed.front(); });
 }
 
 AccessibleElementRef SelectionCapture::focusedElement(qint32 pid)

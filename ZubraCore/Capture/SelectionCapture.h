@@ -7,7 +7,8 @@
 // 0.8 s, browser scripts of 1.5 s each): run it on a worker thread. The clock and the sleep
 // come from the Clock given, so tests run without waiting.
 //
-// A password field in focus refuses the capture before anything is read or sent. A window
+// A password field in focus refuses the capture before anything is read or sent; so does, once
+// read, a selection that is a password field's mask (one mask character repeated). A window
 // without a safe copy keystroke (a terminal where selecting is copying, Emacs, GUI Vim) gets no
 // keystroke: its selection comes from the accessibility element (PRIMARY) at once. When the
 // keystroke left the clipboard unchanged, a late copy by the application is watched for and
@@ -81,6 +82,11 @@ public:
     static std::optional<QString> parsedURL(const QString& text);
     // True when the address's path ends in ".pdf", any case.
     static bool hasPdfPath(const QString& url);
+    // True when the text, trimmed, is one mask character ("*", U+2022, U+25CF, U+2217 and the
+    // like) repeated more than three times: what a password field shows, copies or puts on
+    // PRIMARY in place of its text.
+    static bool isPasswordMask(const QString& text);
+    static constexpr int maskRepeats = 4; // the fewest repeats that make a mask
 
 private:
     // The frontmost application as the capture names it.
@@ -121,6 +127,9 @@ private:
     // The text from the copy (else the tree's), with the Markdown of its rich text.
     static CaptureOutcome withCopiedText(
         CaptureResult result, const Copied& copied, const AXExtract& ax, const QString& diagnostic);
+    // The outcome, unless its text is a password field's mask: then refused, nothing of it kept.
+    static CaptureOutcome refusingMask(
+        CaptureOutcome outcome, const Source& source, bool changed, const QStringList& types);
     AccessibleElementRef focusedElement(qint32 pid);
     static bool isProtected(const AccessibleElementRef& element);
     void postCopyCommand();

@@ -724,6 +724,60 @@ private slots:
                     .contains(QStringLiteral("Capture refused in Editor: the focused field holds a password")));
     }
 
+    // What a password field shows in place of its text (a Tk entry copies it; Swing and
+    // WebKitGTK put it on PRIMARY) is refused as a password from every channel, and nothing of it,
+    // not even its length, reaches the log. Masks of three or fewer, and mixed text, are text.
+    void passwordMaskIsRefused_data()
+    {
+        QTest::addColumn<QString>("channel"); // copy, tree, terminal or script
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("refused");
+        const QString tk = QStringLiteral("**************");
+        const QString bullets = QStringLiteral("\u2022\u2022\u2022\u2022\u2022\u2022\u2022\u2022\u2022\u2022\u2022\u2022\u2022");
+        QTest::newRow("asterisks copied") << "copy" << tk << true;
+        QTest::newRow("bullets copied") << "copy" << bullets << true;
+        QTest::newRow("black circles in the tree") << "tree" << QStringLiteral("\u25CF\u25CF\u25CF\u25CF\u25CF") << true;
+        QTest::newRow("asterisk operators in a terminal") << "terminal" << QStringLiteral(" \u2217\u2217\u2217\u2217\n") << true;
+        QTest::newRow("bullets from the page's script") << "script" << bullets << true;
+        QTest::newRow("four asterisks") << "copy" << QStringLiteral("****") << true;
+        QTest::newRow("three asterisks") << "copy" << QStringLiteral("***") << false;
+        QTest::newRow("asterisks around a word") << "copy" << QStringLiteral("**bold**") << false;
+        QTest::newRow("two mask characters") << "copy" << QStringLiteral("**\u2022\u2022**") << false;
+        QTest::newRow("spaced bullets") << "tree" << QStringLiteral("\u2022 \u2022 \u2022 \u2022") << false;
+        QTest::newRow("a rule of dashes") << "copy" << QStringLiteral("--------") << false;
+    }
+    void passwordMaskIsRefused()
+    {
+        QFETCH(QString, channel);
+        QFETCH(QString, text);
+        QFETCH(bool, refused);
+        Rig rig(channel == QLatin1String("script") ? QStringLiteral("com.google.Chrome") : QStringLiteral("org.example.Editor"));
+        if (channel == QLatin1String("copy"))
+            rig.copyOn(1, {{{plainType, text.toUtf8()}}});
+        else if (channel == QLatin1String("script"))
+            rig.scripts.selection = text;
+        else
+            rig.focused()->setText(AccessibleAttribute::SelectedText, text);
+        rig.keys.copyCommand = channel != QLatin1String("terminal");
+        const CaptureOutcome outcome = rig.run();
+        QCOMPARE(rig.memory.items(), (Items {{{plainType, QByteArrayLiteral("original")}}}));
+        if (!refused) {
+            QVERIFY(resultOf(outcome));
+            QCOMPARE(resultOf(outcome)->text, text.trimmed());
+            return;
+        }
+        QVERIFY2(!resultOf(outcome), "a password field's mask was captured");
+        QCOMPARE(errorOf(outcome)->code(), CaptureError::Code::noSelection);
+        QVERIFY2(errorOf(outcome)->diagnostic().endsWith(QLatin1String(", protected=yes")),
+            qPrintable(errorOf(outcome)->diagnostic()));
+        QVERIFY(errorOf(outcome)->diagnostic().contains(QLatin1String("postCopyTextLength=-1")));
+        QVERIFY(!errorOf(outcome)->diagnostic().contains(text.trimmed().left(SelectionCapture::maskRepeats)));
+        QVERIFY(m_log.messages(QStringLiteral("app"))
+                    .contains(QStringLiteral("Capture refused in Editor: the selection is a password field's mask")));
+        for (const SystemLogEntry& entry : m_log.entries())
+            QVERIFY(!(entry.publicPart + entry.privatePart).contains(text.trimmed().left(SelectionCapture::maskRepeats)));
+    }
+
     // A terminal where selecting is copying: its selection is read at once, no key reaches it,
     // the clipboard is left alone and nothing waits.
     void terminalWithoutCopyKeystrokeGetsNoKey_data()
