@@ -45,6 +45,8 @@ constexpr std::chrono::milliseconds keyReleaseWait {1000};
 constexpr std::chrono::milliseconds refocusWait {200};
 // The focused element and this many of its ancestors are asked whether they are a password field.
 constexpr int passwordLevels = 3;
+// How far above a document's frame a document holding the frame is looked for.
+constexpr int frameHostLevels = 24;
 
 using Atspi::ObjectRef;
 
@@ -97,6 +99,7 @@ struct Session
     std::shared_ptr<AtspiFocusTracker> tracker;
     xcb_window_t frontWindow = XCB_WINDOW_NONE; // the process's window in front, if it is
     bool withoutTree = false; // the process is not on the bus
+    // PRIMARY may stand in: the program in front is one whose selecting is its copy.
     bool primaryFallback = true;
     Clock::time_point deadline;
     bool dead = false;
@@ -297,14 +300,34 @@ struct Session
         return std::nullopt;
     }
 
-    // Whether the element is a document inside a frame of another document (a browser's iframe).
+    // Whether the element is a document inside a frame of another document (a page's iframe).
+    // The frame a browser hosts its top-level document in (Firefox's) lies in no document: its
+    // ancestors are the browser's window. A walk that cannot tell counts as a frame.
     bool inFrame(const ObjectRef& element)
     {
-        const auto up = parent(element);
+        std::optional<ObjectRef> up = parent(element);
         if (!up || up->isNull())
             return false;
         const auto role = this->role(*up);
-        return role && *role == ATSPI_ROLE_INTERNAL_FRAME;
+        if (!role || *role != ATSPI_ROLE_INTERNAL_FRAME)
+            return false;
+        for (int level = 0; level < frameHostLevels; ++level) {
+            up = parent(*up);
+            if (!up)
+                return true;
+            if (up->isNull() || up->service == registryService)
+                return false;
+            const auto above = this->role(*up);
+            if (!above)
+                return true;
+            if (*above == ATSPI_ROLE_DOCUMENT_WEB || *above == ATSPI_ROLE_DOCUMENT_FRAME
+                || *above == ATSPI_ROLE_DOCUMENT_TEXT || *above == ATSPI_ROLE_DOCUMENT_EMAIL)
+                return true;
+            if (*above == ATSPI_ROLE_FRAME || *above == ATSPI_ROLE_WINDOW || *above == ATSPI_ROLE_DIALOG
+                || *above == ATSPI_ROLE_APPLICATION)
+                return false;
+        }
+        return true;
     }
 
     // Whether the element is a password field or part of one (GTK 4 focuses the text inside
@@ -326,14 +349,15 @@ struct Session
         return false;
     }
 
-    // PRIMARY in place of the tree's selection, when this application owns it; for a program
-    // without a tree, when the front window's own X client does.
+    // PRIMARY in place of the tree's selection, when this application owns it (for a program
+    // without a tree, the front window's own X client), or a program running inside it does.
     std::optional<QString> primary()
     {
         if (!primaryFallback || !x)
             return std::nullopt;
-        const bool owned = withoutTree ? PrimarySelection::ownedByClientOf(*x, frontWindow)
-                                       : PrimarySelection::ownerProcess(*x) == pid;
+        const bool owned = (withoutTree ? PrimarySelection::ownedByClientOf(*x, frontWindow)
+                                        : PrimarySelection::ownerProcess(*x) == pid)
+            || PrimarySelection::ownedByDescendantOf(*x, pid);
         if (!owned)
             return std::nullopt;
         return PrimarySelection::read();
@@ -619,19 +643,22 @@ AccessibleElementRef AtspiAccessibility::applicationElement(qint32 processIdenti
     auto session = std::make_shared<Session>();
     session->pid = processIdentifier;
     session->x = m_connection;
-    session->primaryFallback = m_primaryFallback;
     session->tracker = m_tracker;
     session->deadline = Clock::now() + m_budget;
 
     // A terminal where selecting is copying: its PRIMARY selection stands for a focused element.
+    // PRIMARY stands in only for a program whose selecting is its copy.
     bool selectionTerminal = false;
+    bool selectingIsCopy = false;
     if (m_connection) {
         const xcb_window_t active = m_connection->activeWindow();
         if (active != XCB_WINDOW_NONE && m_connection->processOf(active) == processIdentifier) {
             session->frontWindow = active;
             selectionTerminal = CopyCommand::forWindow(*m_connection, active) == CopyCommand::Keys::none;
+            selectingIsCopy = CopyCommand::selectingIsCopy(*m_connection, active);
         }
     }
+    session->primaryFallback = m_primaryFallback && selectingIsCopy;
 
     // Without an accessibility bus there is neither a tree nor a safe PRIMARY stand-in (nothing
     // tells a password field): the capture goes through the copy keystroke alone.
@@ -662,11 +689,12 @@ AccessibleElementRef AtspiAccessibility::applicationElement(qint32 processIdenti
     // A slow registry says nothing about the application itself: its budget starts now.
     session->dead = false;
     session->deadline = Clock::now() + m_budget;
-    // A program without a tree offers its window's PRIMARY selection, once its copy keystroke
-    // has changed nothing. One on the bus whose tree does not answer (a toolkit whose
-    // accessibility has not come up) offers nothing: it may be a password field.
+    // A program without a tree whose selecting is its copy (a document viewer) offers its
+    // window's PRIMARY selection, once its copy keystroke has changed nothing. Any other, and one
+    // on the bus whose tree does not answer (a toolkit whose accessibility has not come up),
+    // offers nothing: it may be a password field.
     session->withoutTree = !application;
-    if (!application && (connected || session->frontWindow == XCB_WINDOW_NONE) && !selectionTerminal)
+    if (!application && !selectionTerminal && (connected || !session->primaryFallback))
         return nullptr;
     return std::make_shared<ApplicationElement>(session, application, selectionTerminal);
 }

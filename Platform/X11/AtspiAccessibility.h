@@ -15,14 +15,18 @@
 // windows first).
 //
 // Attributes: selected text = the text interface's selections (when the tree has none, the
-// PRIMARY selection stands in, but only for a known focused element that is not a password
-// field and only when the frontmost process owns PRIMARY); Protected = the password-text role;
-// Document = the document attribute "DocURL" (else "URI") when it is a file: address; URL = the
-// same when it is an http(s) address (a document in a frame of another gives neither: the page
-// the window shows is the top-level document); Parent = the accessible parent. A terminal where
-// selecting is copying (xterm), which has no tree, is one element whose selected text is its
-// PRIMARY selection; so is a program without a tree (a document viewer that only sets PRIMARY),
-// when its front window's own X client owns the selection.
+// PRIMARY selection stands in, but only for a program whose selecting is its copy (terminals,
+// Emacs, GUI Vim, document viewers such as mupdf and zathura: CopyCommand::selectingIsCopy), for
+// a known focused element that is not a password field, and only when the frontmost process, or
+// a windowless program running inside it such as vim in a terminal, owns PRIMARY); Protected =
+// the password-text role; Document = the document attribute "DocURL" (else "URI") when it is a
+// file: address; URL = the same when it is an http(s) address (a document in a frame of another
+// document gives neither: the page the window shows is the top-level document; the frame a
+// browser hosts its top-level document in is no such frame); Parent = the accessible parent. A
+// terminal where selecting is copying (xterm), which has no tree, is one element whose selected
+// text is its PRIMARY selection; so is such a program without a tree (mupdf), when its front
+// window's own X client owns the selection. A browser or a toolkit without a tree gets no
+// stand-in: nothing tells its password fields, and some put a selected password on PRIMARY.
 // Without a reachable accessibility bus there is no element at all (no PRIMARY stand-in either).
 // Trust: X11 has no per-application grant; trusted = the xcb platform with XTEST present.
 

@@ -1,5 +1,6 @@
 #include "Platform/X11/CopyCommand.h"
 
+#include "Platform/X11/WindowApplication.h"
 #include "Platform/X11/XcbConnection.h"
 
 #include <QSet>
@@ -63,6 +64,23 @@ const QSet<QString>& selectionPrograms()
     return classes;
 }
 
+// Desktop ids (lower case) of the programs besides the terminals whose selection is their copy.
+const QSet<QString>& selectionCopyIds()
+{
+    static const QSet<QString> ids {
+        u"emacs"_s,
+        u"emacsclient"_s,
+        u"gvim"_s,
+        u"mupdf"_s,
+        u"mupdf-gl"_s,
+        u"org.pwmt.zathura"_s,
+        u"org.pwmt.zathura-pdf-poppler"_s,
+        u"zathura"_s,
+        u"xpdf"_s,
+    };
+    return ids;
+}
+
 bool either(const QSet<QString>& set, const QString& instance, const QString& className)
 {
     return set.contains(instance.toLower()) || set.contains(className.toLower());
@@ -91,6 +109,23 @@ bool isTerminal(XcbConnection& connection, xcb_window_t window)
         return false;
     const auto windowClass = connection.windowClass(window);
     return windowClass && isTerminalClass(windowClass->instance, windowClass->className);
+}
+
+bool selectingIsCopy(const QString& desktopId, const QString& instance, const QString& className)
+{
+    return isTerminalClass(instance, className) || either(selectionPrograms(), instance, className)
+        || selectionCopyIds().contains(desktopId.toLower());
+}
+
+bool selectingIsCopy(XcbConnection& connection, xcb_window_t window)
+{
+    if (window == XCB_WINDOW_NONE)
+        return false;
+    const auto windowClass = connection.windowClass(window);
+    const auto app = applicationOfWindow(connection, window);
+    const QString id = app ? app->bundleIdentifier.value_or(QString()) : QString();
+    return selectingIsCopy(id, windowClass ? windowClass->instance : QString(),
+        windowClass ? windowClass->className : QString());
 }
 
 Keys forWindow(XcbConnection& connection, xcb_window_t window)

@@ -27,4 +27,13 @@ Keys forWindow(XcbConnection& connection, xcb_window_t window);
 bool isTerminalClass(const QString& instance, const QString& className);
 bool isTerminal(XcbConnection& connection, xcb_window_t window);
 
+// Whether selecting is the program's copy, so that its PRIMARY selection may stand for the
+// selection it shows: the terminals above, Emacs, GUI Vim and the document viewers that copy by
+// selecting (mupdf, zathura), these named by desktop id (any case). Never a browser, a toolkit or
+// an unknown program: without a tree nothing tells a password field, and some of them put a
+// selected password, or its mask, on PRIMARY.
+bool selectingIsCopy(const QString& desktopId, const QString& instance, const QString& className);
+// The same for a window, by its class and the desktop entry its application is known by.
+bool selectingIsCopy(XcbConnection& connection, xcb_window_t window);
+
 } // namespace CopyCommand

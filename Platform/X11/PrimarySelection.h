@@ -17,6 +17,12 @@ xcb_window_t ownerWindow(XcbConnection& connection);
 qint32 ownerProcess(XcbConnection& connection);
 // True when the selection's owner is the X client that made the window.
 bool ownedByClientOf(XcbConnection& connection, xcb_window_t window);
+// True when the selection's owner is a process started below `processIdentifier` (vim running
+// in a terminal holds PRIMARY through an X connection of its own) whose X client shows no window
+// the window manager lists: a program with windows of its own is an application of its own.
+bool ownedByDescendantOf(XcbConnection& connection, qint32 processIdentifier);
+// Whether `descendant` was started, directly or through others, by `ancestor` (from /proc).
+bool isDescendantProcess(qint32 descendant, qint32 ancestor);
 
 // The selection as text (UTF-8, else Latin-1), incremental transfers included; nothing when
 // there is none, when the owner does not answer within the timeout, or when the text exceeds

@@ -271,6 +271,54 @@ private slots:
         QCOMPARE(focused.element->attribute(AccessibleAttribute::Parent).kind, AccessibleValue::Kind::Absent);
     }
 
+    // vim in a terminal holds PRIMARY through an X connection of its own: its Visual selection
+    // is the terminal's, though another process owns it.
+    void primaryOfAProgramInsideTheTerminal()
+    {
+        if (!X11Programs::available(QStringLiteral("xterm")) || !X11Programs::available(QStringLiteral("vim.gtk3"))
+            || !X11Programs::available(QStringLiteral("xdotool")))
+            QSKIP("xterm, vim.gtk3 or xdotool is not installed");
+        QTemporaryDir dir;
+        const QString file = dir.path() + QStringLiteral("/notes.txt");
+        QFile notes(file);
+        QVERIFY(notes.open(QIODevice::WriteOnly));
+        notes.write("tessellate the plane\n");
+        notes.close();
+        Child decoy;
+        QVERIFY(ownPrimaryElsewhere(decoy, "decoy"));
+        Child xterm;
+        QVERIFY(xterm.start(QStringLiteral("xterm"),
+            {"-geometry", "60x6+0+0", "-e", "vim.gtk3", "-u", "NONE", "-U", "NONE", "-N", "-i", "NONE", "--cmd",
+                "set clipboard=autoselect", file}));
+        const QString window = X11Programs::windowOf(xterm.pid());
+        QVERIFY(!window.isEmpty());
+        QVERIFY(X11Programs::activate(window));
+        // Visual line mode once vim shows the file; again until the selection is vim's.
+        auto x = XcbConnection::open();
+        QDeadlineTimer deadline(15000);
+        qint32 owner = 0;
+        while (!deadline.hasExpired()) {
+            X11Programs::key(QStringLiteral("Escape"));
+            X11Programs::key(QStringLiteral("shift+v"));
+            QTest::qWait(300);
+            owner = PrimarySelection::ownerProcess(*x);
+            if (owner != decoy.pid() && owner != 0)
+                break;
+        }
+        QVERIFY(owner != decoy.pid() && owner != xterm.pid());
+
+        AtspiAccessibility accessibility;
+        const AccessibleElementRef app = accessibility.applicationElement(qint32(xterm.pid()));
+        QVERIFY(app);
+        const AccessibleValue focused = app->attribute(AccessibleAttribute::FocusedElement);
+        QCOMPARE(focused.kind, AccessibleValue::Kind::Element);
+        const AccessibleValue text = focused.element->attribute(AccessibleAttribute::SelectedText);
+        QCOMPARE(text.kind, AccessibleValue::Kind::Text);
+        QCOMPARE(text.text.trimmed(), QStringLiteral("tessellate the plane"));
+        X11Programs::key(QStringLiteral("Escape"));
+        X11Programs::run(QStringLiteral("xdotool"), {"type", ":qa!\n"});
+    }
+
     // Without a reachable accessibility bus nothing stands in for a tree, PRIMARY included:
     // nothing can tell whether the focus is a password field.
     void noBusGivesNoElement()

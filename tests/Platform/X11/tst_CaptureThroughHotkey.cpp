@@ -3,8 +3,11 @@
 // from the hotkey's press. GTK 3 drops its focus while the grab lasts; the focus comes from the
 // application's focus events, or from the tree once the keys are up. Password entries of GTK 3
 // and GTK 4 are refused with no keystroke sent and the clipboard untouched; a GTK 3 text view
-// that ignores Control+C, a GTK 4 editor, a PDF viewer whose selection is only PRIMARY, and a
-// window without any tree whose selection is only PRIMARY are captured exactly.
+// that ignores Control+C, a GTK 4 editor and a PDF viewer whose selection is only PRIMARY are
+// captured exactly. Where no tree tells a password field (Chromium as most people run it, a Qt
+// window without a tree) PRIMARY stands in for nothing, and a mask (a Tk entry's asterisks, a
+// Swing field's bullets) is no capture. Firefox with its accessibility on gives the page's own
+// address, also for a selection in a frame of another origin.
 
 #include "Platform/Clock.h"
 #include "Platform/X11/AtspiAccessibility.h"
@@ -17,9 +20,12 @@
 #include "support/TestMain.h"
 #include "support/X11Programs.h"
 
+#include <QDateTime>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <atomic>
 #include <thread>
 
@@ -118,7 +124,75 @@ GLib.timeout_add(180000, Gtk.main_quit)
 Gtk.main()
 )"_s;
 
-enum class Expect { refused, captured };
+// A Tk entry that shows "*" for each character, its text selected: Tk copies the mask.
+const QString tkPassword = uR"(import tkinter as tk
+r = tk.Tk()
+r.title('Sign in')
+e = tk.Entry(r, show='*', width=30)
+e.insert(0, 'hunter2secret')
+e.pack()
+e.bind('<Key>', lambda ev: print('key', ev.keysym, flush=True))
+def ready():
+    e.focus_force()
+    e.select_range(0, 'end')
+    print('ready', flush=True)
+r.after(300, ready)
+r.after(120000, r.destroy)
+r.mainloop()
+)"_s;
+
+// A Swing password field holding a password; its bullets go to PRIMARY once selected.
+const QString swingPassword = uR"(import javax.swing.*;
+import java.awt.event.*;
+public class SignIn {
+    public static void main(String[] args) throws Exception {
+        SwingUtilities.invokeAndWait(() -> {
+            JFrame frame = new JFrame("Sign in");
+            JPasswordField field = new JPasswordField("hunter2secret", 20);
+            field.addKeyListener(new KeyAdapter() {
+                @Override public void keyPressed(KeyEvent e) {
+                    System.out.println("key " + KeyEvent.getKeyText(e.getKeyCode()));
+                }
+            });
+            frame.add(field);
+            frame.pack();
+            frame.setDefaultCloseOperation(JFrame.EXIT_ON_CLOSE);
+            frame.setVisible(true);
+            field.requestFocusInWindow();
+        });
+        System.out.println("ready");
+        Thread.sleep(120000);
+        System.exit(0);
+    }
+}
+)"_s;
+
+// A page whose focused password field holds a password.
+const QByteArray passwordPage = "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Sign in</title></head>"
+                                "<body><input type=\"password\" id=\"p\" value=\"hunter2secret\" autofocus>"
+                                "<script>window.addEventListener('focus',function(){document.getElementById('p').focus();});"
+                                "</script></body></html>";
+
+// Chromium as most people run it: no accessibility tree asked for, its own profile.
+QStringList chromiumArguments(const QString& profile, const QString& page)
+{
+    return {u"--no-sandbox"_s, u"--user-data-dir="_s + profile, u"--no-first-run"_s, u"--no-default-browser-check"_s,
+        u"--disable-gpu"_s, u"--password-store=basic"_s, u"--window-size=800,500"_s, page};
+}
+
+// Firefox with a profile of its own that opens the page at once.
+const QByteArray firefoxPreferences = "user_pref(\"browser.shell.checkDefaultBrowser\", false);\n"
+                                      "user_pref(\"browser.startup.homepage_override.mstone\", \"ignore\");\n"
+                                      "user_pref(\"datareporting.policy.dataSubmissionEnabled\", false);\n"
+                                      "user_pref(\"toolkit.telemetry.reportingpolicy.firstRun\", false);\n"
+                                      "user_pref(\"browser.aboutwelcome.enabled\", false);\n"
+                                      "user_pref(\"app.update.disabledForTesting\", true);\n";
+
+enum class Expect {
+    refused, // the tree names a password field: refused at once, no keystroke, clipboard untouched
+    refusedUntold, // no tree tells the field: refused all the same, nothing of the password kept
+    captured,
+};
 enum class Selecting { none, ctrlA, drag };
 } // namespace
 
@@ -201,6 +275,20 @@ class TestCaptureThroughHotkey : public QObject
             QTest::qWait(250);
         }
         return false;
+    }
+
+    // The clipboard the user had, served as a capture's restore serves it: a write through
+    // QClipboard carries the last event time this process saw, which an earlier restore's owner
+    // may be newer than, and the server would refuse it.
+    bool putBeforeContent()
+    {
+        return m_pasteboard->writeExactItems({{{u"text/plain"_s, QByteArrayLiteral("before the capture")}}});
+    }
+
+    static bool writeFile(const QString& path, const QByteArray& bytes)
+    {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
     }
 
     bool waitUntilFrontmost(qint64 pid)
@@ -321,9 +409,17 @@ private slots:
         QTest::newRow("PDF viewer with a tree, selection in PRIMARY: zathura")
             << u"zathura"_s << QStringList {u"@PDF@"_s} << true << Selecting::drag << Expect::captured << pdfText
             << false;
-        QTest::newRow("Qt window without a tree that ignores Control+C, selection in PRIMARY")
+        // Nothing tells a password field in a program without a tree: its PRIMARY is no capture.
+        QTest::newRow("Qt window without a tree that ignores Control+C: its PRIMARY is not taken")
             << QStringLiteral(TESSELLON_CAPTURE_TARGET) << QStringList {u"--text"_s, knownText, u"--refuse-copy"_s}
-            << true << Selecting::ctrlA << Expect::captured << knownText << true;
+            << true << Selecting::ctrlA << Expect::refusedUntold << QString() << true;
+        QTest::newRow("Chromium password field, no tree, open before Tessellon")
+            << u"chromium"_s << QStringList {u"@CHROMIUM@"_s} << false << Selecting::ctrlA << Expect::refusedUntold
+            << QString() << true;
+        QTest::newRow("Tk entry that shows asterisks") << python << QStringList {u"-c"_s, tkPassword} << true
+                                                       << Selecting::none << Expect::refusedUntold << QString() << true;
+        QTest::newRow("Swing password field") << u"java"_s << QStringList {u"@SWING@"_s} << true << Selecting::ctrlA
+                                              << Expect::refusedUntold << QString() << true;
     }
     void throughTheHotkey()
     {
@@ -338,8 +434,21 @@ private slots:
             QSKIP(qPrintable(program + u" is not installed"_s));
         arguments.replaceInStrings(u"@PDF@"_s, m_pdfFile);
         arguments.replaceInStrings(u"@FILE@"_s, m_textFile);
+        if (arguments.contains(u"@CHROMIUM@"_s)) {
+            const QString page = m_home.path() + u"/password.html"_s;
+            QVERIFY(writeFile(page, passwordPage));
+            arguments = chromiumArguments(
+                m_home.path() + u"/chromium-"_s + QString::number(QDateTime::currentMSecsSinceEpoch()),
+                QUrl::fromLocalFile(page).toString(QUrl::FullyEncoded));
+        }
+        if (arguments.contains(u"@SWING@"_s)) {
+            // The launcher compiles a single source file of its own.
+            const QString source = m_home.path() + u"/SignIn.java"_s;
+            QVERIFY(writeFile(source, swingPassword.toUtf8()));
+            arguments = QStringList {source};
+        }
         // The clipboard the user had; PRIMARY belongs to another program until the viewer selects.
-        QVERIFY(m_pasteboard->writeItems({{{u"text/plain"_s, QByteArrayLiteral("before the capture")}}}));
+        QVERIFY(putBeforeContent());
         QTRY_VERIFY_WITH_TIMEOUT(m_pasteboard->types().contains(u"text/plain"_s), 5000);
         Child decoy;
         QVERIFY(decoy.start(u"xclip"_s, {"-quiet", "-selection", "primary", "-i"}, "decoy", true));
@@ -348,7 +457,7 @@ private slots:
             QVERIFY(startAccessibility());
         Child app;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        if (withoutTree) {
+        if (withoutTree && program == QStringLiteral(TESSELLON_CAPTURE_TARGET)) {
             // No session bus, so no accessibility bus to publish a tree on.
             environment.remove(u"QT_LINUX_ACCESSIBILITY_ALWAYS_ON"_s);
             environment.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, u"unix:path=/nonexistent/tessellon-bus"_s);
@@ -356,14 +465,18 @@ private slots:
         QVERIFY(app.start(program, arguments, {}, false, environment));
         const QString window = X11Programs::windowOf(app.pid(), 20000);
         QVERIFY2(!window.isEmpty(), qPrintable(program + u" showed no window"_s));
-        if (program.startsWith(u"/usr/bin/python"_s) || program == QStringLiteral(TESSELLON_CAPTURE_TARGET))
-            QVERIFY(app.waitForLine("ready"));
+        if (program.startsWith(u"/usr/bin/python"_s) || program == QStringLiteral(TESSELLON_CAPTURE_TARGET)
+            || program == u"java"_s)
+            QVERIFY(app.waitForLine("ready", 30000));
         QVERIFY(X11Programs::activate(window));
         QVERIFY(waitUntilFrontmost(app.pid()));
+        if (program == u"chromium"_s)
+            QTRY_VERIFY_WITH_TIMEOUT(
+                X11Workspace().activeWindowTitle().value_or(QString()).startsWith(u"Sign in"_s), 15000);
         QTest::qWait(700); // the window has drawn its document and takes input
         if (selecting == Selecting::ctrlA)
             QVERIFY(X11Programs::key(u"ctrl+a"_s));
-        else if (selecting != Selecting::none)
+        else if (selecting == Selecting::drag)
             // zathura centres the page in its 800 pixels wide window.
             QVERIFY(dragAcrossText(window, 1, QPoint(190, 36)));
         if (withoutTree || text == pdfText)
@@ -388,12 +501,115 @@ private slots:
             QTest::qWait(300);
             while (const auto key = app.waitForLine("key", 10))
                 QVERIFY2(*key != "c" && *key != "C", "a copy keystroke reached the password entry");
+        } else if (expect == Expect::refusedUntold) {
+            const auto* error = std::get_if<CaptureError>(&outcome);
+            if (!error)
+                QFAIL(qPrintable(u"a password or its mask was captured: "_s + std::get<CaptureResult>(outcome).text));
+            QCOMPARE(error->code(), CaptureError::Code::noSelection);
+            QVERIFY(!error->diagnostic().contains(u"hunter2"_s));
+            QVERIFY(!error->diagnostic().contains(u"****"_s));
         } else {
             if (const auto* error = std::get_if<CaptureError>(&outcome))
                 QFAIL(qPrintable(error->errorDescription() + u' ' + error->diagnostic()));
             QCOMPARE(std::get<CaptureResult>(outcome).text, text);
         }
         // The user's clipboard, as another program reads it.
+        QCOMPARE(
+            X11Programs::run(u"xclip"_s, {"-o", "-selection", "clipboard", "-t", "text/plain"}).value_or(QByteArray()),
+            QByteArrayLiteral("before the capture"));
+    }
+
+    // Firefox with its accessibility on: the page's own address from its tree (Firefox hosts the
+    // page in a frame of its window, which is no frame inside a page) beside the page's title;
+    // with the selection in a frame of another origin inside the page, still the page's pair
+    // (the copy names the frame's site).
+    void firefoxPageThroughTheHotkey_data()
+    {
+        QTest::addColumn<bool>("inFrame");
+        QTest::newRow("selection in the page") << false;
+        QTest::newRow("selection in a frame of another origin") << true;
+    }
+    void firefoxPageThroughTheHotkey()
+    {
+        QFETCH(bool, inFrame);
+        if (!X11Programs::available(u"firefox-esr"_s))
+            QSKIP("firefox-esr is not installed");
+        const QString frameText = u"Tessellon frame \u05E9\u05DC\u05D5\u05DD"_s;
+        const QString site = m_home.path() + u"/site"_s;
+        QVERIFY(QDir().mkpath(site));
+        // Two servers on two loopback addresses: two origins.
+        Child top, other;
+        const auto serve = [&site](Child& server, const QString& address) -> QString {
+            if (!server.start(
+                    u"/usr/bin/python3"_s, {"-u", "-m", "http.server", "0", "--bind", address, "--directory", site}))
+                return {};
+            const auto line = server.waitForLine("Serving HTTP on");
+            const QByteArray port = line ? line->split(' ').value(2) : QByteArray();
+            return port.isEmpty() ? QString() : u"http://"_s + address + u':' + QString::fromLatin1(port);
+        };
+        const QString topOrigin = serve(top, u"127.0.0.1"_s);
+        const QString frameOrigin = serve(other, u"127.0.0.2"_s);
+        QVERIFY(!topOrigin.isEmpty() && !frameOrigin.isEmpty());
+        // The page selects its paragraph once loaded; a triple click selects the frame's.
+        QVERIFY(writeFile(site + u"/top.html"_s,
+            "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Tessellon page</title></head>"
+            "<body style=\"margin:0\"><p id=\"t\" style=\"margin:0;padding:8px\">"
+                + knownText.toUtf8()
+                + "</p><iframe style=\"border:0\" width=\"780\" height=\"360\" src=\"" + frameOrigin.toUtf8()
+                + "/frame.html\"></iframe><script>var r=document.createRange();"
+                  "r.selectNodeContents(document.getElementById('t'));window.getSelection().addRange(r);</script>"
+                  "</body></html>"));
+        QVERIFY(writeFile(site + u"/frame.html"_s,
+            "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Frame page</title></head>"
+            "<body style=\"margin:0\"><p id=\"t\" style=\"margin:0;padding:150px 20px;font-size:24px\">"
+                + frameText.toUtf8()
+                + "</p></body></html>"));
+        const QString profile = m_home.path() + u"/firefox-"_s + QString::number(QDateTime::currentMSecsSinceEpoch());
+        QVERIFY(QDir().mkpath(profile));
+        QVERIFY(writeFile(profile + u"/user.js"_s, firefoxPreferences));
+        QVERIFY(putBeforeContent());
+        QTRY_VERIFY_WITH_TIMEOUT(m_pasteboard->types().contains(u"text/plain"_s), 5000);
+
+        QVERIFY(startAccessibility());
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"GNOME_ACCESSIBILITY"_s, u"1"_s);
+        environment.insert(u"MOZ_CRASHREPORTER_DISABLE"_s, u"1"_s);
+        Child browser;
+        const QString address = topOrigin + u"/top.html"_s;
+        QVERIFY(browser.start(u"firefox-esr"_s,
+            {u"-no-remote"_s, u"-profile"_s, profile, u"--width"_s, u"800"_s, u"--height"_s, u"500"_s, address}, {},
+            false, environment));
+        const QString window = X11Programs::windowOf(browser.pid(), 30000);
+        QVERIFY2(!window.isEmpty(), "Firefox showed no window");
+        QVERIFY(X11Programs::activate(window));
+        QVERIFY(waitUntilFrontmost(browser.pid()));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            X11Workspace().activeWindowTitle().value_or(QString()).startsWith(u"Tessellon page"_s), 30000);
+        QVERIFY2(treeIsUp(browser.pid()), "Firefox's tree never came up");
+        if (inFrame) {
+            // A triple click on the frame's line selects its paragraph and gives the frame the
+            // focus; the selection made by hand is PRIMARY. A click the page was not ready for is
+            // repeated.
+            const auto selected = [&frameText] {
+                return PrimarySelection::read(std::chrono::seconds(2)).value_or(QString()).trimmed() == frameText;
+            };
+            for (int tries = 0; tries < 4 && !selected(); ++tries) {
+                QVERIFY(X11Programs::run(u"xdotool"_s,
+                    {"mousemove", "--window", window, "200", "284", "click", "--repeat", "3", "--delay", "80", "1"}));
+                QTest::qWait(700);
+            }
+            QVERIFY2(selected(), "the frame's paragraph was never selected");
+        }
+        QTest::qWait(500);
+
+        const auto [outcome, afterRelease] = pressHotkey();
+        qInfo("outcome %lld ms after the keys' release", afterRelease);
+        if (const auto* error = std::get_if<CaptureError>(&outcome))
+            QFAIL(qPrintable(error->errorDescription() + u' ' + error->diagnostic()));
+        const CaptureResult& result = std::get<CaptureResult>(outcome);
+        QCOMPARE(result.text, inFrame ? frameText : knownText);
+        QCOMPARE(result.sourceURL.value_or(QString()), address);
+        QCOMPARE(result.sourceTitle.value_or(QString()), u"Tessellon page"_s);
         QCOMPARE(
             X11Programs::run(u"xclip"_s, {"-o", "-selection", "clipboard", "-t", "text/plain"}).value_or(QByteArray()),
             QByteArrayLiteral("before the capture"));
@@ -427,7 +643,7 @@ private slots:
         const qint64 countAtStart = m_pasteboard->changeCount();
         QVERIFY(X11Programs::key(u"ctrl+c"_s));
         QTRY_VERIFY_WITH_TIMEOUT(m_pasteboard->changeCount() != countAtStart, 60000);
-        QVERIFY(m_pasteboard->writeItems({{{u"text/plain"_s, QByteArrayLiteral("before the capture")}}}));
+        QVERIFY(putBeforeContent());
         QTRY_VERIFY_WITH_TIMEOUT(m_pasteboard->types().contains(u"text/plain"_s), 5000);
 
         const auto [outcome, afterRelease] = pressHotkey();

@@ -74,6 +74,61 @@ private slots:
             QCOMPARE(keysyms.last(), quint32(0x63));
     }
 
+    // PRIMARY may stand for the selection only of a program whose selecting is its copy: never
+    // a browser, a toolkit's program or one nobody knows, which may put a password there.
+    void selectingIsCopyOnlyForKnownPrograms_data()
+    {
+        QTest::addColumn<QString>("desktopId");
+        QTest::addColumn<QString>("instance");
+        QTest::addColumn<QString>("className");
+        QTest::addColumn<bool>("selectingIsCopy");
+        QTest::newRow("xterm") << "debian-xterm"
+                               << "xterm"
+                               << "XTerm" << true;
+        QTest::newRow("terminal with a copy keystroke") << "lxterminal"
+                                                        << "lxterminal"
+                                                        << "Lxterminal" << true;
+        QTest::newRow("Emacs") << "emacs"
+                               << "emacs"
+                               << "Emacs" << true;
+        QTest::newRow("GUI Vim") << "gvim"
+                                 << "gvim"
+                                 << "Gvim" << true;
+        QTest::newRow("mupdf, by its id") << "mupdf"
+                                          << "mupdf"
+                                          << "MuPDF" << true;
+        QTest::newRow("zathura, by its id") << "org.pwmt.zathura"
+                                            << "zathura"
+                                            << "Zathura" << true;
+        QTest::newRow("Chromium") << "chromium"
+                                  << "chromium"
+                                  << "Chromium" << false;
+        QTest::newRow("Firefox") << "firefox-esr"
+                                 << "Navigator"
+                                 << "firefox-esr" << false;
+        QTest::newRow("surf") << "surf"
+                              << "surf"
+                              << "Surf" << false;
+        QTest::newRow("Tk") << "Tk"
+                            << "tk"
+                            << "Tk" << false;
+        QTest::newRow("Java") << "SignIn"
+                              << "sun-awt-X11-XFramePeer"
+                              << "SignIn" << false;
+        QTest::newRow("a document viewer that copies on Control+C") << "org.gnome.Evince"
+                                                                    << "evince"
+                                                                    << "Evince" << false;
+        QTest::newRow("unknown") << QString() << QString() << QString() << false;
+    }
+    void selectingIsCopyOnlyForKnownPrograms()
+    {
+        QFETCH(QString, desktopId);
+        QFETCH(QString, instance);
+        QFETCH(QString, className);
+        QFETCH(bool, selectingIsCopy);
+        QCOMPARE(CopyCommand::selectingIsCopy(desktopId, instance, className), selectingIsCopy);
+    }
+
     // Super held by the user when the capture starts would turn Control+C into another chord:
     // the injector waits until it is up, so the window still copies.
     void waitsForHeldModifiers_data()
