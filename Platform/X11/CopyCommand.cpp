@@ -124,8 +124,8 @@ bool selectingIsCopy(XcbConnection& connection, xcb_window_t window)
     const auto windowClass = connection.windowClass(window);
     const auto app = applicationOfWindow(connection, window);
     const QString id = app ? app->bundleIdentifier.value_or(QString()) : QString();
-    return selectingIsCopy(id, windowClass ? windowClass->instance : QString(),
-        windowClass ? windowClass->className : QString());
+    return selectingIsCopy(
+        id, windowClass ? windowClass->instance : QString(), windowClass ? windowClass->className : QString());
 }
 
 Keys forWindow(XcbConnection& connection, xcb_window_t window)

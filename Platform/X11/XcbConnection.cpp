@@ -120,8 +120,8 @@ std::optional<QString> XcbConnection::textProperty(xcb_window_t window, const ch
 
 bool XcbConnection::exists(xcb_window_t window)
 {
-    return reply(xcb_get_window_attributes_reply(
-               m_connection, xcb_get_window_attributes(m_connection, window), nullptr))
+    return reply(
+               xcb_get_window_attributes_reply(m_connection, xcb_get_window_attributes(m_connection, window), nullptr))
         != nullptr;
 }
 

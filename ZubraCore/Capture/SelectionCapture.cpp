@@ -250,8 +250,8 @@ CaptureOutcome SelectionCapture::refusingMask(
 
 bool SelectionCapture::isPasswordMask(const QString& text)
 {
-    static const QString masks = QStringLiteral(
-        "*\u00B7\u2022\u2217\u2219\u23FA\u25CF\u26AB\u2981\u2B24\u204E\u2731\uFF0A");
+    static const QString masks
+        = QStringLiteral("*\u00B7\u2022\u2217\u2219\u23FA\u25CF\u26AB\u2981\u2B24\u204E\u2731\uFF0A");
     const QString trimmed = text.trimmed();
     if (trimmed.size() < maskRepeats || !masks.contains(trimmed.front()))
         return false;

@@ -168,10 +168,11 @@ public class SignIn {
 )"_s;
 
 // A page whose focused password field holds a password.
-const QByteArray passwordPage = "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Sign in</title></head>"
-                                "<body><input type=\"password\" id=\"p\" value=\"hunter2secret\" autofocus>"
-                                "<script>window.addEventListener('focus',function(){document.getElementById('p').focus();});"
-                                "</script></body></html>";
+const QByteArray passwordPage
+    = "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Sign in</title></head>"
+      "<body><input type=\"password\" id=\"p\" value=\"hunter2secret\" autofocus>"
+      "<script>window.addEventListener('focus',function(){document.getElementById('p').focus();});"
+      "</script></body></html>";
 
 // Chromium as most people run it: no accessibility tree asked for, its own profile.
 QStringList chromiumArguments(const QString& profile, const QString& page)
@@ -554,16 +555,15 @@ private slots:
         QVERIFY(writeFile(site + u"/top.html"_s,
             "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Tessellon page</title></head>"
             "<body style=\"margin:0\"><p id=\"t\" style=\"margin:0;padding:8px\">"
-                + knownText.toUtf8()
-                + "</p><iframe style=\"border:0\" width=\"780\" height=\"360\" src=\"" + frameOrigin.toUtf8()
+                + knownText.toUtf8() + "</p><iframe style=\"border:0\" width=\"780\" height=\"360\" src=\""
+                + frameOrigin.toUtf8()
                 + "/frame.html\"></iframe><script>var r=document.createRange();"
                   "r.selectNodeContents(document.getElementById('t'));window.getSelection().addRange(r);</script>"
                   "</body></html>"));
         QVERIFY(writeFile(site + u"/frame.html"_s,
             "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>Frame page</title></head>"
             "<body style=\"margin:0\"><p id=\"t\" style=\"margin:0;padding:150px 20px;font-size:24px\">"
-                + frameText.toUtf8()
-                + "</p></body></html>"));
+                + frameText.toUtf8() + "</p></body></html>"));
         const QString profile = m_home.path() + u"/firefox-"_s + QString::number(QDateTime::currentMSecsSinceEpoch());
         QVERIFY(QDir().mkpath(profile));
         QVERIFY(writeFile(profile + u"/user.js"_s, firefoxPreferences));

@@ -229,7 +229,9 @@ private slots:
         const xcb_atom_t active = connection->atom("_NET_ACTIVE_WINDOW");
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, connection->root(), active, XCB_ATOM_WINDOW, 32, 1, &window);
         xcb_flush(c);
-        const auto forget = qScopeGuard([] { X11Programs::run(QStringLiteral("xprop"), {"-root", "-remove", "_NET_ACTIVE_WINDOW"}); });
+        const auto forget = qScopeGuard([] {
+            X11Programs::run(QStringLiteral("xprop"), {"-root", "-remove", "_NET_ACTIVE_WINDOW"});
+        });
         QCOMPARE(connection->cardinal(connection->root(), active, XCB_ATOM_WINDOW), std::optional<uint32_t>(window));
         QCOMPARE(connection->activeWindow(), xcb_window_t(XCB_WINDOW_NONE));
         X11Workspace workspace;

@@ -733,11 +733,14 @@ private slots:
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("refused");
         const QString tk = QStringLiteral("**************");
-        const QString bullets = QStringLiteral("\u2022\u2022\u2022\u2022\u2022\u2022\u2022\u2022\u2022\u2022\u2022\u2022\u2022");
+        const QString bullets
+            = QStringLiteral("\u2022\u2022\u2022\u2022\u2022\u2022\u2022\u2022\u2022\u2022\u2022\u2022\u2022");
         QTest::newRow("asterisks copied") << "copy" << tk << true;
         QTest::newRow("bullets copied") << "copy" << bullets << true;
-        QTest::newRow("black circles in the tree") << "tree" << QStringLiteral("\u25CF\u25CF\u25CF\u25CF\u25CF") << true;
-        QTest::newRow("asterisk operators in a terminal") << "terminal" << QStringLiteral(" \u2217\u2217\u2217\u2217\n") << true;
+        QTest::newRow("black circles in the tree")
+            << "tree" << QStringLiteral("\u25CF\u25CF\u25CF\u25CF\u25CF") << true;
+        QTest::newRow("asterisk operators in a terminal")
+            << "terminal" << QStringLiteral(" \u2217\u2217\u2217\u2217\n") << true;
         QTest::newRow("bullets from the page's script") << "script" << bullets << true;
         QTest::newRow("four asterisks") << "copy" << QStringLiteral("****") << true;
         QTest::newRow("three asterisks") << "copy" << QStringLiteral("***") << false;
@@ -751,7 +754,8 @@ private slots:
         QFETCH(QString, channel);
         QFETCH(QString, text);
         QFETCH(bool, refused);
-        Rig rig(channel == QLatin1String("script") ? QStringLiteral("com.google.Chrome") : QStringLiteral("org.example.Editor"));
+        Rig rig(channel == QLatin1String("script") ? QStringLiteral("com.google.Chrome")
+                                                   : QStringLiteral("org.example.Editor"));
         if (channel == QLatin1String("copy"))
             rig.copyOn(1, {{{plainType, text.toUtf8()}}});
         else if (channel == QLatin1String("script"))
@@ -775,7 +779,8 @@ private slots:
         QVERIFY(m_log.messages(QStringLiteral("app"))
                     .contains(QStringLiteral("Capture refused in Editor: the selection is a password field's mask")));
         for (const SystemLogEntry& entry : m_log.entries())
-            QVERIFY(!(entry.publicPart + entry.privatePart).contains(text.trimmed().left(SelectionCapture::maskRepeats)));
+            QVERIFY(
+                !(entry.publicPart + entry.privatePart).contains(text.trimmed().left(SelectionCapture::maskRepeats)));
     }
 
     // A terminal where selecting is copying: its selection is read at once, no key reaches it,
