@@ -1,8 +1,8 @@
 #include "Platform/Folders.h"
 
+#include <QByteArrayList>
 #include <QFile>
 #include <QFileInfo>
-#include <QByteArrayList>
 #include <QStringList>
 
 #include <cerrno>
@@ -14,7 +14,8 @@ namespace Folders {
 QStringList ignoreRelativeBaseFolders()
 {
     QStringList dropped;
-    for (const char* name : {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"}) {
+    for (const char* name :
+        {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"}) {
         const QByteArray value = qgetenv(name);
         if (!value.isEmpty() && !value.startsWith('/')) {
             dropped.append(QLatin1String(name) + u'=' + QFile::decodeName(value));

@@ -51,10 +51,10 @@
 #include <QSettings>
 #include <QThread>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
-#include <csignal>
 #include <exception>
 #include <mutex>
 #include <utility>

@@ -16,20 +16,20 @@ private slots:
         QTest::addColumn<QByteArray>("name");
         QTest::addColumn<QByteArray>("value");
         QTest::addColumn<QByteArray>("kept"); // null: the variable is unset afterwards
-        QTest::newRow("absolute data home") << QByteArray("XDG_DATA_HOME") << QByteArray("/home/u/data")
-                                            << QByteArray("/home/u/data");
+        QTest::newRow("absolute data home")
+            << QByteArray("XDG_DATA_HOME") << QByteArray("/home/u/data") << QByteArray("/home/u/data");
         QTest::newRow("relative data home") << QByteArray("XDG_DATA_HOME") << QByteArray("rel/data") << QByteArray();
         QTest::newRow("dot config home") << QByteArray("XDG_CONFIG_HOME") << QByteArray("./config") << QByteArray();
         QTest::newRow("relative state home") << QByteArray("XDG_STATE_HOME") << QByteArray("state") << QByteArray();
         QTest::newRow("relative cache home") << QByteArray("XDG_CACHE_HOME") << QByteArray("~/.cache") << QByteArray();
         QTest::newRow("relative runtime folder") << QByteArray("XDG_RUNTIME_DIR") << QByteArray("run") << QByteArray();
-        QTest::newRow("data folders, one relative") << QByteArray("XDG_DATA_DIRS")
-                                                    << QByteArray("/usr/local/share:share:/usr/share")
-                                                    << QByteArray("/usr/local/share:/usr/share");
-        QTest::newRow("config folders, all relative") << QByteArray("XDG_CONFIG_DIRS") << QByteArray("a:b")
-                                                      << QByteArray();
-        QTest::newRow("absolute config folders") << QByteArray("XDG_CONFIG_DIRS") << QByteArray("/etc/xdg")
-                                                 << QByteArray("/etc/xdg");
+        QTest::newRow("data folders, one relative")
+            << QByteArray("XDG_DATA_DIRS") << QByteArray("/usr/local/share:share:/usr/share")
+            << QByteArray("/usr/local/share:/usr/share");
+        QTest::newRow("config folders, all relative")
+            << QByteArray("XDG_CONFIG_DIRS") << QByteArray("a:b") << QByteArray();
+        QTest::newRow("absolute config folders")
+            << QByteArray("XDG_CONFIG_DIRS") << QByteArray("/etc/xdg") << QByteArray("/etc/xdg");
     }
     void relativeBaseFoldersAreIgnored()
     {
@@ -45,8 +45,7 @@ private slots:
         const QStringList dropped = Folders::ignoreRelativeBaseFolders();
         QCOMPARE(qEnvironmentVariableIsSet(name.constData()), !kept.isNull());
         QCOMPARE(qgetenv(name.constData()), kept);
-        QCOMPARE(dropped,
-            kept == value ? QStringList() : QStringList {QString::fromLatin1(name + '=' + value)});
+        QCOMPARE(dropped, kept == value ? QStringList() : QStringList {QString::fromLatin1(name + '=' + value)});
     }
 };
 

@@ -291,7 +291,8 @@ void TestLocalInstanceChannel::somethingAtTheSocketPath()
     }
     QVERIFY(!channel.claim());
     QCOMPARE(channel.isListening(), listens);
-    QVERIFY2(problem.isEmpty() ? channel.problem().isEmpty() : channel.problem().startsWith(problem + channel.socketPath()),
+    QVERIFY2(
+        problem.isEmpty() ? channel.problem().isEmpty() : channel.problem().startsWith(problem + channel.socketPath()),
         qPrintable(channel.problem()));
     if (!listens) {
         QVERIFY(channel.problem().contains(QStringLiteral("Could not listen on ") + channel.socketPath()));
@@ -413,7 +414,8 @@ void TestLocalInstanceChannel::runtimeFolder_data()
     QTest::addColumn<QString>("runtime"); // "<tmp>" = a real folder
     QTest::addColumn<int>("runtimeMode"); // of that real folder
     QTest::addColumn<bool>("othersOwnRuntime"); // it belongs to another user (root only)
-    QTest::addColumn<int>("existingMode"); // of the private folder before the call; 0 = absent; -1: a relative cache folder
+    // Of the private folder before the call; 0 = absent; -1: absent, and the cache folder relative.
+    QTest::addColumn<int>("existingMode");
     QTest::addColumn<bool>("usesRuntime");
     QTest::newRow("runtime folder set") << "<tmp>" << 0700 << false << 0 << true;
     QTest::newRow("runtime folder others may read") << "<tmp>" << 0755 << false << 0 << true;
@@ -454,8 +456,8 @@ void TestLocalInstanceChannel::runtimeFolder()
         qputenv("XDG_RUNTIME_DIR", runtimePath.toLocal8Bit());
     // A relative cache folder is not used: the default under HOME is.
     qputenv("XDG_CACHE_HOME", existingMode < 0 ? QByteArray("cache") : cache.path().toLocal8Bit());
-    const QString privateFolder
-        = (existingMode < 0 ? home.path() + QStringLiteral("/.cache") : cache.path()) + QStringLiteral("/com.vesk.tessellon-runtime");
+    const QString privateFolder = (existingMode < 0 ? home.path() + QStringLiteral("/.cache") : cache.path())
+        + QStringLiteral("/com.vesk.tessellon-runtime");
     if (existingMode > 0) {
         QVERIFY(QDir().mkdir(privateFolder));
         QVERIFY(::chmod(QFile::encodeName(privateFolder).constData(), mode_t(existingMode)) == 0);

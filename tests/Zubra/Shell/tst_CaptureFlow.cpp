@@ -3,9 +3,9 @@
 #include "ShellFixture.h"
 #include "Zubra/Shell/CaptureFlow.h"
 #include "Zubra/Shell/CaptureToast.h"
+#include "ZubraCore/Library/StorePersistence.h"
 #include "support/RecordingFeedback.h"
 #include "support/TestMain.h"
-#include "ZubraCore/Library/StorePersistence.h"
 
 #include <QTest>
 #include <QTimer>

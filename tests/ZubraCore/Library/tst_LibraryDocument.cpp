@@ -165,8 +165,8 @@ private slots:
         row("drafts twice", document("2", selection(1), ",\"drafts\":[],\"drafts\":[" + draft(7) + "]"),
             Outcome::malformed);
         row("an unknown key twice", document("2", selection(1), ",\"later\":1,\"later\":2"), Outcome::malformed);
-        row("text twice in a selection", document("2", selection(1) + "," + selection(2).replace("{", "{\"text\":\"B\",")),
-            Outcome::malformed);
+        row("text twice in a selection",
+            document("2", selection(1) + "," + selection(2).replace("{", "{\"text\":\"B\",")), Outcome::malformed);
         row("a key written twice, once escaped", document("2", selection(1).replace("{", "{\"te\\u0078t\":\"B\",")),
             Outcome::malformed);
         row("an unknown key twice in a selection", document("2", selection(1).replace("{", "{\"x\":1,\"x\":1,")),
@@ -283,21 +283,23 @@ private slots:
     {
         QTest::addColumn<QByteArray>("json");
         QTest::addColumn<QString>("description");
-        QTest::newRow("top level") << QByteArray(R"({"version":2,"groups":[],"drafts":[],"selections":[],"selections":[)"
-                                          + selection(1) + "," + selection(2) + "]}")
-                                   << R"(the document: the key "selections" occurs twice)";
-        QTest::newRow("in a selection")
-            << document("2", selection(1) + "," + selection(2).replace("{", "{\"text\":\"B\","))
-            << R"(selections[1]: the key "text" occurs twice)";
+        QTest::newRow("top level") << QByteArray(
+            R"({"version":2,"groups":[],"drafts":[],"selections":[],"selections":[)" + selection(1) + "," + selection(2)
+            + "]}") << R"(the document: the key "selections" occurs twice)";
+        QTest::newRow("in a selection") << document(
+            "2", selection(1) + "," + selection(2).replace("{", "{\"text\":\"B\","))
+                                        << R"(selections[1]: the key "text" occurs twice)";
         QTest::newRow("long key shortened")
-            << document("2", selection(1).replace("{", "{\"" + QByteArray(100, 'k') + "\":1,\"" + QByteArray(100, 'k') + "\":2,"))
+            << document("2",
+                   selection(1).replace("{", "{\"" + QByteArray(100, 'k') + "\":1,\"" + QByteArray(100, 'k') + "\":2,"))
             << "selections[0]: the key \"" + QString(64, u'k') + QStringLiteral(u"\u2026\" occurs twice");
     }
     void repeatedKeyIsNamed()
     {
         QFETCH(QByteArray, json);
         QFETCH(QString, description);
-        for (const DocumentDecoding& decoding : {ParsedLibraryDocument(json).decode(), ParsedLibraryDocument::whole(json).decode()}) {
+        for (const DocumentDecoding& decoding :
+            {ParsedLibraryDocument(json).decode(), ParsedLibraryDocument::whole(json).decode()}) {
             QVERIFY(decoding.error);
             QCOMPARE(decoding.error->kind, DocumentError::malformed);
             QCOMPARE(decoding.error->description, description);

@@ -182,8 +182,7 @@ void TestHostileStarts::repeatedKeyKeepsBothValues_data()
     QTest::addColumn<QByteArray>("document");
     QTest::newRow("selections twice") << R"({"version":2,"groups":[],"drafts":[],"selections":[],"selections":[)"
             + selectionJson(1, R"("text":"alpha record")") + "," + selectionJson(2, R"("text":"beta record")") + "]}";
-    QTest::newRow("text twice in a selection")
-        << R"({"version":2,"groups":[],"drafts":[],"selections":[)"
+    QTest::newRow("text twice in a selection") << R"({"version":2,"groups":[],"drafts":[],"selections":[)"
             + selectionJson(1, R"("text":"alpha record","text":"beta record")") + "]}";
 }
 
@@ -304,7 +303,8 @@ void TestHostileStarts::folderAtTheSocketPath()
         later.start(QStringLiteral(TESSELLON_PROGRAM), {});
         QVERIFY(later.waitForFinished(10000));
         QCOMPARE(later.exitCode(), 0);
-        QVERIFY2(run.waitForLog(QStringLiteral("Show-window request from another instance")), qPrintable(run.logText()));
+        QVERIFY2(
+            run.waitForLog(QStringLiteral("Show-window request from another instance")), qPrintable(run.logText()));
     }
     QVERIFY(run.quit());
 }
