@@ -1,5 +1,6 @@
 #include "Platform/Folders.h"
 
+#include <QByteArrayList>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
@@ -9,6 +10,38 @@
 #include <sys/stat.h>
 
 namespace Folders {
+
+QStringList ignoreRelativeBaseFolders()
+{
+    QStringList dropped;
+    for (const char* name :
+        {"XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_STATE_HOME", "XDG_CACHE_HOME", "XDG_RUNTIME_DIR"}) {
+        const QByteArray value = qgetenv(name);
+        if (!value.isEmpty() && !value.startsWith('/')) {
+            dropped.append(QLatin1String(name) + u'=' + QFile::decodeName(value));
+            qunsetenv(name);
+        }
+    }
+    for (const char* name : {"XDG_DATA_DIRS", "XDG_CONFIG_DIRS"}) {
+        const QByteArray value = qgetenv(name);
+        QByteArrayList kept;
+        bool changed = false;
+        for (const QByteArray& entry : value.split(':')) {
+            if (entry.startsWith('/'))
+                kept.append(entry);
+            else if (!entry.isEmpty())
+                changed = true;
+        }
+        if (!changed)
+            continue;
+        dropped.append(QLatin1String(name) + u'=' + QFile::decodeName(value));
+        if (kept.isEmpty())
+            qunsetenv(name);
+        else
+            qputenv(name, kept.join(':'));
+    }
+    return dropped;
+}
 
 std::optional<Failure> createWithParents(const QString& path, mode_t mode, bool exact)
 {

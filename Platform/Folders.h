@@ -1,7 +1,9 @@
 #pragma once
-// Creating a folder with its missing parents, the one way the program makes folder chains.
+// Creating a folder with its missing parents, the one way the program makes folder chains; and
+// the XDG base-folder variables a process may trust.
 
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 #include <sys/types.h>
@@ -19,5 +21,12 @@ struct Failure
 // that exists but is no folder fails with ENOTDIR. New folders get `mode` less the umask, or
 // exactly `mode` when `exact` (a private folder stays private whatever the umask).
 std::optional<Failure> createWithParents(const QString& path, mode_t mode, bool exact = false);
+
+// Takes the XDG base-folder variables that hold a relative path out of the environment, and the
+// relative entries out of the folder lists: relative values are invalid and to be ignored, so
+// this process and the programs it starts use the defaults under HOME instead of folders that
+// depend on where the program was started. Returns "NAME=value" for each value dropped. Call
+// before any thread runs.
+QStringList ignoreRelativeBaseFolders();
 
 } // namespace Folders

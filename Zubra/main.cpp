@@ -6,6 +6,7 @@
 #include "Platform/AppIdentity.h"
 #include "Platform/Clock.h"
 #include "Platform/DiskFileSystem.h"
+#include "Platform/Folders.h"
 #include "Platform/HugePageHeap.h"
 #include "Platform/IconProvider.h"
 #include "Platform/MainQueue.h"
@@ -50,6 +51,7 @@
 #include <QSettings>
 #include <QThread>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -104,6 +106,25 @@ void saveBeforeForcedEnd()
         writeLastChanges(*store);
     else
         FileLogger::flush();
+}
+
+// A closed output (SIGPIPE: standard error on a pipe whose reader has gone) or a file-size limit
+// (SIGXFSZ: a shell's or service manager's limit below the library's size) would end the process
+// at a write, losing what is not saved. With them caught the write fails instead (EPIPE, EFBIG),
+// as a full disk does, and is reported. A handler that does nothing rather than ignoring them:
+// the programs started from here get the default back.
+extern "C" void leaveWriteSignal(int)
+{
+}
+
+void survivePipeAndSizeSignals()
+{
+    struct sigaction action {};
+    action.sa_handler = leaveWriteSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int number : {SIGPIPE, SIGXFSZ})
+        ::sigaction(number, &action, nullptr);
 }
 
 // An export run writes one line: its result on standard output or its error on standard error.
@@ -260,6 +281,9 @@ void postWindowNotification(WindowNotifications& notifications, const QString& n
 
 int main(int argc, char* argv[])
 {
+    survivePipeAndSizeSignals();
+    // Before anything reads a folder: the library, the settings and the runtime folder.
+    const QStringList ignoredFolders = Folders::ignoreRelativeBaseFolders();
     HugePageHeap::restartWithHugePages(
         argv, QFileInfo(StoreLocations::defaultStorePath()).size() >= hugePageLibrarySize);
     // The launch's delayed steps count from the start, so that a long load of the library is part
@@ -345,9 +369,6 @@ int main(int argc, char* argv[])
         .missingForCapture = [&capture] { return missingForCapture(capture.accessibility.isTrusted()); },
         // The alerts, the clock, the status item and the tray: the real ones.
     });
-    if (!channel.problem().isEmpty())
-        logMP(QStringLiteral("Single-instance channel: ") + channel.problem());
-
     terminationSignals = std::make_unique<TerminationSignals>(saveBeforeForcedEnd);
     QObject::connect(
         terminationSignals.get(), &TerminationSignals::terminationRequested, &delegate, &AppDelegate::terminate);
@@ -363,6 +384,11 @@ int main(int argc, char* argv[])
 
     delegate.finishLaunching(arguments,
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - processStart));
+    // Found before the log file was open; written now, where the user can read them.
+    for (const QString& ignored : ignoredFolders)
+        logMP(QStringLiteral("Ignored a relative folder variable (the default under HOME is used): ") + ignored);
+    if (!channel.problem().isEmpty())
+        logMP(QStringLiteral("Single-instance channel: ") + channel.problem());
     {
         const std::lock_guard lock(runMutex);
         storeOfTheRun = &store;

@@ -149,7 +149,10 @@ std::optional<QString> LocalInstanceChannel::runtimeFolder(QString* problem)
 
     QString ignored;
     QString& why = problem ? *problem : ignored;
-    const QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    // A relative cache folder would put the socket wherever the program was started.
+    QString cache = QStandardPaths::writableLocation(QStandardPaths::GenericCacheLocation);
+    if (!QDir::isAbsolutePath(cache))
+        cache = QDir::homePath() + QStringLiteral("/.cache");
     if (cache.isEmpty() || !QDir().mkpath(cache)) {
         why = QStringLiteral("No cache folder for the runtime files");
         return std::nullopt;
@@ -236,9 +239,18 @@ void LocalInstanceChannel::listen()
         m_watcher = new QFileSystemWatcher(this);
         connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, &LocalInstanceChannel::keepServing);
     }
-    // This process serves the channel now: a socket left at the path is no one's.
+    // This process serves the channel now: a socket left at the path is no one's, and an empty
+    // folder there (which no listening could replace) is removed as at the lock file's path.
     m_server->close();
     QLocalServer::removeServer(socketPath());
+    const QByteArray socket = QFile::encodeName(socketPath());
+    struct stat standing {};
+    if (::lstat(socket.constData(), &standing) == 0 && S_ISDIR(standing.st_mode)) {
+        if (::rmdir(socket.constData()) == 0)
+            m_problem = QStringLiteral("Removed a folder that stood at ") + socketPath();
+        else
+            m_problem = QStringLiteral("A folder stands at ") + socketPath() + QStringLiteral(": ") + errnoText();
+    }
     m_socketDevice = m_socketInode = 0;
     if (m_server->listen(socketPath())) {
         struct stat info {};
@@ -247,8 +259,8 @@ void LocalInstanceChannel::listen()
             m_socketInode = info.st_ino;
         }
     } else {
-        m_problem = QStringLiteral("Could not listen on ") + socketPath() + QStringLiteral(": ")
-            + m_server->errorString();
+        m_problem = (m_problem.isEmpty() ? QString() : m_problem + QStringLiteral("; "))
+            + QStringLiteral("Could not listen on ") + socketPath() + QStringLiteral(": ") + m_server->errorString();
         m_relisten->start(); // once the cause is gone, instead of turning every later launch away
     }
     watchFolder();

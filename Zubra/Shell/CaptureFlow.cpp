@@ -31,6 +31,9 @@ void CaptureFlow::captureNow()
 {
     if (m_isCapturing)
         return;
+    // A library another session took for writing since the launch turns read-only here now, so
+    // that the capture is refused rather than saved in memory only.
+    m_services.store.claimLibraryForWriting();
     if (const auto blocked = m_services.store.persistenceStatus().blockedCaptureMessage()) {
         m_services.showMainWindow();
         refuse(*blocked);
@@ -84,6 +87,13 @@ void CaptureFlow::complete(Outcome outcome)
             result->appName, result->bundleID, result->sourceURL, result->sourceTitle, result->filePath, {},
             m_services.now());
         Store& store = m_services.store;
+        if (!store.claimLibraryForWriting()) {
+            m_services.showMainWindow();
+            refuse(store.persistenceStatus().blockedCaptureMessage().value_or(failureSnippet(nullptr)));
+            logMP(QStringLiteral("Capture not saved: the library cannot be modified"));
+            emit captureFinished();
+            return;
+        }
         store.add(selection);
         const bool added = store.collectIntoActiveDraft() && store.addSelectionToActiveDraft(selection.id);
         m_services.showSavedToast(selection, added);

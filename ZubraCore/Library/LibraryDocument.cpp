@@ -467,6 +467,9 @@ static std::optional<DocumentError> decodeInto(
         context.fail(nullptr, QStringLiteral("expected an object"));
         return malformed();
     }
+    // The skeleton of a split parse keeps every top-level key (a second "selections" among them).
+    if (!RecordJson::requireDistinctKeys(document, context))
+        return malformed();
     RecordJson::Value versionValue;
     int64_t versionNumber = 0;
     if (document.at_key("version").get(versionValue) != simdjson::SUCCESS)

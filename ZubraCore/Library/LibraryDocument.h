@@ -12,7 +12,7 @@
 struct DocumentError
 {
     enum Kind {
-        malformed, // not JSON, a missing key, a wrong type, a bad date, identifier or address
+        malformed, // not JSON, a missing key, a key named twice, a wrong type, a bad date, identifier or address
         incompatibleVersion, // a version other than 1 or 2
         duplicateIdentity, // two records of one kind share an identifier
     };

@@ -5,6 +5,7 @@
 
 #include <QUrl>
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <string>
 
@@ -99,6 +100,47 @@ void parse(ParsedJson& parsed, QByteArrayView bytes, qsizetype padding)
             + QString::fromUtf8(simdjson::error_message(code)) + u')';
 }
 
+bool requireDistinctKeys(const Value& object, DecodeContext& context)
+{
+    simdjson::dom::object members;
+    if (object.get_object().get(members) != simdjson::SUCCESS)
+        return true;
+    // A record has about ten keys: compared pairwise in place; a larger object is sorted.
+    constexpr size_t few = 16;
+    std::array<std::string_view, few> some;
+    std::vector<std::string_view> many;
+    size_t count = 0;
+    std::optional<std::string_view> repeated;
+    for (const simdjson::dom::key_value_pair member : members) {
+        if (count < few) {
+            for (size_t i = 0; i < count && !repeated; ++i)
+                if (some[i] == member.key)
+                    repeated = member.key;
+            some[count] = member.key;
+        } else {
+            if (many.empty())
+                many.assign(some.begin(), some.end());
+            many.push_back(member.key);
+        }
+        ++count;
+        if (repeated)
+            break;
+    }
+    if (!repeated && !many.empty()) {
+        std::sort(many.begin(), many.end());
+        if (const auto twice = std::adjacent_find(many.begin(), many.end()); twice != many.end())
+            repeated = *twice;
+    }
+    if (!repeated)
+        return true;
+    // The key as the log shows it: a hostile file may name a long one.
+    constexpr size_t shown = 64;
+    const QString name = QString::fromUtf8(repeated->data(), qsizetype(std::min(repeated->size(), shown)))
+        + (repeated->size() > shown ? QStringLiteral("\u2026") : QString());
+    context.fail(nullptr, QStringLiteral("the key \"") + name + QStringLiteral("\" occurs twice"));
+    return false;
+}
+
 bool isWebAddress(const QString& text)
 {
     return !text.isEmpty() && QUrl(text, QUrl::TolerantMode).isValid();
@@ -174,7 +216,7 @@ QString text(std::string_view view)
 bool requireObject(const Value& value, DecodeContext& context)
 {
     if (value.is_object())
-        return true;
+        return requireDistinctKeys(value, context);
     context.fail(nullptr, QStringLiteral("expected an object"));
     return false;
 }

@@ -1,8 +1,8 @@
 #pragma once
 // The JSON object forms of the library records. Keys are exactly the field names, written in
 // sorted order; optional fields are written only when present and read as absent when missing
-// or null; a missing required key or a value of the wrong type fails the record; other keys are
-// ignored. Times use the IsoDate form, identifiers the upper-case 36-character form (read in
+// or null; a missing required key, a key that occurs twice or a value of the wrong type fails
+// the record; other keys are ignored. Times use the IsoDate form, identifiers the upper-case 36-character form (read in
 // either case), web addresses their text as given.
 //
 // Written with RapidJSON's pretty writer; read with simdjson's DOM parser, which checks UTF-8,
@@ -97,6 +97,10 @@ bool read(const Value& value, DecodeContext& context, SelectionGroup* out);
 bool read(const Value& value, DecodeContext& context, ContextDraftEntry* out);
 bool read(const Value& value, DecodeContext& context, ContextDraft* out);
 bool read(const Value& value, DecodeContext& context, SourceIdentity* out);
+
+// Records the failure of an object that names one key twice (the parser would keep only the
+// first value, and the next save would drop the other); true when every key occurs once.
+bool requireDistinctKeys(const Value& object, DecodeContext& context);
 
 // An identifier in the 36-character form, hexadecimal digits in either case; nothing otherwise.
 std::optional<QUuid> parseUuid(std::string_view text);

@@ -104,6 +104,17 @@ bool Store::storageAllowsWrites() const
         && m_persistenceStatus != StorePersistenceStatus::openElsewhere;
 }
 
+bool Store::claimLibraryForWriting()
+{
+    assertOwnThread();
+    if (!storageAllowsWrites())
+        return false;
+    if (m_persistence->claimForWriting())
+        return true;
+    setPersistenceStatus(StorePersistenceStatus::openElsewhere);
+    return false;
+}
+
 void Store::setCollectIntoActiveDraft(bool collect)
 {
     assertOwnThread();

@@ -70,6 +70,10 @@ public:
 
     // False while the library file is unreadable or of a version this program does not read.
     bool canModifyLibrary() const { return storageAllowsWrites(); }
+    // Before a change that must not be lost (a capture): whether it can be saved. Takes the
+    // library's write lock when it is free; when another session holds it, the library turns
+    // read-only here (openElsewhere) now rather than at the next save.
+    bool claimLibraryForWriting();
     bool recoveredDuringLaunch() const { return m_recoveredDuringLaunch; }
     const QString& storeURL() const { return m_storeURL; }
     QSettings& defaults() const { return *m_defaults; }

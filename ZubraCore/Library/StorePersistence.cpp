@@ -118,6 +118,7 @@ bool StorePersistence::takeLock()
 {
     // A lock on a file that was removed (with the library's folder, say) keeps no other instance
     // out: the lock is taken again on the file that stands at the path now, or writing stops.
+    const std::lock_guard guard(m_lockMutex);
     if (m_lock && m_lock->isInPlace())
         return true;
     m_lock.reset();
@@ -392,6 +393,16 @@ std::optional<PersistenceError> StorePersistence::write(const StoreSnapshot& sna
     if (const FileOutcome failure = m_fileSystem->writeAtomically(m_backupPath, encoding.bytes))
         return PersistenceError {PersistenceError::backupWriteFailed, failure->description};
     return std::nullopt;
+}
+
+bool StorePersistence::claimForWriting()
+{
+    if (!m_writesAllowed)
+        return false;
+    if (takeLock())
+        return true;
+    logEvent(QStringLiteral("The library is open for writing in another Tessellon session. Saving is off."));
+    return false;
 }
 
 StorePersistenceStatus StorePersistence::failureStatus(const PersistenceError& error)

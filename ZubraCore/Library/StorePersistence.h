@@ -27,6 +27,7 @@
 #include <QString>
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 struct PersistenceError
@@ -83,6 +84,10 @@ public:
     // replaced, then the backup. Nothing on success. One call at a time.
     [[nodiscard]] std::optional<PersistenceError> write(const StoreSnapshot& snapshot);
 
+    // Before a change that must not be lost (a capture): takes the write lock when it is free.
+    // False when another store holds it: nothing would be written. Safe beside a running write.
+    bool claimForWriting();
+
     // The status to publish after a failed write.
     static StorePersistenceStatus failureStatus(const PersistenceError& error);
 
@@ -99,6 +104,7 @@ private:
     QString m_backupPath;
     std::shared_ptr<FileSystem> m_fileSystem;
     std::atomic<bool> m_writesAllowed {true};
+    std::mutex m_lockMutex; // guards m_lock: taken by writes on the save queue and by claims
     std::unique_ptr<FileLock> m_lock;
     qint64 m_sizeLimit;
 };

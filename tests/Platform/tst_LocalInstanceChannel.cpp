@@ -117,6 +117,8 @@ private slots:
     void malformedRequestsAreIgnored();
     void leftoverLockFileIsNobodys_data();
     void leftoverLockFileIsNobodys();
+    void somethingAtTheSocketPath_data();
+    void somethingAtTheSocketPath();
     void idleConnectionsAreCutOff();
     void failedAcceptListensAgain();
     void removedFilesAreServedAgain_data();
@@ -258,6 +260,52 @@ void TestLocalInstanceChannel::leftoverLockFileIsNobodys()
     QCOMPARE(running->processIdentifier, QCoreApplication::applicationPid());
 }
 
+void TestLocalInstanceChannel::somethingAtTheSocketPath_data()
+{
+    QTest::addColumn<QString>("kind"); // "file", "folder", "full folder"
+    QTest::addColumn<bool>("listens");
+    QTest::addColumn<QString>("problem"); // the start of what is reported; empty: nothing
+    QTest::newRow("a file") << "file" << true << "";
+    QTest::newRow("an empty folder") << "folder" << true << "Removed a folder that stood at ";
+    QTest::newRow("a folder with something in it") << "full folder" << false << "A folder stands at ";
+}
+
+// What stands at the socket's path is no one's: it is replaced as the lock file's is, and what
+// could not be replaced is reported, for the log.
+void TestLocalInstanceChannel::somethingAtTheSocketPath()
+{
+    QFETCH(QString, kind);
+    QFETCH(bool, listens);
+    QFETCH(QString, problem);
+    QTemporaryDir folder;
+    LocalInstanceChannel channel(folder.path());
+    if (kind == u"file") {
+        QFile file(channel.socketPath());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    } else {
+        QVERIFY(QDir().mkdir(channel.socketPath()));
+    }
+    if (kind == u"full folder") {
+        QFile file(channel.socketPath() + QStringLiteral("/kept"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    QVERIFY(!channel.claim());
+    QCOMPARE(channel.isListening(), listens);
+    QVERIFY2(
+        problem.isEmpty() ? channel.problem().isEmpty() : channel.problem().startsWith(problem + channel.socketPath()),
+        qPrintable(channel.problem()));
+    if (!listens) {
+        QVERIFY(channel.problem().contains(QStringLiteral("Could not listen on ") + channel.socketPath()));
+        QVERIFY(QFile::exists(channel.socketPath() + QStringLiteral("/kept")));
+        return;
+    }
+    QVERIFY(S_ISSOCK(modeOf(channel.socketPath())));
+    QSignalSpy requests(&channel, &InstanceChannel::showWindowRequested);
+    Peer later(folder.path());
+    QVERIFY(later.waitForLine("sent"));
+    QTRY_COMPARE(requests.count(), 1);
+}
+
 void TestLocalInstanceChannel::idleConnectionsAreCutOff()
 {
     QTemporaryDir folder;
@@ -366,7 +414,8 @@ void TestLocalInstanceChannel::runtimeFolder_data()
     QTest::addColumn<QString>("runtime"); // "<tmp>" = a real folder
     QTest::addColumn<int>("runtimeMode"); // of that real folder
     QTest::addColumn<bool>("othersOwnRuntime"); // it belongs to another user (root only)
-    QTest::addColumn<int>("existingMode"); // of the private folder before the call; 0 = absent
+    // Of the private folder before the call; 0 = absent; -1: absent, and the cache folder relative.
+    QTest::addColumn<int>("existingMode");
     QTest::addColumn<bool>("usesRuntime");
     QTest::newRow("runtime folder set") << "<tmp>" << 0700 << false << 0 << true;
     QTest::newRow("runtime folder others may read") << "<tmp>" << 0755 << false << 0 << true;
@@ -377,6 +426,7 @@ void TestLocalInstanceChannel::runtimeFolder_data()
         QTest::newRow("runtime folder of another user") << "<tmp>" << 0700 << true << 0 << false;
     QTest::newRow("unset: private folder made") << "" << 0 << false << 0 << false;
     QTest::newRow("relative runtime folder") << "run/user" << 0 << false << 0 << false;
+    QTest::newRow("relative runtime and cache folders") << "run/user" << 0 << false << -1 << false;
     QTest::newRow("runtime folder missing") << "/nonexistent/tessellon-run" << 0 << false << 0 << false;
     QTest::newRow("loose private folder tightened") << "" << 0 << false << 0755 << false;
     QTest::newRow("private folder kept") << "" << 0 << false << 0700 << false;
@@ -389,9 +439,11 @@ void TestLocalInstanceChannel::runtimeFolder()
     QFETCH(bool, othersOwnRuntime);
     QFETCH(int, existingMode);
     QFETCH(bool, usesRuntime);
-    const EnvironmentGuard guard {"XDG_RUNTIME_DIR", "XDG_CACHE_HOME"};
+    const EnvironmentGuard guard {"XDG_RUNTIME_DIR", "XDG_CACHE_HOME", "HOME"};
     QTemporaryDir runtimeFolder;
     QTemporaryDir cache;
+    QTemporaryDir home;
+    qputenv("HOME", QFile::encodeName(home.path()));
     const QString runtimePath = runtime == u"<tmp>" ? runtimeFolder.path() : runtime;
     if (runtime == u"<tmp>") {
         QCOMPARE(::chmod(QFile::encodeName(runtimePath).constData(), mode_t(runtimeMode)), 0);
@@ -402,9 +454,11 @@ void TestLocalInstanceChannel::runtimeFolder()
         qunsetenv("XDG_RUNTIME_DIR");
     else
         qputenv("XDG_RUNTIME_DIR", runtimePath.toLocal8Bit());
-    qputenv("XDG_CACHE_HOME", cache.path().toLocal8Bit());
-    const QString privateFolder = cache.path() + QStringLiteral("/com.vesk.tessellon-runtime");
-    if (existingMode != 0) {
+    // A relative cache folder is not used: the default under HOME is.
+    qputenv("XDG_CACHE_HOME", existingMode < 0 ? QByteArray("cache") : cache.path().toLocal8Bit());
+    const QString privateFolder = (existingMode < 0 ? home.path() + QStringLiteral("/.cache") : cache.path())
+        + QStringLiteral("/com.vesk.tessellon-runtime");
+    if (existingMode > 0) {
         QVERIFY(QDir().mkdir(privateFolder));
         QVERIFY(::chmod(QFile::encodeName(privateFolder).constData(), mode_t(existingMode)) == 0);
     }

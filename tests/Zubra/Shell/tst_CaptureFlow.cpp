@@ -1,7 +1,9 @@
+#include "Platform/DiskFileSystem.h"
 #include "Platform/Memory/MemoryWorkspace.h"
 #include "ShellFixture.h"
 #include "Zubra/Shell/CaptureFlow.h"
 #include "Zubra/Shell/CaptureToast.h"
+#include "ZubraCore/Library/StorePersistence.h"
 #include "support/RecordingFeedback.h"
 #include "support/TestMain.h"
 
@@ -88,6 +90,8 @@ private slots:
     void savedCapture();
     void failures_data();
     void failures();
+    void libraryTakenByAnotherSession_data();
+    void libraryTakenByAnotherSession();
     void secondTriggerWhileRunningDoesNothing();
     void completionAfterTheFlowIsGoneDoesNothing();
     void waitUntilIdleKeepsTheEventLoopRunning();
@@ -264,6 +268,47 @@ void TestCaptureFlow::failures()
     const QStringList lines = h.fixture.appLines();
     QCOMPARE(lines.size(), 2);
     QCOMPARE(lines.last(), logLine.isEmpty() ? QStringLiteral("Capture failed: ") + snippet : logLine);
+}
+
+void TestCaptureFlow::libraryTakenByAnotherSession_data()
+{
+    QTest::addColumn<bool>("duringTheCapture");
+    QTest::newRow("before the capture") << false;
+    QTest::newRow("while it runs, its lock file removed") << true;
+}
+
+// This session opened a library without taking it (no file yet), or its lock file was removed;
+// another session took the library for writing since. The capture is refused with the library's
+// notice, never shown as saved.
+void TestCaptureFlow::libraryTakenByAnotherSession()
+{
+    QFETCH(bool, duringTheCapture);
+    Harness h;
+    Store& store = *h.fixture.store;
+    DiskFileSystem disk;
+    LockAttempt other;
+    const auto takeLibrary = [&] { other = disk.lock(StorePersistence::lockPath(h.fixture.libraryPath())); };
+    if (!duringTheCapture)
+        takeLibrary();
+    h.flow.captureNow();
+    if (duringTheCapture) {
+        QCOMPARE(h.events, QStringList {"started"});
+        QVERIFY(QFile::remove(StorePersistence::lockPath(h.fixture.libraryPath())));
+        takeLibrary();
+        h.finish(resultFrom(QStringLiteral("Editor")));
+    }
+    QVERIFY(other.lock);
+    const QString inUse = StorePersistenceStatus(StorePersistenceStatus::openElsewhere).blockedCaptureMessage().value();
+    QCOMPARE(store.persistenceStatus(), StorePersistenceStatus::openElsewhere);
+    QVERIFY(h.events.contains(QStringLiteral("window")));
+    QVERIFY(h.saved.isEmpty());
+    QCOMPARE(h.toasts.size(), 1);
+    QCOMPARE(h.toasts[0].title, QStringLiteral("Nothing saved"));
+    QCOMPARE(h.toasts[0].snippet, inUse);
+    QCOMPARE(h.feedback.sounds, QStringList {"beep"});
+    QVERIFY(store.selections().isEmpty());
+    QVERIFY(!h.fixture.appLines().join(u'\n').contains(QStringLiteral("Saved selection")));
+    QVERIFY(!h.flow.isCapturing());
 }
 
 void TestCaptureFlow::secondTriggerWhileRunningDoesNothing()

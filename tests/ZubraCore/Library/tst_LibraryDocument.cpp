@@ -46,6 +46,15 @@ QByteArray document(const QByteArray& version, const QByteArray& selections = se
     return json + "\"selections\":[" + selections + "],\"groups\":[" + group(50) + "]" + rest + "}";
 }
 
+// Unknown keys "k0" to "k<count - 1>", each followed by a comma.
+QByteArray manyKeys(int count)
+{
+    QByteArray keys;
+    for (int i = 0; i < count; ++i)
+        keys += "\"k" + QByteArray::number(i) + "\":" + QByteArray::number(i) + ",";
+    return keys;
+}
+
 enum class Outcome { decodes, malformed, incompatible, duplicate };
 
 } // namespace
@@ -142,9 +151,37 @@ private slots:
         row("selection not JSON, version 2", document("2", selection(1).replace("\"t\"", "tru")), Outcome::malformed);
         row("escaped key", document("2").replace("\"selections\"", "\"selection\\u0073\""), Outcome::decodes);
         row("selections twice, the second damaged", document("2", selection(1), ",\"selections\":[{}]"),
-            Outcome::decodes);
+            Outcome::malformed);
         row("selections twice, the first damaged", document("2", "{}", ",\"selections\":[" + selection(1) + "]"),
             Outcome::malformed);
+        // A key named twice keeps only its first value in the parse: the next save would drop the
+        // other, so the document is damaged wherever the key repeats.
+        row("selections twice, the first empty", document("2", "", ",\"selections\":[" + selection(1) + "]"),
+            Outcome::malformed);
+        row("selections twice, the first not an array", "{\"selections\":5," + document("2").mid(1),
+            Outcome::malformed);
+        row("version twice", document("2", selection(1), ",\"version\":2"), Outcome::malformed);
+        row("groups twice", document("2", selection(1), ",\"groups\":[]"), Outcome::malformed);
+        row("drafts twice", document("2", selection(1), ",\"drafts\":[],\"drafts\":[" + draft(7) + "]"),
+            Outcome::malformed);
+        row("an unknown key twice", document("2", selection(1), ",\"later\":1,\"later\":2"), Outcome::malformed);
+        row("text twice in a selection",
+            document("2", selection(1) + "," + selection(2).replace("{", "{\"text\":\"B\",")), Outcome::malformed);
+        row("a key written twice, once escaped", document("2", selection(1).replace("{", "{\"te\\u0078t\":\"B\",")),
+            Outcome::malformed);
+        row("an unknown key twice in a selection", document("2", selection(1).replace("{", "{\"x\":1,\"x\":1,")),
+            Outcome::malformed);
+        row("name twice in a group", document("2").replace(group(50), group(50).replace("{", "{\"name\":\"H\",")),
+            Outcome::malformed);
+        row("note twice in a draft entry",
+            document("2", selection(1),
+                ",\"drafts\":[" + draft(7, entry(8).replace("{", "{\"note\":\"a\",\"note\":\"b\",")) + "]"),
+            Outcome::malformed);
+        row("many keys, one twice", document("2", selection(1).replace("{", "{" + manyKeys(40) + "\"k7\":0,")),
+            Outcome::malformed);
+        row("many keys, each once", document("2", selection(1).replace("{", "{" + manyKeys(40))), Outcome::decodes);
+        row("one key in several records and levels", document("2", selection(1) + "," + selection(2), ",\"id\":1"),
+            Outcome::decodes);
         row("spaces everywhere",
             "{ \"groups\" : [ " + group(50) + " ] ,\n \"selections\" : [ " + selection(1) + " ,\n " + selection(2)
                 + " ] , \"version\" : 2 }",
@@ -239,6 +276,34 @@ private slots:
             QCOMPARE(inPlace.snapshot->selections[0].text, QString::fromUtf8("a\0b", 3));
         if (decoding.error)
             QVERIFY(!decoding.error->description.isEmpty());
+    }
+
+    // The log names the key that repeats and where, alike in the split and the whole parse.
+    void repeatedKeyIsNamed_data()
+    {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<QString>("description");
+        QTest::newRow("top level") << QByteArray(
+            R"({"version":2,"groups":[],"drafts":[],"selections":[],"selections":[)" + selection(1) + "," + selection(2)
+            + "]}") << R"(the document: the key "selections" occurs twice)";
+        QTest::newRow("in a selection") << document(
+            "2", selection(1) + "," + selection(2).replace("{", "{\"text\":\"B\","))
+                                        << R"(selections[1]: the key "text" occurs twice)";
+        QTest::newRow("long key shortened")
+            << document("2",
+                   selection(1).replace("{", "{\"" + QByteArray(100, 'k') + "\":1,\"" + QByteArray(100, 'k') + "\":2,"))
+            << "selections[0]: the key \"" + QString(64, u'k') + QStringLiteral(u"\u2026\" occurs twice");
+    }
+    void repeatedKeyIsNamed()
+    {
+        QFETCH(QByteArray, json);
+        QFETCH(QString, description);
+        for (const DocumentDecoding& decoding :
+            {ParsedLibraryDocument(json).decode(), ParsedLibraryDocument::whole(json).decode()}) {
+            QVERIFY(decoding.error);
+            QCOMPARE(decoding.error->kind, DocumentError::malformed);
+            QCOMPARE(decoding.error->description, description);
+        }
     }
 
     void versionHeader_data()
