@@ -84,6 +84,10 @@ std::optional<QString> render(
     const QDeadlineTimer settled(settleTime);
     while (!settled.hasExpired())
         QCoreApplication::processEvents(QEventLoop::AllEvents, int(settled.remainingTime()));
+    // What the turn's last steps posted (a layout asked again after a text wrapped) runs before
+    // the capture, however slowly the machine got through the turn.
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
 
     QImage image(size.width() * scale, size.height() * scale, QImage::Format_ARGB32_Premultiplied);
     if (image.isNull())
