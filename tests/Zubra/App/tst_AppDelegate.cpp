@@ -4,6 +4,8 @@
 #include "AppHarness.h"
 #include "Zubra/App/MenuBar.h"
 #include "Zubra/SurfaceExport/SampleData.h"
+#include "Zubra/SurfaceExport/SurfaceRenderer.h"
+#include "../ReviewImage.h"
 #include "support/TestMain.h"
 
 #include <QAction>
@@ -16,6 +18,8 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+
+using namespace Qt::StringLiterals;
 
 using namespace std::chrono_literals;
 
@@ -515,6 +519,16 @@ void TestAppDelegate::statusMenuShowsItsKeys()
             "Quit Tessellon"}));
     // The capture item names the global hotkey once.
     QCOMPARE(titles.at(1).count(QStringLiteral("Ctrl+Alt+Super+C")), 1);
+    // Each title and its key side by side, in either scheme.
+    for (const auto scheme : {AppScreenshotExporter::ColorScheme::light, AppScreenshotExporter::ColorScheme::dark}) {
+        const bool dark = scheme == AppScreenshotExporter::ColorScheme::dark;
+        menu->setPalette(AppScreenshotExporter::palette(scheme));
+        menu->adjustSize();
+        QVERIFY(menu->width() > menu->fontMetrics().horizontalAdvance(titles.at(1) + u"    Ctrl+2"_s));
+        ReviewImage::saveForReview(menu->grab().toImage(),
+            u"status-menu-"_s + (dark ? u"dark"_s : u"light"_s) + u"-scale-"_s
+                + qEnvironmentVariable("QT_SCALE_FACTOR", u"1"_s));
+    }
 }
 
 void TestAppDelegate::editCommandsGoToTheFocusWidget()
