@@ -1,11 +1,11 @@
 // The application delegate over doubles: the launch steps and flags, the hotkey at launch, the
 // menu commands, the windows and their frames, the show-window request, and quitting.
 
+#include "../ReviewImage.h"
 #include "AppHarness.h"
 #include "Zubra/App/MenuBar.h"
 #include "Zubra/SurfaceExport/SampleData.h"
 #include "Zubra/SurfaceExport/SurfaceRenderer.h"
-#include "../ReviewImage.h"
 #include "support/TestMain.h"
 
 #include <QAction>
