@@ -28,10 +28,8 @@ StatusItem::StatusItem(QMenu* menu, bool trayAvailable, QObject* parent)
         if (reason == QSystemTrayIcon::Trigger)
             m_menu->popup(QCursor::pos());
     });
+    // Also told of palette changes (a theme switched to dark), which change the variant.
     m_menu->installEventFilter(this);
-    // A palette change (a theme switched to dark) changes the variant; a tray's colours may
-    // have changed with it.
-    qApp->installEventFilter(this);
     if (!m_docked)
         logMP(QStringLiteral("No system tray: the status item is not shown; the library window opens instead"));
     // Shown either way: Qt docks the icon when a tray appears later.
@@ -40,7 +38,6 @@ StatusItem::StatusItem(QMenu* menu, bool trayAvailable, QObject* parent)
 
 StatusItem::~StatusItem()
 {
-    qApp->removeEventFilter(this);
     m_tray->setContextMenu(nullptr);
 }
 
@@ -80,7 +77,7 @@ QAction* StatusItem::actionForKey(const QKeyEvent& event) const
 
 bool StatusItem::eventFilter(QObject* watched, QEvent* event)
 {
-    if (event->type() == QEvent::ApplicationPaletteChange && watched == qApp) {
+    if (watched == m_menu.get() && event->type() == QEvent::ApplicationPaletteChange) {
         refreshIcon();
         return false;
     }

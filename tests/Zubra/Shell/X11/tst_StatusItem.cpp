@@ -289,12 +289,10 @@ void TestStatusItem::markInThePanelsColour()
     QFETCH(bool, darkPalette);
     QFETCH(QColor, mark);
     const QPalette light = QApplication::palette();
-    QPalette palette = light;
-    if (darkPalette) {
-        palette.setColor(QPalette::Window, QColor(0x2B, 0x2B, 0x2E));
-        palette.setColor(QPalette::WindowText, QColor(0xEC, 0xEC, 0xEE));
-    }
-    QApplication::setPalette(palette);
+    QPalette dark = light;
+    dark.setColor(QPalette::Window, QColor(0x2B, 0x2B, 0x2E));
+    dark.setColor(QPalette::WindowText, QColor(0xEC, 0xEC, 0xEE));
+    QApplication::setPalette(darkPalette ? dark : light);
     const auto restore = qScopeGuard([&] {
         QApplication::setPalette(light);
         m_tray.setTextColor(std::nullopt);
@@ -316,6 +314,10 @@ void TestStatusItem::markInThePanelsColour()
         return pixelsNear(screen, mark) >= 12;
     }));
     QVERIFY2(foreignPixels(screen, mark) <= 4, qPrintable(QString::number(foreignPixels(screen, mark))));
+    // The palette's variant follows a change of the palette; the tray's own colour stays.
+    QApplication::setPalette(darkPalette ? light : dark);
+    QTRY_COMPARE(
+        item->currentMarkColor(), panelText ? mark : (darkPalette ? StatusItem::darkMark : StatusItem::lightMark));
     ReviewImage::saveForReview(
         screen.copy(0, 0, 200, 40).scaled(800, 160), QStringLiteral("tray-") + mark.name().mid(1));
 }
