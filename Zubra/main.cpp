@@ -22,6 +22,7 @@
 #include "Platform/X11/XTestKeyInjector.h"
 #include "Platform/X11/XkbKeyLayout.h"
 #include "Zubra/App/AppDelegate.h"
+#include "Zubra/Composer/ComposeDraftPane.h"
 #include "Zubra/Composer/ComposeView.h"
 #include "Zubra/LibraryWindow/ContentView.h"
 #include "Zubra/LibraryWindow/LibraryWindowViews.h"
@@ -248,9 +249,13 @@ QWidget* makeContentView(Store& store, CaptureBackends& capture, QSettings& sett
     composer.files = std::make_shared<DiskFileSystem>();
     composer.chooser = std::make_shared<DialogExportFileChooser>(&settings);
     composer.templateDefaults = &settings;
-    composer.hotkeyDisplay = view->environment().shellActions().hotkeyDisplay();
+    // The empty prompt's hint names the shortcut that works now, also after a change in Settings.
+    composer.hotkeyDisplay = [&shell = view->environment().shellActions()] { return shell.hotkeyDisplay(); };
     auto* compose = new ComposeView(store, composer);
     view->setComposeView(compose);
+    if (AppDelegate* delegate = AppDelegate::shared())
+        QObject::connect(&delegate->hotKeys(), &HotKeyManager::comboRegistered, compose,
+            [compose] { compose->draftPane()->refreshNow(); });
     const auto followDraft = [view, compose] {
         if (const auto id = view->composeDraftID())
             compose->setDraftID(*id);

@@ -81,7 +81,7 @@ struct Library
             dir.filePath(u"Library.json"_s), defaults.get(), nullptr, std::make_shared<ManualClock>(), nullptr});
         services.pasteboard = &pasteboard;
         services.templateDefaults = defaults.get();
-        services.hotkeyDisplay = u"Ctrl+Alt+Super+C"_s;
+        services.hotkeyDisplay = [] { return u"Ctrl+Alt+Super+C"_s; };
     }
 
     // Shown and painted once, with every row laid out; a long preview's remainder follows on the

@@ -374,13 +374,11 @@ void AppDelegate::showSettings()
         connect(escape, &QAction::triggered, window, &QWidget::close);
         window->addAction(escape);
         window->resize(fitted(settingsWindowSize, screen));
-        // A new window opens over the library window, or in the middle of the screen.
+        // The saved frame; without one the window manager places the new window, as it places
+        // any window a program opens (not centred over the library window).
         const QByteArray frame = ShellSettings(&m_services.settings).settingsWindowFrame();
-        if (!isPlausibleFrame(frame) || !window->restoreGeometry(frame)) {
-            const bool overLibrary = m_mainWindow && m_mainWindow->isVisible();
-            if (screen)
-                centreOn(window, overLibrary ? m_mainWindow->frameGeometry() : screen->availableGeometry(), screen);
-        }
+        if (isPlausibleFrame(frame))
+            window->restoreGeometry(frame);
         window->installEventFilter(this);
         m_settingsWindow = window;
     }

@@ -55,16 +55,17 @@ MenuBar::MenuBar(AppDelegate& delegate)
     about = make(QStringLiteral("&About Tessellon"), {});
     connect(about, &QAction::triggered, d, &AppDelegate::showAbout);
 
-    openTessellon = make(QStringLiteral("Open Tessellon"), {});
+    openTessellon = make(QStringLiteral("Open Tessellon"), QStringLiteral("Ctrl+1"));
     connect(openTessellon, &QAction::triggered, d, &AppDelegate::showMainWindow);
-    // The title names the global shortcut; the item itself has none.
-    captureSelection = make(captureTitle(delegate.hotKeys().display(delegate.hotKeys().currentCombo())), {});
+    // The title names the global shortcut; Ctrl+2 is the item's own key while the menu is open.
+    captureSelection
+        = make(captureTitle(delegate.hotKeys().display(delegate.hotKeys().currentCombo())), QStringLiteral("Ctrl+2"));
     captureSelection->setEnabled(canModify);
     connect(captureSelection, &QAction::triggered, d, &AppDelegate::captureNowAction);
-    statusNewPrompt = make(QStringLiteral("New Prompt\u2026"), {});
+    statusNewPrompt = make(QStringLiteral("New Prompt\u2026"), QStringLiteral("Ctrl+N"));
     statusNewPrompt->setEnabled(canModify);
     connect(statusNewPrompt, &QAction::triggered, d, &AppDelegate::menuNewPrompt);
-    openPrompt = make(QStringLiteral("Open Prompt\u2026"), {});
+    openPrompt = make(QStringLiteral("Open Prompt\u2026"), QStringLiteral("Ctrl+3"));
     openPrompt->setEnabled(canModify);
     connect(openPrompt, &QAction::triggered, d, &AppDelegate::openPromptAction);
     collectIntoPrompt = make(QStringLiteral("Collect into Prompt"), {});
@@ -75,9 +76,9 @@ MenuBar::MenuBar(AppDelegate& delegate)
     connect(collectIntoPrompt, &QAction::triggered, d, &AppDelegate::toggleCollectingAction);
     statusCheckForUpdates = make(QStringLiteral("Check for Updates\u2026"), {});
     connect(statusCheckForUpdates, &QAction::triggered, d, &AppDelegate::checkForUpdates);
-    statusSettings = make(QStringLiteral("Settings\u2026"), {});
+    statusSettings = make(QStringLiteral("Settings\u2026"), QStringLiteral("Ctrl+,"));
     connect(statusSettings, &QAction::triggered, d, &AppDelegate::showSettings);
-    statusQuit = make(QStringLiteral("Quit Tessellon"), {});
+    statusQuit = make(QStringLiteral("Quit Tessellon"), QStringLiteral("Ctrl+Q"));
     connect(statusQuit, &QAction::triggered, d, &AppDelegate::terminate);
 }
 

@@ -1,8 +1,10 @@
 #pragma once
 // The commands of the menus. The main window's menu bar is laid out as Linux programs lay theirs
 // out: File, Edit, View, Help, each with a mnemonic; Ctrl stands where the other desktop has
-// Command. The status menu has actions of its own without shortcuts (a tray menu answers none),
-// wired to the same commands. The editing commands go to the widget that has the keyboard focus.
+// Command. The status menu has actions of its own, wired to the same commands; their keys (Ctrl+1,
+// Ctrl+2, Ctrl+N, Ctrl+3, Ctrl+, and Ctrl+Q) are shown in it and answered only while it is open,
+// by the status item, so they never compete with a window's. The editing commands go to the
+// widget that has the keyboard focus.
 
 #include <QObject>
 #include <QString>

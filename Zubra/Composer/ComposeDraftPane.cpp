@@ -263,7 +263,8 @@ QString ComposeDraftPane::captionText(qsizetype included, qsizetype sources)
 
 QString ComposeDraftPane::emptyHint() const
 {
-    return u"No sources yet. Select text anywhere and press "_s + m_services.hotkeyDisplay
+    return u"No sources yet. Select text anywhere and press "_s
+        + (m_services.hotkeyDisplay ? m_services.hotkeyDisplay() : QString())
         + u" with \u201CCollect into Prompt\u201D on ("_s
         + (QSystemTrayIcon::isSystemTrayAvailable() ? u"File menu or tray menu"_s : u"File menu"_s)
         + u") to add it here \u2014 or import pasted text below."_s;

@@ -54,7 +54,7 @@ struct ComposerServices
     std::shared_ptr<FileSystem> files; // exports are written through it, atomically
     std::shared_ptr<ExportFileChooser> chooser;
     QSettings* templateDefaults = nullptr; // where custom task templates live
-    QString hotkeyDisplay;
+    std::function<QString()> hotkeyDisplay; // the capture shortcut as it reads now
     bool reduceMotion = false; // no such desktop setting here; the views animate nothing anyway
 };
 

@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QTextLayout>
 #include <algorithm>
+#include <vector>
 
 namespace {
 // Texts from a capture can be megabytes long: only these many UTF-16 units are ever looked at.
@@ -87,6 +88,71 @@ QFont sourceFont()
     return fontOfSize(10, false);
 }
 
+// Whether two lines of that width hold the whole text.
+bool fitsInTwoLines(const QString& text, const QFont& font, int width)
+{
+    QTextLayout layout(text, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    int lines = 0;
+    for (QTextLine line = layout.createLine(); line.isValid() && lines <= 2; line = layout.createLine()) {
+        line.setLineWidth(width);
+        ++lines;
+    }
+    layout.endLayout();
+    return lines <= 2;
+}
+
+// The narrowest text width from `preferred` to `widest` at which two lines hold the snippet;
+// `preferred` when even the widest cannot (the snippet is then cut at the end of its second line).
+int snippetWidth(const QString& snippet, const QFont& font, int preferred, int widest)
+{
+    if (widest <= preferred || fitsInTwoLines(snippet, font, preferred) || !fitsInTwoLines(snippet, font, widest))
+        return preferred;
+    int low = preferred, high = widest; // low does not hold it, high does
+    while (high - low > 1) {
+        const int middle = (low + high) / 2;
+        (fitsInTwoLines(snippet, font, middle) ? high : low) = middle;
+    }
+    return high;
+}
+
+// Three passes of a box blur over the alpha of a black shadow, about a Gaussian of that radius.
+void blurAlpha(QImage& image, int radius)
+{
+    const int box = qMax(1, radius * 3 / 7);
+    const int w = image.width(), h = image.height();
+    std::vector<int> alpha(std::size_t(w) * std::size_t(h)), line(std::size_t(qMax(w, h)));
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            alpha[std::size_t(y) * w + x] = qAlpha(image.pixel(x, y));
+    const auto pass = [&](int count, int length, auto at) {
+        for (int i = 0; i < count; ++i) {
+            for (int j = 0; j < length; ++j)
+                line[std::size_t(j)] = at(i, j);
+            int sum = 0;
+            for (int j = -box; j <= box; ++j)
+                sum += (j >= 0 && j < length) ? line[std::size_t(j)] : 0;
+            for (int j = 0; j < length; ++j) {
+                at(i, j) = sum / (2 * box + 1);
+                if (j - box >= 0)
+                    sum -= line[std::size_t(j - box)];
+                if (j + box + 1 < length)
+                    sum += line[std::size_t(j + box + 1)];
+            }
+        }
+    };
+    for (int round = 0; round < 3; ++round) {
+        pass(h, w, [&](int y, int x) -> int& { return alpha[std::size_t(y) * w + x]; });
+        pass(w, h, [&](int x, int y) -> int& { return alpha[std::size_t(y) * w + x]; });
+    }
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            image.setPixel(x, y, qRgba(0, 0, 0, alpha[std::size_t(y) * w + x]));
+}
+
 // Up to two lines of the text in that width, the second ending in an ellipsis when cut.
 QStringList wrapTwoLines(const QString& text, const QFont& font, int width)
 {
@@ -151,7 +217,9 @@ CaptureToastWidget::CaptureToastWidget(const CaptureToastView& view, int maxWidt
     const QString source = view.source ? oneLine(bothEnds(*view.source)) : QString();
     const QFontMetrics titleMetrics(titleFont()), snippetMetrics(snippetFont()), sourceMetrics(sourceFont());
 
-    const int textLimit = qMax(40, maxWidth - 2 * horizontalPadding - iconSide - iconSpacing);
+    const int chrome = 2 * horizontalPadding + iconSide + iconSpacing;
+    const int widest = qMax(40, maxWidth - chrome);
+    const int textLimit = snippetWidth(snippet, snippetFont(), qMin(widest, preferredWidth - chrome), widest);
     const int natural = std::max({titleMetrics.horizontalAdvance(title), snippetMetrics.horizontalAdvance(snippet),
         source.isEmpty() ? 0 : sourceMetrics.horizontalAdvance(source)});
     const int textWidth = qMin(natural + 1, textLimit);
@@ -166,22 +234,41 @@ CaptureToastWidget::CaptureToastWidget(const CaptureToastView& view, int maxWidt
         textHeight += lineSpacing + int(m_snippet.size()) * snippetMetrics.height();
     if (!m_source.isEmpty())
         textHeight += lineSpacing + sourceMetrics.height();
-    const int height = 2 * verticalPadding + qMax(textHeight, iconSide);
-    setFixedSize(2 * horizontalPadding + iconSide + iconSpacing + textWidth, height);
+    const QSize card(chrome + textWidth, 2 * verticalPadding + qMax(textHeight, iconSide));
+    if (m_rounded) {
+        // The shadow's reach beyond the card, shifted down by its offset.
+        m_shadowMargins
+            = QMargins(shadowRadius, shadowRadius - shadowOffset, shadowRadius, shadowRadius + shadowOffset);
+        m_shadow = QImage(card + QSize(2 * shadowRadius, 2 * shadowRadius), QImage::Format_ARGB32);
+        m_shadow.fill(Qt::transparent);
+        QPainter painter(&m_shadow);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(0, 0, 0, qRound(255 * shadowOpacity)));
+        painter.drawRoundedRect(QRectF(QPointF(shadowRadius, shadowRadius), card), cornerRadius, cornerRadius);
+        painter.end();
+        blurAlpha(m_shadow, shadowRadius);
+    }
+    setFixedSize(card.grownBy(m_shadowMargins));
 }
 
 void CaptureToastWidget::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
+    const QRect card = cardRect();
+    if (!m_shadow.isNull())
+        painter.drawImage(card.topLeft() - QPoint(shadowRadius, shadowRadius - shadowOffset), m_shadow);
+    painter.translate(card.topLeft());
     const QPalette pal = palette();
     QColor background = pal.color(QPalette::Window);
     QColor text = pal.color(QPalette::WindowText);
     QPainterPath shape;
     const qreal radius = m_rounded ? cornerRadius : 0;
-    shape.addRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), radius, radius);
+    shape.addRoundedRect(QRectF(QPointF(), card.size()).adjusted(0.5, 0.5, -0.5, -0.5), radius, radius);
     if (!m_rounded)
-        painter.fillRect(rect(), background); // every pixel opaque, the border's half-pixel included
+        painter.fillRect(
+            QRect(QPoint(), card.size()), background); // every pixel opaque, the border's half-pixel included
     painter.fillPath(shape, background);
     QColor border = text;
     border.setAlphaF(0.08f);
@@ -193,7 +280,7 @@ void CaptureToastWidget::paintEvent(QPaintEvent*)
     icon.paint(&painter, QRect(horizontalPadding, verticalPadding, iconSide, iconSide));
 
     const int x = horizontalPadding + iconSide + iconSpacing;
-    const int width = this->width() - x - horizontalPadding;
+    const int width = card.width() - x - horizontalPadding;
     int y = verticalPadding;
     const auto drawLine = [&](const QString& line, const QFont& font, qreal alpha) {
         const QFontMetrics metrics(font);
@@ -259,7 +346,7 @@ QPoint CaptureToastController::origin(const Screen& screen, QSize size)
 
 int CaptureToastController::maxWidth(const Screen& screen)
 {
-    return qMax(1, qMin(widthLimit, screen.available.width() - screenMargin));
+    return qMax(1, screen.available.width() - screenMargin);
 }
 
 void CaptureToastController::showSaved(const Selection& selection, bool addedToPrompt)
@@ -287,9 +374,11 @@ void CaptureToastController::present(const CaptureToastView& view)
     }
 
     const auto screen = screenFor(m_desktop());
-    auto* panel = new CaptureToastWidget(view, screen ? maxWidth(*screen) : widthLimit, m_compositing && m_compositing());
+    auto* panel
+        = new CaptureToastWidget(view, screen ? maxWidth(*screen) : widthLimit, m_compositing && m_compositing());
+    // The card goes where the notice belongs; its shadow reaches around it.
     if (screen)
-        panel->move(origin(*screen, panel->size()));
+        panel->move(origin(*screen, panel->cardRect().size()) - panel->cardRect().topLeft());
     panel->setWindowOpacity(0.0);
     panel->show();
     CaptureToastWindowSystem::flush();

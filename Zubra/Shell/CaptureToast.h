@@ -3,7 +3,9 @@
 // pointer, fading in, staying 1.7 s and fading out, never taking the keyboard focus. One at a
 // time: a new notice replaces the one on screen at once.
 
+#include <QImage>
 #include <QList>
+#include <QMargins>
 #include <QPointer>
 #include <QRect>
 #include <QString>
@@ -38,12 +40,23 @@ class CaptureToastWidget final : public QWidget
     Q_OBJECT
 
 public:
-    // maxWidth bounds the whole notice, the padding included. Rounded corners need a
-    // compositing manager: without one the notice is a plain opaque rectangle, since the
-    // transparent corners would show black.
+    // The notice's usual widest; a snippet that two lines of it cannot hold widens the notice
+    // (up to maxWidth) when that lets the two lines hold it whole.
+    static constexpr int preferredWidth = 480;
+    // The shadow under a rounded notice: black at 18 %, blurred over 14, 4 lower.
+    static constexpr qreal shadowOpacity = 0.18;
+    static constexpr int shadowRadius = 14;
+    static constexpr int shadowOffset = 4;
+
+    // maxWidth bounds the notice itself, the padding included. Rounded corners and the shadow
+    // need a compositing manager: without one the notice is a plain opaque rectangle, since
+    // transparent pixels would show black.
     CaptureToastWidget(const CaptureToastView& view, int maxWidth, bool rounded = true);
 
     bool rounded() const { return m_rounded; }
+    // The notice inside the window; the rest of the window is its shadow.
+    QRect cardRect() const { return rect().marginsRemoved(m_shadowMargins); }
+    QMargins shadowMargins() const { return m_shadowMargins; }
 
     const CaptureToastView& view() const { return m_view; }
     // The lines as drawn, after wrapping and eliding.
@@ -57,6 +70,8 @@ protected:
 private:
     CaptureToastView m_view;
     bool m_rounded = true;
+    QMargins m_shadowMargins;
+    QImage m_shadow;
     QString m_title;
     QStringList m_snippet;
     QString m_source;
@@ -71,7 +86,7 @@ public:
     static constexpr std::chrono::milliseconds dismissAfter {1700};
     static constexpr std::chrono::milliseconds fadeOut {250};
     static constexpr std::chrono::milliseconds frame {16};
-    static constexpr int widthLimit = 480;
+    static constexpr int widthLimit = CaptureToastWidget::preferredWidth;
     static constexpr int screenMargin = 32; // the notice stays this much narrower than the screen
     static constexpr int topGap = 8; // below the top of the screen's available area
 
@@ -105,7 +120,8 @@ public:
     static std::optional<Screen> screenFor(const Desktop& desktop);
     // Where a notice of that size goes on that screen: centred, topGap below the available top.
     static QPoint origin(const Screen& screen, QSize size);
-    // The widest a notice may be on that screen.
+    // The widest a notice may be on that screen: the preferred width, or a little less than the
+    // screen when a snippet needs more.
     static int maxWidth(const Screen& screen);
 
 private:

@@ -84,6 +84,9 @@ ShortcutRecorder::Decision ShortcutRecorder::decide(
 {
     if (qtKey == Qt::Key_Escape || virtualKeyCode == escapeKeyCode)
         return Decision::cancel;
+    // The window manager's close key, whatever the layout calls it.
+    if ((qtKey == Qt::Key_F4 || virtualKeyCode == f4KeyCode) && (modsCarbon & recordedModifiers) == HotKeyCombo::option)
+        return Decision::closeWindow;
     if (isModifierKey(qtKey) || !virtualKeyCode || (modsCarbon & recordedModifiers) == 0)
         return Decision::keepWaiting;
     return Decision::offer;
@@ -146,6 +149,10 @@ void ShortcutRecorder::handleKeyPress(QKeyEvent* event)
     switch (decide(event->key(), code, mods)) {
     case Decision::cancel:
         stopRecording();
+        return;
+    case Decision::closeWindow:
+        stopRecording();
+        window()->close();
         return;
     case Decision::keepWaiting:
         return;

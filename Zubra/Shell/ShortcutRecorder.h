@@ -5,7 +5,8 @@
 // While it waits it holds the keyboard, so that no key reaches anything else, in this program
 // or another one: a combination another program has taken comes here and is refused as taken.
 // Combinations that cannot be the capture shortcut (HotKeyCombo::whyUnusable) are refused with
-// the reason.
+// the reason. Alt+F4, which the held keyboard keeps from the window manager, closes the window
+// as it would anywhere else.
 
 #include "Zubra/Widgets/HotKeyCombo.h"
 
@@ -31,8 +32,9 @@ public:
         = HotKeyCombo::control | HotKeyCombo::option | HotKeyCombo::shift | HotKeyCombo::command;
 
     // What one key press does while recording.
-    enum class Decision { cancel, keepWaiting, offer };
+    enum class Decision { cancel, closeWindow, keepWaiting, offer };
     static Decision decide(int qtKey, std::optional<quint32> virtualKeyCode, quint32 modsCarbon);
+    static constexpr quint32 f4KeyCode = 118;
 
     // tryCombo: offers a combination, true when it was taken. buttonTitle: a fixed title instead
     // of the combination's display (the off-screen export).

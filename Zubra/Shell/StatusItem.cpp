@@ -1,24 +1,35 @@
 #include "Zubra/Shell/StatusItem.h"
 
-#include "Zubra/Shell/AppIcon.h"
+#include "Zubra/Shell/BrandMark.h"
 #include "ZubraCore/Support/Logging.h"
 
+#include <QAction>
+#include <QApplication>
 #include <QCursor>
+#include <QGuiApplication>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QSystemTrayIcon>
+#include <cstdlib>
+#include <memory>
+#include <xcb/xcb.h>
 
 StatusItem::StatusItem(QMenu* menu, bool trayAvailable, QObject* parent)
     : QObject(parent)
     , m_menu(menu)
     , m_docked(trayAvailable)
+    , m_panelText(&StatusItemPanel::trayTextColor)
 {
-    m_tray = new QSystemTrayIcon(AppIcon::icon(), this);
+    m_tray = new QSystemTrayIcon(this);
+    refreshIcon();
     m_tray->setToolTip(toolTip);
     m_tray->setContextMenu(m_menu.get());
     connect(m_tray, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason reason) {
         if (reason == QSystemTrayIcon::Trigger)
             m_menu->popup(QCursor::pos());
     });
+    // Also told of palette changes (a theme switched to dark), which change the variant.
+    m_menu->installEventFilter(this);
     if (!m_docked)
         logMP(QStringLiteral("No system tray: the status item is not shown; the library window opens instead"));
     // Shown either way: Qt docks the icon when a tray appears later.
@@ -29,3 +40,116 @@ StatusItem::~StatusItem()
 {
     m_tray->setContextMenu(nullptr);
 }
+
+void StatusItem::setPanelTextSource(std::function<std::optional<QColor>()> source)
+{
+    m_panelText = std::move(source);
+    refreshIcon();
+}
+
+QColor StatusItem::markColor(const std::optional<QColor>& panelText, const QPalette& palette)
+{
+    if (panelText && panelText->isValid())
+        return panelText->toRgb();
+    return palette.color(QPalette::Window).lightness() < 128 ? lightMark : darkMark;
+}
+
+void StatusItem::refreshIcon()
+{
+    const QColor color = markColor(m_panelText ? m_panelText() : std::nullopt, QApplication::palette());
+    if (color == m_markColor && !m_tray->icon().isNull())
+        return;
+    m_markColor = color;
+    m_tray->setIcon(BrandMark::statusIcon(color));
+}
+
+QAction* StatusItem::actionForKey(const QKeyEvent& event) const
+{
+    const QKeySequence pressed(QKeyCombination(event.modifiers() & ~Qt::KeypadModifier, Qt::Key(event.key())));
+    for (QAction* action : m_menu->actions()) {
+        if (action->isSeparator() || !action->isEnabled() || !action->isVisible() || action->shortcut().isEmpty())
+            continue;
+        if (action->shortcut().matches(pressed) == QKeySequence::ExactMatch)
+            return action;
+    }
+    return nullptr;
+}
+
+bool StatusItem::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_menu.get() && event->type() == QEvent::ApplicationPaletteChange) {
+        refreshIcon();
+        return false;
+    }
+    if (watched != m_menu.get() || (event->type() != QEvent::ShortcutOverride && event->type() != QEvent::KeyPress))
+        return false;
+    QAction* action = actionForKey(*static_cast<QKeyEvent*>(event));
+    if (!action)
+        return false;
+    // Taken here, not by the shortcut map: no window's shortcut is asked.
+    event->accept();
+    if (event->type() == QEvent::KeyPress) {
+        // As a click on the item: the menu closes, then the command runs.
+        m_menu->hide();
+        action->trigger();
+    }
+    return true;
+}
+
+namespace StatusItemPanel {
+
+namespace {
+template <typename T> using Reply = std::unique_ptr<T, decltype(&std::free)>;
+
+xcb_connection_t* connection()
+{
+    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 ? x11->connection() : nullptr;
+}
+
+xcb_atom_t atom(xcb_connection_t* c, const QByteArray& name)
+{
+    const Reply<xcb_intern_atom_reply_t> reply(
+        xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, uint16_t(name.size()), name.constData()), nullptr), &std::free);
+    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
+}
+
+// The screen number of $DISPLAY (":0.1" is screen 1); 0 when it names none.
+int screenNumber()
+{
+    const QByteArray display = qgetenv("DISPLAY");
+    const qsizetype colon = display.lastIndexOf(':');
+    const qsizetype dot = display.indexOf('.', colon < 0 ? 0 : colon);
+    if (dot < 0)
+        return 0;
+    bool ok = false;
+    const int number = display.mid(dot + 1).toInt(&ok);
+    return ok && number >= 0 && number < 256 ? number : 0;
+}
+} // namespace
+
+std::optional<QColor> trayTextColor()
+{
+    xcb_connection_t* c = connection();
+    if (!c)
+        return std::nullopt;
+    const xcb_atom_t selection = atom(c, "_NET_SYSTEM_TRAY_S" + QByteArray::number(screenNumber()));
+    const xcb_atom_t colors = atom(c, "_NET_SYSTEM_TRAY_COLORS");
+    if (selection == XCB_ATOM_NONE || colors == XCB_ATOM_NONE)
+        return std::nullopt;
+    const Reply<xcb_get_selection_owner_reply_t> owner(
+        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selection), nullptr), &std::free);
+    if (!owner || owner->owner == XCB_WINDOW_NONE)
+        return std::nullopt;
+    // Twelve 16-bit components as CARDINALs: the normal, error, warning and success colours.
+    const Reply<xcb_get_property_reply_t> reply(
+        xcb_get_property_reply(c, xcb_get_property(c, 0, owner->owner, colors, XCB_ATOM_CARDINAL, 0, 12), nullptr),
+        &std::free);
+    if (!reply || reply->format != 32 || xcb_get_property_value_length(reply.get()) < 3 * 4)
+        return std::nullopt;
+    const auto* value = static_cast<const uint32_t*>(xcb_get_property_value(reply.get()));
+    const auto component = [](uint32_t v) { return int(qMin<uint32_t>(v, 0xFFFF) >> 8); };
+    return QColor(component(value[0]), component(value[1]), component(value[2]));
+}
+
+} // namespace StatusItemPanel

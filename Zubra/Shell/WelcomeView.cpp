@@ -49,7 +49,7 @@ WelcomeView::WelcomeView(bool needsAccessibility, const QString& hotkeyDisplay, 
     , m_shell(shell)
 {
     setObjectName(QStringLiteral("WelcomeView"));
-    setMinimumWidth(440);
+    setMinimumWidth(sheetMinimumWidth);
     const QFont base = font();
 
     auto* column = new QVBoxLayout(this);
@@ -98,7 +98,7 @@ WelcomeView::WelcomeView(bool needsAccessibility, const QString& hotkeyDisplay, 
             if (m_shell)
                 m_shell->openAccessibilitySettings();
         });
-    resize(500, sizeHint().height());
+    resize(sheetIdealWidth, heightForWidth(sheetIdealWidth));
 }
 
 namespace {
@@ -154,9 +154,10 @@ QDialog* WelcomeView::presentSheet(QWidget* window, ShellActions& shell, std::fu
         if (dismissed)
             dismissed();
     });
-    // Every wrapped text gets the lines it needs (a new window would otherwise be held to two
-    // thirds of a small or scaled screen), inside the screen's available area.
-    const int width = qMax(sheet->sizeHint().width(), welcome->minimumWidth());
+    // The ideal width, and every wrapped text gets the lines it needs (a new window would
+    // otherwise be held to two thirds of a small or scaled screen), inside the screen's
+    // available area.
+    const int width = qMax(sheet->sizeHint().width(), WelcomeView::sheetIdealWidth);
     QSize size(width, sheet->layout()->totalHeightForWidth(width));
     if (const QScreen* screen = window->screen())
         size = size.boundedTo(screen->availableGeometry().size());

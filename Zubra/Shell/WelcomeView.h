@@ -29,6 +29,9 @@ public:
         "Choose a capture in your library and click Add to Prompt. Choose Prompt in the sidebar, then Copy Prompt "
         "or Export. Tessellon estimates tokens.");
     static inline const QString getStartedTitle = QStringLiteral("Get Started");
+    // The sheet's width: it opens at the ideal one and gives way down to the minimum.
+    static constexpr int sheetMinimumWidth = 440;
+    static constexpr int sheetIdealWidth = 500;
 
     // needsAccessibility: the access step offers its button. The shell may be nullptr (the
     // off-screen export), and the button then does nothing.

@@ -136,19 +136,17 @@ std::optional<QString> exportSurfaces(const QString& directory, const QStringLis
             [&store, &detailSelection] { return SurfaceCanvases::detail(store, *detailSelection); }},
         {u"settings.png"_s, {520, 380}, ColorScheme::light,
             [] {
-                return new SettingsView(SettingsView::snapshotOf({hotkey(), false,
-                    u"/home/example/.local/share/Tessellon/Tessellon.json"_s, u"1.0.6 (7)"_s}));
+                return new SettingsView(SettingsView::snapshotOf(
+                    {hotkey(), false, u"/home/example/.local/share/Tessellon/Tessellon.json"_s, u"1.0.6 (7)"_s}));
             }},
-        {u"welcome.png"_s, {520, 520}, ColorScheme::light,
-            [] { return new WelcomeView(true, hotkey(), &noShell()); }},
+        {u"welcome.png"_s, {520, 520}, ColorScheme::light, [] { return new WelcomeView(true, hotkey(), &noShell()); }},
         {u"empty-library.png"_s, {980, 600}, ColorScheme::light,
             canvas(emptyStore, emptyDefaults, UISurfaceCanvas::Mode::emptyLibrary())},
         {u"empty-compose.png"_s, {980, 600}, ColorScheme::light,
             canvas(emptyStore, emptyDefaults, UISurfaceCanvas::Mode::emptyCompose(emptyDraft))},
         {u"empty-search.png"_s, {500, 360}, ColorScheme::light,
             [&store] { return SurfaceCanvases::emptySearch(store); }},
-        {u"empty-scope.png"_s, {500, 360}, ColorScheme::light,
-            [&store] { return SurfaceCanvases::emptyScope(store); }},
+        {u"empty-scope.png"_s, {500, 360}, ColorScheme::light, [&store] { return SurfaceCanvases::emptyScope(store); }},
         {u"sheet-trim.png"_s, {520, 380}, ColorScheme::light,
             [&detailSelection] {
                 return new EntryTrimSheet(ModelProfile::gpt4o(), detailSelection->text, nullptr, nullptr);
@@ -162,7 +160,8 @@ std::optional<QString> exportSurfaces(const QString& directory, const QStringLis
         {u"sheet-new-group.png"_s, {360, 190}, ColorScheme::light, [] { return SurfaceCanvases::newGroupSheet(); }},
     };
     for (const Surface& surface : surfaces) {
-        if (auto failed = render(surface.make(), surface.size, 1, surface.scheme, QDir(directory).filePath(surface.fileName)))
+        if (auto failed
+            = render(surface.make, surface.size, 1, surface.scheme, QDir(directory).filePath(surface.fileName)))
             return failed;
     }
     if (auto failed = exportStorageFailureSurfaces(directory))
@@ -196,10 +195,10 @@ std::optional<QString> exportStorageFailureSurfaces(const QString& directory)
         if (store.persistenceStatus() != c.expected || !store.selections().isEmpty())
             return description(ExportError::renderFailed);
         for (ColorScheme scheme : {ColorScheme::light, ColorScheme::dark}) {
-            const QString file = u"library-"_s + c.name + (scheme == ColorScheme::dark ? u"-dark"_s : u"-light"_s)
-                + u".png"_s;
-            if (auto failed = render(SurfaceCanvases::storageFailure(store.persistenceStatus()), {980, 600}, 1, scheme,
-                    QDir(directory).filePath(file)))
+            const QString file
+                = u"library-"_s + c.name + (scheme == ColorScheme::dark ? u"-dark"_s : u"-light"_s) + u".png"_s;
+            const auto make = [&store] { return SurfaceCanvases::storageFailure(store.persistenceStatus()); };
+            if (auto failed = render(make, {980, 600}, 1, scheme, QDir(directory).filePath(file)))
                 return failed;
         }
     }
@@ -220,7 +219,9 @@ std::optional<QString> exportSampleScreenshot(const QString& path)
     store.addSelectionToActiveDraft(samples.first().id);
     if (auto failed = makeFolder(QFileInfo(path).absolutePath()))
         return failed;
-    return render(SurfaceCanvases::sampleScreenshot(store, samples.first().id), {1120, 660}, 2, ColorScheme::light, path);
+    const QUuid first = samples.first().id;
+    return render([&store, first] { return SurfaceCanvases::sampleScreenshot(store, first); }, {1120, 660}, 2,
+        ColorScheme::light, path);
 }
 
 } // namespace AppScreenshotExporter

@@ -194,7 +194,7 @@ UISurfaceCanvas::UISurfaceCanvas(Store& store, Mode mode, QSettings& templateDef
         ComposerServices services;
         services.pasteboard = &pasteboard;
         services.templateDefaults = &templateDefaults;
-        services.hotkeyDisplay = hotkey();
+        services.hotkeyDisplay = hotkey;
         auto* compose = new ComposeView(store, services);
         compose->setDraftID(mode.id);
         compose->setMinimumWidth(680);

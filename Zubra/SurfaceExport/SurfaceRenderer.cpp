@@ -8,6 +8,7 @@
 #include <QDeadlineTimer>
 #include <QImage>
 #include <QPainter>
+#include <QScopeGuard>
 #include <QStyle>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -24,13 +25,6 @@ namespace {
 // The turn of the event loop a view gets before it is captured: queued work (a store's change
 // signals, a coalesced refresh) runs in it.
 constexpr std::chrono::milliseconds settleTime = 50ms;
-
-void applyPalette(QWidget* widget, const QPalette& palette)
-{
-    widget->setPalette(palette);
-    for (QWidget* child : widget->findChildren<QWidget*>())
-        child->setPalette(palette);
-}
 
 } // namespace
 
@@ -67,24 +61,32 @@ QPalette palette(ColorScheme scheme)
     return p;
 }
 
-std::optional<QString> render(QWidget* view, QSize size, int scale, ColorScheme scheme, const QString& path)
+std::optional<QString> render(
+    const std::function<QWidget*()>& make, QSize size, int scale, ColorScheme scheme, const QString& path)
 {
+    // The scheme is the application's palette while the view is built and drawn, as a desktop
+    // theme is for the running program: colours a view derives itself (secondary captions, an
+    // accent-filled button) come out as they do there. No widget's own palette is overwritten.
+    const QPalette former = QApplication::palette();
+    QApplication::setPalette(palette(scheme));
+    const auto restore = qScopeGuard([&former] { QApplication::setPalette(former); });
+
     // The frame: exactly the size, the view centred on the window colour.
     auto frame = std::make_unique<QWidget>();
     frame->setAttribute(Qt::WA_DontShowOnScreen);
     frame->setAutoFillBackground(true);
     auto* layout = new QVBoxLayout(frame.get());
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(view);
-    applyPalette(frame.get(), palette(scheme));
+    layout->addWidget(make());
     frame->setFixedSize(size);
     frame->show();
 
     const QDeadlineTimer settled(settleTime);
     while (!settled.hasExpired())
         QCoreApplication::processEvents(QEventLoop::AllEvents, int(settled.remainingTime()));
-    // Views that built children during the turn get the scheme too.
-    applyPalette(frame.get(), palette(scheme));
+    // What the turn's last steps posted (a layout asked again after a text wrapped) runs before
+    // the capture, however slowly the machine got through the turn.
+    QCoreApplication::sendPostedEvents();
     QCoreApplication::processEvents();
 
     QImage image(size.width() * scale, size.height() * scale, QImage::Format_ARGB32_Premultiplied);

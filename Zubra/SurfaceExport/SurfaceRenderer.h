@@ -6,6 +6,7 @@
 #include <QPalette>
 #include <QSize>
 #include <QString>
+#include <functional>
 #include <optional>
 
 class FileSystem;
@@ -18,9 +19,11 @@ enum class ColorScheme { light, dark };
 // The palettes of the two schemes, on the Fusion style.
 QPalette palette(ColorScheme scheme);
 
-// Renders `view` (which the call takes over and deletes) at `size` points and `scale` pixels per
-// point to `path`. No value on success, else the error's text.
-std::optional<QString> render(QWidget* view, QSize size, int scale, ColorScheme scheme, const QString& path);
+// Renders the view that `make` builds (the call takes it over and deletes it) at `size` points
+// and `scale` pixels per point to `path`, with the scheme's palette as the application's while
+// the view is built and drawn. No value on success, else the error's text.
+std::optional<QString> render(
+    const std::function<QWidget*()>& make, QSize size, int scale, ColorScheme scheme, const QString& path);
 // Writes the encoded image in one step; no value on success, else the system's description.
 std::optional<QString> writeImage(FileSystem& files, const QString& path, const QByteArray& png);
 

@@ -3,8 +3,10 @@
 
 #include "ReviewImage.h"
 #include "Zubra/Shell/CaptureToast.h"
+#include "Zubra/SurfaceExport/SurfaceRenderer.h"
 #include "ZubraCore/Capture/CaptureResult.h"
 #include "ZubraCore/Library/Selection.h"
+#include "ZubraCore/Library/StorePersistenceStatus.h"
 #include "support/ManualMainQueue.h"
 #include "support/TestMain.h"
 
@@ -83,7 +85,7 @@ private slots:
         QVERIFY(view.snippet.size() <= 4096);
         QVERIFY(view.source->size() <= 2 * 512 + 64);
 
-        QCOMPARE(widget.width(), 480);
+        QCOMPARE(widget.cardRect().width(), 480);
         QCOMPARE(widget.snippetLines().size(), 2);
         QVERIFY(widget.snippetLines().last().endsWith(QStringLiteral("\u2026")));
         // The source keeps both of its ends.
@@ -112,10 +114,10 @@ private slots:
         CaptureToastWidget widget(
             {false, QStringLiteral("Nothing saved"), QString(u'a').repeated(textLength), {}}, limit);
         if (width >= 0)
-            QCOMPARE(widget.width(), width);
+            QCOMPARE(widget.cardRect().width(), width);
         else
-            QVERIFY(widget.width() < 200);
-        QVERIFY(widget.width() <= limit);
+            QVERIFY(widget.cardRect().width() < 200);
+        QVERIFY(widget.cardRect().width() <= limit);
     }
 
     void aFailureSentenceWrapsToTwoLines()
@@ -158,6 +160,78 @@ private slots:
         CaptureToastWidget widget({false, QStringLiteral("Nothing saved"), sentence, {}}, 480);
         QCOMPARE(widget.snippetLines().join(u' '), sentence);
         ReviewImage::saveForReview(widget.grab().toImage(), QStringLiteral("toast-clipboard-") + QString::number(code));
+    }
+
+    // The library's refusals are read whole, in two lines: the notice widens for them (never past
+    // the screen's bound) rather than cutting the sentence.
+    void libraryRefusalsAreShownWhole_data()
+    {
+        QTest::addColumn<int>("presentation");
+        QTest::addColumn<int>("screenWidth");
+        QTest::newRow("incompatible library") << int(LibraryRecoveryPresentation::incompatibleVersion) << 1280;
+        QTest::newRow("unreadable library") << int(LibraryRecoveryPresentation::unreadable) << 1280;
+        QTest::newRow("library in use") << int(LibraryRecoveryPresentation::inUse) << 1280;
+        QTest::newRow("incompatible, small screen") << int(LibraryRecoveryPresentation::incompatibleVersion) << 800;
+    }
+    void libraryRefusalsAreShownWhole()
+    {
+        QFETCH(int, presentation);
+        QFETCH(int, screenWidth);
+        const QString sentence
+            = LibraryRecoveryPresentation(LibraryRecoveryPresentation::Value(presentation)).message();
+        const CaptureToastController::Screen screen {{0, 0, screenWidth, 800}, {0, 0, screenWidth, 800}};
+        const int limit = CaptureToastController::maxWidth(screen);
+        CaptureToastWidget widget({false, QStringLiteral("Nothing saved"), sentence, {}}, limit);
+        const QStringList lines = widget.snippetLines();
+        QCOMPARE(lines.size(), 2);
+        // Broken at a blank or after a hyphen ("read-only"), nothing left out.
+        QVERIFY2(lines.join(u' ') == sentence || lines.join(QString()) == sentence, qPrintable(lines.join(u'|')));
+        QVERIFY(widget.cardRect().width() <= limit);
+        ReviewImage::saveForReview(
+            widget.grab().toImage(), QStringLiteral("toast-library-") + QString::number(presentation));
+    }
+
+    // Under a compositing manager the notice casts a soft black shadow, strongest just below it
+    // (4 lower), never darker than 18 %; without one there is no shadow and no room for it.
+    void shadowUnderACompositingManager_data()
+    {
+        QTest::addColumn<bool>("compositing");
+        QTest::newRow("compositing manager") << true;
+        QTest::newRow("none") << false;
+    }
+    void shadowUnderACompositingManager()
+    {
+        QFETCH(bool, compositing);
+        CaptureToastWidget widget(
+            {true, QStringLiteral("Saved · Firefox"), QStringLiteral("Hello"), {}}, 480, compositing);
+        const QRect card = widget.cardRect();
+        QImage image(widget.size(), QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        widget.render(&image, {}, {}, QWidget::DrawChildren);
+        if (!compositing) {
+            QCOMPARE(card, widget.rect());
+            return;
+        }
+        QCOMPARE(widget.shadowMargins(), QMargins(14, 10, 14, 18));
+        const auto alphaAt = [&image](int x, int y) { return qAlpha(image.pixel(x, y)); };
+        const int middle = card.center().x();
+        // Below the card: dark and fading with distance; above it, lighter than below.
+        const int justBelow = alphaAt(middle, card.bottom() + 2);
+        const int further = alphaAt(middle, card.bottom() + 12);
+        QVERIFY2(justBelow > 20 && justBelow <= 47, qPrintable(QString::number(justBelow)));
+        QVERIFY2(further > 0 && further < justBelow, qPrintable(QString::number(further)));
+        QVERIFY(alphaAt(middle, card.top() - 2) < justBelow);
+        QCOMPARE(QColor::fromRgba(image.pixel(middle, card.bottom() + 2)).red(), 0);
+        // Beside it, evenly on both sides.
+        QVERIFY(qAbs(alphaAt(card.left() - 3, card.center().y()) - alphaAt(card.right() + 3, card.center().y())) <= 2);
+        QVERIFY(alphaAt(card.left() - 3, card.center().y()) > 0);
+        ReviewImage::saveForReview(image, QStringLiteral("toast-shadow"));
+        widget.setPalette(AppScreenshotExporter::palette(AppScreenshotExporter::ColorScheme::dark));
+        QImage dark(widget.size() * 2, QImage::Format_ARGB32_Premultiplied);
+        dark.setDevicePixelRatio(2);
+        dark.fill(QColor(0x60, 0x60, 0x60));
+        widget.render(&dark, {}, {}, QWidget::DrawChildren);
+        ReviewImage::saveForReview(dark, QStringLiteral("toast-shadow-dark-scale-2"));
     }
 
     void placement_data()

@@ -3,6 +3,7 @@
 
 #include "ReviewImage.h"
 #include "Zubra/Shell/WelcomeView.h"
+#include "Zubra/SurfaceExport/SurfaceRenderer.h"
 #include "Zubra/Widgets/FocusRing.h"
 #include "Zubra/Widgets/ShellActions.h"
 #include "support/TestMain.h"
@@ -11,6 +12,7 @@
 #include <QDialog>
 #include <QLabel>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QVBoxLayout>
 
@@ -143,6 +145,37 @@ private slots:
         QVERIFY(!sheet->isVisible());
         QDialog* next = WelcomeView::presentSheet(&window, shell, {});
         QVERIFY(next != sheet && next->isVisible());
+    }
+
+    // The sheet opens at its ideal width, not squeezed to its minimum; the window it sits on
+    // does not decide it.
+    void sheetOpensAtItsIdealWidth_data()
+    {
+        QTest::addColumn<QSize>("window");
+        QTest::addColumn<bool>("dark");
+        QTest::newRow("small window") << QSize(480, 400) << false;
+        QTest::newRow("large window, dark") << QSize(1100, 700) << true;
+    }
+    void sheetOpensAtItsIdealWidth()
+    {
+        QFETCH(QSize, window);
+        QFETCH(bool, dark);
+        const QPalette former = QApplication::palette();
+        QApplication::setPalette(AppScreenshotExporter::palette(
+            dark ? AppScreenshotExporter::ColorScheme::dark : AppScreenshotExporter::ColorScheme::light));
+        const auto restore = qScopeGuard([&former] { QApplication::setPalette(former); });
+        CountingShell shell;
+        QWidget main;
+        main.resize(window);
+        main.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main));
+        QDialog* sheet = WelcomeView::presentSheet(&main, shell, {});
+        QVERIFY(QTest::qWaitForWindowExposed(sheet));
+        QCOMPARE(sheet->width(), 500);
+        QCOMPARE(sheet->findChild<WelcomeView*>()->minimumWidth(), 440);
+        ReviewImage::saveForReview(sheet->grab().toImage(),
+            QStringLiteral("welcome-sheet-") + (dark ? QStringLiteral("dark") : QStringLiteral("light")));
+        sheet->close();
     }
 
     void layoutKeepsEveryTextWhole()

@@ -55,11 +55,12 @@ public:
 
     bool connected() const { return m_bus.isConnected(); }
 
-    // Every element of this process's windows, breadth first, parents before their children.
-    QList<Element> read(int limit = 4000)
+    // Every element of this process's windows (or another process's), breadth first, parents
+    // before their children.
+    QList<Element> read(int limit = 4000, qint64 process = QCoreApplication::applicationPid())
     {
         QList<Element> found;
-        const auto application = ownApplication();
+        const auto application = ownApplication(process);
         if (!application)
             return found;
         QList<std::pair<Atspi::ObjectRef, int>> queue;
@@ -138,7 +139,7 @@ private:
         return names;
     }
 
-    std::optional<Atspi::ObjectRef> ownApplication()
+    std::optional<Atspi::ObjectRef> ownApplication(qint64 process)
     {
         const Atspi::ObjectRef root {QStringLiteral("org.a11y.atspi.Registry"),
             QDBusObjectPath(QStringLiteral("/org/a11y/atspi/accessible/root"))};
@@ -149,7 +150,7 @@ private:
             ask.setArguments({app.service});
             const QDBusMessage pid = m_bus.call(ask, QDBus::Block, 3000);
             if (pid.type() == QDBusMessage::ReplyMessage
-                && pid.arguments().value(0).toLongLong() == QCoreApplication::applicationPid())
+                && pid.arguments().value(0).toLongLong() == process)
                 return app;
         }
         return std::nullopt;

@@ -33,6 +33,7 @@ public:
 
 struct Composer : DraftFixture
 {
+    QString hotkey = u"Ctrl+Alt+Super+C"_s; // what the shell answers for the shortcut
     explicit Composer(const QStringList& texts = {})
         : DraftFixture(texts)
     {
@@ -40,7 +41,7 @@ struct Composer : DraftFixture
         services.files = harness.files;
         services.chooser = chooser;
         services.templateDefaults = &harness.defaults;
-        services.hotkeyDisplay = u"Ctrl+Alt+Super+C"_s;
+        services.hotkeyDisplay = [this] { return hotkey; };
         view = std::make_unique<ComposeView>(store(), services);
         view->state().noticeLifetime = std::chrono::milliseconds(30);
         view->state().copiedLifetime = std::chrono::milliseconds(30);

@@ -104,6 +104,21 @@ private slots:
         QVERIFY(!c.pane()->showsEmptyState());
     }
 
+    // The hint names the shortcut as the shell has it when the pane refreshes, not as it was
+    // when the composer was made.
+    void emptyHintFollowsAChangedShortcut()
+    {
+        Composer c;
+        c.hotkey = u"Ctrl+Shift+F9"_s;
+        c.settle();
+        QVERIFY(c.pane()->emptyHint().contains(u"press Ctrl+Shift+F9 with"_s));
+        QStringList shown;
+        for (const QLabel* label : c.pane()->findChildren<QLabel*>())
+            if (label->isVisible())
+                shown << label->text();
+        QVERIFY(shown.contains(c.pane()->emptyHint()));
+    }
+
     void emptyDraftShowsTheHintAndDisablesCleanup()
     {
         Composer c;

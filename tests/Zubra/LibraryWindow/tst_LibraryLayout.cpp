@@ -145,7 +145,7 @@ private slots:
         m_composer.pasteboard = &m_pasteboard;
         m_composer.files = m_harness->files;
         m_composer.templateDefaults = &m_harness->defaults;
-        m_composer.hotkeyDisplay = m_shell.hotkeyDisplay();
+        m_composer.hotkeyDisplay = [this] { return m_shell.hotkeyDisplay(); };
         auto* compose = new ComposeView(*m_store, m_composer);
         m_window->setComposeView(compose);
         connect(m_window.get(), &ContentView::composeDraftIDChanged, compose, [this, compose] {

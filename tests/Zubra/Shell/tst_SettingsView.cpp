@@ -113,6 +113,8 @@ class TestSettingsView : public QObject
 private slots:
     void recording_data();
     void recording();
+    void altF4ClosesTheWindowWhileRecording_data();
+    void altF4ClosesTheWindowWhileRecording();
     void menuShortcutsWaitWhileRecording();
     void hidingEndsRecording();
     void theCurrentShortcutRestsWhileRecording();
@@ -210,6 +212,36 @@ void TestSettingsView::recording()
     recorder->stopRecording();
     QTest::keyClick(w.field, Qt::Key_A);
     QCOMPARE(w.field->text(), QStringLiteral("a"));
+}
+
+// Alt+F4 reaches the recorder (its keyboard grab keeps it from the window manager): it closes the
+// window as it does everywhere, and is never taken as the shortcut. Ctrl+Alt+F4 is a shortcut.
+void TestSettingsView::altF4ClosesTheWindowWhileRecording_data()
+{
+    QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+    QTest::addColumn<bool>("closes");
+    QTest::newRow("Alt+F4") << Qt::KeyboardModifiers(Qt::AltModifier) << true;
+    QTest::newRow("Ctrl+Alt+F4") << Qt::KeyboardModifiers(Qt::ControlModifier | Qt::AltModifier) << false;
+}
+
+void TestSettingsView::altF4ClosesTheWindowWhileRecording()
+{
+    QFETCH(Qt::KeyboardModifiers, modifiers);
+    QFETCH(bool, closes);
+    Window w;
+    const HotKeyCombo former = w.hotKeys.currentCombo();
+    ShortcutRecorder* recorder = w.view->recorder();
+    QTest::mouseClick(recorder->button(), Qt::LeftButton);
+    QVERIFY(recorder->isRecording());
+    w.press(Qt::Key_F4, nativeOf(ShortcutRecorder::f4KeyCode), modifiers);
+    QVERIFY(!recorder->isRecording());
+    QCOMPARE(w.widget.isVisible(), !closes);
+    QCOMPARE(recorder->signError(), std::optional<QString>());
+    if (closes)
+        QCOMPARE(w.hotKeys.currentCombo(), former);
+    else
+        QCOMPARE(w.hotKeys.currentCombo(),
+            (HotKeyCombo {ShortcutRecorder::f4KeyCode, HotKeyCombo::control | HotKeyCombo::option}));
 }
 
 void TestSettingsView::menuShortcutsWaitWhileRecording()

@@ -37,7 +37,8 @@ QString describe(const QWidget* window)
 void saveForReview(QWidget* window, const QString& name)
 {
     const QString scale = qEnvironmentVariable("QT_SCALE_FACTOR", QStringLiteral("1"));
-    WidgetSnapshot::saveForReview(window->grab().toImage(), name + QStringLiteral("-scale-") + scale + QStringLiteral(".png"));
+    WidgetSnapshot::saveForReview(
+        window->grab().toImage(), name + QStringLiteral("-scale-") + scale + QStringLiteral(".png"));
 }
 
 } // namespace
@@ -52,8 +53,8 @@ class TestWindowFit : public QObject
         QVERIFY(QTest::qWaitForWindowExposed(window));
         const QRect available = window->screen()->availableGeometry();
         QVERIFY2(available.contains(window->frameGeometry()), qPrintable(describe(window)));
-        QVERIFY2(window->minimumSize().width() <= available.width()
-                && window->minimumSize().height() <= available.height(),
+        QVERIFY2(
+            window->minimumSize().width() <= available.width() && window->minimumSize().height() <= available.height(),
             qPrintable(describe(window)));
     }
 
@@ -81,6 +82,8 @@ private slots:
         NoShell shell;
         QDialog* sheet = WelcomeView::presentSheet(main, shell, {});
         verifyFits(sheet);
+        // Its ideal width, where the screen has room for it.
+        QCOMPARE(sheet->width(), qMin(WelcomeView::sheetIdealWidth, sheet->screen()->availableGeometry().width()));
         saveForReview(sheet, QStringLiteral("welcome-sheet"));
         // Every wrapped text has the lines it needs: nothing is cut off below.
         for (const QLabel* label : sheet->findChildren<QLabel*>()) {

@@ -11,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
+#include <memory>
+#include <tuple>
 #include <cstring>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -110,11 +112,71 @@ bool matchesGolden(const QString& actualPath, const QString& name, QString* why)
     return false;
 }
 
+// The luminance of text in an area of an image: the pixels that stand apart from the area's most
+// common colour (its background), with the darkest and the brightest of them.
+struct Ink
+{
+    int pixels = 0;
+    int darkest = 255;
+    int brightest = 0;
+};
+
+Ink inkIn(const QImage& image, const QRect& area)
+{
+    QHash<QRgb, int> counts;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            ++counts[image.pixel(x, y)];
+    QRgb background = 0;
+    int most = 0;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+        if (it.value() > most)
+            std::tie(background, most) = std::pair(it.key(), it.value());
+    const int backgroundLuminance = qGray(background);
+    Ink ink;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const int luminance = qGray(image.pixel(x, y));
+            if (std::abs(luminance - backgroundLuminance) < 40)
+                continue;
+            ++ink.pixels;
+            ink.darkest = std::min(ink.darkest, luminance);
+            ink.brightest = std::max(ink.brightest, luminance);
+        }
+    return ink;
+}
+
+// The share of an area's pixels in the accent's hue: clearly blue, not grey.
+double accentShare(const QImage& image, const QRect& area)
+{
+    int accent = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const QColor c = image.pixelColor(x, y);
+            accent += c.blue() - c.red() > 60;
+        }
+    return double(accent) / double(area.width() * area.height());
+}
+
 } // namespace
 
 class SurfaceExportTest : public QObject
 {
     Q_OBJECT
+
+    // One export of the full set, made on first use, for the tests that read its pixels.
+    QDir exportedSet()
+    {
+        if (!m_exported) {
+            m_exported = std::make_unique<QTemporaryDir>();
+            QTemporaryDir temp;
+            const Run run = runExport({u"-exportUISurfaces"_s, m_exported->path()}, temp.path());
+            if (run.exitCode != 0)
+                qWarning("the export failed: %s", run.err.constData());
+        }
+        return QDir(m_exported->path());
+    }
+    std::unique_ptr<QTemporaryDir> m_exported;
 
 private slots:
     void fullSetMatchesItsReferences()
@@ -140,6 +202,53 @@ private slots:
         }
         if (!mismatches.isEmpty())
             QFAIL(qPrintable(mismatches.join(u"\n"_s)));
+    }
+
+    // What views colour themselves comes out as in the running windows: the secondary captions
+    // grey on either scheme (not the scheme's text colour), "Get Started" filled with the accent.
+    void colorsAsTheWindowsDrawThem_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QRect>("area");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("wide: included and sources") << u"compose-wide.png"_s << QRect(520, 98, 140, 22) << u"grey"_s;
+        QTest::newRow("wide: tokens") << u"compose-wide.png"_s << QRect(682, 92, 130, 18) << u"grey"_s;
+        QTest::newRow("wide: estimate") << u"compose-wide.png"_s << QRect(1215, 93, 56, 17) << u"grey"_s;
+        QTest::newRow("wide: footer hint") << u"compose-wide.png"_s << QRect(248, 728, 240, 20) << u"grey"_s;
+        QTest::newRow("compact: included and sources")
+            << u"compose-compact.png"_s << QRect(234, 124, 135, 18) << u"grey"_s;
+        QTest::newRow("compact: tokens") << u"compose-compact.png"_s << QRect(556, 130, 128, 17) << u"grey"_s;
+        QTest::newRow("compact: footer hint") << u"compose-compact.png"_s << QRect(248, 562, 190, 30) << u"grey"_s;
+        QTest::newRow("empty: hint") << u"empty-compose.png"_s << QRect(245, 336, 276, 68) << u"grey"_s;
+        QTest::newRow("empty: included and sources")
+            << u"empty-compose.png"_s << QRect(234, 124, 135, 18) << u"grey"_s;
+        QTest::newRow("dark: included and sources") << u"compose-dark.png"_s << QRect(520, 98, 140, 22) << u"grey"_s;
+        QTest::newRow("dark: tokens") << u"compose-dark.png"_s << QRect(682, 92, 130, 18) << u"grey"_s;
+        QTest::newRow("dark: footer hint") << u"compose-dark.png"_s << QRect(248, 728, 240, 20) << u"grey"_s;
+        QTest::newRow("welcome: Get Started") << u"welcome.png"_s << QRect(416, 331, 78, 20) << u"accent"_s;
+    }
+    void colorsAsTheWindowsDrawThem()
+    {
+        QFETCH(QString, file);
+        QFETCH(QRect, area);
+        QFETCH(QString, expected);
+        const QImage image = QImage(exportedSet().filePath(file)).convertToFormat(QImage::Format_RGB32);
+        QVERIFY(!image.isNull());
+        if (expected == u"accent") {
+            const double share = accentShare(image, area);
+            QVERIFY2(share > 0.6, qPrintable(QString::number(share)));
+            return;
+        }
+        const Ink ink = inkIn(image, area);
+        const QString seen = QString::number(ink.pixels) + u" pixels, "_s + QString::number(ink.darkest) + u" to "_s
+            + QString::number(ink.brightest);
+        QVERIFY2(ink.pixels >= 20, qPrintable(seen));
+        // Grey text on a light window never reaches black; on a dark one it never reaches white.
+        const bool dark = qGray(image.pixel(area.topLeft())) < 128;
+        if (dark)
+            QVERIFY2(ink.brightest <= 200, qPrintable(seen));
+        else
+            QVERIFY2(ink.darkest >= 70, qPrintable(seen));
     }
 
     void storageFailureSetAlone()

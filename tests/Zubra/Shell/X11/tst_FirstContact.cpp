@@ -7,6 +7,7 @@
 //   org.kde.StatusNotifierWatcher) a plain start opens no window: the status item is there.
 
 #include "Platform/X11/XcbConnection.h"
+#include "support/AtspiTree.h"
 #include "support/TestMain.h"
 #include "support/X11Programs.h"
 #include "support/X11Wait.h"
@@ -207,6 +208,38 @@ private slots:
         QVERIFY(start.startAgain());
         QVERIFY(waitFor([&] { return start.windows().contains(library); }));
         QVERIFY(!start.log().contains(QStringLiteral("Tessellon terminated")));
+    }
+
+    // The empty prompt's hint names the capture shortcut that works: recorded anew in Settings,
+    // the new one, as a screen reader reads the hint.
+    void emptyPromptHintFollowsANewShortcut()
+    {
+        Start start;
+        QVERIFY(start.launch());
+        QVERIFY2(waitFor([] { return activeWindowTitle() == welcome; }), qPrintable(activeWindowTitle()));
+        QVERIFY(X11Programs::run(QStringLiteral("xdotool"), {"key", "--clearmodifiers", "Return"}));
+        QVERIFY(waitFor([&] { return start.windows() == QStringList {library}; }));
+        QVERIFY(X11Programs::activate(X11Programs::windowOf(start.app.processId())));
+        QVERIFY(X11Programs::key(QStringLiteral("ctrl+n")));
+        AtspiTree::Reader reader;
+        QVERIFY(reader.connected());
+        const auto hint = [&reader, &start]() -> QString {
+            for (const AtspiTree::Element& e : reader.read(4000, start.app.processId()))
+                if (e.name.startsWith(u"No sources yet."))
+                    return e.name;
+            return {};
+        };
+        QVERIFY2(waitFor([&] { return hint().contains(u"press Ctrl+Alt+Super+C with"); }), qPrintable(hint()));
+
+        // Settings opens with its shortcut button focused: Space records, then the new shortcut.
+        QVERIFY(X11Programs::key(QStringLiteral("ctrl+comma")));
+        QVERIFY2(waitFor([] { return activeWindowTitle() == u"Settings"; }), qPrintable(activeWindowTitle()));
+        QVERIFY(X11Programs::key(QStringLiteral("space")));
+        QTest::qWait(300);
+        QVERIFY(X11Programs::key(QStringLiteral("ctrl+alt+shift+v")));
+        QTest::qWait(300);
+        QVERIFY(X11Programs::key(QStringLiteral("Escape")));
+        QVERIFY2(waitFor([&] { return hint().contains(u"press Ctrl+Alt+Shift+V with"); }), qPrintable(hint()));
     }
 
     void xembedTrayKeepsThePlainStartQuiet()

@@ -1,18 +1,26 @@
 // The status item on a real X server: without a system tray it stays hidden and says so in the
-// log; with a tray (this test's own XEmbed host, holding _NET_SYSTEM_TRAY_S0) it docks, and its
-// menu's items drive the application.
+// log; with a tray (this test's own XEmbed host, holding _NET_SYSTEM_TRAY_S0) it docks showing the
+// brand mark in the tray's text colour, and its menu's items drive the application, also by the
+// keys the menu shows while it is open (pressed through xdotool), without taking a window's keys.
 
 #include "../../App/AppHarness.h"
+#include "../../ReviewImage.h"
 #include "Platform/X11/XcbConnection.h"
 #include "Zubra/App/MenuBar.h"
 #include "Zubra/Shell/StatusItem.h"
 #include "support/TestMain.h"
+#include "support/X11Programs.h"
+#include "support/X11Wait.h"
 
 #include <QAction>
 #include <QMainWindow>
 #include <QMenu>
+#include <QScopeGuard>
+#include <QSignalSpy>
 #include <QSystemTrayIcon>
 #include <QTimer>
+#include <array>
+#include <cmath>
 #include <cstring>
 
 namespace {
@@ -22,15 +30,21 @@ namespace {
 class TrayHost
 {
 public:
+    // Takes the tray selection once; true while this host holds it.
     bool start()
     {
+        if (m_x)
+            return true;
         m_x = XcbConnection::open();
         if (!m_x)
             return false;
         xcb_connection_t* c = m_x->connection();
         m_window = xcb_generate_id(c);
+        // A panel on screen, as a desktop's: grey, out of the window manager's hands.
+        const uint32_t values[] {panelBackground, 1};
         xcb_create_window(c, XCB_COPY_FROM_PARENT, m_window, m_x->root(), 0, 0, 200, 40, 0,
-            XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+            XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
+        xcb_map_window(c, m_window);
         const xcb_atom_t selection = m_x->atom("_NET_SYSTEM_TRAY_S0");
         m_opcode = m_x->atom("_NET_SYSTEM_TRAY_OPCODE");
         xcb_set_selection_owner(c, m_window, selection, XCB_CURRENT_TIME);
@@ -74,6 +88,28 @@ public:
 
     qint32 processOf(xcb_window_t window) { return m_x->processOf(window); }
 
+    // Says which colour the icons draw in (_NET_SYSTEM_TRAY_COLORS, 16 bits a component), or
+    // takes that back.
+    void setTextColor(std::optional<QColor> color)
+    {
+        xcb_connection_t* c = m_x->connection();
+        const xcb_atom_t property = m_x->atom("_NET_SYSTEM_TRAY_COLORS");
+        if (!color) {
+            xcb_delete_property(c, m_window, property);
+        } else {
+            std::array<uint32_t, 12> values {};
+            for (int i = 0; i < 4; ++i) {
+                values[3 * i] = uint32_t(color->red()) * 0x101;
+                values[3 * i + 1] = uint32_t(color->green()) * 0x101;
+                values[3 * i + 2] = uint32_t(color->blue()) * 0x101;
+            }
+            xcb_change_property(c, XCB_PROP_MODE_REPLACE, m_window, property, XCB_ATOM_CARDINAL, 32, 12, values.data());
+        }
+        xcb_flush(c);
+    }
+
+    static constexpr uint32_t panelBackground = 0x808080;
+
 private:
     std::shared_ptr<XcbConnection> m_x;
     xcb_window_t m_window = 0;
@@ -89,6 +125,49 @@ QStringList titles(const QMenu& menu)
     return result;
 }
 
+// Pixels of the panel's area on screen near that colour.
+int pixelsNear(const QImage& screen, const QColor& color)
+{
+    int count = 0;
+    for (int y = 0; y < 40 && y < screen.height(); ++y)
+        for (int x = 0; x < 200 && x < screen.width(); ++x) {
+            const QColor pixel = screen.pixelColor(x, y);
+            count += qAbs(pixel.red() - color.red()) + qAbs(pixel.green() - color.green())
+                    + qAbs(pixel.blue() - color.blue())
+                < 24;
+        }
+    return count;
+}
+
+// Pixels of the panel's area that are neither its background, nor the mark's colour, nor a blend
+// of the two: a colour icon has many, a one-colour mark none (a few at most, where Qt's tray
+// window meets the panel).
+int foreignPixels(const QImage& screen, const QColor& mark)
+{
+    const QColor background = QColor::fromRgb(TrayHost::panelBackground);
+    const double br = background.red(), bg = background.green(), bb = background.blue();
+    const double dr = mark.red() - br, dg = mark.green() - bg, db = mark.blue() - bb;
+    const double length = dr * dr + dg * dg + db * db;
+    int count = 0;
+    for (int y = 0; y < 40 && y < screen.height(); ++y)
+        for (int x = 0; x < 200 && x < screen.width(); ++x) {
+            const QColor p = screen.pixelColor(x, y);
+            const double t
+                = qBound(0.0, ((p.red() - br) * dr + (p.green() - bg) * dg + (p.blue() - bb) * db) / length, 1.0);
+            const double er = p.red() - (br + t * dr), eg = p.green() - (bg + t * dg), eb = p.blue() - (bb + t * db);
+            count += std::sqrt(er * er + eg * eg + eb * eb) > 40;
+        }
+    return count;
+}
+
+QAction* find(QMenu& menu, const QString& prefix)
+{
+    for (QAction* action : menu.actions())
+        if (action->text().startsWith(prefix))
+            return action;
+    return nullptr;
+}
+
 } // namespace
 
 class TestStatusItem : public QObject
@@ -96,9 +175,26 @@ class TestStatusItem : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void withoutTrayTheItemStaysHidden();
     void docksInATrayAndItsMenuDrivesTheApplication();
+    void markInThePanelsColour_data();
+    void markInThePanelsColour();
+    void keysWhileTheMenuIsOpen_data();
+    void keysWhileTheMenuIsOpen();
+    void aWindowKeepsItsKeys();
+
+private:
+    // Docks a new status item of the harness and pops its menu up with a click on the icon.
+    bool openMenuByClick(AppHarness& h);
+
+    TrayHost m_tray;
 };
+
+void TestStatusItem::initTestCase()
+{
+    QVERIFY(X11Programs::available(QStringLiteral("xdotool")));
+}
 
 void TestStatusItem::withoutTrayTheItemStaysHidden()
 {
@@ -114,7 +210,7 @@ void TestStatusItem::withoutTrayTheItemStaysHidden()
 
 void TestStatusItem::docksInATrayAndItsMenuDrivesTheApplication()
 {
-    TrayHost tray;
+    TrayHost& tray = m_tray;
     QVERIFY(tray.start());
     QTRY_VERIFY_WITH_TIMEOUT(QSystemTrayIcon::isSystemTrayAvailable(), 5000);
 
@@ -128,20 +224,16 @@ void TestStatusItem::docksInATrayAndItsMenuDrivesTheApplication()
 
     QMenu& menu = *item->menu();
     QCOMPARE(titles(menu),
-        (QStringList {"Open Tessellon", "Capture Selection  (Ctrl+Alt+Super+C)", QString::fromUtf16(u"New Prompt\u2026"),
-            QString::fromUtf16(u"Open Prompt\u2026"), "Collect into Prompt", "-",
-            QString::fromUtf16(u"Check for Updates\u2026"), QString::fromUtf16(u"Settings\u2026"), "-",
+        (QStringList {"Open Tessellon", "Capture Selection  (Ctrl+Alt+Super+C)",
+            QString::fromUtf16(u"New Prompt\u2026"), QString::fromUtf16(u"Open Prompt\u2026"), "Collect into Prompt",
+            "-", QString::fromUtf16(u"Check for Updates\u2026"), QString::fromUtf16(u"Settings\u2026"), "-",
             "Quit Tessellon"}));
-    // A tray menu answers no shortcut and shows none.
+    // The keys the items show.
+    QStringList keys;
     for (QAction* action : menu.actions())
-        QVERIFY2(action->shortcut().isEmpty(), qPrintable(action->text()));
-
-    const auto find = [&menu](const QString& prefix) {
-        for (QAction* action : menu.actions())
-            if (action->text().startsWith(prefix))
-                return action;
-        return static_cast<QAction*>(nullptr);
-    };
+        keys << action->shortcut().toString();
+    QCOMPARE(keys, (QStringList {"Ctrl+1", "Ctrl+2", "Ctrl+N", "Ctrl+3", "", "", "", "Ctrl+,", "", "Ctrl+Q"}));
+    const auto find = [&menu](const QString& prefix) { return ::find(menu, prefix); };
     // A plain start with a tray opens no window.
     QVERIFY(!h.delegate->mainWindow());
     find(QStringLiteral("Open Tessellon"))->trigger();
@@ -156,6 +248,145 @@ void TestStatusItem::docksInATrayAndItsMenuDrivesTheApplication()
     find(QStringLiteral("New Prompt"))->trigger();
     h.advance(std::chrono::milliseconds(350));
     QCOMPARE(h.notifications, QStringList {"TessellonNewPrompt"});
+}
+
+bool TestStatusItem::openMenuByClick(AppHarness& h)
+{
+    if (!m_tray.start() || !X11Wait::until([] { return QSystemTrayIcon::isSystemTrayAvailable(); }))
+        return false;
+    const qsizetype before = m_tray.pump().size();
+    h.delegate->finishLaunching({"tessellon"});
+    StatusItem* item = h.delegate->statusItem();
+    if (!item || !item->isDocked())
+        return false;
+    // The newest icon docked is this item's.
+    if (!X11Wait::until([&] { return m_tray.pump().size() > before; }))
+        return false;
+    const QString icon = QString::number(m_tray.pump().last());
+    QMenu* menu = item->menu();
+    for (int attempt = 0; attempt < 3 && !menu->isVisible(); ++attempt) {
+        X11Programs::run(QStringLiteral("xdotool"), {"mousemove", "--window", icon, "4", "4", "click", "1"});
+        X11Wait::until([menu] { return menu->isVisible(); }, std::chrono::seconds(3));
+    }
+    // The popup holds the keyboard once it is mapped.
+    return menu->isVisible() && X11Wait::until([menu] { return QApplication::activePopupWidget() == menu; });
+}
+
+void TestStatusItem::markInThePanelsColour_data()
+{
+    QTest::addColumn<std::optional<QColor>>("panelText");
+    QTest::addColumn<bool>("darkPalette");
+    QTest::addColumn<QColor>("mark");
+    QTest::newRow("the tray names its text colour")
+        << std::optional<QColor>(QColor(255, 140, 0)) << true << QColor(255, 140, 0);
+    QTest::newRow("the tray says nothing, light palette") << std::optional<QColor>() << false << StatusItem::darkMark;
+    QTest::newRow("the tray says nothing, dark palette") << std::optional<QColor>() << true << StatusItem::lightMark;
+}
+
+void TestStatusItem::markInThePanelsColour()
+{
+    QFETCH(std::optional<QColor>, panelText);
+    QFETCH(bool, darkPalette);
+    QFETCH(QColor, mark);
+    const QPalette light = QApplication::palette();
+    QPalette dark = light;
+    dark.setColor(QPalette::Window, QColor(0x2B, 0x2B, 0x2E));
+    dark.setColor(QPalette::WindowText, QColor(0xEC, 0xEC, 0xEE));
+    QApplication::setPalette(darkPalette ? dark : light);
+    const auto restore = qScopeGuard([&] {
+        QApplication::setPalette(light);
+        m_tray.setTextColor(std::nullopt);
+    });
+    QVERIFY(m_tray.start());
+    QTRY_VERIFY_WITH_TIMEOUT(QSystemTrayIcon::isSystemTrayAvailable(), 5000);
+    m_tray.setTextColor(panelText);
+    AppHarness h(ShellFixture::Library::empty, std::nullopt, {}, true);
+    h.delegate->finishLaunching({"tessellon"});
+    StatusItem* item = h.delegate->statusItem();
+    QVERIFY(item && item->isDocked());
+    QCOMPARE(item->currentMarkColor(), mark);
+    // On the panel: the mark's strokes in that colour, and not the application's colour icon.
+    QImage screen;
+    QVERIFY(X11Wait::until([&] {
+        m_tray.pump();
+        const auto settled = X11Wait::settledScreen(std::chrono::seconds(2));
+        screen = settled.value_or(QImage());
+        return pixelsNear(screen, mark) >= 12;
+    }));
+    QVERIFY2(foreignPixels(screen, mark) <= 4, qPrintable(QString::number(foreignPixels(screen, mark))));
+    // The palette's variant follows a change of the palette; the tray's own colour stays.
+    QApplication::setPalette(darkPalette ? light : dark);
+    QTRY_COMPARE(
+        item->currentMarkColor(), panelText ? mark : (darkPalette ? StatusItem::darkMark : StatusItem::lightMark));
+    ReviewImage::saveForReview(
+        screen.copy(0, 0, 200, 40).scaled(800, 160), QStringLiteral("tray-") + mark.name().mid(1));
+}
+
+void TestStatusItem::keysWhileTheMenuIsOpen_data()
+{
+    QTest::addColumn<QString>("chord");
+    QTest::addColumn<QString>("effect");
+    QTest::newRow("Ctrl+1 opens the library window") << "ctrl+1"
+                                                     << "window";
+    QTest::newRow("Ctrl+2 captures") << "ctrl+2"
+                                     << "capture";
+    QTest::newRow("Ctrl+N starts a prompt") << "ctrl+n"
+                                            << "TessellonNewPrompt";
+    QTest::newRow("Ctrl+3 opens the prompt") << "ctrl+3"
+                                             << "TessellonOpenPrompt";
+    QTest::newRow("Ctrl+, opens the settings") << "ctrl+comma"
+                                               << "settings";
+    QTest::newRow("Ctrl+Q quits") << "ctrl+q"
+                                  << "quit";
+}
+
+void TestStatusItem::keysWhileTheMenuIsOpen()
+{
+    QFETCH(QString, chord);
+    QFETCH(QString, effect);
+    AppHarness h(ShellFixture::Library::empty, std::nullopt, {}, true);
+    QSignalSpy terminating(h.delegate.get(), &AppDelegate::terminating);
+    QVERIFY(openMenuByClick(h));
+    QMenu* menu = h.delegate->statusItem()->menu();
+    QVERIFY(X11Programs::key(chord));
+    QVERIFY(X11Wait::until([menu] { return !menu->isVisible(); }));
+    h.advance(std::chrono::milliseconds(350));
+    if (effect == u"window")
+        QTRY_VERIFY(h.delegate->mainWindow() && h.delegate->mainWindow()->isVisible());
+    else if (effect == u"capture")
+        QTRY_COMPARE(h.captures.size(), 1);
+    else if (effect == u"settings")
+        QTRY_VERIFY(h.delegate->settingsWindow() && h.delegate->settingsWindow()->isVisible());
+    else if (effect == u"quit")
+        QTRY_COMPARE(terminating.size(), 1);
+    else
+        QTRY_COMPARE(h.notifications, QStringList {effect});
+    // One command, once.
+    QCOMPARE(h.captures.size(), effect == u"capture" ? 1 : 0);
+    QCOMPARE(terminating.size(), effect == u"quit" ? 1 : 0);
+}
+
+// With the menu closed, the library window's keys are the menu bar's: Ctrl+N starts one prompt,
+// Ctrl+1 (no window command) does nothing, and no key is ambiguous.
+void TestStatusItem::aWindowKeepsItsKeys()
+{
+    QTest::failOnWarning(QRegularExpression(QStringLiteral("[Aa]mbiguous")));
+    AppHarness h(ShellFixture::Library::empty, std::nullopt, {}, true);
+    QVERIFY(openMenuByClick(h));
+    QMenu* menu = h.delegate->statusItem()->menu();
+    menu->hide();
+    h.delegate->showMainWindow();
+    QMainWindow* window = h.delegate->mainWindow();
+    const QString id = QString::number(window->winId());
+    QVERIFY(X11Programs::activate(id));
+    QTRY_VERIFY(window->isActiveWindow());
+    QVERIFY(X11Programs::key(QStringLiteral("ctrl+1")));
+    QVERIFY(X11Programs::key(QStringLiteral("ctrl+n")));
+    QTest::qWait(200);
+    h.advance(std::chrono::milliseconds(350));
+    QTRY_COMPARE(h.notifications, QStringList {"TessellonNewPrompt"});
+    QVERIFY(!h.delegate->settingsWindow());
+    QCOMPARE(h.captures.size(), 0);
 }
 
 TESSELLON_GUI_TEST_MAIN(TestStatusItem)

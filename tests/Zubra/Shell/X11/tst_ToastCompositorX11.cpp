@@ -117,7 +117,9 @@ private slots:
         const QImage shot = screenshot();
         QVERIFY(!shot.isNull());
         const qreal ratio = panel->devicePixelRatioF();
-        const QRect native(panel->geometry().topLeft() * ratio, panel->size() * ratio);
+        // The card, inside the window that also holds its shadow.
+        const QRect card = panel->cardRect().translated(panel->geometry().topLeft());
+        const QRect native(card.topLeft() * ratio, card.size() * ratio);
         WidgetSnapshot::saveForReview(shot.copy(native.adjusted(-40, -20, 40, 40)),
             QStringLiteral("toast-composited-scale-") + qEnvironmentVariable("QT_SCALE_FACTOR", QStringLiteral("1"))
                 + QStringLiteral(".png"));
