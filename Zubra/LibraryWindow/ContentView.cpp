@@ -217,7 +217,12 @@ void ContentView::placeInSlot(QWidget* container, QWidget*& current, QWidget* vi
     }
 }
 
-void ContentView::setSidebarView(QWidget* view) { placeInSlot(m_sidebarSlot, m_sidebarView, view); }
+void ContentView::setSidebarView(QWidget* view)
+{
+    placeInSlot(m_sidebarSlot, m_sidebarView, view);
+    // The divider stops where the sidebar stops growing: a wider slot would be an empty band.
+    m_sidebarSlot->setMaximumWidth(view ? view->maximumWidth() : QWIDGETSIZE_MAX);
+}
 
 void ContentView::setToolbarView(QWidget* view)
 {
