@@ -193,6 +193,27 @@ QSize FittedLabel::minimumSizeHint() const
     return QSize(40, QLabel::minimumSizeHint().height());
 }
 
+int FittedLabel::heightForWidth(int width) const
+{
+    if (m_lines != wrapsAtWords)
+        return SelectableLabel::heightForWidth(width);
+    // As tall as the lines the words wrap into, spaced as the fitted labels' lines are.
+    const QMargins margins = contentsMargins();
+    const int room = width - margins.left() - margins.right() - 2 * margin();
+    QTextLayout layout(text(), font());
+    QTextOption option;
+    option.setWrapMode(QTextOption::WordWrap);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    int lines = 0;
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(qMax(1, room));
+        ++lines;
+    }
+    layout.endLayout();
+    return fontMetrics().lineSpacing() * qMax(1, lines) + 2 + margins.top() + margins.bottom() + 2 * margin();
+}
+
 QSize FittedLabel::sizeHint() const
 {
     if (m_lines == wrapsAtWords)

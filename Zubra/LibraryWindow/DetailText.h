@@ -62,6 +62,7 @@ public:
     QString selectedPlainText() const override;
     QSize minimumSizeHint() const override;
     QSize sizeHint() const override;
+    int heightForWidth(int width) const override;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
