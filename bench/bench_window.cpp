@@ -1,17 +1,21 @@
 // The library window over a library of 50,000 selections: the window shown with its list painted,
 // a search keystroke to the repainted list (the first one included), a re-sort, and a capture that
-// arrives while a search is active.
+// arrives while a search is active; and deleting a whole group of 4,999 selections through the
+// window's toolbar in a library of 50,000 each from its own source.
 
 #include "support/LibraryGenerator.h"
 #include "support/ManualClock.h"
 #include "support/WidgetSnapshot.h"
 #include "Zubra/LibraryWindow/ContentView.h"
 #include "Zubra/LibraryWindow/LibrarySelectionList.h"
+#include "Zubra/LibraryWindow/LibraryToolbar.h"
+#include "Zubra/LibraryWindow/LibraryWindowViews.h"
 #include "ZubraCore/Library/LibraryDocument.h"
 #include "ZubraCore/Library/Store.h"
 #include "ZubraCore/Models/VisibleSelectionsModel.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLineEdit>
 #include <QLocale>
@@ -255,6 +259,140 @@ void BM_ListRepaint(benchmark::State& state)
         view->list().viewport()->repaint();
 }
 BENCHMARK(BM_ListRepaint)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A library of 50,000 captures a minute apart from five applications, a third with a web address
+// and a third with a file path, one source each, every tenth in the group "Research", two drafts.
+StoreSnapshot researchLibrary()
+{
+    StoreSnapshot snapshot;
+    const QDateTime start(QDate(2026, 1, 1), QTime(0, 0), Qt::UTC);
+    const SelectionGroup research {QUuid::createUuid(), QStringLiteral("Research"), QStringLiteral("#4F8EF7"), start};
+    snapshot.groups.append(research);
+    const QStringList apps {QStringLiteral("Firefox"), QStringLiteral("Chromium"), QStringLiteral("Text Editor"),
+        QStringLiteral("Terminal"), QStringLiteral("Reader")};
+    snapshot.selections.reserve(librarySize);
+    for (int n = librarySize - 1; n >= 0; --n) {
+        Selection s;
+        s.id = QUuid::createUuid();
+        s.text = QStringLiteral("Captured passage number ") + QString::number(n) + QStringLiteral(" with some words.");
+        s.setMarkdown(s.text);
+        s.appName = apps[n % apps.size()];
+        if (n % 3 == 0)
+            s.sourceURL = QStringLiteral("https://site.example/page/") + QString::number(n);
+        else if (n % 3 == 1)
+            s.filePath = QStringLiteral("/home/user/notes/file") + QString::number(n) + QStringLiteral(".md");
+        if (n % 10 == 0)
+            s.groupIDs.append(research.id);
+        s.createdAt = start.addSecs(qint64(n) * 60);
+        snapshot.selections.append(std::move(s));
+    }
+    QList<ContextDraft> drafts;
+    for (int d = 0; d < 2; ++d) {
+        ContextDraft draft {QUuid::createUuid(), QStringLiteral("Prompt ") + QString::number(d + 1), QString(),
+            QStringLiteral("Sections"), QStringLiteral("gpt-4o"), start, start, {}};
+        draft.entries.append(ContextDraftEntry {
+            QUuid::createUuid(), snapshot.selections[d].id, true, false, false, std::nullopt, std::nullopt});
+        drafts.append(std::move(draft));
+    }
+    snapshot.activeDraftID = drafts.first().id;
+    snapshot.drafts = std::move(drafts);
+    return snapshot;
+}
+
+// The window over the research library, shown at 1920 × 1080, with its views in place.
+struct ResearchWindow
+{
+    QTemporaryDir dir;
+    QSettings defaults {dir.filePath(QStringLiteral("defaults.ini")), QSettings::IniFormat};
+    std::unique_ptr<Store> store;
+    std::unique_ptr<ContentView> view;
+    LibraryWindowViews* views = nullptr;
+
+    ResearchWindow()
+    {
+        static const QByteArray document = LibraryDocument::encode(researchLibrary()).bytes;
+        QFile file(dir.filePath(QStringLiteral("Library.json")));
+        if (!file.open(QIODevice::WriteOnly) || file.write(document) < 0)
+            qFatal("cannot write the library");
+        file.close();
+        store = std::make_unique<Store>(
+            Store::Options {file.fileName(), &defaults, nullptr, std::make_shared<ManualClock>(), nullptr});
+        view = std::make_unique<ContentView>(*store, environment());
+        views = new LibraryWindowViews(*view);
+        view->setAttribute(Qt::WA_DontShowOnScreen);
+        view->resize(1920, 1080);
+        view->show();
+        QApplication::processEvents();
+    }
+
+    QUuid research() const { return store->groups().first().id; }
+};
+
+// "Research" chosen, its first row deleted, the toolbar's Select All, Copy Plain Text, then
+// Delete: the time the GUI thread is busy from the click on Delete until the window has caught
+// up with every change (the events the delete posted included).
+void BM_DeleteGroupThroughToolbar(benchmark::State& state)
+{
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto window = std::make_unique<ResearchWindow>();
+        ContentView& view = *window->view;
+        LibraryToolbar& toolbar = window->views->toolbar();
+        view.setSidebarSelection(SidebarItem::group(window->research()));
+        QApplication::processEvents();
+        const QUuid first = view.visibleSelections().idAt(0);
+        view.selectionState().set({first}, first);
+        toolbar.deleteSelected();
+        QApplication::processEvents();
+        toolbar.selectAllInCollection(window->research());
+        toolbar.copySelectedPlain();
+        QApplication::processEvents();
+        if (view.selectionState().selectedIDs().size() != librarySize / 10 - 1)
+            qFatal("the group's rows are not all selected");
+        state.ResumeTiming();
+
+        toolbar.deleteSelected();
+        QApplication::processEvents();
+        view.repaint();
+
+        state.PauseTiming();
+        if (window->store->selections().size() != librarySize - librarySize / 10)
+            qFatal("the group's selections were not deleted");
+        window.reset();
+        QApplication::processEvents();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_DeleteGroupThroughToolbar)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+
+// The same 5,000 selections selected and deleted while "All Selections" shows them among the
+// rest: every tenth row of the list leaves.
+void BM_DeleteScatteredRows(benchmark::State& state)
+{
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto window = std::make_unique<ResearchWindow>();
+        ContentView& view = *window->view;
+        QSet<QUuid> ids;
+        for (const Selection& s : window->store->selectionsIn(window->research()))
+            ids.insert(s.id);
+        view.selectionState().set(ids, *ids.cbegin());
+        QApplication::processEvents();
+        state.ResumeTiming();
+
+        window->views->toolbar().deleteSelected();
+        QApplication::processEvents();
+        view.repaint();
+
+        state.PauseTiming();
+        if (window->store->selections().size() != librarySize - librarySize / 10)
+            qFatal("the selections were not deleted");
+        window.reset();
+        QApplication::processEvents();
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_DeleteScatteredRows)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
 
 // The offscreen platform warns on every window shown that it cannot pass size hints on.
 void quietHandler(QtMsgType type, const QMessageLogContext& context, const QString& message)

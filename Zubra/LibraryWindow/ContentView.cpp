@@ -21,6 +21,7 @@
 #include <QSplitter>
 #include <QStackedWidget>
 #include <QVBoxLayout>
+#include <utility>
 
 namespace {
 
@@ -64,9 +65,25 @@ ContentView::ContentView(Store& store, const LibraryEnvironment& environment, QW
     buildLayout();
     m_focusRing = new FocusRing(this);
 
+    // Rows that leave take their identifiers out of the selection: each run of removed rows is
+    // looked at alone, so a delete in many runs costs what it removes, not runs times the selection.
+    connect(m_visible, &QAbstractItemModel::rowsAboutToBeRemoved, this,
+        [this](const QModelIndex&, int first, int last) {
+            const QSet<QUuid>& selected = m_selection.selectedIDs();
+            const std::optional<QUuid>& detail = m_selection.detailSelectionID();
+            for (int row = first; row <= last; ++row) {
+                const QUuid id = m_visible->idAt(row);
+                if (id == detail || selected.contains(id))
+                    m_leavingRows.append(id);
+            }
+        });
+    connect(m_visible, &QAbstractItemModel::rowsRemoved, this, [this] {
+        const QList<QUuid> gone = std::exchange(m_leavingRows, {});
+        m_selection.forget(gone);
+        refresh();
+    });
+    connect(m_visible, &QAbstractItemModel::rowsInserted, this, &ContentView::refresh);
     const auto rowsChanged = [this] { visibleRowsChanged(); };
-    connect(m_visible, &QAbstractItemModel::rowsInserted, this, rowsChanged);
-    connect(m_visible, &QAbstractItemModel::rowsRemoved, this, rowsChanged);
     connect(m_visible, &QAbstractItemModel::layoutChanged, this, rowsChanged);
     connect(m_visible, &QAbstractItemModel::modelReset, this, rowsChanged);
 
@@ -200,7 +217,12 @@ void ContentView::placeInSlot(QWidget* container, QWidget*& current, QWidget* vi
     }
 }
 
-void ContentView::setSidebarView(QWidget* view) { placeInSlot(m_sidebarSlot, m_sidebarView, view); }
+void ContentView::setSidebarView(QWidget* view)
+{
+    placeInSlot(m_sidebarSlot, m_sidebarView, view);
+    // The divider stops where the sidebar stops growing: a wider slot would be an empty band.
+    m_sidebarSlot->setMaximumWidth(view ? view->maximumWidth() : QWIDGETSIZE_MAX);
+}
 
 void ContentView::setToolbarView(QWidget* view)
 {

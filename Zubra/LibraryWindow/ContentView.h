@@ -162,6 +162,7 @@ private:
     std::optional<SelectionGroup> m_groupPendingDeletion;
     bool m_showWelcome = false;
     std::function<void()> m_presentWelcome;
+    QList<QUuid> m_leavingRows; // selected or inspected rows about to be removed
     std::optional<QUuid> m_lastComposeDraftID;
     QString m_lastTitle;
     bool m_shownBefore = false;

@@ -1,6 +1,12 @@
 #include "Zubra/LibraryWindow/DetailText.h"
 
+#include <QAction>
+#include <QClipboard>
+#include <QContextMenuEvent>
 #include <QFontMetrics>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMenu>
 #include <QTextLayout>
 
 namespace DetailText {
@@ -73,29 +79,145 @@ QString fitToLines(const QString& text, const QFont& font, int width, int lines,
 
 } // namespace DetailText
 
-FittedLabel::FittedLabel(int lines, Qt::TextElideMode mode, QWidget* parent)
+SelectableLabel::SelectableLabel(QWidget* parent)
     : QLabel(parent)
+{
+    setTextFormat(Qt::PlainText);
+}
+
+void SelectableLabel::setSelectable(bool selectable)
+{
+    m_selectable = selectable;
+    setTextInteractionFlags(selectable ? Qt::TextSelectableByMouse : Qt::NoTextInteraction);
+    // A click gives the focus, so that the copy commands reach this label and not the list.
+    setFocusPolicy(selectable ? Qt::ClickFocus : Qt::NoFocus);
+}
+
+QString SelectableLabel::selectedPlainText() const
+{
+    // The text's lines come back as paragraph separators.
+    QString text = selectedText();
+    text.replace(QChar::ParagraphSeparator, u'\n');
+    text.replace(QChar::LineSeparator, u'\n');
+    return text;
+}
+
+void SelectableLabel::copy()
+{
+    const QString selected = selectedPlainText();
+    if (m_selectable && !selected.isEmpty())
+        QGuiApplication::clipboard()->setText(selected);
+}
+
+void SelectableLabel::selectAll()
+{
+    if (m_selectable)
+        setSelection(0, int(text().size()));
+}
+
+void SelectableLabel::fillContextMenu(QMenu& menu)
+{
+    QAction* copyItem = menu.addAction(u"Copy"_qs, this, &SelectableLabel::copy);
+    copyItem->setShortcut(QKeySequence::Copy);
+    copyItem->setEnabled(hasSelectedText());
+    menu.addAction(u"Select All"_qs, this, &SelectableLabel::selectAll)->setShortcut(QKeySequence::SelectAll);
+}
+
+void SelectableLabel::contextMenuEvent(QContextMenuEvent* event)
+{
+    if (!m_selectable) {
+        event->ignore();
+        return;
+    }
+    auto* menu = new QMenu(this);
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    fillContextMenu(*menu);
+    const QPoint at = event->reason() == QContextMenuEvent::Keyboard ? mapToGlobal(rect().center()) : event->globalPos();
+    menu->popup(at);
+    event->accept();
+}
+
+void SelectableLabel::keyPressEvent(QKeyEvent* event)
+{
+    // Where no menu bar answers the keys first.
+    if (m_selectable && event->matches(QKeySequence::Copy)) {
+        copy();
+        event->accept();
+        return;
+    }
+    if (m_selectable && event->matches(QKeySequence::SelectAll)) {
+        selectAll();
+        event->accept();
+        return;
+    }
+    QLabel::keyPressEvent(event);
+}
+
+FittedLabel::FittedLabel(int lines, Qt::TextElideMode mode, QWidget* parent)
+    : SelectableLabel(parent)
     , m_lines(lines)
     , m_mode(mode)
 {
-    setTextFormat(Qt::PlainText);
-    setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    if (lines == wrapsAtWords) {
+        setWordWrap(true);
+        QSizePolicy policy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        policy.setHeightForWidth(true);
+        setSizePolicy(policy);
+    } else {
+        setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    }
 }
 
 void FittedLabel::setFullText(const QString& text)
 {
     m_fullText = text;
     setToolTip(DetailText::fitToLines(text, font(), 480, 8, Qt::ElideMiddle));
+    if (m_lines == wrapsAtWords) {
+        setText(DetailText::fitToLines(text, font(), 0, 0, Qt::ElideNone));
+        updateGeometry();
+        return;
+    }
     refit();
+}
+
+QString FittedLabel::selectedPlainText() const
+{
+    // Every line break shown is one the fitting put in: the text's own are spaces by then.
+    return SelectableLabel::selectedPlainText().remove(u'\n');
 }
 
 QSize FittedLabel::minimumSizeHint() const
 {
+    if (m_lines == wrapsAtWords)
+        return QSize(40, fontMetrics().lineSpacing());
     return QSize(40, QLabel::minimumSizeHint().height());
+}
+
+int FittedLabel::heightForWidth(int width) const
+{
+    if (m_lines != wrapsAtWords)
+        return SelectableLabel::heightForWidth(width);
+    // As tall as the lines the words wrap into, spaced as the fitted labels' lines are.
+    const QMargins margins = contentsMargins();
+    const int room = width - margins.left() - margins.right() - 2 * margin();
+    QTextLayout layout(text(), font());
+    QTextOption option;
+    option.setWrapMode(QTextOption::WordWrap);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    int lines = 0;
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(qMax(1, room));
+        ++lines;
+    }
+    layout.endLayout();
+    return fontMetrics().lineSpacing() * qMax(1, lines) + 2 + margins.top() + margins.bottom() + 2 * margin();
 }
 
 QSize FittedLabel::sizeHint() const
 {
+    if (m_lines == wrapsAtWords)
+        return QSize(120, heightForWidth(width() > 0 ? width() : 120));
     const int lineCount = qMax(1, int(text().count(u'\n')) + 1);
     return QSize(120, fontMetrics().lineSpacing() * lineCount + 2);
 }
@@ -108,6 +230,8 @@ void FittedLabel::resizeEvent(QResizeEvent* event)
 
 void FittedLabel::refit()
 {
+    if (m_lines == wrapsAtWords)
+        return;
     // The room for text: inside the label's contents margins and its own margin.
     const int room = contentsRect().width() - 2 * margin() - 2;
     const QString fitted = DetailText::fitToLines(m_fullText, font(), room, m_lines, m_mode);

@@ -7,6 +7,8 @@
 #include <QLabel>
 #include <QString>
 
+class QMenu;
+
 namespace DetailText {
 
 // At most `lines` lines of at most `width` pixels, wrapping anywhere when a word does not fit.
@@ -14,16 +16,53 @@ QString fitToLines(const QString& text, const QFont& font, int width, int lines,
 
 } // namespace DetailText
 
-// A label that shows its text cut to its width and line count, with the whole text as tool tip.
-class FittedLabel : public QLabel
+// A label whose text the mouse can select, and copy: a click gives it the keyboard focus, Ctrl+C
+// and Edit ▸ Copy (which call copy() on the focused widget) copy the selection, and its context
+// menu offers Copy and Select All. Not selectable until setSelectable(true).
+class SelectableLabel : public QLabel
 {
+    Q_OBJECT
+
 public:
+    explicit SelectableLabel(QWidget* parent = nullptr);
+
+    void setSelectable(bool selectable);
+    bool isSelectable() const { return m_selectable; }
+    // The selection as its text reads: line breaks the label put in to fit are left out.
+    virtual QString selectedPlainText() const;
+    // The context menu's commands, for the current selection.
+    void fillContextMenu(QMenu& menu);
+
+public slots:
+    void copy();
+    void selectAll();
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    bool m_selectable = false;
+};
+
+// A label that shows its text cut to its width and line count, with the whole text as tool tip.
+// With wrapsAtWords lines, the text is never cut: the label's own layout wraps it at its words,
+// so that the text shown, read and copied is the text given.
+class FittedLabel : public SelectableLabel
+{
+    Q_OBJECT
+
+public:
+    static constexpr int wrapsAtWords = 0;
+
     FittedLabel(int lines, Qt::TextElideMode mode, QWidget* parent = nullptr);
 
     void setFullText(const QString& text);
     const QString& fullText() const { return m_fullText; }
+    QString selectedPlainText() const override;
     QSize minimumSizeHint() const override;
     QSize sizeHint() const override;
+    int heightForWidth(int width) const override;
 
 protected:
     void resizeEvent(QResizeEvent* event) override;

@@ -1,6 +1,7 @@
 #include "Zubra/LibraryWindow/LibraryAccessible.h"
 
 #include "Zubra/LibraryWindow/LibrarySelectionList.h"
+#include "Zubra/LibraryWindow/LibraryToolbar.h"
 #include "Zubra/LibraryWindow/SelectionListDelegate.h"
 #include "Zubra/LibraryWindow/SelectionRowPainter.h"
 #include "Zubra/LibraryWindow/SidebarRowDelegate.h"
@@ -177,10 +178,16 @@ public:
             return {};
         if (t == QAccessible::Name)
             return m_index.data(SidebarModel::TitleRole).toString();
-        // A source is told apart by where its captures came from; the bridge publishes the
-        // description, not the value.
-        if ((t == QAccessible::Value || t == QAccessible::Description) && isSource())
-            return m_index.data(SidebarModel::SubtitleRole).toString();
+        // A source is told apart by where its captures came from, then every row by its badge's
+        // count (none for 0, as the badge); the bridge publishes the description, not the value.
+        if (t == QAccessible::Value || t == QAccessible::Description) {
+            QStringList parts;
+            if (isSource())
+                parts.append(m_index.data(SidebarModel::SubtitleRole).toString());
+            if (const qsizetype count = m_index.data(SidebarModel::CountRole).toLongLong(); count > 0)
+                parts.append(QString::number(count));
+            return parts.join(u", "_s);
+        }
         return {};
     }
 
@@ -213,7 +220,8 @@ public:
             return SidebarRowDelegate::handleHelp();
         return {};
     }
-    QAccessible::Role role() const override { return QAccessible::Grip; }
+    // A picture of a grip: the bridge knows no grip role and would call it "unknown".
+    QAccessible::Role role() const override { return QAccessible::Graphic; }
     QAccessible::State state() const override { return visibility(local()); }
     QRect rect() const override { return globalRect(local()); }
 
@@ -364,8 +372,30 @@ QString sidebarKey(const QModelIndex& index)
         + index.data(SidebarModel::SourceIdentifierRole).toString();
 }
 
+// The add-to-prompt banner: one element, its text, without its symbol and label beneath.
+class BannerElement final : public QAccessibleWidget
+{
+public:
+    explicit BannerElement(AddToPromptBanner* banner)
+        : QAccessibleWidget(banner, QAccessible::StaticText)
+    {
+    }
+
+    QString text(QAccessible::Text t) const override
+    {
+        return t == QAccessible::Name ? static_cast<AddToPromptBanner*>(widget())->text() : QString();
+    }
+    int childCount() const override { return 0; }
+    QAccessibleInterface* child(int) const override { return nullptr; }
+    int indexOfChild(const QAccessibleInterface*) const override { return -1; }
+    QAccessibleInterface* childAt(int, int) const override { return nullptr; }
+};
+
 QAccessibleInterface* factory(const QString& key, QObject* object)
 {
+    if (key == u"AddToPromptBanner"_s)
+        if (auto* banner = qobject_cast<AddToPromptBanner*>(object))
+            return new BannerElement(banner);
     if (key == u"LibrarySelectionList"_s)
         if (auto* list = qobject_cast<LibrarySelectionList*>(object))
             return new ListElement(list, selectionKey,

@@ -50,3 +50,16 @@ void LibrarySelectionState::keepVisible(const std::function<bool(const QUuid&)>&
         detail = firstOf(kept);
     set(kept, detail);
 }
+
+void LibrarySelectionState::forget(const QList<QUuid>& gone)
+{
+    if (gone.isEmpty())
+        return;
+    QSet<QUuid> kept = m_selectedIDs;
+    bool detailGone = false;
+    for (const QUuid& id : gone) {
+        kept.remove(id);
+        detailGone = detailGone || id == m_detailSelectionID;
+    }
+    set(kept, detailGone ? firstOf(kept) : m_detailSelectionID);
+}

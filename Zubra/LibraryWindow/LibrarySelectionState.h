@@ -3,6 +3,7 @@
 // main window and written by the list.
 
 #include <QObject>
+#include <QList>
 #include <QSet>
 #include <QUuid>
 #include <functional>
@@ -29,6 +30,8 @@ public:
     // After the visible rows changed: drops the selected identifiers that are no longer shown and,
     // when the inspected one has gone, inspects one of the remaining selection (or none).
     void keepVisible(const std::function<bool(const QUuid&)>& isVisible);
+    // After these rows left the list: the same, looking at them alone.
+    void forget(const QList<QUuid>& gone);
 
 signals:
     void selectedIDsChanged();

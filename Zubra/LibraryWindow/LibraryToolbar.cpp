@@ -1,14 +1,17 @@
 #include "Zubra/LibraryWindow/LibraryToolbar.h"
 
+#include "Zubra/LibraryWindow/LibraryAccessible.h"
 #include "Zubra/LibraryWindow/LibraryStyle.h"
 #include "Zubra/LibraryWindow/LibrarySymbols.h"
 #include "Zubra/LibraryWindow/NamingSheetPresenter.h"
+#include "Zubra/LibraryWindow/SourceMarkdown.h"
 #include "Zubra/Widgets/ShellActions.h"
 #include "ZubraCore/Capture/Clipboard.h"
 #include "ZubraCore/Library/SelectionsMarkdown.h"
 #include "ZubraCore/Library/Store.h"
 #include "ZubraCore/Support/Logging.h"
 
+#include <QAccessible>
 #include <QActionGroup>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -20,16 +23,6 @@
 #include <QToolButton>
 
 namespace {
-
-const QString plainSeparator = u"\n\n---\n\n"_qs;
-
-QString joinedTexts(const QList<Selection>& selections)
-{
-    QStringList texts;
-    for (const Selection& selection : selections)
-        texts.append(selection.text);
-    return texts.join(plainSeparator);
-}
 
 QSet<QUuid> idsOf(const QList<Selection>& selections)
 {
@@ -64,9 +57,11 @@ QString menuText(QString text)
 
 } // namespace
 
-AddToPromptBanner::AddToPromptBanner(QWidget* parent)
-    : QWidget(parent)
+AddToPromptBanner::AddToPromptBanner(QWidget* over)
+    : QWidget(over && over->parentWidget() ? over->parentWidget() : over)
+    , m_over(over)
 {
+    LibraryAccessible::install();
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(12, 7, 12, 7);
     row->setSpacing(6);
@@ -100,6 +95,8 @@ void AddToPromptBanner::flash(int added, int total)
     m_total = total;
     m_label->setText(text());
     setAccessibleName(text());
+    QAccessibleEvent named(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&named);
     adjustSize();
     setShown(true);
     // Each flash has its own timer; the timer looks only at the flag.
@@ -110,8 +107,9 @@ void AddToPromptBanner::setShown(bool shown)
 {
     m_shown = shown;
     if (shown && parentWidget()) {
-        // Centred at the top of the column it lies over, 8 points down.
-        move((parentWidget()->width() - width()) / 2, 8);
+        // Centred at the top of the area it lies over, 8 points down.
+        const QRect area = m_over && m_over != parentWidget() ? m_over->geometry() : parentWidget()->rect();
+        move(area.x() + (area.width() - width()) / 2, area.y() + 8);
         raise();
     }
     setVisible(shown);
@@ -359,7 +357,7 @@ void LibraryToolbar::copyCollectionMarkdown(const QUuid& groupID)
 void LibraryToolbar::copyCollectionPlain(const QUuid& groupID)
 {
     if (m_environment.pasteboard)
-        Clipboard::writePlain(joinedTexts(m_store.selectionsIn(groupID)), *m_environment.pasteboard);
+        Clipboard::writePlain(SourceMarkdown::joinedPlainText(m_store.selectionsIn(groupID)), *m_environment.pasteboard);
 }
 
 void LibraryToolbar::addSelectedToPrompt()
@@ -405,7 +403,7 @@ void LibraryToolbar::copySelectedPlain()
     if (selections.isEmpty())
         return;
     if (m_environment.pasteboard)
-        Clipboard::writePlain(joinedTexts(selections), *m_environment.pasteboard);
+        Clipboard::writePlain(SourceMarkdown::joinedPlainText(selections), *m_environment.pasteboard);
 }
 
 void LibraryToolbar::deleteSelected()

@@ -9,12 +9,12 @@
 #include "ZubraCore/Library/Selection.h"
 #include "ZubraCore/Library/SortMode.h"
 
+#include <QPointer>
 #include <QSet>
 #include <QToolBar>
 #include <QUuid>
 #include <chrono>
 #include <functional>
-#include <optional>
 #include <optional>
 
 class GroupSheetPresenter;
@@ -23,6 +23,7 @@ class Store;
 
 // The banner over the library column after an add to the prompt: shown at once, hidden 2.2 s
 // after each flash (every flash has its own timer, and a timer hides whatever banner shows).
+// A screen reader meets it as one element, its text.
 class AddToPromptBanner : public QWidget
 {
     Q_OBJECT
@@ -30,7 +31,9 @@ class AddToPromptBanner : public QWidget
 public:
     static constexpr std::chrono::milliseconds showFor {2200};
 
-    explicit AddToPromptBanner(QWidget* parent = nullptr);
+    // Lies over the area, as a child of the area's parent: a stacked area shows a screen reader
+    // its pages alone.
+    explicit AddToPromptBanner(QWidget* over);
 
     void flash(int added, int total);
     bool isShown() const { return m_shown; }
@@ -44,6 +47,7 @@ protected:
 private:
     void setShown(bool shown);
 
+    QPointer<QWidget> m_over;
     int m_added = 0;
     int m_total = 0;
     bool m_shown = false;

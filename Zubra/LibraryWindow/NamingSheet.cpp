@@ -29,6 +29,7 @@ NameSheet::NameSheet(const QString& title, const QString& actionTitle, const QSt
 
     m_field = new QLineEdit(name, this);
     m_field->setPlaceholderText(u"Name"_qs);
+    m_field->setAccessibleName(u"Name"_qs); // a placeholder is only the field's description
     layout->addWidget(m_field);
 
     auto* buttons = new QHBoxLayout;

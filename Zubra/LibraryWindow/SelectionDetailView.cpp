@@ -31,7 +31,6 @@
 namespace {
 
 constexpr int iconSide = 38;
-constexpr int capturedLines = 4; // as many as the longest date needs in the narrowest column
 constexpr int sourceSymbolSide = 12;
 
 QPixmap dot(const QColor& color, int side, qreal ratio)
@@ -181,7 +180,7 @@ void SelectionDetailView::buildHeader(QVBoxLayout* layout)
     m_sourceIcon = header->addImage(QSize(sourceSymbolSide, sourceSymbolSide));
     auto* source = new FittedLabel(1, Qt::ElideMiddle, header);
     source->setFont(LibraryStyle::caption(font()));
-    source->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    source->setSelectable(true);
     LibraryStyle::setTextColor(source, LibraryStyle::secondaryText(palette()));
     m_source = source;
     sourceRow->addItem(m_sourceIcon);
@@ -475,8 +474,8 @@ void SelectionDetailView::refreshProvenance()
         m_provenance->addRow(name, value);
     };
     const auto textValue = [&](const QString& text, int lines) {
-        auto* value = new FittedLabel(lines, lines == capturedLines ? Qt::ElideRight : Qt::ElideMiddle);
-        value->setTextInteractionFlags(Qt::TextSelectableByMouse);
+        auto* value = new FittedLabel(lines, Qt::ElideMiddle);
+        value->setSelectable(true);
         value->setFont(caption);
         value->setFullText(text);
         return value;
@@ -489,7 +488,7 @@ void SelectionDetailView::refreshProvenance()
     // The date wraps at its words rather than losing its middle: only addresses and paths shorten.
     auto* captured = textValue(DetailDates::format(s.createdAt, DetailDates::Style::full, DetailDates::Style::medium,
                                    m_environment.locale, m_environment.timeZone),
-        capturedLines);
+        FittedLabel::wrapsAtWords);
     captured->setObjectName(u"capturedDate"_qs);
     addRow(u"Captured"_qs, captured);
     addRow(u"Length"_qs, textValue(lengthText(s.text), 1));

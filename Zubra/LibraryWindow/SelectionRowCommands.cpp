@@ -50,11 +50,8 @@ void SelectionRowCommands::copyPlainText(const QList<Selection>& selections)
     }
     if (selections.isEmpty())
         return;
-    QStringList texts;
-    for (const Selection& selection : selections)
-        texts.append(selection.text);
     if (m_environment.pasteboard)
-        Clipboard::writePlain(texts.join(u"\n\n"_qs), *m_environment.pasteboard);
+        Clipboard::writePlain(SourceMarkdown::joinedPlainText(selections), *m_environment.pasteboard);
     for (const Selection& selection : selections)
         flashCopied(selection);
 }

@@ -20,8 +20,6 @@
 
 namespace {
 
-const QString plainSeparator = u"\n\n---\n\n"_qs;
-
 SidebarModel::ItemKind kindOf(const QModelIndex& index)
 {
     return index.data(SidebarModel::KindRole).value<SidebarModel::ItemKind>();
@@ -30,15 +28,6 @@ SidebarModel::ItemKind kindOf(const QModelIndex& index)
 QUuid idOf(const QModelIndex& index)
 {
     return index.data(SidebarModel::IdRole).toUuid();
-}
-
-QString joinedTexts(const QList<Selection>& selections)
-{
-    QStringList texts;
-    texts.reserve(selections.size());
-    for (const Selection& selection : selections)
-        texts.append(selection.text);
-    return texts.join(plainSeparator);
 }
 
 QSet<QUuid> idsOf(const QList<Selection>& selections)
@@ -428,7 +417,7 @@ void SidebarView::copyGroupMarkdown(const QUuid& groupID)
 void SidebarView::copyGroupPlain(const QUuid& groupID)
 {
     if (m_environment.pasteboard)
-        Clipboard::writePlain(joinedTexts(m_store.selectionsIn(groupID)), *m_environment.pasteboard);
+        Clipboard::writePlain(SourceMarkdown::joinedPlainText(m_store.selectionsIn(groupID)), *m_environment.pasteboard);
 }
 
 void SidebarView::addSourceToPrompt(const QString& sourceIdentifier)
@@ -450,5 +439,5 @@ void SidebarView::copySourcePlain(const QString& sourceIdentifier)
 {
     if (m_environment.pasteboard)
         Clipboard::writePlain(
-            joinedTexts(SourceMarkdown::selectionsFrom(m_store, sourceIdentifier)), *m_environment.pasteboard);
+            SourceMarkdown::joinedPlainText(SourceMarkdown::selectionsFrom(m_store, sourceIdentifier)), *m_environment.pasteboard);
 }

@@ -24,4 +24,13 @@ void copy(const Store& store, Pasteboard* pasteboard, const SourceIdentity& sour
         SelectionsMarkdown::fromSource(selectionsFrom(store, source.identifier), source), *pasteboard);
 }
 
+QString joinedPlainText(const QList<Selection>& selections)
+{
+    QStringList texts;
+    texts.reserve(selections.size());
+    for (const Selection& selection : selections)
+        texts.append(selection.text);
+    return texts.join(u"\n\n---\n\n"_qs);
+}
+
 } // namespace SourceMarkdown

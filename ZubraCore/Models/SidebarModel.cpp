@@ -1,8 +1,10 @@
 #include "ZubraCore/Models/SidebarModel.h"
 
 #include "ZubraCore/Library/Store.h"
+#include "ZubraCore/Models/RowRuns.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -117,6 +119,13 @@ void SidebarModel::updateSources(const QList<QUuid>& ids)
     const QModelIndex parent = sectionIndex(Section::sources);
     const auto gone = [&](const Item& item) { return library.source(item.source).count == 0; };
 
+    int goneRuns = 0;
+    for (int row = 0; row < int(items.size()) && goneRuns <= RowRuns::maxSignalled; ++row) {
+        if (gone(items[row]) && (row == 0 || !gone(items[row - 1])))
+            ++goneRuns;
+    }
+    if (goneRuns > RowRuns::maxSignalled)
+        dropGoneSources();
     for (int row = int(items.size()) - 1; row >= 0; --row) {
         if (!gone(items[row]))
             continue;
@@ -169,6 +178,35 @@ void SidebarModel::updateSources(const QList<QUuid>& ids)
         endInsertRows();
     }
     Q_ASSERT(items == sourceItems());
+}
+
+// Many separate source rows went (a delete across many sources): one layout change, one pass.
+void SidebarModel::dropGoneSources()
+{
+    const StoreIndex& library = m_store->index();
+    QList<Item>& items = m_items[int(Section::sources)];
+    const QModelIndex parent = sectionIndex(Section::sources);
+    emit layoutAboutToBeChanged({QPersistentModelIndex(parent)}, QAbstractItemModel::NoLayoutChangeHint);
+    std::vector<int> rowAfter(size_t(items.size()), -1);
+    int kept = 0;
+    for (int row = 0; row < int(items.size()); ++row) {
+        if (library.source(items[row].source).count == 0)
+            m_sourceRows.remove(items[row].source);
+        else
+            rowAfter[size_t(row)] = kept++;
+    }
+    QModelIndexList from;
+    QModelIndexList to;
+    for (const QModelIndex& index : persistentIndexList()) {
+        if (index.internalId() != quintptr(int(Section::sources) + 1))
+            continue;
+        const int row = rowAfter[size_t(index.row())];
+        from.append(index);
+        to.append(row < 0 ? QModelIndex() : createIndex(row, index.column(), index.internalId()));
+    }
+    items.removeIf([&library](const Item& item) { return library.source(item.source).count == 0; });
+    changePersistentIndexList(from, to);
+    emit layoutChanged({QPersistentModelIndex(parent)}, QAbstractItemModel::NoLayoutChangeHint);
 }
 
 void SidebarModel::update(Section section)

@@ -91,6 +91,7 @@ private:
     Item sourceItem(int source) const;
     // Brings the source rows up to date after selections with these ids came, went or changed.
     void updateSources(const QList<QUuid>& ids);
+    void dropGoneSources();
     void update(Section section);
     void apply(Section section, QList<Item> next);
     QModelIndex indexOf(Section section, const std::function<bool(const Item&)>& match) const;

@@ -1,15 +1,12 @@
 #include "ZubraCore/Models/VisibleSelectionsModel.h"
 
 #include "ZubraCore/Library/Store.h"
+#include "ZubraCore/Models/RowRuns.h"
 #include "ZubraCore/Support/ParallelChunks.h"
 
 #include <algorithm>
 
 namespace {
-
-// Beyond this many separate runs of rows coming or going, one layout change serves a view
-// better than a signal per run.
-constexpr int maxRowRuns = 32;
 
 QString optionalText(const std::optional<QString>& text)
 {
@@ -183,7 +180,7 @@ void VisibleSelectionsModel::refresh(Change change, const QSet<Key>& edited)
         }
     }
 
-    if (!sameOrder || (change == Change::filter && going.size() + coming.size() > maxRowRuns)) {
+    if (!sameOrder || going.size() + coming.size() > RowRuns::maxSignalled) {
         relayout(std::move(next), QAbstractItemModel::NoLayoutChangeHint);
     } else {
         for (auto run = going.crbegin(); run != going.crend(); ++run) {

@@ -3,8 +3,9 @@
 // mode, one row per selection. A capture or a delete inserts or removes rows, an edit (a drop on a
 // group) changes data or, when the selection enters or leaves the chosen group, inserts or removes
 // it; a new sort mode is a layout change. A new search text or sidebar choice removes and inserts
-// the rows that come and go, or makes one layout change when they are many; the rows that stay
-// keep their persistent indexes. Nothing here resets.
+// the rows that come and go. Rows that come and go in many separate runs (a search, a delete
+// scattered over the list) make one layout change instead; the rows that stay keep their
+// persistent indexes. Nothing here resets.
 
 #include "ZubraCore/Library/SortMode.h"
 #include "ZubraCore/Library/StoreIndex.h"

@@ -8,6 +8,7 @@
 #include "Platform/Memory/MemoryWorkspace.h"
 #include "Zubra/Composer/ComposeView.h"
 #include "Zubra/LibraryWindow/ContentView.h"
+#include "Zubra/LibraryWindow/LibrarySelectionList.h"
 #include "Zubra/LibraryWindow/LibraryWindowViews.h"
 #include "Zubra/LibraryWindow/SelectionDetailView.h"
 #include "Zubra/LibraryWindow/SidebarSectionList.h"
@@ -194,6 +195,31 @@ private slots:
                 QVERIFY2(right.x() < sidebar.viewport()->width(), qPrintable(QString::number(right.x())));
             }
         }
+    }
+
+    // Dragged past the sidebar's widest, the divider stops there: no empty band between the
+    // sidebar and the list.
+    void sidebarDividerStopsAtItsMaximum()
+    {
+        WidgetSnapshot::render(*m_window, windowSize());
+        SidebarView& sidebar = m_views->sidebar();
+        QSplitter* columns = nullptr;
+        for (QSplitter* splitter : m_window->findChildren<QSplitter*>())
+            if (splitter->count() > 1 && splitter->widget(0)->isAncestorOf(&sidebar))
+                columns = splitter;
+        QVERIFY(columns);
+        QSplitterHandle* divider = columns->handle(1);
+        const QPoint grip = divider->rect().center();
+        QTest::mousePress(divider, Qt::LeftButton, {}, grip);
+        for (int step = 1; step <= 10; ++step)
+            QTest::mouseMove(divider, grip + QPoint(20 * step, 0));
+        QTest::mouseRelease(divider, Qt::LeftButton, {}, grip + QPoint(200, 0));
+        WidgetSnapshot::render(*m_window, windowSize());
+        QVERIFY2(columns->widget(0)->width() <= sidebar.maximumWidth(), qPrintable(QString::number(columns->widget(0)->width())));
+        QCOMPARE(sidebar.width(), columns->widget(0)->width());
+        // Where the window has room, the sidebar reached its widest.
+        if (windowSize().width() >= 1120)
+            QCOMPARE(sidebar.width(), sidebar.maximumWidth());
     }
 
     void composerDoesNotSqueezeTheSidebar()

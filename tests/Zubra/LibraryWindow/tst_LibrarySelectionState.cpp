@@ -41,6 +41,8 @@ private slots:
     void writeSelection();
     void keepVisible_data();
     void keepVisible();
+    void forget_data();
+    void forget();
     void sidebarItems();
 };
 
@@ -110,6 +112,51 @@ void TestLibrarySelectionState::keepVisible()
     const IdSet shown = setOf(all, visible);
     state.keepVisible([&](const QUuid& id) { return shown.contains(id); });
     QCOMPARE(state.selectedIDs(), setOf(all, selectedAfter));
+    if (detailAmong.isEmpty())
+        QVERIFY(!state.detailSelectionID());
+    else
+        QVERIFY(setOf(all, detailAmong).contains(*state.detailSelectionID()));
+}
+
+void TestLibrarySelectionState::forget_data()
+{
+    QTest::addColumn<QList<int>>("selected");
+    QTest::addColumn<int>("detail");
+    QTest::addColumn<QList<int>>("gone");
+    QTest::addColumn<QList<int>>("selectedAfter");
+    QTest::addColumn<QList<int>>("detailAmong"); // empty: none
+    QTest::addColumn<int>("changes"); // selectedIDsChanged
+    QTest::newRow("unselected rows go") << QList<int> {1, 2} << 2 << QList<int> {0, 5} << QList<int> {1, 2}
+                                        << QList<int> {2} << 0;
+    QTest::newRow("inspected one goes") << QList<int> {1, 2, 3} << 2 << QList<int> {2, 4} << QList<int> {1, 3}
+                                        << QList<int> {1, 3} << 1;
+    QTest::newRow("other selected goes, inspected stays")
+        << QList<int> {1, 2} << 2 << QList<int> {1} << QList<int> {2} << QList<int> {2} << 1;
+    QTest::newRow("everything goes") << QList<int> {1, 3} << 1 << QList<int> {3, 1} << QList<int> {}
+                                     << QList<int> {} << 1;
+    QTest::newRow("inspected without selection goes") << QList<int> {} << 4 << QList<int> {4} << QList<int> {}
+                                                      << QList<int> {} << 0;
+}
+
+// The rows that left the list, looked at alone, decide as keepVisible decides over every row.
+void TestLibrarySelectionState::forget()
+{
+    QFETCH(QList<int>, selected);
+    QFETCH(int, detail);
+    QFETCH(QList<int>, gone);
+    QFETCH(QList<int>, selectedAfter);
+    QFETCH(QList<int>, detailAmong);
+    QFETCH(int, changes);
+    const QList<QUuid> all = ids(6);
+    LibrarySelectionState state;
+    state.set(setOf(all, selected), all[detail]);
+    QSignalSpy changed(&state, &LibrarySelectionState::selectedIDsChanged);
+    QList<QUuid> leaving;
+    for (int i : gone)
+        leaving.append(all[i]);
+    state.forget(leaving);
+    QCOMPARE(state.selectedIDs(), setOf(all, selectedAfter));
+    QCOMPARE(changed.size(), changes);
     if (detailAmong.isEmpty())
         QVERIFY(!state.detailSelectionID());
     else

@@ -76,6 +76,8 @@ private slots:
     void keyboardReachesEveryControl();
     void permissionBannerFollowsTrust_data();
     void permissionBannerFollowsTrust();
+    void permissionBannerLeavesTheFocusWhereItWas_data();
+    void permissionBannerLeavesTheFocusWhereItWas();
     void searchFieldUnfocusedAtLaunch();
     void keyboardHabits();
     void copyCommandCopiesSelectedRows();
@@ -404,6 +406,40 @@ void TestLibraryWindowViews::permissionBannerFollowsTrust()
     }
 }
 
+void TestLibraryWindowViews::permissionBannerLeavesTheFocusWhereItWas_data()
+{
+    QTest::addColumn<bool>("byKeyboard");
+    QTest::newRow("clicked") << false;
+    QTest::newRow("tabbed to and pressed") << true;
+}
+
+// The list has the focus; the banner's button turns trust on and the banner goes: the focus is
+// in the list again, not in the search field or anywhere else.
+void TestLibraryWindowViews::permissionBannerLeavesTheFocusWhereItWas()
+{
+    QFETCH(bool, byKeyboard);
+    add(u"a"_qs, std::nullopt, 1);
+    add(u"b"_qs, std::nullopt, 2);
+    m_shell.trusted = false;
+    m_shell.turnOnTrusts = true;
+    QVERIFY(openActive());
+    auto* banner = m_window->findChild<PermissionBanner*>();
+    QVERIFY(banner && banner->isVisibleTo(m_window.get()));
+    auto* button = banner->findChild<QPushButton*>();
+    m_window->list().setFocus(Qt::MouseFocusReason);
+    QCOMPARE(QApplication::focusWidget(), &m_window->list());
+    if (byKeyboard) {
+        button->setFocus(Qt::TabFocusReason);
+        QCOMPARE(QApplication::focusWidget(), button);
+        QTest::keyClick(button, Qt::Key_Space);
+    } else {
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+    QCOMPARE(m_shell.accessibilityRequests, 1);
+    QVERIFY(!banner->isVisibleTo(m_window.get()));
+    QCOMPARE(QApplication::focusWidget(), &m_window->list());
+}
+
 void TestLibraryWindowViews::searchFieldUnfocusedAtLaunch()
 {
     add(u"a"_qs, std::nullopt, 1);
@@ -457,10 +493,11 @@ void TestLibraryWindowViews::copyCommandCopiesSelectedRows()
     QListView& list = m_window->list();
     list.setFocus();
     m_window->selectionState().set({a.id, b.id}, a.id);
-    // The Edit menu's Copy reaches the focused list; rows in list order (newest first).
+    // The Edit menu's Copy reaches the focused list; rows in list order (newest first), joined as
+    // "Copy Plain Text" joins them.
     QVERIFY(list.metaObject()->indexOfMethod("copy()") >= 0);
     QVERIFY(QMetaObject::invokeMethod(&list, "copy"));
-    QCOMPARE(m_pasteboard.string(PasteboardType::plainText), std::optional<QString>(u"second text\n\nfirst text"_qs));
+    QCOMPARE(m_pasteboard.string(PasteboardType::plainText), std::optional<QString>(u"second text\n\n---\n\nfirst text"_qs));
     m_window->selectionState().set({a.id}, a.id);
     QTest::keyClick(&list, Qt::Key_C, Qt::ControlModifier);
     QCOMPARE(m_pasteboard.string(PasteboardType::plainText), std::optional<QString>(u"first text"_qs));

@@ -3,6 +3,7 @@
 #include "Zubra/LibraryWindow/NamingSheetPresenter.h"
 #include "support/TestMain.h"
 
+#include <QAccessible>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -101,6 +102,10 @@ void TestNamingSheet::buttonsAndEdits()
     QVERIFY(QTest::qWaitForWindowExposed(&sheet));
     QCOMPARE(sheet.actionButton()->text(), u"Rename"_qs);
     QVERIFY(sheet.field()->hasFocus());
+    // A screen reader names the field; the placeholder is only its description.
+    QAccessibleInterface* field = QAccessible::queryAccessibleInterface(sheet.field());
+    QVERIFY(field);
+    QCOMPARE(field->text(QAccessible::Name), u"Name"_qs);
     QSignalSpy edited(&sheet, &NameSheet::nameEdited);
     QSignalSpy committed(&sheet, &NameSheet::commitRequested);
     QSignalSpy cancelled(&sheet, &NameSheet::cancelRequested);

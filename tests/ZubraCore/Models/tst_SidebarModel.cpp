@@ -63,6 +63,8 @@ private slots:
     void followsTheStoreThroughRandomChanges();
     void signalsNameWhatChanged();
     void itemsMapToChoices();
+    void deleteAcrossSourcesSignalsByRunCount_data();
+    void deleteAcrossSourcesSignalsByRunCount();
 };
 
 void TestSidebarModel::followsTheStoreThroughRandomChanges()
@@ -219,6 +221,58 @@ void TestSidebarModel::itemsMapToChoices()
     const Selection& newest = store.selections()[0];
     QCOMPARE(model.indexOfSource(SourceIdentity::keyOf(newest)).data(SidebarModel::IconKeyRole).toString(),
         newest.bundleID.value_or(newest.appName));
+}
+
+void TestSidebarModel::deleteAcrossSourcesSignalsByRunCount_data()
+{
+    QTest::addColumn<int>("runs");
+    QTest::addColumn<bool>("oneLayoutChange");
+    QTest::newRow("a few runs: removed rows") << 3 << false;
+    QTest::newRow("many runs: one layout change") << 400 << true;
+}
+
+// Every other source row goes: each a run of its own. A view pays a pass over its rows per
+// signal, so many runs come as one layout change, after which the rows that stay keep their
+// persistent indexes and the rows that went have none.
+void TestSidebarModel::deleteAcrossSourcesSignalsByRunCount()
+{
+    QFETCH(int, runs);
+    QFETCH(bool, oneLayoutChange);
+    QRandomGenerator random(8);
+    StoreSnapshot snapshot;
+    for (int n = 0; n < 2 * runs; ++n) {
+        Selection s = randomSelection(random);
+        s.filePath.reset();
+        s.sourceURL = u"https://example.org/page/"_qs + QStringLiteral("%1").arg(n, 4, 10, QLatin1Char('0'));
+        snapshot.selections.append(s);
+    }
+    StoreHarness h;
+    h.writeLibrary(snapshot);
+    Store& store = h.open();
+    SidebarModel model(&store);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    const QModelIndex sources = model.sectionIndex(Section::sources);
+    QCOMPARE(model.rowCount(sources), 2 * runs);
+    QSet<QUuid> ids;
+    for (const Selection& s : store.selections()) {
+        if (s.sourceURL->right(4).toInt() % 2 == 0)
+            ids.insert(s.id);
+    }
+    const QPersistentModelIndex kept = model.indexOfSource(u"https://example.org/page/0001"_qs);
+    const QPersistentModelIndex gone = model.indexOfSource(u"https://example.org/page/0002"_qs);
+    QVERIFY(kept.isValid() && gone.isValid());
+    QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+    QSignalSpy layout(&model, &QAbstractItemModel::layoutChanged);
+
+    store.deleteSelections(ids);
+
+    QCOMPARE(removed.size(), oneLayoutChange ? 0 : runs);
+    QCOMPARE(layout.size(), oneLayoutChange ? 1 : 0);
+    QCOMPARE(rows(model, Section::sources), expected(store, Section::sources));
+    QVERIFY(!gone.isValid());
+    QVERIFY(kept.isValid());
+    QCOMPARE(kept.data(SidebarModel::SourceIdentifierRole).toString(), u"https://example.org/page/0001"_qs);
+    QCOMPARE(kept.row(), 0);
 }
 
 TESSELLON_TEST_MAIN(TestSidebarModel)

@@ -54,6 +54,8 @@ private slots:
     void largeLibraryChangesRowsNeverResets();
     void keepsTheCurrentRowAcrossAFilterChange();
     void draftKeystrokeTouchesNoSelectionSignal();
+    void scatteredDeleteSignalsByRunCount_data();
+    void scatteredDeleteSignalsByRunCount();
 };
 
 void TestVisibleSelectionsModel::loadedLibraryShowsEveryOrder_data()
@@ -242,6 +244,45 @@ void TestVisibleSelectionsModel::keepsTheCurrentRowAcrossAFilterChange()
     QVERIFY(!current.isValid());
     QCOMPARE(model.rowCount(), 0);
     QCOMPARE(spies.reset.size(), 0);
+}
+
+void TestVisibleSelectionsModel::scatteredDeleteSignalsByRunCount_data()
+{
+    QTest::addColumn<int>("runs");
+    QTest::addColumn<bool>("oneLayoutChange");
+    QTest::newRow("a few runs: removed rows") << 5 << false;
+    QTest::newRow("many runs: one layout change") << 500 << true;
+}
+
+// Every third row deleted, each a run of its own: many runs come as one layout change that keeps
+// the persistent indexes of the rows that stay.
+void TestVisibleSelectionsModel::scatteredDeleteSignalsByRunCount()
+{
+    QFETCH(int, runs);
+    QFETCH(bool, oneLayoutChange);
+    QRandomGenerator random(9);
+    StoreHarness h;
+    h.writeLibrary(randomSnapshot(random, 3 * runs), false);
+    Store& store = h.open();
+    VisibleSelectionsModel model(&store);
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QSet<QUuid> ids;
+    for (int row = 1; row < model.rowCount(); row += 3)
+        ids.insert(model.idAt(row));
+    const QPersistentModelIndex kept = model.index(model.rowCount() - 1);
+    const QUuid keptID = model.idAt(kept.row());
+    const QPersistentModelIndex gone = model.index(1);
+    Spies spies(&model);
+
+    store.deleteSelections(ids);
+
+    QCOMPARE(spies.removed.size(), oneLayoutChange ? 0 : runs);
+    QCOMPARE(spies.layout.size(), oneLayoutChange ? 1 : 0);
+    QCOMPARE(spies.reset.size(), 0);
+    QCOMPARE(rowIDs(model), expectedRows(store, model.choice(), QString(), model.sortMode()));
+    QVERIFY(!gone.isValid());
+    QCOMPARE(kept.data(VisibleSelectionsModel::IdRole).toUuid(), keptID);
+    QCOMPARE(kept.row(), 2 * runs - 1);
 }
 
 void TestVisibleSelectionsModel::draftKeystrokeTouchesNoSelectionSignal()

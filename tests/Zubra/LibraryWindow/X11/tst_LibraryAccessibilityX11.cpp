@@ -1,8 +1,9 @@
 // The library window on a real X session as a screen reader meets it, read over the
 // accessibility bus: the sidebar's lists reach every row (seven prompts, eleven sources), source
-// rows tell apart the captures of one application by their subtitle, drag handles carry their
-// help, library rows are named, valued and offer their two commands, and the detail's header
-// shows a reader its texts, not its icons.
+// rows tell apart the captures of one application by their subtitle, every row tells its count,
+// drag handles are pictures that carry their help, library rows are named, valued and offer their
+// two commands, the detail's header shows a reader its texts, not its icons, and the
+// add-to-prompt banner is one element, its text.
 
 #include "Platform/Memory/MemoryPasteboard.h"
 #include "Platform/Memory/MemoryWorkspace.h"
@@ -10,6 +11,7 @@
 #include "Zubra/LibraryWindow/CopiedFlash.h"
 #include "Zubra/LibraryWindow/LibrarySelectionList.h"
 #include "Zubra/LibraryWindow/LibrarySelectionState.h"
+#include "Zubra/LibraryWindow/LibraryToolbar.h"
 #include "Zubra/LibraryWindow/LibraryWindowViews.h"
 #include "Zubra/LibraryWindow/ReduceMotion.h"
 #include "ZubraCore/Capture/Clipboard.h"
@@ -105,6 +107,9 @@ private slots:
     void libraryRowActions_data();
     void libraryRowActions();
     void detailShowsTextsNotIcons();
+    void rowsTellTheirCount_data();
+    void rowsTellTheirCount();
+    void addToPromptBannerIsOneElement();
 
 private:
     QList<Element> readTree()
@@ -120,6 +125,7 @@ private:
     MemoryWorkspace workspace;
     LibraryEnvironment environment;
     std::unique_ptr<ContentView> view;
+    LibraryWindowViews* views = nullptr;
 };
 
 void TestLibraryAccessibilityX11::init()
@@ -139,7 +145,7 @@ void TestLibraryAccessibilityX11::init()
     h->writeLibrary(fixture());
     h->open();
     view = std::make_unique<ContentView>(*h->store, environment);
-    new LibraryWindowViews(*view); // the window's own
+    views = new LibraryWindowViews(*view); // the window's own
     view->resize(1120, 900);
     view->show();
     QVERIFY(QTest::qWaitForWindowExposed(view.get()));
@@ -195,19 +201,21 @@ void TestLibraryAccessibilityX11::sourceRowsTellTheirOrigin()
         subtitles.append(tree[i].description);
         if (tree[i].name == u"Firefox"_s)
             firefox.append(tree[i].description);
-        // Each source row holds its drag handle, which tells what dragging it does.
+        // Each source row holds its drag handle, a picture that tells what dragging it does.
         const QList<Element> handle = AtspiTree::childrenOf(tree, i);
         QCOMPARE(handle.size(), 1);
         QCOMPARE(handle[0].name, handleHelp);
         QCOMPARE(handle[0].description, handleHelp);
+        QCOMPARE(handle[0].role, u"graphic"_s); // the bridge's name of the picture role
     }
     firefox.sort();
+    // The subtitle, then the count.
     QCOMPARE(firefox,
-        (QStringList {
-            u"https://docs.example.com/gamma"_s, u"https://example.org/alpha"_s, u"https://example.org/beta"_s}));
+        (QStringList {u"https://docs.example.com/gamma, 1"_s, u"https://example.org/alpha, 2"_s,
+            u"https://example.org/beta, 1"_s}));
     // Address, else file, else application.
-    QVERIFY(subtitles.contains(u"/home/user/plan.md"_s));
-    QVERIFY(subtitles.contains(u"Terminal"_s));
+    QVERIFY(subtitles.contains(u"/home/user/plan.md, 1"_s));
+    QVERIFY(subtitles.contains(u"Terminal, 1"_s));
 
     // Group rows carry their handle too; the prompt rows have none.
     const int groups = AtspiTree::indexOf(tree, u"Groups"_s, u"list"_s);
@@ -290,6 +298,50 @@ void TestLibraryAccessibilityX11::detailShowsTextsNotIcons()
         header.append(e.role + u": "_s + e.name);
     QCOMPARE(header.size(), 3);
     QCOMPARE(header.value(1), u"label: https://docs.example.com/gamma"_s);
+}
+
+void TestLibraryAccessibilityX11::rowsTellTheirCount_data()
+{
+    QTest::addColumn<QString>("list");
+    QTest::addColumn<QString>("row");
+    QTest::addColumn<QString>("description");
+    QTest::newRow("library") << u"Library"_s << u"All Selections"_s << u"12"_s;
+    QTest::newRow("group of two") << u"Groups"_s << u"Research"_s << u"2"_s;
+    QTest::newRow("group of one") << u"Groups"_s << u"Reading"_s << u"1"_s;
+    QTest::newRow("source") << u"Sources"_s << u"Chat"_s << u"Chat, 1"_s;
+    // An empty prompt shows no badge, and tells no count.
+    QTest::newRow("empty prompt") << u"Prompt"_s << u"Prompt"_s << QString();
+}
+
+void TestLibraryAccessibilityX11::rowsTellTheirCount()
+{
+    QFETCH(QString, list);
+    QFETCH(QString, row);
+    QFETCH(QString, description);
+    const QList<Element> tree = readTree();
+    const int at = AtspiTree::indexOf(tree, list, u"list"_s);
+    QVERIFY(at >= 0);
+    QStringList found;
+    for (const Element& e : AtspiTree::childrenOf(tree, at))
+        if (e.name == row)
+            found.append(e.description);
+    QCOMPARE(found, QStringList {description});
+}
+
+void TestLibraryAccessibilityX11::addToPromptBannerIsOneElement()
+{
+    view->selectionState().set({sel(1), sel(2)}, sel(1));
+    views->toolbar().addSelectedToPrompt();
+    QCoreApplication::processEvents();
+    QList<Element> tree = readTree();
+    const auto banner = AtspiTree::named(tree, u"Added 2 of 2 selections to the prompt"_s);
+    QVERIFY(banner);
+    QCOMPARE(banner->role, u"label"_s);
+    QCOMPARE(banner->childCount, 0);
+    views->toolbar().addSelectedToPrompt();
+    QCoreApplication::processEvents();
+    tree = readTree();
+    QVERIFY(AtspiTree::named(tree, u"Already in the prompt"_s, u"label"_s));
 }
 
 TESSELLON_GUI_TEST_MAIN(TestLibraryAccessibilityX11)

@@ -1,5 +1,6 @@
 // The library window of the real program in an X session: its title as the window manager reads
-// it, and what a screen reader finds over the accessibility bus, named.
+// it, what a screen reader finds over the accessibility bus, named, and what its copy commands put
+// on the clipboard: selected rows, and text selected in the detail.
 
 #include "Platform/X11/XcbConnection.h"
 #include "Zubra/SurfaceExport/SampleData.h"
@@ -9,6 +10,7 @@
 #include "support/X11Programs.h"
 #include "support/X11Wait.h"
 
+#include <QClipboard>
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
@@ -23,6 +25,19 @@ namespace {
 const QString python = QStringLiteral("/usr/bin/python3");
 const QString controlsScript
     = QStringLiteral(TESSELLON_SOURCE_DIR "/tests/Zubra/LibraryWindow/X11/atspi_controls.py");
+const QString findScript = QStringLiteral(TESSELLON_SOURCE_DIR "/tests/Zubra/LibraryWindow/X11/atspi_find.py");
+
+// A showing element as atspi_find.py prints it.
+struct Found
+{
+    QRect box;
+    QString name;
+};
+
+bool mouse(const QStringList& arguments)
+{
+    return X11Programs::run(QStringLiteral("xdotool"), arguments).has_value();
+}
 
 // The window's title as the window manager reads it.
 QString windowTitle(const QString& window)
@@ -75,6 +90,24 @@ class TestLibraryWindowX11 : public QObject
     {
         const auto out = X11Programs::run(python, {controlsScript, QString::number(m_app.processId())}, 15000);
         return out ? QString::fromUtf8(*out).split(u'\n', Qt::SkipEmptyParts) : QStringList();
+    }
+
+    // The showing elements of the role whose names start so, as a screen reader finds them.
+    QList<Found> find(const QString& role, const QString& prefix = {})
+    {
+        QList<Found> found;
+        const auto out
+            = X11Programs::run(python, {findScript, QString::number(m_app.processId()), role, prefix}, 15000);
+        for (const QString& line : QString::fromUtf8(out.value_or(QByteArray())).split(u'\n', Qt::SkipEmptyParts)) {
+            const QStringList fields = line.split(u'\t');
+            if (fields.size() < 5)
+                continue;
+            QString name = fields.mid(4).join(u'\t');
+            name.replace(u"\\n"_qs, u"\n"_qs).replace(u"\\\\"_qs, u"\\"_qs);
+            found.append(Found {
+                QRect(fields[0].toInt(), fields[1].toInt(), fields[2].toInt(), fields[3].toInt()), name});
+        }
+        return found;
     }
 
 private slots:
@@ -160,6 +193,103 @@ private slots:
         for (const QString& expected : {u"Capture Selection"_qs, u"Sort"_qs, u"Copy as Markdown"_qs,
                  u"Copy plain text"_qs, u"More"_qs, u"New Group\u2026"_qs})
             QVERIFY2(names.contains(expected), qPrintable(expected + u"\n"_qs + found.join(u'\n')));
+    }
+
+    // Two rows chosen with the keyboard and copied: their texts, newest first, joined as
+    // "Copy Plain Text" joins them.
+    void copyingRowsJoinsThemAsPlainText()
+    {
+        QList<Selection> samples = SampleData::sampleSelections(QDateTime::currentDateTimeUtc());
+        std::sort(samples.begin(), samples.end(),
+            [](const Selection& a, const Selection& b) { return a.createdAt > b.createdAt; });
+        QVERIFY(X11Programs::activate(m_window));
+        QVERIFY(X11Programs::key(QStringLiteral("ctrl+f")));
+        QVERIFY(X11Programs::key(QStringLiteral("Down"))); // into the list
+        QVERIFY(X11Programs::key(QStringLiteral("Home")));
+        QVERIFY(X11Programs::key(QStringLiteral("shift+Down")));
+        QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+        QVERIFY(X11Programs::key(QStringLiteral("ctrl+c")));
+        QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::clipboard()->text(),
+            samples[0].text + QStringLiteral("\n\n---\n\n") + samples[1].text, 5000);
+    }
+
+    // Text dragged across in the detail's header and copied by each of the three ways: the text,
+    // not the list's rows.
+    void copyingSelectedDetailText_data()
+    {
+        QTest::addColumn<QString>("way");
+        QTest::newRow("Ctrl+C") << QStringLiteral("keys");
+        QTest::newRow("Edit menu") << QStringLiteral("menu bar");
+        QTest::newRow("context menu") << QStringLiteral("context menu");
+    }
+
+    void copyingSelectedDetailText()
+    {
+        QFETCH(QString, way);
+        QVERIFY(X11Programs::activate(m_window));
+        QVERIFY(X11Programs::key(QStringLiteral("ctrl+f")));
+        QVERIFY(X11Programs::key(QStringLiteral("Down")));
+        QVERIFY(X11Programs::key(QStringLiteral("Home"))); // the newest capture, from a web page
+        std::optional<Found> source;
+        for (int attempt = 0; attempt < 20 && !source; ++attempt) {
+            if (attempt > 0)
+                QTest::qWait(500);
+            const QList<Found> labels = find(QStringLiteral("label"), QStringLiteral("https://"));
+            for (const Found& label : labels)
+                if (!source || label.box.y() < source->box.y())
+                    source = label;
+        }
+        QVERIFY2(source, "the detail shows no address");
+        const int y = source->box.center().y();
+        QVERIFY(mouse({"mousemove", QString::number(source->box.left() + 1), QString::number(y)}));
+        QVERIFY(mouse({"mousedown", "1"}));
+        QTest::qWait(100);
+        QVERIFY(mouse({"mousemove", QString::number(source->box.right() - 1), QString::number(y)}));
+        QTest::qWait(100);
+        QVERIFY(mouse({"mousemove", QString::number(source->box.right() + 30), QString::number(y)}));
+        QVERIFY(mouse({"mouseup", "1"}));
+        QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+        // The item of a menu now showing, clicked.
+        const auto choose = [this](const QString& name) {
+            std::optional<Found> item;
+            QStringList items;
+            for (int attempt = 0; attempt < 10 && !item; ++attempt) {
+                QTest::qWait(300);
+                items.clear();
+                for (const Found& found : find(QStringLiteral("menu item"))) {
+                    items.append(found.name);
+                    if (found.name == name)
+                        item = found;
+                }
+            }
+            if (!item)
+                qWarning() << "menu items:" << items;
+            return item && mouse({"mousemove", QString::number(item->box.center().x()),
+                               QString::number(item->box.center().y()), "click", "1"});
+        };
+        if (way == u"keys"_qs) {
+            QVERIFY(X11Programs::key(QStringLiteral("ctrl+c")));
+        } else if (way == u"menu bar"_qs) {
+            QVERIFY(choose(QStringLiteral("Edit")));
+            QVERIFY(choose(QStringLiteral("Copy")));
+        } else {
+            // A popup menu is no child of the application to a screen reader: its first item,
+            // "Copy", is chosen with the keys.
+            QVERIFY(mouse({"mousemove", QString::number(source->box.center().x()), QString::number(y), "click", "3"}));
+            QTest::qWait(500);
+            QVERIFY(X11Programs::key(QStringLiteral("Down")));
+            QVERIFY(X11Programs::key(QStringLiteral("Return")));
+        }
+        const QString expected = QString(source->name).remove(u'\n');
+        QTRY_COMPARE_WITH_TIMEOUT(QGuiApplication::clipboard()->text(), expected, 5000);
+    }
+
+    // The sidebar's drag handles are pictures to a screen reader, named by their help.
+    void sidebarHandlesArePictures()
+    {
+        const QString help = QStringLiteral("Drag to add to a prompt or group");
+        QVERIFY(!find(QStringLiteral("image"), help).isEmpty());
+        QVERIFY(find(QStringLiteral("unknown"), help).isEmpty());
     }
 
     // Screenshots of the window at its minimum size and maximised, in light colours and in a
