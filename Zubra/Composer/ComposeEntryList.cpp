@@ -33,6 +33,7 @@ ComposeEntryList::ComposeEntryList(DraftEntriesModel* model, ComposeEntryActions
     setItemDelegate(m_row);
     setSelectionMode(QAbstractItemView::NoSelection);
     setTabKeyNavigation(false);
+    setAccessibleName(u"Sources"_s);
     ComposeEntryAccessible::install();
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
