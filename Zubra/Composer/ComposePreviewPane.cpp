@@ -2,7 +2,9 @@
 
 #include "Platform/FileSystem.h"
 #include "Zubra/Composer/ComposerStyle.h"
+#include "Zubra/Composer/ComposerSymbols.h"
 #include "Zubra/Composer/DraftOperations.h"
+#include "Zubra/Widgets/Symbols.h"
 #include "ZubraCore/Capture/Clipboard.h"
 #include "ZubraCore/Composition/ContextComposer.h"
 #include "ZubraCore/Composition/TokenEstimator.h"
@@ -66,7 +68,8 @@ ComposePreviewPane::ComposePreviewPane(Store& store, ComposerState& state, Compo
     countRow->setSpacing(8);
     m_countLabel = ComposerStyle::captionLabel();
     countRow->addWidget(m_countLabel);
-    m_overBudget = ComposerStyle::symbolLabel(QStyle::SP_MessageBoxWarning, u"over budget"_s, ComposerStyle::red());
+    m_overBudget = ComposerStyle::symbolLabel(
+        Symbols::icon(Symbols::Symbol::warningTriangle, ComposerStyle::red()), u"over budget"_s, ComposerStyle::red());
     countRow->addWidget(m_overBudget);
     countRow->addStretch(1);
     auto* estimate = ComposerStyle::captionLabel(u"estimate"_s, 0.85);
@@ -407,7 +410,9 @@ void ComposePreviewPane::updateActions()
 
 QIcon ComposePreviewPane::copyIcon(bool copied) const
 {
-    return style()->standardIcon(copied ? QStyle::SP_DialogApplyButton : QStyle::SP_FileDialogDetailedView);
+    if (copied)
+        return style()->standardIcon(QStyle::SP_DialogApplyButton);
+    return ComposerSymbols::icon(ComposerSymbols::Symbol::docOnClipboard, palette().color(QPalette::ButtonText));
 }
 
 void ComposePreviewPane::fitCopyButton()
@@ -428,6 +433,8 @@ void ComposePreviewPane::changeEvent(QEvent* event)
     QWidget::changeEvent(event);
     if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
         fitCopyButton();
+    if (event->type() == QEvent::PaletteChange && m_copyButton)
+        updateActions();
 }
 
 void ComposePreviewPane::copyPrompt()
