@@ -27,7 +27,7 @@ protected:
 
 private:
     void relayout();
-    int heightOf(int lines) const;
+    int heightOf(const QStringList& lines) const;
 
     int m_maximumLines;
     QString m_text;

@@ -33,7 +33,10 @@ ComposeEntryList::ComposeEntryList(DraftEntriesModel* model, ComposeEntryActions
     setItemDelegate(m_row);
     setSelectionMode(QAbstractItemView::NoSelection);
     setTabKeyNavigation(false);
+    // Named once the row elements' factory is in: naming sends an event that makes (and keeps)
+    // the list's accessible element.
     ComposeEntryAccessible::install();
+    setAccessibleName(u"Sources"_s);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

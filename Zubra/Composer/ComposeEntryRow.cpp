@@ -138,6 +138,38 @@ QStringList ComposeEntryRow::badges(const ContextDraftEntry& entry)
     return list;
 }
 
+QList<ComposeEntryRow::BadgePlace> ComposeEntryRow::badgePlaces(
+    const QRect& rect, const ContextDraftEntry& entry, const QFont& font) const
+{
+    const QStringList all = badges(entry);
+    QList<BadgePlace> places;
+    if (all.isEmpty())
+        return places;
+    const Geometry g = geometry(rect, true, false);
+    const QFont badge = badgeFont(font);
+    const QFontMetrics metrics(badge);
+    const int top = g.content.top() + g.headlineHeight + lineSpacing + g.captionHeight + lineSpacing;
+    const int side = metrics.height() - 2;
+    const int end = g.content.right() + 1;
+    int x = g.content.left();
+    for (const QString& word : all) {
+        const int textLeft = x + side + badgeSymbolGap;
+        QString text = word;
+        if (textLeft + metrics.horizontalAdvance(text) > end) {
+            text = metrics.elidedText(word, Qt::ElideRight, std::max(0, end - textLeft));
+            if (text.isEmpty() || text == u"\u2026"_s)
+                break;
+        }
+        const int width = metrics.horizontalAdvance(text);
+        places.append({word, text, QRect(x, top + (g.badgeHeight - side) / 2, side, side),
+            QRect(textLeft, top, width, g.badgeHeight), badge});
+        if (text != word)
+            break;
+        x = textLeft + width + spacing;
+    }
+    return places;
+}
+
 bool ComposeEntryRow::showsNote(const QModelIndex& index) const
 {
     return m_notesShown->contains(index.data(DraftEntriesModel::EntryIdRole).toUuid());
@@ -222,19 +254,10 @@ void ComposeEntryRow::paint(QPainter* painter, const QStyleOptionViewItem& optio
         painter->fontMetrics().elidedText(ContextComposer::sourceLine(*data.selection), Qt::ElideMiddle, line.width()));
 
     if (!badgeTexts.isEmpty()) {
-        line.translate(0, g.captionHeight + lineSpacing);
-        line.setHeight(g.badgeHeight);
-        painter->setFont(badgeFont(base));
-        const int side = painter->fontMetrics().height() - 2;
-        int x = line.left();
-        for (const QString& badge : badgeTexts) {
-            // Each badge is its symbol before its word.
-            ComposerSymbols::paint(*painter, badgeSymbol(badge),
-                QRectF(x, line.top() + (line.height() - side) / 2.0, side, side), secondary);
-            x += side + badgeSymbolGap;
-            painter->drawText(
-                QRect(x, line.top(), line.right() - x, line.height()), Qt::AlignLeft | Qt::AlignVCenter, badge);
-            x += painter->fontMetrics().horizontalAdvance(badge) + spacing;
+        for (const BadgePlace& place : badgePlaces(option.rect, data.entry, base)) {
+            painter->setFont(place.font);
+            ComposerSymbols::paint(*painter, badgeSymbol(place.badge), place.symbol, secondary);
+            painter->drawText(place.label, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextDontClip, place.text);
         }
     }
 

@@ -40,6 +40,18 @@ public:
     static QStringList badges(const ContextDraftEntry& entry);
     // The symbol drawn before a badge's word.
     static ComposerSymbols::Symbol badgeSymbol(const QString& badge);
+    // Where the badges of `entry` go in the row at `rect` drawn in `font` (the row's base font):
+    // each symbol before its word, left to right. A word that does not fit is elided; a badge
+    // without room for a letter and the ellipsis gives way whole, with the badges after it.
+    struct BadgePlace
+    {
+        QString badge;
+        QString text; // the badge's word, or its elided start
+        QRect symbol;
+        QRect label; // as wide and tall as `text` in `font`
+        QFont font;
+    };
+    QList<BadgePlace> badgePlaces(const QRect& rect, const ContextDraftEntry& entry, const QFont& font) const;
     // The control the current row's focus mark is on.
     void setFocusedPart(Part part) { m_focusedPart = part; }
 

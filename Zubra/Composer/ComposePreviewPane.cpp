@@ -2,7 +2,9 @@
 
 #include "Platform/FileSystem.h"
 #include "Zubra/Composer/ComposerStyle.h"
+#include "Zubra/Composer/ComposerSymbols.h"
 #include "Zubra/Composer/DraftOperations.h"
+#include "Zubra/Widgets/Symbols.h"
 #include "ZubraCore/Capture/Clipboard.h"
 #include "ZubraCore/Composition/ContextComposer.h"
 #include "ZubraCore/Composition/TokenEstimator.h"
@@ -27,6 +29,7 @@
 #include <QTextDocument>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <limits>
 
 using namespace Qt::StringLiterals;
 
@@ -65,15 +68,18 @@ ComposePreviewPane::ComposePreviewPane(Store& store, ComposerState& state, Compo
     countRow->setSpacing(8);
     m_countLabel = ComposerStyle::captionLabel();
     countRow->addWidget(m_countLabel);
-    m_overBudget = ComposerStyle::symbolLabel(QStyle::SP_MessageBoxWarning, u"over budget"_s, ComposerStyle::red());
+    m_overBudget = ComposerStyle::symbolLabel(
+        Symbols::icon(Symbols::Symbol::warningTriangle, ComposerStyle::red()), u"over budget"_s, ComposerStyle::red());
     countRow->addWidget(m_overBudget);
     countRow->addStretch(1);
     auto* estimate = ComposerStyle::captionLabel(u"estimate"_s, 0.85);
     countRow->addWidget(estimate);
     meterColumn->addLayout(countRow);
+    // Its value and maximum are tokens: the estimate (at most the budget) and the budget.
     m_bar = new QProgressBar;
-    m_bar->setRange(0, 1000);
+    m_bar->setRange(0, 1);
     m_bar->setTextVisible(false);
+    m_bar->setAccessibleName(u"Token budget"_s);
     m_bar->setMaximumHeight(6);
     meterColumn->addWidget(m_bar);
     m_remedies = new QWidget;
@@ -186,7 +192,8 @@ QWidget* ComposePreviewPane::buildControls()
             m_store.updateDraft(*d);
         }
     });
-    connect(m_preambleBox, &QCheckBox::clicked, this, [this](bool on) { m_state.setUsePreamble(on); });
+    // Toggled, not clicked: assistive technology toggles the box without a click.
+    connect(m_preambleBox, &QCheckBox::toggled, this, [this](bool on) { m_state.setUsePreamble(on); });
     arrangeControls(false);
     m_labelledPreambleWidth = m_preambleBox->sizeHint().width();
     return m_controls;
@@ -370,8 +377,13 @@ void ComposePreviewPane::updateMeter()
     m_countLabel->setText(meterText());
     ComposerStyle::setTextColor(m_countLabel, over ? std::optional<QColor>(ComposerStyle::red()) : std::nullopt);
     m_overBudget->setVisible(over);
-    const double fraction = m_budget > 0 ? double(std::min(m_composed->tokens, m_budget)) / double(m_budget) : 0.0;
-    m_bar->setValue(int(fraction * m_bar->maximum() + 0.5));
+    // QProgressBar counts in int; budgets and estimates far beyond its range are scaled down alike.
+    const qint64 budget = std::max<qint64>(m_budget, 0);
+    const qint64 shown = std::clamp<qint64>(m_composed->tokens, 0, budget);
+    const qint64 divisor = budget / std::numeric_limits<int>::max() + 1;
+    m_bar->setRange(0, std::max(1, int(budget / divisor)));
+    m_bar->setValue(int(shown / divisor));
+    m_bar->setAccessibleDescription(meterText());
     QPalette barPalette = m_bar->palette();
     barPalette.setColor(QPalette::Highlight, over ? ComposerStyle::red() : palette().color(QPalette::PlaceholderText));
     m_bar->setPalette(barPalette);
@@ -398,7 +410,9 @@ void ComposePreviewPane::updateActions()
 
 QIcon ComposePreviewPane::copyIcon(bool copied) const
 {
-    return style()->standardIcon(copied ? QStyle::SP_DialogApplyButton : QStyle::SP_FileDialogDetailedView);
+    if (copied)
+        return style()->standardIcon(QStyle::SP_DialogApplyButton);
+    return ComposerSymbols::icon(ComposerSymbols::Symbol::docOnClipboard, palette().color(QPalette::ButtonText));
 }
 
 void ComposePreviewPane::fitCopyButton()
@@ -419,6 +433,8 @@ void ComposePreviewPane::changeEvent(QEvent* event)
     QWidget::changeEvent(event);
     if (event->type() == QEvent::FontChange || event->type() == QEvent::StyleChange)
         fitCopyButton();
+    if (event->type() == QEvent::PaletteChange && m_copyButton)
+        updateActions();
 }
 
 void ComposePreviewPane::copyPrompt()

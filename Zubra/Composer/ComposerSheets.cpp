@@ -2,6 +2,7 @@
 
 #include "Zubra/Composer/ComposerStyle.h"
 #include "Zubra/Composer/DraftOperations.h"
+#include "Zubra/Composer/PastedTextEdit.h"
 #include "ZubraCore/Composition/TextImport.h"
 #include "ZubraCore/Composition/TokenEstimator.h"
 #include "ZubraCore/Text/TextMetrics.h"
@@ -10,7 +11,6 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -30,12 +30,13 @@ QLabel* captionLabel(const QString& text = QString())
     return label;
 }
 
-QPlainTextEdit* sheetEditor(const QString& text, int minimumHeight)
+PastedTextEdit* sheetEditor(const QString& text, const QString& name, int minimumHeight)
 {
-    auto* editor = new QPlainTextEdit;
+    auto* editor = new PastedTextEdit;
     editor->setFont(ComposerStyle::monospaced());
     editor->setMinimumHeight(minimumHeight);
-    editor->setPlainText(text);
+    editor->setAccessibleName(name);
+    editor->setText(text);
     return editor;
 }
 
@@ -99,12 +100,14 @@ void ComposerSheet::confirm()
 }
 
 TextEditorSheet::TextEditorSheet(const QString& title, const QString& confirmTitle, const QString& explanation,
-    const QString& text, int editorHeight, TextChanged textChanged, Confirmed confirmed, QWidget* parent)
+    const QString& text, const QString& editorName, int editorHeight, TextChanged textChanged, Confirmed confirmed,
+    QWidget* parent)
     : ComposerSheet(title, 12, confirmTitle, std::move(confirmed), parent)
     , m_textChanged(std::move(textChanged))
 {
     content()->addWidget(captionLabel(explanation));
-    m_editor = sheetEditor(text, editorHeight);
+    m_editor = sheetEditor(text, editorName, editorHeight);
+    m_text = m_editor->text();
     content()->addWidget(m_editor, 1);
     m_counter = captionLabel();
     m_counter->setWordWrap(false);
@@ -113,8 +116,9 @@ TextEditorSheet::TextEditorSheet(const QString& title, const QString& confirmTit
     bottomRow()->addWidget(cancelButton());
     bottomRow()->addWidget(confirmButton());
     connect(m_editor, &QPlainTextEdit::textChanged, this, [this] {
+        m_text = m_editor->text();
         if (m_textChanged)
-            m_textChanged(m_editor->toPlainText());
+            m_textChanged(m_text);
         refresh();
     });
     m_editor->setFocus();
@@ -130,7 +134,7 @@ EntryTrimSheet::EntryTrimSheet(
     : TextEditorSheet(u"Trim this source"_s, u"Apply Trim"_s,
         u"Edit the text exactly as it should appear in the prompt. Deleting everything goes back to the captured "
         u"source; applying an unchanged copy keeps what you had."_s,
-        text, 220, std::move(textChanged), std::move(onApply), parent)
+        text, u"Text of this source"_s, 220, std::move(textChanged), std::move(onApply), parent)
     , m_profile(profile)
 {
     setSizes({440, 320}, {520, 380});
@@ -139,16 +143,15 @@ EntryTrimSheet::EntryTrimSheet(
 
 QString EntryTrimSheet::counterText() const
 {
-    const QString text = editor()->toPlainText();
-    return TokenEstimator::format(TokenEstimator::estimate(text, m_profile)) + u" tokens \u00B7 "_s
-        + QString::number(TextMetrics::count(text)) + u" chars"_s;
+    return TokenEstimator::format(TokenEstimator::estimate(text(), m_profile)) + u" tokens \u00B7 "_s
+        + QString::number(TextMetrics::count(text())) + u" chars"_s;
 }
 
 ImportSheet::ImportSheet(const QString& text, TextChanged textChanged, Confirmed onAdd, QWidget* parent)
     : TextEditorSheet(u"Import text"_s, u"Split && Add"_s,
         u"Paste a document, chat log, or notes. Tessellon splits it by paragraphs. It splits long blocks further "
         u"and adds each chunk to this prompt as a selectable source."_s,
-        text, 260, std::move(textChanged), std::move(onAdd), parent)
+        text, u"Text to import"_s, 260, std::move(textChanged), std::move(onAdd), parent)
 {
     setSizes({460, 360}, {540, 420});
     refresh();
@@ -156,14 +159,14 @@ ImportSheet::ImportSheet(const QString& text, TextChanged textChanged, Confirmed
 
 QString ImportSheet::counterText() const
 {
-    const qsizetype n = TextImport::chunks(editor()->toPlainText(), DraftOperations::importChunkLength).size();
+    const qsizetype n = TextImport::chunks(text(), DraftOperations::importChunkLength).size();
     return QString::number(n) + u" chunk"_s + pluralS(n) + u" ready"_s;
 }
 
 void ImportSheet::refresh()
 {
     TextEditorSheet::refresh();
-    confirmButton()->setEnabled(!editor()->toPlainText().trimmed().isEmpty());
+    confirmButton()->setEnabled(!text().trimmed().isEmpty());
 }
 
 SaveTemplateSheet::SaveTemplateSheet(const QString& name, TextChanged nameChanged, Confirmed onSave, QWidget* parent)

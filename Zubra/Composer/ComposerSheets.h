@@ -11,7 +11,7 @@
 class QHBoxLayout;
 class QLabel;
 class QLineEdit;
-class QPlainTextEdit;
+class PastedTextEdit;
 class QPushButton;
 class QVBoxLayout;
 
@@ -47,24 +47,27 @@ private:
     Confirmed m_confirmed;
 };
 
-// A sheet around one plain-text editor with a live count below it; every change of the text is
-// handed to the presenter and refreshes the count.
+// A sheet around one plain-text editor with a live count below it; every change of the text, as
+// pasted or typed, is handed to the presenter and refreshes the count.
 class TextEditorSheet : public ComposerSheet
 {
     Q_OBJECT
 
 public:
-    QPlainTextEdit* editor() const { return m_editor; }
+    PastedTextEdit* editor() const { return m_editor; }
+    // The editor's text, as the presenter is given it.
+    const QString& text() const { return m_text; }
     virtual QString counterText() const = 0;
 
 protected:
     TextEditorSheet(const QString& title, const QString& confirmTitle, const QString& explanation, const QString& text,
-        int editorHeight, TextChanged textChanged, Confirmed confirmed, QWidget* parent);
+        const QString& editorName, int editorHeight, TextChanged textChanged, Confirmed confirmed, QWidget* parent);
     // Shows the count; the finished sheet calls it once itself.
     virtual void refresh();
 
 private:
-    QPlainTextEdit* m_editor = nullptr;
+    PastedTextEdit* m_editor = nullptr;
+    QString m_text;
     QLabel* m_counter = nullptr;
     TextChanged m_textChanged;
 };

@@ -6,6 +6,7 @@
 #include <QFontInfo>
 #include <QFrame>
 #include <QHBoxLayout>
+#include <QIcon>
 #include <QLabel>
 #include <QPainter>
 #include <QPointer>
@@ -134,19 +135,20 @@ QTimer* coalescingTimer(QObject* owner, std::function<void()> refresh)
     return timer;
 }
 
-QWidget* symbolLabel(QStyle::StandardPixmap icon, const QString& text, const QColor& color)
+QWidget* symbolLabel(const QIcon& icon, const QString& text, const QColor& color)
 {
     auto* holder = new QWidget;
     auto* row = new QHBoxLayout(holder);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(4);
     auto* image = new QLabel;
-    image->setPixmap(QApplication::style()->standardIcon(icon).pixmap(12, 12));
     auto* label = captionLabel(text);
     QFont font = label->font();
     font.setWeight(QFont::DemiBold);
     label->setFont(font);
     setTextColor(label, color);
+    const int side = label->fontMetrics().height();
+    image->setPixmap(icon.pixmap(QSize(side, side), holder->devicePixelRatioF()));
     row->addWidget(image);
     row->addWidget(label);
     return holder;

@@ -11,6 +11,7 @@
 #include <optional>
 
 class QFrame;
+class QIcon;
 class QLabel;
 class QObject;
 class QPainter;
@@ -37,8 +38,8 @@ QLabel* headlineLabel(const QString& text);
 // Caption text (smaller than the body) in the secondary colour, scaled further by `scale`.
 QLabel* captionLabel(const QString& text = QString(), double scale = 1.0);
 QLabel* secondaryLabel(const QString& text);
-// A standard icon before a caption text, both in `color`.
-QWidget* symbolLabel(QStyle::StandardPixmap icon, const QString& text, const QColor& color);
+// A symbol before a semibold caption text in `color`, the symbol as tall as the text.
+QWidget* symbolLabel(const QIcon& icon, const QString& text, const QColor& color);
 QPushButton* smallButton(const QString& text);
 // A small button with a menu or an action; the caller gives it its symbol.
 QToolButton* menuButton(const QString& text);

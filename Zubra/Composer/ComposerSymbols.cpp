@@ -140,6 +140,21 @@ void draw(Symbol symbol, QPainter& p, const QColor& c)
         for (int i = 0; i < 3; ++i)
             p.drawLine(QPointF(7.5, 8.5 + 3.75 * i), QPointF(i == 2 ? 13 : 16.5, 8.5 + 3.75 * i));
         break;
+    case Symbol::docOnClipboard:
+        // A clipboard with its clip, and a page lying on its lower right.
+        stroke(p, c, 1.8);
+        p.drawPolyline(
+            QPolygonF({QPointF(9, 21.5), QPointF(3.5, 21.5), QPointF(3.5, 4.5), QPointF(16.5, 4.5), QPointF(16.5, 8)}));
+        p.drawPolygon(
+            QPolygonF({QPointF(10.5, 10), QPointF(16.5, 10), QPointF(20.5, 14), QPointF(20.5, 22), QPointF(10.5, 22)}));
+        p.drawPolyline(QPolygonF({QPointF(16.5, 10), QPointF(16.5, 14), QPointF(20.5, 14)}));
+        stroke(p, c, 1.4);
+        p.drawLine(QPointF(13, 17), QPointF(18, 17));
+        p.drawLine(QPointF(13, 19.5), QPointF(18, 19.5));
+        p.setPen(Qt::NoPen);
+        p.setBrush(c);
+        p.drawRoundedRect(QRectF(6.5, 2.5, 7, 3.6), 1.2, 1.2);
+        break;
     }
 }
 

@@ -25,6 +25,7 @@ enum class Symbol {
     pinFill, // a pinned entry
     lockDoc, // a verbatim entry
     noteText, // an entry with a note
+    docOnClipboard, // "Copy Prompt"
 };
 
 // An invalid colour follows the application palette's text.

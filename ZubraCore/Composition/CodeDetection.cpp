@@ -119,14 +119,19 @@ bool looksLikeCode(const QString& text)
     if (TextMetrics::count(QStringView(s).first(std::min<qsizetype>(s.size(), 64))) < 3
         && (s.size() <= 64 || TextMetrics::count(s) < 3))
         return false;
+    // A bracket counts only as a character of its own: "(" with a combining mark is another
+    // character.
     qsizetype opening = 0;
     qsizetype closing = 0;
-    for (QChar c : s) {
-        const char16_t u = c.unicode();
-        if (u == u'{' || u == u'(' || u == u'[')
-            ++opening;
-        else if (u == u'}' || u == u')' || u == u']')
-            ++closing;
+    const QStringView view(s);
+    for (qsizetype i = 0; i < view.size(); ++i) {
+        const char16_t u = view[i].unicode();
+        const bool opens = u == u'{' || u == u'(' || u == u'[';
+        if (!opens && u != u'}' && u != u')' && u != u']')
+            continue;
+        if (!boundaryAt(view, i) || !boundaryAt(view, i + 1))
+            continue;
+        ++(opens ? opening : closing);
     }
     if (opening >= 2 && closing == opening)
         return true;

@@ -23,30 +23,33 @@ void CompositionSession::clear()
 {
     m_kept.clear();
     m_selectionIndex.clear();
-    m_indexedData = nullptr;
-    m_indexedSize = -1;
+    m_indexedIDs.clear();
 }
 
-const Selection* CompositionSession::findSelection(const QList<Selection>& selections, const QUuid& id)
+void CompositionSession::indexSelections(const QList<Selection>& selections)
 {
-    if (selections.constData() != m_indexedData || selections.size() != m_indexedSize) {
-        m_selectionIndex.clear();
-        m_selectionIndex.reserve(selections.size());
-        for (qsizetype i = 0; i < selections.size(); ++i)
-            if (!m_selectionIndex.contains(selections[i].id)) // the first of equal ids wins
-                m_selectionIndex.insert(selections[i].id, i);
-        m_indexedData = selections.constData();
-        m_indexedSize = selections.size();
+    // The list is compared by its ids, in order: the store edits it in place, so its storage and
+    // size can stay the same while it holds other selections.
+    const qsizetype n = selections.size();
+    bool same = n == m_indexedIDs.size();
+    for (qsizetype i = 0; same && i < n; ++i)
+        same = selections[i].id == m_indexedIDs[i];
+    if (same)
+        return;
+    m_selectionIndex.clear();
+    m_selectionIndex.reserve(n);
+    m_indexedIDs.resize(n);
+    for (qsizetype i = 0; i < n; ++i) {
+        m_indexedIDs[i] = selections[i].id;
+        if (!m_selectionIndex.contains(selections[i].id)) // the first of equal ids wins
+            m_selectionIndex.insert(selections[i].id, i);
     }
+}
+
+const Selection* CompositionSession::findSelection(const QList<Selection>& selections, const QUuid& id) const
+{
     const auto found = m_selectionIndex.constFind(id);
-    if (found == m_selectionIndex.cend())
-        return nullptr;
-    const Selection& s = selections[*found];
-    if (s.id == id)
-        return &s;
-    // The list changed in place under the same storage: index it again.
-    m_indexedData = nullptr;
-    return findSelection(selections, id);
+    return found == m_selectionIndex.cend() ? nullptr : &selections[*found];
 }
 
 ComposedContext CompositionSession::compose(const ContextDraft& draft, const QList<Selection>& selections,
@@ -61,6 +64,7 @@ ComposedContext CompositionSession::compose(const ContextDraft& draft, const QLi
         Kept kept;
         bool fresh;
     };
+    indexSelections(selections);
     std::vector<Slot> usable;
     usable.reserve(size_t(draft.entries.size()));
     for (qsizetype i = 0; i < draft.entries.size(); ++i) {

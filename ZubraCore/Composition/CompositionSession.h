@@ -41,13 +41,13 @@ private:
         QString key;
     };
 
-    const Selection* findSelection(const QList<Selection>& selections, const QUuid& id);
+    void indexSelections(const QList<Selection>& selections);
+    const Selection* findSelection(const QList<Selection>& selections, const QUuid& id) const;
 
     QHash<QUuid, Kept> m_kept; // by entry id
-    // Where each selection stood in the last list seen; checked on use, rebuilt when stale.
+    // Where each selection stands in the list of the ids below, the last list seen.
     QHash<QUuid, qsizetype> m_selectionIndex;
-    const Selection* m_indexedData = nullptr;
-    qsizetype m_indexedSize = -1;
+    QList<QUuid> m_indexedIDs;
     qsizetype m_lastPrepared = 0;
 };
 

@@ -16,13 +16,16 @@ SourceIdentity SourceIdentity::from(const Selection& selection)
     return identity;
 }
 
-const QString& SourceIdentity::keyOf(const Selection& selection)
+QString SourceIdentity::keyOf(const Selection& selection)
 {
+    // Names and addresses that look the same are one source; a file path is the file system's
+    // bytes, where two spellings of a name are two files. The already-composed text (the usual
+    // case) comes back shared, without a copy.
     if (selection.sourceURL)
-        return *selection.sourceURL;
+        return selection.sourceURL->normalized(QString::NormalizationForm_C);
     if (selection.filePath)
         return *selection.filePath;
-    return selection.appName;
+    return selection.appName.normalized(QString::NormalizationForm_C);
 }
 
 QString SourceIdentity::display() const

@@ -1,6 +1,7 @@
 #pragma once
 // The source a selection came from: keyed by its web address, else its file path, else its
-// application name. Derived on demand and never stored.
+// application name; addresses and names in their composed form (NFC), file paths as they are.
+// Derived on demand and never stored.
 
 #include "ZubraCore/Library/RecordHash.h"
 
@@ -19,7 +20,7 @@ struct SourceIdentity
 
     static SourceIdentity from(const Selection& selection);
     // The identifier from(selection) would have, without building the identity.
-    static const QString& keyOf(const Selection& selection);
+    static QString keyOf(const Selection& selection);
 
     // The text that names the source; also its sort key.
     QString display() const;

@@ -157,7 +157,8 @@ void StoreIndex::assignRecords(const QList<Selection>& selections, KeyAt keyAt, 
             QList<QString>& found = chunkDistinct[size_t(chunk)];
             for (qsizetype i = begin; i < end; ++i) {
                 const Selection& s = selections[i];
-                const QString* spellings[] = {&s.appName, &SourceIdentity::keyOf(s)};
+                const QString sourceKey = SourceIdentity::keyOf(s);
+                const QString* spellings[] = {&s.appName, &sourceKey};
                 for (size_t f = 0; f < 2; ++f) {
                     auto it = place.constFind(*spellings[f]);
                     if (it == place.cend()) {
@@ -198,7 +199,7 @@ void StoreIndex::assignRecords(const QList<Selection>& selections, KeyAt keyAt, 
         if (sourceOfPlace[size_t(source)] < 0)
             sourceOfPlace[size_t(source)] = sourceFor(distinct[source]);
         m_records[key] = Record {s.id, timeKey(s.createdAt), nameOfPlace[size_t(app)], nameOfPlace[size_t(source)],
-            SourceIdentity::keyOf(s), sourceOfPlace[size_t(source)], s.groupIDs, true};
+            distinct[source], sourceOfPlace[size_t(source)], s.groupIDs, true};
         m_libraryKeys.push_back(key);
         searchKeys[size_t(i)] = key;
         count(m_records[key], 1);

@@ -7,6 +7,8 @@
 #include "Zubra/Composer/ComposePreviewPane.h"
 #include "Zubra/Composer/ComposeView.h"
 #include "Zubra/Composer/ComposerSheets.h"
+#include "Zubra/Composer/PastedTextEdit.h"
+#include "ZubraCore/Composition/TextImport.h"
 #include "ComposerFixture.h"
 #include "ZubraCore/Composition/PromptTemplates.h"
 #include "ZubraCore/Capture/Clipboard.h"
@@ -14,6 +16,7 @@
 #include "support/TestMain.h"
 #include "../WidgetText.h"
 
+#include <QClipboard>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -409,6 +412,74 @@ private slots:
         QCOMPARE(c.draft().entries.size(), 2);
         QVERIFY(c.pane()->importText().isEmpty());
         QCOMPARE(c.view->state().notice(), std::optional<QString>(u"Imported 2 chunks into the prompt."_s));
+    }
+
+    // What is pasted is what is split: no-break spaces, line and paragraph separators included.
+    void pastedTextIsImportedAsPasted_data()
+    {
+        QTest::addColumn<QString>("pasted");
+        QTest::addRow("separators") << u"Line one\u2028still block one\u2029block two?"_s;
+        QTest::addRow("two paragraph separators") << u"a\u2029\u2029b"_s;
+        QTest::addRow("no-break spaces") << u"\u00A0a\u00A0b\u00A0\n\nc"_s;
+        QTest::addRow("line feeds") << u"first\n\nsecond\nthird"_s;
+        QTest::addRow("frame marks") << u"x\uFDD0y\uFDD1z"_s;
+    }
+    void pastedTextIsImportedAsPasted()
+    {
+        QFETCH(QString, pasted);
+        Composer c;
+        c.pane()->openImportSheet();
+        ImportSheet* sheet = c.pane()->importSheet();
+        QGuiApplication::clipboard()->setText(u"before "_s + pasted + u" after"_s);
+        sheet->editor()->paste();
+        QCOMPARE(c.pane()->importText(), u"before "_s + pasted + u" after"_s);
+        sheet->editor()->selectAll();
+        QGuiApplication::clipboard()->setText(pasted);
+        sheet->editor()->paste();
+        QCOMPARE(c.pane()->importText(), pasted);
+        const QStringList chunks = TextImport::chunks(pasted, 4000);
+        QCOMPARE(sheet->counterText(),
+            QString::number(chunks.size()) + (chunks.size() == 1 ? u" chunk ready"_s : u" chunks ready"_s));
+        // Copied out of the editor, it is the same text again.
+        sheet->editor()->selectAll();
+        sheet->editor()->copy();
+        QCOMPARE(QGuiApplication::clipboard()->text(), pasted);
+        // Closed and opened again, the sheet shows the kept text unchanged.
+        QTest::keyClick(sheet, Qt::Key_Escape);
+        c.pane()->openImportSheet();
+        QCOMPARE(c.pane()->importSheet()->editor()->text(), pasted);
+        c.pane()->importSheet()->confirmButton()->click();
+        QStringList stored;
+        for (const ContextDraftEntry& e : c.draft().entries)
+            for (const Selection& s : c.store().selections())
+                if (s.id == e.selectionID)
+                    stored.append(s.text);
+        QCOMPARE(stored, chunks);
+    }
+
+    // The trim sheet shows an entry's text with its separators, so applying it unchanged keeps
+    // what the entry had; pasted separators reach the trimmed text as they are.
+    void trimSheetKeepsSeparators()
+    {
+        const QString captured = u"one\u2029two\u2028three\u00A0four"_s;
+        Composer c({captured});
+        c.settle();
+        const QUuid entry = c.draft().entries[0].id;
+        c.pane()->openTrimSheet(entry);
+        EntryTrimSheet* sheet = c.pane()->trimSheet();
+        QCOMPARE(sheet->editor()->text(), captured);
+        QVERIFY(sheet->counterText().endsWith(u" \u00B7 18 chars"_s));
+        sheet->confirmButton()->click();
+        QCOMPARE(c.draft().entries[0].customText, std::nullopt);
+        QCOMPARE(c.view->state().notice(), std::optional<QString>(u"No change made."_s));
+
+        c.pane()->openTrimSheet(entry);
+        sheet = c.pane()->trimSheet();
+        sheet->editor()->moveCursor(QTextCursor::End);
+        QGuiApplication::clipboard()->setText(u"\u2029five"_s);
+        sheet->editor()->paste();
+        sheet->confirmButton()->click();
+        QCOMPARE(c.draft().entries[0].customText, std::optional<QString>(captured + u"\u2029five"_s));
     }
 
     void saveTemplateSheet()

@@ -5,6 +5,9 @@
 
 #include "ComposerFixture.h"
 #include "Zubra/Composer/ComposeEntryList.h"
+#include "Zubra/Composer/ComposerSheets.h"
+#include "Zubra/Composer/PastedTextEdit.h"
+#include "ZubraCore/Composition/ContextComposer.h"
 #include "support/TestMain.h"
 
 #include <QAccessible>
@@ -17,6 +20,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSplitter>
 #include <QToolButton>
@@ -362,6 +366,69 @@ private slots:
         c.view->resize(1400, 700);
         c.view->splitter()->setSizes({500, 900});
         QTRY_COMPARE(preamble->text(), u"Preamble"_s);
+    }
+
+    // The entry list, the sheets' editors and the budget bar are named; the bar's value is the
+    // estimate in tokens, at most the budget, of the budget.
+    void controlsAreNamed_data()
+    {
+        QTest::addColumn<int>("length");
+        QTest::newRow("within budget") << 1000;
+        QTest::newRow("over budget") << 70000;
+    }
+    void controlsAreNamed()
+    {
+        QFETCH(int, length);
+        ActiveComposer c({QString(length, u'y')});
+        ContextDraft d = c.draft();
+        d.modelProfileID = u"local-16k"_s;
+        c.store().updateDraft(d);
+        c.settle();
+        QCOMPARE(QAccessible::queryAccessibleInterface(c.list())->text(QAccessible::Name), u"Sources"_s);
+        QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(c.preview()->findChild<QProgressBar*>());
+        QCOMPARE(bar->text(QAccessible::Name), u"Token budget"_s);
+        QAccessibleValueInterface* value = bar->valueInterface();
+        QVERIFY(value);
+        const qint64 tokens = c.preview()->composed()->tokens;
+        QCOMPARE(value->minimumValue().toLongLong(), 0);
+        QCOMPARE(value->maximumValue().toLongLong(), 16384);
+        QCOMPARE(value->currentValue().toLongLong(), std::min<qint64>(tokens, 16384));
+
+        c.pane()->openTrimSheet(c.entry(0));
+        QCOMPARE(QAccessible::queryAccessibleInterface(c.pane()->trimSheet()->editor())->text(QAccessible::Name),
+            u"Text of this source"_s);
+        c.pane()->trimSheet()->reject();
+        c.pane()->openImportSheet();
+        QCOMPARE(QAccessible::queryAccessibleInterface(c.pane()->importSheet()->editor())->text(QAccessible::Name),
+            u"Text to import"_s);
+        c.pane()->importSheet()->reject();
+    }
+
+    // Each action assistive technology offers on the Preamble box switches the grounding
+    // instruction for the next copied prompt, as a click does.
+    void preambleActionsSwitchThePreamble()
+    {
+        ActiveComposer c({u"alpha"_s});
+        QCheckBox* box = c.preview()->findChild<QCheckBox*>();
+        QAccessibleActionInterface* actions = QAccessible::queryAccessibleInterface(box)->actionInterface();
+        QVERIFY(actions);
+        QStringList switching;
+        for (const QString& action :
+            {QAccessibleActionInterface::toggleAction(), QAccessibleActionInterface::pressAction()})
+            if (actions->actionNames().contains(action))
+                switching.append(action);
+        QVERIFY(!switching.isEmpty());
+        const QString preamble = ContextComposer::defaultPreamble();
+        for (const QString& action : std::as_const(switching)) {
+            for (const bool on : {false, true}) {
+                actions->doAction(action);
+                QTRY_COMPARE(box->isChecked(), on);
+                QCOMPARE(c.view->state().usePreamble(), on);
+                c.settle();
+                c.preview()->copyButton()->click();
+                QVERIFY2(c.clipboardText().contains(preamble) == on, qPrintable(action));
+            }
+        }
     }
 
     void footerAndEmptyStateDrawTheirSymbols()

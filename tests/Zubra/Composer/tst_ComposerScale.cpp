@@ -9,6 +9,8 @@
 #include "Zubra/Composer/ComposeEntryList.h"
 #include "Zubra/Composer/ComposerStyle.h"
 #include "Zubra/Composer/ComposerSymbols.h"
+#include "Zubra/Composer/DraftOperations.h"
+#include "Zubra/Composer/PastedTextEdit.h"
 #include "Zubra/SurfaceExport/SurfaceRenderer.h"
 #include "support/TestMain.h"
 #include "support/WidgetSnapshot.h"
@@ -35,11 +37,13 @@ QString scaleName()
 // Sets the application's font size for one test; puts the old font back after it.
 struct FontSize
 {
-    explicit FontSize(int points)
+    explicit FontSize(int points, const QString& family = {})
         : m_old(QApplication::font())
     {
         QFont font = m_old;
         font.setPointSize(points);
+        if (!family.isEmpty())
+            font.setFamilies({family});
         QApplication::setFont(font);
     }
     ~FontSize() { QApplication::setFont(m_old); }
@@ -51,6 +55,35 @@ void addFontRows()
     QTest::addColumn<int>("points");
     QTest::newRow("9 pt") << 9;
     QTest::newRow("12 pt") << 12;
+}
+
+// The fonts the text must fit in: 9 and 12 points of the default font, and the desktop's
+// generic sans-serif family at the size a qt6ct desktop starts with.
+void addFamilyRows()
+{
+    QTest::addColumn<int>("points");
+    QTest::addColumn<QString>("family");
+    QTest::newRow("9 pt") << 9 << QString();
+    QTest::newRow("12 pt") << 12 << QString();
+    QTest::newRow("Sans Serif 9 pt") << 9 << u"Sans Serif"_s;
+    QTest::newRow("Sans Serif 12 pt") << 12 << u"Sans Serif"_s;
+}
+
+// The whole of `widget` shows: no ancestor cuts it off.
+bool showsWhole(const QWidget* widget)
+{
+    return widget->visibleRegion() == QRegion(widget->rect());
+}
+
+// The label's text, drawn as the label draws it, fits its contents: no line wider, no line's
+// descenders below the bottom.
+bool textFits(const QLabel* label)
+{
+    const QRect box
+        = label->contentsRect().adjusted(label->margin(), label->margin(), -label->margin(), -label->margin());
+    const QRect needed = label->fontMetrics().boundingRect(
+        QRect(0, 0, QWIDGETSIZE_MAX, QWIDGETSIZE_MAX), int(Qt::AlignLeft | Qt::AlignTop), label->text());
+    return needed.width() <= box.width() && needed.height() <= box.height();
 }
 
 QRect inside(const QWidget* widget, const QWidget* ancestor)
@@ -165,15 +198,17 @@ private slots:
         }
     }
 
-    void noticeIsElidedAtTwoLines_data() { addFontRows(); }
+    void noticeIsElidedAtTwoLines_data() { addFamilyRows(); }
     void noticeIsElidedAtTwoLines()
     {
         QFETCH(int, points);
-        FontSize font(points);
+        QFETCH(QString, family);
+        FontSize font(points, family);
         Composer c({u"alpha"_s});
+        c.view->state().noticeLifetime = std::chrono::hours(1);
         c.settle();
-        const QString longNotice
-            = u"Applied template \u201C"_s + QString(u"A very long template name "_s).repeated(12) + u"\u201D."_s;
+        const QString longNotice = u"Applied template \u201C"_s
+            + QString(u"Typography gauging quirky pygmy yaks "_s).repeated(4) + u"\u201D."_s;
         c.view->state().setNotice(longNotice);
         for (int turn = 0; turn < 3; ++turn)
             QApplication::processEvents(); // each layout above the label in turn
@@ -183,13 +218,148 @@ private slots:
         QVERIFY(lines.last().endsWith(u"\u2026"_s));
         QVERIFY(longNotice.startsWith(lines.first()));
         QCOMPARE(notice->fullText(), longNotice);
-        for (const QString& line : lines)
-            QVERIFY(notice->fontMetrics().horizontalAdvance(line) <= notice->contentsRect().width());
-        // Both lines show whole.
-        QVERIFY(notice->height() >= 2 * notice->fontMetrics().lineSpacing());
+        // Both lines show whole, descenders included, and nothing above the label cuts it.
+        QVERIFY2(textFits(notice), qPrintable(QString::number(notice->contentsRect().height())));
+        QVERIFY(showsWhole(notice));
         // A short notice is one whole line.
         c.view->state().setNotice(u"Trim applied."_s);
         QCOMPARE(notice->text(), u"Trim applied."_s);
+        QVERIFY(textFits(notice));
+    }
+
+    // The hint on trimmed text at the draft pane's narrowest, where it wraps: both lines whole.
+    void hintShowsWholeInANarrowPane_data() { addFamilyRows(); }
+    void hintShowsWholeInANarrowPane()
+    {
+        QFETCH(int, points);
+        QFETCH(QString, family);
+        FontSize font(points, family);
+        Composer c({u"alpha"_s, u"beta"_s, u"gamma"_s});
+        c.view->resize(700, 520);
+        c.view->splitter()->setSizes({300, 400});
+        c.settle();
+        for (int turn = 0; turn < 3; ++turn)
+            QApplication::processEvents();
+        ClampedLabel* hint = c.pane()->noticeLabel();
+        QCOMPARE(hint->fullText(), u"Trimmed text changes only this prompt."_s);
+        QVERIFY(!hint->text().isEmpty());
+        QVERIFY2(textFits(hint), qPrintable(hint->text()));
+        QVERIFY(showsWhole(hint));
+    }
+
+    // Badges are whole words or elided ones, never cut through a letter; one without room for a
+    // letter gives way, with those after it.
+    void badgesAreWholeOrElided_data()
+    {
+        QTest::addColumn<int>("points");
+        QTest::addColumn<QString>("family");
+        QTest::addColumn<int>("paneWidth");
+        for (const int width : {300, 340, 380, 600}) {
+            for (const int points : {9, 12}) {
+                for (const QString& family : {QString(), u"Sans Serif"_s}) {
+                    QTest::addRow(
+                        "%s%d pt, pane %d", qPrintable(family.isEmpty() ? QString() : family + u" "_s), points, width)
+                        << points << family << width;
+                }
+            }
+        }
+    }
+    void badgesAreWholeOrElided()
+    {
+        QFETCH(int, points);
+        QFETCH(QString, family);
+        QFETCH(int, paneWidth);
+        FontSize font(points, family);
+        Composer c({u"Swift concurrency makes asynchronous code safer"_s});
+        ContextDraft d = c.draft();
+        d.entries[0].pin = true;
+        d.entries[0].verbatim = true;
+        d.entries[0].customText = u"Swift concurrency"_s;
+        d.entries[0].note = u"check this"_s;
+        c.store().updateDraft(d);
+        c.view->resize(paneWidth + 420, 600);
+        c.view->splitter()->setSizes({paneWidth, 400});
+        c.settle();
+        for (int turn = 0; turn < 3; ++turn)
+            QApplication::processEvents();
+        ComposeEntryList* list = c.pane()->entryList();
+        const QRect row = list->visualRect(list->model()->index(0, 0));
+        const QList<ComposeEntryRow::BadgePlace> places
+            = list->row()->badgePlaces(row, c.draft().entries[0], list->font());
+        const QStringList all = ComposeEntryRow::badges(c.draft().entries[0]);
+        QVERIFY(!places.isEmpty());
+        QVERIFY(places.size() <= all.size());
+        const int handle = list->row()->partRect(row, ComposeEntryRow::Part::handle).left();
+        int right = row.left();
+        for (qsizetype i = 0; i < places.size(); ++i) {
+            const ComposeEntryRow::BadgePlace& place = places[i];
+            QCOMPARE(place.badge, all[i]);
+            const bool whole = place.text == place.badge;
+            // An elided word is the start of the badge's word and the ellipsis, and the last shown.
+            QVERIFY2(whole
+                    || (place.text.endsWith(u"\u2026"_s) && place.text.size() >= 2
+                        && place.badge.startsWith(place.text.chopped(1)) && i == places.size() - 1),
+                qPrintable(place.text));
+            const QFontMetrics metrics(place.font);
+            QVERIFY(metrics.horizontalAdvance(place.text) <= place.label.width());
+            QVERIFY(metrics.height() <= place.label.height());
+            QVERIFY(place.symbol.left() >= right && place.label.left() > place.symbol.right());
+            QVERIFY2(place.label.right() < handle, qPrintable(place.text));
+            QVERIFY(row.contains(place.label) && row.contains(place.symbol));
+            right = place.label.right();
+        }
+        if (paneWidth >= 600)
+            QCOMPARE(places.size(), all.size());
+    }
+
+    // "Copy Prompt" shows the clipboard symbol, "over budget" a red filled triangle: the
+    // application's own drawings, as tall as their text.
+    void budgetAndCopyDrawTheirOwnSymbols_data() { addFontRows(); }
+    void budgetAndCopyDrawTheirOwnSymbols()
+    {
+        QFETCH(int, points);
+        FontSize font(points);
+        Composer c({QString(70000, u'y')});
+        ContextDraft d = c.draft();
+        d.modelProfileID = u"local-16k"_s;
+        c.store().updateDraft(d);
+        c.settle();
+        QVERIFY(c.preview()->isOverBudget());
+        const qreal ratio = c.view->devicePixelRatioF();
+        QPushButton* copy = c.preview()->copyButton();
+        const QSize iconSize = copy->iconSize();
+        const QImage shown = copy->icon().pixmap(iconSize, ratio).toImage().convertToFormat(QImage::Format_ARGB32);
+        const QImage drawn = ComposerSymbols::pixmap(ComposerSymbols::Symbol::docOnClipboard,
+            c.preview()->palette().color(QPalette::ButtonText), iconSize.width(), ratio)
+                                 .toImage()
+                                 .convertToFormat(QImage::Format_ARGB32);
+        QCOMPARE(shown, drawn);
+
+        QLabel* words = nullptr;
+        for (QLabel* label : c.preview()->findChildren<QLabel*>())
+            words = label->text() == u"over budget"_s ? label : words;
+        QVERIFY(words && words->isVisible());
+        QLabel* symbol = nullptr;
+        for (QLabel* label : words->parentWidget()->findChildren<QLabel*>())
+            symbol = label->pixmap().isNull() ? symbol : label;
+        QVERIFY(symbol);
+        const QImage triangle = symbol->pixmap().toImage().convertToFormat(QImage::Format_ARGB32);
+        QCOMPARE(symbol->pixmap().deviceIndependentSize().height(), qreal(words->fontMetrics().height()));
+        qsizetype red = 0;
+        qsizetype yellow = 0;
+        for (int y = 0; y < triangle.height(); ++y) {
+            for (int x = 0; x < triangle.width(); ++x) {
+                const QColor pixel = triangle.pixelColor(x, y);
+                if (pixel.alpha() < 200)
+                    continue;
+                red += pixel.red() > 180 && pixel.green() < 110 && pixel.blue() < 110;
+                yellow += pixel.red() > 180 && pixel.green() > 150 && pixel.blue() < 110;
+            }
+        }
+        // Filled: red covers more than a quarter of the square (an outline would cover far less),
+        // and nothing is yellow.
+        QVERIFY2(red * 4 > qsizetype(triangle.width()) * triangle.height(), qPrintable(QString::number(red)));
+        QCOMPARE(yellow, 0);
     }
 
     void taskFieldScrollsOnlyBeyondFiveLines_data()
@@ -289,6 +459,33 @@ private slots:
                 u"composer-"_s + (scheme == ColorScheme::dark ? u"dark"_s : u"light"_s) + u"-scale-"_s + scaleName()
                     + u".png"_s);
             QVERIFY(!c.view->grab().isNull());
+            // Every badge, a long notice and an over-budget meter, at 9 and 12 points, in a wide
+            // and in the narrowest draft pane.
+            for (const int points : {9, 12}) {
+                FontSize font(points);
+                Composer full({u"Swift concurrency makes asynchronous code safer"_s, QString(70000, u'y')});
+                ContextDraft f = full.draft();
+                f.modelProfileID = u"local-16k"_s;
+                f.entries[0].pin = true;
+                f.entries[0].verbatim = true;
+                f.entries[0].customText = u"Swift concurrency"_s;
+                f.entries[0].note = u"check this"_s;
+                full.store().updateDraft(f);
+                full.view->state().noticeLifetime = std::chrono::hours(1);
+                full.view->state().setNotice(u"Applied template \u201C"_s
+                    + QString(u"Typography gauging quirky pygmy yaks "_s).repeated(4) + u"\u201D."_s);
+                for (const int pane : {300, 520}) {
+                    full.view->resize(pane + 420, 600);
+                    full.view->splitter()->setSizes({pane, 400});
+                    full.settle();
+                    for (int turn = 0; turn < 3; ++turn)
+                        QApplication::processEvents();
+                    WidgetSnapshot::saveForReview(full.view->grab().toImage(),
+                        u"composer-badges-"_s + (scheme == ColorScheme::dark ? u"dark"_s : u"light"_s) + u"-"_s
+                            + QString::number(points) + u"pt-pane-"_s + QString::number(pane) + u"-scale-"_s
+                            + scaleName() + u".png"_s);
+                }
+            }
             Composer empty;
             empty.settle();
             WidgetSnapshot::saveForReview(empty.view->grab().toImage(),

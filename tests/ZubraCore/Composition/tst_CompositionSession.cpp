@@ -4,6 +4,7 @@
 #include "RandomTexts.h"
 #include "ZubraCore/Composition/CompositionSession.h"
 #include "ZubraCore/Composition/ContextComposer.h"
+#include "support/StoreHarness.h"
 #include "support/TestMain.h"
 
 #include <QtTest>
@@ -122,6 +123,67 @@ private slots:
             QVERIFY(kept.feedback.isEmpty());
             edit(rng, draft, selections, preamble);
         }
+    }
+
+    // The store edits its selection list in place: deleting the newest selection and adding a
+    // capture leaves a list of the same size, often in the same storage, that holds another
+    // selection. Each preview follows the store's own edits like the plain compose.
+    void followsTheStoresEdits_data()
+    {
+        QTest::addColumn<quint32>("seed");
+        for (int i = 0; i < 30; ++i)
+            QTest::addRow("seed %d", i) << quint32(9100 + i);
+    }
+
+    void followsTheStoresEdits()
+    {
+        QFETCH(quint32, seed);
+        QRandomGenerator rng(seed);
+        StoreHarness harness;
+        Store& store = harness.open();
+        const std::optional<ContextDraft> created = store.newDraft();
+        QVERIFY(created);
+        const QUuid draftID = created->id;
+        const auto capture = [&] {
+            const Selection s = RandomTexts::selections(rng, 1).first();
+            store.add(s);
+            ContextDraft d = *store.findDraft(draftID);
+            ContextDraftEntry e;
+            e.id = QUuid::createUuid();
+            e.selectionID = s.id;
+            d.entries.append(e);
+            store.updateDraft(d);
+        };
+        for (int i = 0; i < 4; ++i)
+            capture();
+        CompositionSession session;
+        int replaced = 0;
+        for (int step = 0; step < 30; ++step) {
+            const ContextDraft draft = *store.findDraft(draftID);
+            const ComposedContext kept = session.compose(draft, store.selections(), std::nullopt, perCharacter);
+            const ComposedContext plain
+                = ContextComposer::compose(draft, store.selections(), std::nullopt, perCharacter);
+            QCOMPARE(kept.text, plain.text);
+            QCOMPARE(kept.entryCount, plain.entryCount);
+            switch (rng.bounded(4)) {
+            case 0:
+            case 1: // the newest capture replaced by another, between two previews
+                if (!store.selections().isEmpty()) {
+                    store.deleteSelection(store.selections().first().id);
+                    ++replaced;
+                }
+                capture();
+                break;
+            case 2:
+                if (!store.selections().isEmpty())
+                    store.deleteSelection(store.selections()[rng.bounded(int(store.selections().size()))].id);
+                break;
+            default:
+                capture();
+                break;
+            }
+        }
+        QVERIFY(replaced > 0);
     }
 
     // A keystroke in the task prepares no entry again; a changed entry or selection only its own.

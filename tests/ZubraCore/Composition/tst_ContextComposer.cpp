@@ -141,6 +141,12 @@ private slots:
         QTest::addRow("balanced brackets") << u"{[ ]}"_qs << true;
         QTest::addRow("one bracket pair") << u"a (b) c"_qs << false;
         QTest::addRow("unbalanced brackets") << u"((a) b"_qs << false;
+        // One opening and two closing brackets by characters: "(" with an accent is a letter-like
+        // character of its own.
+        QTest::addRow("accented bracket is no bracket") << u"{a}(\u0301b)"_qs << false;
+        QTest::addRow("accented closing bracket") << u"{(a)}\u0301"_qs << false;
+        QTest::addRow("brackets beside accented letters") << u"{e\u0301}(e\u0301)"_qs << true;
+        QTest::addRow("emoji cluster beside brackets") << u"[\U0001F44D\U0001F3FD](x)"_qs << true;
         QTest::addRow("arrow") << u"x => y"_qs << true;
         QTest::addRow("semicolon") << u"done;"_qs << true;
         QTest::addRow("semicolon with a mark is no semicolon") << u"done;\u0301"_qs << false;

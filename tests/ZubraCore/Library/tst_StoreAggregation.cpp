@@ -72,6 +72,16 @@ void TestStoreAggregation::sources_data()
         << QStringList {"Alpha / Alpha / 1 / a", "https://b.example/ / Mail / 2 / b1,b2", "Zed / Zed / 1 / z"};
     QTest::newRow("displays equal but for case stay apart in first-seen order") << QStringList {"n1|notes|12:00",
         "N1|Notes|11:00", "n2|notes|10:00"} << QStringList {"notes / notes / 2 / n1,n2", "Notes / Notes / 1 / N1"};
+    // Text that looks the same is one source; a file path is bytes, and two spellings of a file
+    // name are two files.
+    QTest::newRow("app names by canonical equivalence") << QStringList {"d|Cafe\u0301|12:00", "c|Caf\u00e9|11:00",
+        "x|Cafe|10:00"} << QStringList {"Cafe / Cafe / 1 / x", "Caf\u00e9 / Cafe\u0301 / 2 / d,c"};
+    QTest::newRow("web addresses by canonical equivalence")
+        << QStringList {"d|Firefox|12:00|https://x.example/cafe\u0301", "c|Chromium|11:00|https://x.example/caf\u00e9"}
+        << QStringList {"https://x.example/caf\u00e9 / Firefox / 2 / d,c"};
+    QTest::newRow("file paths byte for byte")
+        << QStringList {"d|Writer|12:00||/home/u/Cafe\u0301.txt", "c|Writer|11:00||/home/u/Caf\u00e9.txt"}
+        << QStringList {"/home/u/Cafe\u0301.txt / Writer / 1 / d", "/home/u/Caf\u00e9.txt / Writer / 1 / c"};
     QTest::newRow("empty app name is a key")
         << QStringList {"e|", "a|App"} << QStringList {" /  / 1 / e", "App / App / 1 / a"};
 }

@@ -65,6 +65,7 @@ private slots:
     void itemsMapToChoices();
     void deleteAcrossSourcesSignalsByRunCount_data();
     void deleteAcrossSourcesSignalsByRunCount();
+    void sourcesThatLookTheSameAreOneRow();
 };
 
 void TestSidebarModel::followsTheStoreThroughRandomChanges()
@@ -273,6 +274,47 @@ void TestSidebarModel::deleteAcrossSourcesSignalsByRunCount()
     QVERIFY(kept.isValid());
     QCOMPARE(kept.data(SidebarModel::SourceIdentifierRole).toString(), u"https://example.org/page/0001"_qs);
     QCOMPARE(kept.row(), 0);
+}
+
+// An application or address spelled in composed and in decomposed form is one row, and choosing
+// it lists both captures; a file path spelled both ways names two files, two rows.
+void TestSidebarModel::sourcesThatLookTheSameAreOneRow()
+{
+    StoreHarness h;
+    StoreSnapshot snapshot;
+    const auto add = [&snapshot](const QString& app, std::optional<QString> url, std::optional<QString> path) {
+        Selection s;
+        s.id = QUuid::createUuid();
+        s.text = app;
+        s.setMarkdown(s.text);
+        s.appName = app;
+        s.sourceURL = std::move(url);
+        s.filePath = std::move(path);
+        s.createdAt = QDateTime(QDate(2025, 3, 14), QTime(10, 0), Qt::UTC).addSecs(snapshot.selections.size());
+        snapshot.selections.append(s);
+    };
+    add(u"Cafe\u0301"_qs, std::nullopt, std::nullopt);
+    add(u"Caf\u00e9"_qs, std::nullopt, std::nullopt);
+    add(u"Firefox"_qs, u"https://x.example/cafe\u0301"_qs, std::nullopt);
+    add(u"Firefox"_qs, u"https://x.example/caf\u00e9"_qs, std::nullopt);
+    add(u"Writer"_qs, std::nullopt, u"/home/u/Cafe\u0301.txt"_qs);
+    add(u"Writer"_qs, std::nullopt, u"/home/u/Caf\u00e9.txt"_qs);
+    h.writeLibrary(snapshot);
+    Store& store = h.open();
+    SidebarModel model(&store);
+    QStringList counts;
+    const QModelIndex parent = model.sectionIndex(Section::sources);
+    for (int row = 0; row < model.rowCount(parent); ++row) {
+        const QModelIndex item = model.index(row, 0, parent);
+        const QString key = item.data(SidebarModel::SourceIdentifierRole).toString();
+        counts.append(key + u' ' + QString::number(item.data(SidebarModel::CountRole).toLongLong()));
+        QCOMPARE(store.selectionIDsFrom(key).size(), item.data(SidebarModel::CountRole).toLongLong());
+    }
+    counts.sort();
+    QCOMPARE(counts,
+        (QStringList {u"/home/u/Cafe\u0301.txt 1"_qs, u"/home/u/Caf\u00e9.txt 1"_qs, u"Caf\u00e9 2"_qs,
+            u"https://x.example/caf\u00e9 2"_qs}));
+    QCOMPARE(rows(model, Section::sources), expected(store, Section::sources));
 }
 
 TESSELLON_TEST_MAIN(TestSidebarModel)

@@ -6,13 +6,16 @@
 #include "../ComposerFixture.h"
 #include "Zubra/Composer/ComposeEntryList.h"
 #include "Zubra/SurfaceExport/SurfaceRenderer.h"
+#include "ZubraCore/Composition/ContextComposer.h"
 #include "support/AtspiTree.h"
 #include "support/TestMain.h"
 #include "support/X11Programs.h"
 
+#include <QAccessible>
 #include <QDir>
 #include <QLineEdit>
 #include <QScopeGuard>
+#include <QPushButton>
 #include <QScreen>
 #include <QSplitter>
 #include <QStyleFactory>
@@ -35,6 +38,7 @@ class TestComposerAccessibilityX11 : public QObject
 private slots:
     void screenReaderReadsTheComposer();
     void keyboardAloneUsesARow();
+    void preambleActionOverTheBus();
     void focusIsMarkedOnScreen_data();
     void focusIsMarkedOnScreen();
 };
@@ -74,7 +78,8 @@ void TestComposerAccessibilityX11::screenReaderReadsTheComposer()
              std::pair(u"Task or instructions for the model"_s, u"text"_s), std::pair(u"Template"_s, u"button menu"_s),
              std::pair(u"Import text\u2026"_s, u"push button"_s), std::pair(u"Cleanup"_s, u"button menu"_s),
              std::pair(u"Preamble"_s, u"check box"_s), std::pair(u"Preview"_s, u"text"_s),
-             std::pair(u"Copy Prompt"_s, u"push button"_s), std::pair(u"Export"_s, u"push button"_s)})
+             std::pair(u"Copy Prompt"_s, u"push button"_s), std::pair(u"Export"_s, u"push button"_s),
+             std::pair(u"Sources"_s, u"list"_s), std::pair(u"Token budget"_s, u"progress bar"_s)})
         QVERIFY2(named(tree, name, role), qPrintable(name + u" / "_s + role));
     // A combo box reads as its choice, labelled by its title.
     QStringList comboLabels;
@@ -124,6 +129,31 @@ void TestComposerAccessibilityX11::keyboardAloneUsesARow()
     // The copy shortcut from inside the list.
     QVERIFY(X11Programs::key(u"ctrl+shift+c"_s));
     QTRY_COMPARE(c.clipboardText(), c.preview()->composed()->text);
+}
+
+// The Preamble box's action, performed over the bus as a screen reader does, leaves the grounding
+// instruction out of the next copied prompt.
+void TestComposerAccessibilityX11::preambleActionOverTheBus()
+{
+    Composer c({u"First source"_s});
+    c.settle();
+    QVERIFY(QTest::qWaitForWindowExposed(c.view.get()));
+    const auto box = named(AtspiTree::read(), u"Preamble"_s, u"check box"_s);
+    if (!box)
+        QSKIP("no accessibility bus in this session");
+    QVERIFY(box->has(stateChecked));
+    QString action;
+    for (const QString& name : {QAccessibleActionInterface::toggleAction(), QAccessibleActionInterface::pressAction()})
+        action = action.isEmpty() && box->actions.contains(name) ? name : action;
+    QVERIFY2(!action.isEmpty(), qPrintable(box->actions.join(u", "_s)));
+    bool done = false;
+    AtspiTree::withReader([&](AtspiTree::Reader& reader) { done = reader.doAction(box->ref, action); });
+    QVERIFY(done);
+    QTRY_VERIFY(!c.view->state().usePreamble());
+    c.settle();
+    c.preview()->copyButton()->click();
+    QVERIFY(!c.clipboardText().isEmpty());
+    QVERIFY(!c.clipboardText().contains(ContextComposer::defaultPreamble()));
 }
 
 // The composer in a real window, wide and narrow, light and dark, with the keyboard on a row's
