@@ -37,6 +37,7 @@
 #include "ZubraCore/Capture/LateCopyGuard.h"
 #include "ZubraCore/Capture/SelectionCapture.h"
 #include "ZubraCore/Library/AppDataMigration.h"
+#include "ZubraCore/Library/EndOfRun.h"
 #include "ZubraCore/Library/Store.h"
 #include "ZubraCore/Library/StoreLocations.h"
 #include "ZubraCore/Support/AppSettings.h"
@@ -48,13 +49,11 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QSettings>
-#include <QThread>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <exception>
-#include <mutex>
 #include <utility>
 
 namespace {
@@ -65,45 +64,12 @@ using namespace AppScreenshotExporter;
 // pages to pay for the memory they leave unused.
 constexpr qint64 hugePageLibrarySize = qint64(128) << 20;
 
-// How long an ending that did not come through Quit waits for the library's pending save: the
-// process must end within about a second of the request.
-constexpr std::chrono::milliseconds lastWritesBound {800};
-
-// The store while the event loop runs, for the ends that skip Quit: anything that calls exit()
-// from within the loop (Qt does when the display connection is lost), and a second termination
-// signal. Either writes the pending save on the way out. The mutex keeps the store from being
-// used by such an end once the run is over.
-std::mutex runMutex;
-Store* storeOfTheRun = nullptr;
-
-// Writes what is pending from the thread the process ends on; safe off the store's thread.
-void writeLastChanges(Store& store)
-{
-    if (QThread::currentThread() == store.thread())
-        store.saveNow();
-    else if (!store.writePendingSave(lastWritesBound))
-        logMP(QStringLiteral("The library's last save did not finish before the end"));
-    FileLogger::flush();
-}
-
+// The exit handler for anything that calls exit() from within the event loop. A save still
+// running when it gives up uses what exit() destroys next: the process ends here instead.
 extern "C" void saveOnUnplannedExit()
 {
-    const std::lock_guard lock(runMutex);
-    if (Store* store = std::exchange(storeOfTheRun, nullptr)) {
-        logMP(QStringLiteral("Tessellon is ending without Quit (was the display connection lost?)"));
-        writeLastChanges(*store);
-    }
-}
-
-// On the signals' watching thread, before a second signal ends the process.
-void saveBeforeForcedEnd()
-{
-    const std::lock_guard lock(runMutex);
-    logMP(QStringLiteral("A second termination signal: Tessellon ends at once"));
-    if (Store* store = std::exchange(storeOfTheRun, nullptr))
-        writeLastChanges(*store);
-    else
-        FileLogger::flush();
+    if (!EndOfRun::saveOnExit())
+        std::_Exit(EXIT_FAILURE);
 }
 
 // An export run writes one line: its result on standard output or its error on standard error.
@@ -348,7 +314,7 @@ int main(int argc, char* argv[])
     if (!channel.problem().isEmpty())
         logMP(QStringLiteral("Single-instance channel: ") + channel.problem());
 
-    terminationSignals = std::make_unique<TerminationSignals>(saveBeforeForcedEnd);
+    terminationSignals = std::make_unique<TerminationSignals>(EndOfRun::saveBeforeForcedEnd);
     QObject::connect(
         terminationSignals.get(), &TerminationSignals::terminationRequested, &delegate, &AppDelegate::terminate);
     QObject::connect(&application, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::applicationWillTerminate);
@@ -363,18 +329,12 @@ int main(int argc, char* argv[])
 
     delegate.finishLaunching(arguments,
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - processStart));
-    {
-        const std::lock_guard lock(runMutex);
-        storeOfTheRun = &store;
-    }
+    EndOfRun::begin(store);
     // Registered now, after the statics that the save and the log use were made: exit() runs the
     // handler before their destruction.
     std::atexit(saveOnUnplannedExit);
     const int status = application.exec();
-    {
-        const std::lock_guard lock(runMutex);
-        storeOfTheRun = nullptr; // saved by Quit
-    }
+    EndOfRun::finish(); // saved by Quit
     // Every change is written (on the way out already; this writes only what that missed), then
     // the records go with the process: freeing a large library record by record would only keep
     // the ending process busy. Held where leak checkers see it.
