@@ -27,13 +27,13 @@
 #include "Zubra/LibraryWindow/WindowNotifications.h"
 #include "Zubra/Shell/AppDelegateSignals.h"
 #include "Zubra/Shell/AppIcon.h"
+#include "Zubra/Shell/CaptureBackends.h"
 #include "Zubra/Shell/HotKeyManager.h"
 #include "Zubra/Shell/WelcomeView.h"
 #include "Zubra/SurfaceExport/AppScreenshotExporter.h"
 #include "Zubra/SurfaceExport/ExportFlags.h"
 #include "Zubra/SurfaceExport/ExportFonts.h"
 #include "Zubra/Widgets/IconCache.h"
-#include "ZubraCore/Capture/CaptureRunner.h"
 #include "ZubraCore/Capture/LateCopyGuard.h"
 #include "ZubraCore/Capture/SelectionCapture.h"
 #include "ZubraCore/Library/AppDataMigration.h"
@@ -136,7 +136,7 @@ int refuseToStart()
 
 // The capture's real desktop services, made on the GUI thread (the clipboard must be) and used
 // by one capture at a time on the runner's worker.
-struct CaptureBackends
+struct CaptureServices
 {
     AtspiAccessibility accessibility;
     X11Workspace workspace;
@@ -145,40 +145,17 @@ struct CaptureBackends
     UnavailableScriptRunner scripts;
     SystemClock clock;
     LateCopyGuard lateCopies {pasteboard, clock};
-    CaptureRunner runner;
 
-    void start(CaptureFlow::Completion completion)
+    CaptureOutcome capture()
     {
-        // A failure that is not a capture error travels beside the outcome.
-        auto unexpected = std::make_shared<std::optional<QString>>();
-        QObject::connect(
-            &runner, &CaptureRunner::finished, &runner,
-            [completion = std::move(completion), unexpected](const CaptureOutcome& outcome) {
-                if (*unexpected)
-                    completion(CaptureFlow::UnexpectedFailure {**unexpected});
-                else if (const auto* result = std::get_if<CaptureResult>(&outcome))
-                    completion(*result);
-                else
-                    completion(std::get<CaptureError>(outcome));
-            },
-            Qt::SingleShotConnection);
-        runner.start([this, unexpected]() -> CaptureOutcome {
-            try {
-                SelectionCapture capture({accessibility, workspace, *keys, pasteboard, scripts, clock, &lateCopies});
-                return capture.capture();
-            } catch (const std::exception& error) {
-                *unexpected = QString::fromLocal8Bit(error.what());
-            } catch (...) {
-                *unexpected = QStringLiteral("unknown error");
-            }
-            return CaptureError::noSelection({});
-        });
+        SelectionCapture capture({accessibility, workspace, *keys, pasteboard, scripts, clock, &lateCopies});
+        return capture.capture();
     }
 };
 
 // The library window's root with its sidebar, toolbar, detail and status views, the prompt
 // composer, and the welcome sheet it asks for on an empty library.
-QWidget* makeContentView(Store& store, CaptureBackends& capture, QSettings& settings,
+QWidget* makeContentView(Store& store, CaptureServices& capture, QSettings& settings,
     const std::shared_ptr<WindowNotifications>& notifications, QWidget* parent)
 {
     LibraryEnvironment environment;
@@ -268,9 +245,9 @@ int main(int argc, char* argv[])
     auto ownedStore = std::make_unique<Store>(StoreLocations::defaultStoreURL(), settings.get());
     Store& store = *ownedStore;
 
-    CaptureBackends capture;
+    CaptureBackends<CaptureServices> capture;
     X11HotKeyService hotKeyService;
-    hotKeyService.setKeyInjector(capture.keys);
+    hotKeyService.setKeyInjector(capture.services().keys);
     auto keyLayout = std::make_shared<XkbKeyLayout>();
     HotKeyManager hotKeys(hotKeyService, settings.get(), keyLayout);
     // Application icons are looked up on the icon cache's worker, through a workspace (and X
@@ -286,7 +263,7 @@ int main(int argc, char* argv[])
         .store = store,
         .settings = *settings,
         .queue = queue,
-        .workspace = capture.workspace,
+        .workspace = capture.services().workspace,
         .feedback = feedback,
         .updater = updater,
         .loginItems = loginItems,
@@ -295,7 +272,7 @@ int main(int argc, char* argv[])
         .channel = &channel,
         // Trusted: X11 with XTEST, and the desktop's accessibility support on (toolkits publish
         // their trees only then) or impossible (captures then use the copy keystroke alone).
-        .isTrusted = [&capture] { return isCaptureTrusted(capture.accessibility.isTrusted()); },
+        .isTrusted = [&capture] { return isCaptureTrusted(capture.services().accessibility.isTrusted()); },
         .enableAccessibility =
             [] {
                 if (!enableAccessibilityBus())
@@ -304,11 +281,11 @@ int main(int argc, char* argv[])
         .startCapture = [&capture](CaptureFlow::Completion completion) { capture.start(std::move(completion)); },
         .mainContent
         = [&store, &capture, &settings, windowNotifications](
-              QWidget* parent) { return makeContentView(store, capture, *settings, windowNotifications, parent); },
+              QWidget* parent) { return makeContentView(store, capture.services(), *settings, windowNotifications, parent); },
         .postNotification
         = [windowNotifications](const QString& name) { postWindowNotification(*windowNotifications, name); },
         .migrationLogMessage = migrationLogMessage,
-        .missingForCapture = [&capture] { return missingForCapture(capture.accessibility.isTrusted()); },
+        .missingForCapture = [&capture] { return missingForCapture(capture.services().accessibility.isTrusted()); },
         // The alerts, the clock, the status item and the tray: the real ones.
     });
     if (!channel.problem().isEmpty())
@@ -323,7 +300,7 @@ int main(int argc, char* argv[])
     // showing (Qt sends such changes whenever anything listens, and the tracker did): nothing
     // needs that of a program that is ending, and it lengthens the quit.
     QObject::connect(&delegate, &AppDelegate::terminating, [&capture] {
-        capture.accessibility.stopFollowingFocus();
+        capture.services().accessibility.stopFollowingFocus();
         QAccessible::installUpdateHandler([](QAccessibleEvent*) { });
     });
 
@@ -341,8 +318,9 @@ int main(int argc, char* argv[])
     store.saveNow();
     static const Store* const leftToProcessEnd = ownedStore.release();
     (void)leftToProcessEnd;
-    // A capture that outlived every wait still uses the backends: leave without tearing them down.
-    if (!capture.runner.waitForIdle(AppDelegate::quitCaptureBound)) {
+    // A capture that outlived every wait still runs, on its own share of the backends, and may
+    // still ask the clipboard on this thread: leave without the teardown it would race with.
+    if (!capture.runner().waitForIdle(AppDelegate::quitCaptureBound)) {
         FileLogger::flush();
         std::_Exit(status);
     }
