@@ -6,7 +6,8 @@
 
 #include <QTemporaryDir>
 #include <atomic>
-#include <future>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 using namespace std::chrono_literals;
