@@ -29,16 +29,17 @@
 #include "Zubra/LibraryWindow/WindowNotifications.h"
 #include "Zubra/Shell/AppDelegateSignals.h"
 #include "Zubra/Shell/AppIcon.h"
+#include "Zubra/Shell/CaptureBackends.h"
 #include "Zubra/Shell/HotKeyManager.h"
 #include "Zubra/Shell/WelcomeView.h"
 #include "Zubra/SurfaceExport/AppScreenshotExporter.h"
 #include "Zubra/SurfaceExport/ExportFlags.h"
 #include "Zubra/SurfaceExport/ExportFonts.h"
 #include "Zubra/Widgets/IconCache.h"
-#include "ZubraCore/Capture/CaptureRunner.h"
 #include "ZubraCore/Capture/LateCopyGuard.h"
 #include "ZubraCore/Capture/SelectionCapture.h"
 #include "ZubraCore/Library/AppDataMigration.h"
+#include "ZubraCore/Library/EndOfRun.h"
 #include "ZubraCore/Library/Store.h"
 #include "ZubraCore/Library/StoreLocations.h"
 #include "ZubraCore/Support/AppSettings.h"
@@ -50,14 +51,12 @@
 #include <QMessageBox>
 #include <QPointer>
 #include <QSettings>
-#include <QThread>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <exception>
-#include <mutex>
 #include <utility>
 
 namespace {
@@ -68,45 +67,12 @@ using namespace AppScreenshotExporter;
 // pages to pay for the memory they leave unused.
 constexpr qint64 hugePageLibrarySize = qint64(128) << 20;
 
-// How long an ending that did not come through Quit waits for the library's pending save: the
-// process must end within about a second of the request.
-constexpr std::chrono::milliseconds lastWritesBound {800};
-
-// The store while the event loop runs, for the ends that skip Quit: anything that calls exit()
-// from within the loop (Qt does when the display connection is lost), and a second termination
-// signal. Either writes the pending save on the way out. The mutex keeps the store from being
-// used by such an end once the run is over.
-std::mutex runMutex;
-Store* storeOfTheRun = nullptr;
-
-// Writes what is pending from the thread the process ends on; safe off the store's thread.
-void writeLastChanges(Store& store)
-{
-    if (QThread::currentThread() == store.thread())
-        store.saveNow();
-    else if (!store.writePendingSave(lastWritesBound))
-        logMP(QStringLiteral("The library's last save did not finish before the end"));
-    FileLogger::flush();
-}
-
+// The exit handler for anything that calls exit() from within the event loop. A save still
+// running when it gives up uses what exit() destroys next: the process ends here instead.
 extern "C" void saveOnUnplannedExit()
 {
-    const std::lock_guard lock(runMutex);
-    if (Store* store = std::exchange(storeOfTheRun, nullptr)) {
-        logMP(QStringLiteral("Tessellon is ending without Quit (was the display connection lost?)"));
-        writeLastChanges(*store);
-    }
-}
-
-// On the signals' watching thread, before a second signal ends the process.
-void saveBeforeForcedEnd()
-{
-    const std::lock_guard lock(runMutex);
-    logMP(QStringLiteral("A second termination signal: Tessellon ends at once"));
-    if (Store* store = std::exchange(storeOfTheRun, nullptr))
-        writeLastChanges(*store);
-    else
-        FileLogger::flush();
+    if (!EndOfRun::saveOnExit())
+        std::_Exit(EXIT_FAILURE);
 }
 
 // A closed output (SIGPIPE: standard error on a pipe whose reader has gone) or a file-size limit
@@ -192,7 +158,7 @@ int refuseToStart()
 
 // The capture's real desktop services, made on the GUI thread (the clipboard must be) and used
 // by one capture at a time on the runner's worker.
-struct CaptureBackends
+struct CaptureServices
 {
     AtspiAccessibility accessibility;
     X11Workspace workspace;
@@ -201,40 +167,17 @@ struct CaptureBackends
     UnavailableScriptRunner scripts;
     SystemClock clock;
     LateCopyGuard lateCopies {pasteboard, clock};
-    CaptureRunner runner;
 
-    void start(CaptureFlow::Completion completion)
+    CaptureOutcome capture()
     {
-        // A failure that is not a capture error travels beside the outcome.
-        auto unexpected = std::make_shared<std::optional<QString>>();
-        QObject::connect(
-            &runner, &CaptureRunner::finished, &runner,
-            [completion = std::move(completion), unexpected](const CaptureOutcome& outcome) {
-                if (*unexpected)
-                    completion(CaptureFlow::UnexpectedFailure {**unexpected});
-                else if (const auto* result = std::get_if<CaptureResult>(&outcome))
-                    completion(*result);
-                else
-                    completion(std::get<CaptureError>(outcome));
-            },
-            Qt::SingleShotConnection);
-        runner.start([this, unexpected]() -> CaptureOutcome {
-            try {
-                SelectionCapture capture({accessibility, workspace, *keys, pasteboard, scripts, clock, &lateCopies});
-                return capture.capture();
-            } catch (const std::exception& error) {
-                *unexpected = QString::fromLocal8Bit(error.what());
-            } catch (...) {
-                *unexpected = QStringLiteral("unknown error");
-            }
-            return CaptureError::noSelection({});
-        });
+        SelectionCapture capture({accessibility, workspace, *keys, pasteboard, scripts, clock, &lateCopies});
+        return capture.capture();
     }
 };
 
 // The library window's root with its sidebar, toolbar, detail and status views, the prompt
 // composer, and the welcome sheet it asks for on an empty library.
-QWidget* makeContentView(Store& store, CaptureBackends& capture, QSettings& settings,
+QWidget* makeContentView(Store& store, CaptureServices& capture, QSettings& settings,
     const std::shared_ptr<WindowNotifications>& notifications, QWidget* parent)
 {
     LibraryEnvironment environment;
@@ -331,9 +274,9 @@ int main(int argc, char* argv[])
     auto ownedStore = std::make_unique<Store>(StoreLocations::defaultStoreURL(), settings.get());
     Store& store = *ownedStore;
 
-    CaptureBackends capture;
+    CaptureBackends<CaptureServices> capture;
     X11HotKeyService hotKeyService;
-    hotKeyService.setKeyInjector(capture.keys);
+    hotKeyService.setKeyInjector(capture.services().keys);
     auto keyLayout = std::make_shared<XkbKeyLayout>();
     HotKeyManager hotKeys(hotKeyService, settings.get(), keyLayout);
     // Application icons are looked up on the icon cache's worker, through a workspace (and X
@@ -349,7 +292,7 @@ int main(int argc, char* argv[])
         .store = store,
         .settings = *settings,
         .queue = queue,
-        .workspace = capture.workspace,
+        .workspace = capture.services().workspace,
         .feedback = feedback,
         .updater = updater,
         .loginItems = loginItems,
@@ -358,7 +301,7 @@ int main(int argc, char* argv[])
         .channel = &channel,
         // Trusted: X11 with XTEST, and the desktop's accessibility support on (toolkits publish
         // their trees only then) or impossible (captures then use the copy keystroke alone).
-        .isTrusted = [&capture] { return isCaptureTrusted(capture.accessibility.isTrusted()); },
+        .isTrusted = [&capture] { return isCaptureTrusted(capture.services().accessibility.isTrusted()); },
         .enableAccessibility =
             [] {
                 if (!enableAccessibilityBus())
@@ -367,14 +310,14 @@ int main(int argc, char* argv[])
         .startCapture = [&capture](CaptureFlow::Completion completion) { capture.start(std::move(completion)); },
         .mainContent
         = [&store, &capture, &settings, windowNotifications](
-              QWidget* parent) { return makeContentView(store, capture, *settings, windowNotifications, parent); },
+              QWidget* parent) { return makeContentView(store, capture.services(), *settings, windowNotifications, parent); },
         .postNotification
         = [windowNotifications](const QString& name) { postWindowNotification(*windowNotifications, name); },
         .migrationLogMessage = migrationLogMessage,
-        .missingForCapture = [&capture] { return missingForCapture(capture.accessibility.isTrusted()); },
+        .missingForCapture = [&capture] { return missingForCapture(capture.services().accessibility.isTrusted()); },
         // The alerts, the clock, the status item and the tray: the real ones.
     });
-    terminationSignals = std::make_unique<TerminationSignals>(saveBeforeForcedEnd);
+    terminationSignals = std::make_unique<TerminationSignals>(EndOfRun::saveBeforeForcedEnd);
     QObject::connect(
         terminationSignals.get(), &TerminationSignals::terminationRequested, &delegate, &AppDelegate::terminate);
     QObject::connect(&application, &QCoreApplication::aboutToQuit, &delegate, &AppDelegate::applicationWillTerminate);
@@ -383,7 +326,7 @@ int main(int argc, char* argv[])
     // showing (Qt sends such changes whenever anything listens, and the tracker did): nothing
     // needs that of a program that is ending, and it lengthens the quit.
     QObject::connect(&delegate, &AppDelegate::terminating, [&capture] {
-        capture.accessibility.stopFollowingFocus();
+        capture.services().accessibility.stopFollowingFocus();
         QAccessible::installUpdateHandler([](QAccessibleEvent*) { });
     });
 
@@ -394,26 +337,21 @@ int main(int argc, char* argv[])
         logMP(QStringLiteral("Ignored a relative folder variable (the default under HOME is used): ") + ignored);
     if (!channel.problem().isEmpty())
         logMP(QStringLiteral("Single-instance channel: ") + channel.problem());
-    {
-        const std::lock_guard lock(runMutex);
-        storeOfTheRun = &store;
-    }
+    EndOfRun::begin(store);
     // Registered now, after the statics that the save and the log use were made: exit() runs the
     // handler before their destruction.
     std::atexit(saveOnUnplannedExit);
     const int status = application.exec();
-    {
-        const std::lock_guard lock(runMutex);
-        storeOfTheRun = nullptr; // saved by Quit
-    }
+    EndOfRun::finish(); // saved by Quit
     // Every change is written (on the way out already; this writes only what that missed), then
     // the records go with the process: freeing a large library record by record would only keep
     // the ending process busy. Held where leak checkers see it.
     store.saveNow();
     static const Store* const leftToProcessEnd = ownedStore.release();
     (void)leftToProcessEnd;
-    // A capture that outlived every wait still uses the backends: leave without tearing them down.
-    if (!capture.runner.waitForIdle(AppDelegate::quitCaptureBound)) {
+    // A capture that outlived every wait still runs, on its own share of the backends, and may
+    // still ask the clipboard on this thread: leave without the teardown it would race with.
+    if (!capture.runner().waitForIdle(AppDelegate::quitCaptureBound)) {
         FileLogger::flush();
         std::_Exit(status);
     }

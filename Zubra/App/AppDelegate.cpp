@@ -544,10 +544,12 @@ void AppDelegate::terminate()
 {
     if (m_terminated)
         return;
+    // Before the wait: a Quit or a signal that its event loop delivers finds the quit under way.
+    m_terminated = true;
     // The capture puts the user's clipboard back through this thread's event loop: let it.
     if (!m_captureFlow->waitUntilIdle(quitCaptureBound))
         logMP(QStringLiteral("Quitting while a capture is still running"));
-    applicationWillTerminate();
+    runTerminationSteps();
     emit terminating();
     QCoreApplication::quit();
 }
@@ -557,6 +559,11 @@ void AppDelegate::applicationWillTerminate()
     if (m_terminated)
         return;
     m_terminated = true;
+    runTerminationSteps();
+}
+
+void AppDelegate::runTerminationSteps()
+{
     saveWindowFrames();
     m_services.store.saveNow();
     // What the save posted back (its status) arrives before the process ends.

@@ -166,6 +166,8 @@ private:
     void bringForward(QWidget* window);
     bool isTrayAvailable() const;
     void saveWindowFrames();
+    // What applicationWillTerminate does, once.
+    void runTerminationSteps();
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     Services m_services;

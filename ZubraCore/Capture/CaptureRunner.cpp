@@ -27,7 +27,7 @@ CaptureRunner::~CaptureRunner()
     }
     if (m_worker.joinable()) {
         if (m_busy)
-            m_worker.detach(); // it owns what it uses, and finds no receiver
+            m_worker.detach(); // the job holds what it uses, and the outcome finds no receiver
         else
             m_worker.join();
     }

@@ -17,11 +17,13 @@ class CaptureRunner : public QObject
     Q_OBJECT
 
 public:
-    // What one capture does; runs on the worker thread and must not throw.
+    // What one capture does; runs on the worker thread and must not throw. It owns (or shares)
+    // everything it uses: the runner may go while it runs.
     using Job = std::function<CaptureOutcome()>;
 
     explicit CaptureRunner(QObject* parent = nullptr);
-    // A capture still running is left to finish on its own; its outcome is dropped.
+    // A capture still running is left to finish on its own thread, with what its job holds; its
+    // outcome is dropped.
     ~CaptureRunner() override;
 
     bool isBusy() const { return m_busy; }

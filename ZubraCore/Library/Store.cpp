@@ -178,11 +178,27 @@ void Store::saveNow()
     const quint64 generation = m_changeGeneration;
     // After any write already running: a cancelled or failed save leaves a file behind the
     // current generation, and only then is there something to write.
-    m_saveQueue->sync([this, &current, generation] {
-        if (m_primaryGeneration == generation && m_backupGeneration == generation)
-            return;
-        persist(current, generation);
+    m_saveQueue->sync([this, &current, generation] { persistUnlessWritten(current, generation); });
+}
+
+bool Store::saveNow(std::chrono::milliseconds bound)
+{
+    assertOwnThread();
+    if (!storageAllowsWrites())
+        return true;
+    if (m_pendingSave)
+        m_pendingSave->cancel();
+    m_saveQueue->async([this, current = snapshot(), generation = m_changeGeneration] {
+        persistUnlessWritten(current, generation);
     });
+    return m_saveQueue->drainNow(bound);
+}
+
+void Store::persistUnlessWritten(const StoreSnapshot& snapshot, quint64 generation)
+{
+    if (m_primaryGeneration == generation && m_backupGeneration == generation)
+        return;
+    persist(snapshot, generation);
 }
 
 bool Store::writePendingSave(std::chrono::milliseconds bound) const

@@ -85,6 +85,9 @@ public:
     // since the last successful write, or since a load that found both files current). Must
     // not be called on the save queue.
     void saveNow();
+    // The same, waiting at most `bound` for the write (and any write before it); true when it
+    // is done. Otherwise the write goes on, on the save queue, with its own snapshot.
+    bool saveNow(std::chrono::milliseconds bound);
     // Safe from any thread: the last resort of a process that must end while the store's thread
     // is blocked. The pending save, which holds its own snapshot, is written now on the save
     // queue; true when it (and any write before it) is done within the bound.
@@ -166,6 +169,8 @@ private:
     StoreSnapshot snapshot() const;
     // Writes the snapshot of the given change generation and records which files now hold it.
     void persist(const StoreSnapshot& snapshot, quint64 generation);
+    // On the save queue: persists unless both files hold that generation already.
+    void persistUnlessWritten(const StoreSnapshot& snapshot, quint64 generation);
     void clearTransientPersistenceStatus();
     void setPersistenceStatus(StorePersistenceStatus status);
     void setActiveDraftID(const std::optional<QUuid>& id);

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstring>
 #include <future>
+#include <new>
 
 namespace {
 
@@ -93,6 +94,9 @@ QString PersistenceError::description() const
         break;
     case libraryInUse:
         what = QStringLiteral("The library is open for writing in another Tessellon session.");
+        break;
+    case outOfMemory:
+        what = QStringLiteral("There was not enough memory to save the library.");
         break;
     }
     return detail.isEmpty() ? what : what + QLatin1Char(' ') + detail;
@@ -327,6 +331,15 @@ StoreLoadResult StorePersistence::recoverMissingPrimary(const LaunchFiles& files
 }
 
 std::optional<PersistenceError> StorePersistence::write(const StoreSnapshot& snapshot)
+{
+    try {
+        return writeDocument(snapshot);
+    } catch (const std::bad_alloc&) {
+        return PersistenceError {PersistenceError::outOfMemory, {}};
+    }
+}
+
+std::optional<PersistenceError> StorePersistence::writeDocument(const StoreSnapshot& snapshot)
 {
     if (!m_writesAllowed)
         return PersistenceError {PersistenceError::primaryNotPreserved, {}};

@@ -42,6 +42,7 @@ struct PersistenceError
         primaryWriteFailed, // the primary could not be replaced: the old one stands
         tooLarge, // the document would exceed what a load accepts: nothing written
         libraryInUse, // another store holds the library for writing: nothing written, writing off
+        outOfMemory, // the save ran out of memory: the files are as a failed write leaves them
     };
     Kind kind;
     QString detail; // the underlying failure, when there is one
@@ -81,7 +82,8 @@ public:
     StoreLoadResult load();
 
     // Saves the whole library: the encoded bytes are read back first, then the primary is
-    // replaced, then the backup. Nothing on success. One call at a time.
+    // replaced, then the backup. Nothing on success. One call at a time. Running out of memory
+    // on the way (a large library on a tight machine) is a failed save, not a crash.
     [[nodiscard]] std::optional<PersistenceError> write(const StoreSnapshot& snapshot);
 
     // Before a change that must not be lost (a capture): takes the write lock when it is free.
@@ -99,6 +101,7 @@ private:
     StoreLoadResult openedElsewhere(const LaunchFiles& files);
     // Takes the write lock unless it is held already; false when another store holds it.
     bool takeLock();
+    std::optional<PersistenceError> writeDocument(const StoreSnapshot& snapshot);
 
     QString m_storePath;
     QString m_backupPath;

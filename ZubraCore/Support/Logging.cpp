@@ -77,10 +77,10 @@ public:
         m_wake.notify_one();
     }
 
-    void flush()
+    bool flush(std::chrono::milliseconds bound)
     {
         std::unique_lock lock(m_queueMutex);
-        m_idle.wait(lock, [this] { return m_pending.empty() && !m_busy; });
+        return m_idle.wait_for(lock, bound, [this] { return m_pending.empty() && !m_busy; });
     }
 
 private:
@@ -213,9 +213,9 @@ void log(const QString& message)
     fileLogState().post(message);
 }
 
-void flush()
+bool flush(std::chrono::milliseconds bound)
 {
-    fileLogState().flush();
+    return fileLogState().flush(bound);
 }
 
 } // namespace FileLogger

@@ -10,6 +10,7 @@
 #include <QDebug>
 #include <QString>
 #include <QUuid>
+#include <chrono>
 #include <concepts>
 #include <optional>
 #include <type_traits>
@@ -64,8 +65,10 @@ bool start();
 // Queues one line, stamped with the time it is written, and returns at once. Lines logged
 // before start() succeeded are dropped. Safe from any thread.
 void log(const QString& message);
-// Waits until every line queued so far has been written.
-void flush();
+// How long a flush waits at most: a log file on a stalled disk never holds up an ending.
+constexpr std::chrono::milliseconds flushBound {1000};
+// Waits until every line queued so far has been written, at most `bound`; true when they are.
+bool flush(std::chrono::milliseconds bound = flushBound);
 
 } // namespace FileLogger
 

@@ -42,6 +42,8 @@ FileOutcome FailingFileSystem::writeAtomically(
     const QString& path, const QByteArray& bytes, const std::function<FileOutcome()>& beforeReplace, FileAccess access)
 {
     m_calls.append({Operation::writeAtomically, path});
+    if (m_beforeWrite)
+        m_beforeWrite(path);
     if (shouldFail(Operation::writeAtomically, path))
         return FileError {failureText()};
     return m_disk.writeAtomically(path, bytes, beforeReplace, access);

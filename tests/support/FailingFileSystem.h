@@ -5,6 +5,7 @@
 #include "Platform/DiskFileSystem.h"
 
 #include <QList>
+#include <functional>
 #include <QStringList>
 
 class FailingFileSystem final : public FileSystem
@@ -23,6 +24,9 @@ public:
     // Makes the operation fail for this path (an empty path: for every path).
     void failOn(Operation operation, const QString& path = {});
     void clearFailures() { m_failures.clear(); }
+    // Called with the path at the start of every writeAtomically, on the writing thread: a test
+    // may hold the write there (a slow disk) or throw (std::bad_alloc: memory ran out).
+    void setBeforeWrite(std::function<void(const QString& path)> hook) { m_beforeWrite = std::move(hook); }
 
     QList<Call> calls() const { return m_calls; }
     // The calls that changed or would have changed something on disk.
@@ -48,5 +52,6 @@ private:
 
     DiskFileSystem m_disk;
     QList<Call> m_failures;
+    std::function<void(const QString&)> m_beforeWrite;
     mutable QList<Call> m_calls;
 };

@@ -507,12 +507,35 @@ private slots:
         QCOMPARE(parsed.validate()->description, error);
     }
 
+    // A time that cannot be written fails the whole encoding, whichever record and whichever of
+    // the parallel chunks holds it.
+    void unwritableTimeFailsEncoding_data()
+    {
+        QTest::addColumn<int>("selections");
+        QTest::addColumn<int>("draft"); // whose time is damaged, or -1
+        QTest::addColumn<int>("selection"); // whose time is damaged, or -1
+        QTest::newRow("draft") << 2 << 1 << -1;
+        QTest::newRow("first selection") << 3 << -1 << 0;
+        QTest::newRow("second selection") << 3 << -1 << 1;
+        QTest::newRow("last selection") << 3 << -1 << 2;
+        QTest::newRow("first chunk of several") << 20001 << -1 << 1;
+        QTest::newRow("late chunk of several") << 20001 << -1 << 19000;
+        QTest::newRow("last of several chunks") << 20001 << -1 << 20000;
+    }
+
     void unwritableTimeFailsEncoding()
     {
-        StoreSnapshot snapshot = LibraryFixtures::snapshot(2);
-        (*snapshot.drafts)[1].updatedAt = QDateTime();
+        QFETCH(int, selections);
+        QFETCH(int, draft);
+        QFETCH(int, selection);
+        StoreSnapshot snapshot = LibraryFixtures::snapshot(selections, 20);
+        if (draft >= 0)
+            (*snapshot.drafts)[draft].updatedAt = QDateTime();
+        if (selection >= 0)
+            snapshot.selections[selection].createdAt = QDateTime();
         const DocumentEncoding encoding = LibraryDocument::encode(snapshot);
         QVERIFY(encoding.error);
+        QCOMPARE(*encoding.error, QStringLiteral("The library holds a time that cannot be written."));
         QVERIFY(encoding.bytes.isEmpty());
     }
 };

@@ -443,6 +443,9 @@ private slots:
         QTest::newRow("folder creation fails")
             << "folder" << PersistenceError::folderNotCreated
             << StorePersistenceStatus(StorePersistenceStatus::saveFailed) << Content::a << Content::a;
+        QTest::newRow("memory runs out writing the primary")
+            << "memory" << PersistenceError::outOfMemory << StorePersistenceStatus(StorePersistenceStatus::saveFailed)
+            << Content::a << Content::a;
     }
 
     void failedSaves()
@@ -475,6 +478,8 @@ private slots:
             library.fileSystem->failOn(Op::writeAtomically, library.primary);
         else if (fault == "folder")
             library.fileSystem->failOn(Op::createFolder);
+        else if (fault == "memory")
+            library.fileSystem->setBeforeWrite([](const QString&) { throw std::bad_alloc(); });
 
         const std::optional<PersistenceError> error = persistence.write(snapshot);
         QVERIFY(error);
@@ -487,6 +492,7 @@ private slots:
 
         // The next save without the fault rewrites both files.
         library.fileSystem->clearFailures();
+        library.fileSystem->setBeforeWrite({});
         if (fault == "backup folder")
             QVERIFY(QDir(library.backup).removeRecursively());
         QVERIFY(!persistence.write(snapshotB()));
