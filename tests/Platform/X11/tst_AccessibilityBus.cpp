@@ -1,7 +1,7 @@
 // "Turn On Accessibility" on a real session bus: the accessibility bus's IsEnabled status is
 // read and set.
 
-#include "Zubra/Shell/AppDelegateSignals.h"
+#include "Platform/X11/AccessibilityBus.h"
 #include "support/TestMain.h"
 #include "support/X11Programs.h"
 
