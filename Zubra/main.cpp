@@ -304,6 +304,9 @@ int main(int argc, char* argv[])
     Store& store = *ownedStore;
 
     CaptureBackends capture;
+    // Trusted: X11 with XTEST, and the desktop's accessibility support on (toolkits publish their
+    // trees only then) or impossible (captures then use the copy keystroke alone).
+    AccessibilityBusTrust trust(capture.accessibility.isTrusted(), [](const QString& line) { logMP(line); });
     X11HotKeyService hotKeyService;
     hotKeyService.setKeyInjector(capture.keys);
     auto keyLayout = std::make_shared<XkbKeyLayout>();
@@ -328,14 +331,7 @@ int main(int argc, char* argv[])
         .hotKeys = hotKeys,
         .keyLayout = keyLayout,
         .channel = &channel,
-        // Trusted: X11 with XTEST, and the desktop's accessibility support on (toolkits publish
-        // their trees only then) or impossible (captures then use the copy keystroke alone).
-        .isTrusted = [&capture] { return isCaptureTrusted(capture.accessibility.isTrusted()); },
-        .enableAccessibility =
-            [] {
-                if (!enableAccessibilityBus())
-                    logMP(QStringLiteral("The accessibility bus could not be turned on"));
-            },
+        .trust = &trust,
         .startCapture = [&capture](CaptureFlow::Completion completion) { capture.start(std::move(completion)); },
         .mainContent
         = [&store, &capture, &settings, windowNotifications](

@@ -1,14 +1,19 @@
-// "Turn On Accessibility" on a real session bus: the accessibility bus's IsEnabled status is
-// read and set.
+// The accessibility bus's switch (org.a11y.Status IsEnabled) on real session buses: read, set,
+// followed when another program sets it, absent on a bus where nothing can provide it, and a
+// launcher that stops answering never holds up the thread that asks for trust.
 
 #include "Platform/X11/AccessibilityBus.h"
+#include "support/PrivateSessionBus.h"
 #include "support/TestMain.h"
 #include "support/X11Programs.h"
 
 #include <QDBusConnection>
-#include <QFile>
-#include <QProcess>
-#include <QTemporaryDir>
+#include <QDBusMessage>
+#include <QDBusVariant>
+#include <QElapsedTimer>
+#include <QSignalSpy>
+
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -44,58 +49,89 @@ private slots:
             QSKIP("no accessibility bus in this session");
         QVERIFY(setEnabled(false));
         QCOMPARE(isEnabled(), false);
-        QVERIFY(!isAccessibilityBusEnabled());
-        QVERIFY(enableAccessibilityBus());
+        QCOMPARE(accessibilityBusState(), AccessibilityBusState::disabled);
+        AccessibilityBusTrust trust(true);
+        QTRY_COMPARE(trust.busState(), AccessibilityBusState::disabled);
+        QVERIFY(!trust.isTrusted());
+        trust.requestAccessibility();
+        QTRY_VERIFY(trust.isTrusted());
         QCOMPARE(isEnabled(), true);
-        QVERIFY(isAccessibilityBusEnabled());
+        QCOMPARE(accessibilityBusState(), AccessibilityBusState::enabled);
+    }
+
+    // Another program flips the switch: the trust follows it and says so, each change once.
+    void followsTheSwitch()
+    {
+        if (!X11Programs::available(QStringLiteral("dbus-send")) || !isEnabled())
+            QSKIP("no accessibility bus in this session");
+        QVERIFY(setEnabled(true));
+        AccessibilityBusTrust trust(true);
+        QTRY_COMPARE(trust.busState(), AccessibilityBusState::enabled);
+        QSignalSpy spy(&trust, &AccessibilityTrust::trustChanged);
+        QVERIFY(setEnabled(false));
+        QTRY_COMPARE(spy.count(), 1);
+        QCOMPARE(spy.at(0).at(0).toBool(), false);
+        QVERIFY(!trust.isTrusted());
+        QVERIFY(setEnabled(true));
+        QTRY_COMPARE(spy.count(), 2);
+        QCOMPARE(spy.at(1).at(0).toBool(), true);
+        QTest::qWait(100);
+        QCOMPARE(spy.count(), 2);
     }
 
     // A session bus on which no accessibility bus runs or can be started: the bus is
     // unavailable, not off, and the copy keystroke alone makes captures possible.
     void busThatCannotExist()
     {
-        if (!X11Programs::available(QStringLiteral("dbus-daemon")))
+        PrivateSessionBus bus(false);
+        if (!bus.isRunning())
             QSKIP("dbus-daemon is not installed");
-        QTemporaryDir dir;
-        QFile config(dir.filePath(QStringLiteral("session.conf")));
-        QVERIFY(config.open(QIODevice::WriteOnly));
-        config.write("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
-                     " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
-                     "<busconfig><type>session</type><listen>unix:dir="
-            + dir.path().toUtf8()
-            + "</listen><policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
-              "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n");
-        config.close();
-        QProcess daemon;
-        daemon.start(QStringLiteral("dbus-daemon"),
-            {QStringLiteral("--config-file=") + config.fileName(), QStringLiteral("--print-address"),
-                QStringLiteral("--nofork")});
-        QVERIFY(daemon.waitForReadyRead(5000));
-        const QString address = QString::fromUtf8(daemon.readLine().trimmed());
-        QVERIFY(!address.isEmpty());
-        {
-            QDBusConnection bare = QDBusConnection::connectToBus(address, QStringLiteral("no-a11y"));
-            QVERIFY(bare.isConnected());
-            QCOMPARE(accessibilityBusState(bare), AccessibilityBusState::unavailable);
-        }
-        QDBusConnection::disconnectFromBus(QStringLiteral("no-a11y"));
+        QCOMPARE(accessibilityBusState(bus.connection()), AccessibilityBusState::unavailable);
         QCOMPARE(accessibilityBusState(QDBusConnection(QStringLiteral("never connected"))),
             AccessibilityBusState::unavailable);
-        daemon.kill();
-        daemon.waitForFinished(2000);
-
-        // The session's own bus can be turned on and off: off is not unavailable.
-        if (isEnabled()) {
-            QVERIFY(setEnabled(false));
-            QCOMPARE(accessibilityBusState(), AccessibilityBusState::disabled);
-            QVERIFY(!isCaptureTrusted(true));
-            QVERIFY(setEnabled(true));
-            QCOMPARE(accessibilityBusState(), AccessibilityBusState::enabled);
-            QVERIFY(isCaptureTrusted(true));
-        }
-        QVERIFY(!isCaptureTrusted(false));
+        AccessibilityBusTrust withKeystrokes(true, {}, bus.connection());
+        AccessibilityBusTrust withoutKeystrokes(false, {}, bus.connection());
+        QTRY_COMPARE(withKeystrokes.busState(), AccessibilityBusState::unavailable);
+        QVERIFY(withKeystrokes.isTrusted());
+        QTRY_COMPARE(withoutKeystrokes.busState(), AccessibilityBusState::unavailable);
+        QVERIFY(!withoutKeystrokes.isTrusted());
         QVERIFY(missingForCapture(true).isEmpty());
         QVERIFY(missingForCapture(false).contains(QStringLiteral("XTEST")));
+    }
+
+    // The launcher stops answering: trust is read at once, the last answer stands until the
+    // reading thread's call times out (then the switch counts as off), and the trust ends within
+    // its bound while that call is still under way.
+    void hungLauncher()
+    {
+        PrivateSessionBus bus(true);
+        if (!bus.isRunning())
+            QSKIP("no dbus-daemon or accessibility bus launcher");
+        QDBusMessage set = QDBusMessage::createMethodCall(QStringLiteral("org.a11y.Bus"),
+            QStringLiteral("/org/a11y/bus"), QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"));
+        set << QStringLiteral("org.a11y.Status") << QStringLiteral("IsEnabled")
+            << QVariant::fromValue(QDBusVariant(true));
+        QCOMPARE(bus.connection().call(set, QDBus::Block, 5000).type(), QDBusMessage::ReplyMessage);
+        auto trust = std::make_unique<AccessibilityBusTrust>(true, AccessibilityBusTrust::Log {}, bus.connection());
+        QTRY_COMPARE(trust->busState(), AccessibilityBusState::enabled);
+
+        bus.stop();
+        trust->requestAccessibility(); // the reading thread now waits for the launcher
+        QElapsedTimer reads;
+        reads.start();
+        for (int i = 0; i < 1000; ++i)
+            QVERIFY(trust->isTrusted());
+        QVERIFY(reads.elapsed() < 50);
+        QTRY_COMPARE_WITH_TIMEOUT(trust->busState(), AccessibilityBusState::disabled, 5000);
+
+        trust->requestAccessibility();
+        QTest::qWait(50);
+        QElapsedTimer ending;
+        ending.start();
+        trust.reset();
+        QVERIFY(ending.elapsed() < 2 * AccessibilityBusTrust::stopBound.count());
+        bus.resume();
+        QTest::qWait(int(accessibilityBusCallTimeout.count()) * 2);
     }
 };
 
