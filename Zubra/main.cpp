@@ -15,6 +15,7 @@
 #include "Platform/X11/AccessibilityBus.h"
 #include "Platform/X11/AtspiAccessibility.h"
 #include "Platform/X11/QtPasteboard.h"
+#include "Platform/X11/SyslogSystemLog.h"
 #include "Platform/X11/UnavailableScriptRunner.h"
 #include "Platform/X11/X11Feedback.h"
 #include "Platform/X11/X11HotKeyService.h"
@@ -261,6 +262,9 @@ void postWindowNotification(WindowNotifications& notifications, const QString& n
 
 int main(int argc, char* argv[])
 {
+    // Every line of every run, the export's included, goes to the system log from here on.
+    static SyslogSystemLog systemLog;
+    Loggers::setSystemLog(&systemLog);
     HugePageHeap::restartWithHugePages(
         argv, QFileInfo(StoreLocations::defaultStorePath()).size() >= hugePageLibrarySize);
     // The launch's delayed steps count from the start, so that a long load of the library is part

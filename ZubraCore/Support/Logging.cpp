@@ -2,7 +2,6 @@
 #include "Platform/AppIdentity.h"
 
 #include "Platform/DiskFileSystem.h"
-#include "Platform/X11/SyslogSystemLog.h"
 #include "ZubraCore/Support/LogFile.h"
 
 #include <QDir>
@@ -17,17 +16,10 @@ namespace {
 
 std::atomic<SystemLog*> chosenLog {nullptr};
 
-SystemLog& currentLog()
-{
-    if (SystemLog* log = chosenLog.load(std::memory_order_acquire))
-        return *log;
-    static SyslogSystemLog syslogBackend;
-    return syslogBackend;
-}
-
 void writeEntry(const QString& category, SystemLogLevel level, const QString& publicPart, const QString& privatePart)
 {
-    currentLog().write(SystemLogEntry {category, level, publicPart, privatePart});
+    if (SystemLog* log = chosenLog.load(std::memory_order_acquire))
+        log->write(SystemLogEntry {category, level, publicPart, privatePart});
 }
 
 // The file logger's process-wide state: the file, and one worker thread that writes the queued
