@@ -6,7 +6,6 @@
 #include "Platform/AppIdentity.h"
 #include "Platform/Clock.h"
 #include "Platform/DiskFileSystem.h"
-#include "Platform/HugePageHeap.h"
 #include "Platform/IconProvider.h"
 #include "Platform/MainQueue.h"
 #include "Platform/Posix/LocalInstanceChannel.h"
@@ -46,7 +45,6 @@
 
 #include <QAccessible>
 #include <QApplication>
-#include <QFileInfo>
 #include <QMessageBox>
 #include <QPointer>
 #include <QSettings>
@@ -62,10 +60,6 @@
 namespace {
 
 using namespace AppScreenshotExporter;
-
-// From this size of library on (about 90,000 selections), the heap is large enough for huge
-// pages to pay for the memory they leave unused.
-constexpr qint64 hugePageLibrarySize = qint64(128) << 20;
 
 // How long an ending that did not come through Quit waits for the library's pending save: the
 // process must end within about a second of the request.
@@ -262,14 +256,12 @@ void postWindowNotification(WindowNotifications& notifications, const QString& n
 
 int main(int argc, char* argv[])
 {
+    // The launch's delayed steps count from the start, so that a long load of the library is part
+    // of their wait rather than added to it.
+    const auto processStart = std::chrono::steady_clock::now();
     // Every line of every run, the export's included, goes to the system log from here on.
     static SyslogSystemLog systemLog;
     Loggers::setSystemLog(&systemLog);
-    HugePageHeap::restartWithHugePages(
-        argv, QFileInfo(StoreLocations::defaultStorePath()).size() >= hugePageLibrarySize);
-    // The launch's delayed steps count from the start, so that a long load of the library is part
-    // of their wait rather than added to it.
-    const auto processStart = HugePageHeap::processStart();
     const QStringList arguments = rawArguments(argc, argv);
     if (isExportRun(arguments))
         return runExport(argc, argv, arguments);
