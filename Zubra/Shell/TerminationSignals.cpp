@@ -1,5 +1,6 @@
 #include "Zubra/Shell/TerminationSignals.h"
 
+#include "Platform/ThreadName.h"
 #include "ZubraCore/Support/Logging.h"
 
 #include <QMetaObject>
@@ -48,7 +49,10 @@ TerminationSignals::TerminationSignals(LastWrites lastWrites, QObject* parent)
         return;
     }
     try {
-        m_watcher = std::thread([this] { watch(); });
+        m_watcher = std::thread([this] {
+            ThreadName::setCurrent("Signal watcher");
+            watch();
+        });
     } catch (const std::system_error&) {
         logMP(QStringLiteral("Termination signals are not handled: no thread"));
         return;

@@ -2,6 +2,7 @@
 #include "Platform/AppIdentity.h"
 
 #include "Platform/DiskFileSystem.h"
+#include "Platform/ThreadName.h"
 #include "ZubraCore/Support/LogFile.h"
 
 #include <QDir>
@@ -63,7 +64,10 @@ public:
         {
             const std::lock_guard guard(m_queueMutex);
             if (!m_worker.joinable())
-                m_worker = std::thread([this] { run(); });
+                m_worker = std::thread([this] {
+                    ThreadName::setCurrent("Log writer");
+                    run();
+                });
             m_pending.push_back(message);
         }
         m_wake.notify_one();
