@@ -131,7 +131,8 @@ int main(int argc, char** argv)
     const double search = Ratios::median("BM_Dedupe/5000");
     const double allPairs = Ratios::median("BM_PlainDedupe/200") * (5000.0 * 4999.0) / (200.0 * 199.0);
     if (search > 0 && allPairs > 0)
-        std::printf("Near-duplicates, 5,000 texts against all pairs of the plain definition: %.4f\n", search / allPairs);
+        std::printf(
+            "Near-duplicates, 5,000 texts against all pairs of the plain definition: %.4f\n", search / allPairs);
     Ratios::printGrowth("Near-duplicates, 1,250 / 5,000 / 20,000 texts",
         {"BM_Dedupe/1250", "BM_Dedupe/5000", "BM_Dedupe/20000"}, {1250, 5000, 20000});
     Ratios::printRatio("Near-duplicates, 20,000 over 5,000 texts", "BM_Dedupe/20000", "BM_Dedupe/5000", "target <= 6");

@@ -61,7 +61,9 @@ private slots:
             signals_ = std::make_unique<TerminationSignals>();
             QVERIFY(signals_->isInstalled());
             break;
-        case Owner::saveQueue: store.open(); break;
+        case Owner::saveQueue:
+            store.open();
+            break;
         case Owner::logWriter:
             FileLogger::log(QStringLiteral("a line for no file")); // the logger is never started here
             FileLogger::flush();
