@@ -1,5 +1,7 @@
 #include "Platform/DispatchQueue.h"
 
+#include "Platform/ThreadName.h"
+
 #include <algorithm>
 
 namespace {
@@ -71,7 +73,10 @@ DispatchQueue::DispatchQueue(QString label, std::shared_ptr<DispatchClock> clock
         std::lock_guard lock(m_mutex);
         m_wake.notify_all();
     });
-    m_worker = std::thread([this] { run(); });
+    m_worker = std::thread([this] {
+        ThreadName::setCurrent(ThreadName::fromLabel(m_label));
+        run();
+    });
 }
 
 DispatchQueue::~DispatchQueue()

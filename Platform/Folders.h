@@ -1,6 +1,8 @@
 #pragma once
-// Creating a folder with its missing parents, the one way the program makes folder chains; and
-// the XDG base-folder variables a process may trust.
+// Creating a folder with its missing parents, saying where and why it stopped: the library's
+// folders (DiskFileSystem) and the export's are made this way. Folders with needs of their own
+// are made where they are needed: the settings file's (RegularFile), the instance channel's and
+// autostart's. And the XDG base-folder variables a process may trust.
 
 #include <QString>
 #include <QStringList>

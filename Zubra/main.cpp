@@ -7,14 +7,15 @@
 #include "Platform/Clock.h"
 #include "Platform/DiskFileSystem.h"
 #include "Platform/Folders.h"
-#include "Platform/HugePageHeap.h"
 #include "Platform/IconProvider.h"
 #include "Platform/MainQueue.h"
 #include "Platform/Posix/LocalInstanceChannel.h"
 #include "Platform/Posix/XdgAutostartLoginItems.h"
 #include "Platform/Updater.h"
+#include "Platform/X11/AccessibilityBus.h"
 #include "Platform/X11/AtspiAccessibility.h"
 #include "Platform/X11/QtPasteboard.h"
+#include "Platform/X11/SyslogSystemLog.h"
 #include "Platform/X11/UnavailableScriptRunner.h"
 #include "Platform/X11/X11Feedback.h"
 #include "Platform/X11/X11HotKeyService.h"
@@ -27,10 +28,10 @@
 #include "Zubra/LibraryWindow/ContentView.h"
 #include "Zubra/LibraryWindow/LibraryWindowViews.h"
 #include "Zubra/LibraryWindow/WindowNotifications.h"
-#include "Zubra/Shell/AppDelegateSignals.h"
 #include "Zubra/Shell/AppIcon.h"
 #include "Zubra/Shell/CaptureBackends.h"
 #include "Zubra/Shell/HotKeyManager.h"
+#include "Zubra/Shell/TerminationSignals.h"
 #include "Zubra/Shell/WelcomeView.h"
 #include "Zubra/SurfaceExport/AppScreenshotExporter.h"
 #include "Zubra/SurfaceExport/ExportFlags.h"
@@ -47,7 +48,6 @@
 
 #include <QAccessible>
 #include <QApplication>
-#include <QFileInfo>
 #include <QMessageBox>
 #include <QPointer>
 #include <QSettings>
@@ -62,10 +62,6 @@
 namespace {
 
 using namespace AppScreenshotExporter;
-
-// From this size of library on (about 90,000 selections), the heap is large enough for huge
-// pages to pay for the memory they leave unused.
-constexpr qint64 hugePageLibrarySize = qint64(128) << 20;
 
 // The exit handler for anything that calls exit() from within the event loop. A save still
 // running when it gives up uses what exit() destroys next: the process ends here instead.
@@ -232,11 +228,12 @@ int main(int argc, char* argv[])
     survivePipeAndSizeSignals();
     // Before anything reads a folder: the library, the settings and the runtime folder.
     const QStringList ignoredFolders = Folders::ignoreRelativeBaseFolders();
-    HugePageHeap::restartWithHugePages(
-        argv, QFileInfo(StoreLocations::defaultStorePath()).size() >= hugePageLibrarySize);
     // The launch's delayed steps count from the start, so that a long load of the library is part
     // of their wait rather than added to it.
-    const auto processStart = HugePageHeap::processStart();
+    const auto processStart = std::chrono::steady_clock::now();
+    // Every line of every run, the export's included, goes to the system log from here on.
+    static SyslogSystemLog systemLog;
+    Loggers::setSystemLog(&systemLog);
     const QStringList arguments = rawArguments(argc, argv);
     if (isExportRun(arguments))
         return runExport(argc, argv, arguments);
@@ -275,6 +272,10 @@ int main(int argc, char* argv[])
     Store& store = *ownedStore;
 
     CaptureBackends<CaptureServices> capture;
+    // Trusted: X11 with XTEST, and the desktop's accessibility support on (toolkits publish their
+    // trees only then) or impossible (captures then use the copy keystroke alone).
+    AccessibilityBusTrust trust(
+        capture.services().accessibility.isTrusted(), [](const QString& line) { logMP(line); });
     X11HotKeyService hotKeyService;
     hotKeyService.setKeyInjector(capture.services().keys);
     auto keyLayout = std::make_shared<XkbKeyLayout>();
@@ -299,18 +300,12 @@ int main(int argc, char* argv[])
         .hotKeys = hotKeys,
         .keyLayout = keyLayout,
         .channel = &channel,
-        // Trusted: X11 with XTEST, and the desktop's accessibility support on (toolkits publish
-        // their trees only then) or impossible (captures then use the copy keystroke alone).
-        .isTrusted = [&capture] { return isCaptureTrusted(capture.services().accessibility.isTrusted()); },
-        .enableAccessibility =
-            [] {
-                if (!enableAccessibilityBus())
-                    logMP(QStringLiteral("The accessibility bus could not be turned on"));
-            },
+        .trust = &trust,
         .startCapture = [&capture](CaptureFlow::Completion completion) { capture.start(std::move(completion)); },
-        .mainContent
-        = [&store, &capture, &settings, windowNotifications](
-              QWidget* parent) { return makeContentView(store, capture.services(), *settings, windowNotifications, parent); },
+        .mainContent =
+            [&store, &capture, &settings, windowNotifications](QWidget* parent) {
+                return makeContentView(store, capture.services(), *settings, windowNotifications, parent);
+            },
         .postNotification
         = [windowNotifications](const QString& name) { postWindowNotification(*windowNotifications, name); },
         .migrationLogMessage = migrationLogMessage,

@@ -1,8 +1,6 @@
 #pragma once
 // The system log backend: syslog(3) under the program's identifier, the category in front of
 // each message. Private parts are left out, so nothing personal reaches the shared log.
-// Kept header-only: it needs nothing beyond the C library, so the core can fall back to it
-// without linking the desktop backends.
 
 #include "Platform/SystemLog.h"
 #include "Platform/AppIdentity.h"

@@ -1,5 +1,6 @@
 #include "Zubra/App/AppDelegate.h"
 
+#include "Platform/AccessibilityTrust.h"
 #include "Platform/AppIdentity.h"
 #include "Platform/Feedback.h"
 #include "Platform/MainQueue.h"
@@ -247,9 +248,10 @@ void AppDelegate::finishLaunching(const QStringList& arguments, std::chrono::mil
     const auto afterLaunch = [sinceProcessStart](std::chrono::milliseconds delay) {
         return std::max(delay - sinceProcessStart, std::chrono::milliseconds::zero());
     };
-    // The library's state does not change below (the samples leave it usable), so the alert's
-    // condition is read now; it is read again when the alert is due.
-    if (m_services.store.persistenceStatus().shouldShowLaunchAccessibilityPrompt(isTrusted())) {
+    // The library's state does not change below (the samples leave it usable), so its part of the
+    // alert's condition is read now; trust is read when the alert is due, by when the desktop has
+    // answered.
+    if (m_services.store.persistenceStatus().shouldShowLaunchAccessibilityPrompt(false)) {
         m_services.queue->asyncAfter(afterLaunch(accessibilityPromptDelay), work([self] {
             if (self && self->store().persistenceStatus().shouldShowLaunchAccessibilityPrompt(self->isTrusted()))
                 self->showAccessibilityPrompt();
@@ -526,13 +528,20 @@ void AppDelegate::captureNow()
 
 void AppDelegate::openAccessibilitySettings()
 {
-    if (m_services.enableAccessibility)
-        m_services.enableAccessibility();
+    if (m_services.trust)
+        m_services.trust->requestAccessibility();
 }
 
 bool AppDelegate::isTrusted()
 {
-    return m_services.isTrusted && m_services.isTrusted();
+    return m_services.trust && m_services.trust->isTrusted();
+}
+
+void AppDelegate::watchTrust(QObject* context, std::function<void()> changed)
+{
+    if (m_services.trust && context)
+        connect(m_services.trust, &AccessibilityTrust::trustChanged, context,
+            [changed = std::move(changed)] { changed(); });
 }
 
 QString AppDelegate::hotkeyDisplay()

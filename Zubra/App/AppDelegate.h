@@ -18,6 +18,7 @@
 #include <memory>
 #include <optional>
 
+class AccessibilityTrust;
 class CaptureToastController;
 class Feedback;
 class HotKeyManager;
@@ -77,8 +78,9 @@ public:
         HotKeyManager& hotKeys;
         std::shared_ptr<KeyLayout> keyLayout {}; // names the keys the settings record
         InstanceChannel* channel = nullptr; // the channel this instance claimed
-        std::function<bool()> isTrusted {};
-        std::function<void()> enableAccessibility {};
+        // Whether captures may run, as last read, and the way to turn accessibility on; none:
+        // never trusted.
+        AccessibilityTrust* trust = nullptr;
         std::function<void(CaptureFlow::Completion)> startCapture {};
         // The content of the main window, made when the window is first shown.
         std::function<QWidget*(QWidget* parent)> mainContent {};
@@ -138,6 +140,7 @@ public:
     void openAccessibilitySettings() override;
     bool isTrusted() override;
     QString hotkeyDisplay() override;
+    void watchTrust(QObject* context, std::function<void()> changed) override;
 
     // Quitting: waits (bounded) for a capture under way, runs the termination steps, then
     // leaves the event loop. Safe to call more than once.

@@ -1,6 +1,5 @@
 #include "Zubra/SurfaceExport/SurfaceCanvases.h"
 
-#include "Platform/Memory/MemoryPasteboard.h"
 #include "Zubra/Composer/ComposeView.h"
 #include "Zubra/LibraryWindow/LibraryEnvironment.h"
 #include "Zubra/LibraryWindow/LibraryPlaceholders.h"
@@ -190,9 +189,7 @@ UISurfaceCanvas::UISurfaceCanvas(Store& store, Mode mode, QSettings& templateDef
     }
     case Mode::Kind::compose:
     case Mode::Kind::emptyCompose: {
-        static MemoryPasteboard pasteboard;
-        ComposerServices services;
-        services.pasteboard = &pasteboard;
+        ComposerServices services; // no pasteboard: nothing is copied from a picture
         services.templateDefaults = &templateDefaults;
         services.hotkeyDisplay = hotkey;
         auto* compose = new ComposeView(store, services);

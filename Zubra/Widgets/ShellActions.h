@@ -19,9 +19,9 @@ public:
     virtual bool isTrusted() = 0;
     // The capture shortcut as the user reads it ("Ctrl+Alt+Super+C").
     virtual QString hotkeyDisplay() = 0;
-    // Runs changed, for as long as context lives, whenever trust may have changed: by default
-    // when the session's accessibility bus reports its switch (org.a11y.Status) changed.
-    virtual void watchTrust(QObject* context, std::function<void()> changed);
+    // Runs changed, for as long as context lives, whenever trust changed; by default trust never
+    // changes.
+    virtual void watchTrust(QObject* /*context*/, std::function<void()> /*changed*/) { }
 };
 
 class NoShellActions final : public ShellActions

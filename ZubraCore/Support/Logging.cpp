@@ -2,7 +2,7 @@
 #include "Platform/AppIdentity.h"
 
 #include "Platform/DiskFileSystem.h"
-#include "Platform/X11/SyslogSystemLog.h"
+#include "Platform/ThreadName.h"
 #include "ZubraCore/Support/LogFile.h"
 
 #include <QDir>
@@ -17,17 +17,10 @@ namespace {
 
 std::atomic<SystemLog*> chosenLog {nullptr};
 
-SystemLog& currentLog()
-{
-    if (SystemLog* log = chosenLog.load(std::memory_order_acquire))
-        return *log;
-    static SyslogSystemLog syslogBackend;
-    return syslogBackend;
-}
-
 void writeEntry(const QString& category, SystemLogLevel level, const QString& publicPart, const QString& privatePart)
 {
-    currentLog().write(SystemLogEntry {category, level, publicPart, privatePart});
+    if (SystemLog* log = chosenLog.load(std::memory_order_acquire))
+        log->write(SystemLogEntry {category, level, publicPart, privatePart});
 }
 
 // The file logger's process-wide state: the file, and one worker thread that writes the queued
@@ -71,7 +64,10 @@ public:
         {
             const std::lock_guard guard(m_queueMutex);
             if (!m_worker.joinable())
-                m_worker = std::thread([this] { run(); });
+                m_worker = std::thread([this] {
+                    ThreadName::setCurrent("Log writer");
+                    run();
+                });
             m_pending.push_back(message);
         }
         m_wake.notify_one();

@@ -45,8 +45,8 @@ const CategoryLogger& capture();
 const CategoryLogger& store();
 const CategoryLogger& hotkey();
 
-// Routes every category to this log from now on; nullptr = the syslog backend. The log must
-// outlive its use (set it back to nullptr before destroying it).
+// Routes every category to this log from now on (the program passes in the system's); nullptr:
+// entries go nowhere. The log must outlive its use (set it back to nullptr before destroying it).
 void setSystemLog(SystemLog* log);
 
 } // namespace Loggers

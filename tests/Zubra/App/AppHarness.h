@@ -1,8 +1,9 @@
 #pragma once
 // An application delegate over doubles: a manual main queue, a memory hotkey service, login
-// items, workspace, feedback and instance channel; modal alerts and notifications recorded.
+// items, workspace, feedback, instance channel and trust; modal alerts and notifications recorded.
 
 #include "../Shell/ShellFixture.h"
+#include "Platform/Memory/MemoryAccessibilityTrust.h"
 #include "Platform/Memory/MemoryWorkspace.h"
 #include "Platform/Updater.h"
 #include "Zubra/App/AppDelegate.h"
@@ -50,8 +51,7 @@ struct AppHarness
             .loginItems = loginItems,
             .hotKeys = *hotKeys,
             .channel = &channel,
-            .isTrusted = [this] { return trusted; },
-            .enableAccessibility = [this] { ++accessibilityEnabled; },
+            .trust = &trust,
             .startCapture = [this](CaptureFlow::Completion completion) { captures.append(std::move(completion)); },
             .mainContent = [](QWidget* parent) { return new QLabel(QStringLiteral("library"), parent); },
             .postNotification = [this](const QString& name) { notifications.append(name); },
@@ -76,12 +76,11 @@ struct AppHarness
     MemoryHotKeyService hotKeyService;
     std::unique_ptr<HotKeyManager> hotKeys;
     MemoryInstanceChannel channel;
-    bool trusted = true;
+    MemoryAccessibilityTrust trust;
     bool trayAvailable = true;
     bool acceptAccessibilityPrompt = false;
     int accessibilityPrompts = 0;
     std::function<void()> whileAccessibilityPromptOpen;
-    int accessibilityEnabled = 0;
     int updateAlerts = 0;
     QList<CaptureFlow::Completion> captures;
     QStringList notifications;

@@ -52,6 +52,7 @@ private slots:
     void oneAccessibilityAlertAtATime();
     void accessibilityPromptAtLaunch_data();
     void accessibilityPromptAtLaunch();
+    void accessibilityPromptWhenTheDesktopAnswersLate();
     void hotKeyAtLaunch_data();
     void hotKeyAtLaunch();
     void statusMenuNamesTheRegisteredShortcut();
@@ -158,11 +159,11 @@ void TestAppDelegate::launchStepsCountFromTheProcessStart()
     QFETCH(int, windowAt);
     QFETCH(int, captureAt);
     AppHarness h;
-    h.trusted = false;
+    h.trust.setTrusted(false);
     std::optional<bool> windowOpenAtPrompt;
     h.whileAccessibilityPromptOpen = [&] {
         windowOpenAtPrompt = h.delegate->mainWindow() != nullptr;
-        h.trusted = true; // granted from the alert: the capture then runs
+        h.trust.setTrusted(true); // granted from the alert: the capture then runs
     };
     h.delegate->finishLaunching(
         {"tessellon", "-showWindowOnLaunch", "-captureOnLaunch"}, std::chrono::milliseconds(sinceStart));
@@ -218,7 +219,7 @@ void TestAppDelegate::withoutTrayAPlainStartOpensTheWindow()
 void TestAppDelegate::oneAccessibilityAlertAtATime()
 {
     AppHarness h;
-    h.trusted = false;
+    h.trust.setTrusted(false);
     h.delegate->finishLaunching({"tessellon"});
     // While the alert is open, the hotkey is pressed twice more: no second alert.
     h.whileAccessibilityPromptOpen = [&h] {
@@ -256,13 +257,25 @@ void TestAppDelegate::accessibilityPromptAtLaunch()
     QFETCH(bool, trustedLater);
     QFETCH(int, prompts);
     AppHarness h(library);
-    h.trusted = trustedAtLaunch;
+    h.trust.setTrusted(trustedAtLaunch);
     h.delegate->finishLaunching({"tessellon"});
     h.advance(399ms);
     QCOMPARE(h.accessibilityPrompts, 0);
-    h.trusted = trustedLater;
+    h.trust.setTrusted(trustedLater);
     h.advance(1ms);
     QCOMPARE(h.accessibilityPrompts, prompts);
+}
+
+// The desktop's answer comes after the launch steps (a slow bus): the alert still asks when due.
+void TestAppDelegate::accessibilityPromptWhenTheDesktopAnswersLate()
+{
+    AppHarness h;
+    h.trust.setBusState(AccessibilityBusState::unknown);
+    h.delegate->finishLaunching({"tessellon"});
+    h.advance(200ms);
+    h.trust.setTrusted(false);
+    h.advance(200ms);
+    QCOMPARE(h.accessibilityPrompts, 1);
 }
 
 void TestAppDelegate::hotKeyAtLaunch_data()
@@ -421,18 +434,29 @@ void TestAppDelegate::accessibilityAndUpdates()
     QCOMPARE(h.updateAlerts, 1);
 
     h.delegate->showAccessibilityPrompt(); // "Later"
-    QCOMPARE(h.accessibilityEnabled, 0);
+    QCOMPARE(h.trust.requests, 0);
     h.acceptAccessibilityPrompt = true;
     h.delegate->showAccessibilityPrompt();
-    QCOMPARE(h.accessibilityEnabled, 1);
+    QCOMPARE(h.trust.requests, 1);
     // The welcome sheet reaches the same action through the shell interface.
     ShellActions* shell = AppDelegate::shared();
     shell->openAccessibilitySettings();
-    QCOMPARE(h.accessibilityEnabled, 2);
-    h.trusted = false;
+    QCOMPARE(h.trust.requests, 2);
+    // The windows hear of each change of trust for as long as they live.
+    int changes = 0;
+    auto window = std::make_unique<QObject>();
+    shell->watchTrust(window.get(), [&changes] { ++changes; });
+    h.trust.setTrusted(false);
     QVERIFY(!shell->isTrusted());
+    h.trust.setTrusted(false);
+    QCOMPARE(changes, 1);
     QCOMPARE(shell->hotkeyDisplay(), QStringLiteral("Ctrl+Alt+Super+C"));
-    h.trusted = true;
+    h.trust.setTrusted(true);
+    QCOMPARE(changes, 2);
+    window.reset();
+    h.trust.setTrusted(false);
+    h.trust.setTrusted(true);
+    QCOMPARE(changes, 2);
     shell->captureNow();
     QCOMPARE(h.captures.size(), 1);
 }

@@ -1,0 +1,53 @@
+#pragma once
+// The session's accessibility bus (org.a11y.Bus) and its switch, org.a11y.Status IsEnabled.
+//
+// AccessibilityBusTrust reads the switch on a thread of its own ("Accessibility status"), follows
+// its PropertiesChanged signal and the bus's owner, and publishes each state it reads: the GUI
+// thread never waits for the bus, which belongs to another process and may be slow or hung.
+// The free functions are the blocking calls that thread makes, each bounded by `callTimeout`.
+
+#include "Platform/AccessibilityTrust.h"
+
+#include <QDBusConnection>
+#include <QString>
+#include <chrono>
+#include <functional>
+#include <memory>
+
+class QThread;
+
+class AccessibilityBusTrust final : public AccessibilityTrust
+{
+public:
+    // How long the destructor waits for the reading thread, which may be in a call to a hung bus.
+    static constexpr std::chrono::milliseconds stopBound {100};
+
+    // Lines for the program's log, written from the reading thread.
+    using Log = std::function<void(const QString&)>;
+
+    // Starts reading at once. `keystrokes`: the platform can post the copy keystroke.
+    explicit AccessibilityBusTrust(bool keystrokes, Log log = {},
+        const QDBusConnection& session = QDBusConnection::sessionBus(), QObject* parent = nullptr);
+    ~AccessibilityBusTrust() override;
+
+    void requestAccessibility() override;
+
+private:
+    struct Shared;
+    std::shared_ptr<Shared> m_shared;
+    QThread* m_thread = nullptr;
+};
+
+// Every call to the accessibility bus is answered within this or taken as no answer.
+constexpr std::chrono::milliseconds accessibilityBusCallTimeout {1000};
+
+// The switch as the bus answers now: on, off, or unavailable (no session bus, or no accessibility
+// bus runs or can be started on it). A bus that does not answer in time counts as off.
+AccessibilityBusState accessibilityBusState(const QDBusConnection& session = QDBusConnection::sessionBus());
+
+// Turns the switch on, so that toolkits publish their trees; false when the bus did not take it.
+bool enableAccessibilityBus(const QDBusConnection& session = QDBusConnection::sessionBus());
+
+// What keeps captures from running, in a sentence for the accessibility alert; empty when only
+// the accessibility bus is off (the alert's own text says that) or nothing is missing.
+QString missingForCapture(bool keystrokes);
