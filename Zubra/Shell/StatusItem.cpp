@@ -1,6 +1,7 @@
 #include "Zubra/Shell/StatusItem.h"
 
 #include "Zubra/Shell/BrandMark.h"
+#include "Zubra/Shell/ShellX11.h"
 #include "ZubraCore/Support/Logging.h"
 
 #include <QAction>
@@ -98,52 +99,18 @@ bool StatusItem::eventFilter(QObject* watched, QEvent* event)
 
 namespace StatusItemPanel {
 
-namespace {
-template <typename T> using Reply = std::unique_ptr<T, decltype(&std::free)>;
-
-xcb_connection_t* connection()
-{
-    auto* x11 = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
-    return x11 ? x11->connection() : nullptr;
-}
-
-xcb_atom_t atom(xcb_connection_t* c, const QByteArray& name)
-{
-    const Reply<xcb_intern_atom_reply_t> reply(
-        xcb_intern_atom_reply(c, xcb_intern_atom(c, 1, uint16_t(name.size()), name.constData()), nullptr), &std::free);
-    return reply ? reply->atom : xcb_atom_t(XCB_ATOM_NONE);
-}
-
-// The screen number of $DISPLAY (":0.1" is screen 1); 0 when it names none.
-int screenNumber()
-{
-    const QByteArray display = qgetenv("DISPLAY");
-    const qsizetype colon = display.lastIndexOf(':');
-    const qsizetype dot = display.indexOf('.', colon < 0 ? 0 : colon);
-    if (dot < 0)
-        return 0;
-    bool ok = false;
-    const int number = display.mid(dot + 1).toInt(&ok);
-    return ok && number >= 0 && number < 256 ? number : 0;
-}
-} // namespace
-
 std::optional<QColor> trayTextColor()
 {
-    xcb_connection_t* c = connection();
-    if (!c)
+    xcb_connection_t* c = ShellX11::connection();
+    const xcb_window_t tray = ShellX11::screenSelectionOwner(c, "_NET_SYSTEM_TRAY_S");
+    if (tray == XCB_WINDOW_NONE)
         return std::nullopt;
-    const xcb_atom_t selection = atom(c, "_NET_SYSTEM_TRAY_S" + QByteArray::number(screenNumber()));
-    const xcb_atom_t colors = atom(c, "_NET_SYSTEM_TRAY_COLORS");
-    if (selection == XCB_ATOM_NONE || colors == XCB_ATOM_NONE)
-        return std::nullopt;
-    const Reply<xcb_get_selection_owner_reply_t> owner(
-        xcb_get_selection_owner_reply(c, xcb_get_selection_owner(c, selection), nullptr), &std::free);
-    if (!owner || owner->owner == XCB_WINDOW_NONE)
+    const xcb_atom_t colors = ShellX11::atom(c, "_NET_SYSTEM_TRAY_COLORS");
+    if (colors == XCB_ATOM_NONE)
         return std::nullopt;
     // Twelve 16-bit components as CARDINALs: the normal, error, warning and success colours.
-    const Reply<xcb_get_property_reply_t> reply(
-        xcb_get_property_reply(c, xcb_get_property(c, 0, owner->owner, colors, XCB_ATOM_CARDINAL, 0, 12), nullptr),
+    const std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> reply(
+        xcb_get_property_reply(c, xcb_get_property(c, 0, tray, colors, XCB_ATOM_CARDINAL, 0, 12), nullptr),
         &std::free);
     if (!reply || reply->format != 32 || xcb_get_property_value_length(reply.get()) < 3 * 4)
         return std::nullopt;

@@ -175,6 +175,18 @@ private:
     std::unique_ptr<QProcess> m_process;
 };
 
+// Serves a folder over HTTP on a loopback address (127.0.0.2 is another origin than 127.0.0.1);
+// the origin ("http://127.0.0.1:PORT"), empty when the server did not come up.
+inline QString serveFolder(Child& server, const QString& folder, const QString& address)
+{
+    if (!server.start(QStringLiteral("/usr/bin/python3"),
+            {"-u", "-m", "http.server", "0", "--bind", address, "--directory", folder}))
+        return {};
+    const auto line = server.waitForLine("Serving HTTP on");
+    const QByteArray port = line ? line->split(' ').value(2) : QByteArray();
+    return port.isEmpty() ? QString() : QStringLiteral("http://") + address + u':' + QString::fromLatin1(port);
+}
+
 // Starts xterm showing one word and double-clicks it, so xterm owns PRIMARY.
 inline bool startXtermWithWordSelected(Child& xterm, const QString& word, const QStringList& options = {})
 {

@@ -662,16 +662,8 @@ private slots:
         QVERIFY(QDir().mkpath(site));
         // Two servers on two loopback addresses: two origins.
         Child top, other;
-        const auto serve = [&site](Child& server, const QString& address) -> QString {
-            if (!server.start(
-                    u"/usr/bin/python3"_s, {"-u", "-m", "http.server", "0", "--bind", address, "--directory", site}))
-                return {};
-            const auto line = server.waitForLine("Serving HTTP on");
-            const QByteArray port = line ? line->split(' ').value(2) : QByteArray();
-            return port.isEmpty() ? QString() : u"http://"_s + address + u':' + QString::fromLatin1(port);
-        };
-        const QString topOrigin = serve(top, u"127.0.0.1"_s);
-        const QString frameOrigin = serve(other, u"127.0.0.2"_s);
+        const QString topOrigin = X11Programs::serveFolder(top, site, u"127.0.0.1"_s);
+        const QString frameOrigin = X11Programs::serveFolder(other, site, u"127.0.0.2"_s);
         QVERIFY(!topOrigin.isEmpty() && !frameOrigin.isEmpty());
         QFile page(site + u"/top.html"_s);
         QVERIFY(page.open(QIODevice::WriteOnly));

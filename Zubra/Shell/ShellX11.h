@@ -1,0 +1,20 @@
+#pragma once
+// The shell's few questions to the X server beyond Qt, on Qt's own connection: who owns a
+// manager selection of the screen Qt shows on (a compositing manager's, a system tray's).
+
+#include <QByteArray>
+#include <xcb/xcb.h>
+
+namespace ShellX11 {
+
+// Qt's connection to the X server; null off X11.
+xcb_connection_t* connection();
+// The screen number of $DISPLAY (":0.1" is screen 1); 0 when it names none.
+int screenNumber();
+// The atom of an existing name; XCB_ATOM_NONE when nobody ever named it.
+xcb_atom_t atom(xcb_connection_t* c, const QByteArray& name);
+// The owner of the selection `prefix` + screen number (_NET_WM_CM_S0, _NET_SYSTEM_TRAY_S0);
+// XCB_WINDOW_NONE when nobody owns it, nobody ever named it, or there is no X server.
+xcb_window_t screenSelectionOwner(xcb_connection_t* c, const QByteArray& prefix);
+
+} // namespace ShellX11
