@@ -3,6 +3,7 @@
 #include "Platform/MainQueue.h"
 #include "Zubra/Shell/CaptureToastWindowSystem.h"
 #include "Zubra/Widgets/Symbols.h"
+#include "Zubra/Widgets/WrappedLines.h"
 #include "ZubraCore/Library/Selection.h"
 
 #include <QCursor>
@@ -91,18 +92,7 @@ QFont sourceFont()
 // Whether two lines of that width hold the whole text.
 bool fitsInTwoLines(const QString& text, const QFont& font, int width)
 {
-    QTextLayout layout(text, font);
-    QTextOption option;
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    layout.setTextOption(option);
-    layout.beginLayout();
-    int lines = 0;
-    for (QTextLine line = layout.createLine(); line.isValid() && lines <= 2; line = layout.createLine()) {
-        line.setLineWidth(width);
-        ++lines;
-    }
-    layout.endLayout();
-    return lines <= 2;
+    return wrappedLineCount(text, font, width, 2) <= 2;
 }
 
 // The narrowest text width from `preferred` to `widest` at which two lines hold the snippet;

@@ -6,6 +6,7 @@
 #include "Zubra/Shell/HotKeyManager.h"
 #include "Zubra/Shell/ShortcutRecorder.h"
 #include "Zubra/Widgets/FocusRing.h"
+#include "Zubra/Widgets/WrappedLines.h"
 #include "ZubraCore/Support/Logging.h"
 
 #include <QCheckBox>
@@ -86,21 +87,7 @@ protected:
 
 private:
     // The lines the text takes in that width.
-    int linesAt(const QString& text, int width) const
-    {
-        QTextLayout layout(text, font());
-        QTextOption option;
-        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-        layout.setTextOption(option);
-        layout.beginLayout();
-        int lines = 0;
-        for (QTextLine line = layout.createLine(); line.isValid() && lines <= 2; line = layout.createLine()) {
-            line.setLineWidth(qMax(1, width));
-            ++lines;
-        }
-        layout.endLayout();
-        return lines;
-    }
+    int linesAt(const QString& text, int width) const { return wrappedLineCount(text, font(), width, 2); }
 
     // Where a position of the text shown falls in the path.
     qsizetype pathPosition(qsizetype shown) const
