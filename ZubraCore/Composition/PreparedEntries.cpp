@@ -1,6 +1,7 @@
 #include "ZubraCore/Composition/PreparedEntries.h"
 
 #include "ZubraCore/Composition/ContextComposer.h"
+#include "ZubraCore/Text/Composed.h"
 
 #include <QHash>
 
@@ -33,7 +34,7 @@ QList<PreparedEntry> preparedEntries(const ContextDraft& draft, const QList<Sele
 
 QString groupKey(const Selection& selection)
 {
-    return selection.sourceIdentity().identifier.normalized(QString::NormalizationForm_C);
+    return Composed::of(selection.sourceIdentity().identifier);
 }
 
 std::optional<QString> trimmedText(const std::optional<QString>& text)

@@ -1,6 +1,7 @@
 #include "ZubraCore/Library/SortMode.h"
 
 #include "ZubraCore/Support/CollationKeys.h"
+#include "ZubraCore/Text/Composed.h"
 
 #include <QHash>
 #include <algorithm>
@@ -39,17 +40,6 @@ QList<qsizetype> identityOrder(qsizetype n)
     return order;
 }
 
-// Text below U+0300 holds no combining marks and no decomposable characters other than
-// precomposed letters, which NFC keeps: it is already in NFC.
-bool isSurelyNFC(const QString& text)
-{
-    for (QChar c : text) {
-        if (c.unicode() >= 0x300)
-            return false;
-    }
-    return true;
-}
-
 const QString& sourceDisplay(const Selection& s)
 {
     if (s.sourceURL)
@@ -84,7 +74,7 @@ template <typename NameOf> QList<int> nameOrdinals(const QList<Selection>& selec
     nfcOf.reserve(spellings.size());
     bool anyDecomposed = false;
     for (const QString& spelling : spellings) {
-        nfcOf.append(isSurelyNFC(spelling) ? spelling : spelling.normalized(QString::NormalizationForm_C));
+        nfcOf.append(Composed::of(spelling));
         anyDecomposed = anyDecomposed || nfcOf.last() != spelling;
     }
     struct Name

@@ -1,6 +1,7 @@
 #include "ZubraCore/Library/SourceIdentity.h"
 
 #include "ZubraCore/Library/Selection.h"
+#include "ZubraCore/Text/Composed.h"
 #include "ZubraCore/Text/TextCollation.h"
 
 SourceIdentity SourceIdentity::from(const Selection& selection)
@@ -22,10 +23,10 @@ QString SourceIdentity::keyOf(const Selection& selection)
     // bytes, where two spellings of a name are two files. The already-composed text (the usual
     // case) comes back shared, without a copy.
     if (selection.sourceURL)
-        return selection.sourceURL->normalized(QString::NormalizationForm_C);
+        return Composed::of(*selection.sourceURL);
     if (selection.filePath)
         return *selection.filePath;
-    return selection.appName.normalized(QString::NormalizationForm_C);
+    return Composed::of(selection.appName);
 }
 
 QString SourceIdentity::display() const

@@ -2,6 +2,7 @@
 
 #include "ZubraCore/Support/CollationKeys.h"
 #include "ZubraCore/Support/ParallelChunks.h"
+#include "ZubraCore/Text/Composed.h"
 #include "ZubraCore/Text/TextCollation.h"
 
 #include <QSet>
@@ -17,10 +18,6 @@ qint64 timeKey(const QDateTime& time)
     return time.isValid() ? time.toMSecsSinceEpoch() : std::numeric_limits<qint64>::min();
 }
 
-bool isSurelyNFC(const QString& text)
-{
-    return std::all_of(text.cbegin(), text.cend(), [](QChar c) { return c.unicode() < 0x300; });
-}
 
 } // namespace
 
@@ -34,7 +31,7 @@ void StoreIndex::addNames(const QList<QString>& spellings)
         CollationKeys collation;
         for (qsizetype i = begin; i < end; ++i) {
             const QString& spelling = spellings[i];
-            nfc[i] = isSurelyNFC(spelling) ? spelling : spelling.normalized(QString::NormalizationForm_C);
+            nfc[i] = Composed::of(spelling);
             keys[i] = TextCollation::sortKeyCaseInsensitive(nfc[i]);
         }
     });
@@ -61,7 +58,7 @@ int StoreIndex::nameOfSpelling(const QString& spelling)
     const auto found = m_nameOfSpelling.constFind(spelling);
     if (found != m_nameOfSpelling.cend())
         return *found;
-    const QString nfc = isSurelyNFC(spelling) ? spelling : spelling.normalized(QString::NormalizationForm_C);
+    const QString nfc = Composed::of(spelling);
     int id = m_nameOfNfc.value(nfc, -1);
     if (id < 0) {
         CollationKeys keys;
