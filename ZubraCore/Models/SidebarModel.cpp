@@ -117,27 +117,30 @@ void SidebarModel::updateSources(const QList<QUuid>& ids)
     const StoreIndex& library = m_store->index();
     QList<Item>& items = m_items[int(Section::sources)];
     const QModelIndex parent = sectionIndex(Section::sources);
-    const auto gone = [&](const Item& item) { return library.source(item.source).count == 0; };
-
+    // Which rows went, and in how many separate runs: many runs leave as one layout change.
+    std::vector<char> goneRows(size_t(items.size()));
     int goneRuns = 0;
-    for (int row = 0; row < int(items.size()) && goneRuns <= RowRuns::maxSignalled; ++row) {
-        if (gone(items[row]) && (row == 0 || !gone(items[row - 1])))
+    for (int row = 0; row < int(items.size()); ++row) {
+        goneRows[size_t(row)] = library.source(items[row].source).count == 0;
+        if (goneRows[size_t(row)] && (row == 0 || !goneRows[size_t(row - 1)]))
             ++goneRuns;
     }
-    if (goneRuns > RowRuns::maxSignalled)
+    if (goneRuns > RowRuns::maxSignalled) {
         dropGoneSources();
-    for (int row = int(items.size()) - 1; row >= 0; --row) {
-        if (!gone(items[row]))
-            continue;
-        int first = row;
-        while (first > 0 && gone(items[first - 1]))
-            --first;
-        beginRemoveRows(parent, first, row);
-        for (int i = first; i <= row; ++i)
-            m_sourceRows.remove(items[i].source);
-        items.remove(first, row - first + 1);
-        endRemoveRows();
-        row = first;
+    } else if (goneRuns > 0) {
+        for (int row = int(items.size()) - 1; row >= 0; --row) {
+            if (!goneRows[size_t(row)])
+                continue;
+            int first = row;
+            while (first > 0 && goneRows[size_t(first - 1)])
+                --first;
+            beginRemoveRows(parent, first, row);
+            for (int i = first; i <= row; ++i)
+                m_sourceRows.remove(items[i].source);
+            items.remove(first, row - first + 1);
+            endRemoveRows();
+            row = first;
+        }
     }
 
     const auto insertionRow = [&items](const Item& item) {
