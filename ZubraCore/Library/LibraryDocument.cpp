@@ -446,6 +446,11 @@ std::optional<qint64> ParsedLibraryDocument::version() const
     if (!m_parsed->jsonError().isEmpty() || !json.root.is_object()
         || json.root.at_key("version").get_int64().get(version) != simdjson::SUCCESS)
         return std::nullopt;
+    // A key named twice at the top (the version among them) is damage, which the full decode
+    // reports: no version is read from such a document.
+    DecodeContext context;
+    if (!RecordJson::requireDistinctKeys(json.root, context))
+        return std::nullopt;
     return version;
 }
 

@@ -51,8 +51,8 @@ public:
     ParsedLibraryDocument(ParsedLibraryDocument&&) noexcept;
     ParsedLibraryDocument& operator=(ParsedLibraryDocument&&) noexcept;
 
-    // The top-level integer "version"; nothing when the bytes are not a JSON object or have no
-    // integer there (which the full decode then reports as damage).
+    // The top-level integer "version"; nothing when the bytes are not a JSON object, have no
+    // integer there or name a top-level key twice (which the full decode then reports as damage).
     std::optional<qint64> version() const;
     // The full decode: version screen, every record, then the uniqueness checks.
     DocumentDecoding decode() const;

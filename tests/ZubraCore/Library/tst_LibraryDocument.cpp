@@ -161,6 +161,9 @@ private slots:
         row("selections twice, the first not an array", "{\"selections\":5," + document("2").mid(1),
             Outcome::malformed);
         row("version twice", document("2", selection(1), ",\"version\":2"), Outcome::malformed);
+        // Repeated keys are damage before any version is judged, whichever value comes first.
+        row("version twice, a newer one first", "{\"version\":9," + document("2").mid(1), Outcome::malformed);
+        row("version twice, a newer one last", document("2", selection(1), ",\"version\":9"), Outcome::malformed);
         row("groups twice", document("2", selection(1), ",\"groups\":[]"), Outcome::malformed);
         row("drafts twice", document("2", selection(1), ",\"drafts\":[],\"drafts\":[" + draft(7) + "]"),
             Outcome::malformed);
@@ -315,6 +318,8 @@ private slots:
         QTest::newRow("text") << document("\"2\"") << qint64(-100);
         QTest::newRow("not json") << QByteArray("{\"version\":3") << qint64(-100);
         QTest::newRow("array") << QByteArray("[{\"version\":3}]") << qint64(-100);
+        QTest::newRow("named twice") << QByteArray("{\"version\":9," + document("2").mid(1)) << qint64(-100);
+        QTest::newRow("another key named twice") << document("3", selection(1), ",\"groups\":[]") << qint64(-100);
     }
 
     void versionHeader()

@@ -33,10 +33,10 @@ using Op = FailingFileSystem::Operation;
 namespace {
 
 // The file states of the launch table.
-enum class File { missing, a, b, damaged, version3, folder };
+enum class File { missing, a, b, damaged, version3, versionTwice, folder };
 
 // What the test expects of each file after the launch, or of the snapshot.
-enum class Content { none, a, b, damaged, version3, folder };
+enum class Content { none, a, b, damaged, version3, versionTwice, folder };
 
 const QString messageIncompatible = QStringLiteral(
     "The library or backup requires a compatible version of Tessellon. Both files were left unchanged.");
@@ -81,6 +81,11 @@ QByteArray bytesVersion3()
 {
     return QByteArray(bytesA()).replace("\"version\": 2", "\"version\": 3");
 }
+// A newer version named before the real one: damage, not a newer library.
+QByteArray bytesVersionTwice()
+{
+    return QByteArray(bytesA()).replace("\"version\": 2", "\"version\": 9,\n    \"version\": 2");
+}
 const QByteArray damagedBytes = "{";
 const QString messageInUse
     = QStringLiteral("The library is open for writing in another Tessellon session. It was opened read-only.");
@@ -111,6 +116,8 @@ struct Library
             return LibraryFixtures::writeFile(path, damagedBytes);
         case File::version3:
             return LibraryFixtures::writeFile(path, bytesVersion3());
+        case File::versionTwice:
+            return LibraryFixtures::writeFile(path, bytesVersionTwice());
         case File::folder:
             return QDir().mkpath(path);
         }
@@ -132,6 +139,8 @@ struct Library
             return Content::damaged;
         if (bytes == bytesVersion3())
             return Content::version3;
+        if (bytes == bytesVersionTwice())
+            return Content::versionTwice;
         return Content::none;
     }
 };
@@ -207,6 +216,10 @@ private slots:
             C::none, false, C::none, C::version3, C::none, {messageIncompatible});
         row("damaged primary, backup of another version", File::damaged, File::version3, none, S::incompatibleVersion,
             C::none, false, C::damaged, C::version3, C::none, {messageIncompatible});
+        row("primary naming its version twice, restored", File::versionTwice, File::b, none, S::recoveredFromBackup,
+            C::b, true, C::b, C::b, C::versionTwice, {messageUnreadable, messagePreserved, messageRecovered});
+        row("backup naming its version twice", File::a, File::versionTwice, none, S::ready, C::a, true, C::a, C::a,
+            C::none, {messageRefreshed});
         row("valid primary, identical backup", File::a, File::a, none, S::ready, C::a, true, C::a, C::a, C::none, {});
         row("valid primary, no backup", File::a, File::missing, none, S::ready, C::a, true, C::a, C::a, C::none,
             {messageRefreshed});
