@@ -136,6 +136,7 @@ LocalInstanceChannel::~LocalInstanceChannel()
             socket->disconnect(this);
         delete m_server;
     }
+    removeOwnSocket();
     if (m_lockDescriptor >= 0)
         ::close(m_lockDescriptor); // releases the lock
 }
@@ -172,6 +173,21 @@ QString LocalInstanceChannel::lockPath() const
 QString LocalInstanceChannel::socketPath() const
 {
     return m_folder + QLatin1Char('/') + m_name + QStringLiteral(".socket");
+}
+
+QString LocalInstanceChannel::boundPath() const
+{
+    return socketPath() + QStringLiteral(".bound");
+}
+
+void LocalInstanceChannel::removeOwnSocket()
+{
+    const QByteArray published = QFile::encodeName(socketPath());
+    struct stat info {};
+    if (m_socketInode != 0 && ::lstat(published.constData(), &info) == 0 && S_ISSOCK(info.st_mode)
+        && quint64(info.st_dev) == m_socketDevice && quint64(info.st_ino) == m_socketInode)
+        ::unlink(published.constData());
+    m_socketDevice = m_socketInode = 0;
 }
 
 bool LocalInstanceChannel::isListening() const
@@ -227,7 +243,8 @@ void LocalInstanceChannel::listen()
 {
     if (!m_server) {
         m_server = new QLocalServer(this);
-        m_server->setSocketOptions(QLocalServer::UserAccessOption);
+        // No access option: with one the server would rename its socket over the path. The
+        // folder is this user's alone.
         m_server->setMaxPendingConnections(maxPendingConnections);
         connect(m_server, &QLocalServer::newConnection, this, &LocalInstanceChannel::acceptConnections);
         m_relisten = new QTimer(this);
@@ -239,28 +256,44 @@ void LocalInstanceChannel::listen()
         m_watcher = new QFileSystemWatcher(this);
         connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, &LocalInstanceChannel::keepServing);
     }
+    // The server binds a name of its own (which it removes whenever it closes: at the end, or
+    // after a failed accept, which the folder then shows); the socket's path is a second link
+    // to that socket, made only where nothing stands, so that nothing of the user's is replaced.
+    m_server->close();
+    removeOwnSocket();
     // This process serves the channel now: a socket left at the path is no one's, and an empty
     // folder there (which no listening could replace) is removed as at the lock file's path.
-    m_server->close();
-    QLocalServer::removeServer(socketPath());
-    const QByteArray socket = QFile::encodeName(socketPath());
+    // Anything else there may be the user's: it is left in place and reported.
+    const QByteArray published = QFile::encodeName(socketPath());
     struct stat standing {};
-    if (::lstat(socket.constData(), &standing) == 0 && S_ISDIR(standing.st_mode)) {
-        if (::rmdir(socket.constData()) == 0)
+    if (::lstat(published.constData(), &standing) == 0) {
+        if (S_ISSOCK(standing.st_mode)) {
+            ::unlink(published.constData());
+        } else if (!S_ISDIR(standing.st_mode)) {
+            m_problem = QStringLiteral("Something other than a socket stands at ") + socketPath()
+                + QStringLiteral(", left in place");
+        } else if (::rmdir(published.constData()) == 0) {
             m_problem = QStringLiteral("Removed a folder that stood at ") + socketPath();
-        else
+        } else {
             m_problem = QStringLiteral("A folder stands at ") + socketPath() + QStringLiteral(": ") + errnoText();
-    }
-    m_socketDevice = m_socketInode = 0;
-    if (m_server->listen(socketPath())) {
-        struct stat info {};
-        if (::lstat(QFile::encodeName(socketPath()).constData(), &info) == 0) {
-            m_socketDevice = info.st_dev;
-            m_socketInode = info.st_ino;
         }
-    } else {
+    }
+    const QByteArray bound = QFile::encodeName(boundPath());
+    if (::lstat(bound.constData(), &standing) == 0 && S_ISSOCK(standing.st_mode))
+        ::unlink(bound.constData()); // an ended instance's
+    QString failure;
+    if (!m_server->listen(boundPath())) {
+        failure = m_server->errorString();
+    } else if (::link(bound.constData(), published.constData()) != 0) {
+        failure = errnoText();
+        m_server->close();
+    } else if (::lstat(published.constData(), &standing) == 0) {
+        m_socketDevice = standing.st_dev;
+        m_socketInode = standing.st_ino;
+    }
+    if (!failure.isEmpty()) {
         m_problem = (m_problem.isEmpty() ? QString() : m_problem + QStringLiteral("; "))
-            + QStringLiteral("Could not listen on ") + socketPath() + QStringLiteral(": ") + m_server->errorString();
+            + QStringLiteral("Could not listen on ") + socketPath() + QStringLiteral(": ") + failure;
         m_relisten->start(); // once the cause is gone, instead of turning every later launch away
     }
     watchFolder();

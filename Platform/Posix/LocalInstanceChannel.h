@@ -50,6 +50,10 @@ public:
     static std::optional<QString> runtimeFolder(QString* problem = nullptr);
 
 private:
+    // The name the server binds; socketPath() is a second link to the same socket.
+    QString boundPath() const;
+    // Removes the socket at socketPath() while it is still the one this server made.
+    void removeOwnSocket();
     void listen();
     // Serves again what was taken away: the folder, the lock file or the socket removed (a
     // cleaner emptying the folder), or the socket closed by a failed accept. Runs when the

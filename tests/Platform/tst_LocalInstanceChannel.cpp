@@ -1,5 +1,6 @@
 #include "Platform/Posix/LocalInstanceChannel.h"
 #include "Platform/PosixTestGuards.h"
+#include "support/LibraryFixtures.h"
 #include "support/TestMain.h"
 
 #include <QDeadlineTimer>
@@ -16,10 +17,13 @@
 #include <csignal>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <vector>
+
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -262,48 +266,56 @@ void TestLocalInstanceChannel::leftoverLockFileIsNobodys()
 
 void TestLocalInstanceChannel::somethingAtTheSocketPath_data()
 {
-    QTest::addColumn<QString>("kind"); // "file", "folder", "full folder"
+    QTest::addColumn<QString>("kind"); // "file", "link", "folder", "full folder"
     QTest::addColumn<bool>("listens");
     QTest::addColumn<QString>("problem"); // the start of what is reported; empty: nothing
-    QTest::newRow("a file") << "file" << true << "";
+    QTest::newRow("a file") << "file" << false << "Something other than a socket stands at ";
+    QTest::newRow("a link to a file") << "link" << false << "Something other than a socket stands at ";
     QTest::newRow("an empty folder") << "folder" << true << "Removed a folder that stood at ";
     QTest::newRow("a folder with something in it") << "full folder" << false << "A folder stands at ";
 }
 
-// What stands at the socket's path is no one's: it is replaced as the lock file's is, and what
-// could not be replaced is reported, for the log.
+// A socket at the socket's path is no one's, and an empty folder there is removed as at the
+// lock file's path; anything else may be the user's: it is kept, and reported for the log.
 void TestLocalInstanceChannel::somethingAtTheSocketPath()
 {
     QFETCH(QString, kind);
     QFETCH(bool, listens);
     QFETCH(QString, problem);
     QTemporaryDir folder;
-    LocalInstanceChannel channel(folder.path());
-    if (kind == u"file") {
-        QFile file(channel.socketPath());
-        QVERIFY(file.open(QIODevice::WriteOnly));
-    } else {
-        QVERIFY(QDir().mkdir(channel.socketPath()));
-    }
-    if (kind == u"full folder") {
-        QFile file(channel.socketPath() + QStringLiteral("/kept"));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-    }
-    QVERIFY(!channel.claim());
-    QCOMPARE(channel.isListening(), listens);
-    QVERIFY2(
-        problem.isEmpty() ? channel.problem().isEmpty() : channel.problem().startsWith(problem + channel.socketPath()),
-        qPrintable(channel.problem()));
+    std::optional<LocalInstanceChannel> channel(std::in_place, folder.path());
+    const QString socketPath = channel->socketPath();
+    // The user's file: at the path, inside the folder there, or where the link there points.
+    const QString kept = kind == u"file" ? socketPath
+        : kind == u"link"                ? folder.filePath(QStringLiteral("notes.txt"))
+                                         : socketPath + QStringLiteral("/kept");
+    if (kind == u"folder" || kind == u"full folder")
+        QVERIFY(QDir().mkdir(socketPath));
+    if (kind != u"folder")
+        QVERIFY(LibraryFixtures::writeFile(kept, "the user's"));
+    if (kind == u"link")
+        QVERIFY(QFile::link(kept, socketPath));
+    QVERIFY(!channel->claim());
+    QCOMPARE(channel->isListening(), listens);
+    QVERIFY2(problem.isEmpty() ? channel->problem().isEmpty() : channel->problem().startsWith(problem + socketPath),
+        qPrintable(channel->problem()));
     if (!listens) {
-        QVERIFY(channel.problem().contains(QStringLiteral("Could not listen on ") + channel.socketPath()));
-        QVERIFY(QFile::exists(channel.socketPath() + QStringLiteral("/kept")));
+        QVERIFY(channel->problem().contains(QStringLiteral("Could not listen on ") + socketPath));
+        // Kept through the retries and the channel's end.
+        QTest::qWait(int((LocalInstanceChannel::relistenInterval + 300ms).count()));
+        QVERIFY(!channel->isListening());
+        channel.reset();
+        QCOMPARE(LibraryFixtures::readFile(kept), "the user's");
+        QCOMPARE(QFileInfo(socketPath).isSymLink(), kind == u"link");
         return;
     }
-    QVERIFY(S_ISSOCK(modeOf(channel.socketPath())));
-    QSignalSpy requests(&channel, &InstanceChannel::showWindowRequested);
+    QVERIFY(S_ISSOCK(modeOf(socketPath)));
+    QSignalSpy requests(&*channel, &InstanceChannel::showWindowRequested);
     Peer later(folder.path());
     QVERIFY(later.waitForLine("sent"));
     QTRY_COMPARE(requests.count(), 1);
+    channel.reset();
+    QVERIFY(!QFileInfo::exists(socketPath));
 }
 
 void TestLocalInstanceChannel::idleConnectionsAreCutOff()
