@@ -6,7 +6,10 @@
 #include <QStringList>
 
 #include <cerrno>
+#include <pwd.h>
+#include <unistd.h>
 #include <utility>
+#include <vector>
 #include <sys/stat.h>
 
 namespace Folders {
@@ -41,6 +44,30 @@ QStringList ignoreRelativeBaseFolders()
             qputenv(name, kept.join(':'));
     }
     return dropped;
+}
+
+QString passwordDatabaseHome()
+{
+    const long suggested = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    std::vector<char> buffer(suggested > 0 ? size_t(suggested) : size_t(16384));
+    passwd entry {};
+    passwd* found = nullptr;
+    while (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == ERANGE && buffer.size() < 1 << 20)
+        buffer.resize(buffer.size() * 2);
+    return found && found->pw_dir ? QFile::decodeName(found->pw_dir) : QString();
+}
+
+Home settleHome(const std::function<QString()>& databaseHome)
+{
+    const QByteArray value = qgetenv("HOME");
+    if (value.startsWith('/'))
+        return {Home::kept, {}};
+    const QString previous = QFile::decodeName(value);
+    const QString home = databaseHome();
+    if (!home.startsWith(u'/'))
+        return {Home::missing, previous};
+    qputenv("HOME", QFile::encodeName(home));
+    return {Home::replaced, previous};
 }
 
 std::optional<Failure> createWithParents(const QString& path, mode_t mode, bool exact)

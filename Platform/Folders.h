@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
 #include <sys/types.h>
 
@@ -30,5 +31,23 @@ std::optional<Failure> createWithParents(const QString& path, mode_t mode, bool 
 // depend on where the program was started. Returns "NAME=value" for each value dropped. Call
 // before any thread runs.
 QStringList ignoreRelativeBaseFolders();
+
+// What became of HOME.
+struct Home
+{
+    enum Outcome { kept, replaced, missing };
+    Outcome outcome = kept;
+    QString previous; // the value replaced or refused; empty when it was unset
+};
+
+// This user's home as the password database gives it; empty when it gives none.
+QString passwordDatabaseHome();
+
+// Makes HOME an absolute path before anything reads it: unset, empty or relative, it takes the
+// password database's home, as a login would; otherwise every default folder (the library's,
+// the settings', the log's) would be made under "/" or wherever the program was started.
+// `missing` when no absolute home can be had: the program must not start then. Call before any
+// thread runs.
+Home settleHome(const std::function<QString()>& databaseHome = passwordDatabaseHome);
 
 } // namespace Folders

@@ -48,6 +48,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QDir>
 #include <QMessageBox>
 #include <QPointer>
 #include <QSettings>
@@ -134,6 +135,10 @@ int runExport(int argc, char* argv[], const QStringList& arguments)
     std::fprintf(stdout, "==> sample screenshot: %s\n", output.path->toLocal8Bit().constData());
     return 0;
 }
+
+const QString homeMissing = QStringLiteral(
+    "Tessellon did not start: HOME names no folder (it is unset, empty or relative) and the user database "
+    "gives no home folder for this user. Set HOME to your home folder, then open Tessellon again.");
 
 const QString adoptionFailure = QStringLiteral(
     "Tessellon could not copy your existing Zubra data. Your data was not changed, and Tessellon did not start. "
@@ -227,6 +232,11 @@ int main(int argc, char* argv[])
 {
     survivePipeAndSizeSignals();
     // Before anything reads a folder: the library, the settings and the runtime folder.
+    const Folders::Home home = Folders::settleHome();
+    if (home.outcome == Folders::Home::missing) {
+        std::fprintf(stderr, "error: %s\n", homeMissing.toLocal8Bit().constData());
+        return 1;
+    }
     const QStringList ignoredFolders = Folders::ignoreRelativeBaseFolders();
     // The launch's delayed steps count from the start, so that a long load of the library is part
     // of their wait rather than added to it.
@@ -328,6 +338,9 @@ int main(int argc, char* argv[])
     delegate.finishLaunching(arguments,
         std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - processStart));
     // Found before the log file was open; written now, where the user can read them.
+    if (home.outcome == Folders::Home::replaced)
+        logMP(QStringLiteral("HOME was unset, empty or relative (\"") + home.previous
+            + QStringLiteral("\"): the home folder from the user database is used: ") + QDir::homePath());
     for (const QString& ignored : ignoredFolders)
         logMP(QStringLiteral("Ignored a relative folder variable (the default under HOME is used): ") + ignored);
     if (!channel.problem().isEmpty())
