@@ -241,9 +241,11 @@ int main(int argc, char* argv[])
     // The launch's delayed steps count from the start, so that a long load of the library is part
     // of their wait rather than added to it.
     const auto processStart = std::chrono::steady_clock::now();
-    // Every line of every run, the export's included, goes to the system log from here on.
-    static SyslogSystemLog systemLog;
-    Loggers::setSystemLog(&systemLog);
+    // Every line of every run, the export's included, goes to the system log from here on. It is
+    // never destroyed: threads that outlive main (the store's save queue, left running with the
+    // store to the process's end) may still write to it while the statics go.
+    static SyslogSystemLog* const systemLog = new SyslogSystemLog;
+    Loggers::setSystemLog(systemLog);
     const QStringList arguments = rawArguments(argc, argv);
     if (isExportRun(arguments))
         return runExport(argc, argv, arguments);
@@ -358,8 +360,11 @@ int main(int argc, char* argv[])
     static const Store* const leftToProcessEnd = ownedStore.release();
     (void)leftToProcessEnd;
     // A capture that outlived every wait still runs, on its own share of the backends, and may
-    // still ask the clipboard on this thread: leave without the teardown it would race with.
-    if (!capture.runner().waitForIdle(AppDelegate::quitCaptureBound)) {
+    // still ask the clipboard on this thread; the accessibility status thread may still wait in
+    // a call to a hung bus, on the session bus connection and with the log. Either would race
+    // with the teardown (its backends, the bus connection, the statics): leave without it.
+    const bool statusStopped = trust.stop();
+    if (!capture.runner().waitForIdle(AppDelegate::quitCaptureBound) || !statusStopped) {
         FileLogger::flush();
         std::_Exit(status);
     }

@@ -127,6 +127,12 @@ AccessibilityBusTrust::AccessibilityBusTrust(bool keystrokes, Log log, const QDB
 
 AccessibilityBusTrust::~AccessibilityBusTrust()
 {
+    // A thread still waiting for a hung bus deletes itself once the call times out.
+    stop();
+}
+
+bool AccessibilityBusTrust::stop()
+{
     {
         const std::lock_guard lock(m_shared->mutex);
         m_shared->owner = nullptr;
@@ -135,9 +141,12 @@ AccessibilityBusTrust::~AccessibilityBusTrust()
         if (m_shared->loop)
             QMetaObject::invokeMethod(m_shared->loop, &QEventLoop::quit, Qt::QueuedConnection);
     }
-    // A thread still waiting for a hung bus ends on its own once the call times out.
-    if (m_thread->wait(QDeadlineTimer(stopBound)))
-        delete m_thread;
+    if (!m_thread)
+        return true; // ended and deleted already
+    if (!m_thread->wait(QDeadlineTimer(stopBound)))
+        return false;
+    delete m_thread;
+    return true;
 }
 
 void AccessibilityBusTrust::requestAccessibility()

@@ -9,17 +9,17 @@
 #include "Platform/AccessibilityTrust.h"
 
 #include <QDBusConnection>
+#include <QPointer>
 #include <QString>
+#include <QThread>
 #include <chrono>
 #include <functional>
 #include <memory>
 
-class QThread;
-
 class AccessibilityBusTrust final : public AccessibilityTrust
 {
 public:
-    // How long the destructor waits for the reading thread, which may be in a call to a hung bus.
+    // How long stop() waits for the reading thread, which may be in a call to a hung bus.
     static constexpr std::chrono::milliseconds stopBound {100};
 
     // Lines for the program's log, written from the reading thread.
@@ -28,14 +28,22 @@ public:
     // Starts reading at once. `keystrokes`: the platform can post the copy keystroke.
     explicit AccessibilityBusTrust(bool keystrokes, Log log = {},
         const QDBusConnection& session = QDBusConnection::sessionBus(), QObject* parent = nullptr);
+    // Stops reading as stop() does. A thread still in a call then ends on its own once the call
+    // times out, with what it shares with the trust and the session connection: the program
+    // must not tear down the connection or the log before then (it ends without its teardown).
     ~AccessibilityBusTrust() override;
+
+    // Ends the reading, waiting for the thread at most stopBound; true when it has ended (it
+    // may still be in a call to a hung bus, for up to accessibilityBusCallTimeout).
+    bool stop();
 
     void requestAccessibility() override;
 
 private:
     struct Shared;
     std::shared_ptr<Shared> m_shared;
-    QThread* m_thread = nullptr;
+    // Deleted once it has ended: by stop(), or after it on the thread's own finishing.
+    QPointer<QThread> m_thread;
 };
 
 // Every call to the accessibility bus is answered within this or taken as no answer.

@@ -1,8 +1,10 @@
 #pragma once
 // The capture's desktop services and the runner that captures through them, one capture at a
-// time, off the GUI thread. Each capture shares the ownership of the services: one still running
-// when this goes (quitting gave up waiting for it) keeps them until it ends, so nothing it uses
-// is destroyed under it; they are then destroyed on the capture's thread.
+// time, off the GUI thread. Each capture shares the ownership of the services, so that nothing
+// it uses is destroyed under it: one still running when this goes keeps them until it ends, and
+// they are then destroyed on the capture's thread. The program never lets that happen (some
+// services must go on the GUI thread): when quitting gave up waiting for a capture, main ends
+// the process without its teardown, and the services go with it.
 
 #include "Zubra/Shell/CaptureFlow.h"
 #include "ZubraCore/Capture/CaptureRunner.h"
@@ -27,11 +29,32 @@ public:
     CaptureRunner& runner() { return m_runner; }
 
     // Starts a capture unless one runs; the completion comes on the GUI thread, unless this is
-    // gone by then. A throw of the capture arrives as an unexpected failure.
+    // gone by then. A throw of the capture arrives as an unexpected failure, and so does a start
+    // refused while another capture runs (whose outcome goes to its own completion only).
     void start(CaptureFlow::Completion completion)
     {
         // A failure that is not a capture error travels beside the outcome.
         auto unexpected = std::make_shared<std::optional<QString>>();
+        const bool started = m_runner.start([services = m_services, unexpected]() -> CaptureOutcome {
+            try {
+                return services->capture();
+            } catch (const std::exception& error) {
+                *unexpected = QString::fromLocal8Bit(error.what());
+            } catch (...) {
+                *unexpected = QStringLiteral("unknown error");
+            }
+            return CaptureError::noSelection({});
+        });
+        if (!started) {
+            QMetaObject::invokeMethod(
+                &m_runner,
+                [completion = std::move(completion)] {
+                    completion(CaptureFlow::UnexpectedFailure {QStringLiteral("Another capture is still running.")});
+                },
+                Qt::QueuedConnection);
+            return;
+        }
+        // The outcome is posted to this thread, so it cannot arrive before this connection.
         QObject::connect(
             &m_runner, &CaptureRunner::finished, &m_runner,
             [completion = std::move(completion), unexpected](const CaptureOutcome& outcome) {
@@ -43,16 +66,6 @@ public:
                     completion(std::get<CaptureError>(outcome));
             },
             Qt::SingleShotConnection);
-        m_runner.start([services = m_services, unexpected]() -> CaptureOutcome {
-            try {
-                return services->capture();
-            } catch (const std::exception& error) {
-                *unexpected = QString::fromLocal8Bit(error.what());
-            } catch (...) {
-                *unexpected = QStringLiteral("unknown error");
-            }
-            return CaptureError::noSelection({});
-        });
     }
 
 private:

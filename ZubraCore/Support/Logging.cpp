@@ -144,6 +144,9 @@ void CategoryLogger::error(const QString& publicPart, const QString& privatePart
 
 namespace Loggers {
 
+// The category loggers are never destroyed: a thread that outlives main may still log while the
+// statics go.
+
 QString subsystem()
 {
     return QString::fromLatin1(AppIdentity::bundleIdentifier);
@@ -151,26 +154,26 @@ QString subsystem()
 
 const CategoryLogger& app()
 {
-    static const CategoryLogger logger(QStringLiteral("app"));
-    return logger;
+    static const CategoryLogger* const logger = new CategoryLogger(QStringLiteral("app"));
+    return *logger;
 }
 
 const CategoryLogger& capture()
 {
-    static const CategoryLogger logger(QStringLiteral("capture"));
-    return logger;
+    static const CategoryLogger* const logger = new CategoryLogger(QStringLiteral("capture"));
+    return *logger;
 }
 
 const CategoryLogger& store()
 {
-    static const CategoryLogger logger(QStringLiteral("store"));
-    return logger;
+    static const CategoryLogger* const logger = new CategoryLogger(QStringLiteral("store"));
+    return *logger;
 }
 
 const CategoryLogger& hotkey()
 {
-    static const CategoryLogger logger(QStringLiteral("hotkey"));
-    return logger;
+    static const CategoryLogger* const logger = new CategoryLogger(QStringLiteral("hotkey"));
+    return *logger;
 }
 
 void setSystemLog(SystemLog* log)

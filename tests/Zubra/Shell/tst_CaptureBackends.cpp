@@ -49,6 +49,16 @@ private:
     QString m_text = u"the services' own text"_qs;
 };
 
+// An outcome as the tests compare it.
+QString describe(const CaptureFlow::Outcome& outcome)
+{
+    if (const auto* result = std::get_if<CaptureResult>(&outcome))
+        return u"captured: "_qs + result->text;
+    if (const auto* failure = std::get_if<CaptureFlow::UnexpectedFailure>(&outcome))
+        return u"unexpected: "_qs + failure->description;
+    return u"capture error"_qs;
+}
+
 bool waitFor(const std::atomic<bool>& flag)
 {
     return QTest::qWaitFor([&flag] { return flag.load(); }, 10000);
@@ -82,6 +92,32 @@ private slots:
         QVERIFY(!completed);
     }
 
+    // A start while a capture runs is refused at once; the running capture's outcome reaches
+    // only its own completion.
+    void startWhileCapturingIsRefused()
+    {
+        std::promise<void> release;
+        Probe probe;
+        probe.release = release.get_future().share();
+        CaptureBackends<HeldServices> backends(probe);
+        QStringList first;
+        QStringList second;
+        const auto record = [](QStringList& into) {
+            return [&into](CaptureFlow::Outcome outcome) { into.append(describe(outcome)); };
+        };
+        backends.start(record(first));
+        QVERIFY(waitFor(probe.started));
+        backends.start(record(second));
+        QTRY_COMPARE(second, QStringList {u"unexpected: Another capture is still running."_qs});
+        QVERIFY(first.isEmpty());
+        release.set_value();
+        QVERIFY(backends.runner().waitForIdle(10s));
+        QTRY_COMPARE(first, QStringList {u"captured: the services' own text"_qs});
+        QTest::qWait(20); // a second delivery would arrive here
+        QCOMPARE(second.size(), 1);
+        QCOMPARE(first.size(), 1);
+    }
+
     void outcomeReachesTheCompletion_data()
     {
         QTest::addColumn<bool>("throws");
@@ -101,14 +137,7 @@ private slots:
         release.set_value();
         CaptureBackends<HeldServices> backends(probe);
         QString delivered;
-        backends.start([&delivered](CaptureFlow::Outcome outcome) {
-            if (const auto* result = std::get_if<CaptureResult>(&outcome))
-                delivered = u"captured: "_qs + result->text;
-            else if (const auto* failure = std::get_if<CaptureFlow::UnexpectedFailure>(&outcome))
-                delivered = u"unexpected: "_qs + failure->description;
-            else
-                delivered = u"capture error"_qs;
-        });
+        backends.start([&delivered](CaptureFlow::Outcome outcome) { delivered = describe(outcome); });
         QVERIFY(backends.runner().waitForIdle(10s));
         QCOMPARE(delivered, expected);
         QVERIFY(!probe.destroyed);
