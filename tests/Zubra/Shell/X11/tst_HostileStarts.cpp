@@ -8,6 +8,7 @@
 #include "Zubra/SurfaceExport/SampleData.h"
 #include "ZubraCore/Library/LibraryDocument.h"
 #include "support/LibraryFixtures.h"
+#include "support/ProgramRun.h"
 #include "support/TestMain.h"
 #include "support/X11Programs.h"
 
@@ -36,83 +37,7 @@ QByteArray readAll(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// One start of the program in its own home, with its own data, settings, log and runtime folders
-// unless the test names others.
-struct Run
-{
-    QTemporaryDir home;
-    QProcess app;
-    QString logFolder = path(QStringLiteral("log"));
-
-    QString path(const QString& relative) const { return home.filePath(relative); }
-    QString libraryFolder() const { return path(QStringLiteral("data/Tessellon")); }
-    QString libraryPath() const { return libraryFolder() + QStringLiteral("/Tessellon.json"); }
-    QString logText() const { return QString::fromUtf8(readAll(logFolder + QStringLiteral("/tessellon.log"))); }
-
-    QProcessEnvironment environment() const
-    {
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("HOME"), home.path());
-        environment.insert(QStringLiteral("XDG_DATA_HOME"), path(QStringLiteral("data")));
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("config")));
-        environment.insert(QStringLiteral("XDG_STATE_HOME"), path(QStringLiteral("state")));
-        environment.insert(QStringLiteral("XDG_CACHE_HOME"), path(QStringLiteral("cache")));
-        environment.insert(QStringLiteral("TESSELLON_LOG_DIR"), logFolder);
-        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), path(QStringLiteral("run")));
-        return environment;
-    }
-
-    // `prepare` runs in the started process before the program does (limits, standard streams);
-    // it starts with the default dispositions of SIGPIPE and SIGXFSZ, as a shell's child does.
-    bool start(const QStringList& arguments, const QProcessEnvironment& environment,
-        const std::function<void()>& prepare = {}, const QString& workingFolder = {})
-    {
-        for (const char* folder : {"data", "config", "state", "log", "run"})
-            QDir().mkpath(path(QString::fromLatin1(folder)));
-        ::chmod(QFile::encodeName(path(QStringLiteral("run"))).constData(), 0700);
-        app.setProcessEnvironment(environment);
-        app.setProcessChannelMode(QProcess::ForwardedChannels);
-        if (!workingFolder.isEmpty())
-            app.setWorkingDirectory(workingFolder);
-        app.setChildProcessModifier([prepare] {
-            ::signal(SIGPIPE, SIG_DFL);
-            ::signal(SIGXFSZ, SIG_DFL);
-            if (prepare)
-                prepare();
-        });
-        app.start(QStringLiteral(TESSELLON_PROGRAM), arguments);
-        return app.waitForStarted(5000);
-    }
-    bool start(const QStringList& arguments = {}) { return start(arguments, environment()); }
-
-    bool waitForLog(const QString& line, int timeoutMs = 15000)
-    {
-        QDeadlineTimer deadline(timeoutMs);
-        while (!deadline.hasExpired()) {
-            if (logText().contains(line))
-                return true;
-            if (app.state() == QProcess::NotRunning)
-                return false;
-            QTest::qWait(10);
-        }
-        return false;
-    }
-
-    // SIGTERM, the quit that saves; true when the program ended by itself with status 0.
-    bool quit()
-    {
-        ::kill(pid_t(app.processId()), SIGTERM);
-        return app.waitForFinished(15000) && app.exitStatus() == QProcess::NormalExit && app.exitCode() == 0;
-    }
-
-    ~Run()
-    {
-        if (app.state() != QProcess::NotRunning) {
-            app.kill();
-            app.waitForFinished(5000);
-        }
-    }
-};
+using Run = ProgramRun;
 
 // Presses the capture hotkey (held by the instance `app`) with the capture target in front,
 // showing `selected` selected. Without a tray the instance opens its library window at launch:

@@ -7,6 +7,7 @@
 // saved 0.4 s later.
 
 #include "ZubraCore/Library/LibraryDocument.h"
+#include "support/ProgramRun.h"
 #include "support/TestMain.h"
 
 #include <QDeadlineTimer>
@@ -59,65 +60,22 @@ private:
     QString m_name;
 };
 
-struct Run
+// A run on a display of the test's own, and what it saved.
+struct Run : ProgramRun
 {
-    QTemporaryDir home;
-    QProcess app;
-
-    QString path(const QString& relative) const { return home.filePath(relative); }
-    QString libraryPath() const { return path(QStringLiteral("data/Tessellon/Tessellon.json")); }
-    QString settingsPath() const { return path(QStringLiteral("config/vesk/Tessellon.conf")); }
-    QString logText() const { return QString::fromUtf8(readAll(path(QStringLiteral("log/tessellon.log")))); }
-
-    bool start(const QStringList& arguments, const QString& display = {})
+    using ProgramRun::start;
+    bool start(const QStringList& arguments, const QString& display)
     {
-        for (const char* folder : {"data", "config", "state", "log", "run"})
-            QDir().mkpath(path(QString::fromLatin1(folder)));
-        ::chmod(QFile::encodeName(path(QStringLiteral("run"))).constData(), 0700);
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("HOME"), home.path());
-        environment.insert(QStringLiteral("XDG_DATA_HOME"), path(QStringLiteral("data")));
-        environment.insert(QStringLiteral("XDG_CONFIG_HOME"), path(QStringLiteral("config")));
-        environment.insert(QStringLiteral("XDG_STATE_HOME"), path(QStringLiteral("state")));
-        environment.insert(QStringLiteral("XDG_CACHE_HOME"), path(QStringLiteral("cache")));
-        environment.insert(QStringLiteral("TESSELLON_LOG_DIR"), path(QStringLiteral("log")));
-        environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), path(QStringLiteral("run")));
-        if (!display.isEmpty())
-            environment.insert(QStringLiteral("DISPLAY"), display);
-        app.setProcessEnvironment(environment);
-        app.setProcessChannelMode(QProcess::ForwardedChannels);
-        app.start(QStringLiteral(TESSELLON_PROGRAM), arguments);
-        return app.waitForStarted(5000);
+        QProcessEnvironment environment = this->environment();
+        environment.insert(QStringLiteral("DISPLAY"), display);
+        return start(arguments, environment);
     }
-
-    bool waitForLog(const QString& line, int timeoutMs = 15000)
-    {
-        QDeadlineTimer deadline(timeoutMs);
-        while (!deadline.hasExpired()) {
-            if (logText().contains(line))
-                return true;
-            if (app.state() == QProcess::NotRunning)
-                return false;
-            QTest::qWait(5);
-        }
-        return false;
-    }
-
-    void signal(int number) { ::kill(pid_t(app.processId()), number); }
 
     // The number of selections in the library file; -1 when it does not read.
     qsizetype savedSelections() const
     {
         const auto document = LibraryDocument::decode(readAll(libraryPath()));
         return document.snapshot ? document.snapshot->selections.size() : -1;
-    }
-
-    ~Run()
-    {
-        if (app.state() != QProcess::NotRunning) {
-            app.kill();
-            app.waitForFinished(5000);
-        }
     }
 };
 
