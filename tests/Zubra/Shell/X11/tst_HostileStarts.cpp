@@ -1,6 +1,6 @@
 // The built program started the ways a shell, a service manager or a second session may start
 // it, each start with its own folders and a private home: a library whose document names a key
-// twice, a file-size limit below the library's size, relative XDG folder variables, a folder at
+// twice, a file-size limit below the library's size, relative XDG folder variables, something at
 // the instance socket's path, standard output and error on a pipe nobody reads, and a library
 // another session holds for writing. Captures go through the real hotkey over the capture
 // target window. Nothing may end the process, and no capture may be shown as saved and lost.
@@ -85,8 +85,8 @@ private slots:
     void repeatedKeyKeepsBothValues();
     void fileSizeLimitFailsTheSaveOnly();
     void relativeFolderVariablesAreIgnored();
-    void folderAtTheSocketPath_data();
-    void folderAtTheSocketPath();
+    void somethingAtTheSocketPath_data();
+    void somethingAtTheSocketPath();
     void closedOutputDoesNotEndTheProcess();
     void captureRefusedWhenAnotherSessionHoldsTheLibrary();
 };
@@ -105,29 +105,46 @@ void TestHostileStarts::initTestCase()
 void TestHostileStarts::repeatedKeyKeepsBothValues_data()
 {
     QTest::addColumn<QByteArray>("document");
+    QTest::addColumn<QByteArray>("backup"); // null: the same document
+    const QByteArray goodBackup = R"({"version":2,"groups":[],"drafts":[],"selections":[)"
+        + selectionJson(3, R"("text":"delta record")") + "]}";
     QTest::newRow("selections twice") << R"({"version":2,"groups":[],"drafts":[],"selections":[],"selections":[)"
-            + selectionJson(1, R"("text":"alpha record")") + "," + selectionJson(2, R"("text":"beta record")") + "]}";
+            + selectionJson(1, R"("text":"alpha record")") + "," + selectionJson(2, R"("text":"beta record")") + "]}"
+                                      << QByteArray();
     QTest::newRow("text twice in a selection") << R"({"version":2,"groups":[],"drafts":[],"selections":[)"
-            + selectionJson(1, R"("text":"alpha record","text":"beta record")") + "]}";
+            + selectionJson(1, R"("text":"alpha record","text":"beta record")") + "]}"
+                                               << QByteArray();
+    // Not a newer library: damage, from which the good backup recovers.
+    QTest::newRow("a newer version named first, then the version") << R"({"version":9,"version":2,"groups":[],)"
+            R"("drafts":[],"selections":[)" + selectionJson(1, R"("text":"alpha record beta record")") + "]}"
+                                                                   << goodBackup;
 }
 
-// The library and its backup name a key twice; a capture and a quit follow. Both values are
-// still in a file of the library folder (the unreadable copy), whatever the capture did.
+// The library (and its backup, unless the row names another) names a key twice; a capture and a
+// quit follow. Both values are still in a file of the library folder (the unreadable copy),
+// whatever the capture did; a good backup takes the library's place and the capture is saved.
 void TestHostileStarts::repeatedKeyKeepsBothValues()
 {
     QFETCH(QByteArray, document);
+    QFETCH(QByteArray, backup);
     Run run;
     QVERIFY(LibraryFixtures::writeFile(run.libraryPath(), document));
-    QVERIFY(LibraryFixtures::writeFile(run.libraryFolder() + QStringLiteral("/Tessellon.backup.json"), document));
+    QVERIFY(LibraryFixtures::writeFile(
+        run.libraryFolder() + QStringLiteral("/Tessellon.backup.json"), backup.isNull() ? document : backup));
     QVERIFY(run.start());
     QVERIFY2(run.waitForLog(QStringLiteral("Tessellon launched")), qPrintable(run.logText()));
     Child target;
     QVERIFY(pressHotkeyOver(run.app, target, QStringLiteral("gamma")));
     // A capture into this library would be saved within the save's delay.
-    run.waitForLog(QStringLiteral("Saved selection from"), 3000);
+    const bool saved = run.waitForLog(QStringLiteral("Saved selection from"), 3000);
     QVERIFY(run.quit());
     QVERIFY2(someFileHolds(run.libraryFolder(), {"alpha record", "beta record"}), qPrintable(run.logText()));
     QCOMPARE(readAll(run.libraryFolder() + QStringLiteral("/Tessellon.unreadable.json")), document);
+    if (!backup.isNull()) {
+        QVERIFY2(saved, qPrintable(run.logText()));
+        const QByteArray library = readAll(run.libraryPath());
+        QVERIFY2(library.contains("delta record") && library.contains("gamma"), qPrintable(run.logText()));
+    }
 }
 
 // A file-size limit below the library's size: the save fails as on a full disk, the process
@@ -199,29 +216,32 @@ void TestHostileStarts::relativeFolderVariablesAreIgnored()
     QVERIFY(!QFileInfo::exists(second + QStringLiteral("/rel")));
 }
 
-void TestHostileStarts::folderAtTheSocketPath_data()
+void TestHostileStarts::somethingAtTheSocketPath_data()
 {
-    QTest::addColumn<bool>("empty");
+    QTest::addColumn<QString>("kind"); // "folder", "full folder", "file"
     QTest::addColumn<QString>("logged");
-    QTest::newRow("an empty folder") << true << "Single-instance channel: Removed a folder that stood at ";
-    QTest::newRow("a folder with a file in it") << false << "Single-instance channel: A folder stands at ";
+    QTest::newRow("an empty folder") << "folder" << "Single-instance channel: Removed a folder that stood at ";
+    QTest::newRow("a folder with a file in it") << "full folder" << "Single-instance channel: A folder stands at ";
+    QTest::newRow("a file") << "file" << "Single-instance channel: Something other than a socket stands at ";
 }
 
-// A folder at the socket's path in the runtime folder: an empty one is replaced, so a second
-// start hands off; either way the log says what stood there.
-void TestHostileStarts::folderAtTheSocketPath()
+// Something at the socket's path in the runtime folder: an empty folder is replaced, so a second
+// start hands off; a file, the user's perhaps, is kept; either way the log says what stood there.
+void TestHostileStarts::somethingAtTheSocketPath()
 {
-    QFETCH(bool, empty);
+    QFETCH(QString, kind);
     QFETCH(QString, logged);
     Run run;
     const QString socket = run.path(QStringLiteral("run/com.vesk.tessellon.socket"));
-    QVERIFY(QDir().mkpath(socket));
-    if (!empty)
-        QVERIFY(LibraryFixtures::writeFile(socket + QStringLiteral("/kept"), "x"));
+    const QString kept = kind == u"file" ? socket : socket + QStringLiteral("/kept");
+    if (kind != u"file")
+        QVERIFY(QDir().mkpath(socket));
+    if (kind != u"folder")
+        QVERIFY(LibraryFixtures::writeFile(kept, "the user's"));
     QVERIFY(run.start());
     QVERIFY2(run.waitForLog(QStringLiteral("Tessellon launched")), qPrintable(run.logText()));
     QVERIFY2(run.waitForLog(logged + socket, 3000), qPrintable(run.logText()));
-    if (empty) {
+    if (kind == u"folder") {
         QProcess later;
         later.setProcessEnvironment(run.environment());
         later.setProcessChannelMode(QProcess::ForwardedChannels);
@@ -232,6 +252,8 @@ void TestHostileStarts::folderAtTheSocketPath()
             run.waitForLog(QStringLiteral("Show-window request from another instance")), qPrintable(run.logText()));
     }
     QVERIFY(run.quit());
+    if (kind != u"folder")
+        QCOMPARE(readAll(kept), "the user's");
 }
 
 // Standard output and error on a pipe whose reader has gone, and a log folder that cannot be
