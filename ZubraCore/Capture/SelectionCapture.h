@@ -88,7 +88,7 @@ public:
     // one of the usual ones ("*", U+2022, U+25CF, U+2217 and the like); from a program without a
     // tree, whose fields nothing tells apart, any symbol or punctuation character (Tk lets a
     // program choose any: "#", "x" is a letter and stays text).
-    static bool isPasswordMask(const QString& text, bool treeless = false);
+    static bool isPasswordMask(const QString& text, bool treeless);
     static constexpr int maskRepeats = 4; // the fewest repeats that make a mask
     // Unicode's punctuation and symbol categories (P and S).
     static bool isSymbolOrPunctuation(uint character);

@@ -348,7 +348,6 @@ class TestCaptureThroughHotkey : public QObject
             .has_value();
     }
 
-private slots:
     // Nothing of a password (or of its mask) in any log line.
     void verifyNothingSecretLogged()
     {
@@ -386,6 +385,7 @@ private slots:
         return deadline.hasExpired() ? QString() : window;
     }
 
+private slots:
     void initTestCase()
     {
         if (!X11Programs::available(u"xdotool"_s) || !X11Programs::available(u"xclip"_s))
