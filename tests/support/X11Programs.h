@@ -12,8 +12,6 @@
 #include <QStandardPaths>
 #include <QStringList>
 #include <QTest>
-#include <chrono>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 
@@ -78,25 +76,6 @@ inline bool activate(const QString& window)
 inline bool key(const QString& chord)
 {
     return run(QStringLiteral("xdotool"), {"key", chord}, 5000).has_value();
-}
-
-// Holds the capture shortcut down for the duration, the server repeating the key (its
-// auto-repeat turned on first, as on a desktop; a virtual X server may start with it off).
-inline bool holdShortcut(const QString& chord, std::chrono::milliseconds duration)
-{
-    auto x = XcbConnection::open();
-    if (!x)
-        return false;
-    const uint32_t on = XCB_AUTO_REPEAT_MODE_ON;
-    xcb_change_keyboard_control(x->connection(), XCB_KB_AUTO_REPEAT_MODE, &on);
-    auto* control = xcb_get_keyboard_control_reply(x->connection(), xcb_get_keyboard_control(x->connection()), nullptr);
-    const bool repeating = control && control->global_auto_repeat == XCB_AUTO_REPEAT_MODE_ON;
-    std::free(control);
-    return repeating
-        && run(QStringLiteral("xdotool"),
-            {"keydown", chord, "sleep", QString::number(duration.count() / 1000.0), "keyup", chord},
-            int(duration.count()) + 5000)
-               .has_value();
 }
 
 // Triple-clicks the middle of the window, which selects the line there in a terminal.

@@ -196,23 +196,6 @@ private slots:
         QCOMPARE(seen, newPresses);
     }
 
-    // The shortcut held down past the key's repeat delay on the server: one press.
-    void heldShortcutPressesOnce()
-    {
-        X11HotKeyService service;
-        HotKeyManager manager(service, m_settings.get());
-        int captures = 0;
-        manager.onCapture = [&] { ++captures; };
-        QVERIFY(manager.registerCombo(defaultCombo));
-        QVERIFY(X11Programs::holdShortcut(QStringLiteral("ctrl+alt+super+c"), std::chrono::milliseconds(1500)));
-        QTRY_COMPARE(captures, 1);
-        QTest::qWait(300);
-        QCOMPARE(captures, 1);
-        // The next press after the release is a press again.
-        QVERIFY(xdotool({"key", "ctrl+alt+super+c"}));
-        QTRY_COMPARE(captures, 2);
-    }
-
     void oneVariantHeldElsewhereRefusesAllAndKeepsNone()
     {
         const xcb_keycode_t keycode = X11HotKeyService::keycodeOf(m_x->connection(), "AB03");
