@@ -17,6 +17,9 @@ enum class AccessibleAttribute {
     URL, // the web address the element shows
     Parent, // the element that contains this one
     Protected, // a flag: the element holds a password or other text that must never be read
+    // A flag: the element stands for a program without a tree (its selection is the program's
+    // PRIMARY selection); nothing tells what kind of field it shows.
+    StandIn,
 };
 
 // One attribute read: it failed, it succeeded with no value, or it gave a text, an element or

@@ -47,7 +47,8 @@ public:
     };
 
     virtual ~HotKeyService() = default;
-    // Sets the function every press of the registered shortcut runs, on the GUI thread.
+    // Sets the function every press of the registered shortcut runs, on the GUI thread. Only a
+    // press that follows a release of the key counts: a held key's auto-repeat runs nothing.
     virtual Result installHandler(std::function<void()> onPressed) = 0;
     // Takes the shortcut, replacing none: unregister first. All or nothing: on failure no part
     // of the shortcut stays taken.

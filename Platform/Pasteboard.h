@@ -25,6 +25,9 @@ inline const QString rtfd = QStringLiteral("application/x-rtfd");
 // The address of the page a browser copied from.
 inline const QString firefoxSourceURL = QStringLiteral("text/x-moz-url-priv"); // UTF-16
 inline const QString chromiumSourceURL = QStringLiteral("chromium/x-source-url"); // UTF-8
+// Set beside a copy by password managers (KeePassXC: "secret") so that clipboard tools leave the
+// copy alone.
+inline const QString passwordManagerHint = QStringLiteral("x-kde-passwordManagerHint");
 } // namespace PasteboardType
 
 class Pasteboard

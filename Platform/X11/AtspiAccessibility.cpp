@@ -388,6 +388,8 @@ public:
             return parent();
         case AccessibleAttribute::Protected:
             return AccessibleValue::ofFlag(m_password);
+        case AccessibleAttribute::StandIn:
+            return AccessibleValue::ofFlag(!m_object);
         case AccessibleAttribute::FocusedElement:
             return AccessibleValue::absent();
         }

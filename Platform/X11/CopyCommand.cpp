@@ -3,87 +3,73 @@
 #include "Platform/X11/WindowApplication.h"
 #include "Platform/X11/XcbConnection.h"
 
-#include <QSet>
+#include <QHash>
 
 namespace {
 using namespace Qt::StringLiterals;
 
-// WM_CLASS names (lower case) of terminals that copy on Control+Shift+C.
-const QSet<QString>& shiftTerminals()
+// What a lower-case WM_CLASS name or desktop id says of how the program copies.
+enum Trait : quint8 {
+    shiftTerminal = 1, // class: a terminal that copies on Control+Shift+C
+    classicTerminal = 2, // class: a classic terminal, where Control+C reaches the running program
+    // Class: a program where Control+C is not a copy: Emacs (C-c starts a command; C-c C-c
+    // toggles a checkbox in an Org file) and GUI Vim (it ends Visual mode and loses the selection).
+    // Selecting puts the text into PRIMARY in them, as in the classic terminals.
+    noCopyKeystroke = 4,
+    selectionCopyId = 8, // desktop id: a program besides the terminals whose selection is its copy
+};
+
+quint8 traitsOf(const QString& name)
 {
-    static const QSet<QString> classes {
-        u"gnome-terminal"_s,
-        u"gnome-terminal-server"_s,
-        u"org.gnome.console"_s,
-        u"kgx"_s,
-        u"konsole"_s,
-        u"xfce4-terminal"_s,
-        u"mate-terminal"_s,
-        u"lxterminal"_s,
-        u"qterminal"_s,
-        u"terminator"_s,
-        u"tilix"_s,
-        u"alacritty"_s,
-        u"kitty"_s,
-        u"foot"_s,
-        u"wezterm"_s,
-        u"org.wezfurlong.wezterm"_s,
-        u"st"_s,
-        u"st-256color"_s,
-        u"terminology"_s,
-        u"sakura"_s,
-        u"guake"_s,
-        u"tilda"_s,
-        u"yakuake"_s,
-        u"termite"_s,
-        u"cool-retro-term"_s,
-        u"x-terminal-emulator"_s,
+    static const QHash<QString, quint8> traits {
+        {u"gnome-terminal"_s, shiftTerminal},
+        {u"gnome-terminal-server"_s, shiftTerminal},
+        {u"org.gnome.console"_s, shiftTerminal},
+        {u"kgx"_s, shiftTerminal},
+        {u"konsole"_s, shiftTerminal},
+        {u"xfce4-terminal"_s, shiftTerminal},
+        {u"mate-terminal"_s, shiftTerminal},
+        {u"lxterminal"_s, shiftTerminal},
+        {u"qterminal"_s, shiftTerminal},
+        {u"terminator"_s, shiftTerminal},
+        {u"tilix"_s, shiftTerminal},
+        {u"alacritty"_s, shiftTerminal},
+        {u"kitty"_s, shiftTerminal},
+        {u"foot"_s, shiftTerminal},
+        {u"wezterm"_s, shiftTerminal},
+        {u"org.wezfurlong.wezterm"_s, shiftTerminal},
+        {u"st"_s, shiftTerminal},
+        {u"st-256color"_s, shiftTerminal},
+        {u"terminology"_s, shiftTerminal},
+        {u"sakura"_s, shiftTerminal},
+        {u"guake"_s, shiftTerminal},
+        {u"tilda"_s, shiftTerminal},
+        {u"yakuake"_s, shiftTerminal},
+        {u"termite"_s, shiftTerminal},
+        {u"cool-retro-term"_s, shiftTerminal},
+        {u"x-terminal-emulator"_s, shiftTerminal},
+        {u"xterm"_s, classicTerminal},
+        {u"uxterm"_s, classicTerminal},
+        {u"rxvt"_s, classicTerminal},
+        {u"urxvt"_s, classicTerminal},
+        {u"eterm"_s, classicTerminal},
+        {u"emacs"_s, noCopyKeystroke | selectionCopyId},
+        {u"gvim"_s, noCopyKeystroke | selectionCopyId},
+        {u"emacsclient"_s, selectionCopyId},
+        {u"mupdf"_s, selectionCopyId},
+        {u"mupdf-gl"_s, selectionCopyId},
+        {u"org.pwmt.zathura"_s, selectionCopyId},
+        {u"org.pwmt.zathura-pdf-poppler"_s, selectionCopyId},
+        {u"zathura"_s, selectionCopyId},
+        {u"xpdf"_s, selectionCopyId},
     };
-    return classes;
+    return traits.value(name.toLower());
 }
 
-// The classic terminals, where Control+C reaches the running program.
-const QSet<QString>& classicTerminals()
+// Whether the window's class (its instance or class name) has one of the traits.
+bool classHas(quint8 traits, const QString& instance, const QString& className)
 {
-    static const QSet<QString> classes {
-        u"xterm"_s,
-        u"uxterm"_s,
-        u"rxvt"_s,
-        u"urxvt"_s,
-        u"eterm"_s,
-    };
-    return classes;
-}
-
-// Programs where Control+C is not a copy: the classic terminals, Emacs (C-c starts a command;
-// C-c C-c toggles a checkbox in an Org file) and GUI Vim (it ends Visual mode and loses the
-// selection). Selecting puts the text into PRIMARY in all of them.
-const QSet<QString>& selectionPrograms()
-{
-    static const QSet<QString> classes = classicTerminals() + QSet<QString> {u"emacs"_s, u"gvim"_s};
-    return classes;
-}
-
-// Desktop ids (lower case) of the programs besides the terminals whose selection is their copy.
-const QSet<QString>& selectionCopyIds()
-{
-    static const QSet<QString> ids {
-        u"emacs"_s,
-        u"emacsclient"_s,
-        u"gvim"_s,
-        u"mupdf"_s,
-        u"mupdf-gl"_s,
-        u"org.pwmt.zathura"_s,
-        u"org.pwmt.zathura-pdf-poppler"_s,
-        u"zathura"_s,
-        u"xpdf"_s,
-    };
-    return ids;
-}
-
-bool either(const QSet<QString>& set, const QString& instance, const QString& className)
-{
-    return set.contains(instance.toLower()) || set.contains(className.toLower());
+    return ((traitsOf(instance) | traitsOf(className)) & traits) != 0;
 }
 } // namespace
 
@@ -91,16 +77,16 @@ namespace CopyCommand {
 
 Keys forWindowClass(const QString& instance, const QString& className)
 {
-    if (either(selectionPrograms(), instance, className))
+    if (classHas(classicTerminal | noCopyKeystroke, instance, className))
         return Keys::none;
-    if (either(shiftTerminals(), instance, className))
+    if (classHas(shiftTerminal, instance, className))
         return Keys::controlShift;
     return Keys::control;
 }
 
 bool isTerminalClass(const QString& instance, const QString& className)
 {
-    return either(classicTerminals(), instance, className) || either(shiftTerminals(), instance, className);
+    return classHas(classicTerminal | shiftTerminal, instance, className);
 }
 
 bool isTerminal(XcbConnection& connection, xcb_window_t window)
@@ -113,8 +99,8 @@ bool isTerminal(XcbConnection& connection, xcb_window_t window)
 
 bool selectingIsCopy(const QString& desktopId, const QString& instance, const QString& className)
 {
-    return isTerminalClass(instance, className) || either(selectionPrograms(), instance, className)
-        || selectionCopyIds().contains(desktopId.toLower());
+    return classHas(classicTerminal | shiftTerminal | noCopyKeystroke, instance, className)
+        || (traitsOf(desktopId) & selectionCopyId);
 }
 
 bool selectingIsCopy(XcbConnection& connection, xcb_window_t window)

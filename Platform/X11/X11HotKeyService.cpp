@@ -202,6 +202,25 @@ void X11HotKeyService::unregisterHotKey()
         ungrab(m_grabbed);
     m_grabbed.clear();
     m_keycode = 0;
+    m_keyDown = false;
+    m_releasedAt.reset();
+}
+
+bool X11HotKeyService::isRepeat(bool press, xcb_timestamp_t time)
+{
+    // The key's auto-repeat: with Xkb's detectable auto-repeat, presses without a release between
+    // them; without it, each repeat a release and a press at the same time. A key down for longer
+    // than any repeat delay without an event is one whose release this filter missed.
+    if (!press) {
+        m_keyDown = false;
+        m_releasedAt = time;
+        return false;
+    }
+    const bool repeat = (m_keyDown && xcb_timestamp_t(time - m_lastPressAt) < repeatBound.count())
+        || (m_releasedAt && time == *m_releasedAt);
+    m_keyDown = true;
+    m_lastPressAt = time;
+    return repeat;
 }
 
 bool X11HotKeyService::nativeEventFilter(const QByteArray& eventType, void* message, qintptr*)
@@ -209,13 +228,22 @@ bool X11HotKeyService::nativeEventFilter(const QByteArray& eventType, void* mess
     if (m_grabbed.isEmpty() || eventType != "xcb_generic_event_t")
         return false;
     const auto* event = static_cast<const xcb_generic_event_t*>(message);
-    if ((event->response_type & 0x7f) != XCB_KEY_PRESS)
+    const uint8_t type = event->response_type & 0x7f;
+    if (type != XCB_KEY_PRESS && type != XCB_KEY_RELEASE)
         return false;
+    // Press and release events share one layout.
     const auto* key = reinterpret_cast<const xcb_key_press_event_t*>(event);
-    const quint16 ignored = XCB_MOD_MASK_LOCK | m_masks.numLock;
-    if (key->detail != m_keycode || (key->state & modifierBits & ~ignored) != m_state)
+    if (key->detail != m_keycode)
         return false;
-    if (m_onPressed) {
+    if (type == XCB_KEY_RELEASE) {
+        isRepeat(false, key->time); // with whatever modifiers: the key is up
+        return false;
+    }
+    const quint16 ignored = XCB_MOD_MASK_LOCK | m_masks.numLock;
+    if ((key->state & modifierBits & ~ignored) != m_state)
+        return false;
+    // Only a press that follows a release starts a capture; a held key's repeats are swallowed.
+    if (!isRepeat(true, key->time) && m_onPressed) {
         // Run after this event is done, from the event loop, never inside the filter.
         auto handler = m_onPressed;
         QMetaObject::invokeMethod(

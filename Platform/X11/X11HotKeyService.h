@@ -2,14 +2,17 @@
 // The global shortcut on X11: a passive grab of the key on the root window, taken through Qt's
 // own connection (key events reach only the connection that grabbed), in four variants so that
 // Caps Lock and Num Lock do not matter. A native event filter picks the presses out of Qt's
-// event stream. Modifier bits map to X modifiers found at run time: control → Control,
-// option → the modifier Alt is on, shift → Shift, command → the modifier Super is on.
+// event stream; a held key's auto-repeat is no press. Modifier bits map to X modifiers found at
+// run time: control → Control, option → the modifier Alt is on, shift → Shift, command → the
+// modifier Super is on.
 
 #include "Platform/HotKeyService.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QList>
+#include <chrono>
 #include <memory>
+#include <optional>
 #include <xcb/xcb.h>
 
 class XTestKeyInjector;
@@ -49,6 +52,12 @@ public:
     // The keycode at an XKB key name on the connection's keyboard; 0 when there is none.
     static xcb_keycode_t keycodeOf(xcb_connection_t* connection, const char* xkbKeyName);
 
+    // Whether a press of the shortcut's key, at that server time, is its auto-repeat; a release
+    // (press false) is recorded and is none.
+    bool isRepeat(bool press, xcb_timestamp_t time);
+    // The longest a held key goes without a repeat: longer, and the press counts as new.
+    static constexpr std::chrono::milliseconds repeatBound {2000};
+
 private:
     void ungrab(const QList<quint16>& states);
 
@@ -61,4 +70,8 @@ private:
     xcb_keycode_t m_keycode = 0;
     quint16 m_state = 0;
     QList<quint16> m_grabbed;
+    // The shortcut's key as its events left it, to tell a new press from a repeat.
+    bool m_keyDown = false;
+    xcb_timestamp_t m_lastPressAt = 0;
+    std::optional<xcb_timestamp_t> m_releasedAt;
 };

@@ -22,6 +22,8 @@ QString CaptureError::errorDescription() const
     case Code::clipboardTooLarge:
         return QStringLiteral("Capture was not saved because your clipboard holds more than Tessellon can save and "
                               "put back. Copy something else, then capture again.");
+    case Code::passwordRefused:
+        return QStringLiteral("A password field was refused. Tessellon never captures passwords.");
     }
     return {};
 }

@@ -32,6 +32,9 @@ public:
         // not answer, or it offered more than a snapshot holds.
         clipboardOwnerSilent,
         clipboardTooLarge,
+        // A password: a password field in focus, a password field's mask, or a copy marked as a
+        // password. Nothing of its text was kept.
+        passwordRefused,
     };
 
     static CaptureError noSelection(const QString& diagnostic) { return CaptureError(Code::noSelection, diagnostic); }
@@ -41,9 +44,13 @@ public:
     static CaptureError clipboardRestoreFailed() { return CaptureError(Code::clipboardRestoreFailed); }
     static CaptureError clipboardOwnerSilent() { return CaptureError(Code::clipboardOwnerSilent); }
     static CaptureError clipboardTooLarge() { return CaptureError(Code::clipboardTooLarge); }
+    static CaptureError passwordRefused(const QString& diagnostic)
+    {
+        return CaptureError(Code::passwordRefused, diagnostic);
+    }
 
     Code code() const { return m_code; }
-    // The diagnostic line of noSelection, for the log only; empty for the other cases.
+    // The diagnostic line of noSelection and passwordRefused, for the log only; empty for the others.
     const QString& diagnostic() const { return m_diagnostic; }
     // The sentence shown to the user.
     QString errorDescription() const;

@@ -204,6 +204,21 @@ std::optional<QString> browserSourceURL(Pasteboard& pasteboard)
     return std::nullopt;
 }
 
+bool isMarkedAsPassword(Pasteboard& pasteboard)
+{
+    const QDeadlineTimer deadline(Pasteboard::readTimeout);
+    const auto items = pasteboard.itemTypes(deadline);
+    for (qsizetype i = 0; items && i < items->size(); ++i) {
+        if (!items->at(i).contains(PasteboardType::passwordManagerHint))
+            continue;
+        const Pasteboard::Read hint = pasteboard.itemData(i, PasteboardType::passwordManagerHint, deadline);
+        if (hint.status == Pasteboard::ReadStatus::timedOut
+            || (hint.status == Pasteboard::ReadStatus::ok && !hint.data.isEmpty()))
+            return true;
+    }
+    return false;
+}
+
 std::optional<QString> parseSourceURL(const QByteArray& bytes, bool utf16)
 {
     if (bytes.isEmpty() || bytes.size() > maxSourceURLBytes)

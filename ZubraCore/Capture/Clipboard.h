@@ -62,6 +62,9 @@ std::optional<QString> parsePageTitle(const QString& html);
 // validly encoded, or not a single http, https or file address.
 std::optional<QString> browserSourceURL(Pasteboard& pasteboard);
 std::optional<QString> parseSourceURL(const QByteArray& bytes, bool utf16);
+// Whether the content is marked as a password (the password managers' hint with any value but an
+// empty one, or a hint whose owner did not answer): nothing else of it is read.
+bool isMarkedAsPassword(Pasteboard& pasteboard);
 inline constexpr qsizetype maxSourceURLBytes = 16 * 1024;
 
 // HTML offered as UTF-16 (with or without a byte-order mark) becomes UTF-8; anything else is

@@ -11,6 +11,8 @@
 #include <QUrl>
 #include <algorithm>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 const QString unknownApp = QStringLiteral("Unknown App");
 
@@ -47,14 +49,11 @@ CaptureOutcome SelectionCapture::capture()
         + QString::number(source->pid) + QStringLiteral(")"));
 
     const AccessibleElementRef focused = focusedElement(source->pid);
-    if (isProtected(focused)) {
-        // A password field: neither the tree, nor PRIMARY, nor a copy may give its text.
-        const QString diagnostic
-            = diagnosticDetail(source->appName, source->pid, false, -1, false, {}) + QStringLiteral(", protected=yes");
-        logMP(QStringLiteral("Capture refused in ") + source->appName
-            + QStringLiteral(": the focused field holds a password"));
-        return CaptureError::noSelection(diagnostic);
-    }
+    // A password field: neither the tree, nor PRIMARY, nor a copy may give its text.
+    if (flagOf(focused, AccessibleAttribute::Protected))
+        return refusedPassword(*source, u"the focused field holds a password"_s, false, {});
+    // Nothing tells what a program without a tree shows: any mask character may be its mask.
+    const bool treeless = !focused || flagOf(focused, AccessibleAttribute::StandIn);
     // A terminal where selecting is copying: a keystroke would reach the program running in it.
     const bool copyCommand = m_services.keys.hasCopyCommand();
     // The clipboard is saved before the application is asked for its selection: some take the
@@ -67,7 +66,9 @@ CaptureOutcome SelectionCapture::capture()
 
     const AXExtract ax = extractAX(focused);
     const Copy copy = copying ? copySelection(saved, *source) : Copy {saved.count, false};
-    const Copied copied = copy.changed ? readCopy() : Copied {};
+    // A copy marked as a password (a password manager's): none of its text is read.
+    const bool password = copy.changed && Clipboard::isMarkedAsPassword(m_services.pasteboard);
+    const Copied copied = copy.changed && !password ? readCopy() : Copied {};
     const QStringList types = copy.changed ? Clipboard::availableTypes(m_services.pasteboard) : typesOf(saved.snapshot);
 
     // What the application put on the clipboard during the walk goes too.
@@ -76,16 +77,19 @@ CaptureOutcome SelectionCapture::capture()
         logMP(QStringLiteral("Capture: clipboard restore failed; capture was not saved"));
         return CaptureError::clipboardRestoreFailed();
     }
+    if (password)
+        return refusedPassword(*source, u"the copy is marked as a password"_s, true, types);
 
     CaptureResult result = describedSource(*source, ax, copied);
     const qsizetype postCopyTextLength = copied.plain ? TextMetrics::count(*copied.plain) : -1;
     const QString diagnostic = diagnosticDetail(
         source->appName, source->pid, copy.changed, postCopyTextLength, ax.selectedText.has_value(), types);
     if (copy.changed)
-        return refusingMask(withCopiedText(std::move(result), copied, ax, diagnostic), *source, true, types);
+        return refusingMask(
+            withCopiedText(std::move(result), copied, ax, diagnostic), *source, {true, treeless}, types);
     if (ax.selectedText) {
         result.text = ax.selectedText->trimmed();
-        return refusingMask(std::move(result), *source, false, types);
+        return refusingMask(std::move(result), *source, {false, treeless}, types);
     }
     const QString browserID = source->bundleID.value_or(QString());
     const std::optional<QString> selection
@@ -93,7 +97,7 @@ CaptureOutcome SelectionCapture::capture()
     if (selection && !selection->trimmed().isEmpty()) {
         logMP(QStringLiteral("Capture: using browser JS selection fallback for ") + source->appName);
         result.text = selection->trimmed();
-        return refusingMask(std::move(result), *source, false, types);
+        return refusingMask(std::move(result), *source, {false, treeless}, types);
     }
     logMP(QStringLiteral("Capture failed in ") + source->appName + QStringLiteral(": ") + diagnostic);
     if (copyCommand && !saved.snapshot.complete)
@@ -236,26 +240,54 @@ CaptureOutcome SelectionCapture::withCopiedText(
 }
 
 CaptureOutcome SelectionCapture::refusingMask(
-    CaptureOutcome outcome, const Source& source, bool changed, const QStringList& types)
+    CaptureOutcome outcome, const Source& source, MaskCheck check, const QStringList& types)
 {
     const auto* result = std::get_if<CaptureResult>(&outcome);
-    if (!result || !isPasswordMask(result->text))
+    if (!result || !isPasswordMask(result->text, check.treeless))
         return outcome;
-    // Not even the mask's length is logged: it is the password's.
-    logMP(QStringLiteral("Capture refused in ") + source.appName
-        + QStringLiteral(": the selection is a password field's mask"));
-    return CaptureError::noSelection(
+    return refusedPassword(source, u"the selection is a password field's mask"_s, check.changed, types);
+}
+
+CaptureError SelectionCapture::refusedPassword(
+    const Source& source, const QString& why, bool changed, const QStringList& types)
+{
+    // Nothing of the text is logged, not even its length: it is the password's.
+    logMP(u"Capture refused in "_s + source.appName + u": "_s + why);
+    return CaptureError::passwordRefused(
         diagnosticDetail(source.appName, source.pid, changed, -1, false, types) + QStringLiteral(", protected=yes"));
 }
 
-bool SelectionCapture::isPasswordMask(const QString& text)
+bool SelectionCapture::isPasswordMask(const QString& text, bool treeless)
 {
     static const QString masks
         = QStringLiteral("*\u00B7\u2022\u2217\u2219\u23FA\u25CF\u26AB\u2981\u2B24\u204E\u2731\uFF0A");
-    const QString trimmed = text.trimmed();
-    if (trimmed.size() < maskRepeats || !masks.contains(trimmed.front()))
+    const QList<uint> characters = text.trimmed().toUcs4();
+    if (characters.size() < maskRepeats)
         return false;
-    return std::all_of(trimmed.cbegin(), trimmed.cend(), [&trimmed](QChar c) { return c == trimmed.front(); });
+    const uint first = characters.front();
+    const bool maskCharacter
+        = treeless ? isSymbolOrPunctuation(first) : first <= 0xFFFF && masks.contains(QChar(char16_t(first)));
+    return maskCharacter && std::all_of(characters.cbegin(), characters.cend(), [first](uint c) { return c == first; });
+}
+
+bool SelectionCapture::isSymbolOrPunctuation(uint character)
+{
+    switch (QChar::category(char32_t(character))) {
+    case QChar::Punctuation_Connector:
+    case QChar::Punctuation_Dash:
+    case QChar::Punctuation_Open:
+    case QChar::Punctuation_Close:
+    case QChar::Punctuation_InitialQuote:
+    case QChar::Punctuation_FinalQuote:
+    case QChar::Punctuation_Other:
+    case QChar::Symbol_Math:
+    case QChar::Symbol_Currency:
+    case QChar::Symbol_Modifier:
+    case QChar::Symbol_Other:
+        return true;
+    default:
+        return false;
+    }
 }
 
 AccessibleElementRef SelectionCapture::focusedElement(qint32 pid)
@@ -269,18 +301,18 @@ AccessibleElementRef SelectionCapture::focusedElement(qint32 pid)
     return focused.element;
 }
 
-bool SelectionCapture::isProtected(const AccessibleElementRef& element)
+bool SelectionCapture::flagOf(const AccessibleElementRef& element, AccessibleAttribute attribute)
 {
     if (!element)
         return false;
-    const AccessibleValue secret = element->attribute(AccessibleAttribute::Protected);
-    return secret.kind == AccessibleValue::Kind::Flag && secret.flag;
+    const AccessibleValue flag = element->attribute(attribute);
+    return flag.kind == AccessibleValue::Kind::Flag && flag.flag;
 }
 
 SelectionCapture::AXExtract SelectionCapture::extractAX(qint32 pid)
 {
     const AccessibleElementRef focused = focusedElement(pid);
-    if (isProtected(focused)) {
+    if (flagOf(focused, AccessibleAttribute::Protected)) {
         AXExtract extract;
         extract.protectedContent = true;
         return extract;

@@ -8,7 +8,8 @@
 // come from the Clock given, so tests run without waiting.
 //
 // A password field in focus refuses the capture before anything is read or sent; so does, once
-// read, a selection that is a password field's mask (one mask character repeated). A window
+// read, a selection that is a password field's mask (one mask character repeated), and a copy
+// that a password manager marked as a password, before any of its text is read. A window
 // without a safe copy keystroke (a terminal where selecting is copying, Emacs, GUI Vim) gets no
 // keystroke: its selection comes from the accessibility element (PRIMARY) at once. When the
 // keystroke left the clipboard unchanged, a late copy by the application is watched for and
@@ -82,11 +83,15 @@ public:
     static std::optional<QString> parsedURL(const QString& text);
     // True when the address's path ends in ".pdf", any case.
     static bool hasPdfPath(const QString& url);
-    // True when the text, trimmed, is one mask character ("*", U+2022, U+25CF, U+2217 and the
-    // like) repeated more than three times: what a password field shows, copies or puts on
-    // PRIMARY in place of its text.
-    static bool isPasswordMask(const QString& text);
+    // True when the text, trimmed, is one mask character repeated more than three times: what a
+    // password field shows, copies or puts on PRIMARY in place of its text. A mask character is
+    // one of the usual ones ("*", U+2022, U+25CF, U+2217 and the like); from a program without a
+    // tree, whose fields nothing tells apart, any symbol or punctuation character (Tk lets a
+    // program choose any: "#", "x" is a letter and stays text).
+    static bool isPasswordMask(const QString& text, bool treeless);
     static constexpr int maskRepeats = 4; // the fewest repeats that make a mask
+    // Unicode's punctuation and symbol categories (P and S).
+    static bool isSymbolOrPunctuation(uint character);
 
 private:
     // The frontmost application as the capture names it.
@@ -127,11 +132,21 @@ private:
     // The text from the copy (else the tree's), with the Markdown of its rich text.
     static CaptureOutcome withCopiedText(
         CaptureResult result, const Copied& copied, const AXExtract& ax, const QString& diagnostic);
+    // How a mask is told: whether the copy changed the clipboard, whether the program has no tree.
+    struct MaskCheck
+    {
+        bool changed = false;
+        bool treeless = false;
+    };
     // The outcome, unless its text is a password field's mask: then refused, nothing of it kept.
     static CaptureOutcome refusingMask(
-        CaptureOutcome outcome, const Source& source, bool changed, const QStringList& types);
+        CaptureOutcome outcome, const Source& source, MaskCheck check, const QStringList& types);
+    // The refusal of a password, logged with why; nothing of its text goes into the log.
+    static CaptureError refusedPassword(
+        const Source& source, const QString& why, bool changed, const QStringList& types);
     AccessibleElementRef focusedElement(qint32 pid);
-    static bool isProtected(const AccessibleElementRef& element);
+    // A flag attribute of the element; false for no element or no flag.
+    static bool flagOf(const AccessibleElementRef& element, AccessibleAttribute attribute);
     void postCopyCommand();
 
     Services m_services;

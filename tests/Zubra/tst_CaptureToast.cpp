@@ -141,13 +141,15 @@ private slots:
         ReviewImage::saveForReview(saved.grab().toImage(), QStringLiteral("toast-saved"));
     }
 
-    // The clipboard refusals are read whole: they tell the user what to do next.
+    // The clipboard refusals are read whole: they tell the user what to do next; so is the
+    // refusal of a password, which says why nothing was saved.
     void clipboardSentencesAreShownWhole_data()
     {
         QTest::addColumn<int>("code");
         QTest::newRow("restore failed") << int(CaptureError::Code::clipboardRestoreFailed);
         QTest::newRow("owner silent") << int(CaptureError::Code::clipboardOwnerSilent);
         QTest::newRow("too large") << int(CaptureError::Code::clipboardTooLarge);
+        QTest::newRow("password refused") << int(CaptureError::Code::passwordRefused);
     }
     void clipboardSentencesAreShownWhole()
     {
@@ -155,6 +157,7 @@ private slots:
         const CaptureError error = code == int(CaptureError::Code::clipboardOwnerSilent)
             ? CaptureError::clipboardOwnerSilent()
             : code == int(CaptureError::Code::clipboardTooLarge) ? CaptureError::clipboardTooLarge()
+            : code == int(CaptureError::Code::passwordRefused)   ? CaptureError::passwordRefused({})
                                                                  : CaptureError::clipboardRestoreFailed();
         const QString sentence = error.errorDescription();
         CaptureToastWidget widget({false, QStringLiteral("Nothing saved"), sentence, {}}, 480);

@@ -553,11 +553,9 @@ private slots:
         verifyBeforeContentIsBack();
     }
 
-    // A password dialog: the capture is refused with the no-selection outcome, and neither the
-    // clipboard nor the password's text is touched.
     // A password field, in a dialog and as a plain GTK entry that hides its text: the capture is
-    // refused from the focused element at once, with the no-selection outcome and no keystroke,
-    // and neither the clipboard nor the password's text is touched.
+    // refused from the focused element at once, as a password and with no keystroke, and neither
+    // the clipboard nor the password's text is touched.
     void passwordFieldIsRefused_data()
     {
         QTest::addColumn<QString>("program");
@@ -593,8 +591,8 @@ private slots:
         const CaptureOutcome outcome = capture();
         const auto* error = std::get_if<CaptureError>(&outcome);
         QVERIFY2(error, "a password was captured");
-        QCOMPARE(error->code(), CaptureError::Code::noSelection);
-        QCOMPARE(error->errorDescription(), u"No text was selected in the frontmost application."_s);
+        QCOMPARE(error->code(), CaptureError::Code::passwordRefused);
+        QCOMPARE(error->errorDescription(), u"A password field was refused. Tessellon never captures passwords."_s);
         // Refused from the focused element, before any keystroke.
         QVERIFY2(error->diagnostic().contains(u"protected=yes"_s), qPrintable(error->diagnostic()));
         QVERIFY(!error->diagnostic().contains(u"hunter2"_s));

@@ -5,9 +5,12 @@
 // and GTK 4 are refused with no keystroke sent and the clipboard untouched; a GTK 3 text view
 // that ignores Control+C, a GTK 4 editor and a PDF viewer whose selection is only PRIMARY are
 // captured exactly. Where no tree tells a password field (Chromium as most people run it, a Qt
-// window without a tree) PRIMARY stands in for nothing, and a mask (a Tk entry's asterisks, a
-// Swing field's bullets) is no capture. Firefox with its accessibility on gives the page's own
-// address, also for a selection in a frame of another origin.
+// window without a tree) PRIMARY stands in for nothing, and a mask (a Tk entry's asterisks or
+// any other mask character it was given, a Swing field's bullets) is no capture. KeePassXC's
+// Control+C copies an entry's password, marked as one: refused, the clipboard given back, and
+// its own copy keeps its mark through a capture elsewhere. The shortcut held down past the key's
+// repeat delay captures once. Firefox with its accessibility on gives the page's own address,
+// also for a selection in a frame of another origin.
 
 #include "Platform/Clock.h"
 #include "Platform/X11/AtspiAccessibility.h"
@@ -17,6 +20,8 @@
 #include "Platform/X11/X11Workspace.h"
 #include "Platform/X11/XTestKeyInjector.h"
 #include "ZubraCore/Capture/SelectionCapture.h"
+#include "ZubraCore/Support/Logging.h"
+#include "support/RecordingSystemLog.h"
 #include "support/TestMain.h"
 #include "support/X11Programs.h"
 
@@ -24,9 +29,11 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QUrl>
 #include <atomic>
+#include <cstdlib>
 #include <thread>
 
 using namespace Qt::StringLiterals;
@@ -124,11 +131,12 @@ GLib.timeout_add(180000, Gtk.main_quit)
 Gtk.main()
 )"_s;
 
-// A Tk entry that shows "*" for each character, its text selected: Tk copies the mask.
-const QString tkPassword = uR"(import tkinter as tk
+// A Tk entry that shows the mask character it is given for each character, its text selected:
+// Tk copies the mask.
+const QString tkPassword = uR"(import sys, tkinter as tk
 r = tk.Tk()
 r.title('Sign in')
-e = tk.Entry(r, show='*', width=30)
+e = tk.Entry(r, show=sys.argv[1], width=30)
 e.insert(0, 'hunter2secret')
 e.pack()
 e.bind('<Key>', lambda ev: print('key', ev.keysym, flush=True))
@@ -192,8 +200,17 @@ const QByteArray firefoxPreferences = "user_pref(\"browser.shell.checkDefaultBro
 enum class Expect {
     refused, // the tree names a password field: refused at once, no keystroke, clipboard untouched
     refusedUntold, // no tree tells the field: refused all the same, nothing of the password kept
+    refusedAsPassword, // what was copied is a password's (a mask, a marked copy): refused as one
     captured,
 };
+
+// KeePassXC's database, its master password and the password of its one entry.
+const QByteArray masterPassword = "tessellon-master";
+const QByteArray entryPassword = "hunter2secret";
+// KeePassXC's settings: no question at the first start, and its own copy stays for a minute.
+const QByteArray keePassXCSettings = "[General]\nConfigVersion=2\nUpdateCheckMessageShown=true\n"
+                                     "[GUI]\nCheckForUpdates=false\n"
+                                     "[Security]\nClearClipboardTimeout=60\n";
 enum class Selecting { none, ctrlA, drag };
 } // namespace
 
@@ -211,7 +228,9 @@ class TestCaptureThroughHotkey : public QObject
     std::shared_ptr<XTestKeyInjector> m_keys;
     std::unique_ptr<AtspiAccessibility> m_accessibility;
 
+    RecordingSystemLog m_log;
     // Set by the hotkey's press; the capture's worker and its outcome.
+    int m_captures = 0; // captures the hotkey started
     std::thread m_worker;
     std::atomic<bool> m_done = false;
     std::optional<CaptureOutcome> m_outcome;
@@ -220,8 +239,11 @@ class TestCaptureThroughHotkey : public QObject
 
     void startCapture()
     {
-        if (m_worker.joinable())
+        if (m_worker.joinable() && !m_done)
             return; // one capture at a time, as the application runs them
+        if (m_worker.joinable())
+            m_worker.join();
+        ++m_captures;
         m_done = false;
         m_worker = std::thread([this] {
             X11Workspace workspace;
@@ -234,15 +256,35 @@ class TestCaptureThroughHotkey : public QObject
         });
     }
 
+    // Holds the capture shortcut down for the duration, the server repeating its key (its
+    // auto-repeat turned on first, as on a desktop; a virtual X server may start with it off).
+    static bool holdShortcut(std::chrono::milliseconds duration)
+    {
+        auto x = XcbConnection::open();
+        if (!x)
+            return false;
+        const uint32_t on = XCB_AUTO_REPEAT_MODE_ON;
+        xcb_change_keyboard_control(x->connection(), XCB_KB_AUTO_REPEAT_MODE, &on);
+        auto* control
+            = xcb_get_keyboard_control_reply(x->connection(), xcb_get_keyboard_control(x->connection()), nullptr);
+        const bool repeating = control && control->global_auto_repeat == XCB_AUTO_REPEAT_MODE_ON;
+        std::free(control);
+        const QString seconds = QString::number(duration.count() / 1000.0);
+        return repeating
+            && X11Programs::run(u"xdotool"_s,
+                {"keydown", "ctrl+alt+super+c", "sleep", seconds, "keyup", "ctrl+alt+super+c"},
+                int(duration.count()) + 5000)
+                   .has_value();
+    }
+
     // Presses the hotkey and holds it a moment, as a hand does; the outcome, and how long after
     // the keys' release it came (negative: before it).
-    std::pair<CaptureOutcome, qint64> pressHotkey()
+    std::pair<CaptureOutcome, qint64> pressHotkey(std::chrono::milliseconds hold = std::chrono::milliseconds(300))
     {
         m_outcome.reset();
+        m_captures = 0;
         m_clock.start();
-        const bool pressed = X11Programs::run(
-            u"xdotool"_s, {"keydown", "ctrl+alt+super+c", "sleep", "0.3", "keyup", "ctrl+alt+super+c"})
-                                 .has_value();
+        const bool pressed = holdShortcut(hold);
         const qint64 releasedAt = m_clock.elapsed();
         QDeadlineTimer deadline(15000);
         while (pressed && m_worker.joinable() && !m_done && !deadline.hasExpired())
@@ -286,6 +328,18 @@ class TestCaptureThroughHotkey : public QObject
         return m_pasteboard->writeExactItems({{{u"text/plain"_s, QByteArrayLiteral("before the capture")}}});
     }
 
+    // A password refused as one: nothing of it in the outcome.
+    static void verifyRefusedAsPassword(const CaptureOutcome& outcome)
+    {
+        const auto* error = std::get_if<CaptureError>(&outcome);
+        if (!error)
+            QFAIL(qPrintable(u"a password or its mask was captured: "_s + std::get<CaptureResult>(outcome).text));
+        QCOMPARE(error->code(), CaptureError::Code::passwordRefused);
+        QCOMPARE(error->errorDescription(), u"A password field was refused. Tessellon never captures passwords."_s);
+        QVERIFY2(!error->diagnostic().contains(u"hunter2"_s) && !error->diagnostic().contains(u"####"_s),
+            qPrintable(error->diagnostic()));
+    }
+
     static bool writeFile(const QString& path, const QByteArray& bytes)
     {
         QFile file(path);
@@ -316,11 +370,49 @@ class TestCaptureThroughHotkey : public QObject
             .has_value();
     }
 
+    // Nothing of a password (or of its mask) in any log line.
+    void verifyNothingSecretLogged()
+    {
+        for (const SystemLogEntry& entry : m_log.entries()) {
+            const QString line = entry.publicPart + entry.privatePart;
+            QVERIFY2(!line.contains(u"hunter2"_s) && !line.contains(u"####"_s) && !line.contains(u"****"_s),
+                qPrintable(line));
+        }
+    }
+
+    // A KeePassXC database with one entry, opened and unlocked in KeePassXC; its window.
+    QString startKeePassXC(Child& keepass)
+    {
+        const QString database
+            = m_home.path() + u"/vault-"_s + QString::number(QDateTime::currentMSecsSinceEpoch()) + u".kdbx"_s;
+        if (!QDir().mkpath(m_home.path() + u"/config/keepassxc"_s)
+            || !writeFile(m_home.path() + u"/config/keepassxc/keepassxc.ini"_s, keePassXCSettings))
+            return {};
+        if (!X11Programs::run(u"keepassxc-cli"_s, {u"db-create"_s, u"-q"_s, u"-p"_s, database}, 30000,
+                masterPassword + '\n' + masterPassword + '\n')
+            || !X11Programs::run(u"keepassxc-cli"_s,
+                {u"add"_s, u"-q"_s, u"-u"_s, u"alice"_s, u"-p"_s, database, u"Mail"_s}, 30000,
+                masterPassword + '\n' + entryPassword + '\n' + entryPassword + '\n'))
+            return {};
+        if (!keepass.start(u"keepassxc"_s, {u"--pw-stdin"_s, database}, masterPassword + '\n', true))
+            return {};
+        const QString window = X11Programs::windowOf(keepass.pid(), 30000);
+        if (window.isEmpty() || !X11Programs::activate(window) || !waitUntilFrontmost(keepass.pid()))
+            return {};
+        // Unlocked, the entry list shows with its one entry selected.
+        const QString name = QFileInfo(database).fileName();
+        QDeadlineTimer deadline(30000);
+        while (!X11Workspace().activeWindowTitle().value_or(QString()).startsWith(name) && !deadline.hasExpired())
+            QTest::qWait(50);
+        return deadline.hasExpired() ? QString() : window;
+    }
+
 private slots:
     void initTestCase()
     {
         if (!X11Programs::available(u"xdotool"_s) || !X11Programs::available(u"xclip"_s))
             QSKIP("xdotool or xclip is not installed");
+        Loggers::setSystemLog(&m_log);
         m_pasteboard = new QtPasteboard(this);
         qputenv("XDG_CONFIG_HOME", (m_home.path() + u"/config"_s).toUtf8());
         qputenv("XDG_CACHE_HOME", (m_home.path() + u"/cache"_s).toUtf8());
@@ -368,13 +460,17 @@ private slots:
         if (m_worker.joinable())
             m_worker.join();
         m_hotkey.reset();
+        Loggers::setSystemLog(nullptr);
     }
+
+    void init() { m_log.clear(); }
 
     void cleanup()
     {
         if (m_worker.joinable())
             m_worker.join();
         m_accessibility.reset();
+        verifyNothingSecretLogged();
     }
 
     void throughTheHotkey_data()
@@ -417,8 +513,12 @@ private slots:
         QTest::newRow("Chromium password field, no tree, open before Tessellon")
             << u"chromium"_s << QStringList {u"@CHROMIUM@"_s} << false << Selecting::ctrlA << Expect::refusedUntold
             << QString() << true;
-        QTest::newRow("Tk entry that shows asterisks") << python << QStringList {u"-c"_s, tkPassword} << true
-                                                       << Selecting::none << Expect::refusedUntold << QString() << true;
+        QTest::newRow("Tk entry that shows asterisks")
+            << python << QStringList {u"-c"_s, tkPassword, u"*"_s} << true << Selecting::none
+            << Expect::refusedAsPassword << QString() << true;
+        QTest::newRow("Tk entry that shows hashes")
+            << python << QStringList {u"-c"_s, tkPassword, u"#"_s} << true << Selecting::none
+            << Expect::refusedAsPassword << QString() << true;
         QTest::newRow("Swing password field") << u"java"_s << QStringList {u"@SWING@"_s} << true << Selecting::ctrlA
                                               << Expect::refusedUntold << QString() << true;
     }
@@ -494,7 +594,7 @@ private slots:
         if (expect == Expect::refused) {
             const auto* error = std::get_if<CaptureError>(&outcome);
             QVERIFY2(error, "a password was captured");
-            QCOMPARE(error->code(), CaptureError::Code::noSelection);
+            QCOMPARE(error->code(), CaptureError::Code::passwordRefused);
             // Refused from the focused element, before any keystroke.
             QVERIFY2(error->diagnostic().contains(u"protected=yes"_s), qPrintable(error->diagnostic()));
             QVERIFY(!error->diagnostic().contains(u"hunter2"_s));
@@ -509,6 +609,8 @@ private slots:
             QCOMPARE(error->code(), CaptureError::Code::noSelection);
             QVERIFY(!error->diagnostic().contains(u"hunter2"_s));
             QVERIFY(!error->diagnostic().contains(u"****"_s));
+        } else if (expect == Expect::refusedAsPassword) {
+            verifyRefusedAsPassword(outcome);
         } else {
             if (const auto* error = std::get_if<CaptureError>(&outcome))
                 QFAIL(qPrintable(error->errorDescription() + u' ' + error->diagnostic()));
@@ -518,6 +620,76 @@ private slots:
         QCOMPARE(
             X11Programs::run(u"xclip"_s, {"-o", "-selection", "clipboard", "-t", "text/plain"}).value_or(QByteArray()),
             QByteArrayLiteral("before the capture"));
+    }
+
+    // KeePassXC's Control+C on its entry list copies the selected entry's password, marked as a
+    // password: refused without reading it, the user's clipboard given back. When the user copied
+    // the password in KeePassXC, a capture elsewhere gives that copy back with its mark.
+    void keePassXC_data()
+    {
+        QTest::addColumn<bool>("ownCopyFirst");
+        QTest::newRow("an entry selected in KeePassXC") << false;
+        QTest::newRow("KeePassXC's own copy, then a capture elsewhere") << true;
+    }
+    void keePassXC()
+    {
+        QFETCH(bool, ownCopyFirst);
+        if (!X11Programs::available(u"keepassxc"_s) || !X11Programs::available(u"keepassxc-cli"_s))
+            QSKIP("keepassxc is not installed");
+        QVERIFY(putBeforeContent());
+        QTRY_VERIFY_WITH_TIMEOUT(m_pasteboard->types().contains(u"text/plain"_s), 5000);
+        QVERIFY(startAccessibility());
+        Child keepass;
+        QVERIFY2(!startKeePassXC(keepass).isEmpty(), "KeePassXC did not open its database");
+        QVERIFY2(treeIsUp(keepass.pid()), "KeePassXC's tree never came up");
+        QTest::qWait(500);
+        Child target;
+        if (ownCopyFirst) {
+            const qint64 countBefore = m_pasteboard->changeCount();
+            QVERIFY(X11Programs::key(u"ctrl+c"_s));
+            QTRY_VERIFY_WITH_TIMEOUT(m_pasteboard->changeCount() != countBefore
+                    && m_pasteboard->types().contains(PasteboardType::passwordManagerHint),
+                5000);
+            QVERIFY(
+                target.start(QStringLiteral(TESSELLON_CAPTURE_TARGET), {"--text", knownText, "--select", knownText}));
+            QVERIFY(target.waitForLine("ready", 30000));
+            QVERIFY(waitUntilFrontmost(target.pid()));
+            QVERIFY2(treeIsUp(target.pid()), "the target's tree never came up");
+        }
+
+        const auto [outcome, afterRelease] = pressHotkey();
+        qInfo("outcome %lld ms after the keys' release", afterRelease);
+        const auto clipboard = [](const char* type) {
+            return X11Programs::run(u"xclip"_s, {"-o", "-selection", "clipboard", "-t", type}).value_or(QByteArray());
+        };
+        if (!ownCopyFirst) {
+            verifyRefusedAsPassword(outcome);
+            QCOMPARE(clipboard("text/plain"), QByteArrayLiteral("before the capture"));
+            return;
+        }
+        if (const auto* error = std::get_if<CaptureError>(&outcome))
+            QFAIL(qPrintable(error->errorDescription() + u' ' + error->diagnostic()));
+        QCOMPARE(std::get<CaptureResult>(outcome).text, knownText);
+        QCOMPARE(clipboard("text/plain"), entryPassword);
+        QCOMPARE(clipboard("x-kde-passwordManagerHint"), QByteArrayLiteral("secret"));
+    }
+
+    // The shortcut held down for two seconds, the server repeating its key, over a terminal whose
+    // selection is read at once: one capture, not one for each repeat.
+    void heldShortcutCapturesOnce()
+    {
+        if (!X11Programs::available(u"xterm"_s))
+            QSKIP("xterm is not installed");
+        QVERIFY(startAccessibility());
+        Child xterm;
+        QVERIFY(X11Programs::startXtermWithWordSelected(xterm, u"tessellate"_s));
+        QVERIFY(waitUntilFrontmost(xterm.pid()));
+        const auto [outcome, afterRelease] = pressHotkey(std::chrono::milliseconds(2000));
+        if (const auto* error = std::get_if<CaptureError>(&outcome))
+            QFAIL(qPrintable(error->errorDescription() + u' ' + error->diagnostic()));
+        QCOMPARE(std::get<CaptureResult>(outcome).text, u"tessellate"_s);
+        QTest::qWait(500);
+        QCOMPARE(m_captures, 1);
     }
 
     // Firefox with its accessibility on: the page's own address from its tree (Firefox hosts the

@@ -232,6 +232,9 @@ void TestCaptureFlow::failures_data()
     QTest::newRow("no selection, diagnostic hidden")
         << int(C::noSelection) << "No text was selected in the frontmost application."
         << "Capture failed: No text was selected in the frontmost application.";
+    QTest::newRow("password refused, diagnostic hidden")
+        << int(C::passwordRefused) << "A password field was refused. Tessellon never captures passwords."
+        << "Capture failed: A password field was refused. Tessellon never captures passwords.";
     QTest::newRow("another failure") << -1 << "Tessellon could not capture the selected text."
                                      << "Capture failed: worker stopped";
 }
@@ -254,6 +257,9 @@ void TestCaptureFlow::failures()
     case int(CaptureError::Code::clipboardTooLarge): outcome = CaptureError::clipboardTooLarge(); break;
     case int(CaptureError::Code::noSelection):
         outcome = CaptureError::noSelection(QStringLiteral("app=Editor changed=false types=[]"));
+        break;
+    case int(CaptureError::Code::passwordRefused):
+        outcome = CaptureError::passwordRefused(QStringLiteral("app=Editor changed=true types=[], protected=yes"));
         break;
     }
     h.finish(outcome);

@@ -164,6 +164,38 @@ private slots:
         QCOMPARE(captures, 3);
     }
 
+    // A held key repeats: with Xkb's detectable auto-repeat as presses alone, without it as
+    // release-and-press pairs at one time. Only a press after a release is a new press; a key
+    // silent for longer than any repeat delay lost its release, and its next press is new.
+    void autoRepeatIsNoPress_data()
+    {
+        QTest::addColumn<QString>("events"); // "p" a press, "r" a release, each at a server time in ms
+        QTest::addColumn<QList<bool>>("newPresses"); // per press, in order
+        QTest::newRow("detectable auto-repeat")
+            << "p1000 p1660 p1700 p1740 r1760 p3000" << QList<bool> {true, false, false, false, true};
+        QTest::newRow("release and press pairs")
+            << "p1000 r1660 p1660 r1700 p1700 r1740 p1741" << QList<bool> {true, false, false, true};
+        QTest::newRow("presses in quick succession")
+            << "p1000 r1050 p1100 r1150 p1200" << QList<bool> {true, true, true};
+        QTest::newRow("a lost release") << "p1000 p4000" << QList<bool> {true, true};
+        QTest::newRow("server time wrapping") << "p4294967290 p30 r40 p41" << QList<bool> {true, false, true};
+    }
+    void autoRepeatIsNoPress()
+    {
+        QFETCH(QString, events);
+        QFETCH(QList<bool>, newPresses);
+        X11HotKeyService service;
+        QList<bool> seen;
+        for (const QString& event : events.split(u' ')) {
+            const auto time = xcb_timestamp_t(event.mid(1).toUInt());
+            if (event.startsWith(u'r'))
+                QVERIFY(!service.isRepeat(false, time));
+            else
+                seen.append(!service.isRepeat(true, time));
+        }
+        QCOMPARE(seen, newPresses);
+    }
+
     void oneVariantHeldElsewhereRefusesAllAndKeepsNone()
     {
         const xcb_keycode_t keycode = X11HotKeyService::keycodeOf(m_x->connection(), "AB03");

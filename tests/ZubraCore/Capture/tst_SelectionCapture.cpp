@@ -20,6 +20,7 @@ Q_DECLARE_METATYPE(CaptureError::Code)
 
 namespace {
 const QString plainType = QStringLiteral("text/plain");
+const QString passwordSentence = QStringLiteral("A password field was refused. Tessellon never captures passwords.");
 const QString htmlType = QStringLiteral("text/html");
 
 // Forwards to a memory pasteboard, counting reads and writes and letting a test act (as another
@@ -144,7 +145,13 @@ const CaptureError* errorOf(const CaptureOutcome& outcome)
 {
     return std::get_if<CaptureError>(&outcome);
 }
+
+// What the program in front has of a tree: one that tells its fields, none at all, or only the
+// PRIMARY selection standing in for a focused element.
+enum class Tree { shown, none, standIn };
 } // namespace
+
+Q_DECLARE_METATYPE(Tree)
 
 class TestSelectionCapture : public QObject
 {
@@ -712,8 +719,8 @@ private slots:
         rig.keys.copyCommand = copyCommand;
         const CaptureOutcome outcome = rig.run();
         QVERIFY(errorOf(outcome));
-        QCOMPARE(errorOf(outcome)->code(), CaptureError::Code::noSelection);
-        QCOMPARE(errorOf(outcome)->errorDescription(), QStringLiteral("No text was selected in the frontmost application."));
+        QCOMPARE(errorOf(outcome)->code(), CaptureError::Code::passwordRefused);
+        QCOMPARE(errorOf(outcome)->errorDescription(), passwordSentence);
         QVERIFY(!errorOf(outcome)->diagnostic().contains(QLatin1String("hunter2")));
         QVERIFY(rig.keys.events.isEmpty());
         QCOMPARE(rig.pasteboard.writes, 0);
@@ -726,36 +733,61 @@ private slots:
 
     // What a password field shows in place of its text (a Tk entry copies it; Swing and
     // WebKitGTK put it on PRIMARY) is refused as a password from every channel, and nothing of it,
-    // not even its length, reaches the log. Masks of three or fewer, and mixed text, are text.
+    // not even its length, reaches the log. Masks of three or fewer, and mixed text, are text. A
+    // program without a tree (no element, or PRIMARY standing in for one) may mask with any
+    // symbol or punctuation character; letters and digits stay text.
     void passwordMaskIsRefused_data()
     {
         QTest::addColumn<QString>("channel"); // copy, tree, terminal or script
+        QTest::addColumn<Tree>("tree");
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("refused");
         const QString tk = QStringLiteral("**************");
         const QString bullets
             = QStringLiteral("\u2022\u2022\u2022\u2022\u2022\u2022\u2022\u2022\u2022\u2022\u2022\u2022\u2022");
-        QTest::newRow("asterisks copied") << "copy" << tk << true;
-        QTest::newRow("bullets copied") << "copy" << bullets << true;
+        const QString hashes = QStringLiteral("#############");
+        QTest::newRow("asterisks copied") << "copy" << Tree::shown << tk << true;
+        QTest::newRow("bullets copied") << "copy" << Tree::shown << bullets << true;
         QTest::newRow("black circles in the tree")
-            << "tree" << QStringLiteral("\u25CF\u25CF\u25CF\u25CF\u25CF") << true;
+            << "tree" << Tree::shown << QStringLiteral("\u25CF\u25CF\u25CF\u25CF\u25CF") << true;
         QTest::newRow("asterisk operators in a terminal")
-            << "terminal" << QStringLiteral(" \u2217\u2217\u2217\u2217\n") << true;
-        QTest::newRow("bullets from the page's script") << "script" << bullets << true;
-        QTest::newRow("four asterisks") << "copy" << QStringLiteral("****") << true;
-        QTest::newRow("three asterisks") << "copy" << QStringLiteral("***") << false;
-        QTest::newRow("asterisks around a word") << "copy" << QStringLiteral("**bold**") << false;
-        QTest::newRow("two mask characters") << "copy" << QStringLiteral("**\u2022\u2022**") << false;
-        QTest::newRow("spaced bullets") << "tree" << QStringLiteral("\u2022 \u2022 \u2022 \u2022") << false;
-        QTest::newRow("a rule of dashes") << "copy" << QStringLiteral("--------") << false;
+            << "terminal" << Tree::shown << QStringLiteral(" \u2217\u2217\u2217\u2217\n") << true;
+        QTest::newRow("bullets from the page's script") << "script" << Tree::shown << bullets << true;
+        QTest::newRow("four asterisks") << "copy" << Tree::shown << QStringLiteral("****") << true;
+        QTest::newRow("three asterisks") << "copy" << Tree::shown << QStringLiteral("***") << false;
+        QTest::newRow("asterisks around a word") << "copy" << Tree::shown << QStringLiteral("**bold**") << false;
+        QTest::newRow("two mask characters") << "copy" << Tree::shown << QStringLiteral("**\u2022\u2022**") << false;
+        QTest::newRow("spaced bullets") << "tree" << Tree::shown << QStringLiteral("\u2022 \u2022 \u2022 \u2022")
+                                        << false;
+        QTest::newRow("a rule of dashes") << "copy" << Tree::shown << QStringLiteral("--------") << false;
+        QTest::newRow("hashes where a tree tells the field") << "copy" << Tree::shown << hashes << false;
+        QTest::newRow("hashes copied without a tree") << "copy" << Tree::none << hashes << true;
+        QTest::newRow("four hashes without a tree") << "copy" << Tree::none << QStringLiteral("####") << true;
+        QTest::newRow("three hashes without a tree") << "copy" << Tree::none << QStringLiteral("###") << false;
+        QTest::newRow("dashes without a tree") << "copy" << Tree::none << QStringLiteral("--------") << true;
+        QTest::newRow("dollar signs without a tree") << "copy" << Tree::none << QStringLiteral("$$$$$") << true;
+        QTest::newRow("a symbol beyond 16 bits without a tree")
+            << "copy" << Tree::none << QStringLiteral("\U0001F512\U0001F512\U0001F512\U0001F512") << true;
+        QTest::newRow("two symbols beyond 16 bits")
+            << "copy" << Tree::none << QStringLiteral("\U0001F512\U0001F512") << false;
+        QTest::newRow("hashes in PRIMARY standing in") << "terminal" << Tree::standIn << hashes << true;
+        QTest::newRow("letters without a tree") << "copy" << Tree::none << QStringLiteral("xxxxxxxx") << false;
+        QTest::newRow("digits without a tree") << "copy" << Tree::none << QStringLiteral("00000000") << false;
+        QTest::newRow("hashes with a word without a tree") << "copy" << Tree::none << QStringLiteral("#### x") << false;
+        QTest::newRow("spaced hashes without a tree") << "copy" << Tree::none << QStringLiteral("## ##") << false;
     }
     void passwordMaskIsRefused()
     {
         QFETCH(QString, channel);
+        QFETCH(Tree, tree);
         QFETCH(QString, text);
         QFETCH(bool, refused);
         Rig rig(channel == QLatin1String("script") ? QStringLiteral("com.google.Chrome")
                                                    : QStringLiteral("org.example.Editor"));
+        if (tree == Tree::none)
+            rig.accessibility = MemoryAccessibility();
+        else if (tree == Tree::standIn)
+            rig.focused()->set(AccessibleAttribute::StandIn, AccessibleValue::ofFlag(true));
         if (channel == QLatin1String("copy"))
             rig.copyOn(1, {{{plainType, text.toUtf8()}}});
         else if (channel == QLatin1String("script"))
@@ -771,7 +803,8 @@ private slots:
             return;
         }
         QVERIFY2(!resultOf(outcome), "a password field's mask was captured");
-        QCOMPARE(errorOf(outcome)->code(), CaptureError::Code::noSelection);
+        QCOMPARE(errorOf(outcome)->code(), CaptureError::Code::passwordRefused);
+        QCOMPARE(errorOf(outcome)->errorDescription(), passwordSentence);
         QVERIFY2(errorOf(outcome)->diagnostic().endsWith(QLatin1String(", protected=yes")),
             qPrintable(errorOf(outcome)->diagnostic()));
         QVERIFY(errorOf(outcome)->diagnostic().contains(QLatin1String("postCopyTextLength=-1")));
@@ -781,6 +814,51 @@ private slots:
         for (const SystemLogEntry& entry : m_log.entries())
             QVERIFY(
                 !(entry.publicPart + entry.privatePart).contains(text.trimmed().left(SelectionCapture::maskRepeats)));
+    }
+
+    // A copy a password manager marked as a password (KeePassXC copies an entry's password on
+    // Control+C): refused before its text is read, the user's clipboard put back. An empty mark
+    // marks nothing; a mark whose owner does not answer counts as one.
+    void markedPasswordIsRefused_data()
+    {
+        QTest::addColumn<QByteArray>("hint"); // the mark's value; null: no mark
+        QTest::addColumn<bool>("silent"); // the owner never answers the mark
+        QTest::addColumn<bool>("refused");
+        QTest::newRow("KeePassXC's secret") << QByteArrayLiteral("secret") << false << true;
+        QTest::newRow("another value") << QByteArrayLiteral("1") << false << true;
+        QTest::newRow("an unanswered mark") << QByteArrayLiteral("secret") << true << true;
+        QTest::newRow("an empty mark") << QByteArray("") << false << false;
+        QTest::newRow("no mark") << QByteArray() << false << false;
+    }
+    void markedPasswordIsRefused()
+    {
+        QFETCH(QByteArray, hint);
+        QFETCH(bool, silent);
+        QFETCH(bool, refused);
+        Rig rig;
+        ItemData copied {{plainType, QByteArrayLiteral("hunter2secret")}};
+        if (!hint.isNull())
+            copied.append({PasteboardType::passwordManagerHint, hint});
+        rig.copyOn(1, {copied});
+        if (silent)
+            rig.memory.neverAnswer(PasteboardType::passwordManagerHint);
+        const CaptureOutcome outcome = rig.run();
+        QCOMPARE(rig.memory.items(), (Items {{{plainType, QByteArrayLiteral("original")}}}));
+        if (!refused) {
+            QVERIFY(resultOf(outcome));
+            QCOMPARE(resultOf(outcome)->text, QStringLiteral("hunter2secret"));
+            return;
+        }
+        QVERIFY2(!resultOf(outcome), "a marked password was captured");
+        QCOMPARE(errorOf(outcome)->code(), CaptureError::Code::passwordRefused);
+        QCOMPARE(errorOf(outcome)->errorDescription(), passwordSentence);
+        QVERIFY(errorOf(outcome)->diagnostic().contains(QLatin1String("postCopyTextLength=-1")));
+        // Only the snapshot before the copy read the clipboard's text: the copy's was never asked for.
+        QCOMPARE(rig.memory.dataReads().count(plainType), 1);
+        QVERIFY(m_log.messages(QStringLiteral("app"))
+                    .contains(QStringLiteral("Capture refused in Editor: the copy is marked as a password")));
+        for (const SystemLogEntry& entry : m_log.entries())
+            QVERIFY(!(entry.publicPart + entry.privatePart).contains(QLatin1String("hunter2")));
     }
 
     // A terminal where selecting is copying: its selection is read at once, no key reaches it,
