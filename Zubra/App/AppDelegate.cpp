@@ -499,8 +499,29 @@ void AppDelegate::showAccessibilityPrompt()
 
 void AppDelegate::showMainWindowFromNotification()
 {
+    // A burst of requests brings the window forward once, not once a request: the window
+    // manager would go on taking the focus from the user's next program long after the burst.
+    if (m_showRequestPending || isMainWindowActive())
+        return;
+    m_showRequestPending = true;
     logMP(QStringLiteral("Show-window request from another instance"));
     showMainWindow();
+    QPointer<AppDelegate> self(this);
+    m_services.queue->asyncAfter(showRequestSettling, work([self] {
+        if (self)
+            self->m_showRequestPending = false;
+    }));
+}
+
+bool AppDelegate::isMainWindowActive() const
+{
+    if (!m_mainWindow || !m_mainWindow->isVisible() || m_mainWindow->isMinimized())
+        return false;
+    // A sheet on the window counts as the window.
+    for (const QWidget* window = QApplication::activeWindow(); window; window = window->parentWidget())
+        if (window == m_mainWindow)
+            return true;
+    return false;
 }
 
 void AppDelegate::showAbout()

@@ -74,6 +74,7 @@ private slots:
     void settingsWindowPlacement();
     void settingsWindowAnswersTheWindowShortcuts_data();
     void settingsWindowAnswersTheWindowShortcuts();
+    void showWindowRequest_data();
     void showWindowRequest();
     void handOffTouchesNoLibrary();
     void undeliveredHandOffStartsThisInstance();
@@ -702,14 +703,55 @@ void TestAppDelegate::settingsWindowAnswersTheWindowShortcuts()
     QCOMPARE(h.notifications, QStringList {notification});
 }
 
+void TestAppDelegate::showWindowRequest_data()
+{
+    QTest::addColumn<QString>("inFront"); // the window in front when the requests come
+    QTest::addColumn<int>("requests");
+    QTest::addColumn<int>("taken");
+    QTest::newRow("one request, no window yet") << "none" << 1 << 1;
+    QTest::newRow("a burst, no window yet") << "none" << 1000 << 1;
+    QTest::newRow("a burst, the library window in front") << "library" << 1000 << 0;
+    QTest::newRow("a burst, the settings in front") << "settings" << 1000 << 1;
+}
+
+// A burst of requests brings the library window forward once; once it has come forward, a
+// request while another window is in front brings it forward again.
 void TestAppDelegate::showWindowRequest()
 {
+    QFETCH(QString, inFront);
+    QFETCH(int, requests);
+    QFETCH(int, taken);
     AppHarness h;
     h.delegate->finishLaunching({"tessellon"});
     QVERIFY(!h.delegate->mainWindow());
-    h.channel.receiveShowWindowRequest();
+    const auto activate = [](QWidget* window) {
+        window->activateWindow();
+        return QTest::qWaitForWindowActive(window);
+    };
+    if (inFront != u"none") {
+        h.delegate->showMainWindow();
+        QVERIFY(activate(h.delegate->mainWindow()));
+    }
+    if (inFront == u"settings") {
+        h.delegate->showSettings();
+        QVERIFY(activate(h.delegate->settingsWindow()));
+    }
+    const auto takenSoFar
+        = [&h] { return h.fixture.appLines().count(QStringLiteral("Show-window request from another instance")); };
+    for (int i = 0; i < requests; ++i) {
+        h.channel.receiveShowWindowRequest();
+        QCoreApplication::processEvents();
+    }
+    QCOMPARE(takenSoFar(), taken);
     QVERIFY(h.delegate->mainWindow() && h.delegate->mainWindow()->isVisible());
-    QVERIFY(h.fixture.appLines().contains(QStringLiteral("Show-window request from another instance")));
+    QVERIFY(QTest::qWaitForWindowActive(h.delegate->mainWindow()));
+
+    h.advance(AppDelegate::showRequestSettling);
+    h.delegate->showSettings();
+    QVERIFY(activate(h.delegate->settingsWindow()));
+    h.channel.receiveShowWindowRequest();
+    QCOMPARE(takenSoFar(), taken + 1);
+    QVERIFY(QTest::qWaitForWindowActive(h.delegate->mainWindow()));
 }
 
 void TestAppDelegate::handOffTouchesNoLibrary()
