@@ -383,6 +383,10 @@ void AppDelegate::showSettings()
             window->restoreGeometry(frame);
         window->installEventFilter(this);
         m_settingsWindow = window;
+    } else if (!m_settingsWindow->isVisible()) {
+        // Closing gave up the native window, and the window manager would place a new one as it
+        // places any new window: it opens again where the user left it.
+        m_settingsWindow->move(m_settingsWindow->pos());
     }
     bringForward(m_settingsWindow);
 }
