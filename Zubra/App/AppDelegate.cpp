@@ -32,6 +32,7 @@
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace {
 
@@ -234,9 +235,16 @@ void AppDelegate::finishLaunching(const QStringList& arguments, std::chrono::mil
     if (const auto problem = AppSettings(m_services.settings).storageProblem())
         logMP(*problem);
 
-    if (m_services.channel)
+    if (m_services.channel) {
         connect(m_services.channel, &InstanceChannel::showWindowRequested, this,
             &AppDelegate::showMainWindowFromNotification);
+        // Leaving the library window ends the merging of show-window requests: the next one
+        // brings it back.
+        connect(qApp, &QGuiApplication::focusWindowChanged, this, [this] {
+            if (!isMainWindowActive())
+                m_showRequestPending = false;
+        });
+    }
 
     // The updater needs nothing at launch: this build reports it unavailable when asked.
     setupStatusItem();
@@ -505,11 +513,14 @@ void AppDelegate::showMainWindowFromNotification()
 {
     // A burst of requests brings the window forward once, not once a request: the window
     // manager would go on taking the focus from the user's next program long after the burst.
-    if (m_showRequestPending || isMainWindowActive())
+    // A request is merged into the one before while that one settles, and until the user leaves
+    // the window it brought forward; one that finds the window in front has nothing to do.
+    if (m_showRequestPending)
         return;
     m_showRequestPending = true;
     logMP(QStringLiteral("Show-window request from another instance"));
-    showMainWindow();
+    if (!isMainWindowActive())
+        showMainWindow();
     QPointer<AppDelegate> self(this);
     m_services.queue->asyncAfter(showRequestSettling, work([self] {
         if (self)

@@ -44,8 +44,8 @@ public:
     static constexpr std::chrono::milliseconds accessibilityPromptDelay {400};
     static constexpr std::chrono::milliseconds showWindowFlagDelay {600};
     static constexpr std::chrono::milliseconds captureFlagDelay {1200};
-    // How long a show-window request counts as under way: the window manager may take that long
-    // to bring the window forward, and requests meanwhile are merged into it.
+    // How long a show-window request counts as under way at most: the window manager may take
+    // that long to bring the window forward, and requests meanwhile are merged into it.
     static constexpr std::chrono::milliseconds showRequestSettling {1000};
     // How long quitting waits for a capture under way to put the clipboard back.
     static constexpr std::chrono::milliseconds quitCaptureBound {5000};
