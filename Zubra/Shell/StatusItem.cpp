@@ -2,6 +2,7 @@
 
 #include "Zubra/Shell/BrandMark.h"
 #include "Zubra/Shell/ShellX11.h"
+#include "Zubra/Shell/StatusItemAccessible.h"
 #include "ZubraCore/Support/Logging.h"
 
 #include <QAction>
@@ -33,6 +34,7 @@ StatusItem::StatusItem(QMenu* menu, bool trayAvailable, QObject* parent)
     });
     // Also told of palette changes (a theme switched to dark), which change the variant.
     m_menu->installEventFilter(this);
+    StatusItemAccessible::listWhileShown(m_menu.get());
     if (!m_docked)
         logMP(QStringLiteral("No system tray: the status item is not shown; the library window opens instead"));
     // Shown either way: Qt docks the icon when a tray appears later.

@@ -2,13 +2,15 @@
 // log; with a tray (this test's own XEmbed host, holding _NET_SYSTEM_TRAY_S0) it docks showing the
 // brand mark in the tray's text colour, or else in the variant its panel's background asks for
 // whatever the palette, and its menu's items drive the application, also by the keys the menu
-// shows while it is open (pressed through xdotool), without taking a window's keys.
+// shows while it is open (pressed through xdotool), without taking a window's keys; while open,
+// a screen reader finds the menu and its items beside the windows.
 
 #include "../../App/AppHarness.h"
 #include "../../ReviewImage.h"
 #include "Platform/X11/XcbConnection.h"
 #include "Zubra/App/MenuBar.h"
 #include "Zubra/Shell/StatusItem.h"
+#include "support/AtspiTree.h"
 #include "support/TestMain.h"
 #include "support/X11Programs.h"
 #include "support/X11Wait.h"
@@ -196,6 +198,7 @@ private slots:
     void keysWhileTheMenuIsOpen_data();
     void keysWhileTheMenuIsOpen();
     void aWindowKeepsItsKeys();
+    void openMenuInTheAccessibleTree();
 
 private:
     // Docks a new status item of the harness and pops its menu up with a click on the icon.
@@ -412,6 +415,40 @@ void TestStatusItem::aWindowKeepsItsKeys()
     QTRY_COMPARE(h.notifications, QStringList {"TessellonNewPrompt"});
     QVERIFY(!h.delegate->settingsWindow());
     QCOMPARE(h.captures.size(), 0);
+}
+
+// While the status menu is open, a screen reader walking the application's tree finds it, named
+// as the status item, with its items; an item's action chooses it. Closed, the menu leaves the
+// tree and the windows stay in it.
+void TestStatusItem::openMenuInTheAccessibleTree()
+{
+    AppHarness h(ShellFixture::Library::empty, std::nullopt, {}, true);
+    QVERIFY(openMenuByClick(h));
+    QList<AtspiTree::Element> tree = AtspiTree::read();
+    const int menu = AtspiTree::indexOf(tree, QStringLiteral("Tessellon menu"), QStringLiteral("popup menu"));
+    QStringList listed;
+    for (const AtspiTree::Element& e : tree)
+        if (e.parent < 0)
+            listed << e.role + u' ' + e.name;
+    QVERIFY2(menu >= 0, qPrintable(QStringLiteral("the application lists: ") + listed.join(u", ")));
+    QCOMPARE(tree[menu].parent, -1); // one of the application's own elements
+    QStringList items;
+    for (const AtspiTree::Element& item : AtspiTree::childrenOf(tree, menu))
+        items << item.name;
+    QCOMPARE(items, titles(*h.delegate->statusItem()->menu()).replaceInStrings(QStringLiteral("-"), QString()));
+    const auto open = AtspiTree::named(tree, QStringLiteral("Open Tessellon"), QStringLiteral("menu item"));
+    QVERIFY(open);
+    QVERIFY2(!open->actions.isEmpty(), "no action");
+    bool done = false;
+    AtspiTree::withReader([&](AtspiTree::Reader& reader) { done = reader.doAction(open->ref, open->actions.first()); });
+    QVERIFY(done);
+    QTRY_VERIFY(h.delegate->mainWindow() && h.delegate->mainWindow()->isVisible());
+    QTRY_VERIFY(!h.delegate->statusItem()->menu()->isVisible());
+
+    tree = AtspiTree::read();
+    QVERIFY(!AtspiTree::named(tree, QStringLiteral("Tessellon menu")));
+    QVERIFY(!AtspiTree::named(tree, QStringLiteral("Open Tessellon")));
+    QVERIFY(AtspiTree::indexOf(tree, QStringLiteral("Tessellon"), QStringLiteral("frame")) >= 0);
 }
 
 TESSELLON_GUI_TEST_MAIN(TestStatusItem)
