@@ -12,9 +12,14 @@ namespace {
 template<typename T>
 using Reply = std::unique_ptr<T, decltype(&std::free)>;
 
-template<typename T>
-Reply<T> reply(T* r)
+// Waits for the answer. An error (the window went away, or is not wholly on screen) comes back
+// here instead of reaching Qt's event queue, which would warn about it.
+template<typename Cookie, typename T>
+Reply<T> answer(xcb_connection_t* c, Cookie cookie, T* (*get)(xcb_connection_t*, Cookie, xcb_generic_error_t**))
 {
+    xcb_generic_error_t* error = nullptr;
+    T* r = get(c, cookie, &error);
+    std::free(error);
     return Reply<T>(r, &std::free);
 }
 
@@ -47,15 +52,15 @@ int bitsPerPixel(xcb_connection_t* c, uint8_t depth)
 // true-colour pixels with 8 bits a channel.
 std::optional<QColor> commonColour(xcb_connection_t* c, xcb_window_t window, const QRect& area, const QRect& inner)
 {
-    const auto image = reply(xcb_get_image_reply(c,
+    const auto image = answer(c,
         xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, window, int16_t(area.x()), int16_t(area.y()),
             uint16_t(area.width()), uint16_t(area.height()), ~0u),
-        nullptr));
+        xcb_get_image_reply);
     if (!image)
         return std::nullopt;
     const xcb_visualtype_t* visual = visualOf(c, image->visual);
-    if (!visual || bitsPerPixel(c, image->depth) != 32 || visual->red_mask != 0xFF0000
-        || visual->green_mask != 0xFF00 || visual->blue_mask != 0xFF)
+    if (!visual || bitsPerPixel(c, image->depth) != 32 || visual->red_mask != 0xFF0000 || visual->green_mask != 0xFF00
+        || visual->blue_mask != 0xFF)
         return std::nullopt;
     const int length = xcb_get_image_data_length(image.get());
     if (length < area.width() * area.height() * 4)
@@ -68,8 +73,9 @@ std::optional<QColor> commonColour(xcb_connection_t* c, xcb_window_t window, con
             if (inner.contains(area.x() + x, area.y() + y))
                 continue;
             const uint8_t* p = data + (y * area.width() + x) * 4;
-            const uint32_t pixel = bigEndian ? (uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3])
-                                             : (uint32_t(p[3]) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0]);
+            const uint32_t pixel = bigEndian
+                ? (uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3])
+                : (uint32_t(p[3]) << 24 | uint32_t(p[2]) << 16 | uint32_t(p[1]) << 8 | p[0]);
             ++counts[qRgb(int(pixel >> 16 & 0xFF), int(pixel >> 8 & 0xFF), int(pixel & 0xFF))];
         }
     if (counts.isEmpty())
@@ -126,24 +132,24 @@ std::optional<QColor> backgroundAround(xcb_connection_t* c, xcb_window_t window)
 {
     if (!c || window == XCB_WINDOW_NONE)
         return std::nullopt;
-    const auto own = reply(xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr));
+    const auto own = answer(c, xcb_get_geometry(c, window), xcb_get_geometry_reply);
     if (!own)
         return std::nullopt;
     // A tray puts its icon in a socket of the icon's size, itself in the panel: a few levels up.
     xcb_window_t ancestor = window;
     for (int level = 0; level < 4; ++level) {
-        const auto tree = reply(xcb_query_tree_reply(c, xcb_query_tree(c, ancestor), nullptr));
+        const auto tree = answer(c, xcb_query_tree(c, ancestor), xcb_query_tree_reply);
         if (!tree || tree->parent == XCB_WINDOW_NONE || tree->parent == tree->root)
             return std::nullopt;
         ancestor = tree->parent;
-        const auto bounds = reply(xcb_get_geometry_reply(c, xcb_get_geometry(c, ancestor), nullptr));
-        const auto origin = reply(xcb_translate_coordinates_reply(
-            c, xcb_translate_coordinates(c, window, ancestor, 0, 0), nullptr));
+        const auto bounds = answer(c, xcb_get_geometry(c, ancestor), xcb_get_geometry_reply);
+        const auto origin
+            = answer(c, xcb_translate_coordinates(c, window, ancestor, 0, 0), xcb_translate_coordinates_reply);
         if (!bounds || !origin)
             return std::nullopt;
         const QRect inner(origin->dst_x, origin->dst_y, own->width, own->height);
-        const QRect area
-            = inner.adjusted(-surroundings, -surroundings, surroundings, surroundings) & QRect(0, 0, bounds->width, bounds->height);
+        const QRect area = inner.adjusted(-surroundings, -surroundings, surroundings, surroundings)
+            & QRect(0, 0, bounds->width, bounds->height);
         const QRect covered = inner & area;
         if (area.width() * area.height() - covered.width() * covered.height() >= fewestPixels)
             return commonColour(c, ancestor, area, inner);

@@ -1,10 +1,11 @@
 // The built program on a real X session, with its own empty data, settings, log and runtime
 // folders: a second start hands off to the running one without touching the library; Settings,
 // moved and closed, opens again where it was left; a burst of show-window requests brings the
-// library window forward once and leaves the focus to the user's next program; the capture hotkey, pressed with xdotool over a Qt window and over xterm, puts the selected text
-// into the library file within two seconds, leaves the user's clipboard as it was and shows a
-// toast; SIGTERM ends the program cleanly. A screenshot of the window after the captures is kept
-// in the build folder for review.
+// library window forward once and leaves the focus to the user's next program; the capture
+// hotkey, pressed with xdotool over a Qt window and over xterm, puts the selected text into the
+// library file within two seconds, leaves the user's clipboard as it was and shows a toast;
+// SIGTERM ends the program cleanly. A screenshot of the window after the captures is kept in the
+// build folder for review.
 
 #include "Platform/X11/QtPasteboard.h"
 #include "Platform/X11/XcbConnection.h"
