@@ -256,8 +256,9 @@ private slots:
         QVERIFY(X11Programs::key(QStringLiteral("Escape")));
     }
 
-    // Thousands of show-window requests over the instance socket: every one is answered, the
-    // window comes forward once, and the program the user turns to next keeps the focus.
+    // Thousands of show-window requests over the instance socket: every one is answered, at most
+    // one a second is taken (the rest are merged), and the program the user turns to next keeps
+    // the focus.
     void showWindowBurstLeavesTheFocus()
     {
         QString socketPath;
@@ -268,6 +269,8 @@ private slots:
         QVERIFY(!socketPath.isEmpty());
         const qsizetype linesBefore = logText().count(QStringLiteral("Show-window request from another instance"));
         constexpr int requests = 3000;
+        QElapsedTimer burst;
+        burst.start();
         for (int i = 0; i < requests; ++i) {
             QLocalSocket socket;
             socket.connectToServer(socketPath);
@@ -277,7 +280,9 @@ private slots:
             // The running instance hangs up once it has read the request.
             QVERIFY(socket.state() == QLocalSocket::UnconnectedState || socket.waitForDisconnected(5000));
         }
-        QVERIFY(logText().count(QStringLiteral("Show-window request from another instance")) - linesBefore <= 2);
+        const qsizetype taken
+            = logText().count(QStringLiteral("Show-window request from another instance")) - linesBefore;
+        QVERIFY2(taken <= 2 + burst.elapsed() / 1000, qPrintable(QString::number(taken)));
 
         Child target;
         QVERIFY(target.start(QStringLiteral(TESSELLON_CAPTURE_TARGET),
