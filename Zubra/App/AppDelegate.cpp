@@ -32,6 +32,7 @@
 #include <QScreen>
 #include <QSystemTrayIcon>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace {
 
@@ -234,9 +235,16 @@ void AppDelegate::finishLaunching(const QStringList& arguments, std::chrono::mil
     if (const auto problem = AppSettings(m_services.settings).storageProblem())
         logMP(*problem);
 
-    if (m_services.channel)
+    if (m_services.channel) {
         connect(m_services.channel, &InstanceChannel::showWindowRequested, this,
             &AppDelegate::showMainWindowFromNotification);
+        // Leaving the library window ends the merging of show-window requests: the next one
+        // brings it back.
+        connect(qApp, &QGuiApplication::focusWindowChanged, this, [this] {
+            if (!isMainWindowActive())
+                m_showRequestPending = false;
+        });
+    }
 
     // The updater needs nothing at launch: this build reports it unavailable when asked.
     setupStatusItem();
@@ -383,6 +391,10 @@ void AppDelegate::showSettings()
             window->restoreGeometry(frame);
         window->installEventFilter(this);
         m_settingsWindow = window;
+    } else if (!m_settingsWindow->isVisible()) {
+        // Closing gave up the native window, and the window manager would place a new one as it
+        // places any new window: it opens again where the user left it.
+        m_settingsWindow->move(m_settingsWindow->pos());
     }
     bringForward(m_settingsWindow);
 }
@@ -499,8 +511,32 @@ void AppDelegate::showAccessibilityPrompt()
 
 void AppDelegate::showMainWindowFromNotification()
 {
+    // A burst of requests brings the window forward once, not once a request: the window
+    // manager would go on taking the focus from the user's next program long after the burst.
+    // A request is merged into the one before while that one settles, and until the user leaves
+    // the window it brought forward; one that finds the window in front has nothing to do.
+    if (m_showRequestPending)
+        return;
+    m_showRequestPending = true;
     logMP(QStringLiteral("Show-window request from another instance"));
-    showMainWindow();
+    if (!isMainWindowActive())
+        showMainWindow();
+    QPointer<AppDelegate> self(this);
+    m_services.queue->asyncAfter(showRequestSettling, work([self] {
+        if (self)
+            self->m_showRequestPending = false;
+    }));
+}
+
+bool AppDelegate::isMainWindowActive() const
+{
+    if (!m_mainWindow || !m_mainWindow->isVisible() || m_mainWindow->isMinimized())
+        return false;
+    // A sheet on the window counts as the window.
+    for (const QWidget* window = QApplication::activeWindow(); window; window = window->parentWidget())
+        if (window == m_mainWindow)
+            return true;
+    return false;
 }
 
 void AppDelegate::showAbout()

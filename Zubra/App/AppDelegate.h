@@ -44,6 +44,9 @@ public:
     static constexpr std::chrono::milliseconds accessibilityPromptDelay {400};
     static constexpr std::chrono::milliseconds showWindowFlagDelay {600};
     static constexpr std::chrono::milliseconds captureFlagDelay {1200};
+    // How long a show-window request counts as under way at most: the window manager may take
+    // that long to bring the window forward, and requests meanwhile are merged into it.
+    static constexpr std::chrono::milliseconds showRequestSettling {1000};
     // How long quitting waits for a capture under way to put the clipboard back.
     static constexpr std::chrono::milliseconds quitCaptureBound {5000};
 
@@ -168,6 +171,8 @@ private:
     void registerHotKey();
     void bringForward(QWidget* window);
     bool isTrayAvailable() const;
+    // The library window, or a sheet on it, has the focus.
+    bool isMainWindowActive() const;
     void saveWindowFrames();
     // What applicationWillTerminate does, once.
     void runTerminationSteps();
@@ -182,4 +187,5 @@ private:
     QPointer<QWidget> m_settingsWindow;
     bool m_terminated = false;
     bool m_accessibilityPromptOpen = false;
+    bool m_showRequestPending = false;
 };

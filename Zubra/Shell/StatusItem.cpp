@@ -2,6 +2,7 @@
 
 #include "Zubra/Shell/BrandMark.h"
 #include "Zubra/Shell/ShellX11.h"
+#include "Zubra/Shell/StatusItemAccessible.h"
 #include "ZubraCore/Support/Logging.h"
 
 #include <QAction>
@@ -11,6 +12,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QSystemTrayIcon>
+#include <QTimer>
 #include <cstdlib>
 #include <memory>
 #include <xcb/xcb.h>
@@ -22,6 +24,7 @@ StatusItem::StatusItem(QMenu* menu, bool trayAvailable, QObject* parent)
     , m_panelText(&StatusItemPanel::trayTextColor)
 {
     m_tray = new QSystemTrayIcon(this);
+    const QWidgetList before = QApplication::topLevelWidgets();
     refreshIcon();
     m_tray->setToolTip(toolTip);
     m_tray->setContextMenu(m_menu.get());
@@ -31,14 +34,26 @@ StatusItem::StatusItem(QMenu* menu, bool trayAvailable, QObject* parent)
     });
     // Also told of palette changes (a theme switched to dark), which change the variant.
     m_menu->installEventFilter(this);
+    StatusItemAccessible::listWhileShown(m_menu.get());
     if (!m_docked)
         logMP(QStringLiteral("No system tray: the status item is not shown; the library window opens instead"));
     // Shown either way: Qt docks the icon when a tray appears later.
     m_tray->show();
+    // The icon's window for an XEmbed tray, made by show(): once docked and painted, the panel
+    // around it is known.
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->inherits("QSystemTrayIconSys") && !before.contains(window)) {
+            m_trayWindow = window;
+            window->installEventFilter(this);
+        }
 }
 
 StatusItem::~StatusItem()
 {
+    // The menu outlives the other members: what it is told while destroyed no longer reaches here.
+    m_menu->removeEventFilter(this);
+    if (m_trayWindow)
+        m_trayWindow->removeEventFilter(this);
     m_tray->setContextMenu(nullptr);
 }
 
@@ -48,16 +63,27 @@ void StatusItem::setPanelTextSource(std::function<std::optional<QColor>()> sourc
     refreshIcon();
 }
 
-QColor StatusItem::markColor(const std::optional<QColor>& panelText, const QPalette& palette)
+QColor StatusItem::markColor(
+    const std::optional<QColor>& panelText, const std::optional<QColor>& panelBackground, const QPalette& palette)
 {
     if (panelText && panelText->isValid())
         return panelText->toRgb();
-    return palette.color(QPalette::Window).lightness() < 128 ? lightMark : darkMark;
+    const QColor background
+        = panelBackground && panelBackground->isValid() ? *panelBackground : palette.color(QPalette::Window);
+    return background.lightness() < 128 ? lightMark : darkMark;
+}
+
+std::optional<QColor> StatusItem::panelBackground() const
+{
+    if (!m_trayWindow || !m_trayWindow->isVisible())
+        return std::nullopt;
+    return ShellX11::backgroundAround(ShellX11::connection(), xcb_window_t(m_trayWindow->winId()));
 }
 
 void StatusItem::refreshIcon()
 {
-    const QColor color = markColor(m_panelText ? m_panelText() : std::nullopt, QApplication::palette());
+    const QColor color
+        = markColor(m_panelText ? m_panelText() : std::nullopt, panelBackground(), QApplication::palette());
     if (color == m_markColor && !m_tray->icon().isNull())
         return;
     m_markColor = color;
@@ -78,6 +104,15 @@ QAction* StatusItem::actionForKey(const QKeyEvent& event) const
 
 bool StatusItem::eventFilter(QObject* watched, QEvent* event)
 {
+    // Painted: docked, or its panel changed under it. Looked at once the painting is done.
+    if (watched == m_trayWindow && event->type() == QEvent::Paint && !m_panelCheckPending) {
+        m_panelCheckPending = true;
+        QTimer::singleShot(0, this, [this] {
+            m_panelCheckPending = false;
+            refreshIcon();
+        });
+        return false;
+    }
     if (watched == m_menu.get() && event->type() == QEvent::ApplicationPaletteChange) {
         refreshIcon();
         return false;

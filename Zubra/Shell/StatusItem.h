@@ -5,12 +5,15 @@
 // command.
 //
 // The mark is one colour, as panels show their icons: the panel's text colour where the tray
-// says it (_NET_SYSTEM_TRAY_COLORS), else a light or a dark variant chosen by the palette. While
-// its menu is open, the keys its items show (Ctrl+1, Ctrl+N, …) choose them.
+// says it (_NET_SYSTEM_TRAY_COLORS), else a light or a dark variant chosen by the panel's own
+// background as the X server shows it around the icon, else by the palette (a tray that draws
+// the icon itself). While its menu is open, the keys its items show (Ctrl+1, Ctrl+N, …) choose
+// them.
 
 #include <QColor>
 #include <QObject>
 #include <QPalette>
+#include <QPointer>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -19,6 +22,7 @@ class QAction;
 class QKeyEvent;
 class QMenu;
 class QSystemTrayIcon;
+class QWidget;
 
 class StatusItem final : public QObject
 {
@@ -40,9 +44,10 @@ public:
 
     // The colour the tray asks icons to be drawn in; by default the XEmbed tray's answer.
     void setPanelTextSource(std::function<std::optional<QColor>()> source);
-    // The mark's colour: the panel's text colour when known; else light on a dark palette
-    // (a dark desktop has dark panels) and dark on a light one.
-    static QColor markColor(const std::optional<QColor>& panelText, const QPalette& palette);
+    // The mark's colour: the panel's text colour when known; else light on a dark panel and dark
+    // on a light one; without either, the palette's window colour stands for the panel.
+    static QColor markColor(const std::optional<QColor>& panelText, const std::optional<QColor>& panelBackground,
+        const QPalette& palette);
     QColor currentMarkColor() const { return m_markColor; }
 
     // The menu's item whose key that press is, when it can be chosen.
@@ -53,11 +58,16 @@ protected:
 
 private:
     void refreshIcon();
+    // What the panel shows around the docked icon; none before it docks.
+    std::optional<QColor> panelBackground() const;
 
     std::unique_ptr<QMenu> m_menu;
     QSystemTrayIcon* m_tray = nullptr;
     bool m_docked = false;
     std::function<std::optional<QColor>()> m_panelText;
+    // The window Qt docks in an XEmbed tray; none with a StatusNotifierItem host.
+    QPointer<QWidget> m_trayWindow;
+    bool m_panelCheckPending = false;
     QColor m_markColor;
 };
 

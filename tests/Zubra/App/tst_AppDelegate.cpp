@@ -74,6 +74,7 @@ private slots:
     void settingsWindowPlacement();
     void settingsWindowAnswersTheWindowShortcuts_data();
     void settingsWindowAnswersTheWindowShortcuts();
+    void showWindowRequest_data();
     void showWindowRequest();
     void handOffTouchesNoLibrary();
     void undeliveredHandOffStartsThisInstance();
@@ -702,14 +703,64 @@ void TestAppDelegate::settingsWindowAnswersTheWindowShortcuts()
     QCOMPARE(h.notifications, QStringList {notification});
 }
 
+void TestAppDelegate::showWindowRequest_data()
+{
+    QTest::addColumn<QString>("inFront"); // the window in front when the requests come
+    QTest::addColumn<int>("requests");
+    QTest::addColumn<int>("shown"); // how often the library window was brought forward
+    QTest::newRow("one request, no window yet") << "none" << 1 << 1;
+    QTest::newRow("a burst, no window yet") << "none" << 1000 << 1;
+    QTest::newRow("a burst, the library window in front") << "library" << 1000 << 0;
+    QTest::newRow("a burst, the settings in front") << "settings" << 1000 << 1;
+}
+
+// A burst of requests is taken once: it brings the library window forward when something else is
+// in front, once. Later requests are merged while it settles and while the window stays in
+// front; leaving the window ends that.
 void TestAppDelegate::showWindowRequest()
 {
+    QFETCH(QString, inFront);
+    QFETCH(int, requests);
+    QFETCH(int, shown);
     AppHarness h;
     h.delegate->finishLaunching({"tessellon"});
     QVERIFY(!h.delegate->mainWindow());
+    const auto activate = [](QWidget* window) {
+        window->activateWindow();
+        return QTest::qWaitForWindowActive(window);
+    };
+    if (inFront != u"none") {
+        h.delegate->showMainWindow();
+        QVERIFY(activate(h.delegate->mainWindow()));
+    }
+    if (inFront == u"settings") {
+        h.delegate->showSettings();
+        QVERIFY(activate(h.delegate->settingsWindow()));
+    }
+    QSignalSpy showings(h.delegate.get(), &AppDelegate::mainWindowShown);
+    const auto taken
+        = [&h] { return h.fixture.appLines().count(QStringLiteral("Show-window request from another instance")); };
+    for (int i = 0; i < requests; ++i) {
+        h.channel.receiveShowWindowRequest();
+        QCoreApplication::processEvents();
+    }
+    QCOMPARE(taken(), 1);
+    QCOMPARE(showings.size(), shown);
+    QVERIFY(QTest::qWaitForWindowActive(h.delegate->mainWindow()));
+
+    // Settled, with the window still in front: taken, and nothing to bring forward.
+    h.advance(AppDelegate::showRequestSettling);
     h.channel.receiveShowWindowRequest();
-    QVERIFY(h.delegate->mainWindow() && h.delegate->mainWindow()->isVisible());
-    QVERIFY(h.fixture.appLines().contains(QStringLiteral("Show-window request from another instance")));
+    h.channel.receiveShowWindowRequest();
+    QCOMPARE(taken(), 2);
+    QCOMPARE(showings.size(), shown);
+    // The user turns to another window: the next request brings the library window back at once.
+    h.delegate->showSettings();
+    QVERIFY(activate(h.delegate->settingsWindow()));
+    h.channel.receiveShowWindowRequest();
+    QCOMPARE(taken(), 3);
+    QCOMPARE(showings.size(), shown + 1);
+    QVERIFY(QTest::qWaitForWindowActive(h.delegate->mainWindow()));
 }
 
 void TestAppDelegate::handOffTouchesNoLibrary()

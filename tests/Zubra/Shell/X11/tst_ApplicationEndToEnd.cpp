@@ -1,9 +1,11 @@
 // The built program on a real X session, with its own empty data, settings, log and runtime
-// folders: a second start hands off to the running one without touching the library; the
-// capture hotkey, pressed with xdotool over a Qt window and over xterm, puts the selected text
-// into the library file within two seconds, leaves the user's clipboard as it was and shows a
-// toast; SIGTERM ends the program cleanly. A screenshot of the window after the captures is kept
-// in the build folder for review.
+// folders: a second start hands off to the running one without touching the library; Settings,
+// moved and closed, opens again where it was left; a burst of show-window requests brings the
+// library window forward once and leaves the focus to the user's next program; the capture
+// hotkey, pressed with xdotool over a Qt window and over xterm, puts the selected text into the
+// library file within two seconds, leaves the user's clipboard as it was and shows a toast;
+// SIGTERM ends the program cleanly. A screenshot of the window after the captures is kept in the
+// build folder for review.
 
 #include "Platform/X11/QtPasteboard.h"
 #include "Platform/X11/XcbConnection.h"
@@ -15,9 +17,11 @@
 #include "support/X11Wait.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QScreen>
 #include <QTemporaryDir>
@@ -213,6 +217,86 @@ private slots:
         QCOMPARE(readAll(libraryPath()), bytes);
         QCOMPARE(QFileInfo(libraryPath()).lastModified(), modified);
         QVERIFY(!QFile::exists(backupPath));
+    }
+
+    // Ctrl+, in the library window opens Settings; moved and closed with Escape, it opens again
+    // where it was left, each time.
+    void settingsOpenWhereTheyWereLeft()
+    {
+        const QString library = X11Programs::windowOf(m_app.processId());
+        QVERIFY(!library.isEmpty());
+        const QString pid = QString::number(m_app.processId());
+        const auto settings = [&pid]() -> QString {
+            const auto found = X11Programs::run(
+                QStringLiteral("xdotool"), {"search", "--all", "--onlyvisible", "--pid", pid, "--name", "^Settings$"});
+            return found ? QString::fromLatin1(found->split('\n').first()) : QString();
+        };
+        const auto open = [&] {
+            return X11Programs::activate(library) && X11Programs::key(QStringLiteral("ctrl+comma"))
+                && X11Wait::until([&] { return !settings().isEmpty(); });
+        };
+        auto x = XcbConnection::open();
+        QVERIFY(x);
+        const auto placeOf = [&x](const QString& window) {
+            return X11Wait::rootPosition(*x, xcb_window_t(window.toUInt())).value_or(QPoint(-1, -1));
+        };
+        QVERIFY(open());
+        QVERIFY(X11Programs::run(QStringLiteral("xdotool"), {"windowmove", "--sync", settings(), "600", "400"}));
+        const QPoint moved = placeOf(settings());
+        QVERIFY2(moved != QPoint(-1, -1), qPrintable(settings()));
+        for (int round = 0; round < 2; ++round) {
+            QVERIFY(X11Programs::activate(settings()));
+            QVERIFY(X11Programs::key(QStringLiteral("Escape")));
+            QVERIFY(X11Wait::until([&] { return settings().isEmpty(); }));
+            QVERIFY(open());
+            X11Wait::until([&] { return placeOf(settings()) == moved; }, std::chrono::seconds(3));
+            QCOMPARE(placeOf(settings()), moved);
+        }
+        QVERIFY(X11Programs::activate(settings()));
+        QVERIFY(X11Programs::key(QStringLiteral("Escape")));
+    }
+
+    // Thousands of show-window requests over the instance socket: every one is answered, at most
+    // one a second is taken (the rest are merged), and the program the user turns to next keeps
+    // the focus.
+    void showWindowBurstLeavesTheFocus()
+    {
+        QString socketPath;
+        for (QDirIterator it(m_home.filePath(QStringLiteral("run")), {QStringLiteral("*.socket")}, QDir::System,
+                 QDirIterator::Subdirectories);
+             it.hasNext();)
+            socketPath = it.next();
+        QVERIFY(!socketPath.isEmpty());
+        const qsizetype linesBefore = logText().count(QStringLiteral("Show-window request from another instance"));
+        constexpr int requests = 3000;
+        QElapsedTimer burst;
+        burst.start();
+        for (int i = 0; i < requests; ++i) {
+            QLocalSocket socket;
+            socket.connectToServer(socketPath);
+            QVERIFY(socket.waitForConnected(5000));
+            socket.write("TessellonShowWindowRequest\n");
+            QVERIFY(socket.waitForBytesWritten(5000));
+            // The running instance hangs up once it has read the request.
+            QVERIFY(socket.state() == QLocalSocket::UnconnectedState || socket.waitForDisconnected(5000));
+        }
+        const qsizetype taken
+            = logText().count(QStringLiteral("Show-window request from another instance")) - linesBefore;
+        QVERIFY2(taken <= 2 + burst.elapsed() / 1000, qPrintable(QString::number(taken)));
+
+        Child target;
+        QVERIFY(target.start(QStringLiteral(TESSELLON_CAPTURE_TARGET),
+            {"--text", "Focus refocused here", "--select", "refocused", "--title", "After the burst"}));
+        QVERIFY(target.waitForLine("ready"));
+        const QString window = X11Programs::windowOf(target.pid());
+        QVERIFY(X11Programs::activate(window));
+        auto x = XcbConnection::open();
+        QVERIFY(x);
+        // Longer than the window manager takes to act on a request.
+        QTest::qWait(1500);
+        QCOMPARE(QString::number(x->activeWindow()), window);
+        putUserClipboard();
+        captureWithHotkey(QStringLiteral("refocused"), QStringLiteral("tessellon_capture_target"));
     }
 
     void hotkeyCapturesFromAQtWindow()

@@ -1,13 +1,16 @@
 // The status item on a real X server: without a system tray it stays hidden and says so in the
 // log; with a tray (this test's own XEmbed host, holding _NET_SYSTEM_TRAY_S0) it docks showing the
-// brand mark in the tray's text colour, and its menu's items drive the application, also by the
-// keys the menu shows while it is open (pressed through xdotool), without taking a window's keys.
+// brand mark in the tray's text colour, or else in the variant its panel's background asks for
+// whatever the palette, and its menu's items drive the application, also by the keys the menu
+// shows while it is open (pressed through xdotool), without taking a window's keys; while open,
+// a screen reader finds the menu and its items beside the windows.
 
 #include "../../App/AppHarness.h"
 #include "../../ReviewImage.h"
 #include "Platform/X11/XcbConnection.h"
 #include "Zubra/App/MenuBar.h"
 #include "Zubra/Shell/StatusItem.h"
+#include "support/AtspiTree.h"
 #include "support/TestMain.h"
 #include "support/X11Programs.h"
 #include "support/X11Wait.h"
@@ -40,8 +43,8 @@ public:
             return false;
         xcb_connection_t* c = m_x->connection();
         m_window = xcb_generate_id(c);
-        // A panel on screen, as a desktop's: grey, out of the window manager's hands.
-        const uint32_t values[] {panelBackground, 1};
+        // A panel on screen, as a desktop's: out of the window manager's hands.
+        const uint32_t values[] {m_background.rgb() & 0xFFFFFF, 1};
         xcb_create_window(c, XCB_COPY_FROM_PARENT, m_window, m_x->root(), 0, 0, 200, 40, 0,
             XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, XCB_CW_BACK_PIXEL | XCB_CW_OVERRIDE_REDIRECT, values);
         xcb_map_window(c, m_window);
@@ -108,9 +111,22 @@ public:
         xcb_flush(c);
     }
 
-    static constexpr uint32_t panelBackground = 0x808080;
+    // Paints the panel in that colour; a light desktop theme's (grey) unless told.
+    void setBackground(const QColor& color)
+    {
+        m_background = color;
+        if (!m_x)
+            return;
+        xcb_connection_t* c = m_x->connection();
+        const uint32_t pixel = color.rgb() & 0xFFFFFF;
+        xcb_change_window_attributes(c, m_window, XCB_CW_BACK_PIXEL, &pixel);
+        xcb_clear_area(c, 1, m_window, 0, 0, 0, 0);
+        xcb_flush(c);
+    }
+    QColor background() const { return m_background; }
 
 private:
+    QColor m_background {0x80, 0x80, 0x80};
     std::shared_ptr<XcbConnection> m_x;
     xcb_window_t m_window = 0;
     xcb_atom_t m_opcode = 0;
@@ -142,9 +158,8 @@ int pixelsNear(const QImage& screen, const QColor& color)
 // Pixels of the panel's area that are neither its background, nor the mark's colour, nor a blend
 // of the two: a colour icon has many, a one-colour mark none (a few at most, where Qt's tray
 // window meets the panel).
-int foreignPixels(const QImage& screen, const QColor& mark)
+int foreignPixels(const QImage& screen, const QColor& mark, const QColor& background)
 {
-    const QColor background = QColor::fromRgb(TrayHost::panelBackground);
     const double br = background.red(), bg = background.green(), bb = background.blue();
     const double dr = mark.red() - br, dg = mark.green() - bg, db = mark.blue() - bb;
     const double length = dr * dr + dg * dg + db * db;
@@ -183,6 +198,7 @@ private slots:
     void keysWhileTheMenuIsOpen_data();
     void keysWhileTheMenuIsOpen();
     void aWindowKeepsItsKeys();
+    void openMenuInTheAccessibleTree();
 
 private:
     // Docks a new status item of the harness and pops its menu up with a click on the icon.
@@ -275,17 +291,23 @@ bool TestStatusItem::openMenuByClick(AppHarness& h)
 void TestStatusItem::markInThePanelsColour_data()
 {
     QTest::addColumn<std::optional<QColor>>("panelText");
+    QTest::addColumn<QColor>("panel");
     QTest::addColumn<bool>("darkPalette");
     QTest::addColumn<QColor>("mark");
+    const QColor light(0xDC, 0xDA, 0xD5);
+    const QColor dark(0x2B, 0x2B, 0x2E);
     QTest::newRow("the tray names its text colour")
-        << std::optional<QColor>(QColor(255, 140, 0)) << true << QColor(255, 140, 0);
-    QTest::newRow("the tray says nothing, light palette") << std::optional<QColor>() << false << StatusItem::darkMark;
-    QTest::newRow("the tray says nothing, dark palette") << std::optional<QColor>() << true << StatusItem::lightMark;
+        << std::optional<QColor>(QColor(255, 140, 0)) << light << true << QColor(255, 140, 0);
+    QTest::newRow("light panel, light palette") << std::optional<QColor>() << light << false << StatusItem::darkMark;
+    QTest::newRow("light panel, dark palette") << std::optional<QColor>() << light << true << StatusItem::darkMark;
+    QTest::newRow("dark panel, light palette") << std::optional<QColor>() << dark << false << StatusItem::lightMark;
+    QTest::newRow("dark panel, dark palette") << std::optional<QColor>() << dark << true << StatusItem::lightMark;
 }
 
 void TestStatusItem::markInThePanelsColour()
 {
     QFETCH(std::optional<QColor>, panelText);
+    QFETCH(QColor, panel);
     QFETCH(bool, darkPalette);
     QFETCH(QColor, mark);
     const QPalette light = QApplication::palette();
@@ -296,15 +318,20 @@ void TestStatusItem::markInThePanelsColour()
     const auto restore = qScopeGuard([&] {
         QApplication::setPalette(light);
         m_tray.setTextColor(std::nullopt);
+        m_tray.setBackground(QColor(0x80, 0x80, 0x80));
     });
     QVERIFY(m_tray.start());
     QTRY_VERIFY_WITH_TIMEOUT(QSystemTrayIcon::isSystemTrayAvailable(), 5000);
     m_tray.setTextColor(panelText);
+    m_tray.setBackground(panel);
     AppHarness h(ShellFixture::Library::empty, std::nullopt, {}, true);
+    const qsizetype docked = m_tray.pump().size();
     h.delegate->finishLaunching({"tessellon"});
     StatusItem* item = h.delegate->statusItem();
     QVERIFY(item && item->isDocked());
-    QCOMPARE(item->currentMarkColor(), mark);
+    QVERIFY(X11Wait::until([&] { return m_tray.pump().size() > docked; }));
+    // Once docked and painted, the mark takes the panel's variant.
+    QTRY_COMPARE(item->currentMarkColor(), mark);
     // On the panel: the mark's strokes in that colour, and not the application's colour icon.
     QImage screen;
     QVERIFY(X11Wait::until([&] {
@@ -313,13 +340,14 @@ void TestStatusItem::markInThePanelsColour()
         screen = settled.value_or(QImage());
         return pixelsNear(screen, mark) >= 12;
     }));
-    QVERIFY2(foreignPixels(screen, mark) <= 4, qPrintable(QString::number(foreignPixels(screen, mark))));
-    // The palette's variant follows a change of the palette; the tray's own colour stays.
+    const int foreign = foreignPixels(screen, mark, panel);
+    QVERIFY2(foreign <= 4, qPrintable(QString::number(foreign)));
+    // A change of the palette leaves the mark as the panel wants it.
     QApplication::setPalette(darkPalette ? light : dark);
-    QTRY_COMPARE(
-        item->currentMarkColor(), panelText ? mark : (darkPalette ? StatusItem::darkMark : StatusItem::lightMark));
-    ReviewImage::saveForReview(
-        screen.copy(0, 0, 200, 40).scaled(800, 160), QStringLiteral("tray-") + mark.name().mid(1));
+    QCoreApplication::processEvents();
+    QCOMPARE(item->currentMarkColor(), mark);
+    ReviewImage::saveForReview(screen.copy(0, 0, 200, 40).scaled(800, 160),
+        QStringLiteral("tray-") + mark.name().mid(1) + QStringLiteral("-on-") + panel.name().mid(1));
 }
 
 void TestStatusItem::keysWhileTheMenuIsOpen_data()
@@ -387,6 +415,40 @@ void TestStatusItem::aWindowKeepsItsKeys()
     QTRY_COMPARE(h.notifications, QStringList {"TessellonNewPrompt"});
     QVERIFY(!h.delegate->settingsWindow());
     QCOMPARE(h.captures.size(), 0);
+}
+
+// While the status menu is open, a screen reader walking the application's tree finds it, named
+// as the status item, with its items; an item's action chooses it. Closed, the menu leaves the
+// tree and the windows stay in it.
+void TestStatusItem::openMenuInTheAccessibleTree()
+{
+    AppHarness h(ShellFixture::Library::empty, std::nullopt, {}, true);
+    QVERIFY(openMenuByClick(h));
+    QList<AtspiTree::Element> tree = AtspiTree::read();
+    const int menu = AtspiTree::indexOf(tree, QStringLiteral("Tessellon menu"), QStringLiteral("popup menu"));
+    QStringList listed;
+    for (const AtspiTree::Element& e : tree)
+        if (e.parent < 0)
+            listed << e.role + u' ' + e.name;
+    QVERIFY2(menu >= 0, qPrintable(QStringLiteral("the application lists: ") + listed.join(u", ")));
+    QCOMPARE(tree[menu].parent, -1); // one of the application's own elements
+    QStringList items;
+    for (const AtspiTree::Element& item : AtspiTree::childrenOf(tree, menu))
+        items << item.name;
+    QCOMPARE(items, titles(*h.delegate->statusItem()->menu()).replaceInStrings(QStringLiteral("-"), QString()));
+    const auto open = AtspiTree::named(tree, QStringLiteral("Open Tessellon"), QStringLiteral("menu item"));
+    QVERIFY(open);
+    QVERIFY2(!open->actions.isEmpty(), "no action");
+    bool done = false;
+    AtspiTree::withReader([&](AtspiTree::Reader& reader) { done = reader.doAction(open->ref, open->actions.first()); });
+    QVERIFY(done);
+    QTRY_VERIFY(h.delegate->mainWindow() && h.delegate->mainWindow()->isVisible());
+    QTRY_VERIFY(!h.delegate->statusItem()->menu()->isVisible());
+
+    tree = AtspiTree::read();
+    QVERIFY(!AtspiTree::named(tree, QStringLiteral("Tessellon menu")));
+    QVERIFY(!AtspiTree::named(tree, QStringLiteral("Open Tessellon")));
+    QVERIFY(AtspiTree::indexOf(tree, QStringLiteral("Tessellon"), QStringLiteral("frame")) >= 0);
 }
 
 TESSELLON_GUI_TEST_MAIN(TestStatusItem)
