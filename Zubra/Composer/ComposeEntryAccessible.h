@@ -12,7 +12,7 @@ class QAccessibleInterface;
 
 namespace ComposeEntryAccessible {
 
-// Makes entry lists publish their rows; once per process.
+// Makes entry lists publish their rows; once per process, before the first list is made.
 void install();
 // The element of one control of an entry's row; null while the entry has no row.
 QAccessibleInterface* part(ComposeEntryList* list, const QUuid& entryID, ComposeEntryRow::Part part);

@@ -22,6 +22,9 @@ ComposeEntryList::ComposeEntryList(DraftEntriesModel* model, ComposeEntryActions
     , m_model(model)
     , m_actions(std::move(actions))
 {
+    // The factory first: with a screen reader listening, setting the model below already makes
+    // the list's element, and Qt keeps the first element made for a widget.
+    ComposeEntryAccessible::install();
     // Entries whose selection left the library stay in the draft but get no row.
     m_rows = new QSortFilterProxyModel(this);
     m_rows->setSourceModel(model);
@@ -33,9 +36,6 @@ ComposeEntryList::ComposeEntryList(DraftEntriesModel* model, ComposeEntryActions
     setItemDelegate(m_row);
     setSelectionMode(QAbstractItemView::NoSelection);
     setTabKeyNavigation(false);
-    // Named once the row elements' factory is in: naming sends an event that makes (and keeps)
-    // the list's accessible element.
-    ComposeEntryAccessible::install();
     setAccessibleName(u"Sources"_s);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
@@ -166,7 +166,8 @@ QMenu* ComposeEntryList::entryMenu(const QModelIndex& index)
         [this, id] { m_actions.toggleVerbatim(id); });
     menu->addAction(u"Trim or edit\u2026"_s, this, [this, id] { m_actions.edit(id); });
     const bool shown = m_notesShown.contains(id);
-    menu->addAction(shown ? u"Hide Note Field"_s : u"Add Note"_s, this, [this, id, shown] { setShowsNote(id, !shown); });
+    menu->addAction(
+        shown ? u"Hide Note Field"_s : u"Add Note"_s, this, [this, id, shown] { setShowsNote(id, !shown); });
     if (entry.note)
         menu->addAction(u"Clear Note"_s, this, [this, id] { m_actions.setNote(id, QString()); });
     menu->addSeparator();

@@ -1,6 +1,7 @@
 #include "Zubra/Composer/ComposePreviewPane.h"
 
 #include "Platform/FileSystem.h"
+#include "Zubra/Composer/ComposerAccessible.h"
 #include "Zubra/Composer/ComposerStyle.h"
 #include "Zubra/Composer/ComposerSymbols.h"
 #include "Zubra/Composer/DraftOperations.h"
@@ -21,7 +22,6 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QStyle>
@@ -76,7 +76,7 @@ ComposePreviewPane::ComposePreviewPane(Store& store, ComposerState& state, Compo
     countRow->addWidget(estimate);
     meterColumn->addLayout(countRow);
     // Its value and maximum are tokens: the estimate (at most the budget) and the budget.
-    m_bar = new QProgressBar;
+    m_bar = new ComposerBudgetBar;
     m_bar->setRange(0, 1);
     m_bar->setTextVisible(false);
     m_bar->setAccessibleName(u"Token budget"_s);
@@ -490,8 +490,8 @@ void ComposePreviewPane::copySplit()
         = ContextComposer::planSplitCopy(*d, m_store.selections(), preamble(), profile, profile.contextTokens);
     if (plan.clipboardText && m_services.pasteboard) {
         Clipboard::writePlain(*plan.clipboardText, *m_services.pasteboard);
-        showBudgetFeedback(u"Copied "_s + QString::number(plan.messages.size()) + u" messages to the clipboard. "_s
-            + plan.notice);
+        showBudgetFeedback(
+            u"Copied "_s + QString::number(plan.messages.size()) + u" messages to the clipboard. "_s + plan.notice);
         flashCopied();
     } else {
         m_state.setShowCopied(false);
@@ -504,8 +504,8 @@ void ComposePreviewPane::exportPrompt()
     const auto d = draft();
     if (!d || !m_composed || !m_services.chooser || !m_services.files)
         return;
-    const auto path = m_services.chooser->chooseFile(
-        this, u"Export Prompt"_s, DraftOperations::safeFileName(d->name) + u".md"_s);
+    const auto path
+        = m_services.chooser->chooseFile(this, u"Export Prompt"_s, DraftOperations::safeFileName(d->name) + u".md"_s);
     if (!path)
         return;
     if (const FileOutcome failure

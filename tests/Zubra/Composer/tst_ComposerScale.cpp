@@ -15,6 +15,7 @@
 #include "support/TestMain.h"
 #include "support/WidgetSnapshot.h"
 
+#include <QAccessible>
 #include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -218,6 +219,8 @@ private slots:
         QVERIFY(lines.last().endsWith(u"\u2026"_s));
         QVERIFY(longNotice.startsWith(lines.first()));
         QCOMPARE(notice->fullText(), longNotice);
+        // Assistive technology reads the whole notice.
+        QCOMPARE(QAccessible::queryAccessibleInterface(notice)->text(QAccessible::Name), longNotice);
         // Both lines show whole, descenders included, and nothing above the label cuts it.
         QVERIFY2(textFits(notice), qPrintable(QString::number(notice->contentsRect().height())));
         QVERIFY(showsWhole(notice));
