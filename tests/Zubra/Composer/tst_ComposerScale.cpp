@@ -315,6 +315,41 @@ private slots:
             QCOMPARE(places.size(), all.size());
     }
 
+    // A headline's first line may hold line breaks other than a lone line feed (a Windows text's
+    // CR LF among them): the row draws it on one line, as the same words with a space between
+    // them, and reads it so to assistive technology.
+    void headlineIsOneLine_data()
+    {
+        QTest::addColumn<QString>("lineBreak");
+        QTest::newRow("CR LF") << u"\r\n"_s;
+        QTest::newRow("CR") << u"\r"_s;
+        QTest::newRow("line separator") << u"\u2028"_s;
+        QTest::newRow("paragraph separator") << u"\u2029"_s;
+        QTest::newRow("form feed") << u"\f"_s;
+    }
+    void headlineIsOneLine()
+    {
+        QFETCH(QString, lineBreak);
+        const QString spaced = u"Windows line one Windows line two"_s;
+        Composer broken({u"Windows line one"_s + lineBreak + u"Windows line two"_s});
+        Composer plain({spaced});
+        const auto rowImage = [](Composer& c) {
+            c.settle();
+            for (int turn = 0; turn < 3; ++turn)
+                QApplication::processEvents();
+            ComposeEntryList* list = c.pane()->entryList();
+            return list->viewport()->grab(list->visualRect(list->model()->index(0, 0))).toImage();
+        };
+        const QImage drawn = rowImage(broken);
+        QVERIFY(!drawn.isNull());
+        QCOMPARE(drawn, rowImage(plain));
+
+        QAccessibleInterface* row = QAccessible::queryAccessibleInterface(broken.pane()->entryList())->child(0);
+        QCOMPARE(row->text(QAccessible::Name), spaced);
+        QCOMPARE(row->child(0)->text(QAccessible::Name), u"Include "_s + spaced);
+        QCOMPARE(row->child(2)->text(QAccessible::Name), u"Options for "_s + spaced);
+    }
+
     // "Copy Prompt" shows the clipboard symbol, "over budget" a red filled triangle: the
     // application's own drawings, as tall as their text.
     void budgetAndCopyDrawTheirOwnSymbols_data() { addFontRows(); }
