@@ -27,10 +27,11 @@ QHash<QString, Selection> library()
         l.insert(u"CODE"_qs, selection(u"let x = 1"_qs, u"Editor"_qs));
         l.insert(u"NFC"_qs, selection(u"Composed"_qs, u"Browser"_qs, u"https://caf\u00E9.test"_qs));
         l.insert(u"NFD"_qs, selection(u"Decomposed"_qs, u"Browser"_qs, u"https://cafe\u0301.test"_qs));
-        l.insert(u"FILENFC"_qs, selection(u"Composed path"_qs, u"Editor"_qs, std::nullopt, std::nullopt,
-                                     u"/notes/Caf\u00E9 notes.txt"_qs));
-        l.insert(u"FILENFD"_qs, selection(u"Decomposed path"_qs, u"Editor"_qs, std::nullopt, std::nullopt,
-                                     u"/notes/Cafe\u0301 notes.txt"_qs));
+        l.insert(u"FILENFC"_qs,
+            selection(u"Composed path"_qs, u"Editor"_qs, std::nullopt, std::nullopt, u"/notes/Caf\u00E9 notes.txt"_qs));
+        l.insert(u"FILENFD"_qs,
+            selection(
+                u"Decomposed path"_qs, u"Editor"_qs, std::nullopt, std::nullopt, u"/notes/Cafe\u0301 notes.txt"_qs));
         return l;
     }();
     return lib;
