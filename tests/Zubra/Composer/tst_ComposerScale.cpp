@@ -482,7 +482,8 @@ private slots:
         for (const auto scheme : {ColorScheme::light, ColorScheme::dark}) {
             const QPalette old = QApplication::palette();
             QApplication::setPalette(AppScreenshotExporter::palette(scheme));
-            Composer c({u"Swift concurrency makes asynchronous code safer"_s, u"git rebase -i HEAD~3"_s});
+            Composer c({u"Swift concurrency makes asynchronous code safer"_s, u"git rebase -i HEAD~3"_s,
+                u"Windows line one\r\nWindows line two"_s});
             ContextDraft d = c.draft();
             d.entries[0].pin = true;
             d.entries[0].note = u"check this"_s;
