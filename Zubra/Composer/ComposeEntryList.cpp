@@ -1,6 +1,7 @@
 #include "Zubra/Composer/ComposeEntryList.h"
 
 #include "Zubra/Composer/ComposeEntryAccessible.h"
+#include "Zubra/Composer/ComposerAccessible.h"
 #include "ZubraCore/Drag/OwnDrags.h"
 #include "ZubraCore/Models/DraftEntriesModel.h"
 
@@ -24,7 +25,7 @@ ComposeEntryList::ComposeEntryList(DraftEntriesModel* model, ComposeEntryActions
 {
     // The factory first: with a screen reader listening, setting the model below already makes
     // the list's element, and Qt keeps the first element made for a widget.
-    ComposeEntryAccessible::install();
+    ComposerAccessible::install();
     // Entries whose selection left the library stay in the draft but get no row.
     m_rows = new QSortFilterProxyModel(this);
     m_rows->setSourceModel(model);
@@ -166,8 +167,7 @@ QMenu* ComposeEntryList::entryMenu(const QModelIndex& index)
         [this, id] { m_actions.toggleVerbatim(id); });
     menu->addAction(u"Trim or edit\u2026"_s, this, [this, id] { m_actions.edit(id); });
     const bool shown = m_notesShown.contains(id);
-    menu->addAction(
-        shown ? u"Hide Note Field"_s : u"Add Note"_s, this, [this, id, shown] { setShowsNote(id, !shown); });
+    menu->addAction(shown ? u"Hide Note Field"_s : u"Add Note"_s, this, [this, id, shown] { setShowsNote(id, !shown); });
     if (entry.note)
         menu->addAction(u"Clear Note"_s, this, [this, id] { m_actions.setNote(id, QString()); });
     menu->addSeparator();

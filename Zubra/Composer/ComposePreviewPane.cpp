@@ -490,8 +490,8 @@ void ComposePreviewPane::copySplit()
         = ContextComposer::planSplitCopy(*d, m_store.selections(), preamble(), profile, profile.contextTokens);
     if (plan.clipboardText && m_services.pasteboard) {
         Clipboard::writePlain(*plan.clipboardText, *m_services.pasteboard);
-        showBudgetFeedback(
-            u"Copied "_s + QString::number(plan.messages.size()) + u" messages to the clipboard. "_s + plan.notice);
+        showBudgetFeedback(u"Copied "_s + QString::number(plan.messages.size()) + u" messages to the clipboard. "_s
+            + plan.notice);
         flashCopied();
     } else {
         m_state.setShowCopied(false);
@@ -504,8 +504,8 @@ void ComposePreviewPane::exportPrompt()
     const auto d = draft();
     if (!d || !m_composed || !m_services.chooser || !m_services.files)
         return;
-    const auto path
-        = m_services.chooser->chooseFile(this, u"Export Prompt"_s, DraftOperations::safeFileName(d->name) + u".md"_s);
+    const auto path = m_services.chooser->chooseFile(
+        this, u"Export Prompt"_s, DraftOperations::safeFileName(d->name) + u".md"_s);
     if (!path)
         return;
     if (const FileOutcome failure

@@ -1,5 +1,7 @@
 #include "Zubra/Composer/ComposerAccessible.h"
 
+#include "Zubra/Composer/ComposeEntryAccessible.h"
+
 #include <QAccessible>
 #include <QAccessibleWidget>
 #include <QMenu>
@@ -89,6 +91,8 @@ public:
 
 QAccessibleInterface* factory(const QString& key, QObject* object)
 {
+    if (QAccessibleInterface* list = ComposeEntryAccessible::elementFor(key, object))
+        return list;
     if (key == u"ComposerMenuButton"_s)
         if (auto* button = qobject_cast<ComposerMenuButton*>(object))
             return new MenuButtonElement(button);

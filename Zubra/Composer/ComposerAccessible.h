@@ -1,7 +1,8 @@
 #pragma once
-// What assistive technology sees of the composer's menu buttons and its budget bar. A menu
-// button's ShowMenu opens its menu, as a click does. The budget bar reads as its name and
-// its description ("1,234 / 16,384 tokens") and offers no action: it shows a value, nobody sets it.
+// The composer's own elements for assistive technology: the entry list's (ComposeEntryAccessible),
+// the menu buttons' and the budget bar's. A menu button's ShowMenu opens its menu, as a click
+// does. The budget bar reads as its name and its description ("1,234 / 16,384 tokens") and offers
+// no action: it shows a value, nobody sets it.
 
 #include <QProgressBar>
 #include <QToolButton>
@@ -26,8 +27,8 @@ public:
 
 namespace ComposerAccessible {
 
-// Makes the menu buttons and the budget bar publish their own elements; once per process, before
-// the first of them is made.
+// Makes the entry lists, the menu buttons and the budget bar publish their own elements; once per
+// process, before the first of them is made.
 void install();
 
 } // namespace ComposerAccessible
