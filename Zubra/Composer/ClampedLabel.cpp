@@ -20,6 +20,8 @@ void ClampedLabel::setFullText(const QString& text)
     if (text == m_text)
         return;
     m_text = text;
+    // Read whole by assistive technology, not as the lines that fit.
+    setAccessibleName(text);
     relayout();
     updateGeometry();
 }

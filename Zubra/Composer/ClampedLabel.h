@@ -1,6 +1,7 @@
 #pragma once
 // A wrapped label of at most a given number of lines: a text that needs more shows its first
-// lines and ends the last one with an ellipsis, instead of being cut through a line.
+// lines and ends the last one with an ellipsis, instead of being cut through a line. Assistive
+// technology reads the whole text.
 
 #include <QLabel>
 

@@ -375,25 +375,16 @@ QAccessibleInterface* PartElement::parent() const
     return owner && isValid() ? owner->element(m_entryID, Part::none) : nullptr;
 }
 
-QAccessibleInterface* factory(const QString& key, QObject* object)
+} // namespace
+
+namespace ComposeEntryAccessible {
+
+QAccessibleInterface* elementFor(const QString& key, QObject* object)
 {
     if (key == u"ComposeEntryList"_s)
         if (auto* list = qobject_cast<ComposeEntryList*>(object))
             return new ListElement(list);
     return nullptr;
-}
-
-} // namespace
-
-namespace ComposeEntryAccessible {
-
-void install()
-{
-    static const bool installed = [] {
-        QAccessible::installFactory(factory);
-        return true;
-    }();
-    Q_UNUSED(installed);
 }
 
 QAccessibleInterface* part(ComposeEntryList* list, const QUuid& entryID, ComposeEntryRow::Part part)

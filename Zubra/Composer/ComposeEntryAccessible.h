@@ -12,8 +12,9 @@ class QAccessibleInterface;
 
 namespace ComposeEntryAccessible {
 
-// Makes entry lists publish their rows; once per process.
-void install();
+// The element of an entry list, for the composer's element factory (ComposerAccessible); null
+// for any other object.
+QAccessibleInterface* elementFor(const QString& key, QObject* object);
 // The element of one control of an entry's row; null while the entry has no row.
 QAccessibleInterface* part(ComposeEntryList* list, const QUuid& entryID, ComposeEntryRow::Part part);
 // Tells assistive technology that the control has the keyboard focus.

@@ -1,6 +1,7 @@
 #include "Zubra/Composer/ComposeEntryList.h"
 
 #include "Zubra/Composer/ComposeEntryAccessible.h"
+#include "Zubra/Composer/ComposerAccessible.h"
 #include "ZubraCore/Drag/OwnDrags.h"
 #include "ZubraCore/Models/DraftEntriesModel.h"
 
@@ -22,6 +23,9 @@ ComposeEntryList::ComposeEntryList(DraftEntriesModel* model, ComposeEntryActions
     , m_model(model)
     , m_actions(std::move(actions))
 {
+    // The factory first: with a screen reader listening, setting the model below already makes
+    // the list's element, and Qt keeps the first element made for a widget.
+    ComposerAccessible::install();
     // Entries whose selection left the library stay in the draft but get no row.
     m_rows = new QSortFilterProxyModel(this);
     m_rows->setSourceModel(model);
@@ -33,9 +37,6 @@ ComposeEntryList::ComposeEntryList(DraftEntriesModel* model, ComposeEntryActions
     setItemDelegate(m_row);
     setSelectionMode(QAbstractItemView::NoSelection);
     setTabKeyNavigation(false);
-    // Named once the row elements' factory is in: naming sends an event that makes (and keeps)
-    // the list's accessible element.
-    ComposeEntryAccessible::install();
     setAccessibleName(u"Sources"_s);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);

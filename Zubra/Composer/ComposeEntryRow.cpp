@@ -65,17 +65,35 @@ RowData rowData(const QModelIndex& index)
     return {model->entryAt(source.row()), model->selectionAt(source.row()), source.row(), model->rowCount()};
 }
 
+// A text shown on one line: each line break in it (a carriage return with or without its line
+// feed, a lone line feed, a form feed, a Unicode line or paragraph separator) reads as one space.
+// The headline keeps them: it ends only at a line feed of its own.
+QString oneLine(QString text)
+{
+    text.replace(u"\r\n"_s, u" "_s);
+    for (QChar& c : text)
+        if (c == u'\r' || c == u'\n' || c == u'\v' || c == u'\f' || c == QChar(0x85) || c == QChar::LineSeparator
+            || c == QChar::ParagraphSeparator)
+            c = u' ';
+    return text;
+}
+
 } // namespace
 
 QString ComposeEntryRow::headline(const Selection& selection)
 {
-    const QString text = selection.headline();
+    const QString text = oneLine(selection.headline());
     return text.isEmpty() ? u"\u2026"_s : text;
+}
+
+QString ComposeEntryRow::sourceLine(const Selection& selection)
+{
+    return oneLine(ContextComposer::sourceLine(selection));
 }
 
 QString ComposeEntryRow::includeLabel(const Selection& selection)
 {
-    return u"Include "_s + selection.headline();
+    return u"Include "_s + oneLine(selection.headline());
 }
 
 QString ComposeEntryRow::includeHelp(bool included)
@@ -105,7 +123,7 @@ QString ComposeEntryRow::menuHelp()
 
 QString ComposeEntryRow::menuLabel(const Selection& selection)
 {
-    return u"Options for "_s + selection.headline();
+    return u"Options for "_s + oneLine(selection.headline());
 }
 
 ComposeEntryRow::ComposeEntryRow(const QSet<QUuid>* notesShown, std::function<ModelProfile()> profile, QObject* parent)
@@ -251,7 +269,7 @@ void ComposeEntryRow::paint(QPainter* painter, const QStyleOptionViewItem& optio
     painter->setFont(captionFont(base));
     painter->setPen(secondary);
     painter->drawText(line, Qt::AlignLeft | Qt::AlignVCenter,
-        painter->fontMetrics().elidedText(ContextComposer::sourceLine(*data.selection), Qt::ElideMiddle, line.width()));
+        painter->fontMetrics().elidedText(sourceLine(*data.selection), Qt::ElideMiddle, line.width()));
 
     if (!badgeTexts.isEmpty()) {
         for (const BadgePlace& place : badgePlaces(option.rect, data.entry, base)) {

@@ -55,8 +55,9 @@ public:
     // The control the current row's focus mark is on.
     void setFocusedPart(Part part) { m_focusedPart = part; }
 
-    // What a control says to the user and to assistive technology.
+    // What a control says to the user and to assistive technology, each on one line.
     static QString headline(const Selection& selection);
+    static QString sourceLine(const Selection& selection);
     static QString includeLabel(const Selection& selection);
     static QString includeHelp(bool included);
     static QString includeValue(bool included);

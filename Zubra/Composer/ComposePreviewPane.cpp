@@ -1,6 +1,7 @@
 #include "Zubra/Composer/ComposePreviewPane.h"
 
 #include "Platform/FileSystem.h"
+#include "Zubra/Composer/ComposerAccessible.h"
 #include "Zubra/Composer/ComposerStyle.h"
 #include "Zubra/Composer/ComposerSymbols.h"
 #include "Zubra/Composer/DraftOperations.h"
@@ -21,7 +22,6 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPlainTextEdit>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QStyle>
@@ -76,7 +76,7 @@ ComposePreviewPane::ComposePreviewPane(Store& store, ComposerState& state, Compo
     countRow->addWidget(estimate);
     meterColumn->addLayout(countRow);
     // Its value and maximum are tokens: the estimate (at most the budget) and the budget.
-    m_bar = new QProgressBar;
+    m_bar = new ComposerBudgetBar;
     m_bar->setRange(0, 1);
     m_bar->setTextVisible(false);
     m_bar->setAccessibleName(u"Token budget"_s);

@@ -1,5 +1,7 @@
 #include "Zubra/Composer/ComposerStyle.h"
 
+#include "Zubra/Composer/ComposerAccessible.h"
+
 #include <QApplication>
 #include <QFocusFrame>
 #include <QFontDatabase>
@@ -166,8 +168,7 @@ QPushButton* smallButton(const QString& text)
 
 QToolButton* menuButton(const QString& text)
 {
-    auto* button = new QToolButton;
-    button->setText(text);
+    auto* button = new ComposerMenuButton(text);
     button->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     button->setPopupMode(QToolButton::InstantPopup);
     QFont font = button->font();

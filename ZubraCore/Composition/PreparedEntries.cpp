@@ -1,7 +1,7 @@
 #include "ZubraCore/Composition/PreparedEntries.h"
 
 #include "ZubraCore/Composition/ContextComposer.h"
-#include "ZubraCore/Text/Composed.h"
+#include "ZubraCore/Library/SourceIdentity.h"
 
 #include <QHash>
 
@@ -34,7 +34,7 @@ QList<PreparedEntry> preparedEntries(const ContextDraft& draft, const QList<Sele
 
 QString groupKey(const Selection& selection)
 {
-    return Composed::of(selection.sourceIdentity().identifier);
+    return SourceIdentity::keyOf(selection);
 }
 
 std::optional<QString> trimmedText(const std::optional<QString>& text)

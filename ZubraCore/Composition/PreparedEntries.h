@@ -21,7 +21,8 @@ struct PreparedEntry
 // Included entries whose selections exist, pinned ones first, each group in draft order.
 QList<PreparedEntry> preparedEntries(const ContextDraft& draft, const QList<Selection>& selections);
 
-// The key entries are grouped by: the source identifier in NFC.
+// The key entries are grouped by: the selection's source identifier, as the sidebar and the
+// caption count sources (addresses and names composed, file paths byte for byte).
 QString groupKey(const Selection& selection);
 
 // The draft's task, a preamble or a note trimmed; no value when absent or blank.

@@ -8,6 +8,7 @@
 #include "Zubra/Composer/ComposerSheets.h"
 #include "Zubra/Composer/PastedTextEdit.h"
 #include "ZubraCore/Composition/ContextComposer.h"
+#include "ZubraCore/Composition/TokenEstimator.h"
 #include "support/TestMain.h"
 
 #include <QAccessible>
@@ -23,6 +24,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSplitter>
+#include <QTimer>
 #include <QToolButton>
 #include <QToolTip>
 #include <QtTest>
@@ -385,14 +387,15 @@ private slots:
         c.store().updateDraft(d);
         c.settle();
         QCOMPARE(QAccessible::queryAccessibleInterface(c.list())->text(QAccessible::Name), u"Sources"_s);
+        // The bar reads as the estimate of the budget and offers nothing to do: no value a
+        // reader could raise or lower.
         QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(c.preview()->findChild<QProgressBar*>());
+        QCOMPARE(bar->role(), QAccessible::ProgressBar);
         QCOMPARE(bar->text(QAccessible::Name), u"Token budget"_s);
-        QAccessibleValueInterface* value = bar->valueInterface();
-        QVERIFY(value);
-        const qint64 tokens = c.preview()->composed()->tokens;
-        QCOMPARE(value->minimumValue().toLongLong(), 0);
-        QCOMPARE(value->maximumValue().toLongLong(), 16384);
-        QCOMPARE(value->currentValue().toLongLong(), std::min<qint64>(tokens, 16384));
+        QCOMPARE(bar->text(QAccessible::Description),
+            TokenEstimator::format(c.preview()->composed()->tokens) + u" / 16,384 tokens"_s);
+        QCOMPARE(bar->valueInterface(), nullptr);
+        QCOMPARE(bar->actionInterface()->actionNames(), QStringList());
 
         c.pane()->openTrimSheet(c.entry(0));
         QCOMPARE(QAccessible::queryAccessibleInterface(c.pane()->trimSheet()->editor())->text(QAccessible::Name),
@@ -402,6 +405,44 @@ private slots:
         QCOMPARE(QAccessible::queryAccessibleInterface(c.pane()->importSheet()->editor())->text(QAccessible::Name),
             u"Text to import"_s);
         c.pane()->importSheet()->reject();
+    }
+
+    // The Template and Cleanup buttons open their menus on a reader's ShowMenu, as on a click.
+    void menuButtonsOpenTheirMenus_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("item");
+        QTest::newRow("Template") << u"Template"_s << u"Save this task as a template\u2026"_s;
+        QTest::newRow("Cleanup") << u"Cleanup"_s << u"Remove Duplicates"_s;
+    }
+    void menuButtonsOpenTheirMenus()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, item);
+        ActiveComposer c({u"alpha"_s, u"beta"_s});
+        QAccessibleInterface* element = QAccessible::queryAccessibleInterface(c.toolButton(button));
+        QCOMPARE(element->role(), QAccessible::ButtonMenu);
+        QCOMPARE(element->text(QAccessible::Name), button);
+        QVERIFY(element->state().hasPopup);
+        QAccessibleActionInterface* actions = element->actionInterface();
+        QVERIFY(actions);
+        QVERIFY(actions->actionNames().contains(QAccessibleActionInterface::showMenuAction()));
+        QVERIFY(!actions->actionNames().contains(QAccessibleActionInterface::pressAction()));
+        // The menu runs its own loop while open: read and closed from inside it.
+        QWidget* opened = nullptr;
+        QStringList titles;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, [&] {
+            if (QWidget* popup = QApplication::activePopupWidget(); popup && !opened) {
+                opened = popup;
+                titles = closePopup();
+            }
+        });
+        watch.start(10);
+        actions->doAction(QAccessibleActionInterface::showMenuAction());
+        QTRY_VERIFY(opened);
+        QCOMPARE(opened, c.toolButton(button)->menu());
+        QVERIFY2(titles.contains(item), qPrintable(titles.join(u", "_s)));
     }
 
     // Each action assistive technology offers on the Preamble box switches the grounding

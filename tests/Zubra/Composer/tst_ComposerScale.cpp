@@ -15,6 +15,7 @@
 #include "support/TestMain.h"
 #include "support/WidgetSnapshot.h"
 
+#include <QAccessible>
 #include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -218,6 +219,8 @@ private slots:
         QVERIFY(lines.last().endsWith(u"\u2026"_s));
         QVERIFY(longNotice.startsWith(lines.first()));
         QCOMPARE(notice->fullText(), longNotice);
+        // Assistive technology reads the whole notice.
+        QCOMPARE(QAccessible::queryAccessibleInterface(notice)->text(QAccessible::Name), longNotice);
         // Both lines show whole, descenders included, and nothing above the label cuts it.
         QVERIFY2(textFits(notice), qPrintable(QString::number(notice->contentsRect().height())));
         QVERIFY(showsWhole(notice));
@@ -310,6 +313,41 @@ private slots:
         }
         if (paneWidth >= 600)
             QCOMPARE(places.size(), all.size());
+    }
+
+    // A headline's first line may hold line breaks other than a lone line feed (a Windows text's
+    // CR LF among them): the row draws it on one line, as the same words with a space between
+    // them, and reads it so to assistive technology.
+    void headlineIsOneLine_data()
+    {
+        QTest::addColumn<QString>("lineBreak");
+        QTest::newRow("CR LF") << u"\r\n"_s;
+        QTest::newRow("CR") << u"\r"_s;
+        QTest::newRow("line separator") << u"\u2028"_s;
+        QTest::newRow("paragraph separator") << u"\u2029"_s;
+        QTest::newRow("form feed") << u"\f"_s;
+    }
+    void headlineIsOneLine()
+    {
+        QFETCH(QString, lineBreak);
+        const QString spaced = u"Windows line one Windows line two"_s;
+        Composer broken({u"Windows line one"_s + lineBreak + u"Windows line two"_s});
+        Composer plain({spaced});
+        const auto rowImage = [](Composer& c) {
+            c.settle();
+            for (int turn = 0; turn < 3; ++turn)
+                QApplication::processEvents();
+            ComposeEntryList* list = c.pane()->entryList();
+            return list->viewport()->grab(list->visualRect(list->model()->index(0, 0))).toImage();
+        };
+        const QImage drawn = rowImage(broken);
+        QVERIFY(!drawn.isNull());
+        QCOMPARE(drawn, rowImage(plain));
+
+        QAccessibleInterface* row = QAccessible::queryAccessibleInterface(broken.pane()->entryList())->child(0);
+        QCOMPARE(row->text(QAccessible::Name), spaced);
+        QCOMPARE(row->child(0)->text(QAccessible::Name), u"Include "_s + spaced);
+        QCOMPARE(row->child(2)->text(QAccessible::Name), u"Options for "_s + spaced);
     }
 
     // "Copy Prompt" shows the clipboard symbol, "over budget" a red filled triangle: the
@@ -444,7 +482,8 @@ private slots:
         for (const auto scheme : {ColorScheme::light, ColorScheme::dark}) {
             const QPalette old = QApplication::palette();
             QApplication::setPalette(AppScreenshotExporter::palette(scheme));
-            Composer c({u"Swift concurrency makes asynchronous code safer"_s, u"git rebase -i HEAD~3"_s});
+            Composer c({u"Swift concurrency makes asynchronous code safer"_s, u"git rebase -i HEAD~3"_s,
+                u"Windows line one\r\nWindows line two"_s});
             ContextDraft d = c.draft();
             d.entries[0].pin = true;
             d.entries[0].note = u"check this"_s;

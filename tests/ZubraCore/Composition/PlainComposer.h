@@ -63,7 +63,7 @@ inline QList<Group> grouped(const QList<Prepared>& entries, bool bySource)
             groups.append({p.selection, {p}});
             continue;
         }
-        const QString key = p.selection.sourceIdentity().identifier.normalized(QString::NormalizationForm_C);
+        const QString key = p.selection.sourceIdentity().identifier;
         if (seen.contains(key)) {
             groups[seen.value(key)].items.append(p);
         } else {

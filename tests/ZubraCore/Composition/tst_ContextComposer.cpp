@@ -1,6 +1,7 @@
 // Rendering: entry bodies, code detection, source lines, escaping and the three layouts, golden texts.
 
 #include "ZubraCore/Composition/ContextComposer.h"
+#include "ZubraCore/Text/TextMetrics.h"
 #include "support/TestMain.h"
 
 #include <QtTest>
@@ -26,6 +27,11 @@ QHash<QString, Selection> library()
         l.insert(u"CODE"_qs, selection(u"let x = 1"_qs, u"Editor"_qs));
         l.insert(u"NFC"_qs, selection(u"Composed"_qs, u"Browser"_qs, u"https://caf\u00E9.test"_qs));
         l.insert(u"NFD"_qs, selection(u"Decomposed"_qs, u"Browser"_qs, u"https://cafe\u0301.test"_qs));
+        l.insert(u"FILENFC"_qs,
+            selection(u"Composed path"_qs, u"Editor"_qs, std::nullopt, std::nullopt, u"/notes/Caf\u00E9 notes.txt"_qs));
+        l.insert(u"FILENFD"_qs,
+            selection(
+                u"Decomposed path"_qs, u"Editor"_qs, std::nullopt, std::nullopt, u"/notes/Cafe\u0301 notes.txt"_qs));
         return l;
     }();
     return lib;
@@ -312,6 +318,12 @@ private slots:
             << u"SOURCE: https://caf\u00E9.test\n\nComposed\n\nDecomposed\n\n---\n\n"
                u"SOURCE: Notes\n\nGamma & <tag>"_qs
             << 3;
+        // A file system keeps two spellings of a name as two files: two sources, as the caption counts.
+        QTest::addRow("file paths compared byte for byte")
+            << u"Plain"_qs << u""_qs << none << QStringList {u"FILENFC"_qs, u"C"_qs, u"FILENFD"_qs} << true
+            << u"SOURCE: /notes/Caf\u00E9 notes.txt\n\nComposed path\n\n---\n\nSOURCE: Notes\n\nGamma & "
+               u"<tag>\n\n---\n\nSOURCE: /notes/Cafe\u0301 notes.txt\n\nDecomposed path"_qs
+            << 3;
         QTest::addRow("excluded and missing skipped")
             << u"Plain"_qs << u"%1"_qs << none << QStringList {u"A-"_qs, u"B?"_qs, u"C"_qs} << true
             << u"TASK:\n%1\n\n---\n\nSOURCE: Notes\n\nGamma & <tag>"_qs << 1;
@@ -331,7 +343,7 @@ private slots:
             = ContextComposer::compose(draft, library().values(), p, std::nullopt, std::nullopt, grouped);
         QCOMPARE(c.text, expected);
         QCOMPARE(c.entryCount, entryCount);
-        QCOMPARE(c.tokens, qint64(std::ceil(expected.size() / 4.0))); // all cases are one unit per character
+        QCOMPARE(c.tokens, qint64(std::ceil(TextMetrics::count(expected) / 4.0)));
         QVERIFY(c.feedback.isEmpty());
     }
 
