@@ -170,7 +170,9 @@ private slots:
         Store& store = harness.open();
         const bool earlierSave = slow == u"earlier save";
         // Only what the save queue writes, or every sync.
-        HeldDisk held([&store, earlierSave](const QString&) { return !earlierSave || store.saveQueue().isCurrent(); });
+        HeldDisk held([&queue = store.saveQueue(), earlierSave](const QString&) {
+            return !earlierSave || queue.isCurrent();
+        });
         if (earlierSave) {
             harness.files->setBeforeWrite(held.hook());
             store.add(capture(u"saved before"_qs));
