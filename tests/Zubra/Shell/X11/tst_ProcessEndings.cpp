@@ -112,6 +112,19 @@ struct Run
         return document.snapshot ? document.snapshot->selections.size() : -1;
     }
 
+    // Waits until the library file holds selections, however slow the disk: a save takes
+    // several syncs, each of which a busy disk may hold for most of a second.
+    qsizetype waitForSavedSelections()
+    {
+        QDeadlineTimer deadline(hangBound);
+        while (savedSelections() <= 0 && !deadline.hasExpired() && app.state() != QProcess::NotRunning)
+            QTest::qWait(10);
+        return savedSelections();
+    }
+
+    // How long a quit may take before it counts as hung: it syncs the library and the settings.
+    static constexpr int hangBound = 30000;
+
     ~Run()
     {
         if (app.state() != QProcess::NotRunning) {
@@ -177,7 +190,7 @@ void TestProcessEndings::settingsPathThatIsNoFile()
     QVERIFY2(run.waitForLog(QStringLiteral("Tessellon launched")), "the start never got as far as the log");
     QTest::qWait(1000);
     run.signal(SIGTERM);
-    QVERIFY(run.app.waitForFinished(10000));
+    QVERIFY(run.app.waitForFinished(Run::hangBound));
     QCOMPARE(run.app.exitStatus(), QProcess::NormalExit);
     QCOMPARE(run.app.exitCode(), 0);
     QVERIFY(run.savedSelections() > 0);
@@ -220,7 +233,7 @@ void TestProcessEndings::endsWithoutQuitSavePendingChanges()
         run.signal(SIGHUP);
     else
         display.signal(SIGKILL);
-    QVERIFY(run.app.waitForFinished(10000));
+    QVERIFY(run.app.waitForFinished(Run::hangBound));
     QVERIFY2(run.savedSelections() > 0, qPrintable(run.logText()));
     if (ending == u"hangup") {
         QCOMPARE(run.app.exitStatus(), QProcess::NormalExit);
@@ -240,8 +253,8 @@ void TestProcessEndings::secondSignalEndsABlockedProcess()
     Run run;
     QVERIFY(run.start({QStringLiteral("-showWindowOnLaunch")}, display.name()));
     QVERIFY(run.waitForLog(QStringLiteral("Tessellon launched")));
-    QTest::qWait(1000); // the window is up, the samples saved
-    const qsizetype saved = run.savedSelections();
+    QTest::qWait(1000); // the window is up
+    const qsizetype saved = run.waitForSavedSelections();
     QVERIFY(saved > 0);
     display.signal(SIGSTOP);
     run.signal(SIGTERM);
