@@ -6,8 +6,10 @@
 // pending from the start: with -showWindowOnLaunch an empty library is seeded with samples,
 // saved 0.4 s later.
 
+#include "Zubra/App/AppDelegate.h"
 #include "ZubraCore/Library/LibraryDocument.h"
 #include "support/TestMain.h"
+#include "support/X11Programs.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -16,6 +18,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <chrono>
 #include <csignal>
 #include <sys/stat.h>
 
@@ -122,8 +125,33 @@ struct Run
         return savedSelections();
     }
 
+    // Waits until the library window shows: a launch on a busy disk may be slow to show it, and
+    // the accessibility alert, which bears the same title, may come first.
+    bool waitForLibraryWindow()
+    {
+        const QString pid = QString::number(app.processId());
+        QDeadlineTimer deadline(hangBound);
+        while (!deadline.hasExpired() && app.state() != QProcess::NotRunning) {
+            const auto windows = X11Programs::run(QStringLiteral("xdotool"),
+                {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"), pid,
+                    QStringLiteral("--name"), QStringLiteral("^Tessellon$")});
+            for (const QByteArray& window : windows.value_or(QByteArray()).split('\n')) {
+                const auto shell = window.isEmpty() ? std::nullopt
+                                                    : X11Programs::run(QStringLiteral("xdotool"),
+                                                        {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"),
+                                                            QString::fromLatin1(window)});
+                for (const QByteArray& line : shell.value_or(QByteArray()).split('\n')) {
+                    if (line.startsWith("WIDTH=") && line.mid(6).toInt() >= AppDelegate::mainWindowMinimumSize.width())
+                        return true;
+                }
+            }
+            QTest::qWait(50);
+        }
+        return false;
+    }
+
     // How long a quit may take before it counts as hung: it syncs the library and the settings.
-    static constexpr int hangBound = 30000;
+    static constexpr std::chrono::milliseconds hangBound {30000};
 
     ~Run()
     {
@@ -188,9 +216,10 @@ void TestProcessEndings::settingsPathThatIsNoFile()
     QVERIFY(run.start({QStringLiteral("-showWindowOnLaunch")}));
     ::umask(umask);
     QVERIFY2(run.waitForLog(QStringLiteral("Tessellon launched")), "the start never got as far as the log");
-    QTest::qWait(1000);
+    // The library window is up, so the quit saves its frame.
+    QVERIFY(run.waitForLibraryWindow());
     run.signal(SIGTERM);
-    QVERIFY(run.app.waitForFinished(Run::hangBound));
+    QVERIFY(run.app.waitForFinished(int(Run::hangBound.count())));
     QCOMPARE(run.app.exitStatus(), QProcess::NormalExit);
     QCOMPARE(run.app.exitCode(), 0);
     QVERIFY(run.savedSelections() > 0);
@@ -203,7 +232,8 @@ void TestProcessEndings::settingsPathThatIsNoFile()
         // The window's frame was saved at the quit.
         QVERIFY(S_ISREG(info.st_mode));
         QCOMPARE(info.st_mode & 0777, mode_t(0600));
-        QVERIFY(readAll(run.settingsPath()).contains("TessellonMainWindow"));
+        QVERIFY2(readAll(run.settingsPath()).contains("TessellonMainWindow"),
+            qPrintable(QString::fromUtf8(readAll(run.settingsPath())) + run.logText()));
         QCOMPARE(::stat(QFile::encodeName(run.path(QStringLiteral("config/vesk"))).constData(), &info), 0);
         QCOMPARE(info.st_mode & 0777, mode_t(0700));
     } else {
@@ -233,7 +263,7 @@ void TestProcessEndings::endsWithoutQuitSavePendingChanges()
         run.signal(SIGHUP);
     else
         display.signal(SIGKILL);
-    QVERIFY(run.app.waitForFinished(Run::hangBound));
+    QVERIFY(run.app.waitForFinished(int(Run::hangBound.count())));
     QVERIFY2(run.savedSelections() > 0, qPrintable(run.logText()));
     if (ending == u"hangup") {
         QCOMPARE(run.app.exitStatus(), QProcess::NormalExit);
