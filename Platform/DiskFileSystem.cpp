@@ -8,6 +8,7 @@
 #include <cctype>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
@@ -117,7 +118,7 @@ int openRegular(const QString& path, struct stat& info, QString& error)
 // Flushes a file or folder to disk; for a folder this makes a rename inside it durable.
 FileOutcome syncPath(const QString& path, bool folder)
 {
-    const int fd = ::open(native(path).constData(), O_RDONLY | O_CLOEXEC | (folder ? O_DIRECTORY : 0));
+    const int fd = ::open(native(path).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY | (folder ? O_DIRECTORY : 0));
     if (fd < 0)
         return failure(path, QStringLiteral("could not be opened to sync"));
     const int result = retrying([fd] { return ::fsync(fd); });
@@ -383,8 +384,8 @@ std::optional<bool> DiskFileSystem::holds(const QString& path, QByteArrayView by
     return true;
 }
 
-FileOutcome DiskFileSystem::writeAtomically(
-    const QString& path, const QByteArray& bytes, const std::function<FileOutcome()>& beforeReplace, FileAccess access)
+FileOutcome DiskFileSystem::writeAtomically(const QString& path, const QByteArray& bytes,
+    const std::function<FileOutcome()>& beforeReplace, FileAccess access, FileSync sync)
 {
     FileError error;
     const std::optional<QString> target = replaceTarget(path, error);
@@ -395,7 +396,7 @@ FileOutcome DiskFileSystem::writeAtomically(
         return failure(folderOf(*target), QStringLiteral("a temporary file could not be created"));
     if (!writeAll(file.fd(), bytes.constData(), bytes.size()))
         return failure(*target, QStringLiteral("could not be written"));
-    if (retrying([&] { return ::fsync(file.fd()); }) < 0)
+    if (sync != FileSync::none && retrying([&] { return ::fsync(file.fd()); }) < 0)
         return failure(*target, QStringLiteral("could not be synced"));
     if (!file.close())
         return failure(*target, QStringLiteral("could not be written"));
@@ -406,7 +407,50 @@ FileOutcome DiskFileSystem::writeAtomically(
     if (::rename(file.path().constData(), native(*target).constData()) < 0)
         return failure(*target, QStringLiteral("could not be replaced"));
     file.keep();
+    if (sync != FileSync::full)
+        return std::nullopt;
     return syncPath(folderOf(*target), true);
+}
+
+FileOutcome DiskFileSystem::finishSync(const QString& path, FileSync written)
+{
+    if (written == FileSync::full)
+        return std::nullopt;
+    // The file a link names is the one that was replaced, in its own folder.
+    QString target = path;
+    char resolved[PATH_MAX];
+    if (QFileInfo(path).isSymLink() && ::realpath(native(path).constData(), resolved))
+        target = QFile::decodeName(resolved);
+    if (written == FileSync::none) {
+        if (const FileOutcome failed = syncPath(target, false))
+            return failed;
+    }
+    return syncPath(folderOf(target), true);
+}
+
+std::optional<FileIdentity> DiskFileSystem::identity(const QString& path) const
+{
+    struct stat info;
+    const QByteArray name = native(path);
+    if (::stat(name.constData(), &info) != 0 && ::lstat(name.constData(), &info) != 0)
+        return std::nullopt;
+    return FileIdentity {quint64(info.st_dev), quint64(info.st_ino)};
+}
+
+FileOutcome DiskFileSystem::moveAside(const QString& from, const QString& to)
+{
+    const QByteArray source = native(from);
+    const QByteArray target = native(to);
+    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0)
+        return std::nullopt;
+    if (errno != EINVAL && errno != ENOSYS)
+        return failure(from, QStringLiteral("could not be moved to ") + to);
+    // A file system without the no-replace rename.
+    if (exists(to))
+        return FileError {to + QStringLiteral(" already exists.")};
+    if (::rename(source.constData(), target.constData()) < 0)
+        return failure(from, QStringLiteral("could not be moved to ") + to);
+    return std::nullopt;
 }
 
 FileOutcome DiskFileSystem::copy(const QString& from, const QString& to)

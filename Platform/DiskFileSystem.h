@@ -11,7 +11,10 @@ public:
     std::optional<bool> holds(const QString& path, QByteArrayView bytes, qint64 maxBytes) const override;
     using FileSystem::writeAtomically;
     FileOutcome writeAtomically(const QString& path, const QByteArray& bytes,
-        const std::function<FileOutcome()>& beforeReplace, FileAccess access) override;
+        const std::function<FileOutcome()>& beforeReplace, FileAccess access, FileSync sync) override;
+    FileOutcome finishSync(const QString& path, FileSync written) override;
+    std::optional<FileIdentity> identity(const QString& path) const override;
+    FileOutcome moveAside(const QString& from, const QString& to) override;
     FileOutcome copy(const QString& from, const QString& to) override;
     FileOutcome createFolder(const QString& path) override;
     LockAttempt lock(const QString& path) override;

@@ -9,3 +9,8 @@ std::optional<bool> FileSystem::holds(const QString& path, QByteArrayView bytes,
         return std::nullopt;
     return QByteArrayView(*contents.bytes) == bytes;
 }
+
+FileOutcome FileSystem::moveAside(const QString& from, const QString&)
+{
+    return FileError {from + QStringLiteral(" cannot be moved here.")};
+}

@@ -26,6 +26,23 @@ enum class FileAccess { ownerOnly, umask };
 // Nothing on success, else why the operation failed.
 using FileOutcome = std::optional<FileError>;
 
+// What a replacement has put on the disk when writeAtomically returns. Either way every reader
+// sees the new bytes at once, and a process that ends loses nothing: only a power cut loses
+// what is not synced yet.
+enum class FileSync {
+    full, // the new bytes before they replace the old ones, then the new name in its folder
+    bytes, // the new bytes before they replace the old ones; the name waits for finishSync()
+    none, // nothing yet: finishSync() later, when there is time to wait for the disk
+};
+
+// Which file stands at a path, to tell the file written last from one put there since.
+struct FileIdentity
+{
+    quint64 device = 0;
+    quint64 inode = 0;
+    friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
+
 struct FileContents
 {
     // Absent when the file could not be read. May point into `mapping` (a memory-mapped file):
@@ -91,18 +108,27 @@ public:
     // file, or a link to one (the linked file is replaced), is ever replaced.
     FileOutcome writeAtomically(const QString& path, const QByteArray& bytes, FileAccess access = FileAccess::ownerOnly)
     {
-        return writeAtomically(path, bytes, {}, access);
+        return writeAtomically(path, bytes, {}, access, FileSync::full);
     }
     // The same, asking `beforeReplace` once the new bytes are on disk and before anything is
     // replaced: its failure stops the write (the temporary file is removed) and is returned.
     FileOutcome writeAtomically(
         const QString& path, const QByteArray& bytes, const std::function<FileOutcome()>& beforeReplace)
     {
-        return writeAtomically(path, bytes, beforeReplace, FileAccess::ownerOnly);
+        return writeAtomically(path, bytes, beforeReplace, FileAccess::ownerOnly, FileSync::full);
     }
+    // The same, syncing only as much as asked before it returns.
     virtual FileOutcome writeAtomically(const QString& path, const QByteArray& bytes,
-        const std::function<FileOutcome()>& beforeReplace, FileAccess access)
+        const std::function<FileOutcome()>& beforeReplace, FileAccess access, FileSync sync)
         = 0;
+    // Syncs what a writeAtomically of the path left unsynced (`written` says what it synced).
+    virtual FileOutcome finishSync(const QString& /*path*/, FileSync /*written*/) { return std::nullopt; }
+    // The file at the path (what a link names, or the link itself when it names nothing);
+    // nothing when nothing stands there.
+    virtual std::optional<FileIdentity> identity(const QString& /*path*/) const { return std::nullopt; }
+    // Moves whatever stands at `from` (a link itself, not what it names) to `to`, where nothing
+    // may stand; nothing is read or copied.
+    virtual FileOutcome moveAside(const QString& from, const QString& to);
     // Copies a regular file to a path where nothing stands yet; fails when something does.
     // Holes of a sparse file stay holes; the bytes never pass through memory.
     virtual FileOutcome copy(const QString& from, const QString& to) = 0;

@@ -158,6 +158,9 @@ void BM_Save(benchmark::State& state)
 {
     Library& lib = library(int(state.range(0)));
     StorePersistence persistence(lib.primary, lib.backup);
+    // As the store does: the files are loaded once before any save (not timed).
+    if (persistence.load().status != StorePersistenceStatus::ready)
+        state.SkipWithError("the library did not load");
     PeakMemory memory;
     for (auto _ : state) {
         memory.start();

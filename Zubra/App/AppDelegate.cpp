@@ -419,8 +419,9 @@ void AppDelegate::bringForward(QWidget* window)
 
 bool AppDelegate::eventFilter(QObject* watched, QEvent* event)
 {
-    // Frames are kept when a window closes, as well as when the program quits.
-    if (event->type() == QEvent::Close && (watched == m_mainWindow || watched == m_settingsWindow))
+    // Frames are kept when a window closes, as well as when the program quits; the windows that
+    // the quit closes keep the frames the quit saved.
+    if (event->type() == QEvent::Close && !m_terminated && (watched == m_mainWindow || watched == m_settingsWindow))
         saveWindowFrames();
     return QObject::eventFilter(watched, event);
 }
@@ -610,7 +611,11 @@ void AppDelegate::applicationWillTerminate()
 void AppDelegate::runTerminationSteps()
 {
     saveWindowFrames();
-    m_services.store.saveNow();
+    {
+        // The settings file is written while the library is saved, not after it.
+        const std::future<void> settingsWritten = AppSettings(m_services.settings).syncApart();
+        m_services.store.saveNow();
+    }
     // What the save posted back (its status) arrives before the process ends.
     QCoreApplication::sendPostedEvents();
     m_services.hotKeys.unregisterCombo();

@@ -26,7 +26,7 @@ std::optional<HotKeyCombo> ShellSettings::hotKeyCombo() const
 
 void ShellSettings::setHotKeyCombo(const HotKeyCombo& combo)
 {
-    settings().setValue(hotKeyComboKey, combo.toJson());
+    setChangedValue(hotKeyComboKey, combo.toJson());
 }
 
 QByteArray ShellSettings::mainWindowFrame() const
@@ -36,7 +36,7 @@ QByteArray ShellSettings::mainWindowFrame() const
 
 void ShellSettings::setMainWindowFrame(const QByteArray& frame)
 {
-    settings().setValue(mainWindowFrameKey, frame);
+    setChangedValue(mainWindowFrameKey, frame);
 }
 
 QByteArray ShellSettings::settingsWindowFrame() const
@@ -46,5 +46,5 @@ QByteArray ShellSettings::settingsWindowFrame() const
 
 void ShellSettings::setSettingsWindowFrame(const QByteArray& frame)
 {
-    settings().setValue(settingsWindowFrameKey, frame);
+    setChangedValue(settingsWindowFrameKey, frame);
 }

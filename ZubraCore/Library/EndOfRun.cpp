@@ -3,7 +3,6 @@
 #include "ZubraCore/Library/Store.h"
 #include "ZubraCore/Support/Logging.h"
 
-#include <QThread>
 #include <algorithm>
 #include <mutex>
 #include <utility>
@@ -33,8 +32,7 @@ void flushLog(Clock::time_point deadline)
 // Writes what is pending from the thread the process ends on; safe off the store's thread.
 bool writeLastChanges(Store& store, Clock::time_point deadline)
 {
-    const bool saved = QThread::currentThread() == store.thread() ? store.saveNow(left(deadline))
-                                                                  : store.writePendingSave(left(deadline));
+    const bool saved = store.saveForEnd(deadline);
     if (!saved)
         logMP(QStringLiteral("The library's last save did not finish before the end"));
     flushLog(deadline);

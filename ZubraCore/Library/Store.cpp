@@ -9,6 +9,8 @@
 
 #include <QMetaObject>
 #include <QThread>
+#include <condition_variable>
+#include <system_error>
 
 
 Store::Store(const QString& storeURL, QSettings* defaults, QObject* parent)
@@ -66,10 +68,34 @@ Store::Store(Options options, QObject* parent)
     m_index.assign(m_selections);
 }
 
+// How far an end's write has come.
+struct Store::EndProgress
+{
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool primaryInPlace = false;
+    bool finished = false;
+    std::optional<PersistenceError> error;
+
+    void mark(bool EndProgress::*flag)
+    {
+        const std::lock_guard lock(mutex);
+        this->*flag = true;
+        changed.notify_all();
+    }
+    bool waitFor(bool EndProgress::*flag, std::chrono::steady_clock::time_point deadline)
+    {
+        std::unique_lock lock(mutex);
+        return changed.wait_until(lock, deadline, [&] { return this->*flag || finished; }) && this->*flag;
+    }
+};
+
 Store::~Store()
 {
     if (m_pendingSave)
         m_pendingSave->cancel();
+    if (m_endWriter.joinable())
+        m_endWriter.join();
     m_saveQueue.reset(); // waits for a write that has begun
     discardInBackground(std::make_pair(std::move(m_selections), std::move(m_ownedIndex)));
 }
@@ -151,6 +177,8 @@ void Store::beginChange()
     ++m_changeGeneration;
     if (m_pendingSave)
         m_pendingSave->cancel();
+    const std::lock_guard lock(m_saveStateMutex);
+    m_unsaved = {};
 }
 
 void Store::scheduleSave()
@@ -161,9 +189,14 @@ void Store::scheduleSave()
     if (m_pendingSave)
         m_pendingSave->cancel();
     const quint64 generation = ++m_changeGeneration;
+    auto unsaved = std::make_shared<const StoreSnapshot>(snapshot());
+    {
+        const std::lock_guard lock(m_saveStateMutex);
+        m_unsaved = {unsaved, generation};
+    }
     // The store outlives every item on its queue (the destructor drains it), so `this` is safe.
     m_pendingSave = std::make_shared<DispatchWorkItem>(
-        [this, generation, snapshot = snapshot()] { persist(snapshot, generation); });
+        [this, generation, snapshot = std::move(unsaved)] { persist(*snapshot, generation); });
     m_saveQueue->asyncAfter(saveDelay, m_pendingSave);
 }
 
@@ -181,29 +214,71 @@ void Store::saveNow()
     m_saveQueue->sync([this, &current, generation] { persistUnlessWritten(current, generation); });
 }
 
-bool Store::saveNow(std::chrono::milliseconds bound)
-{
-    assertOwnThread();
-    if (!storageAllowsWrites())
-        return true;
-    if (m_pendingSave)
-        m_pendingSave->cancel();
-    m_saveQueue->async([this, current = snapshot(), generation = m_changeGeneration] {
-        persistUnlessWritten(current, generation);
-    });
-    return m_saveQueue->drainNow(bound);
-}
-
 void Store::persistUnlessWritten(const StoreSnapshot& snapshot, quint64 generation)
 {
-    if (m_primaryGeneration == generation && m_backupGeneration == generation)
-        return;
+    {
+        const std::lock_guard lock(m_saveStateMutex);
+        if (m_primaryGeneration == generation && m_backupGeneration == generation)
+            return;
+    }
     persist(snapshot, generation);
 }
 
-bool Store::writePendingSave(std::chrono::milliseconds bound) const
+bool Store::saveForEnd(std::chrono::steady_clock::time_point deadline)
 {
-    return m_saveQueue->drainNow(bound);
+    if (m_endProgress) // another end is writing
+        return m_endProgress->waitFor(&EndProgress::primaryInPlace, deadline);
+    std::shared_ptr<const StoreSnapshot> unsaved;
+    quint64 generation = 0;
+    if (QThread::currentThread() == thread()) {
+        if (!storageAllowsWrites())
+            return true;
+        if (m_pendingSave)
+            m_pendingSave->cancel();
+        generation = m_changeGeneration;
+        {
+            const std::lock_guard lock(m_saveStateMutex);
+            if (m_primaryGeneration == generation && m_backupGeneration == generation)
+                return true;
+        }
+        unsaved = std::make_shared<const StoreSnapshot>(snapshot());
+    } else {
+        const std::lock_guard lock(m_saveStateMutex);
+        unsaved = m_unsaved.snapshot;
+        generation = m_unsaved.generation;
+    }
+    if (!unsaved)
+        return true;
+
+    // The write runs apart so that the wait for it stays bounded: a disk that takes seconds to
+    // rename never holds up the end. It may outlive the wait; it uses nothing an ending process
+    // destroys.
+    const auto progress = m_endProgress = std::make_shared<EndProgress>();
+    const auto write = [this, unsaved, generation, progress] {
+        std::optional<PersistenceError> error = m_persistence->writeForEnd(
+            *unsaved, [&progress] { progress->mark(&EndProgress::primaryInPlace); });
+        recordWrite(error, generation);
+        if (!error || error->kind == PersistenceError::backupWriteFailed)
+            m_persistence->syncEnd();
+        {
+            const std::lock_guard lock(progress->mutex);
+            progress->error = std::move(error);
+        }
+        progress->mark(&EndProgress::finished);
+    };
+    try {
+        m_endWriter = std::thread(write);
+    } catch (const std::system_error&) {
+        write(); // no thread to be had
+    }
+    const bool saved = progress->waitFor(&EndProgress::primaryInPlace, deadline);
+    // The sync gets the time left; the files hold the change whether it ends in time or not.
+    if (saved)
+        progress->waitFor(&EndProgress::finished, deadline);
+    const std::lock_guard lock(progress->mutex);
+    if (progress->finished && progress->error)
+        logMP(u"Store save failed: "_qs + progress->error->description());
+    return saved;
 }
 
 // On the save queue. Status changes go back to the main thread.
@@ -211,13 +286,16 @@ void Store::persist(const StoreSnapshot& snapshot, quint64 generation)
 {
     // Until the write is over neither file is known to hold anything; a failed write leaves
     // something to write at the next save, whatever it changed.
-    m_primaryGeneration = notOnDisk;
-    m_backupGeneration = notOnDisk;
+    {
+        const std::lock_guard lock(m_saveStateMutex);
+        m_primaryGeneration = notOnDisk;
+        m_backupGeneration = notOnDisk;
+    }
     const std::optional<PersistenceError> error = m_persistence->write(snapshot);
-    if (!error || error->kind == PersistenceError::backupWriteFailed)
-        m_primaryGeneration = generation;
-    if (!error)
-        m_backupGeneration = generation;
+    // The process is ending: its own write has the files, and nothing is reported any more.
+    if (error && error->kind == PersistenceError::superseded)
+        return;
+    recordWrite(error, generation);
     if (error) {
         logMP(u"Store save failed: "_qs + error->description());
         const StorePersistenceStatus status = StorePersistence::failureStatus(*error);
@@ -227,6 +305,18 @@ void Store::persist(const StoreSnapshot& snapshot, quint64 generation)
     }
     QMetaObject::invokeMethod(
         this, [this] { clearTransientPersistenceStatus(); }, Qt::QueuedConnection);
+}
+
+void Store::recordWrite(const std::optional<PersistenceError>& error, quint64 generation)
+{
+    const std::lock_guard lock(m_saveStateMutex);
+    if (!error || error->kind == PersistenceError::backupWriteFailed) {
+        m_primaryGeneration = generation;
+        if (m_unsaved.generation == generation)
+            m_unsaved = {};
+    }
+    if (!error)
+        m_backupGeneration = generation;
 }
 
 void Store::clearTransientPersistenceStatus()

@@ -24,10 +24,14 @@
 #include <QSettings>
 #include <QStringList>
 #include <functional>
+#include <chrono>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <thread>
 
 class StorePersistence;
+struct PersistenceError;
 
 class Store : public QObject
 {
@@ -85,13 +89,13 @@ public:
     // since the last successful write, or since a load that found both files current). Must
     // not be called on the save queue.
     void saveNow();
-    // The same, waiting at most `bound` for the write (and any write before it); true when it
-    // is done. Otherwise the write goes on, on the save queue, with its own snapshot.
-    bool saveNow(std::chrono::milliseconds bound);
-    // Safe from any thread: the last resort of a process that must end while the store's thread
-    // is blocked. The pending save, which holds its own snapshot, is written now on the save
-    // queue; true when it (and any write before it) is done within the bound.
-    bool writePendingSave(std::chrono::milliseconds bound) const;
+    // The last resort of a process that must end now, safe from any thread (the store's may be
+    // blocked) and beside a write under way: the newest change not yet in the library file (on
+    // the store's thread the current library, elsewhere the pending or running save's snapshot)
+    // is written on a thread of its own, both files replaced before anything is synced, and no
+    // save replaces them afterwards. True when the library file holds the change by the deadline;
+    // the sync gets what is left of it. One end per store.
+    bool saveForEnd(std::chrono::steady_clock::time_point deadline);
 
     // Selections.
     void add(const Selection& selection);
@@ -169,6 +173,8 @@ private:
     StoreSnapshot snapshot() const;
     // Writes the snapshot of the given change generation and records which files now hold it.
     void persist(const StoreSnapshot& snapshot, quint64 generation);
+    // Records which files hold a generation after a write of it.
+    void recordWrite(const std::optional<PersistenceError>& error, quint64 generation);
     // On the save queue: persists unless both files hold that generation already.
     void persistUnlessWritten(const StoreSnapshot& snapshot, quint64 generation);
     void clearTransientPersistenceStatus();
@@ -203,8 +209,20 @@ private:
     // notOnDisk when the file holds something else or its state is unknown.
     static constexpr quint64 notOnDisk = ~quint64(0);
     quint64 m_changeGeneration = 0;
+    // Guards the generations on disk and m_unsaved: an end reads them from its own thread.
+    mutable std::mutex m_saveStateMutex;
     quint64 m_primaryGeneration = notOnDisk;
     quint64 m_backupGeneration = notOnDisk;
+    // The newest snapshot handed to the save queue, until the library file holds it.
+    struct Unsaved
+    {
+        std::shared_ptr<const StoreSnapshot> snapshot;
+        quint64 generation = 0;
+    };
+    Unsaved m_unsaved;
+    struct EndProgress;
+    std::shared_ptr<EndProgress> m_endProgress;
+    std::thread m_endWriter;
 
     // Held apart so that the destructor can hand it to the thread that frees it.
     std::unique_ptr<StoreIndex> m_ownedIndex = std::make_unique<StoreIndex>();

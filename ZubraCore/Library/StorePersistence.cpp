@@ -98,6 +98,9 @@ QString PersistenceError::description() const
     case outOfMemory:
         what = QStringLiteral("There was not enough memory to save the library.");
         break;
+    case superseded:
+        what = QStringLiteral("The save for the end of the process took over.");
+        break;
     }
     return detail.isEmpty() ? what : what + QLatin1Char(' ') + detail;
 }
@@ -159,6 +162,12 @@ StoreLoadResult StorePersistence::load()
     const LargeHeapSteps heapSteps;
     auto files = std::make_unique<LaunchFiles>();
     StoreLoadResult result = load(*files);
+    {
+        // What stands at the paths now is what a later save may replace.
+        const std::lock_guard lock(m_replaceMutex);
+        m_primaryIdentity = m_fileSystem->identity(m_storePath);
+        m_backupIdentity = m_fileSystem->identity(m_backupPath);
+    }
     // The parse and the file's mapping are large: launching goes on while they are freed.
     discardInBackground(std::move(files));
     return result;
@@ -333,16 +342,121 @@ StoreLoadResult StorePersistence::recoverMissingPrimary(const LaunchFiles& files
 std::optional<PersistenceError> StorePersistence::write(const StoreSnapshot& snapshot)
 {
     try {
-        return writeDocument(snapshot);
+        return writeDocument(snapshot, nullptr);
     } catch (const std::bad_alloc&) {
         return PersistenceError {PersistenceError::outOfMemory, {}};
     }
 }
 
-std::optional<PersistenceError> StorePersistence::writeDocument(const StoreSnapshot& snapshot)
+std::optional<PersistenceError> StorePersistence::writeForEnd(
+    const StoreSnapshot& snapshot, const std::function<void()>& primaryInPlace)
+{
+    {
+        const std::lock_guard lock(m_replaceMutex);
+        m_ending = true;
+    }
+    try {
+        return writeDocument(snapshot, &primaryInPlace);
+    } catch (const std::bad_alloc&) {
+        return PersistenceError {PersistenceError::outOfMemory, {}};
+    }
+}
+
+void StorePersistence::syncEnd()
+{
+    for (const QString& path : {m_storePath, m_backupPath})
+        m_fileSystem->finishSync(path, FileSync::none);
+}
+
+std::optional<FileIdentity>& StorePersistence::knownIdentity(const QString& path)
+{
+    return path == m_storePath ? m_primaryIdentity : m_backupIdentity;
+}
+
+FileOutcome StorePersistence::keepChangedFile(const QString& path)
+{
+    const std::optional<QString> kept = nextPreservedPath(path, *m_fileSystem);
+    const FileOutcome failed = kept ? m_fileSystem->moveAside(path, *kept)
+                                    : FileOutcome(FileError {QStringLiteral("No free name was found beside it.")});
+    if (failed) {
+        logFailure(QStringLiteral("The file ") + path
+                + QStringLiteral(" was changed outside Tessellon and could not be set aside. It was not written."),
+            failed->description);
+        return failed;
+    }
+    knownIdentity(path).reset();
+    logEvent(QStringLiteral("The file ") + path + QStringLiteral(" was changed outside Tessellon. It was kept as ")
+        + *kept + QStringLiteral("."));
+    return std::nullopt;
+}
+
+FileOutcome StorePersistence::replaceFile(const QString& path, const QByteArray& bytes,
+    const std::function<FileOutcome()>& check, bool forEnd, bool& superseded)
+{
+    const auto changedFromOutside = [&] {
+        const std::optional<FileIdentity> now = m_fileSystem->identity(path);
+        return now && now != knownIdentity(path);
+    };
+    const FileError tookOver {QStringLiteral("The save for the end of the process took over.")};
+    // A file changed while it was being written is set aside on the second try.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        {
+            const std::lock_guard lock(m_replaceMutex);
+            if (!forEnd && m_ending) {
+                superseded = true;
+                return tookOver;
+            }
+            if (changedFromOutside()) {
+                if (const FileOutcome failed = keepChangedFile(path))
+                    return failed;
+            }
+        }
+        bool changed = false;
+        // Held from the last look at the file through its replacement.
+        std::unique_lock replacing(m_replaceMutex, std::defer_lock);
+        const FileOutcome outcome = m_fileSystem->writeAtomically(
+            path, bytes,
+            [&]() -> FileOutcome {
+                if (check) {
+                    if (FileOutcome refused = check())
+                        return refused;
+                }
+                replacing.lock();
+                if (!forEnd && m_ending) {
+                    superseded = true;
+                    return tookOver;
+                }
+                if (changedFromOutside()) {
+                    changed = true;
+                    return FileError {path + QStringLiteral(" was changed while it was saved.")};
+                }
+                return std::nullopt;
+            },
+            FileAccess::ownerOnly, forEnd ? FileSync::none : FileSync::bytes);
+        if (!outcome)
+            knownIdentity(path) = m_fileSystem->identity(path);
+        if (replacing.owns_lock())
+            replacing.unlock();
+        if (changed)
+            continue;
+        if (outcome || forEnd)
+            return outcome;
+        return m_fileSystem->finishSync(path, FileSync::bytes);
+    }
+    return FileError {path + QStringLiteral(" kept changing while it was saved.")};
+}
+
+std::optional<PersistenceError> StorePersistence::writeDocument(
+    const StoreSnapshot& snapshot, const std::function<void()>* primaryInPlace)
 {
     if (!m_writesAllowed)
         return PersistenceError {PersistenceError::primaryNotPreserved, {}};
+    const bool forEnd = primaryInPlace != nullptr;
+    {
+        const std::lock_guard lock(m_replaceMutex);
+        if (!forEnd && m_ending)
+            return PersistenceError {PersistenceError::superseded, {}};
+    }
     const DocumentEncoding encoding = LibraryDocument::encode(snapshot);
     if (encoding.error)
         return PersistenceError {PersistenceError::invalidDocument, *encoding.error};
@@ -393,18 +507,29 @@ std::optional<PersistenceError> StorePersistence::writeDocument(const StoreSnaps
         logEvent(QStringLiteral("The library is open for writing in another Tessellon session. Saving is off."));
         return PersistenceError {PersistenceError::libraryInUse, {}};
     }
-    const FileOutcome primaryFailure = m_fileSystem->writeAtomically(m_storePath, encoding.bytes, [&]() -> FileOutcome {
-        if (const std::optional<PersistenceError> error = check())
-            return FileError {error->description()};
-        return std::nullopt;
-    });
+    bool superseded = false;
+    const FileOutcome primaryFailure = replaceFile(
+        m_storePath, encoding.bytes,
+        [&]() -> FileOutcome {
+            if (const std::optional<PersistenceError> error = check())
+                return FileError {error->description()};
+            return std::nullopt;
+        },
+        forEnd, superseded);
     // A failed check stops the save whatever the write did.
     if (std::optional<PersistenceError> error = check())
         return error;
+    if (superseded)
+        return PersistenceError {PersistenceError::superseded, {}};
     if (primaryFailure)
         return PersistenceError {PersistenceError::primaryWriteFailed, primaryFailure->description};
-    if (const FileOutcome failure = m_fileSystem->writeAtomically(m_backupPath, encoding.bytes))
+    if (forEnd)
+        (*primaryInPlace)();
+    if (const FileOutcome failure = replaceFile(m_backupPath, encoding.bytes, {}, forEnd, superseded)) {
+        if (superseded)
+            return PersistenceError {PersistenceError::superseded, {}};
         return PersistenceError {PersistenceError::backupWriteFailed, failure->description};
+    }
     return std::nullopt;
 }
 

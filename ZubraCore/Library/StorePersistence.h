@@ -18,6 +18,14 @@
 // (status openElsewhere) and never writes. Before each write the lock is proved to be on the
 // file at the lock's path; when that file was removed (the folder deleted) it is taken again, or
 // writing stops. Holding the lock at launch, it removes the temporary files of interrupted saves.
+//
+// A file that is no longer the one loaded or last written (replaced from outside, say by a link
+// to another file of the user's) is never written through: it is moved aside under the name a
+// damaged primary is preserved under, and a new file is written in its place.
+//
+// A process that must end now writes with writeForEnd(), from any thread, also while write()
+// runs: the new bytes replace both files before anything is synced, and no earlier write
+// replaces them afterwards.
 
 #include "Platform/DiskFileSystem.h"
 #include "Platform/FileSystem.h"
@@ -26,6 +34,7 @@
 
 #include <QString>
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -43,6 +52,7 @@ struct PersistenceError
         tooLarge, // the document would exceed what a load accepts: nothing written
         libraryInUse, // another store holds the library for writing: nothing written, writing off
         outOfMemory, // the save ran out of memory: the files are as a failed write leaves them
+        superseded, // a write for the process's end took over: this one replaced nothing more
     };
     Kind kind;
     QString detail; // the underlying failure, when there is one
@@ -85,6 +95,14 @@ public:
     // replaced, then the backup. Nothing on success. One call at a time. Running out of memory
     // on the way (a large library on a tight machine) is a failed save, not a crash.
     [[nodiscard]] std::optional<PersistenceError> write(const StoreSnapshot& snapshot);
+    // The same for a process that must end now, safe beside a running write(): the primary, then
+    // the backup, are replaced without waiting for the disk (`primaryInPlace` is called once the
+    // primary holds the bytes), and from its start no write() replaces anything. syncEnd()
+    // puts the files on disk afterwards. One call per process.
+    [[nodiscard]] std::optional<PersistenceError> writeForEnd(
+        const StoreSnapshot& snapshot, const std::function<void()>& primaryInPlace);
+    // Syncs what writeForEnd() left unsynced.
+    void syncEnd();
 
     // Before a change that must not be lost (a capture): takes the write lock when it is free.
     // False when another store holds it: nothing would be written. Safe beside a running write.
@@ -101,7 +119,14 @@ private:
     StoreLoadResult openedElsewhere(const LaunchFiles& files);
     // Takes the write lock unless it is held already; false when another store holds it.
     bool takeLock();
-    std::optional<PersistenceError> writeDocument(const StoreSnapshot& snapshot);
+    std::optional<PersistenceError> writeDocument(
+        const StoreSnapshot& snapshot, const std::function<void()>* primaryInPlace);
+    // Replaces one library file; `check` runs before it is replaced and stops the write.
+    FileOutcome replaceFile(const QString& path, const QByteArray& bytes, const std::function<FileOutcome()>& check,
+        bool forEnd, bool& superseded);
+    // Moves a file changed from outside to the next preserved name; m_replaceMutex held.
+    FileOutcome keepChangedFile(const QString& path);
+    std::optional<FileIdentity>& knownIdentity(const QString& path);
 
     QString m_storePath;
     QString m_backupPath;
@@ -110,4 +135,10 @@ private:
     std::mutex m_lockMutex; // guards m_lock: taken by writes on the save queue and by claims
     std::unique_ptr<FileLock> m_lock;
     qint64 m_sizeLimit;
+    // Held over each look at a library file and its replacement.
+    std::mutex m_replaceMutex;
+    bool m_ending = false; // a write for the end began: write() replaces nothing more
+    // The file each path held when loaded or last written; nothing when there was none.
+    std::optional<FileIdentity> m_primaryIdentity;
+    std::optional<FileIdentity> m_backupIdentity;
 };

@@ -5,6 +5,7 @@
 
 #include <QFileInfo>
 #include <QStandardPaths>
+#include <system_error>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -97,6 +98,22 @@ void AppSettings::setCollectIntoActiveDraft(bool collect)
 {
     m_settings->setValue(collectIntoActiveDraftKey, collect);
     m_settings->sync();
+}
+
+void AppSettings::setChangedValue(const QString& key, const QVariant& value)
+{
+    if (m_settings->value(key) != value)
+        m_settings->setValue(key, value);
+}
+
+std::future<void> AppSettings::syncApart() const
+{
+    const auto sync = [settings = m_settings] { settings->sync(); };
+    try {
+        return std::async(std::launch::async, sync);
+    } catch (const std::system_error&) {
+        return std::async(std::launch::deferred, sync); // no thread to be had: written on waiting
+    }
 }
 
 QString AppSettings::unreadableCustomPromptTemplatesKeyFor(int n)

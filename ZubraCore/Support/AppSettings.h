@@ -8,6 +8,7 @@
 #include <QSettings>
 #include <QString>
 #include <QVariant>
+#include <future>
 #include <memory>
 #include <optional>
 
@@ -68,6 +69,16 @@ public:
 
     // The n-th place for unreadable templates, counted from 1.
     static QString unreadableCustomPromptTemplatesKeyFor(int n);
+
+    // Writes out what is pending on a thread of its own, so that the caller's thread may do other
+    // work meanwhile (the quit saves the library). The settings are not used until the result
+    // is ready; its destruction waits for the write.
+    std::future<void> syncApart() const;
+
+protected:
+    // Sets the value unless the settings hold it already: an unchanged value never costs a write
+    // of the file.
+    void setChangedValue(const QString& key, const QVariant& value);
 
 private:
     QSettings* m_settings;

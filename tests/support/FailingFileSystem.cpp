@@ -5,10 +5,28 @@ void FailingFileSystem::failOn(Operation operation, const QString& path)
     m_failures.append({operation, path});
 }
 
+void FailingFileSystem::record(Operation operation, const QString& path) const
+{
+    const std::lock_guard lock(m_callsMutex);
+    m_calls.append({operation, path});
+}
+
+QList<FailingFileSystem::Call> FailingFileSystem::calls() const
+{
+    const std::lock_guard lock(m_callsMutex);
+    return m_calls;
+}
+
+void FailingFileSystem::clearCalls()
+{
+    const std::lock_guard lock(m_callsMutex);
+    m_calls.clear();
+}
+
 QList<FailingFileSystem::Call> FailingFileSystem::changes() const
 {
     QList<Call> result;
-    for (const Call& call : m_calls)
+    for (const Call& call : calls())
         if (call.operation != Operation::read && call.operation != Operation::compare)
             result.append(call);
     return result;
@@ -24,7 +42,7 @@ bool FailingFileSystem::shouldFail(Operation operation, const QString& path) con
 
 FileContents FailingFileSystem::read(const QString& path, qint64 maxBytes) const
 {
-    m_calls.append({Operation::read, path});
+    record(Operation::read, path);
     if (shouldFail(Operation::read, path))
         return FileContents::failed(failureText());
     return m_disk.read(path, maxBytes);
@@ -32,26 +50,41 @@ FileContents FailingFileSystem::read(const QString& path, qint64 maxBytes) const
 
 std::optional<bool> FailingFileSystem::holds(const QString& path, QByteArrayView bytes, qint64 maxBytes) const
 {
-    m_calls.append({Operation::compare, path});
+    record(Operation::compare, path);
     if (shouldFail(Operation::read, path) || shouldFail(Operation::compare, path))
         return std::nullopt;
     return m_disk.holds(path, bytes, maxBytes);
 }
 
-FileOutcome FailingFileSystem::writeAtomically(
-    const QString& path, const QByteArray& bytes, const std::function<FileOutcome()>& beforeReplace, FileAccess access)
+FileOutcome FailingFileSystem::writeAtomically(const QString& path, const QByteArray& bytes,
+    const std::function<FileOutcome()>& beforeReplace, FileAccess access, FileSync sync)
 {
-    m_calls.append({Operation::writeAtomically, path});
+    record(Operation::writeAtomically, path);
     if (m_beforeWrite)
         m_beforeWrite(path);
     if (shouldFail(Operation::writeAtomically, path))
         return FileError {failureText()};
-    return m_disk.writeAtomically(path, bytes, beforeReplace, access);
+    return m_disk.writeAtomically(path, bytes, beforeReplace, access, sync);
+}
+
+FileOutcome FailingFileSystem::finishSync(const QString& path, FileSync written)
+{
+    if (m_beforeSync && written != FileSync::full)
+        m_beforeSync(path);
+    return m_disk.finishSync(path, written);
+}
+
+FileOutcome FailingFileSystem::moveAside(const QString& from, const QString& to)
+{
+    record(Operation::moveAside, to);
+    if (shouldFail(Operation::moveAside, to))
+        return FileError {failureText()};
+    return m_disk.moveAside(from, to);
 }
 
 FileOutcome FailingFileSystem::copy(const QString& from, const QString& to)
 {
-    m_calls.append({Operation::copy, to});
+    record(Operation::copy, to);
     if (shouldFail(Operation::copy, to))
         return FileError {failureText()};
     return m_disk.copy(from, to);
@@ -59,7 +92,7 @@ FileOutcome FailingFileSystem::copy(const QString& from, const QString& to)
 
 FileOutcome FailingFileSystem::createFolder(const QString& path)
 {
-    m_calls.append({Operation::createFolder, path});
+    record(Operation::createFolder, path);
     if (shouldFail(Operation::createFolder, path))
         return FileError {failureText()};
     return m_disk.createFolder(path);

@@ -40,8 +40,8 @@ FileContents MemoryFileSystem::read(const QString& path, qint64 maxBytes) const
     return FileContents::of(*found);
 }
 
-FileOutcome MemoryFileSystem::writeAtomically(
-    const QString& path, const QByteArray& bytes, const std::function<FileOutcome()>& beforeReplace, FileAccess)
+FileOutcome MemoryFileSystem::writeAtomically(const QString& path, const QByteArray& bytes,
+    const std::function<FileOutcome()>& beforeReplace, FileAccess, FileSync)
 {
     if (m_folders.contains(clean(path)))
         return FileError {QStringLiteral("Is a directory")};

@@ -21,7 +21,7 @@ public:
     FileContents read(const QString& path, qint64 maxBytes) const override;
     using FileSystem::writeAtomically;
     FileOutcome writeAtomically(const QString& path, const QByteArray& bytes,
-        const std::function<FileOutcome()>& beforeReplace, FileAccess access) override;
+        const std::function<FileOutcome()>& beforeReplace, FileAccess access, FileSync sync) override;
     FileOutcome copy(const QString& from, const QString& to) override;
     FileOutcome createFolder(const QString& path) override;
     // A lock is a file; while one is held, another attempt on the path reports it held.

@@ -11,6 +11,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <chrono>
 #include <csignal>
 #include <functional>
 #include <sys/stat.h>
@@ -81,11 +82,15 @@ struct ProgramRun
 
     void signal(int number) { ::kill(pid_t(app.processId()), number); }
 
+    // How long a quit may take before it counts as hung: it syncs the library and the settings,
+    // and a busy disk may hold each sync for most of a second.
+    static constexpr std::chrono::milliseconds hangBound {30000};
+
     // SIGTERM, the quit that saves; true when the program ended by itself with status 0.
     bool quit()
     {
         signal(SIGTERM);
-        return app.waitForFinished(15000) && app.exitStatus() == QProcess::NormalExit && app.exitCode() == 0;
+        return app.waitForFinished(int(hangBound.count())) && app.exitStatus() == QProcess::NormalExit && app.exitCode() == 0;
     }
 
     ~ProgramRun()

@@ -18,6 +18,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -69,6 +70,8 @@ private slots:
     void editCommandsGoToTheFocusWidget();
     void windowFrames_data();
     void windowFrames();
+    void settingsFileWrittenOnlyForChanges_data();
+    void settingsFileWrittenOnlyForChanges();
     void settingsWindow();
     void settingsWindowPlacement_data();
     void settingsWindowPlacement();
@@ -618,6 +621,48 @@ void TestAppDelegate::windowFrames()
         QVERIFY2(qAbs(window->frameGeometry().center().x() - screen.center().x()) <= 4,
             qPrintable(QDebug::toString(window->frameGeometry()) + QDebug::toString(screen)));
     }
+}
+
+void TestAppDelegate::settingsFileWrittenOnlyForChanges_data()
+{
+    QTest::addColumn<QString>("moment");
+    QTest::newRow("launch: the stored shortcut registered again") << "launch";
+    QTest::newRow("quit: the windows closing after it") << "quit";
+}
+
+// Every write of the settings file syncs the disk twice (its lock and the file), on a slow disk
+// for most of a second each: a value that did not change is never written, and a quit writes
+// the file once.
+void TestAppDelegate::settingsFileWrittenOnlyForChanges()
+{
+    QFETCH(QString, moment);
+    AppHarness h(ShellFixture::Library::empty, HotKeyCombo::defaultCombo());
+    QSettings& settings = h.fixture.settings;
+    // Each write replaces the file, which then stands under another inode.
+    const auto written = [&settings] {
+        QCoreApplication::processEvents(); // where QSettings writes what is pending
+        struct stat info {};
+        return ::stat(QFile::encodeName(settings.fileName()).constData(), &info) == 0 ? info.st_ino : ino_t(0);
+    };
+    if (moment == u"launch") {
+        settings.sync();
+        const ino_t before = written();
+        QVERIFY(before != 0);
+        h.delegate->finishLaunching({QStringLiteral("tessellon")});
+        QVERIFY(h.hotKeyService.registered);
+        QCOMPARE(written(), before);
+        return;
+    }
+    h.delegate->showMainWindow();
+    h.delegate->mainWindow()->setGeometry(60, 70, 1000, 640);
+    settings.sync();
+    const ino_t beforeQuit = written();
+    h.delegate->terminate();
+    const ino_t atQuit = written();
+    QVERIFY(atQuit != beforeQuit);
+    QVERIFY(!ShellSettings(&settings).mainWindowFrame().isEmpty());
+    h.delegate->mainWindow()->close();
+    QCOMPARE(written(), atQuit);
 }
 
 void TestAppDelegate::settingsWindow()

@@ -640,6 +640,83 @@ private slots:
             QCOMPARE(Library::contentOf(elsewhere), Content::b);
     }
 
+    // While the library is open, something else takes a file's place: a link to another file of
+    // the user's (also by way of a link in place of the folder), or another file. A save, and
+    // the save for a process's end, never write through it: it is kept under the preserved name,
+    // byte for byte, and a new file is written in its place.
+    void fileChangedFromOutside_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("forEnd");
+        QTest::addColumn<QString>("keptAs"); // relative to the test folder; empty: nothing kept
+        const QString primaryKept = QStringLiteral("library/Tessellon.unreadable.json");
+        for (const bool forEnd : {false, true}) {
+            const char* suffix = forEnd ? ", the end's save" : "";
+            QTest::addRow("primary a link to a file of the user's%s", suffix) << "primary link" << forEnd << primaryKept;
+            QTest::addRow("backup a link to a file of the user's%s", suffix)
+                << "backup link" << forEnd << "library/Tessellon.backup.unreadable.json";
+            QTest::addRow("folder a link to a folder of the user's%s", suffix)
+                << "folder link" << forEnd << "elsewhere/Tessellon.unreadable.json";
+            QTest::addRow("primary replaced by another file%s", suffix) << "primary replaced" << forEnd << primaryKept;
+            QTest::addRow("primary removed%s", suffix) << "primary removed" << forEnd << "";
+        }
+    }
+
+    void fileChangedFromOutside()
+    {
+        QFETCH(QString, change);
+        QFETCH(bool, forEnd);
+        QFETCH(QString, keptAs);
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(QStringLiteral("library"));
+        const QString primary = folder + QStringLiteral("/Tessellon.json");
+        const QString backup = folder + QStringLiteral("/Tessellon.backup.json");
+        const QString mine = dir.filePath(QStringLiteral("mine.json"));
+        const QByteArray mineBytes = "{\"the user's\": true}\n";
+        QVERIFY(QDir().mkpath(folder));
+        QVERIFY(Library::place(primary, File::a));
+        QVERIFY(Library::place(backup, File::a));
+        QVERIFY(LibraryFixtures::writeFile(mine, mineBytes));
+        StorePersistence persistence(primary, backup, std::make_shared<FailingFileSystem>());
+        QCOMPARE(persistence.load().status, StorePersistenceStatus::ready);
+
+        if (change == u"primary link" || change == u"backup link") {
+            const QString replaced = change == u"primary link" ? primary : backup;
+            QVERIFY(QFile::remove(replaced));
+            QVERIFY(QFile::link(mine, replaced));
+        } else if (change == u"folder link") {
+            const QString elsewhere = dir.filePath(QStringLiteral("elsewhere"));
+            QVERIFY(QDir().rename(folder, dir.filePath(QStringLiteral("moved"))));
+            QVERIFY(QDir().mkpath(elsewhere));
+            QVERIFY(LibraryFixtures::writeFile(elsewhere + QStringLiteral("/Tessellon.json"), mineBytes));
+            QVERIFY(QFile::link(elsewhere, folder));
+        } else if (change == u"primary replaced") {
+            const QString other = folder + QStringLiteral("/other");
+            QVERIFY(LibraryFixtures::writeFile(other, mineBytes));
+            QCOMPARE(::rename(QFile::encodeName(other).constData(), QFile::encodeName(primary).constData()), 0);
+        } else {
+            QVERIFY(QFile::remove(primary));
+        }
+
+        const std::optional<PersistenceError> error
+            = forEnd ? persistence.writeForEnd(snapshotB(), [] { }) : persistence.write(snapshotB());
+        QVERIFY2(!error, error ? qPrintable(error->description()) : "");
+        QCOMPARE(Library::contentOf(primary), Content::b);
+        QCOMPARE(Library::contentOf(backup), Content::b);
+        QVERIFY(!S_ISLNK(modeOf(primary)) && !S_ISLNK(modeOf(backup)));
+        QCOMPARE(LibraryFixtures::readFile(mine), mineBytes);
+        if (keptAs.isEmpty())
+            QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/Tessellon.unreadable.json")));
+        else
+            QCOMPARE(LibraryFixtures::readFile(dir.filePath(keptAs)), mineBytes);
+        if (forEnd)
+            return; // no save follows the end's
+        // The file written is the one the next save replaces in place: nothing more is kept.
+        QVERIFY(!persistence.write(snapshotA()));
+        QCOMPARE(Library::contentOf(primary), Content::a);
+        QVERIFY(!QFileInfo::exists(folder + QStringLiteral("/Tessellon.unreadable-2.json")));
+    }
+
     // A large file of NUL bytes, the usual leftover of a crash, is turned down at its first
     // byte and set aside without being read; the launch goes on with the backup.
     void hugeDamagedPrimary()

@@ -6,9 +6,11 @@
 // pending from the start: with -showWindowOnLaunch an empty library is seeded with samples,
 // saved 0.4 s later.
 
+#include "Zubra/App/AppDelegate.h"
 #include "ZubraCore/Library/LibraryDocument.h"
 #include "support/ProgramRun.h"
 #include "support/TestMain.h"
+#include "support/X11Programs.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -17,6 +19,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <chrono>
 #include <csignal>
 #include <sys/stat.h>
 
@@ -77,6 +80,41 @@ struct Run : ProgramRun
         const auto document = LibraryDocument::decode(readAll(libraryPath()));
         return document.snapshot ? document.snapshot->selections.size() : -1;
     }
+
+    // Waits until the library file holds selections, however slow the disk: a save takes
+    // several syncs, each of which a busy disk may hold for most of a second.
+    qsizetype waitForSavedSelections()
+    {
+        QDeadlineTimer deadline(hangBound);
+        while (savedSelections() <= 0 && !deadline.hasExpired() && app.state() != QProcess::NotRunning)
+            QTest::qWait(10);
+        return savedSelections();
+    }
+
+    // Waits until the library window shows: a launch on a busy disk may be slow to show it, and
+    // the accessibility alert, which bears the same title, may come first.
+    bool waitForLibraryWindow()
+    {
+        const QString pid = QString::number(app.processId());
+        QDeadlineTimer deadline(hangBound);
+        while (!deadline.hasExpired() && app.state() != QProcess::NotRunning) {
+            const auto windows = X11Programs::run(QStringLiteral("xdotool"),
+                {QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--pid"), pid,
+                    QStringLiteral("--name"), QStringLiteral("^Tessellon$")});
+            for (const QByteArray& window : windows.value_or(QByteArray()).split('\n')) {
+                const auto shell = window.isEmpty() ? std::nullopt
+                                                    : X11Programs::run(QStringLiteral("xdotool"),
+                                                        {QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"),
+                                                            QString::fromLatin1(window)});
+                for (const QByteArray& line : shell.value_or(QByteArray()).split('\n')) {
+                    if (line.startsWith("WIDTH=") && line.mid(6).toInt() >= AppDelegate::mainWindowMinimumSize.width())
+                        return true;
+                }
+            }
+            QTest::qWait(50);
+        }
+        return false;
+    }
 };
 
 } // namespace
@@ -133,9 +171,10 @@ void TestProcessEndings::settingsPathThatIsNoFile()
     QVERIFY(run.start({QStringLiteral("-showWindowOnLaunch")}));
     ::umask(umask);
     QVERIFY2(run.waitForLog(QStringLiteral("Tessellon launched")), "the start never got as far as the log");
-    QTest::qWait(1000);
+    // The library window is up, so the quit saves its frame.
+    QVERIFY(run.waitForLibraryWindow());
     run.signal(SIGTERM);
-    QVERIFY(run.app.waitForFinished(10000));
+    QVERIFY(run.app.waitForFinished(int(ProgramRun::hangBound.count())));
     QCOMPARE(run.app.exitStatus(), QProcess::NormalExit);
     QCOMPARE(run.app.exitCode(), 0);
     QVERIFY(run.savedSelections() > 0);
@@ -148,7 +187,8 @@ void TestProcessEndings::settingsPathThatIsNoFile()
         // The window's frame was saved at the quit.
         QVERIFY(S_ISREG(info.st_mode));
         QCOMPARE(info.st_mode & 0777, mode_t(0600));
-        QVERIFY(readAll(run.settingsPath()).contains("TessellonMainWindow"));
+        QVERIFY2(readAll(run.settingsPath()).contains("TessellonMainWindow"),
+            qPrintable(QString::fromUtf8(readAll(run.settingsPath())) + run.logText()));
         QCOMPARE(::stat(QFile::encodeName(run.path(QStringLiteral("config/vesk"))).constData(), &info), 0);
         QCOMPARE(info.st_mode & 0777, mode_t(0700));
     } else {
@@ -178,7 +218,7 @@ void TestProcessEndings::endsWithoutQuitSavePendingChanges()
         run.signal(SIGHUP);
     else
         display.signal(SIGKILL);
-    QVERIFY(run.app.waitForFinished(10000));
+    QVERIFY(run.app.waitForFinished(int(ProgramRun::hangBound.count())));
     QVERIFY2(run.savedSelections() > 0, qPrintable(run.logText()));
     if (ending == u"hangup") {
         QCOMPARE(run.app.exitStatus(), QProcess::NormalExit);
@@ -198,8 +238,8 @@ void TestProcessEndings::secondSignalEndsABlockedProcess()
     Run run;
     QVERIFY(run.start({QStringLiteral("-showWindowOnLaunch")}, display.name()));
     QVERIFY(run.waitForLog(QStringLiteral("Tessellon launched")));
-    QTest::qWait(1000); // the window is up, the samples saved
-    const qsizetype saved = run.savedSelections();
+    QTest::qWait(1000); // the window is up
+    const qsizetype saved = run.waitForSavedSelections();
     QVERIFY(saved > 0);
     display.signal(SIGSTOP);
     run.signal(SIGTERM);
