@@ -4,6 +4,7 @@
 
 #include <QIcon>
 #include <QString>
+#include <memory>
 #include <optional>
 
 class Workspace;
@@ -20,12 +21,13 @@ public:
     virtual std::optional<QIcon> runningApplicationIconNamed(const QString& name) = 0;
 };
 
-// The icons of the desktop, as a workspace finds them.
+// The icons of the desktop, as a workspace finds them. The provider shares the workspace: the
+// program's icon cache and its worker thread outlive main's locals.
 class WorkspaceIconProvider final : public IconProvider
 {
 public:
-    explicit WorkspaceIconProvider(Workspace& workspace)
-        : m_workspace(workspace)
+    explicit WorkspaceIconProvider(std::shared_ptr<Workspace> workspace)
+        : m_workspace(std::move(workspace))
     {
     }
 
@@ -34,5 +36,5 @@ public:
     std::optional<QIcon> runningApplicationIconNamed(const QString& name) override;
 
 private:
-    Workspace& m_workspace;
+    std::shared_ptr<Workspace> m_workspace;
 };

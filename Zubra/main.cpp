@@ -294,8 +294,9 @@ int main(int argc, char* argv[])
     HotKeyManager hotKeys(hotKeyService, settings.get(), keyLayout);
     // Application icons are looked up on the icon cache's worker, through a workspace (and X
     // connection) of their own: reading desktop entries and icon files never holds up painting.
-    X11Workspace iconWorkspace;
-    IconCache::installSharedProvider(std::make_shared<WorkspaceIconProvider>(iconWorkspace), true);
+    // The cache and its worker are never destroyed, so the provider owns that workspace: a
+    // lookup still under way when main returns finds it there.
+    IconCache::installSharedProvider(std::make_shared<WorkspaceIconProvider>(std::make_shared<X11Workspace>()), true);
     X11Feedback feedback([](const QString& line) { logMP(line); });
     UnavailableUpdater updater;
     XdgAutostartLoginItems loginItems;

@@ -176,13 +176,14 @@ private slots:
     void overTheWorkspace()
     {
         // The workspace's provider: running applications by id and by name, through their process.
-        MemoryWorkspace workspace;
+        const auto shared = std::make_shared<MemoryWorkspace>();
+        MemoryWorkspace& workspace = *shared;
         workspace.running = {{11, QStringLiteral("Editor"), QStringLiteral("org.example.Editor")},
             {12, QStringLiteral("Viewer"), std::nullopt}};
         workspace.runningIcons.insert(11, solid(Qt::green));
         workspace.runningIcons.insert(12, solid(Qt::blue));
         workspace.installedIcons.insert(QStringLiteral("org.example.Installed"), solid(Qt::red));
-        IconCache cache(std::make_shared<WorkspaceIconProvider>(workspace));
+        IconCache cache(std::make_shared<WorkspaceIconProvider>(shared));
         QCOMPARE(colorOf(cache.icon(QStringLiteral("org.example.Installed"), QStringLiteral("x"))), QColor(Qt::red));
         QCOMPARE(colorOf(cache.icon(QStringLiteral("org.example.Editor"), QStringLiteral("x"))), QColor(Qt::green));
         QCOMPARE(colorOf(cache.icon(std::nullopt, QStringLiteral("Viewer"))), QColor(Qt::blue));
