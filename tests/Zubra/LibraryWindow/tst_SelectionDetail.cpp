@@ -6,10 +6,12 @@
 #include "Zubra/LibraryWindow/DetailText.h"
 #include "Zubra/LibraryWindow/PassageRenderer.h"
 #include "Zubra/LibraryWindow/SelectionDetailView.h"
+#include "Zubra/SurfaceExport/SurfaceRenderer.h"
 #include "support/TestMain.h"
 #include "../WidgetText.h"
 
 #include <QClipboard>
+#include <QDir>
 #include <QFormLayout>
 #include <QGuiApplication>
 #include <QGroupBox>
@@ -480,6 +482,28 @@ void TestSelectionDetail::selectableTextsCopy()
     if (QGuiApplication::clipboard()->supportsSelection())
         QCOMPARE(QGuiApplication::clipboard()->text(QClipboard::Selection), value);
     QCOMPARE(QAccessible::queryAccessibleInterface(text)->text(QAccessible::Name), value);
+
+    // For a person to look at: the shortened addresses selected, light and dark, scale 1 and 2.
+    if (!qEnvironmentVariableIsSet("TESSELLON_REVIEW_DIR") || label != u"Source"_qs)
+        return;
+    using AppScreenshotExporter::ColorScheme;
+    const Selection shown = *view.selection();
+    for (const ColorScheme scheme : {ColorScheme::light, ColorScheme::dark}) {
+        for (const int scale : {1, 2}) {
+            const QString name = u"detail-long-address-"_qs + (scheme == ColorScheme::dark ? u"dark"_qs : u"light"_qs)
+                + u"@"_qs + QString::number(scale) + u"x.png"_qs;
+            const auto make = [&]() -> QWidget* {
+                auto* detail = new SelectionDetailView(*m_store, m_environment);
+                detail->setSelection(shown);
+                for (auto* address : detail->findChildren<FittedLabel*>())
+                    if (address->fullText() == value)
+                        address->selectAll();
+                return detail;
+            };
+            QVERIFY(!AppScreenshotExporter::render(make, QSize(340, 700), scale, scheme,
+                QDir(qEnvironmentVariable("TESSELLON_REVIEW_DIR")).filePath(name)));
+        }
+    }
 }
 
 void TestSelectionDetail::copiedResets()
