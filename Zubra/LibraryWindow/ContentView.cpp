@@ -448,7 +448,7 @@ void ContentView::refresh()
     const bool storageBanner = persistenceBannerShown();
     m_libraryBannerSlot->setVisible(storageBanner && m_libraryBanner);
     m_composeBannerSlot->setVisible(m_store.persistenceStatus() != StorePersistenceStatus::ready && m_composeBanner);
-    m_permissionSlot->setVisible(m_permissionBanner && permissionBannerShown());
+    showPermissionBanner(m_permissionBanner && permissionBannerShown());
 
     switch (detailContent()) {
     case DetailContent::detail:
@@ -540,9 +540,21 @@ void ContentView::changeEvent(QEvent* event)
         refreshTrust();
 }
 
+void ContentView::showPermissionBanner(bool shown)
+{
+    // The banner going while its button has the keyboard focus leaves the focus in its place, on
+    // the list beneath it (else the search field above), not on the next control of the chain.
+    QWidget* focus = QApplication::focusWidget();
+    if (!shown && focus && m_permissionSlot->isVisible() && m_permissionSlot->isAncestorOf(focus)) {
+        const bool listShown = m_libraryContent->currentWidget() == m_list && m_list->isEnabled();
+        (listShown ? static_cast<QWidget*>(m_list) : m_searchField)->setFocus(Qt::OtherFocusReason);
+    }
+    m_permissionSlot->setVisible(shown);
+}
+
 void ContentView::refreshTrust()
 {
-    m_permissionSlot->setVisible(m_permissionBanner && permissionBannerShown());
+    showPermissionBanner(m_permissionBanner && permissionBannerShown());
     emit trustRead();
 }
 

@@ -144,6 +144,7 @@ private:
     void refreshTitle();
     void applyTitle();
     void visibleRowsChanged();
+    void showPermissionBanner(bool shown);
     void placeInSlot(QWidget* container, QWidget*& current, QWidget* view);
 
     Store& m_store;

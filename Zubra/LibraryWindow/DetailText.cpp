@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QTextLayout>
 
 namespace DetailText {
@@ -77,6 +78,40 @@ QString fitToLines(const QString& text, const QFont& font, int width, int lines,
     return metrics.elidedText(flat, mode, width);
 }
 
+QString sourceOf(const QString& text, const QString& shown, qsizetype from, qsizetype to)
+{
+    // Positions without the line breaks the fitting put in; the text's own are spaces by then.
+    const auto flatPosition = [&shown](qsizetype position) {
+        return position - shown.left(position).count(u'\n');
+    };
+    QString flat = shown;
+    flat.remove(u'\n');
+    from = flatPosition(qBound(qsizetype(0), from, shown.size()));
+    to = flatPosition(qBound(from, to, shown.size()));
+    // What the shown text keeps of the start and the end of the text; the rest stands for the cut.
+    const auto same = [](QChar shownChar, QChar textChar) {
+        return shownChar == textChar || (shownChar == u' ' && (textChar == u'\n' || textChar == u'\r' || textChar == u'\t'));
+    };
+    const qsizetype shorter = qMin(flat.size(), text.size());
+    qsizetype head = 0;
+    while (head < shorter && same(flat[head], text[head]))
+        ++head;
+    if (head == flat.size() && head == text.size())
+        return text.mid(from, to - from);
+    qsizetype tail = 0;
+    while (tail < shorter - head && same(flat[flat.size() - 1 - tail], text[text.size() - 1 - tail]))
+        ++tail;
+    const auto inText = [&](qsizetype position, bool isEnd) {
+        if (position <= head)
+            return position;
+        if (position >= flat.size() - tail)
+            return text.size() - (flat.size() - position);
+        return isEnd ? text.size() - tail : head;
+    };
+    const qsizetype start = inText(from, false);
+    return text.mid(start, inText(to, true) - start);
+}
+
 } // namespace DetailText
 
 SelectableLabel::SelectableLabel(QWidget* parent)
@@ -111,8 +146,18 @@ void SelectableLabel::copy()
 
 void SelectableLabel::selectAll()
 {
-    if (m_selectable)
-        setSelection(0, int(text().size()));
+    if (!m_selectable)
+        return;
+    setSelection(0, int(text().size()));
+    offerSelection();
+}
+
+void SelectableLabel::offerSelection()
+{
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    const QString selected = selectedPlainText();
+    if (m_selectable && clipboard->supportsSelection() && !selected.isEmpty())
+        clipboard->setText(selected, QClipboard::Selection);
 }
 
 void SelectableLabel::fillContextMenu(QMenu& menu)
@@ -153,6 +198,14 @@ void SelectableLabel::keyPressEvent(QKeyEvent* event)
     QLabel::keyPressEvent(event);
 }
 
+void SelectableLabel::mouseReleaseEvent(QMouseEvent* event)
+{
+    // The label offers what it shows; the selection as it is copied replaces that.
+    QLabel::mouseReleaseEvent(event);
+    if (event->button() == Qt::LeftButton && hasSelectedText())
+        offerSelection();
+}
+
 FittedLabel::FittedLabel(int lines, Qt::TextElideMode mode, QWidget* parent)
     : SelectableLabel(parent)
     , m_lines(lines)
@@ -172,6 +225,7 @@ void FittedLabel::setFullText(const QString& text)
 {
     m_fullText = text;
     setToolTip(DetailText::fitToLines(text, font(), 480, 8, Qt::ElideMiddle));
+    setAccessibleName(DetailText::fitToLines(text, font(), 0, 0, Qt::ElideNone));
     if (m_lines == wrapsAtWords) {
         setText(DetailText::fitToLines(text, font(), 0, 0, Qt::ElideNone));
         updateGeometry();
@@ -182,8 +236,11 @@ void FittedLabel::setFullText(const QString& text)
 
 QString FittedLabel::selectedPlainText() const
 {
-    // Every line break shown is one the fitting put in: the text's own are spaces by then.
-    return SelectableLabel::selectedPlainText().remove(u'\n');
+    if (!hasSelectedText())
+        return {};
+    // The label's positions count each line as it counts characters.
+    const qsizetype from = selectionStart();
+    return DetailText::sourceOf(m_fullText, text(), from, from + selectedText().size());
 }
 
 QSize FittedLabel::minimumSizeHint() const

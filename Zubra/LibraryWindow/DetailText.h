@@ -14,11 +14,16 @@ namespace DetailText {
 // At most `lines` lines of at most `width` pixels, wrapping anywhere when a word does not fit.
 QString fitToLines(const QString& text, const QFont& font, int width, int lines, Qt::TextElideMode mode);
 
+// The part of `text` that the characters [from, to) of `shown`, its fitted form, stand for: a line
+// break the fitting put in stands for nothing, an ellipsis for everything it replaced.
+QString sourceOf(const QString& text, const QString& shown, qsizetype from, qsizetype to);
+
 } // namespace DetailText
 
 // A label whose text the mouse can select, and copy: a click gives it the keyboard focus, Ctrl+C
 // and Edit ▸ Copy (which call copy() on the focused widget) copy the selection, and its context
-// menu offers Copy and Select All. Not selectable until setSelectable(true).
+// menu offers Copy and Select All. Text selected with the mouse or Select All is offered as the
+// PRIMARY selection, as it would be copied. Not selectable until setSelectable(true).
 class SelectableLabel : public QLabel
 {
     Q_OBJECT
@@ -40,14 +45,18 @@ public slots:
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
+    void offerSelection();
+
     bool m_selectable = false;
 };
 
 // A label that shows its text cut to its width and line count, with the whole text as tool tip.
-// With wrapsAtWords lines, the text is never cut: the label's own layout wraps it at its words,
-// so that the text shown, read and copied is the text given.
+// Only the drawing is cut: a copy of a selection that crosses the cut holds what the cut left out,
+// and the accessible name is the whole text on one line. With wrapsAtWords lines, the text is never
+// cut: the label's own layout wraps it at its words.
 class FittedLabel : public SelectableLabel
 {
     Q_OBJECT

@@ -1,5 +1,7 @@
 #include "Zubra/LibraryWindow/LibrarySelectionState.h"
 
+#include <algorithm>
+
 namespace {
 
 std::optional<QUuid> firstOf(const QSet<QUuid>& set)
@@ -7,6 +9,20 @@ std::optional<QUuid> firstOf(const QSet<QUuid>& set)
     if (set.isEmpty())
         return std::nullopt;
     return *set.cbegin();
+}
+
+// The identifiers of the set that pass, collected into a new set. Never erased from a copy: Qt's
+// hash of a QUuid folds its fields together, so identifiers numbered in sequence all hash alike,
+// and each erase from such a set moves the whole run of them, step by step.
+template<typename Keep>
+QSet<QUuid> keptOf(const QSet<QUuid>& set, Keep keep)
+{
+    QSet<QUuid> kept;
+    for (const QUuid& id : set) {
+        if (keep(id))
+            kept.insert(id);
+    }
+    return kept;
 }
 
 } // namespace
@@ -43,8 +59,7 @@ void LibrarySelectionState::writeSelection(const QSet<QUuid>& selected)
 
 void LibrarySelectionState::keepVisible(const std::function<bool(const QUuid&)>& isVisible)
 {
-    QSet<QUuid> kept = m_selectedIDs;
-    kept.removeIf([&](const QUuid& id) { return !isVisible(id); });
+    const QSet<QUuid> kept = keptOf(m_selectedIDs, isVisible);
     std::optional<QUuid> detail = m_detailSelectionID;
     if (detail && !isVisible(*detail))
         detail = firstOf(kept);
@@ -55,11 +70,10 @@ void LibrarySelectionState::forget(const QList<QUuid>& gone)
 {
     if (gone.isEmpty())
         return;
-    QSet<QUuid> kept = m_selectedIDs;
-    bool detailGone = false;
-    for (const QUuid& id : gone) {
-        kept.remove(id);
-        detailGone = detailGone || id == m_detailSelectionID;
-    }
+    QList<QUuid> sorted = gone;
+    std::sort(sorted.begin(), sorted.end());
+    const auto isGone = [&sorted](const QUuid& id) { return std::binary_search(sorted.cbegin(), sorted.cend(), id); };
+    const QSet<QUuid> kept = keptOf(m_selectedIDs, [&](const QUuid& id) { return !isGone(id); });
+    const bool detailGone = m_detailSelectionID && isGone(*m_detailSelectionID);
     set(kept, detailGone ? firstOf(kept) : m_detailSelectionID);
 }

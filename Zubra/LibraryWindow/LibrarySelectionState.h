@@ -30,7 +30,7 @@ public:
     // After the visible rows changed: drops the selected identifiers that are no longer shown and,
     // when the inspected one has gone, inspects one of the remaining selection (or none).
     void keepVisible(const std::function<bool(const QUuid&)>& isVisible);
-    // After these rows left the list: the same, looking at them alone.
+    // After these rows left the list: the same, looking at them and the selection once.
     void forget(const QList<QUuid>& gone);
 
 signals:

@@ -264,17 +264,12 @@ PermissionBanner::PermissionBanner(std::function<void()> turnOnAccessibility, QW
     text->setFont(LibraryStyle::callout(font()));
     text->setWordWrap(true);
     auto* button = new QPushButton(turnOnAccessibilityTitle(), this);
-    m_button = button;
     button->setFont(LibraryStyle::callout(font()));
     // A click leaves the focus where it is; Tab still reaches the button.
     button->setFocusPolicy(Qt::TabFocus);
     connect(button, &QPushButton::clicked, this, [action = std::move(turnOnAccessibility)] {
         if (action)
             action();
-    });
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* old, QWidget* now) {
-        if (now == m_button && old && old != m_button)
-            m_focusBefore = old;
     });
     row->addWidget(symbol, 0, Qt::AlignVCenter);
     row->addWidget(text, 1);
@@ -284,14 +279,6 @@ PermissionBanner::PermissionBanner(std::function<void()> turnOnAccessibility, QW
 void PermissionBanner::paintEvent(QPaintEvent*)
 {
     paintBannerBackground(this);
-}
-
-void PermissionBanner::hideEvent(QHideEvent* event)
-{
-    QWidget::hideEvent(event);
-    if (QApplication::focusWidget() == m_button && m_focusBefore && m_focusBefore->isVisible()
-        && m_focusBefore->isEnabled())
-        m_focusBefore->setFocus(Qt::OtherFocusReason);
 }
 
 PersistenceStatusBanner::PersistenceStatusBanner(

@@ -6,7 +6,6 @@
 #include "ZubraCore/Library/StorePersistenceStatus.h"
 
 #include <QColor>
-#include <QPointer>
 #include <QString>
 #include <QWidget>
 #include <functional>
@@ -99,13 +98,6 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    // Leaving with the keyboard focus on its button, the banner hands the focus back to where it
-    // came from, not on to the next control.
-    void hideEvent(QHideEvent* event) override;
-
-private:
-    QPushButton* m_button = nullptr;
-    QPointer<QWidget> m_focusBefore;
 };
 
 class PersistenceStatusBanner : public QWidget

@@ -200,4 +200,49 @@ StoreSnapshot generate(int selections, quint32 seed)
     return snapshot;
 }
 
+StoreSnapshot research(int selections, quint32 seed)
+{
+    QRandomGenerator random(seed);
+    StoreSnapshot snapshot;
+    const QDateTime start(QDate(2026, 1, 1), QTime(0, 0), Qt::UTC);
+    for (const QString& name : {u"Research"_qs, u"Reading"_qs, u"Work"_qs, u"Quotes"_qs, u"Code"_qs, u"Later"_qs})
+        snapshot.groups.append(SelectionGroup {uuid(random), name, u"#4F8EF7"_qs, start});
+    const QStringList apps {u"Firefox"_qs, u"Kate"_qs, u"Terminal"_qs, u"gedit"_qs, u"Chromium"_qs};
+    snapshot.selections.reserve(selections);
+    for (int n = 0; n < selections; ++n) {
+        Selection s;
+        // Identifiers numbered in sequence, as another tool may write them: Qt's hash of a QUuid
+        // folds its fields together, so these all hash alike.
+        s.id = QUuid(0x5E1EC7ED, ushort(n >> 16), ushort(n), 0x80, 0, 0, 0, 0, 0, 0, 0);
+        for (int w = 0; w < 12; ++w)
+            s.text += words[random.bounded(int(words.size()))] + u' ';
+        s.text += u"item"_qs + QString::number(n);
+        s.setMarkdown(s.text);
+        s.appName = apps[n % apps.size()];
+        if (n % 3 == 0)
+            s.sourceURL = u"https://site"_qs + QString::number(n) + u".example.org/page"_qs + QString::number(n);
+        else if (n % 3 == 1)
+            s.filePath = u"/home/user/file"_qs + QString::number(n) + u".txt"_qs;
+        if (n % 10 == 0)
+            s.groupIDs.append(snapshot.groups.first().id);
+        else if (n % 10 < snapshot.groups.size())
+            s.groupIDs.append(snapshot.groups[n % 10].id);
+        s.createdAt = start.addSecs(qint64(selections - 1 - n) * 60);
+        snapshot.selections.append(std::move(s));
+    }
+    QList<ContextDraft> drafts;
+    for (int d = 0; d < 2; ++d) {
+        ContextDraft draft {uuid(random), u"Prompt "_qs + QString::number(d + 1), QString(), u"Sections"_qs,
+            u"gpt-4o"_qs, start, start, {}};
+        for (int n : {0, 5, 7}) {
+            if (n < selections)
+                draft.entries.append(ContextDraft::freshEntry(uuid(random), snapshot.selections[n].id));
+        }
+        drafts.append(std::move(draft));
+    }
+    snapshot.drafts = std::move(drafts);
+    snapshot.activeDraftID = snapshot.drafts->first().id;
+    return snapshot;
+}
+
 } // namespace LibraryGenerator

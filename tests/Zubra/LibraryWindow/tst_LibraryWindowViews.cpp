@@ -409,15 +409,18 @@ void TestLibraryWindowViews::permissionBannerFollowsTrust()
 void TestLibraryWindowViews::permissionBannerLeavesTheFocusWhereItWas_data()
 {
     QTest::addColumn<bool>("byKeyboard");
-    QTest::newRow("clicked") << false;
-    QTest::newRow("tabbed to and pressed") << true;
+    QTest::addColumn<bool>("fromDetail"); // the focus came to the button from the detail's "More"
+    QTest::newRow("clicked") << false << false;
+    QTest::newRow("tabbed to from the list and pressed") << true << false;
+    QTest::newRow("tabbed to from the detail and pressed") << true << true;
 }
 
 // The list has the focus; the banner's button turns trust on and the banner goes: the focus is
-// in the list again, not in the search field or anywhere else.
+// in the list again, where the banner was, not in the search field, the detail or anywhere else.
 void TestLibraryWindowViews::permissionBannerLeavesTheFocusWhereItWas()
 {
     QFETCH(bool, byKeyboard);
+    QFETCH(bool, fromDetail);
     add(u"a"_qs, std::nullopt, 1);
     add(u"b"_qs, std::nullopt, 2);
     m_shell.trusted = false;
@@ -428,6 +431,16 @@ void TestLibraryWindowViews::permissionBannerLeavesTheFocusWhereItWas()
     auto* button = banner->findChild<QPushButton*>();
     m_window->list().setFocus(Qt::MouseFocusReason);
     QCOMPARE(QApplication::focusWidget(), &m_window->list());
+    if (fromDetail) {
+        m_window->selectionState().setDetailSelectionID(m_window->visibleSelections().idAt(0));
+        QToolButton* more = nullptr;
+        for (auto* candidate : m_views->detail().findChildren<QToolButton*>())
+            if (candidate->accessibleName() == u"More"_qs && candidate->isVisibleTo(m_window.get()))
+                more = candidate;
+        QVERIFY(more);
+        more->setFocus(Qt::TabFocusReason);
+        QCOMPARE(QApplication::focusWidget(), more);
+    }
     if (byKeyboard) {
         button->setFocus(Qt::TabFocusReason);
         QCOMPARE(QApplication::focusWidget(), button);
