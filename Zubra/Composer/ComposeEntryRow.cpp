@@ -5,6 +5,7 @@
 #include "ZubraCore/Composition/ContextComposer.h"
 #include "ZubraCore/Composition/TokenEstimator.h"
 #include "ZubraCore/Drag/OwnDrags.h"
+#include "ZubraCore/Text/TextMetrics.h"
 #include "ZubraCore/Models/DraftEntriesModel.h"
 
 #include <QApplication>
@@ -65,35 +66,22 @@ RowData rowData(const QModelIndex& index)
     return {model->entryAt(source.row()), model->selectionAt(source.row()), source.row(), model->rowCount()};
 }
 
-// A text shown on one line: each line break in it (a carriage return with or without its line
-// feed, a lone line feed, a form feed, a Unicode line or paragraph separator) reads as one space.
-// The headline keeps them: it ends only at a line feed of its own.
-QString oneLine(QString text)
-{
-    text.replace(u"\r\n"_s, u" "_s);
-    for (QChar& c : text)
-        if (c == u'\r' || c == u'\n' || c == u'\v' || c == u'\f' || c == QChar(0x85) || c == QChar::LineSeparator
-            || c == QChar::ParagraphSeparator)
-            c = u' ';
-    return text;
-}
-
 } // namespace
 
 QString ComposeEntryRow::headline(const Selection& selection)
 {
-    const QString text = oneLine(selection.headline());
+    const QString text = TextMetrics::oneLine(selection.headline());
     return text.isEmpty() ? u"\u2026"_s : text;
 }
 
 QString ComposeEntryRow::sourceLine(const Selection& selection)
 {
-    return oneLine(ContextComposer::sourceLine(selection));
+    return TextMetrics::oneLine(ContextComposer::sourceLine(selection));
 }
 
 QString ComposeEntryRow::includeLabel(const Selection& selection)
 {
-    return u"Include "_s + oneLine(selection.headline());
+    return u"Include "_s + TextMetrics::oneLine(selection.headline());
 }
 
 QString ComposeEntryRow::includeHelp(bool included)
@@ -123,7 +111,7 @@ QString ComposeEntryRow::menuHelp()
 
 QString ComposeEntryRow::menuLabel(const Selection& selection)
 {
-    return u"Options for "_s + oneLine(selection.headline());
+    return u"Options for "_s + TextMetrics::oneLine(selection.headline());
 }
 
 ComposeEntryRow::ComposeEntryRow(const QSet<QUuid>* notesShown, std::function<ModelProfile()> profile, QObject* parent)

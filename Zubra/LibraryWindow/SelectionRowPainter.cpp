@@ -407,7 +407,7 @@ void paint(QPainter& painter, const QRect& rect, const Content& content, const S
 
 QString accessibleName(const Selection& selection)
 {
-    const QString h = headline(selection.text);
+    const QString h = TextMetrics::oneLine(headline(selection.text));
     return h.isEmpty() ? QStringLiteral("Untitled capture") : h;
 }
 

@@ -349,4 +349,15 @@ QStringList splitLines(const QString& text)
     return lines;
 }
 
+QString oneLine(QString text)
+{
+    using namespace Qt::StringLiterals;
+    text.replace(u"\r\n"_s, u" "_s);
+    for (QChar& c : text)
+        if (c == u'\r' || c == u'\n' || c == u'\v' || c == u'\f' || c == QChar(0x85) || c == QChar::LineSeparator
+            || c == QChar::ParagraphSeparator)
+            c = u' ';
+    return text;
+}
+
 } // namespace TextMetrics

@@ -33,6 +33,11 @@ qsizetype indexOfLineFeed(QStringView text, qsizetype from = 0);
 // Splits at every line feed that is a cluster of its own; a CR LF pair does not split.
 QStringList splitLines(const QString& text);
 
+// The text on one line, as a one-line label shows it or a screen reader reads it: each line
+// break (CR LF, a lone CR or LF, a vertical tab, a form feed, NEL, a Unicode line or paragraph
+// separator) becomes one space.
+QString oneLine(QString text);
+
 // The reference count straight from ICU's character iterator, without the ASCII
 // shortcuts of count(); used to verify count() and as the benchmark's limit.
 qsizetype countWithIcu(QStringView text);

@@ -182,6 +182,8 @@ void TestSelectionRowPainter::accessibleTexts()
 {
     QCOMPARE(accessibleName(selection(u"\n\n"_qs)), u"Untitled capture"_qs);
     QCOMPARE(accessibleName(selection(u" Title\nrest"_qs)), u"Title"_qs);
+    // A CR LF does not end the headline; read aloud it is a space, not a raw line break.
+    QCOMPARE(accessibleName(selection(u"Windows line one\r\nWindows line two"_qs)), u"Windows line one Windows line two"_qs);
     const Content c = SelectionRowPainter::content(
         selection(u"x"_qs, u"https://a.example/"_qs), {}, QIcon(), u"yesterday"_qs);
     QCOMPARE(accessibleValue(c), u"From https://a.example/, yesterday"_qs);
