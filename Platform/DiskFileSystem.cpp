@@ -434,6 +434,10 @@ std::optional<FileIdentity> DiskFileSystem::identity(const QString& path) const
     const QByteArray name = native(path);
     if (::stat(name.constData(), &info) != 0 && ::lstat(name.constData(), &info) != 0)
         return std::nullopt;
+    // A folder is no file that was written or replaced: a write there fails, and it stays. (Told
+    // by its inode alone, a folder made where the file was removed may take the file's number.)
+    if (S_ISDIR(info.st_mode))
+        return std::nullopt;
     return FileIdentity {quint64(info.st_dev), quint64(info.st_ino)};
 }
 

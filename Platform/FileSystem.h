@@ -124,7 +124,7 @@ public:
     // Syncs what a writeAtomically of the path left unsynced (`written` says what it synced).
     virtual FileOutcome finishSync(const QString& /*path*/, FileSync /*written*/) { return std::nullopt; }
     // The file at the path (what a link names, or the link itself when it names nothing);
-    // nothing when nothing stands there.
+    // nothing when nothing or a folder stands there.
     virtual std::optional<FileIdentity> identity(const QString& /*path*/) const { return std::nullopt; }
     // Moves whatever stands at `from` (a link itself, not what it names) to `to`, where nothing
     // may stand; nothing is read or copied.
