@@ -35,15 +35,18 @@ void CaptureFlow::captureNow()
     // that the capture is refused rather than saved in memory only.
     m_services.store.claimLibraryForWriting();
     if (const auto blocked = m_services.store.persistenceStatus().blockedCaptureMessage()) {
+        logMP(QStringLiteral("Capture refused: the library cannot be written"));
         m_services.showMainWindow();
         refuse(*blocked);
         return;
     }
     if (!m_services.isTrusted()) {
+        logMP(QStringLiteral("Capture refused: the desktop's accessibility support is off"));
         m_services.showAccessibilityPrompt();
         return;
     }
     if (ownApplicationInFront()) {
+        logMP(QStringLiteral("Capture refused: Tessellon is in front"));
         refuse(QStringLiteral(
             "You're inside Tessellon. Switch to the app that has your text selected, then press the hotkey."));
         return;

@@ -12,6 +12,7 @@
 #include <QStandardPaths>
 #include <QStringList>
 #include <QTest>
+#include <chrono>
 #include <cstring>
 #include <memory>
 
@@ -70,6 +71,38 @@ inline QString windowOf(qint64 pid, int timeoutMs = 10000)
 inline bool activate(const QString& window)
 {
     return run(QStringLiteral("xdotool"), {"windowactivate", "--sync", window}, 5000).has_value();
+}
+
+// Waits until the window is the active one.
+inline bool waitUntilActive(const QString& window, int timeoutMs = 10000)
+{
+    auto x = XcbConnection::open();
+    QDeadlineTimer deadline(timeoutMs);
+    while (x && !deadline.hasExpired()) {
+        if (x->activeWindow() == window.toUInt())
+            return true;
+        QTest::qWait(20);
+    }
+    return false;
+}
+
+// Activates the window and waits until it has stayed the active one for `settle`, activating it
+// again when another window (one that a starting program shows late) takes the focus first.
+inline bool activateAndHold(const QString& window, std::chrono::milliseconds settle = std::chrono::milliseconds(500))
+{
+    auto x = XcbConnection::open();
+    const xcb_window_t wanted = window.toUInt();
+    QDeadlineTimer deadline(10000);
+    while (x && !deadline.hasExpired()) {
+        if (!activate(window))
+            return false;
+        QDeadlineTimer held(settle);
+        while (!held.hasExpired() && x->activeWindow() == wanted)
+            QTest::qWait(20);
+        if (held.hasExpired())
+            return true;
+    }
+    return false;
 }
 
 // Presses a key chord in the active window ("ctrl+a").
