@@ -423,6 +423,9 @@ bool AppDelegate::eventFilter(QObject* watched, QEvent* event)
     // the quit closes keep the frames the quit saved.
     if (event->type() == QEvent::Close && !m_terminated && (watched == m_mainWindow || watched == m_settingsWindow))
         saveWindowFrames();
+    // A closed library window is shown again by the next request, however soon it comes.
+    if (event->type() == QEvent::Close && watched == m_mainWindow)
+        m_showRequestPending = false;
     return QObject::eventFilter(watched, event);
 }
 
