@@ -423,9 +423,6 @@ bool AppDelegate::eventFilter(QObject* watched, QEvent* event)
     // the quit closes keep the frames the quit saved.
     if (event->type() == QEvent::Close && !m_terminated && (watched == m_mainWindow || watched == m_settingsWindow))
         saveWindowFrames();
-    // A closed library window is shown again by the next request, however soon it comes.
-    if (event->type() == QEvent::Close && watched == m_mainWindow)
-        m_showRequestPending = false;
     return QObject::eventFilter(watched, event);
 }
 
@@ -519,7 +516,9 @@ void AppDelegate::showMainWindowFromNotification()
     // manager would go on taking the focus from the user's next program long after the burst.
     // A request is merged into the one before while that one settles, and until the user leaves
     // the window it brought forward; one that finds the window in front has nothing to do.
-    if (m_showRequestPending)
+    // A window the user has minimised or closed since is always brought back.
+    const bool windowUp = m_mainWindow && m_mainWindow->isVisible() && !m_mainWindow->isMinimized();
+    if (m_showRequestPending && windowUp)
         return;
     m_showRequestPending = true;
     logMP(QStringLiteral("Show-window request from another instance"));

@@ -806,6 +806,16 @@ void TestAppDelegate::showWindowRequest()
     QCOMPARE(taken(), 3);
     QCOMPARE(showings.size(), shown + 1);
     QVERIFY(QTest::qWaitForWindowActive(h.delegate->mainWindow()));
+    // Minimised, then closed, within the settling time: each next request brings it back.
+    h.delegate->mainWindow()->showMinimized();
+    h.channel.receiveShowWindowRequest();
+    QCOMPARE(taken(), 4);
+    QCOMPARE(showings.size(), shown + 2);
+    QVERIFY(!h.delegate->mainWindow()->isMinimized());
+    h.delegate->mainWindow()->close();
+    h.channel.receiveShowWindowRequest();
+    QCOMPARE(taken(), 5);
+    QVERIFY(h.delegate->mainWindow()->isVisible());
 }
 
 void TestAppDelegate::handOffTouchesNoLibrary()
