@@ -108,14 +108,28 @@ void LibrarySelectionList::readSelectionModel()
 
 void LibrarySelectionList::writeSelectionModel()
 {
-    QItemSelection selection;
-    for (const QUuid& id : m_state.selectedIDs()) {
-        const int row = m_model.rowOf(id);
-        if (row >= 0)
-            selection.select(m_model.index(row), m_model.index(row));
-    }
-    if (selection == selectionModel()->selection())
+    // Compared by rows, not by ranges: the set's order is the hash's, and a selection the list
+    // already shows must not be written again, which would end the range a Shift-click extends
+    // and drop the rows Control-clicked before it.
+    QList<int> rows;
+    for (const QUuid& id : m_state.selectedIDs())
+        if (const int row = m_model.rowOf(id); row >= 0)
+            rows.append(row);
+    std::sort(rows.begin(), rows.end());
+    QList<int> shown;
+    for (const QModelIndex& index : selectionModel()->selectedRows())
+        shown.append(index.row());
+    std::sort(shown.begin(), shown.end());
+    if (rows == shown)
         return;
+    QItemSelection selection;
+    for (qsizetype first = 0; first < rows.size();) {
+        qsizetype last = first;
+        while (last + 1 < rows.size() && rows[last + 1] == rows[last] + 1)
+            ++last;
+        selection.select(m_model.index(rows[first]), m_model.index(rows[last]));
+        first = last + 1;
+    }
     m_writingSelectionModel = true;
     selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
     m_writingSelectionModel = false;

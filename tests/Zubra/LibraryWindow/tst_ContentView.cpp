@@ -17,6 +17,7 @@
 #include <QSignalSpy>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
 using IdSet = QSet<QUuid>;
 
 namespace {
@@ -72,6 +73,7 @@ private slots:
     void sourceChoiceSurvivesAnotherApplicationsCapture();
     void sort();
     void selectionBinding();
+    void shiftClickKeepsControlClickedRows();
     void pressOnUnselectedRowWaitsForRelease();
     void dragPayloads();
     void doubleClickCopies();
@@ -269,6 +271,29 @@ void TestContentView::selectionBinding()
     state.set({sel(1), sel(7)}, sel(7));
     QCOMPARE(v.list().selectionModel()->selectedRows().size(), 2);
     QVERIFY(v.list().selectionModel()->isSelected(v.visibleSelections().index(7, 0)));
+}
+
+void TestContentView::shiftClickKeepsControlClickedRows()
+{
+    // The selected set iterates in its hash's order. With a fixed seed and identifiers whose
+    // hashes fall in the reverse of the rows' order, that order is never the list's.
+    QHashSeed::setDeterministicGlobalSeed();
+    const auto randomSeed = qScopeGuard([] { QHashSeed::resetRandomGlobalSeed(); });
+    StoreSnapshot snapshot;
+    QList<QUuid> ids;
+    for (int n = 0; n < 6; ++n) {
+        ids.append(QUuid(uint(0x20000000 + 5 - n), 0, 0, 0, 0, 0, 0, 0, 0, 0, 0));
+        Selection s = Selection::make(ids[n], u"Row %1"_s.arg(n), std::nullopt, u"Kate"_s);
+        s.createdAt = LibraryFixtures::time(100 - n);
+        snapshot.selections.append(s);
+    }
+    ContentView& v = openView(snapshot);
+    QCOMPARE(rows(v), ids);
+    click(0);
+    click(1, Qt::ControlModifier);
+    click(3, Qt::ControlModifier);
+    click(5, Qt::ShiftModifier);
+    QCOMPARE(v.selectionState().selectedIDs(), (IdSet {ids[0], ids[1], ids[3], ids[4], ids[5]}));
 }
 
 void TestContentView::pressOnUnselectedRowWaitsForRelease()
