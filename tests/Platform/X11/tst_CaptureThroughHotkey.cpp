@@ -763,6 +763,21 @@ private slots:
                 QTest::qWait(700);
             }
             QVERIFY2(selected(), "the frame's paragraph was never selected");
+            // Firefox moves the keyboard into the frame some time after the click; until then a
+            // copy gives the page's selection. The capture starts once a copy gives the frame's.
+            const auto copiesTheFrame = [&frameText] {
+                return X11Programs::run(u"xdotool"_s, {"key", "--clearmodifiers", "ctrl+c"})
+                    && QTest::qWaitFor([&frameText] {
+                           return QString::fromUtf8(X11Programs::run(u"xclip"_s,
+                                   {"-o", "-selection", "clipboard", "-t", "UTF8_STRING"})
+                                       .value_or(QByteArray()))
+                                      .trimmed()
+                               == frameText;
+                       }, 2000);
+            };
+            QVERIFY2(QTest::qWaitFor(copiesTheFrame, 20000), "a copy in Firefox never gave the frame's text");
+            QVERIFY(putBeforeContent());
+            QTRY_VERIFY_WITH_TIMEOUT(m_pasteboard->types().contains(u"text/plain"_s), 5000);
         }
         QTest::qWait(500);
 
