@@ -24,10 +24,13 @@ bool ownedByDescendantOf(XcbConnection& connection, qint32 processIdentifier);
 // Whether `descendant` was started, directly or through others, by `ancestor` (from /proc).
 bool isDescendantProcess(qint32 descendant, qint32 ancestor);
 
+// How long an owner may take to answer: about as long as a capture waits for a copy. A program
+// that converts its selection in script (Emacs) can take over half a second on a busy machine.
+constexpr std::chrono::milliseconds ownerAnswer {1500};
+
 // The selection as text (UTF-8, else Latin-1), incremental transfers included; nothing when
 // there is none, when the owner does not answer within the timeout, or when the text exceeds
 // maxBytes.
-std::optional<QString> read(
-    std::chrono::milliseconds timeout = std::chrono::milliseconds(500), qsizetype maxBytes = 16 * 1024 * 1024);
+std::optional<QString> read(std::chrono::milliseconds timeout = ownerAnswer, qsizetype maxBytes = 16 * 1024 * 1024);
 
 } // namespace PrimarySelection

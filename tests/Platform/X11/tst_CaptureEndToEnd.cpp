@@ -42,8 +42,11 @@ const QString knownText = u"Tessellon \u6F22\u5B57 \U0001F600 \u05E9\u05DC\u05D5
 // What the PDF shows: the viewers' text layer holds Latin text reliably.
 const QString pdfText = u"Tessellon document viewer sample"_s;
 constexpr std::chrono::seconds captureLimit {5};
-// The longest the GUI thread's timer may stay silent during a capture.
-constexpr std::chrono::milliseconds longestSilence {750};
+// The longest the GUI thread's timer may stay silent during a capture. The clipboard is read
+// through the GUI thread, which waits there as long as the owner takes to answer: a loaded
+// machine's editor has taken over a second. A GUI thread that waits for the capture itself, or
+// for an owner that never answers, stays silent for the clipboard's whole timeout.
+constexpr std::chrono::milliseconds longestSilence {2500};
 
 const QByteArray binary("\x00\x01\xfe\xff tessellon", 14);
 

@@ -574,14 +574,26 @@ private slots:
         if (program == u"chromium"_s)
             QTRY_VERIFY_WITH_TIMEOUT(
                 X11Workspace().activeWindowTitle().value_or(QString()).startsWith(u"Sign in"_s), 15000);
-        QTest::qWait(700); // the window has drawn its document and takes input
-        if (selecting == Selecting::ctrlA)
-            QVERIFY(X11Programs::key(u"ctrl+a"_s));
-        else if (selecting == Selecting::drag)
+        const auto select = [&] {
+            QTest::qWait(700); // the window has drawn its document and takes input
+            if (selecting == Selecting::ctrlA)
+                return X11Programs::key(u"ctrl+a"_s);
             // zathura centres the page in its 800 pixels wide window.
-            QVERIFY(dragAcrossText(window, 1, QPoint(190, 36)));
-        if (withoutTree || text == pdfText)
-            QTRY_VERIFY_WITH_TIMEOUT(PrimarySelection::ownerProcess(*XcbConnection::open()) != decoy.pid(), 5000);
+            return selecting != Selecting::drag || dragAcrossText(window, 1, QPoint(190, 36));
+        };
+        QVERIFY(select());
+        if (withoutTree || text == pdfText) {
+            // The selection is PRIMARY: selecting is tried again when a loaded machine's program
+            // had not yet drawn what it was to select.
+            const auto primaryTaken = [&decoy] {
+                return QTest::qWaitFor(
+                    [&decoy] { return PrimarySelection::ownerProcess(*XcbConnection::open()) != decoy.pid(); }, 5000);
+            };
+            bool taken = primaryTaken();
+            for (int attempt = 0; attempt < 2 && !taken; ++attempt)
+                taken = select() && primaryTaken();
+            QVERIFY2(taken, "the selection never took PRIMARY");
+        }
         QTest::qWait(300);
         if (!withoutTree)
             QVERIFY2(treeIsUp(app.pid()), "the program's tree never came up");
